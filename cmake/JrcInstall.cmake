@@ -1,0 +1,28 @@
+# Installs the library as a CMake package (find_package(JsonRpcClient CONFIG)
+# gives JsonRpcClient::JsonRpcClient) and as a pkg-config module.
+include(CMakePackageConfigHelpers)
+
+set(JRC_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/JsonRpcClient")
+
+install(TARGETS JsonRpcClient EXPORT JsonRpcClientTargets
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+  INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+install(DIRECTORY include/JsonRpcClient DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
+  FILES_MATCHING PATTERN "*.h")
+install(EXPORT JsonRpcClientTargets NAMESPACE JsonRpcClient:: DESTINATION "${JRC_CMAKE_DIR}")
+
+configure_package_config_file(cmake/JsonRpcClientConfig.cmake.in
+  "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClientConfig.cmake"
+  INSTALL_DESTINATION "${JRC_CMAKE_DIR}")
+write_basic_package_version_file("${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClientConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClientConfig.cmake"
+  "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClientConfigVersion.cmake"
+  DESTINATION "${JRC_CMAKE_DIR}")
+
+configure_file(cmake/JsonRpcClient.pc.in "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClient.pc" @ONLY)
+install(FILES "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClient.pc"
+  DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the project.
+#   scripts/build.sh <build-dir> [extra cmake arguments...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=$1; shift
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+if [ ! -f "$dir/CMakeCache.txt" ]; then
+  cmake -S . -B "$dir" "${generator[@]}" "$@" >/dev/null
+else
+  cmake -S . -B "$dir" "$@" >/dev/null
+fi
+cmake --build "$dir" --parallel "$(nproc)"

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# The library's main job: builds the project and runs the demonstration.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-deps.sh >/dev/null
+scripts/build.sh build >/dev/null
+exec build/bin/jrc-demo "$@"

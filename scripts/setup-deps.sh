@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds and tests with, and creates
+# the legacy locales the text-conversion tests run under. Safe to run again:
+# it installs only what is missing.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config ninja-build
+  libjsoncpp-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libpugixml-dev libssl-dev libcli11-dev
+  locales procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Legacy narrow code pages for the conversion tests: one single-byte
+# (CP1252, ISO-8859-15) and one double-byte (GBK).
+have_locale() { locale -a 2>/dev/null | grep -qix "$1"; }
+make_locale() { # <name> <input> <charmap>
+  local name=$1
+  if ! have_locale "$name" && ! have_locale "${name//-/}"; then
+    "${sudo_cmd[@]}" localedef -i "$2" -f "$3" "$name" || true
+  fi
+}
+make_locale en_US.CP1252 en_US CP1252
+make_locale en_US.ISO-8859-15 en_US ISO-8859-15
+make_locale zh_CN.GBK zh_CN GBK
+make_locale en_US.UTF-8 en_US UTF-8

@@ -4,3 +4,4 @@
 
 #include <JsonRpcClient/Export.h>
 #include <JsonRpcClient/Version.h>
+#include <JsonRpcClient/rpc/FailureCodes.h>

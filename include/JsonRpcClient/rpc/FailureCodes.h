@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+namespace RpcClient {
+
+// Failure codes are 32-bit HRESULT-style values of the RPC facility, carried
+// in a `long`. Where `long` is 64 bits wide (Linux) the value keeps the sign
+// of its 32-bit form, so "failed" is always "negative" on every platform.
+constexpr long HResultFromBits(std::uint32_t bits) {
+    return bits >= 0x80000000u ? static_cast<long>(static_cast<long long>(bits) - 0x100000000LL)
+                               : static_cast<long>(bits);
+}
+
+// The names follow the platform SDK's, but live in their own namespace so the
+// SDK's macros of the same meaning cannot collide with them.
+namespace FailureCode {
+constexpr long Ok = 0;                                            // S_OK
+constexpr long Unexpected = HResultFromBits(0x8001FFFFu);         // RPC_E_UNEXPECTED
+constexpr long ServerFault = HResultFromBits(0x80010105u);        // RPC_E_SERVERFAULT
+constexpr long CallRejected = HResultFromBits(0x80010001u);       // RPC_E_CALL_REJECTED
+constexpr long VersionMismatch = HResultFromBits(0x80010110u);    // RPC_E_VERSION_MISMATCH
+constexpr long Timeout = HResultFromBits(0x8001011Fu);            // RPC_E_TIMEOUT
+constexpr long NoSync = HResultFromBits(0x80010120u);             // RPC_E_NO_SYNC
+constexpr long InvalidData = HResultFromBits(0x8001000Fu);        // RPC_E_INVALID_DATA
+constexpr long InvalidMethod = HResultFromBits(0x80010107u);      // RPC_E_INVALIDMETHOD
+constexpr long InvalidParameter = HResultFromBits(0x80010010u);   // RPC_E_INVALID_PARAMETER
+constexpr long CantMarshalData = HResultFromBits(0x8001000Bu);    // RPC_E_CLIENT_CANTMARSHAL_DATA
+constexpr long Fail = HResultFromBits(0x80004005u);               // E_FAIL
+constexpr long InvalidArg = HResultFromBits(0x80070057u);         // E_INVALIDARG
+}  // namespace FailureCode
+
+}  // namespace RpcClient

@@ -5,6 +5,7 @@
 
 #include <json/reader.h>
 #include <json/value.h>
+#include <json/writer.h>
 
 #include <clocale>
 #include <memory>
@@ -23,6 +24,14 @@ inline Json::Value ParseJson(const std::string& text) {
         throw std::invalid_argument("bad test JSON: " + errors + " in " + text);
     }
     return value;
+}
+
+// Compact JSON text; compares values without caring whether JsonCpp holds a
+// number as signed or unsigned.
+inline std::string Compact(const Json::Value& value) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    return Json::writeString(builder, value);
 }
 
 // Switches the process to a single-byte legacy code page (ISO-8859-15) for

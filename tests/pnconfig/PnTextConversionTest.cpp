@@ -1,6 +1,6 @@
 // Texts the configuration server reads as UTF-8 are held in the ANSI code
 // page and converted when written; every other text goes out byte for byte.
-// Run under real legacy single-byte locales so that a missing or misplaced
+// Run under real legacy locales so that a missing or misplaced
 // conversion shows up as wrong bytes.
 
 #include <JsonRpcClient/JsonRpcClient.h>
@@ -136,6 +136,8 @@ TEST(PnTextConversion, OnlyTheServersUtf8FieldsAreConvertedFromTheAnsiCodePage) 
         // "Gerät-€" in each code page; the euro sign sits at different bytes.
         {"en_US.ISO-8859-15", "Ger\xE4t-\xA4", "Ger\xC3\xA4t-\xE2\x82\xAC"},
         {"en_US.CP1252", "Ger\xE4t-\x80", "Ger\xC3\xA4t-\xE2\x82\xAC"},
+        // A double-byte code page: two characters, each two bytes wide.
+        {"zh_CN.GBK", "io-\xD6\xD0\xCE\xC4", "io-\xE4\xB8\xAD\xE6\x96\x87"},
     };
     int localesTried = 0;
     for (const LegacyText& sample : samples) {

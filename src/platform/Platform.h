@@ -196,6 +196,10 @@ bool PathFileExists(const std::wstring& path);
 // Win32, `name` unchanged on POSIX.
 std::wstring ExecutableName(const std::wstring& name);
 
+// Platform spelling of a shared library's file name: NAME.dll on Win32,
+// libNAME.so on POSIX.
+std::wstring SharedLibraryFileName(const std::wstring& baseName);
+
 // ---------------------------------------------------------------------------
 // Errors
 // ---------------------------------------------------------------------------

@@ -18,3 +18,11 @@
 #include <JsonRpcClient/hosting/KnownServers.h>
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+#include <JsonRpcClient/pnconfig/PnConfiguration.h>
+#include <JsonRpcClient/pnconfig/PnControllerConf.h>
+#include <JsonRpcClient/pnconfig/PnDeviceConf.h>
+#include <JsonRpcClient/pnconfig/PnDeviceModule.h>
+#include <JsonRpcClient/pnconfig/PnDevicePort.h>
+#include <JsonRpcClient/pnconfig/PnListOfNodes.h>
+#include <JsonRpcClient/pnconfig/PnObjectBase.h>
+#include <JsonRpcClient/pnconfig/PnTopology.h>

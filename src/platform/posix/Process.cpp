@@ -140,6 +140,13 @@ void ReleaseChild(int pidfd) {
 }
 
 ProcessState::~ProcessState() {
+    if (terminateRequested && !exited) {
+        // We sent SIGKILL; death is imminent, so wait for it briefly and
+        // reap now rather than leave a zombie for a later call.
+        pollfd p{pidfd, POLLIN, 0};
+        while (poll(&p, 1, 1000) < 0 && errno == EINTR) {
+        }
+    }
     ReleaseChild(pidfd);
 }
 

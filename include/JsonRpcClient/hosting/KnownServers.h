@@ -20,6 +20,7 @@ constexpr const wchar_t* kServoName = L"PellavonCli";
 // (CMake: ${CMAKE_SHARED_LIBRARY_PREFIX}NAME${CMAKE_SHARED_LIBRARY_SUFFIX}).
 // One name per line, so build scripts can read this list too.
 constexpr int kServoCompanionCount = 6;
+// clang-format off
 constexpr const wchar_t* kServoCompanionBaseNames[kServoCompanionCount] = {
     L"PellavonCore",     L"PellavonMotion", L"PellavonDrive",
     L"PellavonFieldbus", L"PellavonParams", L"PellavonLicense",

@@ -24,7 +24,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,7 +132,7 @@ pid_t SpawnHelper(const std::vector<std::string>& words, int stdinFd, int& pidfd
         errno = rc;
         return -1;
     }
-    pidfd = pidfd_open(pid, 0);
+    pidfd = PidfdOpen(pid, 0);
     if (pidfd < 0) {
         const int error = errno;
         kill(pid, SIGKILL);

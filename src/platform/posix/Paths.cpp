@@ -195,6 +195,10 @@ std::wstring ExecutableName(const std::wstring& name) {
     return name;
 }
 
+std::wstring SharedLibraryFileName(const std::wstring& baseName) {
+    return L"lib" + baseName + L".so";
+}
+
 unsigned long GetLastError() {
     return static_cast<unsigned long>(errno);
 }

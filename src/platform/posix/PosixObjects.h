@@ -95,6 +95,11 @@ pid_t SpawnHelper(const std::vector<std::string>& argv, int stdinFd, int& pidfd)
 // SIGPIPE in the host.
 bool WriteAll(int fd, const char* data, std::size_t size);
 
+// The pidfd system calls, called directly: this glibc generation declares
+// the wrappers without C linkage for C++.
+int PidfdOpen(pid_t pid, unsigned int flags);
+int PidfdSendSignal(int pidfd, int signal);
+
 // UTF-32 wide text and the UTF-8 the system uses for paths and arguments.
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);

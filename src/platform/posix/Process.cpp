@@ -27,7 +27,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,6 +115,14 @@ int LiftDescriptor(int fd) {
 }
 
 }  // namespace
+
+int PidfdOpen(pid_t pid, unsigned int flags) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, flags));
+}
+
+int PidfdSendSignal(int pidfd, int signal) {
+    return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0u));
+}
 
 PipeEnd::~PipeEnd() {
     if (fd >= 0) {
@@ -213,7 +221,7 @@ void KillProcessAndGroup(ProcessState& process, unsigned int code) {
     if (!ended) {
         process.terminateRequested = true;
         process.terminateCode = code;
-        pidfd_send_signal(process.pidfd, SIGKILL, nullptr, 0);
+        PidfdSendSignal(process.pidfd, SIGKILL);
     }
     kill(-process.pid, SIGKILL);
 }
@@ -348,7 +356,7 @@ void* StartProcess(const ProcessStart& start) {
         return nullptr;
     }
 
-    const int pidfd = pidfd_open(pid, 0);
+    const int pidfd = PidfdOpen(pid, 0);
     if (pidfd < 0) {
         const int error = errno;
         kill(pid, SIGKILL);
@@ -398,7 +406,7 @@ bool TerminateProcess(void* process, unsigned int exitCode) {
     std::lock_guard<std::mutex> lock(state.mutex);
     state.terminateRequested = true;
     state.terminateCode = exitCode;
-    return pidfd_send_signal(state.pidfd, SIGKILL, nullptr, 0) == 0;
+    return PidfdSendSignal(state.pidfd, SIGKILL) == 0;
 }
 
 unsigned long WaitForProcess(void* process, unsigned long milliseconds) {

@@ -18,3 +18,5 @@
 #include <JsonRpcClient/hosting/KnownServers.h>
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+#include <JsonRpcClient/clients/PnConfigClient.h>
+#include <JsonRpcClient/clients/ServoParaReadClient.h>

@@ -12,6 +12,7 @@
 
 #include <json/value.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -116,11 +117,21 @@ int Run(const std::vector<std::string>& arguments, const std::filesystem::path& 
     std::thread(ReadCredentials, std::ref(shared)).detach();
 
     std::unique_lock<std::mutex> lock(shared.mutex);
-    // Give the host time to send its credentials before complaining.
-    shared.changed.wait_for(lock, options.loginWait, [&] {
+    // Give the host time to send its credentials before complaining, and keep
+    // watching the companion files meanwhile.
+    const auto loginDeadline = std::chrono::steady_clock::now() + options.loginWait;
+    const auto decided = [&] {
         return shared.inputEnded ||
                shared.gate.Current() != Pellavon::CredentialGate::State::Waiting;
-    });
+    };
+    while (!decided() && std::chrono::steady_clock::now() < loginDeadline) {
+        if (!AllPresent(companions)) {
+            return kExitMissingCompanion;
+        }
+        shared.changed.wait_until(
+            lock, std::min(loginDeadline, std::chrono::steady_clock::now() + options.interval),
+            decided);
+    }
     long long sequence = 0;
     auto next = std::chrono::steady_clock::now();
     while (!shared.inputEnded) {

@@ -87,6 +87,7 @@ TEST(FrameLoop, MalformedFramesAreAnsweredWithNullIdAndTheLoopGoesOn) {
         {"BadHeaderLine", "Content-Type: text/plain\r\n", -32700},
         {"LowerCaseHeader", "content-length: 2\r\n", -32700},
         {"HugeLength", "Content-Length: 99999999999999999999999\r\n\r\n", -32700},
+        {"EndlessHeaderLine", "Content-Length: 1" + std::string(100000, '0') + "\n", -32700},
         {"NotARequest", Frame("[1]"), -32600},
         {"NullBody", Frame("null"), -32600},
     };

@@ -26,7 +26,8 @@ fs::path ResolveCatalogDirectory(const std::string& option, const char* environm
     return executable.parent_path() / "catalog";
 }
 
-CatalogOptions ParseCatalogArguments(const std::vector<std::string>& arguments, const fs::path& executable) {
+CatalogOptions ParseCatalogArguments(const std::vector<std::string>& arguments,
+                                     const fs::path& executable) {
     CatalogOptions options;
     std::string directory;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -43,7 +44,8 @@ CatalogOptions ParseCatalogArguments(const std::vector<std::string>& arguments, 
                 static_cast<std::uint32_t>(std::strtoul(argument.c_str() + 18, nullptr, 0));
         }
     }
-    options.directory = ResolveCatalogDirectory(directory, std::getenv(kCatalogEnvironmentVariable), executable);
+    options.directory =
+        ResolveCatalogDirectory(directory, std::getenv(kCatalogEnvironmentVariable), executable);
     return options;
 }
 
@@ -53,8 +55,8 @@ namespace {
 
 const Json::Value& Param(const Json::Value& params, Json::ArrayIndex index) {
     if (!params.isArray() || params.size() <= index) {
-        throw RpcFault{ServerKit::kInvalidParams,
-                       "Invalid params: expected at least " + std::to_string(index + 1) + " params"};
+        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: expected at least " +
+                                                      std::to_string(index + 1) + " params"};
     }
     return params[index];
 }
@@ -71,15 +73,18 @@ std::string TextParam(const Json::Value& params, Json::ArrayIndex index) {
 long long IntegerParam(const Json::Value& params, Json::ArrayIndex index) {
     const Json::Value& value = Param(params, index);
     if (!value.isIntegral()) {
-        throw RpcFault{ServerKit::kInvalidParams,
-                       "Invalid params: param " + std::to_string(index + 1) + " must be an integer"};
+        throw RpcFault{
+            ServerKit::kInvalidParams,
+            "Invalid params: param " + std::to_string(index + 1) + " must be an integer"};
     }
     return value.asLargestInt();
 }
 
 // ---- lookups ----------------------------------------------------------------
 
-RpcFault NotFound(const std::string& what) { return RpcFault{kItemNotFound, what}; }
+RpcFault NotFound(const std::string& what) {
+    return RpcFault{kItemNotFound, what};
+}
 
 // A submodule together with the access point it belongs to or is used with.
 struct SubmoduleHit {
@@ -281,7 +286,8 @@ std::string NameOf(const std::map<int, std::string>& names, int number) {
     return found == names.end() ? std::string() : found->second;
 }
 
-Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandatory, const Module* owner) {
+Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandatory,
+                          const Module* owner) {
     Json::Value item(Json::objectValue);
     item["Info"] = DataBaseInfo(submodule.info);
     item["IoData"] = IoData(submodule.io);
@@ -305,8 +311,10 @@ Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module
     item["SlotNumber"] = slot;
     item["SlotName"] = NameOf(dap.slotNames, slot);
     data["Item"] = item;
-    data["virSubmoduleRefId"] = module.virtualSubmodules.empty() ? "" : module.virtualSubmodules.front().info.id;
-    data["virSubSlotNumber"] = module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
+    data["virSubmoduleRefId"] =
+        module.virtualSubmodules.empty() ? "" : module.virtualSubmodules.front().info.id;
+    data["virSubSlotNumber"] =
+        module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
     Json::Value subItems(Json::arrayValue);
     for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
         for (const Submodule& submodule : *list) {
@@ -399,12 +407,22 @@ Json::Value RecordJson(const ParameterRecord& record) {
 
 std::string MauDescription(int type) {
     static const std::map<int, const char*> kNames = {
-        {5, "10BASE-T"},       {10, "10BASE-T half duplex"},    {11, "10BASE-T full duplex"},
-        {15, "100BASE-TX half duplex"}, {16, "100BASE-TX full duplex"}, {17, "100BASE-FX half duplex"},
-        {18, "100BASE-FX full duplex"}, {21, "1000BASE-X half duplex"}, {22, "1000BASE-X full duplex"},
-        {23, "1000BASE-LX half duplex"}, {24, "1000BASE-LX full duplex"},
-        {25, "1000BASE-SX half duplex"}, {26, "1000BASE-SX full duplex"},
-        {29, "1000BASE-T half duplex"}, {30, "1000BASE-T full duplex"}, {46, "100BASE-LX10"},
+        {5, "10BASE-T"},
+        {10, "10BASE-T half duplex"},
+        {11, "10BASE-T full duplex"},
+        {15, "100BASE-TX half duplex"},
+        {16, "100BASE-TX full duplex"},
+        {17, "100BASE-FX half duplex"},
+        {18, "100BASE-FX full duplex"},
+        {21, "1000BASE-X half duplex"},
+        {22, "1000BASE-X full duplex"},
+        {23, "1000BASE-LX half duplex"},
+        {24, "1000BASE-LX full duplex"},
+        {25, "1000BASE-SX half duplex"},
+        {26, "1000BASE-SX full duplex"},
+        {29, "1000BASE-T half duplex"},
+        {30, "1000BASE-T full duplex"},
+        {46, "100BASE-LX10"},
         {54, "100BASE-PX full duplex"},
     };
     const auto found = kNames.find(type);
@@ -415,9 +433,15 @@ std::string MauDescription(int type) {
 // describe only their own ones.
 DiagTexts StandardChannelError(int type) {
     static const std::map<int, const char*> kNames = {
-        {1, "Short circuit"}, {2, "Undervoltage"}, {3, "Overvoltage"}, {4, "Overload"},
-        {5, "Overtemperature"}, {6, "Wire break"}, {7, "Upper limit value exceeded"},
-        {8, "Lower limit value exceeded"}, {9, "Error"},
+        {1, "Short circuit"},
+        {2, "Undervoltage"},
+        {3, "Overvoltage"},
+        {4, "Overload"},
+        {5, "Overtemperature"},
+        {6, "Wire break"},
+        {7, "Upper limit value exceeded"},
+        {8, "Lower limit value exceeded"},
+        {9, "Error"},
     };
     const auto found = kNames.find(type);
     if (found != kNames.end()) {
@@ -431,8 +455,8 @@ DiagTexts StandardChannelError(int type) {
 // Reads a field of a unit diagnosis: `bitLength` bits starting `bitOffset`
 // bits above the least significant bit of the big-endian value that starts
 // at `byteOffset`. Returns false when the data is too short.
-bool ExtractBits(const std::vector<unsigned char>& data, int byteOffset, int bitOffset, int bitLength,
-                 unsigned long long& value) {
+bool ExtractBits(const std::vector<unsigned char>& data, int byteOffset, int bitOffset,
+                 int bitLength, unsigned long long& value) {
     if (byteOffset < 0 || bitOffset < 0 || bitLength <= 0 || bitLength > 64) {
         return false;
     }
@@ -592,7 +616,8 @@ Json::Value DeviceInfo(CatalogService& service, const CatalogOptions&, const Jso
     return value;
 }
 
-Json::Value DeviceCatalogs(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value DeviceCatalogs(CatalogService& service, const CatalogOptions&,
+                           const Json::Value& params) {
     const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
     Json::Value list(Json::arrayValue);
     for (const AccessPoint& dap : gsd->file->accessPoints) {
@@ -601,7 +626,8 @@ Json::Value DeviceCatalogs(CatalogService& service, const CatalogOptions&, const
     return list;
 }
 
-Json::Value TemplateCatalogs(CatalogService& service, const CatalogOptions& options, const Json::Value&) {
+Json::Value TemplateCatalogs(CatalogService& service, const CatalogOptions& options,
+                             const Json::Value&) {
     Json::Value list(Json::arrayValue);
     for (const InstalledGsdPtr& gsd : TemplateFiles(service)) {
         for (const AccessPoint& dap : gsd->file->accessPoints) {
@@ -613,7 +639,8 @@ Json::Value TemplateCatalogs(CatalogService& service, const CatalogOptions& opti
     return list;
 }
 
-Json::Value PluggableModules(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value PluggableModules(CatalogService& service, const CatalogOptions&,
+                             const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
@@ -629,7 +656,8 @@ Json::Value PluggableModules(CatalogService& service, const CatalogOptions&, con
     return list;
 }
 
-Json::Value PluggableSubmoduleList(const InstalledGsd& gsd, const AccessPoint& dap, const Module& module) {
+Json::Value PluggableSubmoduleList(const InstalledGsd& gsd, const AccessPoint& dap,
+                                   const Module& module) {
     Json::Value list(Json::arrayValue);
     for (const ItemRef& ref : module.useableSubmodules) {
         const Submodule* submodule = gsd.file->FindListedSubmodule(ref.target);
@@ -645,8 +673,8 @@ Json::Value PluggableSubmoduleList(const InstalledGsd& gsd, const AccessPoint& d
 
 // The access point named by a param that may be empty: when it is, the first
 // access point that can hold `moduleId` (or the first one at all).
-const AccessPoint& DapForModule(const GsdFile& file, const std::string& gsd, const std::string& dapId,
-                                const std::string& moduleId) {
+const AccessPoint& DapForModule(const GsdFile& file, const std::string& gsd,
+                                const std::string& dapId, const std::string& moduleId) {
     if (!dapId.empty()) {
         return FindDap(file, gsd, dapId);
     }
@@ -658,7 +686,8 @@ const AccessPoint& DapForModule(const GsdFile& file, const std::string& gsd, con
     return file.accessPoints.front();
 }
 
-Json::Value PluggableSubmodules(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value PluggableSubmodules(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string moduleId = TextParam(params, 2);
@@ -666,14 +695,16 @@ Json::Value PluggableSubmodules(CatalogService& service, const CatalogOptions&, 
     return PluggableSubmoduleList(*gsd, dap, FindModule(*gsd->file, name, dap, moduleId));
 }
 
-Json::Value DeviceSubmodules(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value DeviceSubmodules(CatalogService& service, const CatalogOptions&,
+                             const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
     return PluggableSubmoduleList(*gsd, dap, dap);
 }
 
-Json::Value ModuleSlotRelation(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value ModuleSlotRelation(CatalogService& service, const CatalogOptions&,
+                               const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string moduleId = TextParam(params, 2);
@@ -688,7 +719,8 @@ Json::Value ModuleSlotRelation(CatalogService& service, const CatalogOptions&, c
     return IntArray(SlotsOf(*ref));
 }
 
-Json::Value SubmoduleSlotRelation(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value SubmoduleSlotRelation(CatalogService& service, const CatalogOptions&,
+                                  const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string moduleId = TextParam(params, 2);
@@ -704,7 +736,8 @@ Json::Value SubmoduleSlotRelation(CatalogService& service, const CatalogOptions&
     return list;
 }
 
-Json::Value BuildInModules(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value BuildInModules(CatalogService& service, const CatalogOptions&,
+                           const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const GsdFile& file = *gsd->file;
@@ -728,7 +761,8 @@ Json::Value BuildInModules(CatalogService& service, const CatalogOptions&, const
     return list;
 }
 
-Json::Value DevicePhysicalSlots(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value DevicePhysicalSlots(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
@@ -744,7 +778,8 @@ Json::Value DevicePhysicalSlots(CatalogService& service, const CatalogOptions&, 
     return IntArray(std::vector<int>(slots.begin(), slots.end()));
 }
 
-Json::Value ModulePhysicalSubslots(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value ModulePhysicalSubslots(CatalogService& service, const CatalogOptions&,
+                                   const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string moduleId = TextParam(params, 2);
@@ -768,13 +803,15 @@ Json::Value ModulePhysicalSubslots(CatalogService& service, const CatalogOptions
     return IntArray(std::vector<int>(subslots.begin(), subslots.end()));
 }
 
-Json::Value DapModuleInfo(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value DapModuleInfo(CatalogService& service, const CatalogOptions&,
+                          const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     return DapBaseInfo(name, *gsd->file, FindDap(*gsd->file, name, TextParam(params, 1)));
 }
 
-Json::Value ModuleDataOf(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value ModuleDataOf(CatalogService& service, const CatalogOptions&,
+                         const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const GsdFile& file = *gsd->file;
@@ -791,7 +828,8 @@ Json::Value ModuleDataOf(CatalogService& service, const CatalogOptions&, const J
     return ModuleData(file, dap, module, slot, fixed);
 }
 
-Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&,
+                            const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string dapId = TextParam(params, 1);
@@ -803,7 +841,8 @@ Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&, cons
     return value;
 }
 
-Json::Value SubmoduleParameters(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value SubmoduleParameters(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string dapId = TextParam(params, 1);
@@ -816,19 +855,23 @@ Json::Value SubmoduleParameters(CatalogService& service, const CatalogOptions&, 
     return list;
 }
 
-Json::Value WriteableImRecords(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value WriteableImRecords(CatalogService& service, const CatalogOptions&,
+                               const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
     const std::string submoduleId = TextParam(params, 2);
     if (submoduleId.empty()) {
-        return dap.virtualSubmodules.empty() ? Json::Value(Json::arrayValue)
-                                             : IntArray(dap.virtualSubmodules.front().writeableImRecords);
+        return dap.virtualSubmodules.empty()
+                   ? Json::Value(Json::arrayValue)
+                   : IntArray(dap.virtualSubmodules.front().writeableImRecords);
     }
-    return IntArray(FindSubmodule(*gsd->file, name, &dap, submoduleId).submodule->writeableImRecords);
+    return IntArray(
+        FindSubmodule(*gsd->file, name, &dap, submoduleId).submodule->writeableImRecords);
 }
 
-Json::Value PortParameter(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value PortParameter(CatalogService& service, const CatalogOptions&,
+                          const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const GsdFile& file = *gsd->file;
@@ -859,19 +902,22 @@ Json::Value PortParameter(CatalogService& service, const CatalogOptions&, const 
     return value;
 }
 
-Json::Value IrtSupportType(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value IrtSupportType(CatalogService& service, const CatalogOptions&,
+                           const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     return RtClassesOf(FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)));
 }
 
-Json::Value ProfisafeSupported(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value ProfisafeSupported(CatalogService& service, const CatalogOptions&,
+                               const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)).submodule->profisafe;
 }
 
-Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string structure = TextParam(params, 1);
@@ -879,16 +925,19 @@ Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&, 
     const long identifier = std::strtol(structure.c_str(), &end, 0);
     if (structure.empty() || *end != '\0') {
         throw RpcFault{ServerKit::kInvalidParams,
-                       "Invalid params: param 2 must be a user structure identifier, not \"" + structure + "\""};
+                       "Invalid params: param 2 must be a user structure identifier, not \"" +
+                           structure + "\""};
     }
     const Json::Value& bytes = Param(params, 2);
     std::vector<unsigned char> data;
     if (!bytes.isArray()) {
-        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 3 must be an array of bytes"};
+        throw RpcFault{ServerKit::kInvalidParams,
+                       "Invalid params: param 3 must be an array of bytes"};
     }
     for (const Json::Value& byte : bytes) {
         if (!byte.isIntegral() || byte.asLargestInt() < 0 || byte.asLargestInt() > 255) {
-            throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 3 must hold bytes 0 to 255"};
+            throw RpcFault{ServerKit::kInvalidParams,
+                           "Invalid params: param 3 must hold bytes 0 to 255"};
         }
         data.push_back(static_cast<unsigned char>(byte.asInt()));
     }
@@ -922,7 +971,8 @@ Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&, 
     return value;
 }
 
-Json::Value ChannelDiagDescription(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value ChannelDiagDescription(CatalogService& service, const CatalogOptions&,
+                                   const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const int errorType = static_cast<int>(IntegerParam(params, 1));
@@ -968,8 +1018,9 @@ Json::Value UpdateTimes(CatalogService& service, const CatalogOptions&, const Js
     const double sendClockMs = clock.asDouble();
     const Submodule* interfaceItem = InterfaceOf(dap);
     std::vector<int> clocks = interfaceItem ? interfaceItem->sendClocks : std::vector<int>{32};
-    const std::vector<int> ratios =
-        interfaceItem ? interfaceItem->reductionRatios : std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128, 256, 512};
+    const std::vector<int> ratios = interfaceItem
+                                        ? interfaceItem->reductionRatios
+                                        : std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128, 256, 512};
     constexpr double kTickMs = 0.03125;  // one send clock tick is 31.25 us
     if (sendClockMs > 0) {
         // The controller's send clock, given in milliseconds, must be one the
@@ -981,7 +1032,8 @@ Json::Value UpdateTimes(CatalogService& service, const CatalogOptions&, const Js
     std::map<double, std::pair<int, int>> times;  // ms -> (send clock, ratio); sorted, unique
     for (int sendClock : clocks) {
         for (int ratio : ratios) {
-            times.emplace(sendClock * static_cast<double>(ratio) * kTickMs, std::make_pair(sendClock, ratio));
+            times.emplace(sendClock * static_cast<double>(ratio) * kTickMs,
+                          std::make_pair(sendClock, ratio));
         }
     }
     Json::Value value(Json::objectValue);
@@ -998,13 +1050,16 @@ Json::Value UpdateTimes(CatalogService& service, const CatalogOptions&, const Js
     return value;
 }
 
-Json::Value IsoParameters(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value IsoParameters(CatalogService& service, const CatalogOptions&,
+                          const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string dapId = TextParam(params, 1);
     const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
-    const Submodule& submodule = *FindSubmodule(*gsd->file, name, dap, TextParam(params, 2)).submodule;
-    const IsochroneTiming timing = submodule.isochrone.value_or(IsochroneTiming{0, 0, 0, 0, 0, 0, false});
+    const Submodule& submodule =
+        *FindSubmodule(*gsd->file, name, dap, TextParam(params, 2)).submodule;
+    const IsochroneTiming timing =
+        submodule.isochrone.value_or(IsochroneTiming{0, 0, 0, 0, 0, 0, false});
     Json::Value value(Json::objectValue);
     value["T_DC_Base"] = timing.tDcBase;
     value["T_DC_Min"] = timing.tDcMin;
@@ -1020,13 +1075,15 @@ Json::Value IsoParameters(CatalogService& service, const CatalogOptions&, const 
     return value;
 }
 
-Json::Value SubmoduleApi(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value SubmoduleApi(CatalogService& service, const CatalogOptions&,
+                         const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)).submodule->api;
 }
 
-Json::Value VirtualSubslotAndApi(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value VirtualSubslotAndApi(CatalogService& service, const CatalogOptions&,
+                                 const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string moduleId = TextParam(params, 2);
@@ -1034,18 +1091,24 @@ Json::Value VirtualSubslotAndApi(CatalogService& service, const CatalogOptions&,
     const Module& module = FindModule(*gsd->file, name, dap, moduleId);
     Json::Value value(Json::objectValue);
     value["isExist"] = !module.virtualSubmodules.empty();
-    value["virSubslot"] = module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
-    value["virAPI"] = module.virtualSubmodules.empty() ? 0 : static_cast<int>(module.virtualSubmodules.front().api);
+    value["virSubslot"] =
+        module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
+    value["virAPI"] = module.virtualSubmodules.empty()
+                          ? 0
+                          : static_cast<int>(module.virtualSubmodules.front().api);
     return value;
 }
 
-Json::Value ParamDisallowed(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value ParamDisallowed(CatalogService& service, const CatalogOptions&,
+                            const Json::Value& params) {
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
-    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)).submodule->parameterizationDisallowed;
+    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1))
+        .submodule->parameterizationDisallowed;
 }
 
-Json::Value TemplateNameForView(CatalogService& service, const CatalogOptions& options, const Json::Value& params) {
+Json::Value TemplateNameForView(CatalogService& service, const CatalogOptions& options,
+                                const Json::Value& params) {
     const std::string key = TextParam(params, 0);
     const Json::Value& houseOnly = Param(params, 1);
     if (!houseOnly.isBool()) {
@@ -1064,12 +1127,14 @@ Json::Value TemplateNameForView(CatalogService& service, const CatalogOptions& o
     return std::string();
 }
 
-Json::Value TemplateVersionForWizard(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value TemplateVersionForWizard(CatalogService& service, const CatalogOptions&,
+                                     const Json::Value& params) {
     const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
     return gsd->file->schemaVersion;
 }
 
-Json::Value SubmoduleBaseInfo(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+Json::Value SubmoduleBaseInfo(CatalogService& service, const CatalogOptions&,
+                              const Json::Value& params) {
     const std::string gsdName = TextParam(params, 0);
     const std::string dapId = TextParam(params, 1);
     const std::string moduleId = TextParam(params, 2);
@@ -1095,8 +1160,9 @@ Json::Value SubmoduleBaseInfo(CatalogService& service, const CatalogOptions&, co
             return DataBaseInfo(submodule->info);
         }
     }
-    throw NotFound("submodule \"" + submoduleId + "\" of module \"" + moduleId + "\" in \"" + dapId +
-                   "\" is not described" + (gsdName.empty() ? std::string() : " in \"" + gsdName + "\""));
+    throw NotFound("submodule \"" + submoduleId + "\" of module \"" + moduleId + "\" in \"" +
+                   dapId + "\" is not described" +
+                   (gsdName.empty() ? std::string() : " in \"" + gsdName + "\""));
 }
 
 const std::vector<std::pair<std::string, MethodFn>>& MethodTable() {

@@ -21,7 +21,7 @@ namespace GsdCatalog {
 // Error codes of the catalogue's own JSON-RPC errors (server error range).
 enum CatalogErrorCode : int {
     kGsdNotInstalled = -32001,  // the first param names no installed GSD file
-    kItemNotFound = -32002,     // an access point, module, submodule or diagnosis is not in the file
+    kItemNotFound = -32002,  // an access point, module, submodule or diagnosis is not in the file
 };
 
 // Environment variable that moves the catalogue when no option does.

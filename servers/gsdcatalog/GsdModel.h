@@ -99,7 +99,7 @@ struct IsochroneTiming {
 struct Submodule {
     ItemInfo info;
     ItemKind kind = ItemKind::Submodule;
-    int subslot = 1;       // fixed subslot number, where the file gives one
+    int subslot = 1;  // fixed subslot number, where the file gives one
     std::uint32_t api = 0;
     bool profisafe = false;
     bool parameterizationDisallowed = false;

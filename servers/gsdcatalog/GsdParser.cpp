@@ -82,9 +82,8 @@ bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t ma
     out.clear();
     std::size_t pos = 0;
     while (pos < text.size()) {
-        while (pos < text.size() &&
-               (std::isspace(static_cast<unsigned char>(text[pos])) || text[pos] == ';' ||
-                text[pos] == ',')) {
+        while (pos < text.size() && (std::isspace(static_cast<unsigned char>(text[pos])) ||
+                                     text[pos] == ';' || text[pos] == ',')) {
             ++pos;
         }
         if (pos >= text.size()) {
@@ -180,12 +179,18 @@ bool LanguageMatches(std::string_view fileLang, std::string_view wanted) {
 
 int DataTypeCode(std::string_view name) {
     static const std::pair<const char*, int> kCodes[] = {
-        {"Bit", 1},          {"BitArea", 2},        {"Integer8", 3},     {"Integer16", 4},
-        {"Integer32", 5},    {"Integer64", 6},      {"Unsigned8", 7},    {"Unsigned16", 8},
-        {"Unsigned32", 9},   {"Unsigned64", 10},    {"Float32", 11},     {"Float64", 12},
-        {"OctetString", 13}, {"VisibleString", 14}, {"Boolean", 15},     {"Date", 16},
-        {"TimeStamp", 17},   {"UnicodeString8", 18}, {"N2", 19},         {"N4", 20},
-        {"V2", 21},          {"E2", 22},            {"C4", 23},          {"X2", 24},
+        {"Bit", 1},          {"BitArea", 2},
+        {"Integer8", 3},     {"Integer16", 4},
+        {"Integer32", 5},    {"Integer64", 6},
+        {"Unsigned8", 7},    {"Unsigned16", 8},
+        {"Unsigned32", 9},   {"Unsigned64", 10},
+        {"Float32", 11},     {"Float64", 12},
+        {"OctetString", 13}, {"VisibleString", 14},
+        {"Boolean", 15},     {"Date", 16},
+        {"TimeStamp", 17},   {"UnicodeString8", 18},
+        {"N2", 19},          {"N4", 20},
+        {"V2", 21},          {"E2", 22},
+        {"C4", 23},          {"X2", 24},
     };
     for (const auto& [text, code] : kCodes) {
         if (name == text) {
@@ -197,11 +202,27 @@ int DataTypeCode(std::string_view name) {
 
 int DataTypeBytes(std::string_view name) {
     static const std::pair<const char*, int> kSizes[] = {
-        {"Integer8", 1},  {"Unsigned8", 1},  {"Boolean", 1},  {"Integer16", 2}, {"Unsigned16", 2},
-        {"N2", 2},        {"V2", 2},         {"E2", 2},       {"X2", 2},        {"Integer32", 4},
-        {"Unsigned32", 4}, {"Float32", 4},   {"N4", 4},       {"C4", 4},        {"Integer64", 8},
-        {"Unsigned64", 8}, {"Float64", 8},   {"Date", 7},     {"TimeStamp", 12},
-        {"F_MessageTrailer4Byte", 4},        {"F_MessageTrailer5Byte", 5},
+        {"Integer8", 1},
+        {"Unsigned8", 1},
+        {"Boolean", 1},
+        {"Integer16", 2},
+        {"Unsigned16", 2},
+        {"N2", 2},
+        {"V2", 2},
+        {"E2", 2},
+        {"X2", 2},
+        {"Integer32", 4},
+        {"Unsigned32", 4},
+        {"Float32", 4},
+        {"N4", 4},
+        {"C4", 4},
+        {"Integer64", 8},
+        {"Unsigned64", 8},
+        {"Float64", 8},
+        {"Date", 7},
+        {"TimeStamp", 12},
+        {"F_MessageTrailer4Byte", 4},
+        {"F_MessageTrailer5Byte", 5},
     };
     for (const auto& [text, size] : kSizes) {
         if (name == text) {
@@ -251,10 +272,10 @@ std::pair<std::string, std::string> DataTypeRange(std::string_view name, int bit
 int MauTypeFromName(std::string_view name) {
     // Older files name the medium attachment unit instead of giving its number.
     static const std::pair<const char*, int> kNames[] = {
-        {"10BASETXHD", 10},  {"10BASETXFD", 11},  {"100BASETXHD", 15}, {"100BASETXFD", 16},
-        {"100BASEFXHD", 17}, {"100BASEFXFD", 18}, {"1000BASEXHD", 21}, {"1000BASEXFD", 22},
+        {"10BASETXHD", 10},   {"10BASETXFD", 11},   {"100BASETXHD", 15},  {"100BASETXFD", 16},
+        {"100BASEFXHD", 17},  {"100BASEFXFD", 18},  {"1000BASEXHD", 21},  {"1000BASEXFD", 22},
         {"1000BASELXHD", 23}, {"1000BASELXFD", 24}, {"1000BASESXHD", 25}, {"1000BASESXFD", 26},
-        {"1000BASETHD", 29}, {"1000BASETFD", 30},  {"10GigBASEFX", 31},
+        {"1000BASETHD", 29},  {"1000BASETFD", 30},  {"10GigBASEFX", 31},
     };
     for (const auto& [text, value] : kNames) {
         if (name == text) {
@@ -300,7 +321,8 @@ public:
                 file->submodules.push_back(ReadSubmodule(item, KindOf(item.name()), 1));
             }
         }
-        for (xml_node item : process.child("DeviceAccessPointList").children("DeviceAccessPointItem")) {
+        for (xml_node item :
+             process.child("DeviceAccessPointList").children("DeviceAccessPointItem")) {
             file->accessPoints.push_back(ReadAccessPoint(item));
         }
         if (file->accessPoints.empty()) {
@@ -338,6 +360,9 @@ private:
                    (location[end] == 'V' || location[end] == '.' ||
                     std::isdigit(static_cast<unsigned char>(location[end])))) {
                 ++end;
+            }
+            while (end > at + 14 && location[end - 1] == '.') {
+                --end;  // the dot before "xsd"
             }
             return location.substr(at + 14, end - at - 14);
         }
@@ -445,7 +470,8 @@ private:
         }
         const auto found = categories_.find(id);
         if (found == categories_.end()) {
-            errors_.push_back(std::string("category \"") + id + "\" is referred to but not defined");
+            errors_.push_back(std::string("category \"") + id +
+                              "\" is referred to but not defined");
             return {};
         }
         return Text(found->second);
@@ -456,13 +482,16 @@ private:
         info.id = ValidUtf8(item.attribute("ID").value());
         info.identNumber = ValidUtf8(item.attribute(identAttribute).value());
         const xml_node moduleInfo = item.child("ModuleInfo");
-        info.name = moduleInfo ? Text(moduleInfo.child("Name")) : TextById(item.attribute("TextId").value());
+        info.name = moduleInfo ? Text(moduleInfo.child("Name"))
+                               : TextById(item.attribute("TextId").value());
         info.infoText = Text(moduleInfo.child("InfoText"));
         info.category = CategoryText(moduleInfo.attribute("CategoryRef").value());
         info.subCategory = CategoryText(moduleInfo.attribute("SubCategory1Ref").value());
         info.orderNumber = ValidUtf8(moduleInfo.child("OrderNumber").attribute("Value").value());
-        info.hardwareRelease = ValidUtf8(moduleInfo.child("HardwareRelease").attribute("Value").value());
-        info.softwareRelease = ValidUtf8(moduleInfo.child("SoftwareRelease").attribute("Value").value());
+        info.hardwareRelease =
+            ValidUtf8(moduleInfo.child("HardwareRelease").attribute("Value").value());
+        info.softwareRelease =
+            ValidUtf8(moduleInfo.child("SoftwareRelease").attribute("Value").value());
         return info;
     }
 
@@ -534,7 +563,8 @@ private:
 
         std::vector<int> allowed;
         const std::string allowedText = ref.attribute("AllowedValues").value();
-        if (!allowedText.empty() && ParseValueList(allowedText, allowed, 1u << 20) && !allowed.empty()) {
+        if (!allowedText.empty() && ParseValueList(allowedText, allowed, 1u << 20) &&
+            !allowed.empty()) {
             item.minValue = std::to_string(*std::min_element(allowed.begin(), allowed.end()));
             item.maxValue = std::to_string(*std::max_element(allowed.begin(), allowed.end()));
         } else if (!allowedText.empty()) {
@@ -557,7 +587,8 @@ private:
                 item.maxValue = std::to_string(high);
             }
         } else {
-            std::tie(item.minValue, item.maxValue) = DataTypeRange(item.dataTypeName, item.bitLength);
+            std::tie(item.minValue, item.maxValue) =
+                DataTypeRange(item.dataTypeName, item.bitLength);
         }
         return item;
     }
@@ -580,7 +611,8 @@ private:
         return record;
     }
 
-    void ReadMenus(const xml_node& list, const std::unordered_map<std::string, std::size_t>& parameters,
+    void ReadMenus(const xml_node& list,
+                   const std::unordered_map<std::string, std::size_t>& parameters,
                    ParameterRecord& record) {
         std::unordered_map<std::string, std::size_t> menuIndex;
         for (xml_node menu : list.children("MenuItem")) {
@@ -599,8 +631,8 @@ private:
                     const char* target = child.attribute("ParameterTarget").value();
                     const auto found = parameters.find(target);
                     if (found == parameters.end()) {
-                        errors_.push_back(std::string("menu \"") + entry.id + "\" refers to unknown parameter \"" +
-                                          target + "\"");
+                        errors_.push_back(std::string("menu \"") + entry.id +
+                                          "\" refers to unknown parameter \"" + target + "\"");
                     } else {
                         entry.parameters.push_back(found->second);
                     }
@@ -608,8 +640,8 @@ private:
                     const char* target = child.attribute("MenuTarget").value();
                     const auto found = menuIndex.find(target);
                     if (found == menuIndex.end()) {
-                        errors_.push_back(std::string("menu \"") + entry.id + "\" refers to unknown menu \"" +
-                                          target + "\"");
+                        errors_.push_back(std::string("menu \"") + entry.id +
+                                          "\" refers to unknown menu \"" + target + "\"");
                     } else {
                         entry.submenus.push_back(found->second);
                     }
@@ -708,8 +740,8 @@ private:
         const xml_node timing = relations.child("TimingProperties");
         // Without timing properties a device supports the 1 ms send clock
         // (32 x 31.25 us) and the power-of-two reduction ratios up to 512.
-        submodule.sendClocks = timing.attribute("SendClock") ? List(timing, "SendClock")
-                                                               : std::vector<int>{32};
+        submodule.sendClocks =
+            timing.attribute("SendClock") ? List(timing, "SendClock") : std::vector<int>{32};
         std::vector<int> ratios = List(timing, "ReductionRatio");
         for (const char* name : {"ReductionRatioPow2", "ReductionRatioNonPow2"}) {
             const std::vector<int> more = List(timing, name);
@@ -786,8 +818,9 @@ private:
         return submodule;
     }
 
-    std::vector<ItemRef> ReadRefs(const xml_node& list, const char* element, const char* targetAttribute,
-                                  const char* allowed, const char* fixed, const char* used) {
+    std::vector<ItemRef> ReadRefs(const xml_node& list, const char* element,
+                                  const char* targetAttribute, const char* allowed,
+                                  const char* fixed, const char* used) {
         std::vector<ItemRef> refs;
         for (xml_node ref : list.children(element)) {
             ItemRef entry;
@@ -815,7 +848,8 @@ private:
                 nextPort = port.subslot + 1;
                 // Boundaries set on the interface hold for its ports unless a
                 // port says otherwise.
-                const xml_node owner = item.child("SystemDefinedSubmoduleList").child("InterfaceSubmoduleItem");
+                const xml_node owner =
+                    item.child("SystemDefinedSubmoduleList").child("InterfaceSubmoduleItem");
                 if (!sub.attribute("DCP_BoundarySupported")) {
                     port.dcpBoundarySupported = Flag(owner, "DCP_BoundarySupported");
                 }
@@ -824,9 +858,9 @@ private:
                 }
             }
         }
-        module.useableSubmodules = ReadRefs(item.child("UseableSubmodules"), "SubmoduleItemRef",
-                                            "SubmoduleItemTarget", "AllowedInSubslots",
-                                            "FixedInSubslots", "UsedInSubslots");
+        module.useableSubmodules =
+            ReadRefs(item.child("UseableSubmodules"), "SubmoduleItemRef", "SubmoduleItemTarget",
+                     "AllowedInSubslots", "FixedInSubslots", "UsedInSubslots");
         module.physicalSubslots = List(item, "PhysicalSubslots");
         for (xml_node slot : item.child("SubslotList").children("SubslotItem")) {
             module.subslotNames[Signed(slot, "SubslotNumber")] = Text(slot);
@@ -851,18 +885,18 @@ private:
             dap.fixedInSlots.push_back(0);
         }
         dap.physicalSlots = List(item, "PhysicalSlots");
-        dap.useableModules = ReadRefs(item.child("UseableModules"), "ModuleItemRef", "ModuleItemTarget",
-                                      "AllowedInSlots", "FixedInSlots", "UsedInSlots");
+        dap.useableModules =
+            ReadRefs(item.child("UseableModules"), "ModuleItemRef", "ModuleItemTarget",
+                     "AllowedInSlots", "FixedInSlots", "UsedInSlots");
         for (xml_node slot : item.child("SlotList").children("SlotItem")) {
             dap.slotNames[Signed(slot, "SlotNumber")] = Text(slot);
         }
         // Files older than the interface submodule describe the access point's
         // timing on the access point itself; give such a device an implicit
         // interface so the update-time and real-time queries have an answer.
-        const bool hasInterface = std::any_of(dap.systemSubmodules.begin(), dap.systemSubmodules.end(),
-                                              [](const Submodule& s) {
-                                                  return s.kind == ItemKind::InterfaceSubmodule;
-                                              });
+        const bool hasInterface =
+            std::any_of(dap.systemSubmodules.begin(), dap.systemSubmodules.end(),
+                        [](const Submodule& s) { return s.kind == ItemKind::InterfaceSubmodule; });
         if (!hasInterface) {
             Submodule implicit;
             implicit.kind = ItemKind::InterfaceSubmodule;
@@ -980,11 +1014,11 @@ ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
         }
     }
     const pugi::xml_node root = document.document_element();
+    const std::string_view rootNamespace = root.attribute("xmlns").value();
     if (std::string_view(root.name()) != "ISO15745Profile" ||
-        !std::string_view(root.attribute("xmlns").value()).empty() &&
-            std::string_view(root.attribute("xmlns").value()).find("GSDML") == std::string_view::npos) {
-        outcome.errors.push_back(std::string("not a GSDML document: the root element is <") + root.name() +
-                                 ">, not a GSDML <ISO15745Profile>");
+        (!rootNamespace.empty() && rootNamespace.find("GSDML") == std::string_view::npos)) {
+        outcome.errors.push_back(std::string("not a GSDML document: the root element is <") +
+                                 root.name() + ">, not a GSDML <ISO15745Profile>");
         return outcome;
     }
     return Builder(root, language).Build();

@@ -119,7 +119,8 @@ std::string FormatUtc(fs::file_time_type time) {
     days += 719468;
     const long long era = (days >= 0 ? days : days - 146096) / 146097;
     const long long dayOfEra = days - era * 146097;
-    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
     const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const long long monthIndex = (5 * dayOfYear + 2) / 153;
     const long long day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
@@ -198,7 +199,8 @@ void GsdStore::RemoveStaleTemporaries() {
     const auto cutoff = fs::file_time_type::clock::now() - std::chrono::hours(1);
     for (fs::directory_iterator it(directory_, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().u8string();
-        if (name.size() > 5 && name.front() == '.' && name.compare(name.size() - 4, 4, kTempSuffix) == 0) {
+        if (name.size() > 5 && name.front() == '.' &&
+            name.compare(name.size() - 4, 4, kTempSuffix) == 0) {
             std::error_code statError;
             if (it->last_write_time(statError) < cutoff && !statError) {
                 fs::remove(it->path(), statError);
@@ -282,14 +284,16 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
     const fs::path target = directory_ / fs::u8path(report.name);
     const bool sameFile = fs::exists(target, ec) && fs::equivalent(source, target, ec);
     if (!sameFile) {
-        const fs::path temp = directory_ / fs::u8path("." + report.name + "." + UniqueSuffix() + kTempSuffix);
+        const fs::path temp =
+            directory_ / fs::u8path("." + report.name + "." + UniqueSuffix() + kTempSuffix);
         {
             std::ofstream out(temp, std::ios::binary | std::ios::trunc);
             out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
             out.close();
             if (!out) {
                 fs::remove(temp, ec);
-                report.errors.push_back("cannot write into the catalogue \"" + directory_.u8string() + "\"");
+                report.errors.push_back("cannot write into the catalogue \"" +
+                                        directory_.u8string() + "\"");
                 return report;
             }
         }

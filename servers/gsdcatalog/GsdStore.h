@@ -17,10 +17,10 @@
 namespace GsdCatalog {
 
 struct InstalledGsd {
-    std::string name;                  // file name inside the catalogue (UTF-8)
-    std::filesystem::path path;        // full path of the installed copy
-    std::string installTime;           // ISO 8601 UTC, e.g. "2026-01-31T12:00:00Z"
-    std::string sha256;                // of the installed bytes, lower-case hex
+    std::string name;            // file name inside the catalogue (UTF-8)
+    std::filesystem::path path;  // full path of the installed copy
+    std::string installTime;     // ISO 8601 UTC, e.g. "2026-01-31T12:00:00Z"
+    std::string sha256;          // of the installed bytes, lower-case hex
     std::uintmax_t size = 0;
     std::filesystem::file_time_type writeTime{};
     GsdFilePtr file;

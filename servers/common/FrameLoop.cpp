@@ -2,14 +2,14 @@
 
 #include "RpcDispatcher.h"
 
+#include <JsonRpcClient/rpc/Framing.h>
 #include <json/reader.h>
-#include <json/writer.h>
 
-#include <cctype>
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace ServerKit {
@@ -26,38 +26,6 @@ void SkipLineBreaks(std::istream& in) {
     }
 }
 
-// Accepts "Content-Length:", optional blanks, digits, optional CRs: the same
-// shape the library's reader accepts, so both ends agree on what a header is.
-bool ParseHeader(const std::string& line, std::size_t& length, bool& tooLarge) {
-    static const std::string kName = "Content-Length:";
-    if (line.compare(0, kName.size(), kName) != 0) {
-        return false;
-    }
-    std::size_t pos = kName.size();
-    while (pos < line.size() && std::isspace(static_cast<unsigned char>(line[pos]))) {
-        ++pos;
-    }
-    std::size_t end = line.size();
-    while (end > pos && line[end - 1] == '\r') {
-        --end;
-    }
-    if (pos == end) {
-        return false;
-    }
-    length = 0;
-    tooLarge = false;
-    for (std::size_t i = pos; i < end; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(line[i]))) {
-            return false;
-        }
-        if (!tooLarge) {
-            length = length * 10 + static_cast<std::size_t>(line[i] - '0');
-            tooLarge = length > kMaxFrameBody;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 IncomingFrame ReadRequestFrame(std::istream& in) {
@@ -68,18 +36,26 @@ IncomingFrame ReadRequestFrame(std::istream& in) {
         frame.status = FrameStatus::End;
         return frame;
     }
-    std::size_t length = 0;
-    bool tooLarge = false;
-    if (!ParseHeader(line, length, tooLarge)) {
+    // The library's own header check, so both ends agree on what a header is.
+    int stated = 0;
+    bool matched = false;
+    try {
+        matched = RpcClient::ParseContentLength(line, stated);
+    } catch (const std::out_of_range&) {
+        matched = true;
+        stated = -1;
+    }
+    if (!matched) {
         frame.status = FrameStatus::BadHeader;
         frame.error = "invalid frame header";
         return frame;
     }
-    if (tooLarge) {
+    if (stated < 0 || static_cast<std::size_t>(stated) > kMaxFrameBody) {
         frame.status = FrameStatus::TooLarge;
         frame.error = "frame body too large";
         return frame;
     }
+    const auto length = static_cast<std::size_t>(stated);
     SkipLineBreaks(in);
     std::string body(length, '\0');
     in.read(body.data(), static_cast<std::streamsize>(length));
@@ -101,12 +77,7 @@ IncomingFrame ReadRequestFrame(std::istream& in) {
 }
 
 void WriteMessageFrame(std::ostream& out, const Json::Value& message) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    std::string text = Json::writeString(builder, message);
-    text += '\n';
-    out << "Content-Length: " << text.size() << "\r\n\r\n" << text;
-    out.flush();
+    RpcClient::WriteFrame(out, message);
 }
 
 int RunFrameLoop(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -183,9 +184,16 @@ struct GsdFile {
     std::map<int, ChannelDiag> channelDiags;
     std::map<int, UnitDiag> unitDiags;
 
+    // Lookups by ID; they need BuildLookup() after the lists are filled.
     const AccessPoint* FindAccessPoint(const std::string& id) const;
     const Module* FindModule(const std::string& id) const;
     const Submodule* FindListedSubmodule(const std::string& id) const;
+    void BuildLookup();
+
+private:
+    std::unordered_map<std::string, std::size_t> accessPointById_;
+    std::unordered_map<std::string, std::size_t> moduleById_;
+    std::unordered_map<std::string, std::size_t> submoduleById_;
 };
 
 using GsdFilePtr = std::shared_ptr<const GsdFile>;

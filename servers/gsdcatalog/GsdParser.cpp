@@ -4,8 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -20,31 +19,42 @@
 
 namespace GsdCatalog {
 
-const AccessPoint* GsdFile::FindAccessPoint(const std::string& id) const {
-    for (const AccessPoint& dap : accessPoints) {
-        if (dap.info.id == id) {
-            return &dap;
-        }
+namespace {
+
+template <class Item>
+const Item* FindById(const std::unordered_map<std::string, std::size_t>& index,
+                     const std::vector<Item>& items, const std::string& id) {
+    const auto found = index.find(id);
+    return found == index.end() ? nullptr : &items[found->second];
+}
+
+template <class Item>
+void IndexById(std::unordered_map<std::string, std::size_t>& index,
+               const std::vector<Item>& items) {
+    index.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        index.emplace(items[i].info.id, i);  // the first of duplicate IDs wins
     }
-    return nullptr;
+}
+
+}  // namespace
+
+const AccessPoint* GsdFile::FindAccessPoint(const std::string& id) const {
+    return FindById(accessPointById_, accessPoints, id);
 }
 
 const Module* GsdFile::FindModule(const std::string& id) const {
-    for (const Module& module : modules) {
-        if (module.info.id == id) {
-            return &module;
-        }
-    }
-    return nullptr;
+    return FindById(moduleById_, modules, id);
 }
 
 const Submodule* GsdFile::FindListedSubmodule(const std::string& id) const {
-    for (const Submodule& submodule : submodules) {
-        if (submodule.info.id == id) {
-            return &submodule;
-        }
-    }
-    return nullptr;
+    return FindById(submoduleById_, submodules, id);
+}
+
+void GsdFile::BuildLookup() {
+    IndexById(accessPointById_, accessPoints);
+    IndexById(moduleById_, modules);
+    IndexById(submoduleById_, submodules);
 }
 
 namespace {
@@ -65,11 +75,10 @@ bool ParseNumber(std::string_view text, long long& value) {
         base = 16;
         text.remove_prefix(2);
     }
-    const std::string copy(text);
-    char* end = nullptr;
-    errno = 0;
-    const long long parsed = std::strtoll(copy.c_str(), &end, base);
-    if (errno != 0 || end == copy.c_str() || *end != '\0') {
+    long long parsed = 0;
+    const std::from_chars_result result =
+        std::from_chars(text.data(), text.data() + text.size(), parsed, base);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
         return false;
     }
     value = parsed;
@@ -329,6 +338,7 @@ public:
             errors_.push_back("the GSDML document describes no device access point");
         }
         ReadDiagnosis(process, *file);
+        file->BuildLookup();
         CheckReferences(*file);
         return Finish(file);
     }
@@ -600,21 +610,25 @@ private:
         record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
                                             : std::to_string(record.index);
         record.name = Text(element.child("Name"));
-        std::unordered_map<std::string, std::size_t> byId;
         for (xml_node ref : element.children("Ref")) {
             record.items.push_back(ReadParameter(ref));
-            if (!record.items.back().id.empty()) {
-                byId.emplace(record.items.back().id, record.items.size() - 1);
-            }
         }
-        ReadMenus(element.child("MenuList"), byId, record);
+        if (const xml_node menus = element.child("MenuList")) {
+            std::unordered_map<std::string_view, std::size_t> byId;
+            for (std::size_t i = 0; i < record.items.size(); ++i) {
+                if (!record.items[i].id.empty()) {
+                    byId.emplace(record.items[i].id, i);
+                }
+            }
+            ReadMenus(menus, byId, record);
+        }
         return record;
     }
 
     void ReadMenus(const xml_node& list,
-                   const std::unordered_map<std::string, std::size_t>& parameters,
+                   const std::unordered_map<std::string_view, std::size_t>& parameters,
                    ParameterRecord& record) {
-        std::unordered_map<std::string, std::size_t> menuIndex;
+        std::unordered_map<std::string_view, std::size_t> menuIndex;
         for (xml_node menu : list.children("MenuItem")) {
             menuIndex.emplace(menu.attribute("ID").value(), record.menus.size());
             Menu entry;

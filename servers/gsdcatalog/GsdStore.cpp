@@ -325,6 +325,10 @@ RemoveReport GsdStore::Remove(const std::string& name) {
         report.errors.push_back("\"" + name + "\" is not a file name inside the catalogue");
         return report;
     }
+    if (!EndsWithXml(name)) {
+        report.errors.push_back("\"" + name + "\" is not the name of a GSD file (*.xml)");
+        return report;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     const fs::path path = directory_ / fs::u8path(name);
     report.path = path.u8string();

@@ -106,6 +106,10 @@ TEST(GsdStore, RemoveDeletesOneFileAndRefusesNamesOutsideTheCatalogue) {
     }
     EXPECT_TRUE(fs::exists(dir / "victim.xml"));
 
+    WriteBytes(dir / "catalog" / "readme.txt", "not a GSD file");
+    EXPECT_THAT(store.Remove("readme.txt").errors.at(0), HasSubstr("not the name of a GSD file"));
+    EXPECT_TRUE(fs::exists(dir / "catalog" / "readme.txt"));
+
     const RemoveReport missing = store.Remove("GSDML-none.xml");
     EXPECT_FALSE(missing.success);
     EXPECT_THAT(missing.errors.at(0), HasSubstr("not installed"));

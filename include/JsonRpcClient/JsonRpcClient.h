@@ -29,6 +29,10 @@
 #include <JsonRpcClient/hosting/KnownServers.h>
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+#include <JsonRpcClient/clients/PNconfigGSDParser.h>
+#include <JsonRpcClient/clients/PnConfigClient.h>
+#include <JsonRpcClient/clients/PnGsdClient.h>
+#include <JsonRpcClient/clients/ServoParaReadClient.h>
 #include <JsonRpcClient/pnconfig/PnConfiguration.h>
 #include <JsonRpcClient/pnconfig/PnControllerConf.h>
 #include <JsonRpcClient/pnconfig/PnDeviceConf.h>

@@ -218,3 +218,160 @@ TEST_F(GsdCatalog, FacadeSlotsAnswerFromTheCatalogue) {
     EXPECT_EQ(parser.GetGsdDeviceInfo("missing.xml", info), -32001);
     EXPECT_EQ(parser.GetGSDPath(kIoBlock).empty(), false);
 }
+
+TEST_F(GsdCatalog, ModuleAndSubmoduleStructureFollowsTheSlotRules) {
+    PnGsdClient client;
+    std::vector<std::string> pluggable;
+    for (const subModuleCatalog& s :
+         client.GetPluggableSubModuleListCatalog(kIoBlock, "", "MOD_MIX")) {
+        pluggable.push_back(s.BaseInfo.GsdId);
+    }
+    // SUB_CNT is only ever fixed, so it cannot be plugged.
+    EXPECT_THAT(pluggable, ElementsAre("SUB_DI4", "SUB_DQ4"));
+
+    const auto relations = client.GetPluggableSubModuleSlotRelation(kIoBlock, "", "MOD_MIX");
+    ASSERT_EQ(relations.size(), 3u);
+    EXPECT_EQ(relations[0].ModuleRefId, "SUB_DI4");
+    EXPECT_THAT(relations[0].Subslots, ElementsAre(1, 2, 3));
+    EXPECT_THAT(relations[1].Subslots, ElementsAre(2, 3));
+    EXPECT_THAT(relations[2].Subslots, ElementsAre(3));
+    EXPECT_THAT(client.GetModulePhysicalSubSlots(kIoBlock, "", "MOD_MIX"), ElementsAre(1, 2, 3));
+    EXPECT_TRUE(client.GetPluggableSubModuleListCatalogByDevID(kIoBlock, "DAP_HF").empty());
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+
+    // The access point in slot 0 with its own submodules, then the module it
+    // fixes (mandatory) and the one it pre-plugs.
+    const std::vector<moduleData> builtIn = client.GetBuildInModuleData(kIoBlock, "DAP_HF");
+    ASSERT_EQ(builtIn.size(), 3u);
+    EXPECT_EQ(builtIn[0].Item.SlotNumber, 0);
+    EXPECT_EQ(builtIn[0].Item.Info.GsdID, "DAP_HF");
+    std::vector<int> subslots;
+    for (const moduleItem& sub : builtIn[0].SubItems) {
+        subslots.push_back(sub.SlotNumber);
+    }
+    EXPECT_THAT(subslots, ::testing::IsSupersetOf({32768, 32769, 32770}));
+    EXPECT_EQ(builtIn[1].Item.Info.GsdID, "MOD_POWER");
+    EXPECT_TRUE(builtIn[1].Item.IsMandatory);
+    EXPECT_EQ(builtIn[1].Item.SlotNumber, 1);
+    EXPECT_EQ(builtIn[2].Item.Info.GsdID, "MOD_DI16");
+    EXPECT_FALSE(builtIn[2].Item.IsMandatory);
+    EXPECT_EQ(builtIn[2].Item.SlotNumber, 2);
+
+    const moduleData di16 = client.GetModuleData(kIoBlock, "", "MOD_DI16");
+    EXPECT_EQ(di16.Item.Info.OrderNumber, "SV 200-3DI16");
+    EXPECT_EQ(di16.virSubmoduleRefId, "SM_DI16");
+    EXPECT_EQ(di16.Item.SlotNumber, 2);
+
+    const moduleItem port = client.GetSubModuleData(kIoBlock, "DAP_HF", "PORT1_HF");
+    EXPECT_EQ(port.SlotNumber, 32769);
+    EXPECT_FALSE(port.SlotName.empty());
+    EXPECT_EQ(port.Type, 5);
+
+    const ModuleVirSubSlotAndAPI virtualSubslot =
+        client.GetModuleVirSubSlotAndAPI(kIoBlock, "", "MOD_AI4");
+    EXPECT_TRUE(virtualSubslot.isExist);
+    EXPECT_EQ(virtualSubslot.virAPI, 0x3A00);
+
+    const ModuleDataBaseInfo base =
+        client.GetSubModuleBaseInfo(kIoBlock, "DAP_HF", "MOD_DI16", "SM_DI16");
+    EXPECT_EQ(base.GsdID, "SM_DI16");
+    EXPECT_EQ(base.Name, "DI 16x24VDC");
+    EXPECT_EQ(base.IdentNumber, "0x00000401");
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+}
+
+TEST_F(GsdCatalog, InterfaceDiagnosisAndOlderSchemaFormsAreRead) {
+    PnGsdClient client;
+    // RT_CLASS_1 and RT_CLASS_3 on the new file; "Class1" on the old one.
+    EXPECT_EQ(client.GetSubmoduleIRTsupportType(kIoBlock, "IF_HF"), 5);
+    EXPECT_EQ(client.GetSubmoduleIRTsupportType(kLegacy, "IF"), 1);
+
+    const AlarmData unit = client.GetUnitDiagDescription(kIoBlock, "0x0100", {0x05, 0x20});
+    EXPECT_EQ(unit.Description, "Supply fault");
+    EXPECT_THAT(unit.RefText, ::testing::HasSubstr("Voltage missing"));
+
+    // The old single MAU type name still gives a transmission value.
+    const portParameter port = client.GetPortSubModuleParameter(kLegacy, "DAP1", "PORT1", "");
+    ASSERT_EQ(port.transmissionValueList.size(), 1u);
+    EXPECT_EQ(port.transmissionValueList[0].Value, 16);
+
+    EXPECT_EQ(client.GetKeltoTemplateGSDVersionForWizard(kLegacy), "V2.1");
+    EXPECT_EQ(client.GetKeltoTemplateGSDNameForPNView("no-such-device", true), "");
+    client.GetGSDTemplateCatalogs();
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+}
+
+TEST_F(GsdCatalog, RemainingFacadeSlotsReportSuccessAndFillTheirOutputs) {
+    PNconfigGSDParser& parser = PNconfigGSDParser::getInstance();
+    std::vector<moduleCatalog> modules;
+    EXPECT_EQ(parser.GetPluggableModuleCatalog(kIoBlock, "DAP_HF", modules), 0);
+    EXPECT_FALSE(modules.empty());
+    std::vector<subModuleCatalog> subs;
+    EXPECT_EQ(parser.GetPluggableSubModuleListCatalog(kIoBlock, "", "MOD_MIX", subs), 0);
+    EXPECT_EQ(subs.size(), 2u);
+    EXPECT_EQ(parser.GetPluggableSubModuleListCatalogByDevID(kIoBlock, "DAP_HF", subs), 0);
+    std::vector<moduleData> builtIn;
+    EXPECT_EQ(parser.GetBuildInModuleData(kIoBlock, "DAP_HF", builtIn), 0);
+    EXPECT_EQ(builtIn.size(), 3u);
+    std::vector<int> numbers;
+    EXPECT_EQ(parser.GetModulePhysicalSubSlots(kIoBlock, "DAP_HF", "MOD_MIX", numbers), 0);
+    EXPECT_THAT(numbers, ElementsAre(1, 2, 3));
+    EXPECT_EQ(parser.GetPluggableModuleSlotRelation(kIoBlock, "", "MOD_DI16", numbers), 0);
+    EXPECT_THAT(numbers, ElementsAre(2, 3, 4, 5, 6, 7, 8));
+    std::vector<subModuleSlotRelation> relations;
+    EXPECT_EQ(parser.GetPluggableSubModuleSlotRelation(kIoBlock, "", "MOD_MIX", relations), 0);
+    EXPECT_EQ(relations.size(), 3u);
+    baseInfo dap;
+    EXPECT_EQ(parser.GetDapModuleInfo(kIoBlock, "DAP_ST", dap), 0);
+    EXPECT_EQ(dap.GsdId, "DAP_ST");
+    moduleData data;
+    EXPECT_EQ(parser.GetModuleData(kIoBlock, "DAP_HF", "MOD_AI4", data), 0);
+    EXPECT_EQ(data.virSubmoduleRefId, "SM_AI4");
+    moduleItem item;
+    EXPECT_EQ(parser.GetSubModuleData(kIoBlock, "", "SM_AI4", item), 0);
+    EXPECT_EQ(item.Info.GsdID, "SM_AI4");
+    std::vector<parameterRecord> records;
+    EXPECT_EQ(parser.GetSubModuleParameter(kIoBlock, "", "SM_DI16", records), 0);
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_EQ(parser.GetWriteableIMRecords(kIoBlock, "DAP_ST", "", numbers), 0);
+    EXPECT_THAT(numbers, ElementsAre(1));
+    portParameter port;
+    EXPECT_EQ(parser.GetPortSubModuleParameter(kIoBlock, "DAP_HF", "PORT2_HF", "", port), 0);
+    EXPECT_FALSE(port.PortDeactivationSupported);
+    supportRTType rt = SupportRTNone;
+    EXPECT_EQ(parser.GetSubmoduleIRTsupportType(kIoBlock, "IF_ST", rt), 0);
+    EXPECT_EQ(rt, 1);
+    int api = -1;
+    EXPECT_EQ(parser.GetSubmoduleAPI(kIoBlock, "SUB_DQ4", api), 0);
+    EXPECT_EQ(api, 0x5000);
+    ModuleVirSubSlotAndAPI virtualSubslot;
+    EXPECT_EQ(parser.GetModuleVirSubSlotAndAPI(kIoBlock, "", "MOD_MIX", virtualSubslot), 0);
+    EXPECT_FALSE(virtualSubslot.isExist);
+    bool flag = true;
+    EXPECT_EQ(parser.GetSubmoduleParamDisallowed(kIoBlock, "SM_DI16", flag), 0);
+    EXPECT_FALSE(flag);
+    std::vector<std::string> names;
+    EXPECT_EQ(parser.TavrelRefreshGsds(names), 0);
+    EXPECT_EQ(names.size(), 2u);
+    AlarmData unit;
+    EXPECT_EQ(parser.GetUnitDiagDescription(kIoBlock, "0x0100", {0x01, 0x10}, unit), 0);
+    EXPECT_EQ(unit.Description, "Supply fault");
+    ChannelAlarmData channel;
+    EXPECT_EQ(parser.GetChannalDiagDescription(kIoBlock, 256, false, 0, 0, 0, channel), 0);
+    EXPECT_FALSE(channel.AlarmNameText.empty());
+    std::vector<double> times;
+    EXPECT_EQ(parser.CalcIoDeviceUpdateTime(kIoBlock, "DAP_HF", 0.25f, times), 0);
+    EXPECT_FALSE(times.empty());
+    EXPECT_EQ(times.front(), 0.25);
+    isochroneMode iso;
+    EXPECT_EQ(parser.GetSubMoudleIsoParam(kIoBlock, "DAP_HF", "SM_AI4", iso), 0);
+    EXPECT_EQ(iso.T_IO_InputMin, 125u);
+    std::string text = "old";
+    EXPECT_EQ(parser.GetKeltoTemplateGSDNameForPNView("ioblock-hf", false, text), 0);
+    EXPECT_NE(text, "old");
+    ModuleDataBaseInfo base;
+    EXPECT_EQ(parser.GetSubModuleBaseInfo("", "DAP_HF", "MOD_DI16", "SM_DI16", base), 0);
+    EXPECT_EQ(base.GsdID, "SM_DI16");
+    std::vector<GSDTemplateCatalog> templates;
+    EXPECT_EQ(parser.GetGSDTemplateCatalogs(templates), 0);
+}

@@ -55,19 +55,22 @@ struct CurrentProcessObject : HandleObject {
     CurrentProcessObject() : HandleObject(Kind::CurrentProcess) {}
 };
 
+// These live until the process ends and are never destroyed: the process-wide
+// registry's destructor, which runs among the static destructors at exit,
+// still closes process handles and so still needs them.
 CurrentProcessObject& CurrentProcessPseudo() {
-    static CurrentProcessObject pseudo;
-    return pseudo;
+    static CurrentProcessObject* pseudo = new CurrentProcessObject;
+    return *pseudo;
 }
 
 std::mutex& OrphanMutex() {
-    static std::mutex m;
-    return m;
+    static std::mutex* m = new std::mutex;
+    return *m;
 }
 
 std::vector<int>& Orphans() {
-    static std::vector<int> list;
-    return list;
+    static std::vector<int>* list = new std::vector<int>;
+    return *list;
 }
 
 // True when the child named by pidfd is gone from the process table (reaped

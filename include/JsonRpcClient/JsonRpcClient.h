@@ -20,3 +20,11 @@
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 #include <JsonRpcClient/clients/PnConfigClient.h>
 #include <JsonRpcClient/clients/ServoParaReadClient.h>
+#include <JsonRpcClient/pnconfig/PnConfiguration.h>
+#include <JsonRpcClient/pnconfig/PnControllerConf.h>
+#include <JsonRpcClient/pnconfig/PnDeviceConf.h>
+#include <JsonRpcClient/pnconfig/PnDeviceModule.h>
+#include <JsonRpcClient/pnconfig/PnDevicePort.h>
+#include <JsonRpcClient/pnconfig/PnListOfNodes.h>
+#include <JsonRpcClient/pnconfig/PnObjectBase.h>
+#include <JsonRpcClient/pnconfig/PnTopology.h>

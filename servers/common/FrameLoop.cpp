@@ -26,14 +26,42 @@ void SkipLineBreaks(std::istream& in) {
     }
 }
 
+// Reads up to the next LF (dropped). Garbage without line breaks must not make
+// the server buffer it all, so only the first kMaxHeaderLine bytes are kept.
+bool ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
+    constexpr std::size_t kMaxHeaderLine = 256;
+    line.clear();
+    tooLong = false;
+    bool any = false;
+    char c = 0;
+    while (in.get(c)) {
+        any = true;
+        if (c == '\n') {
+            return true;
+        }
+        if (line.size() < kMaxHeaderLine) {
+            line.push_back(c);
+        } else {
+            tooLong = true;
+        }
+    }
+    return any;
+}
+
 }  // namespace
 
 IncomingFrame ReadRequestFrame(std::istream& in) {
     IncomingFrame frame;
     SkipLineBreaks(in);
     std::string line;
-    if (!std::getline(in, line)) {
+    bool tooLong = false;
+    if (!ReadHeaderLine(in, line, tooLong)) {
         frame.status = FrameStatus::End;
+        return frame;
+    }
+    if (tooLong) {
+        frame.status = FrameStatus::BadHeader;
+        frame.error = "frame header line too long";
         return frame;
     }
     // The library's own header check, so both ends agree on what a header is.

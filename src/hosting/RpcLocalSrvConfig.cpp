@@ -15,12 +15,43 @@
 #include <JsonRpcClient/hosting/JobInstance.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 #include <utility>
 
 #include "platform/Platform.h"
 
 namespace RpcClient {
+
+namespace {
+
+// Takes the connection lock within `milliseconds` (steady clock), trying in
+// short steps that grow to at most one millisecond. The mutex's own timed
+// lock would do, but it goes through a clock-based wait that race detectors
+// do not follow, and a lock they cannot see makes every check of the
+// exchange useless.
+bool LockWithin(std::recursive_timed_mutex& lock, unsigned long milliseconds) {
+    if (lock.try_lock()) {
+        return true;
+    }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    std::chrono::microseconds step(20);
+    while (true) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(step, deadline - now));
+        if (lock.try_lock()) {
+            return true;
+        }
+        step = std::min(step * 2, std::chrono::microseconds(1000));
+    }
+}
+
+}  // namespace
 
 IRpcServerStatusObserver::~IRpcServerStatusObserver() = default;
 
@@ -181,7 +212,7 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
     if (StartupRpcServer() == 0) {
         return nullptr;
     }
-    if (!connectionLock_.try_lock_for(std::chrono::milliseconds(timeoutMs))) {
+    if (!LockWithin(connectionLock_, timeoutMs)) {
         return nullptr;
     }
     {

@@ -1,12 +1,10 @@
-#include "ServerRegistry.h"
+#include "ConfigServerFixture.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -44,23 +42,6 @@ void ExpectSameRecord(const PnConfigClient::TestStruct& a, const PnConfigClient:
     EXPECT_EQ(a.InnerStruct.InnerDouble, b.InnerStruct.InnerDouble);
     EXPECT_EQ(a.InnerStruct.InnerFloat, b.InnerStruct.InnerFloat);
 }
-
-class ConfigServer : public testing::Test {
-protected:
-    void SetUp() override {
-        std::vector<wchar_t> buffer = UrlBuffer();
-        ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"de", buffer.data(), &registry_), 1);
-        url_ = UrlFromBuffer(buffer);
-        server_ = registry_.GetAt(url_);
-        ASSERT_NE(server_, nullptr);
-    }
-
-    void TearDown() override { EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(L"", &registry_), 1); }
-
-    TestRegistry registry_;
-    std::wstring url_;
-    RpcClient::RpcLocalSrvConfig* server_ = nullptr;
-};
 
 TEST_F(ConfigServer, EveryOperationAnswersWithoutErrors) {
     PnConfigClient client(server_);
@@ -145,31 +126,6 @@ TEST_F(ConfigServer, ExitEndsTheServerAndTheNextCallStartsItAgain) {
     EXPECT_EQ(client.GetLanguage(), "de");
     EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
     EXPECT_EQ(registry_.GetAt(url_), server_);
-}
-
-TEST_F(ConfigServer, ClientsOnSeveralThreadsGetTheirOwnAnswers) {
-    constexpr int kThreads = 4;
-    constexpr int kCalls = 50;
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            PnConfigClient client(server_);
-            for (int i = 0; i < kCalls; ++i) {
-                const int value = t * 1000 + i;
-                const auto echoed =
-                    client.RunTest(value, std::to_string(value), i % 2 == 0, value / 4.0, 0.5f);
-                if (client.HasError() || echoed.TestInt != value ||
-                    echoed.InnerStruct.InnerString != std::to_string(value)) {
-                    ++wrong;
-                }
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(ConfigServerStartup, WithoutLanguageTheServerReportsItsDefault) {

@@ -14,6 +14,12 @@ struct SplitCase {
     Words words;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    for (const wchar_t* p = c.line; *p != 0; ++p) {
+        *os << static_cast<char>(*p);
+    }
+}
+
 class SplitCommandLineTest : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommandLineTest, GivesTheWordsTheWindowsRulesGive) {

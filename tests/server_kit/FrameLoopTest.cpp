@@ -75,18 +75,6 @@ TEST(FrameLoop, AnswersEachRequestAndEndsCleanlyAtEndOfInput) {
     EXPECT_EQ(run.answers[1]["id"].asInt(), 2);
 }
 
-TEST(FrameLoop, AcceptsTheHeaderVariantsTheLibraryAccepts) {
-    const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"Echo"})";
-    const std::string size = std::to_string(body.size());
-    for (const std::string& header :
-         {"Content-Length:" + size + "\n", "Content-Length:\t" + size + "\r\n\r\n",
-          "\r\n\nContent-Length: " + size + "\r\n"}) {
-        const LoopRun run = RunLoop(header + body);
-        ASSERT_EQ(run.answers.size(), 1u) << header;
-        EXPECT_EQ(run.answers[0]["id"].asInt(), 1) << header;
-    }
-}
-
 TEST(FrameLoop, MalformedFramesAreAnsweredWithNullIdAndTheLoopGoesOn) {
     const std::string good = Frame(R"({"jsonrpc":"2.0","id":9,"method":"Echo"})");
     struct Case {
@@ -99,6 +87,7 @@ TEST(FrameLoop, MalformedFramesAreAnsweredWithNullIdAndTheLoopGoesOn) {
         {"BadHeaderLine", "Content-Type: text/plain\r\n", -32700},
         {"LowerCaseHeader", "content-length: 2\r\n", -32700},
         {"HugeLength", "Content-Length: 99999999999999999999999\r\n\r\n", -32700},
+        {"EndlessHeaderLine", "Content-Length: 1" + std::string(100000, '0') + "\n", -32700},
         {"NotARequest", Frame("[1]"), -32600},
         {"NullBody", Frame("null"), -32600},
     };
@@ -124,14 +113,6 @@ TEST(FrameLoop, TruncatedBodyEndsQuietly) {
     const LoopRun run = RunLoop("Content-Length: 50\r\n\r\n{\"jsonrpc\":");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.answers.empty());
-}
-
-TEST(FrameLoop, WrittenFrameCountsTheTrailingLineFeed) {
-    std::ostringstream out;
-    Json::Value message(Json::objectValue);
-    message["a"] = 1;
-    ServerKit::WriteMessageFrame(out, message);
-    EXPECT_EQ(out.str(), "Content-Length: 8\r\n\r\n{\"a\":1}\n");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "ScriptedConnection.h"
+#include "client_support/ScriptedConnection.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 

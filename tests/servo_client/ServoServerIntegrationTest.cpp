@@ -1,4 +1,4 @@
-#include "ServerRegistry.h"
+#include "client_support/ServerRegistry.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 

@@ -22,9 +22,14 @@ constexpr const wchar_t* kServoName = L"PellavonCli";
 constexpr int kServoCompanionCount = 6;
 // clang-format off
 constexpr const wchar_t* kServoCompanionBaseNames[kServoCompanionCount] = {
-    L"PellavonCore",     L"PellavonMotion", L"PellavonDrive",
-    L"PellavonFieldbus", L"PellavonParams", L"PellavonLicense",
+    L"PellavonCore",
+    L"PellavonMotion",
+    L"PellavonDrive",
+    L"PellavonFieldbus",
+    L"PellavonParams",
+    L"PellavonLicense",
 };
+// clang-format on
 
 }  // namespace KnownServers
 }  // namespace RpcClient

@@ -185,8 +185,11 @@ bool AssignProcessToJob(void* job, void* process) {
         return false;
     }
     if (ended) {
-        errno = ESRCH;  // like a job that refuses a process that has exited
-        return false;
+        // Nothing left to end. The process counts as a member (its exit code
+        // stays readable) but the guard need not know its group.
+        std::lock_guard<std::mutex> memberLock(member->mutex);
+        member->inJob = true;
+        return true;
     }
     // Forget members that have gone, so a long-lived job does not grow.
     state.members.erase(std::remove_if(state.members.begin(), state.members.end(),

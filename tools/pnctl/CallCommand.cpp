@@ -67,7 +67,7 @@ int RunCall(const CallOptions& call, const GlobalOptions& global) {
             PrintJson(std::cout, response.GetResult());
         }
     } else {
-        std::cout << "call failed with " << HexCode(code) << '\n';
+        std::cout << "call failed with " << FormatCode(code) << '\n';
         if (client.HasError()) {
             std::cout << "error list (newest first):\n";
             PrintErrorList(std::cout, client.GetErrList());

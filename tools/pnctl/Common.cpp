@@ -20,6 +20,14 @@ std::string HexCode(long code) {
     return text;
 }
 
+std::string FormatCode(long code) {
+    std::string text = HexCode(code);
+    if (code >= -32768 && code <= -32000) {
+        text += " (" + std::to_string(code) + ')';
+    }
+    return text;
+}
+
 Json::Value ErrorEntryToJson(long code, const std::string& message) {
     Json::Value entry(Json::objectValue);
     entry["code"] = static_cast<Json::Int64>(code);
@@ -42,7 +50,7 @@ Json::Value ErrorListToJson(const RpcClient::JsonRpcClient::ErrorList& errors) {
 
 void PrintErrorList(std::ostream& out, const RpcClient::JsonRpcClient::ErrorList& errors) {
     for (const auto& entry : errors) {
-        out << "  " << HexCode(entry.first);
+        out << "  " << FormatCode(entry.first);
         if (!entry.second.empty()) {
             out << ' ' << entry.second;
         }
@@ -55,7 +63,7 @@ void PrintErrorList(std::ostream& out, const RpcClient::JsonRpcClient::ErrorList
 }
 
 std::string DescribeFailure(long code, const RpcClient::JsonRpcClient::ErrorList& errors) {
-    std::string reason = HexCode(code);
+    std::string reason = FormatCode(code);
     if (!errors.empty() && !errors.front().second.empty()) {
         reason += ' ' + errors.front().second;
     } else {
@@ -77,12 +85,26 @@ void PrintJson(std::ostream& out, const Json::Value& document) {
 
 Json::Value ParseJsonText(const std::string& text, const std::string& what) {
     Json::CharReaderBuilder builder;
+    // "[1] ]" must not pass as [1]: text after the value is an error.
+    builder["failIfExtra"] = true;
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value value;
     std::string errors;
     if (!reader->parse(text.data(), text.data() + text.size(), &value, &errors)) {
-        std::string first = errors.substr(0, errors.find('\n'));
-        throw CommandFailure(kExitInput, what + " is not valid JSON: " + first);
+        // The reader's report spans lines; the reason must fit on one.
+        std::string reason;
+        for (char c : errors) {
+            if (c == '\n') {
+                c = ' ';
+            }
+            if (!(c == ' ' && (reason.empty() || reason.back() == ' '))) {
+                reason += c;
+            }
+        }
+        while (!reason.empty() && reason.back() == ' ') {
+            reason.pop_back();
+        }
+        throw CommandFailure(kExitInput, what + " is not valid JSON: " + reason);
     }
     return value;
 }

@@ -50,6 +50,10 @@ private:
 // "0x8001011F": the 32-bit form of a failure code, whatever the width of long.
 std::string HexCode(long code);
 
+// HexCode, followed by the decimal number for a server's own JSON-RPC error
+// code, which the call cycle passes on unchanged: "0xFFFF82FF (-32001)".
+std::string FormatCode(long code);
+
 // {"code": <number>, "hex": "0x…", "message": "…", "text": "…"} for one
 // entry; "text" is the library's description of the code, when it has one.
 Json::Value ErrorEntryToJson(long code, const std::string& message);

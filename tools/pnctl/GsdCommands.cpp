@@ -30,7 +30,7 @@ using RpcClient::Tavrel::PnGsdClient;
 std::vector<std::string> ErrorLines(const RpcClient::JsonRpcClient::ErrorList& errors) {
     std::vector<std::string> lines;
     for (const auto& entry : errors) {
-        lines.push_back(HexCode(entry.first) + ' ' + entry.second);
+        lines.push_back(FormatCode(entry.first) + ' ' + entry.second);
     }
     return lines;
 }

@@ -95,9 +95,7 @@ int RunServoWatch(const ServoWatchOptions& watch, const GlobalOptions& global) {
             std::cout << "ip " << para.ip << "  r5276 " << para.r5276 << "  r5277 " << para.r5277
                       << std::endl;
         } else {
-            std::cout << "error " << HexCode(code)
-                      << (code > -32100 && code < -31999 ? " (" + std::to_string(code) + ")" : "")
-                      << std::endl;
+            std::cout << "error " << FormatCode(code) << std::endl;
         }
     }
     return kExitOk;

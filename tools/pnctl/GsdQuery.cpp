@@ -135,13 +135,13 @@ const std::map<std::string, Operation>& Operations() {
         ops["GetModuleData"] =
             TextOperation<moduleData, 3>({"gsd", "dap", "module"}, &P::GetModuleData);
         ops["GetSubModuleData"] =
-            TextOperation<moduleItem, 3>({"gsd", "module", "submodule"}, &P::GetSubModuleData);
+            TextOperation<moduleItem, 3>({"gsd", "dap", "submodule"}, &P::GetSubModuleData);
         ops["GetSubModuleParameter"] = TextOperation<std::vector<parameterRecord>, 3>(
-            {"gsd", "module", "submodule"}, &P::GetSubModuleParameter);
+            {"gsd", "dap", "submodule"}, &P::GetSubModuleParameter);
         ops["GetWriteableIMRecords"] = TextOperation<std::vector<int>, 3>(
             {"gsd", "dap", "submodule"}, &P::GetWriteableIMRecords);
         ops["GetPortSubModuleParameter"] = TextOperation<portParameter, 4>(
-            {"gsd", "dap", "module", "submodule"}, &P::GetPortSubModuleParameter);
+            {"gsd", "dap", "portsubmodule", "module"}, &P::GetPortSubModuleParameter);
         ops["GetSubmoduleIRTsupportType"] =
             Operation{{"gsd", "submodule"}, [](P& parser, const Args& a) {
                           supportRTType type = SupportRTNone;
@@ -156,14 +156,14 @@ const std::map<std::string, Operation>& Operations() {
         ops["TavrelRefreshGsds"] =
             TextOperation<std::vector<std::string>, 0>({}, &P::TavrelRefreshGsds);
         ops["GetUnitDiagDescription"] =
-            Operation{{"gsd", "dap", "bytes"}, [](P& parser, const Args& a) {
+            Operation{{"gsd", "structureid", "bytes"}, [](P& parser, const Args& a) {
                           AlarmData alarm;
                           const long status = parser.GetUnitDiagDescription(
                               a[0], a[1], ParseBytes(a[2], "bytes"), alarm);
                           return Result(status, alarm);
                       }};
         ops["GetChannalDiagDescription"] = Operation{
-            {"gsd", "errortype", "extended", "exterrortype", "addvalue", "channel"},
+            {"gsd", "errortype", "extended", "exterrortype", "channel", "addvalue"},
             [](P& parser, const Args& a) {
                 constexpr unsigned long kShort = std::numeric_limits<unsigned short>::max();
                 constexpr unsigned long kInt = std::numeric_limits<unsigned int>::max();
@@ -172,8 +172,8 @@ const std::map<std::string, Operation>& Operations() {
                     a[0], static_cast<unsigned short>(ParseUnsigned(a[1], kShort, "errortype")),
                     ParseBool(a[2], "extended"),
                     static_cast<unsigned short>(ParseUnsigned(a[3], kShort, "exterrortype")),
-                    static_cast<unsigned short>(ParseUnsigned(a[4], kShort, "addvalue")),
-                    static_cast<unsigned int>(ParseUnsigned(a[5], kInt, "channel")), alarm);
+                    static_cast<unsigned short>(ParseUnsigned(a[4], kShort, "channel")),
+                    static_cast<unsigned int>(ParseUnsigned(a[5], kInt, "addvalue")), alarm);
                 return Result(status, alarm);
             }};
         ops["CalcIoDeviceUpdateTime"] =

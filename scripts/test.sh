@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the normal build, the same suite under AddressSanitizer
 # with UndefinedBehaviorSanitizer, and the threaded tests under
-# ThreadSanitizer. Installs missing build dependencies first.
+# ThreadSanitizer, then the fuzz targets for a bounded time (JRC_FUZZ_SECONDS
+# per target, 30 by default here). Installs missing build dependencies first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
@@ -21,3 +22,6 @@ echo "== TSan (threaded tests) =="
 scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DJRC_SANITIZER=thread -DJRC_BUILD_BENCHMARKS=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded --no-tests=ignore
+
+echo "== fuzzing =="
+scripts/fuzz.sh "${JRC_FUZZ_SECONDS:-30}"

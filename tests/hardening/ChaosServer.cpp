@@ -11,6 +11,8 @@
 //   closeout   closes stdout and stderr and keeps running until stdin ends
 //   die        half a header, then exits with code 3
 //   slow       a correct frame after 300 ms
+// One word counts at start-up only:
+//   deaf       never reads its input at all (sleeps until killed)
 // Any other word (or no file) means ok. It reads frames on its own, not with
 // the library, so a framing fault in the library cannot hide behind the
 // same fault here.
@@ -159,6 +161,11 @@ int main(int argc, char** argv) {
                 out << getpid() << "\n";
             }
             std::rename(temporary.c_str(), path.c_str());
+        }
+    }
+    if (Mode() == "deaf") {
+        for (;;) {
+            pause();
         }
     }
     std::string body;

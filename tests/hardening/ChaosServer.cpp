@@ -16,7 +16,9 @@
 // Any other word (or no file) means ok. It reads frames on its own, not with
 // the library, so a framing fault in the library cannot hide behind the
 // same fault here.
-//   jrc_chaos_server --control <path> --pidfile <path>
+// With --linger it outlives its host on its own: it ignores SIGPIPE and
+// keeps running when its input ends, so only the host's job can end it.
+//   jrc_chaos_server --control <path> --pidfile <path> [--linger]
 
 #include <signal.h>
 #include <unistd.h>
@@ -149,6 +151,13 @@ void Answer(const Json::Value& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool linger = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--linger") {
+            linger = true;
+            signal(SIGPIPE, SIG_IGN);
+        }
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--control") {
@@ -181,6 +190,9 @@ int main(int argc, char** argv) {
             continue;  // a notification or something unreadable: no answer
         }
         Answer(request);
+    }
+    while (linger) {
+        pause();
     }
     return 0;
 }

@@ -29,7 +29,8 @@ TEST(HostKill, HostKilledMidCallLeavesNoServerBehind) {
         // (one reading, the others waiting for the connection) when it dies.
         std::ofstream(control) << "slow\n";
     }
-    const std::string args = "--control " + control + " --pidfile " + pidfile;
+    // A server that would outlive its host by itself: only the job ends it.
+    const std::string args = "--control " + control + " --pidfile " + pidfile + " --linger";
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

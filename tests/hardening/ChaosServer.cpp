@@ -11,6 +11,7 @@
 //   closeout   closes stdout and stderr and keeps running until stdin ends
 //   die        half a header, then exits with code 3
 //   slow       a correct frame after 300 ms
+//   liar       "Content-Length: 2000000000" and a blank line, then exits
 // One word counts at start-up only:
 //   deaf       never reads its input at all (sleeps until killed)
 // Any other word (or no file) means ok. It reads frames on its own, not with
@@ -140,6 +141,9 @@ void Answer(const Json::Value& request) {
     } else if (mode == "slow") {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         WriteOut(1, Frame(Body(request, "")));
+    } else if (mode == "liar") {
+        WriteOut(1, "Content-Length: 2000000000\r\n\r\n");
+        std::_Exit(0);
     } else if (mode == "die") {
         WriteOut(1, "Content-Len");
         std::_Exit(3);

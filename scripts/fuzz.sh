@@ -17,7 +17,7 @@ generator=()
 if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DJRC_BUILD_FUZZERS=ON -DJRC_BUILD_TESTS=OFF -DJRC_BUILD_BENCHMARKS=OFF -DJRC_BUILD_TOOLS=OFF \
-  -DJRC_BUILD_SERVERS=OFF >/dev/null
+  -DJRC_BUILD_SERVERS=ON >/dev/null
 mapfile -t targets < <(grep -v '^$' "$dir/fuzzers.txt")
 cmake --build "$dir" --parallel "$(nproc)" --target "${targets[@]}"
 
@@ -35,11 +35,12 @@ for target in "${targets[@]}"; do
   mkdir -p "$work"
   log="$dir/logs/$target.log"
   # -timeout: one input may take 10 s at most; the outer timeout catches a
-  # driver that stops making progress altogether.
+  # driver that stops making progress altogether. Inputs may grow to 4 KiB
+  # or to the largest seed, whichever is more.
   status=0
   timeout --kill-after=10 $((per_target + 60)) \
     "$dir/bin/$target" -max_total_time="$per_target" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=4096 -print_final_stats=1 -artifact_prefix="$dir/artifacts/$target-" \
+      -print_final_stats=1 -artifact_prefix="$dir/artifacts/$target-" \
       "$work" "$seeds" >"$log" 2>&1 || status=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
   if [ "$status" -eq 0 ]; then

@@ -209,7 +209,7 @@ TEST_F(Catalog, ServerKilledAtAnyMomentOfAnImportLeavesTheCatalogueWhole) {
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(importTime).count()));
 
-    constexpr int kSteps = 24;
+    constexpr int kSteps = 16;
     int interrupted = 0;
     for (int step = 0; step <= kSteps; ++step) {
         RpcLocalSrvConfig server(Widen(JRC_CONFIG_SERVER), ServerArgs());

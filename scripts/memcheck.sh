@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 dir=${1:-build}
 
 options=(--error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite
-         --show-leak-kinds=definite --child-silent-after-fork=yes --num-callers=30 -q)
+         --show-leak-kinds=definite --child-silent-after-fork=yes --num-callers=30 -q
+         --suppressions="$PWD/scripts/valgrind.supp")
 mkdir -p "$dir/memcheck"
 logs=$(cd "$dir/memcheck" && pwd)
 failed=()

@@ -21,3 +21,10 @@ echo "== TSan (threaded tests) =="
 scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DJRC_SANITIZER=thread -DJRC_BUILD_BENCHMARKS=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded --no-tests=ignore
+
+# The same suite cross-built for Windows and run under Wine. Set
+# JRC_SKIP_WINDOWS=1 to leave it out while iterating on Linux.
+if [ "${JRC_SKIP_WINDOWS:-0}" != 1 ]; then
+  echo "== Windows (MinGW-w64 + Wine) =="
+  scripts/test-windows.sh build-mingw
+fi

@@ -4,4 +4,10 @@
 
 #include <JsonRpcClient/Export.h>
 #include <JsonRpcClient/Version.h>
+#include <JsonRpcClient/rpc/CodePageText.h>
 #include <JsonRpcClient/rpc/FailureCodes.h>
+#include <JsonRpcClient/rpc/Framing.h>
+#include <JsonRpcClient/rpc/JsonRequest.h>
+#include <JsonRpcClient/rpc/JsonResponse.h>
+#include <JsonRpcClient/rpc/JsonSerialzer.h>
+#include <JsonRpcClient/rpc/ResponseError.h>

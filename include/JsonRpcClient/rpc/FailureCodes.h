@@ -15,19 +15,19 @@ constexpr long HResultFromBits(std::uint32_t bits) {
 // The names follow the platform SDK's, but live in their own namespace so the
 // SDK's macros of the same meaning cannot collide with them.
 namespace FailureCode {
-constexpr long Ok = 0;                                            // S_OK
-constexpr long Unexpected = HResultFromBits(0x8001FFFFu);         // RPC_E_UNEXPECTED
-constexpr long ServerFault = HResultFromBits(0x80010105u);        // RPC_E_SERVERFAULT
-constexpr long CallRejected = HResultFromBits(0x80010001u);       // RPC_E_CALL_REJECTED
-constexpr long VersionMismatch = HResultFromBits(0x80010110u);    // RPC_E_VERSION_MISMATCH
-constexpr long Timeout = HResultFromBits(0x8001011Fu);            // RPC_E_TIMEOUT
-constexpr long NoSync = HResultFromBits(0x80010120u);             // RPC_E_NO_SYNC
-constexpr long InvalidData = HResultFromBits(0x8001000Fu);        // RPC_E_INVALID_DATA
-constexpr long InvalidMethod = HResultFromBits(0x80010107u);      // RPC_E_INVALIDMETHOD
-constexpr long InvalidParameter = HResultFromBits(0x80010010u);   // RPC_E_INVALID_PARAMETER
-constexpr long CantMarshalData = HResultFromBits(0x8001000Bu);    // RPC_E_CLIENT_CANTMARSHAL_DATA
-constexpr long Fail = HResultFromBits(0x80004005u);               // E_FAIL
-constexpr long InvalidArg = HResultFromBits(0x80070057u);         // E_INVALIDARG
+constexpr long Ok = 0;                                           // S_OK
+constexpr long Unexpected = HResultFromBits(0x8001FFFFu);        // RPC_E_UNEXPECTED
+constexpr long ServerFault = HResultFromBits(0x80010105u);       // RPC_E_SERVERFAULT
+constexpr long CallRejected = HResultFromBits(0x80010001u);      // RPC_E_CALL_REJECTED
+constexpr long VersionMismatch = HResultFromBits(0x80010110u);   // RPC_E_VERSION_MISMATCH
+constexpr long Timeout = HResultFromBits(0x8001011Fu);           // RPC_E_TIMEOUT
+constexpr long NoSync = HResultFromBits(0x80010120u);            // RPC_E_NO_SYNC
+constexpr long InvalidData = HResultFromBits(0x8001000Fu);       // RPC_E_INVALID_DATA
+constexpr long InvalidMethod = HResultFromBits(0x80010107u);     // RPC_E_INVALIDMETHOD
+constexpr long InvalidParameter = HResultFromBits(0x80010010u);  // RPC_E_INVALID_PARAMETER
+constexpr long CantMarshalData = HResultFromBits(0x8001000Bu);   // RPC_E_CLIENT_CANTMARSHAL_DATA
+constexpr long Fail = HResultFromBits(0x80004005u);              // E_FAIL
+constexpr long InvalidArg = HResultFromBits(0x80070057u);        // E_INVALIDARG
 }  // namespace FailureCode
 
 }  // namespace RpcClient

@@ -1,0 +1,181 @@
+// Code-page conversion with iconv, behaving like the Windows converters the
+// rest of the library is written against (see Platform.h):
+// - "ANSI" is the character set of the calling thread's C locale, so a thread
+//   that switched locales with uselocale() converts with its own charset;
+// - malformed input and unrepresentable characters are substituted, never
+//   reported, because callers rely on conversions of arbitrary text
+//   succeeding the way they do on Windows;
+// - the last error is per thread, like GetLastError().
+// A conversion descriptor is opened per call: the charset may differ between
+// calls and threads, and glibc caches the loaded converter modules itself.
+
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace RpcClient::Platform {
+namespace {
+
+constexpr unsigned long kErrorInvalidParameter = 87;
+constexpr unsigned long kErrorNoUnicodeTranslation = 1113;
+
+thread_local unsigned long t_lastConversionError = 0;
+
+int Fail(unsigned long error) {
+    t_lastConversionError = error;
+    return 0;
+}
+
+std::string CharsetOf(CodePage codePage) {
+    if (codePage == CodePage::Utf8) {
+        return "UTF-8";
+    }
+    // nl_langinfo_l must not be given LC_GLOBAL_LOCALE; a thread without its
+    // own locale reads the global one.
+    locale_t current = uselocale(static_cast<locale_t>(nullptr));
+    const char* charset =
+        current == LC_GLOBAL_LOCALE ? nl_langinfo(CODESET) : nl_langinfo_l(CODESET, current);
+    return charset != nullptr && *charset != '\0' ? charset : "ANSI_X3.4-1968";
+}
+
+// iconv's name for the platform's wchar_t encoding.
+constexpr const char* kWideCharset = "WCHAR_T";
+
+class Converter {
+public:
+    Converter(const std::string& to, const std::string& from)
+        : handle_(iconv_open(to.c_str(), from.c_str())) {}
+    ~Converter() {
+        if (IsOpen()) {
+            iconv_close(handle_);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool IsOpen() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts `size` bytes into `out`. An input unit (of `unitSize` bytes)
+    // the converter rejects is replaced by `replacement`; an incomplete
+    // sequence at the end is replaced once as a whole. Returns false only for
+    // unexpected converter errors.
+    bool Convert(const char* input, std::size_t size, std::size_t unitSize,
+                 const std::string& replacement, std::string& out) {
+        char* in = const_cast<char*>(input);  // iconv's signature lacks const
+        std::size_t inLeft = size;
+        char chunk[4096];
+        while (inLeft > 0) {
+            char* outPtr = chunk;
+            std::size_t outLeft = sizeof chunk;
+            const std::size_t rc = iconv(handle_, &in, &inLeft, &outPtr, &outLeft);
+            out.append(chunk, static_cast<std::size_t>(outPtr - chunk));
+            if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) {
+                continue;
+            }
+            if (errno == EILSEQ) {
+                const std::size_t skip = unitSize < inLeft ? unitSize : inLeft;
+                in += skip;
+                inLeft -= skip;
+            } else if (errno == EINVAL) {
+                inLeft = 0;
+            } else {
+                return false;
+            }
+            out += replacement;
+        }
+        // Return a stateful encoding to its initial shift state.
+        char* outPtr = chunk;
+        std::size_t outLeft = sizeof chunk;
+        if (iconv(handle_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+            return false;
+        }
+        out.append(chunk, static_cast<std::size_t>(outPtr - chunk));
+        return true;
+    }
+
+private:
+    iconv_t handle_;
+};
+
+bool ArgumentsValid(const void* source, const void* destination, int capacity) {
+    return source != nullptr && capacity >= 0 && (destination != nullptr || capacity == 0);
+}
+
+}  // namespace
+
+int MultiByteToWide(CodePage codePage, const char* source, wchar_t* destination, int capacity) {
+    if (!ArgumentsValid(source, destination, capacity)) {
+        return Fail(kErrorInvalidParameter);
+    }
+    Converter converter(kWideCharset, CharsetOf(codePage));
+    if (!converter.IsOpen()) {
+        return Fail(kErrorInvalidParameter);
+    }
+    const wchar_t replacement = 0xFFFD;
+    std::string bytes;
+    if (!converter.Convert(
+            source, std::strlen(source), 1,
+            std::string(reinterpret_cast<const char*>(&replacement), sizeof replacement), bytes)) {
+        return Fail(kErrorNoUnicodeTranslation);
+    }
+    const std::size_t units = bytes.size() / sizeof(wchar_t) + 1;  // + the NUL
+    if (units > static_cast<std::size_t>(INT_MAX)) {
+        return Fail(kErrorInvalidParameter);
+    }
+    if (capacity == 0) {
+        return static_cast<int>(units);
+    }
+    if (units > static_cast<std::size_t>(capacity)) {
+        return Fail(kErrorInsufficientBuffer);
+    }
+    std::memcpy(destination, bytes.data(), bytes.size());
+    destination[units - 1] = L'\0';
+    return static_cast<int>(units);
+}
+
+int WideToMultiByte(CodePage codePage, const wchar_t* source, char* destination, int capacity) {
+    if (!ArgumentsValid(source, destination, capacity)) {
+        return Fail(kErrorInvalidParameter);
+    }
+    Converter converter(CharsetOf(codePage), kWideCharset);
+    if (!converter.IsOpen()) {
+        return Fail(kErrorInvalidParameter);
+    }
+    // UTF-8 can hold every character; what it rejects are invalid code
+    // points such as lone surrogates, which become U+FFFD as on Windows.
+    const std::string replacement = codePage == CodePage::Utf8 ? "\xEF\xBF\xBD" : "?";
+    std::string bytes;
+    if (!converter.Convert(reinterpret_cast<const char*>(source),
+                           std::wcslen(source) * sizeof(wchar_t), sizeof(wchar_t), replacement,
+                           bytes)) {
+        return Fail(kErrorNoUnicodeTranslation);
+    }
+    const std::size_t count = bytes.size() + 1;  // + the NUL
+    if (count > static_cast<std::size_t>(INT_MAX)) {
+        return Fail(kErrorInvalidParameter);
+    }
+    if (capacity == 0) {
+        return static_cast<int>(count);
+    }
+    if (count > static_cast<std::size_t>(capacity)) {
+        return Fail(kErrorInsufficientBuffer);
+    }
+    std::memcpy(destination, bytes.data(), bytes.size());
+    destination[count - 1] = '\0';
+    return static_cast<int>(count);
+}
+
+unsigned long LastConversionError() {
+    return t_lastConversionError;
+}
+
+}  // namespace RpcClient::Platform

@@ -1,0 +1,202 @@
+#include <JsonRpcClient/rpc/Framing.h>
+
+#include <json/reader.h>
+#include <json/writer.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <regex>
+#include <stdexcept>
+#include <streambuf>
+#include <utility>
+
+namespace RpcClient {
+namespace {
+
+// A real header line is a few dozen bytes. Longer lines are rejected without
+// running the pattern on them: the standard regex engines recurse per
+// character and would overflow the stack on a long run of blanks.
+constexpr std::size_t kMaxHeaderLine = 4096;
+
+// Bodies up to this size get their whole buffer at once. A larger stated
+// length is only believed as far as bytes arrive, so a broken or hostile
+// header ("Content-Length: 2000000000" and nothing after it) cannot make the
+// host commit gigabytes.
+constexpr std::size_t kPreallocatedBodyLimit = std::size_t{1} << 20;
+
+const std::regex& HeaderPattern() {
+    static const std::regex pattern("Content-Length:\\s*(\\d+)[\\r\\n]*", std::regex::ECMAScript);
+    return pattern;
+}
+
+const Json::StreamWriterBuilder& CompactWriterFactory() {
+    static const Json::StreamWriterBuilder factory = [] {
+        Json::StreamWriterBuilder builder;
+        builder["indentation"] = "";
+        return builder;
+    }();
+    return factory;
+}
+
+const Json::CharReaderBuilder& DefaultReaderFactory() {
+    static const Json::CharReaderBuilder factory;
+    return factory;
+}
+
+// Drops CR and LF bytes that are already buffered. Never waits for input:
+// on a pipe, waiting here would block on a server that has finished writing.
+void SkipBufferedLineBreaks(std::istream& in) {
+    std::streambuf* buffer = in.rdbuf();
+    while (buffer->in_avail() > 0) {
+        const int next = buffer->sgetc();
+        if (next != '\r' && next != '\n') {
+            break;
+        }
+        buffer->sbumpc();
+    }
+}
+
+// std::getline that keeps at most kMaxHeaderLine characters; `tooLong`
+// tells whether more were dropped. Stream states are set as getline would.
+void ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
+    line.clear();
+    tooLong = false;
+    const std::istream::sentry ready(in, true);
+    if (!ready) {
+        return;
+    }
+    std::streambuf* buffer = in.rdbuf();
+    std::size_t extracted = 0;
+    for (;;) {
+        const int next = buffer->sbumpc();
+        if (next == std::char_traits<char>::eof()) {
+            in.setstate(extracted == 0 ? std::ios_base::eofbit | std::ios_base::failbit
+                                       : std::ios_base::eofbit);
+            return;
+        }
+        ++extracted;
+        if (next == '\n') {
+            return;
+        }
+        if (line.size() < kMaxHeaderLine) {
+            line.push_back(static_cast<char>(next));
+        } else {
+            tooLong = true;
+        }
+    }
+}
+
+// Reads up to `length` bytes. A short read (end of stream) leaves the rest
+// of a preallocated buffer zero. Above the preallocation limit the buffer
+// grows by doubling as bytes arrive and is cut to what was received: JsonCpp
+// treats a NUL byte like the end of input, so parsing the received bytes
+// gives the same result and error text as parsing them zero-padded to
+// `length`.
+std::string ReadBody(std::istream& in, std::size_t length) {
+    std::string body;
+    if (length <= kPreallocatedBodyLimit) {
+        body.assign(length, '\0');
+        in.read(&body[0], static_cast<std::streamsize>(length));
+        return body;
+    }
+    std::size_t received = 0;
+    while (received < length) {
+        const std::size_t target = std::min(length, std::max(kPreallocatedBodyLimit, received * 2));
+        body.resize(target);
+        in.read(&body[received], static_cast<std::streamsize>(target - received));
+        received += static_cast<std::size_t>(in.gcount());
+        if (received < target) {
+            break;
+        }
+    }
+    body.resize(received);
+    return body;
+}
+
+}  // namespace
+
+void WriteFrame(std::ostream& out, const Json::Value& body) {
+    std::string text = Json::writeString(CompactWriterFactory(), body);
+    text.push_back('\n');
+    // std::to_string, not operator<<: an imbued locale could group digits.
+    const std::string header = "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n";
+    out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+}
+
+bool ParseContentLength(const std::string& line, int& length) {
+    std::smatch match;
+    if (!std::regex_match(line, match, HeaderPattern())) {
+        return false;
+    }
+    try {
+        length = std::stoi(match.str(1));
+    } catch (const std::out_of_range&) {
+        // One text on every standard library, whatever its own wording.
+        throw std::out_of_range("stoi argument out of range");
+    }
+    return true;
+}
+
+Json::Value ReadFrame(std::istream& in, std::string& error) {
+    error.clear();
+    SkipBufferedLineBreaks(in);
+
+    std::string line;
+    bool tooLong = false;
+    ReadHeaderLine(in, line, tooLong);
+    if (line.empty()) {
+        error = "RPC server has shutdown";
+        return {};
+    }
+    int length = 0;
+    if (tooLong || !ParseContentLength(line, length)) {
+        error = "Invalid header";
+        return {};
+    }
+
+    SkipBufferedLineBreaks(in);
+    const std::string body = ReadBody(in, static_cast<std::size_t>(length));
+
+    Json::Value root;
+    std::string parseErrors;
+    const std::unique_ptr<Json::CharReader> reader(DefaultReaderFactory().newCharReader());
+    if (!reader->parse(body.data(), body.data() + body.size(), &root, &parseErrors)) {
+        error = std::move(parseErrors);
+        return {};
+    }
+    return root;
+}
+
+std::vector<JsonResponse> ReadResponses(std::istream& in, std::string& error) {
+    error.clear();
+    std::vector<JsonResponse> responses;
+    if (in.fail()) {
+        error = "RPC Server falied.";
+        return responses;
+    }
+    try {
+        Json::Value value = ReadFrame(in, error);
+        if (value.isNull() || !error.empty()) {
+            return responses;
+        }
+        if (value.isArray()) {
+            responses.reserve(value.size());
+            for (Json::Value& element : value) {
+                responses.emplace_back(std::move(element));
+            }
+        } else {
+            responses.emplace_back(std::move(value));
+        }
+    } catch (const std::exception& e) {
+        error = e.what();
+        responses.clear();
+    }
+    return responses;
+}
+
+}  // namespace RpcClient

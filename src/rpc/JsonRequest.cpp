@@ -1,0 +1,72 @@
+#include <JsonRpcClient/rpc/JsonRequest.h>
+
+#include "rpc/RequestIdCounter.h"
+
+#include <utility>
+
+namespace RpcClient {
+
+namespace detail {
+// Constant-initialised, so it holds 2 before any code of the library runs and
+// the first id handed out is 3. Atomic arithmetic on signed integers wraps,
+// so INT_MAX + 1 gives INT_MIN without undefined behaviour.
+namespace {
+std::atomic<int> g_requestIdCounter{2};
+}
+std::atomic<int>& RequestIdCounter() {
+    return g_requestIdCounter;
+}
+}  // namespace detail
+
+JsonRequest::JsonRequest() : params_(Json::arrayValue) {}
+
+JsonRequest::JsonRequest(const std::string& method, bool notify)
+    : notify_(notify), method_(method), params_(Json::arrayValue) {}
+
+JsonRequest::JsonRequest(const JsonRequest& other) = default;
+JsonRequest& JsonRequest::operator=(const JsonRequest& other) = default;
+JsonRequest::~JsonRequest() = default;
+
+JsonRequest& JsonRequest::SetMethod(const std::string& method) {
+    method_ = method;
+    return *this;
+}
+
+JsonRequest& JsonRequest::SetMethod(std::string&& method) {
+    method_ = std::move(method);
+    return *this;
+}
+
+JsonRequest& JsonRequest::SetParams(const Json::Value& params) {
+    params_ = params;
+    return *this;
+}
+
+JsonRequest& JsonRequest::SetParams(Json::Value&& params) {
+    params_ = std::move(params);
+    return *this;
+}
+
+JsonRequest& JsonRequest::FixRequestId() {
+    if (!notify_) {
+        requestId_ = OnFixRequestId();
+    }
+    return *this;
+}
+
+Json::Value JsonRequest::OnBuildBody() const {
+    Json::Value body;
+    body["jsonrpc"] = "2.0";
+    body["method"] = method_;
+    body["params"] = params_;
+    if (!notify_) {
+        body["id"] = requestId_;
+    }
+    return body;
+}
+
+int JsonRequest::OnFixRequestId() {
+    return detail::RequestIdCounter().fetch_add(1, std::memory_order_seq_cst) + 1;
+}
+
+}  // namespace RpcClient

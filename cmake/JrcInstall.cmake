@@ -11,6 +11,8 @@ install(TARGETS JsonRpcClient EXPORT JsonRpcClientTargets
   INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 install(DIRECTORY include/JsonRpcClient DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
   FILES_MATCHING PATTERN "*.h")
+install(FILES "${PROJECT_BINARY_DIR}/include/JsonRpcClient/Version.h"
+  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/JsonRpcClient")
 install(EXPORT JsonRpcClientTargets NAMESPACE JsonRpcClient:: DESTINATION "${JRC_CMAKE_DIR}")
 
 configure_package_config_file(cmake/JsonRpcClientConfig.cmake.in
@@ -23,6 +25,10 @@ install(FILES
   "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClientConfigVersion.cmake"
   DESTINATION "${JRC_CMAKE_DIR}")
 
+# The .pc file finds its prefix relative to itself, so an installation can be
+# moved (or made with `cmake --install --prefix`) and still be found.
+file(RELATIVE_PATH JRC_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+string(REGEX REPLACE "/$" "" JRC_PC_TO_PREFIX "${JRC_PC_TO_PREFIX}")
 configure_file(cmake/JsonRpcClient.pc.in "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClient.pc" @ONLY)
 install(FILES "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClient.pc"
   DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")

@@ -31,7 +31,9 @@ have_locale() { locale -a 2>/dev/null | grep -qix "$1"; }
 make_locale() { # <name> <input> <charmap>
   local name=$1
   if ! have_locale "$name" && ! have_locale "${name//-/}"; then
-    "${sudo_cmd[@]}" localedef -i "$2" -f "$3" "$name" || true
+    # localedef exits non-zero for mere warnings, so judge by the result.
+    "${sudo_cmd[@]}" localedef -i "$2" -f "$3" "$name" 2>/dev/null || true
+    have_locale "$name" || have_locale "${name//-/}" || echo "warning: could not create locale $name" >&2
   fi
 }
 make_locale en_US.CP1252 en_US CP1252

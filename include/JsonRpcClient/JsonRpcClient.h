@@ -11,3 +11,11 @@
 #include <JsonRpcClient/rpc/JsonResponse.h>
 #include <JsonRpcClient/rpc/JsonSerialzer.h>
 #include <JsonRpcClient/rpc/ResponseError.h>
+#include <JsonRpcClient/pnconfig/PnConfiguration.h>
+#include <JsonRpcClient/pnconfig/PnControllerConf.h>
+#include <JsonRpcClient/pnconfig/PnDeviceConf.h>
+#include <JsonRpcClient/pnconfig/PnDeviceModule.h>
+#include <JsonRpcClient/pnconfig/PnDevicePort.h>
+#include <JsonRpcClient/pnconfig/PnListOfNodes.h>
+#include <JsonRpcClient/pnconfig/PnObjectBase.h>
+#include <JsonRpcClient/pnconfig/PnTopology.h>

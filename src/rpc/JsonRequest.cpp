@@ -66,7 +66,11 @@ Json::Value JsonRequest::OnBuildBody() const {
 }
 
 int JsonRequest::OnFixRequestId() {
-    return detail::RequestIdCounter().fetch_add(1, std::memory_order_seq_cst) + 1;
+    // fetch_add itself wraps; the "+ 1" that turns the old value into the new
+    // one is done in unsigned arithmetic so it wraps too instead of
+    // overflowing a signed int.
+    const int previous = detail::RequestIdCounter().fetch_add(1, std::memory_order_seq_cst);
+    return static_cast<int>(static_cast<unsigned int>(previous) + 1u);
 }
 
 }  // namespace RpcClient

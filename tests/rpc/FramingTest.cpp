@@ -1,0 +1,307 @@
+#include <JsonRpcClient/rpc/Framing.h>
+#include <JsonRpcClient/rpc/JsonRequest.h>
+
+#include "JsonTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <json/reader.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+using RpcClient::JsonResponse;
+using RpcClient::ParseContentLength;
+using RpcClient::ReadFrame;
+using RpcClient::ReadResponses;
+using RpcClient::WriteFrame;
+
+namespace {
+
+// What a default-configured JsonCpp stream parse says about these bytes.
+std::string ReferenceParseError(const std::string& bytes) {
+    std::istringstream in(bytes);
+    Json::Value ignored;
+    std::string errors;
+    EXPECT_FALSE(Json::parseFromStream(Json::CharReaderBuilder(), in, &ignored, &errors));
+    return errors;
+}
+
+std::string Frame(const std::string& body) {
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// A stream buffer that hands out its input in the chunks a pipe would
+// deliver: bytes of the next chunk are not "already buffered" until the
+// reader asks for more. It counts how often the reader had to wait.
+class ChunkedBuffer : public std::streambuf {
+public:
+    explicit ChunkedBuffer(std::vector<std::string> chunks) : chunks_(std::move(chunks)) {}
+    int Waits() const { return waits_; }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) {
+            return traits_type::to_int_type(*gptr());
+        }
+        ++waits_;
+        if (next_ == chunks_.size()) {
+            return traits_type::eof();
+        }
+        std::string& chunk = chunks_[next_++];
+        setg(&chunk[0], &chunk[0], &chunk[0] + chunk.size());
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    std::vector<std::string> chunks_;
+    std::size_t next_ = 0;
+    int waits_ = 0;
+};
+
+TEST(WriteFrame, CompactBodyEndsInOneLineFeedCountedByTheHeader) {
+    RpcClient::JsonRequest request("GetVersion");
+    request.SetRequestParamsList();
+    Json::Value body = request.BuildBody();
+    body["id"] = 3;
+    std::ostringstream out;
+    WriteFrame(out, body);
+    EXPECT_EQ(out.str(),
+              "Content-Length: 59\r\n\r\n"
+              "{\"id\":3,\"jsonrpc\":\"2.0\",\"method\":\"GetVersion\",\"params\":[]}\n");
+}
+
+TEST(WriteFrame, LengthCountsBytesNotCharacters) {
+    Json::Value body;
+    body["text"] = "\xE4\xB8\xAD";  // one character, three bytes (escaped by the writer)
+    body["list"].append(1.5);
+    std::ostringstream out;
+    WriteFrame(out, body);
+    const std::string frame = out.str();
+    const std::size_t separator = frame.find("\r\n\r\n");
+    ASSERT_NE(separator, std::string::npos);
+    int length = 0;
+    ASSERT_TRUE(ParseContentLength(frame.substr(0, separator), length));
+    EXPECT_EQ(static_cast<std::size_t>(length), frame.size() - separator - 4);
+    EXPECT_EQ(frame.back(), '\n');
+    EXPECT_NE(frame[frame.size() - 2], '\n');
+
+    std::istringstream in(frame);
+    std::string error;
+    EXPECT_EQ(ReadFrame(in, error), body);
+    EXPECT_EQ(error, "");
+}
+
+struct HeaderCase {
+    const char* line;
+    bool accepted;
+    int length;
+};
+
+TEST(ParseContentLength, AcceptsOnlyTheExactHeaderShape) {
+    const HeaderCase cases[] = {
+        {"Content-Length: 12", true, 12},
+        {"Content-Length:12", true, 12},
+        {"Content-Length:\t12\r", true, 12},
+        {"Content-Length: \t 12\r\r\n", true, 12},
+        {"Content-Length: 007", true, 7},
+        {"Content-Length: 0", true, 0},
+        {"Content-Length: 2147483647", true, 2147483647},
+        {"content-length: 12", false, 0},
+        {"Content-Length: 12 ", false, 0},
+        {"Content-Length : 12", false, 0},
+        {" Content-Length: 12", false, 0},
+        {"X-Content-Length: 12", false, 0},
+        {"Content-Length: +12", false, 0},
+        {"Content-Length: -1", false, 0},
+        {"Content-Length: 1a", false, 0},
+        {"Content-Length: ", false, 0},
+        {"Content-Type: application/json", false, 0},
+    };
+    for (const HeaderCase& c : cases) {
+        int length = -1;
+        EXPECT_EQ(ParseContentLength(c.line, length), c.accepted) << c.line;
+        if (c.accepted) {
+            EXPECT_EQ(length, c.length) << c.line;
+        }
+    }
+}
+
+TEST(ParseContentLength, NumbersBeyondIntRangeThrowWithOneFixedText) {
+    for (const char* line : {"Content-Length: 2147483648", "Content-Length: 12345678901"}) {
+        int length = 0;
+        try {
+            ParseContentLength(line, length);
+            ADD_FAILURE() << line << " was accepted";
+        } catch (const std::out_of_range& e) {
+            EXPECT_STREQ(e.what(), "stoi argument out of range");
+        }
+    }
+}
+
+struct ReadCase {
+    const char* name;
+    std::string input;
+    std::string error;  // "" for success
+    std::size_t responses;
+};
+
+TEST(ReadResponses, ReportsEachKindOfBadFrame) {
+    const ReadCase cases[] = {
+        {"single object", Frame(R"({"jsonrpc":"2.0","id":1,"result":2})"), "", 1},
+        {"no blank after colon", "Content-Length:2\r\n\r\n{}", "", 1},
+        {"tab and CR", "Content-Length:\t2\r\n{}", "", 1},
+        {"LF only separators", "Content-Length: 2\n\n{}", "", 1},
+        {"scalar body is one response", Frame("5"), "", 1},
+        {"empty stream", "", "RPC server has shutdown", 0},
+        {"lower-case header", "content-length: 2\r\n\r\n{}", "Invalid header", 0},
+        {"blank after digits", "Content-Length: 2 \r\n\r\n{}", "Invalid header", 0},
+        {"other header first", "Content-Type: x\r\nContent-Length: 2\r\n\r\n{}", "Invalid header",
+         0},
+        {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},
+        {"null body", Frame("null"), "", 0},
+        {"empty array body", Frame("[]"), "", 0},
+    };
+    for (const ReadCase& c : cases) {
+        std::istringstream in(c.input);
+        std::string error = "stale text from an earlier call";
+        const std::vector<JsonResponse> responses = ReadResponses(in, error);
+        EXPECT_EQ(error, c.error) << c.name;
+        EXPECT_EQ(responses.size(), c.responses) << c.name;
+    }
+}
+
+TEST(ReadResponses, InvalidBodiesGiveTheJsonParsersOwnText) {
+    for (const std::string body : {"{", "[1 2]", "nul", "{\"a\" 1}", "", "\x01"}) {
+        std::istringstream in(Frame(body));
+        std::string error;
+        EXPECT_TRUE(ReadResponses(in, error).empty()) << body;
+        EXPECT_EQ(error, ReferenceParseError(body)) << body;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(ReadResponses, ShortBodyIsParsedAsIfZeroPaddedToTheStatedLength) {
+    // Both below and above the size where the buffer is no longer allocated
+    // up front: the reported text must not depend on that choice.
+    for (const std::size_t stated : {std::size_t{10}, std::size_t{3} << 20}) {
+        const std::string sent = R"({"a":)";
+        std::istringstream in("Content-Length: " + std::to_string(stated) + "\r\n\r\n" + sent);
+        std::string error;
+        EXPECT_TRUE(ReadResponses(in, error).empty());
+        std::string padded = sent;
+        padded.resize(stated, '\0');
+        EXPECT_EQ(error, ReferenceParseError(padded)) << stated;
+    }
+
+    // A header cut off by the end of the stream still counts; the body is
+    // then all zeros.
+    std::istringstream in("Content-Length: 2");
+    std::string error;
+    EXPECT_TRUE(ReadResponses(in, error).empty());
+    EXPECT_EQ(error, ReferenceParseError(std::string(2, '\0')));
+}
+
+TEST(ReadResponses, BatchKeepsOrderAndElementsAreNotJudged) {
+    std::istringstream in(Frame(R"([{"id": 1}, "not an object", {"id": 2}])"));
+    std::string error;
+    const std::vector<JsonResponse> responses = ReadResponses(in, error);
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(responses.size(), 3u);
+    EXPECT_EQ(responses[0].GetRequestId(), 1);
+    EXPECT_EQ(responses[1].GetResponse(), Json::Value("not an object"));
+    EXPECT_EQ(responses[2].GetRequestId(), 2);
+}
+
+TEST(ReadResponses, BackToBackFramesWithLeftoverLineBreaks) {
+    std::istringstream in("\r\n\n" + Frame(R"({"id": 1})") + "\r\n\r\n\n" + Frame(R"({"id": 2})") +
+                          "\n" + Frame(R"({"id": 3})"));
+    for (int id = 1; id <= 3; ++id) {
+        std::string error;
+        const std::vector<JsonResponse> responses = ReadResponses(in, error);
+        EXPECT_EQ(error, "") << id;
+        ASSERT_EQ(responses.size(), 1u);
+        EXPECT_EQ(responses[0].GetRequestId(), id);
+    }
+}
+
+TEST(ReadResponses, EndOfStreamThenFurtherReadsReportAFailedServer) {
+    std::istringstream in(Frame(R"({"id": 1})"));
+    std::string error;
+    EXPECT_EQ(ReadResponses(in, error).size(), 1u);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(ReadResponses(in, error).empty());
+    EXPECT_EQ(error, "RPC server has shutdown");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(ReadResponses(in, error).empty());
+        EXPECT_EQ(error, "RPC Server falied.");
+    }
+}
+
+TEST(ReadResponses, FailedStreamIsNotReadAtAll) {
+    std::istringstream in(Frame("{}"));
+    in.setstate(std::ios_base::failbit);
+    std::string error;
+    EXPECT_TRUE(ReadResponses(in, error).empty());
+    EXPECT_EQ(error, "RPC Server falied.");
+    in.clear();
+    EXPECT_EQ(ReadResponses(in, error).size(), 1u) << "the frame must still be unread";
+}
+
+TEST(ReadFrame, ReadingACompleteFrameNeverWaitsForMoreInput) {
+    // On a pipe, waiting for bytes after a complete frame would hang until
+    // the server writes again. The line break left after the first frame is
+    // buffered, so the second read skips it.
+    ChunkedBuffer buffer({Frame(R"({"id": 1})") + "\r\n", Frame(R"({"id": 2})")});
+    std::istream in(&buffer);
+    std::string error;
+    EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(1));
+    EXPECT_EQ(buffer.Waits(), 1);
+    EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(2));
+    EXPECT_EQ(error, "");
+}
+
+TEST(ReadFrame, LineFeedArrivingAfterTheBufferEmptiedIsAnEmptyHeader) {
+    ChunkedBuffer buffer({Frame(R"({"id": 1})"), "\n", Frame(R"({"id": 2})")});
+    std::istream in(&buffer);
+    std::string error;
+    EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(1));
+    EXPECT_TRUE(ReadFrame(in, error).isNull());
+    EXPECT_EQ(error, "RPC server has shutdown");
+    // The stream itself is fine, so the next frame still reads.
+    EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(2));
+    EXPECT_EQ(error, "");
+}
+
+TEST(ReadFrame, BodyArrivingInPiecesIsWaitedFor) {
+    const std::string body = R"({"id": 7, "result": "abcdefghij"})";
+    ChunkedBuffer buffer({"Content-Length: " + std::to_string(body.size()) + "\r\n\r\n",
+                          body.substr(0, 5), body.substr(5, 10), body.substr(15)});
+    std::istream in(&buffer);
+    std::string error;
+    EXPECT_EQ(ReadFrame(in, error)["result"], Json::Value("abcdefghij"));
+    EXPECT_EQ(error, "");
+}
+
+TEST(ReadFrame, LargeBodyAboveThePreallocationLimitRoundTrips) {
+    Json::Value body;
+    body["result"] = std::string(3u << 20, 'x');
+    std::stringstream stream;
+    WriteFrame(stream, body);
+    WriteFrame(stream, Json::Value(1));
+    std::string error;
+    EXPECT_EQ(ReadFrame(stream, error), body);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ReadFrame(stream, error), Json::Value(1)) << "the reader must stop at the length";
+}
+
+TEST(ReadFrame, OverlongHeaderLineIsRejectedWithoutCrashing) {
+    std::istringstream in("Content-Length:" + std::string(1 << 20, ' ') + "5\r\n\r\n[{}]\n");
+    std::string error;
+    EXPECT_TRUE(ReadFrame(in, error).isNull());
+    EXPECT_EQ(error, "Invalid header");
+}
+
+}  // namespace

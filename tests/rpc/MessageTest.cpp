@@ -1,0 +1,241 @@
+#include <JsonRpcClient/rpc/JsonRequest.h>
+#include <JsonRpcClient/rpc/JsonResponse.h>
+
+#include "rpc/RequestIdCounter.h"
+
+#include "JsonTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+using RpcClient::JsonRequest;
+using RpcClient::JsonResponse;
+using RpcClient::ResponseError;
+
+using JsonTest::ParseJson;
+
+namespace {
+
+// Moves the process-wide counter for one test and puts it back afterwards.
+class CounterOverride {
+public:
+    explicit CounterOverride(int value)
+        : saved_(RpcClient::detail::RequestIdCounter().exchange(value)) {}
+    ~CounterOverride() { RpcClient::detail::RequestIdCounter().store(saved_); }
+
+private:
+    int saved_;
+};
+
+TEST(RequestIdDeathTest, FreshProcessHandsOutThreeThenFour) {
+    // The threadsafe style re-runs this test in a new process, so the counter
+    // is in its load-time state whatever ran before here.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            JsonRequest first("a");
+            JsonRequest second("b");
+            first.FixRequestId();
+            second.FixRequestId();
+            std::exit(first.GetRequestId() == 3 && second.GetRequestId() == 4 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(RequestId, WrapsFromIntMaxToIntMin) {
+    const CounterOverride counter(INT_MAX - 1);
+    JsonRequest request("m");
+    EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MAX);
+    EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MIN);
+    EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MIN + 1);
+}
+
+TEST(RequestId, EveryFixTakesAFreshIdButNotificationsKeepTheirs) {
+    JsonRequest request("m");
+    const int first = request.FixRequestId().GetRequestId();
+    const int second = request.FixRequestId().GetRequestId();
+    EXPECT_EQ(second, first + 1);
+
+    JsonRequest notification("n", true);
+    notification.FixRequestId();
+    EXPECT_EQ(notification.GetRequestId(), 0);
+    // The notification did not consume an id.
+    EXPECT_EQ(request.FixRequestId().GetRequestId(), second + 1);
+}
+
+TEST(RequestBody, RequestCarriesIdAndNotificationDoesNot) {
+    JsonRequest request("GetVersion");
+    request.FixRequestId();
+    Json::Value expected = ParseJson(R"({"jsonrpc": "2.0", "method": "GetVersion", "params": []})");
+    expected["id"] = request.GetRequestId();
+    EXPECT_EQ(request.BuildBody(), expected);
+
+    const JsonRequest notification("Exit", true);
+    EXPECT_EQ(notification.BuildBody(),
+              ParseJson(R"({"jsonrpc": "2.0", "method": "Exit", "params": []})"));
+    EXPECT_FALSE(notification.BuildBody().isMember("id"));
+}
+
+TEST(RequestBody, EmptyMethodIsInvalidButStillBuilds) {
+    const JsonRequest request;
+    EXPECT_FALSE(request.IsValid());
+    EXPECT_TRUE(JsonRequest("x").IsValid());
+    EXPECT_EQ(request.BuildBody()["method"], Json::Value(""));
+    EXPECT_EQ(request.BuildBody()["id"], Json::Value(0));
+}
+
+TEST(RequestParams, PositionalListReplacesEarlierParamsInArgumentOrder) {
+    JsonRequest request("m");
+    request.SetParams(ParseJson(R"({"old": true})"));
+    request.SetRequestParamsList(7, std::string("text"), true, 2.5, Json::Value("raw"));
+    EXPECT_EQ(request.GetParams(), ParseJson(R"([7, "text", true, 2.5, "raw"])"));
+
+    request.SetRequestParamsList();
+    EXPECT_EQ(request.GetParams().size(), 5u) << "the empty form must leave params alone";
+
+    request.AppendParam(ParseJson(R"({"k": [1]})"));
+    EXPECT_EQ(request.GetParams()[5], ParseJson(R"({"k": [1]})"));
+}
+
+TEST(RequestParams, SetParamsAcceptsAnyJsonValue) {
+    JsonRequest request("m");
+    request.SetParams(Json::Value(42));
+    EXPECT_EQ(request.BuildBody()["params"], Json::Value(42));
+}
+
+class UpperCaseRequest : public JsonRequest {
+public:
+    using JsonRequest::JsonRequest;
+    using JsonRequest::operator=;
+
+protected:
+    Json::Value OnBuildBody() const override {
+        Json::Value body = JsonRequest::OnBuildBody();
+        body["METHOD"] = GetMethod();
+        return body;
+    }
+    int OnFixRequestId() override { return -5; }
+};
+
+TEST(RequestCopy, AssignmentCopiesFieldsAndKeepsTheTargetsHooks) {
+    JsonRequest source("Source", false);
+    source.SetRequestParamsList(1, 2);
+    source.FixRequestId();
+
+    UpperCaseRequest target("Target", true);
+    JsonRequest& asBase = target;
+    asBase = source;
+
+    EXPECT_EQ(target.GetMethod(), "Source");
+    EXPECT_FALSE(target.IsNotify());
+    EXPECT_EQ(target.GetRequestId(), source.GetRequestId());
+    EXPECT_EQ(target.GetParams(), source.GetParams());
+    EXPECT_EQ(target.BuildBody()["METHOD"], Json::Value("Source"));
+    EXPECT_EQ(target.FixRequestId().GetRequestId(), -5);
+
+    const JsonRequest copy(source);
+    EXPECT_EQ(copy.BuildBody(), source.BuildBody());
+}
+
+struct ValidityCase {
+    const char* document;
+    bool valid;
+};
+
+TEST(ResponseValidity, OnlyTheStringTwoPointZeroCounts) {
+    const ValidityCase cases[] = {
+        {R"({"jsonrpc": "2.0", "result": 1})", true},
+        {R"({"jsonrpc": "2.0"})", true},
+        {R"({"jsonrpc": 2.0, "result": 1})", false},
+        {R"({"jsonrpc": "1.0", "result": 1})", false},
+        {R"({"result": 1})", false},
+        {R"(null)", false},
+    };
+    for (const ValidityCase& c : cases) {
+        EXPECT_EQ(JsonResponse(ParseJson(c.document)).IsValid(), c.valid) << c.document;
+    }
+}
+
+struct IdCase {
+    const char* document;
+    bool hasId;
+    bool hasRequestId;
+    int requestId;
+};
+
+TEST(ResponseId, NonIntegralOrMissingIdsReadAsIntMin) {
+    const IdCase cases[] = {
+        {R"({"id": 7})", true, true, 7},
+        {R"({"id": -3})", true, true, -3},
+        {R"({"id": 7.0})", true, true, 7},
+        {R"({"id": "7"})", true, false, INT_MIN},
+        {R"({"id": null})", true, false, INT_MIN},
+        {R"({"id": 7.5})", true, false, INT_MIN},
+        {R"({"id": 5000000000})", true, true, INT_MIN},
+        {R"({"result": 1})", false, false, INT_MIN},
+        {R"(null)", false, false, INT_MIN},
+    };
+    for (const IdCase& c : cases) {
+        const Json::Value document = ParseJson(c.document);
+        const JsonResponse response(document);
+        EXPECT_EQ(JsonResponse::HasId(document), c.hasId) << c.document;
+        EXPECT_EQ(response.HasRequestId(), c.hasRequestId) << c.document;
+        EXPECT_EQ(response.GetRequestId(), c.requestId) << c.document;
+    }
+}
+
+struct ErrorCase {
+    const char* document;
+    bool hasError;
+    int code;
+    const char* message;  // nullptr: any non-empty text (JsonCpp's own wording)
+};
+
+TEST(ResponseError, ReadsCodeAndMessageAndTurnsMalformedErrorsIntoParseErrors) {
+    const ErrorCase cases[] = {
+        {R"({"result": 1})", false, 0, ""},
+        {R"({"error": null})", true, 0, ""},
+        {R"({"error": {"code": -32601, "message": "x"}})", true, -32601, "x"},
+        {R"({"error": {"code": -32601}})", true, -32601, ""},
+        {R"({"error": {"message": "only text"}})", true, 0, "only text"},
+        {R"({"error": {"code": 1, "message": 5}})", true, 1, "5"},
+        {R"({"error": "plain string"})", true, -32700, nullptr},
+        {R"({"error": {"code": "x", "message": "m"}})", true, -32700, nullptr},
+        {R"({"error": {"code": 1, "message": [1]}})", true, -32700, nullptr},
+    };
+    for (const ErrorCase& c : cases) {
+        const JsonResponse response(ParseJson(c.document));
+        EXPECT_EQ(response.HasError(), c.hasError) << c.document;
+        const ResponseError error = response.GetError();
+        EXPECT_EQ(error.GetCode(), c.code) << c.document;
+        EXPECT_EQ(error.IsError(), c.code != 0) << c.document;
+        if (c.message != nullptr) {
+            EXPECT_EQ(error.GetErrorMessage(), c.message) << c.document;
+        } else {
+            EXPECT_FALSE(error.GetErrorMessage().empty()) << c.document;
+        }
+    }
+}
+
+TEST(ResponseResult, MissingResultIsNullAndPresentResultIsCopied) {
+    EXPECT_TRUE(JsonResponse(ParseJson(R"({"jsonrpc": "2.0"})")).GetResult().isNull());
+    EXPECT_FALSE(JsonResponse().HasResult());
+    const JsonResponse response(ParseJson(R"({"result": {"a": [1, 2]}})"));
+    EXPECT_TRUE(response.HasResult());
+    EXPECT_EQ(response.GetResult(), ParseJson(R"({"a": [1, 2]})"));
+    EXPECT_TRUE(JsonResponse(ParseJson(R"({"result": null})")).HasResult());
+}
+
+TEST(ResponseMemberTests, NonObjectDocumentsRaiseTheJsonLibrarysException) {
+    const JsonResponse response(ParseJson("[1, 2]"));
+    EXPECT_THROW(response.IsValid(), Json::LogicError);
+    EXPECT_THROW(response.HasResult(), Json::LogicError);
+    EXPECT_THROW(response.HasRequestId(), Json::LogicError);
+    // GetError never throws.
+    EXPECT_EQ(response.GetError().GetCode(), -32700);
+}
+
+}  // namespace

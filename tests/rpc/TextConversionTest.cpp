@@ -1,0 +1,278 @@
+#include <JsonRpcClient/rpc/CodePageText.h>
+
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <locale.h>
+
+using RpcClient::AnsiToUtf8;
+using RpcClient::CodePageText;
+using RpcClient::Utf8ToAnsi;
+namespace Platform = RpcClient::Platform;
+
+namespace {
+
+const std::string kReplacementUtf8 = "\xEF\xBF\xBD";
+
+// Switches the calling thread to a locale for its character set only, the
+// way a host thread would with uselocale().
+class ThreadLocale {
+public:
+    explicit ThreadLocale(const char* name)
+        : locale_(newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr))) {
+        if (locale_ != nullptr) {
+            previous_ = uselocale(locale_);
+        }
+    }
+    ~ThreadLocale() {
+        if (locale_ != nullptr) {
+            uselocale(previous_);
+            freelocale(locale_);
+        }
+    }
+    ThreadLocale(const ThreadLocale&) = delete;
+    ThreadLocale& operator=(const ThreadLocale&) = delete;
+
+    bool IsActive() const { return locale_ != nullptr; }
+
+private:
+    locale_t locale_;
+    locale_t previous_ = nullptr;
+};
+
+bool RunningInCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && *ci != '\0' && std::strcmp(ci, "false") != 0;
+}
+
+// A missing legacy locale is a broken machine in CI (scripts/setup-deps.sh
+// creates them), but only a skipped test on a developer's machine.
+#define REQUIRE_LOCALE(guard, name)                                                        \
+    do {                                                                                   \
+        if (!(guard).IsActive()) {                                                         \
+            if (RunningInCi()) {                                                           \
+                FAIL() << "locale " << (name) << " is missing; run scripts/setup-deps.sh"; \
+            }                                                                              \
+            GTEST_SKIP() << "locale " << (name) << " is not installed";                    \
+        }                                                                                  \
+    } while (false)
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+        out += ' ';
+    }
+    return out;
+}
+
+// --- UTF-8 side: independent of the locale ------------------------------
+
+TEST(Utf8Text, EmptyAndAsciiRoundTrip) {
+    EXPECT_EQ(CodePageText::FromUtf8("").ToUtf8(), "");
+    EXPECT_EQ(CodePageText::FromUtf8("").GetWideText(), L"");
+    EXPECT_EQ(CodePageText::FromUtf8("plain text").ToUtf8(), "plain text");
+}
+
+TEST(Utf8Text, DecodesMultiByteFormsAndReencodesThem) {
+    // Two-, three- and four-byte forms; the CJK text needs more than two
+    // bytes per wide unit and so takes the measured second encoding attempt.
+    const std::string utf8 = "caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80";
+    CodePageText text = CodePageText::FromUtf8(utf8);
+    const std::wstring& wide = text.GetWideText();
+    ASSERT_GE(wide.size(), 8u);
+    EXPECT_EQ(wide[3], L'\u00E9');
+    EXPECT_EQ(wide[5], L'\u4E2D');
+    EXPECT_EQ(text.ToUtf8(), utf8);
+    EXPECT_EQ(CodePageText::FromUtf8("\xE4\xB8\xAD\xE6\x96\x87\xE6\x96\x87").ToUtf8(),
+              "\xE4\xB8\xAD\xE6\x96\x87\xE6\x96\x87");
+}
+
+TEST(Utf8Text, BytesAfterAnEmbeddedNulAreIgnored) {
+    const std::string withNul("abc\0def", 7);
+    EXPECT_EQ(CodePageText::FromUtf8(withNul).GetWideText(), L"abc");
+    CodePageText wide(std::wstring(L"xy\0z", 4));
+    EXPECT_EQ(wide.ToUtf8(), "xy");
+}
+
+TEST(Utf8Text, MalformedInputDecodesToReplacementCharacters) {
+    struct Case {
+        std::string input;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a\xFF"
+         "b",
+         "a" + kReplacementUtf8 + "b"},
+        {"\xC3", kReplacementUtf8},                         // truncated at the end
+        {"\xC0\xAF", kReplacementUtf8 + kReplacementUtf8},  // overlong '/'
+        {"\xED\xA0\x80x", kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8 + "x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CodePageText::FromUtf8(c.input).ToUtf8(), c.expected) << Hex(c.input);
+    }
+}
+
+TEST(Utf8Text, InvalidWideCharactersEncodeAsReplacement) {
+    std::wstring wide = L"a";
+    wide.push_back(static_cast<wchar_t>(0xD800));  // a lone surrogate
+    wide += L"b";
+    CodePageText text(wide);
+    EXPECT_EQ(text.ToUtf8(), "a" + kReplacementUtf8 + "b");
+}
+
+TEST(CodePageTextCache, FirstEncodingIsKeptWhateverIsAskedLater) {
+    const ThreadLocale latin("en_US.ISO-8859-15");
+    REQUIRE_LOCALE(latin, "en_US.ISO-8859-15");
+    CodePageText text = CodePageText::FromUtf8("\xC3\xA9");
+    EXPECT_FALSE(text.IsEncoded());
+    EXPECT_EQ(text.ToAnsi(), "\xE9");
+    EXPECT_TRUE(text.IsEncoded());
+    EXPECT_EQ(text.ToUtf8(), "\xE9") << "the cache does not remember its code page";
+}
+
+// --- ANSI side under real legacy code pages -----------------------------
+
+struct CodePageSample {
+    std::string ansi;
+    std::string utf8;
+};
+
+struct LegacyLocale {
+    const char* name;
+    std::vector<CodePageSample> roundTrips;
+    std::string unrepresentableUtf8;  // becomes a single '?'
+    std::vector<CodePageSample> malformedAnsi;
+};
+
+void PrintTo(const LegacyLocale& locale, std::ostream* out) {
+    *out << locale.name;
+}
+
+class AnsiCodePage : public ::testing::TestWithParam<LegacyLocale> {};
+
+TEST_P(AnsiCodePage, RepresentableTextRoundTripsThroughUtf8) {
+    const ThreadLocale locale(GetParam().name);
+    REQUIRE_LOCALE(locale, GetParam().name);
+    for (const CodePageSample& sample : GetParam().roundTrips) {
+        EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
+        EXPECT_EQ(Utf8ToAnsi(sample.utf8), sample.ansi) << Hex(sample.utf8);
+    }
+}
+
+TEST_P(AnsiCodePage, UnrepresentableCharacterBecomesQuestionMark) {
+    const ThreadLocale locale(GetParam().name);
+    REQUIRE_LOCALE(locale, GetParam().name);
+    const std::string& missing = GetParam().unrepresentableUtf8;
+    EXPECT_EQ(Utf8ToAnsi("a" + missing + "b"), "a?b");
+    EXPECT_EQ(Utf8ToAnsi(missing + missing), "??");
+}
+
+TEST_P(AnsiCodePage, MalformedAnsiBytesDecodeToReplacementCharacters) {
+    const ThreadLocale locale(GetParam().name);
+    REQUIRE_LOCALE(locale, GetParam().name);
+    for (const CodePageSample& sample : GetParam().malformedAnsi) {
+        EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LegacyLocales, AnsiCodePage,
+                         ::testing::Values(LegacyLocale{"en_US.CP1252",
+                                                        {{"caf\xE9", "caf\xC3\xA9"},
+                                                         {"\x80 5", "\xE2\x82\xAC 5"},
+                                                         {"\x9C\xFF", "\xC5\x93\xC3\xBF"},
+                                                         {"", ""}},
+                                                        "\xE4\xB8\xAD",
+                                                        {{"a\x81"
+                                                          "b",
+                                                          "a" + kReplacementUtf8 + "b"}}},
+                                           LegacyLocale{"en_US.ISO-8859-15",
+                                                        {{"caf\xE9", "caf\xC3\xA9"},
+                                                         {"\xA4", "\xE2\x82\xAC"},
+                                                         {"\xBD", "\xC5\x93"}},
+                                                        "\xE4\xB8\xAD",
+                                                        {}},
+                                           LegacyLocale{
+                                               "zh_CN.GBK",
+                                               {{"\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD\xE6\x96\x87"},
+                                                {"abc \xD6\xD0", "abc \xE4\xB8\xAD"},
+                                                {"\xA8\xA6", "\xC3\xA9"}},
+                                               "\xF0\x9F\x98\x80",
+                                               {{"\xD6", kReplacementUtf8},
+                                                {"x\xD6\xD0\xFF"
+                                                 "y",
+                                                 "x\xE4\xB8\xAD" + kReplacementUtf8 + "y"}}}),
+                         [](const ::testing::TestParamInfo<LegacyLocale>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) {
+                                     c = '_';
+                                 }
+                             }
+                             return name;
+                         });
+
+TEST(AnsiCodePageSelection, EachThreadConvertsWithItsOwnLocale) {
+    const ThreadLocale gbk("zh_CN.GBK");
+    REQUIRE_LOCALE(gbk, "zh_CN.GBK");
+    std::string latinResult;
+    std::thread latinThread([&latinResult] {
+        const ThreadLocale latin("en_US.ISO-8859-15");
+        if (latin.IsActive()) {
+            latinResult = Utf8ToAnsi("\xC3\xA9");
+        }
+    });
+    latinThread.join();
+    EXPECT_EQ(latinResult, "\xE9");
+    EXPECT_EQ(Utf8ToAnsi("\xC3\xA9"), "\xA8\xA6");
+}
+
+TEST(AnsiCodePageSelection, PlainCLocaleIsAscii) {
+    const ThreadLocale c("C");
+    ASSERT_TRUE(c.IsActive());
+    EXPECT_EQ(AnsiToUtf8("ok\xE9"), "ok" + kReplacementUtf8);
+    EXPECT_EQ(Utf8ToAnsi("ok\xC3\xA9"), "ok?");
+}
+
+// --- The converter contract the retry logic depends on ------------------
+
+TEST(PlatformConverter, ReportsRequiredSizeAndInsufficientBuffer) {
+    const char* utf8 = "\xE4\xB8\xAD\xE6\x96\x87!";  // 3 wide units, 7 bytes
+    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, utf8, nullptr, 0), 4);
+    wchar_t wide[4];
+    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, utf8, wide, 3), 0);
+    EXPECT_EQ(Platform::LastConversionError(), Platform::kErrorInsufficientBuffer);
+    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, utf8, wide, 4), 4);
+    EXPECT_EQ(std::wstring(wide), L"\u4E2D\u6587!");
+
+    EXPECT_EQ(Platform::WideToMultiByte(Platform::CodePage::Utf8, wide, nullptr, 0), 8);
+    char narrow[8];
+    EXPECT_EQ(Platform::WideToMultiByte(Platform::CodePage::Utf8, wide, narrow, 7), 0);
+    EXPECT_EQ(Platform::LastConversionError(), Platform::kErrorInsufficientBuffer);
+    EXPECT_EQ(Platform::WideToMultiByte(Platform::CodePage::Utf8, wide, narrow, 8), 8);
+    EXPECT_STREQ(narrow, utf8);
+}
+
+TEST(PlatformConverter, BadArgumentsAreNotMistakenForASmallBuffer) {
+    wchar_t wide[4];
+    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, nullptr, wide, 4), 0);
+    EXPECT_NE(Platform::LastConversionError(), Platform::kErrorInsufficientBuffer);
+    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, "a", nullptr, 4), 0);
+    EXPECT_NE(Platform::LastConversionError(), Platform::kErrorInsufficientBuffer);
+    char narrow[4];
+    EXPECT_EQ(Platform::WideToMultiByte(Platform::CodePage::Utf8, L"a", narrow, -1), 0);
+    EXPECT_NE(Platform::LastConversionError(), Platform::kErrorInsufficientBuffer);
+}
+
+}  // namespace

@@ -11,6 +11,13 @@
 #include <JsonRpcClient/rpc/JsonResponse.h>
 #include <JsonRpcClient/rpc/JsonSerialzer.h>
 #include <JsonRpcClient/rpc/ResponseError.h>
+#include <JsonRpcClient/rpc/JsonRpcClient.h>
+#include <JsonRpcClient/hosting/IRpcServerStatusObserver.h>
+#include <JsonRpcClient/hosting/JobInstance.h>
+#include <JsonRpcClient/hosting/JobInstanceMgr.h>
+#include <JsonRpcClient/hosting/KnownServers.h>
+#include <JsonRpcClient/hosting/RpcLocalConnection.h>
+#include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 #include <JsonRpcClient/pnconfig/PnConfiguration.h>
 #include <JsonRpcClient/pnconfig/PnControllerConf.h>
 #include <JsonRpcClient/pnconfig/PnDeviceConf.h>

@@ -63,5 +63,9 @@ std::wstring ExecutableName(const std::wstring& name) {
     return name + L".exe";
 }
 
+std::wstring SharedLibraryFileName(const std::wstring& baseName) {
+    return baseName + L".dll";
+}
+
 }  // namespace Platform
 }  // namespace RpcClient

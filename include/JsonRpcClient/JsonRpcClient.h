@@ -18,6 +18,8 @@
 #include <JsonRpcClient/hosting/KnownServers.h>
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+#include <JsonRpcClient/clients/PnConfigClient.h>
+#include <JsonRpcClient/clients/ServoParaReadClient.h>
 #include <JsonRpcClient/pnconfig/PnConfiguration.h>
 #include <JsonRpcClient/pnconfig/PnControllerConf.h>
 #include <JsonRpcClient/pnconfig/PnDeviceConf.h>

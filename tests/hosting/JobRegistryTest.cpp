@@ -167,6 +167,10 @@ TEST(JobLifetime, DestroyingTheRegistryEndsServersAndWhatTheyStarted) {
         ASSERT_GT(grandchild, 0);
         EXPECT_TRUE(HostingTest::IsAlive(grandchild));
     }
+    // Nothing of ours is left behind, not even a zombie (the job's guard
+    // included), without waiting for any later call.
+    siginfo_t info{};
+    EXPECT_NE(waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT), 0) << "a child is left";
     EXPECT_TRUE(HostingTest::WaitGone(pid, 1s));
     EXPECT_TRUE(HostingTest::WaitGone(grandchild, 1s));
 }

@@ -26,9 +26,6 @@ int SpawnSleeper();
 // Closes standard output and standard error at the system level.
 void CloseOutputs();
 
-// Ends the process the way a crash does.
-[[noreturn]] void Crash();
-
 std::string CurrentDirectory();
 
 }  // namespace ScriptedOs

@@ -140,6 +140,13 @@ void ReleaseChild(int pidfd) {
 }
 
 ProcessState::~ProcessState() {
+    if (terminateRequested && !exited) {
+        // We sent SIGKILL; death is imminent, so wait for it briefly and
+        // reap now rather than leave a zombie for a later call.
+        pollfd p{pidfd, POLLIN, 0};
+        while (poll(&p, 1, 1000) < 0 && errno == EINTR) {
+        }
+    }
     ReleaseChild(pidfd);
 }
 
@@ -487,14 +494,13 @@ namespace Posix {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     // Block SIGPIPE for this thread during the write; if the write breaks
-    // the pipe, swallow the signal it queued (unless one was pending before).
+    // the pipe, take back the signal it queued. (A SIGPIPE the host had
+    // pending and blocked already would merge with ours; that rare loss is
+    // cheaper than asking for the pending set on every write.)
     sigset_t pipeSignal;
     sigset_t previous;
-    sigset_t pending;
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
-    sigpending(&pending);
-    const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
     pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
     int error = 0;
     while (size > 0) {
@@ -509,7 +515,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
         data += written;
         size -= static_cast<std::size_t>(written);
     }
-    if (error == EPIPE && !wasPending) {
+    if (error == EPIPE) {
         const timespec zero{0, 0};
         while (sigtimedwait(&pipeSignal, nullptr, &zero) < 0 && errno == EINTR) {
         }

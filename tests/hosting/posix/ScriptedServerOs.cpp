@@ -66,11 +66,6 @@ void CloseOutputs() {
     close(2);
 }
 
-void Crash() {
-    raise(SIGSEGV);
-    std::abort();
-}
-
 std::string CurrentDirectory() {
     char buffer[4096] = {0};
     return getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";

@@ -65,12 +65,6 @@ void CloseOutputs() {
     std::fclose(stderr);
 }
 
-void Crash() {
-    volatile int* nowhere = nullptr;
-    *nowhere = 1;
-    std::abort();
-}
-
 std::string CurrentDirectory() {
     char buffer[MAX_PATH + 1] = {0};
     return ::GetCurrentDirectoryA(sizeof buffer, buffer) > 0 ? buffer : "";

@@ -37,6 +37,13 @@ if [ ! -f "$prefix/.jsoncpp-installed" ]; then
     -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF
 fi
 
+if [ ! -f "$prefix/.pugixml-installed" ]; then
+  echo "== pugixml for Windows =="
+  (cd "$deps/src" && rm -rf pugixml-* && apt-get source -qq pugixml >/dev/null 2>&1)
+  dep_cmake pugixml "$(ls -d "$deps"/src/pugixml-*/ | head -n1)" \
+    -DBUILD_SHARED_LIBS=OFF -DPUGIXML_BUILD_TESTS=OFF
+fi
+
 if [ ! -f "$prefix/.googletest-installed" ]; then
   echo "== GoogleTest for Windows =="
   dep_cmake googletest /usr/src/googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
@@ -62,9 +69,13 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot -i >/dev/null 2>&1
 
 echo "== Windows tests under Wine (ANSI code page 1252) =="
-# The packaging test installs the library and builds a consumer with the
-# build machine's own tools; it belongs to the native build only.
-ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE package
+# Left out here, each for a reason of its own:
+# - the packaging test installs the library and builds a consumer with the
+#   build machine's own tools; it belongs to the native build;
+# - the restart test below tells the new server process from the old one by
+#   its handle value, which Windows reuses as soon as the old one is closed.
+native_only='ConfigServer\.KilledServerIsRestartedUnderTheSameUrlWithItsArguments'
+ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE package -E "$native_only"
 
 # The narrow-text conversions depend on the ANSI code page; run them again
 # under a double-byte one. Wine derives the code page from the locale.

@@ -74,6 +74,12 @@ inline bool HasZombieChild() {
     return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
 }
 
+// True while this process has any child, running or ended and not reaped.
+inline bool HasChildProcess() {
+    siginfo_t info{};
+    return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+}
+
 // Runs the test host in a process of its own; returns its pid and the pid
 // of the grandchild its server started (read from the host's output).
 inline std::pair<int, int> RunTestHost(const std::string& testHost,

@@ -71,6 +71,12 @@ inline bool HasZombieChild() {
     return false;
 }
 
+// Windows keeps no parent-child bond to reap; whether the processes ended is
+// checked by process id instead.
+inline bool HasChildProcess() {
+    return false;
+}
+
 // Runs the test host in a process of its own; returns its process id and the
 // id of the grandchild its server started (read from the host's output).
 inline std::pair<int, int> RunTestHost(const std::string& testHost,

@@ -6,8 +6,9 @@
 //   bytes between two processes (goal: within 2.5x), with the heap
 //   allocations one call makes on the host side;
 // - round trips with 1 KB, 64 KB and 1 MB results from an echo server,
-//   against the pipe copy of the same bytes plus a bare JsonCpp write of the
-//   request and parse of the answer (goal: within 1.3x);
+//   against the pipe copy of the same bytes plus the JSON work any JsonCpp
+//   client and server pair must do: a bare write and parse of the request
+//   and of the answer (goal: within 1.3x);
 // - throughput of 1, 2 and 8 client threads sharing one server and of 8
 //   clients on 8 servers, against raw ping-pong on as many threads;
 // - starting a server until its first answer while the host holds 64 MB and
@@ -225,8 +226,8 @@ void BM_PayloadRoundTrip(benchmark::State& state) {
     }
     JsonRequest fixed(request);
     fixed.FixRequestId();
-    const Json::Value requestBody = fixed.BuildBody();
-    const std::string sent = FrameBytes(requestBody);
+    const Json::Value requestValue = fixed.BuildBody();
+    const std::string sent = FrameBytes(requestValue);
     const std::string answer = FrameBytes(response.GetResponse());
     // The answer's body, after its header.
     const std::string answerBody = answer.substr(answer.find("\r\n\r\n") + 4);
@@ -237,17 +238,22 @@ void BM_PayloadRoundTrip(benchmark::State& state) {
     const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
 
     const int batch = size >= (1u << 20) ? 6 : size >= (1u << 16) ? 60 : 300;
+    const std::string requestBody = sent.substr(sent.find("\r\n\r\n") + 4);
+    const Json::Value answerValue = response.GetResponse();
+    const auto writeAndParse = [&](const Json::Value& value, const std::string& text) {
+        std::ostringstream written;
+        writer->write(value, &written);
+        benchmark::DoNotOptimize(written.str());
+        Json::Value parsed;
+        reader->parse(text.data(), text.data() + text.size(), &parsed, nullptr);
+        benchmark::DoNotOptimize(parsed);
+    };
     CompareInRounds(
         state, batch, [&] { client.Request(request, response); },
         [&] {
-            std::ostringstream text;
-            writer->write(requestBody, &text);
-            benchmark::DoNotOptimize(text.str());
+            writeAndParse(requestValue, requestBody);
             peer.PingPong(sent);
-            Json::Value parsed;
-            reader->parse(answerBody.data(), answerBody.data() + answerBody.size(), &parsed,
-                          nullptr);
-            benchmark::DoNotOptimize(parsed);
+            writeAndParse(answerValue, answerBody);
         });
     state.counters["result_bytes"] = static_cast<double>(size);
 }

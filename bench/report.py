@@ -89,10 +89,8 @@ def main():
             "same, 64 MB host", "<= 1.2x", lambda f, r: r <= 1.2)
     b = counters(gsd, "BM_ImportLargeFile")
     if b:
-        ms = b["real_time"] if b["time_unit"] == "ms" else None
-        if ms is not None:
-            row("GSD import, 2 MB file", ms, ms / b["ratio_to_bare_parse"], "ms (CPU)",
-                "bare XML parse", "<= 2x", lambda f, r: r <= 2.0)
+        row("GSD import, 2 MB file", b["subject_ms"], b["bare_parse_ms"], "ms (CPU)",
+            "bare XML parse", "<= 2x", lambda f, r: r <= 2.0)
     for name, label in (("BM_GsdPluggableModuleCatalog/iterations:3000", "GetPluggableModuleCatalog"),
                         ("BM_GsdSubModuleParameter/iterations:3000", "GetSubMouleParameter")):
         b = counters(hosting, name)
@@ -102,7 +100,7 @@ def main():
                 f"p99 {b['p99_us']:.0f} us")
     b = counters(pn, "BM_ConfigurationToJson")
     if b:
-        ms = b["real_time"]
+        ms = b["cpu_time"]
         row("ToJson, 256 devices", ms, ms / b["ratio_to_json_copy"], "ms (CPU)",
             "deep copy of the document", None, None)
 

@@ -698,31 +698,49 @@ private:
                 }
             }
         }
-        // Menus are answered as a tree; a menu that contains itself (directly
-        // or further down) would make that tree endless.
-        std::vector<int> state(record.menus.size(), 0);  // 0 new, 1 on the path, 2 done
-        std::function<bool(std::size_t)> acyclic = [&](std::size_t at) {
-            if (state[at] == 1) {
-                return false;
+        // Menus are answered as a tree, and read back by recursion: a menu
+        // that contains itself would make that tree endless, and a very deep
+        // one would exhaust a reader's stack. Heights are memoised, so menus
+        // shared by several parents are measured once.
+        constexpr int kMaxMenuDepth = 32;
+        constexpr int kOnPath = -2;
+        constexpr int kCycle = -1;
+        constexpr int kTooDeep = kMaxMenuDepth + 1;
+        std::vector<int> height(record.menus.size(), 0);  // 0 not yet measured
+        std::function<int(std::size_t, int)> measure = [&](std::size_t at, int depth) -> int {
+            if (height[at] == kOnPath) {
+                return kCycle;
             }
-            if (state[at] == 2) {
-                return true;
+            if (height[at] > 0) {
+                return height[at];
             }
-            state[at] = 1;
+            if (depth > kMaxMenuDepth) {
+                return kTooDeep;
+            }
+            height[at] = kOnPath;
+            int tallest = 1;
             for (std::size_t next : record.menus[at].submenus) {
-                if (!acyclic(next)) {
-                    return false;
+                const int below = measure(next, depth + 1);
+                if (below == kCycle || below >= kTooDeep) {
+                    return below;
                 }
+                tallest = std::max(tallest, below + 1);
             }
-            state[at] = 2;
-            return true;
+            height[at] = tallest;
+            return tallest;
         };
         for (std::size_t i = 0; i < record.menus.size(); ++i) {
-            if (!acyclic(i)) {
+            const int result = measure(i, 1);
+            if (result == kCycle) {
                 errors_.push_back("menu \"" + record.menus[i].id + "\" contains itself");
-                record.menus.clear();
-                break;
+            } else if (result > kMaxMenuDepth) {
+                errors_.push_back("menu \"" + record.menus[i].id + "\" nests menus deeper than " +
+                                  std::to_string(kMaxMenuDepth) + " levels");
+            } else {
+                continue;
             }
+            record.menus.clear();
+            break;
         }
     }
 

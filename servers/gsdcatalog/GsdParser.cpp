@@ -330,6 +330,22 @@ int MauTypeFromName(std::string_view name) {
     return 0;
 }
 
+// IDs of one record's parameters or menus: few, so a sorted vector serves
+// better than a hash table. The first of duplicate IDs wins.
+using IdIndex = std::vector<std::pair<std::string_view, std::size_t>>;
+
+void SortIndex(IdIndex& index) {
+    std::stable_sort(index.begin(), index.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+const std::size_t* FindInIndex(const IdIndex& index, std::string_view id) {
+    const auto found =
+        std::lower_bound(index.begin(), index.end(), id,
+                         [](const auto& entry, std::string_view key) { return entry.first < key; });
+    return found != index.end() && found->first == id ? &found->second : nullptr;
+}
+
 class Builder {
 public:
     Builder(const xml_node& root, const std::string& language) : root_(root), language_(language) {}
@@ -586,9 +602,15 @@ private:
                               "\" is referred to but not defined");
             return values;
         }
+        // Many parameters share one value list; it is resolved once.
+        const auto cached = resolvedValues_.find(valueItemId);
+        if (cached != resolvedValues_.end()) {
+            return cached->second;
+        }
         for (xml_node assign : found->second.child("Assignments").children("Assign")) {
             values.emplace_back(ValidUtf8(assign.attribute("Content").value()), Text(assign));
         }
+        resolvedValues_.emplace(found->first, values);
         return values;
     }
 
@@ -650,28 +672,29 @@ private:
             record.items.push_back(ReadParameter(ref));
         }
         if (const xml_node menus = element.child("MenuList")) {
-            std::unordered_map<std::string_view, std::size_t> byId;
+            IdIndex byId;
+            byId.reserve(record.items.size());
             for (std::size_t i = 0; i < record.items.size(); ++i) {
                 if (!record.items[i].id.empty()) {
-                    byId.emplace(record.items[i].id, i);
+                    byId.emplace_back(record.items[i].id, i);
                 }
             }
+            SortIndex(byId);
             ReadMenus(menus, byId, record);
         }
         return record;
     }
 
-    void ReadMenus(const xml_node& list,
-                   const std::unordered_map<std::string_view, std::size_t>& parameters,
-                   ParameterRecord& record) {
-        std::unordered_map<std::string_view, std::size_t> menuIndex;
+    void ReadMenus(const xml_node& list, const IdIndex& parameters, ParameterRecord& record) {
+        IdIndex menuIndex;
         for (xml_node menu : list.children("MenuItem")) {
-            menuIndex.emplace(menu.attribute("ID").value(), record.menus.size());
+            menuIndex.emplace_back(menu.attribute("ID").value(), record.menus.size());
             Menu entry;
             entry.id = ValidUtf8(menu.attribute("ID").value());
             entry.name = Text(menu.child("Name"));
             record.menus.push_back(std::move(entry));
         }
+        SortIndex(menuIndex);
         std::size_t index = 0;
         for (xml_node menu : list.children("MenuItem")) {
             Menu& entry = record.menus[index++];
@@ -679,21 +702,21 @@ private:
                 const std::string_view name = child.name();
                 if (name == "ParameterRef") {
                     const char* target = child.attribute("ParameterTarget").value();
-                    const auto found = parameters.find(target);
-                    if (found == parameters.end()) {
+                    const std::size_t* found = FindInIndex(parameters, target);
+                    if (!found) {
                         errors_.push_back(std::string("menu \"") + entry.id +
                                           "\" refers to unknown parameter \"" + target + "\"");
                     } else {
-                        entry.parameters.push_back(found->second);
+                        entry.parameters.push_back(*found);
                     }
                 } else if (name == "MenuRef") {
                     const char* target = child.attribute("MenuTarget").value();
-                    const auto found = menuIndex.find(target);
-                    if (found == menuIndex.end()) {
+                    const std::size_t* found = FindInIndex(menuIndex, target);
+                    if (!found) {
                         errors_.push_back(std::string("menu \"") + entry.id +
                                           "\" refers to unknown menu \"" + target + "\"");
                     } else {
-                        entry.submenus.push_back(found->second);
+                        entry.submenus.push_back(*found);
                     }
                 }
             }
@@ -1046,6 +1069,8 @@ private:
     std::unordered_map<std::string_view, const char*> languageTexts_;
     std::unordered_map<std::string_view, xml_node> categories_;
     std::unordered_map<std::string_view, xml_node> valueItems_;
+    std::unordered_map<std::string_view, std::vector<std::pair<std::string, std::string>>>
+        resolvedValues_;
 };
 
 }  // namespace

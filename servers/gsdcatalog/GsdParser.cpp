@@ -145,6 +145,20 @@ bool ValueBounds(std::string_view text, long long& low, long long& high) {
 
 bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
     out.clear();
+    // Counted first so the list is allocated once: slot ranges such as
+    // "1..64" sit on every module reference of a large file.
+    unsigned long long count = 0;
+    const bool counted = ForEachRange(text, [&](long long low, long long high) {
+        if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max()) {
+            return false;
+        }
+        count += static_cast<unsigned long long>(high - low) + 1;
+        return count <= maxCount;
+    });
+    if (!counted) {
+        return false;
+    }
+    out.reserve(static_cast<std::size_t>(count));
     return ForEachRange(text, [&](long long low, long long high) {
         if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max() ||
             static_cast<unsigned long long>(high - low) >= maxCount - out.size()) {
@@ -496,7 +510,11 @@ private:
     }
 
     int Signed(const xml_node& element, const char* name, int fallback = 0) {
-        const xml_attribute attribute = element.attribute(name);
+        return Signed(element, element.attribute(name), fallback);
+    }
+
+    int Signed(const xml_node& element, const xml_attribute& attribute, int fallback) {
+        const char* name = attribute.name();
         long long value = 0;
         if (!attribute) {
             return fallback;
@@ -591,55 +609,103 @@ private:
         return io;
     }
 
-    std::vector<std::pair<std::string, std::string>> Assignments(const char* valueItemId) {
-        std::vector<std::pair<std::string, std::string>> values;
+    SharedValues Assignments(const char* valueItemId) {
         if (*valueItemId == '\0') {
-            return values;
+            return {};
         }
         const auto found = valueItems_.find(valueItemId);
         if (found == valueItems_.end()) {
             errors_.push_back(std::string("value item \"") + valueItemId +
                               "\" is referred to but not defined");
-            return values;
+            return {};
         }
-        // Many parameters share one value list; it is resolved once.
-        const auto cached = resolvedValues_.find(valueItemId);
+        // Many parameters share one value list; it is resolved once and shared.
+        const auto cached = resolvedValues_.find(found->first);
         if (cached != resolvedValues_.end()) {
             return cached->second;
         }
+        auto values = std::make_shared<ValueAssignments>();
         for (xml_node assign : found->second.child("Assignments").children("Assign")) {
-            values.emplace_back(ValidUtf8(assign.attribute("Content").value()), Text(assign));
+            values->emplace_back(ValidUtf8(assign.attribute("Content").value()), Text(assign));
         }
-        resolvedValues_.emplace(found->first, values);
-        return values;
+        SharedValues shared(std::move(values));
+        resolvedValues_.emplace(found->first, shared);
+        return shared;
     }
 
     ParameterItem ReadParameter(const xml_node& ref) {
+        // Parameters are the most numerous elements of a large file: their
+        // attributes are read in one pass instead of being looked up by name.
+        xml_attribute id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
+            defaultValue, valueItem, allowed;
+        for (xml_attribute attribute : ref.attributes()) {
+            const std::string_view name = attribute.name();
+            xml_attribute* slot = nullptr;
+            switch (name.size()) {
+                case 2:
+                    slot = name == "ID" ? &id : nullptr;
+                    break;
+                case 6:
+                    slot = name == "TextId" ? &textId : nullptr;
+                    break;
+                case 7:
+                    slot = name == "Visible" ? &visible : nullptr;
+                    break;
+                case 8:
+                    slot = name == "DataType" ? &dataType : nullptr;
+                    break;
+                case 9:
+                    slot = name == "BitOffset"   ? &bitOffset
+                           : name == "BitLength" ? &bitLength
+                                                 : nullptr;
+                    break;
+                case 10:
+                    slot = name == "Changeable"   ? &changeable
+                           : name == "ByteOffset" ? &byteOffset
+                                                  : nullptr;
+                    break;
+                case 12:
+                    slot = name == "DefaultValue" ? &defaultValue : nullptr;
+                    break;
+                case 13:
+                    slot = name == "AllowedValues" ? &allowed : nullptr;
+                    break;
+                case 15:
+                    slot = name == "ValueItemTarget" ? &valueItem : nullptr;
+                    break;
+                default:
+                    break;
+            }
+            if (slot && !*slot) {  // the first of repeated attributes wins, as in a lookup
+                *slot = attribute;
+            }
+        }
         ParameterItem item;
-        item.id = ValidUtf8(ref.attribute("ID").value());
-        item.textId = ValidUtf8(ref.attribute("TextId").value());
+        item.id = ValidUtf8(id.value());
+        item.textId = ValidUtf8(textId.value());
         item.name = TextById(item.textId);
-        item.changeable = Flag(ref, "Changeable", true);
-        item.visible = Flag(ref, "Visible", true);
-        item.byteOffset = Signed(ref, "ByteOffset");
-        item.bitOffset = Signed(ref, "BitOffset");
-        item.bitLength = Signed(ref, "BitLength", 1);
-        item.dataTypeName = ref.attribute("DataType").value();
+        item.changeable = changeable ? changeable.as_bool() : true;
+        item.visible = visible ? visible.as_bool() : true;
+        item.byteOffset = Signed(ref, byteOffset, 0);
+        item.bitOffset = Signed(ref, bitOffset, 0);
+        item.bitLength = Signed(ref, bitLength, 1);
+        item.dataTypeName = dataType.value();
         item.dataType = DataTypeCode(item.dataTypeName);
-        item.defaultValue = ValidUtf8(ref.attribute("DefaultValue").value());
-        item.values = Assignments(ref.attribute("ValueItemTarget").value());
+        item.defaultValue = ValidUtf8(defaultValue.value());
+        item.values = Assignments(valueItem.value());
 
         long long low = 0;
         long long high = 0;
-        const std::string allowedText = ref.attribute("AllowedValues").value();
+        const std::string_view allowedText = allowed.value();
         if (!allowedText.empty() && ValueBounds(allowedText, low, high)) {
             item.minValue = std::to_string(low);
             item.maxValue = std::to_string(high);
         } else if (!allowedText.empty()) {
             // A range too wide to expand (or of floating-point numbers): keep its ends as written.
             const std::size_t dots = allowedText.find("..");
-            item.minValue = allowedText.substr(0, dots);
-            item.maxValue = dots == std::string::npos ? allowedText : allowedText.substr(dots + 2);
+            item.minValue = std::string(allowedText.substr(0, dots));
+            item.maxValue = std::string(
+                dots == std::string_view::npos ? allowedText : allowedText.substr(dots + 2));
         } else if (!item.values.empty()) {
             long long low = std::numeric_limits<long long>::max();
             long long high = std::numeric_limits<long long>::min();
@@ -1069,8 +1135,7 @@ private:
     std::unordered_map<std::string_view, const char*> languageTexts_;
     std::unordered_map<std::string_view, xml_node> categories_;
     std::unordered_map<std::string_view, xml_node> valueItems_;
-    std::unordered_map<std::string_view, std::vector<std::pair<std::string, std::string>>>
-        resolvedValues_;
+    std::unordered_map<std::string_view, SharedValues> resolvedValues_;
 };
 
 }  // namespace

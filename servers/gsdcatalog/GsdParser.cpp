@@ -6,7 +6,6 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <set>
 #include <tuple>
@@ -349,6 +348,16 @@ int MauTypeFromName(std::string_view name) {
 using IdIndex = std::vector<std::pair<std::string_view, std::size_t>>;
 
 void SortIndex(IdIndex& index) {
+    // Records hold a handful of IDs: an insertion sort (stable, like the
+    // general sort) spares the buffer a stable sort allocates.
+    if (index.size() <= 16) {
+        for (std::size_t i = 1; i < index.size(); ++i) {
+            for (std::size_t j = i; j > 0 && index[j].first < index[j - 1].first; --j) {
+                std::swap(index[j], index[j - 1]);
+            }
+        }
+        return;
+    }
     std::stable_sort(index.begin(), index.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 }
@@ -562,16 +571,28 @@ private:
         info.id = ValidUtf8(item.attribute("ID").value());
         info.identNumber = ValidUtf8(item.attribute(identAttribute).value());
         const xml_node moduleInfo = item.child("ModuleInfo");
-        info.name = moduleInfo ? Text(moduleInfo.child("Name"))
-                               : TextById(item.attribute("TextId").value());
-        info.infoText = Text(moduleInfo.child("InfoText"));
+        // The identity elements are found in one walk over the children; the
+        // first of repeated elements counts, as a lookup by name would give.
+        xml_node name, infoText, orderNumber, hardwareRelease, softwareRelease;
+        for (xml_node child : moduleInfo.children()) {
+            const std::string_view tag = child.name();
+            xml_node* slot = tag == "Name"              ? &name
+                             : tag == "InfoText"        ? &infoText
+                             : tag == "OrderNumber"     ? &orderNumber
+                             : tag == "HardwareRelease" ? &hardwareRelease
+                             : tag == "SoftwareRelease" ? &softwareRelease
+                                                        : nullptr;
+            if (slot && !*slot) {
+                *slot = child;
+            }
+        }
+        info.name = moduleInfo ? Text(name) : TextById(item.attribute("TextId").value());
+        info.infoText = Text(infoText);
         info.category = CategoryText(moduleInfo.attribute("CategoryRef").value());
         info.subCategory = CategoryText(moduleInfo.attribute("SubCategory1Ref").value());
-        info.orderNumber = ValidUtf8(moduleInfo.child("OrderNumber").attribute("Value").value());
-        info.hardwareRelease =
-            ValidUtf8(moduleInfo.child("HardwareRelease").attribute("Value").value());
-        info.softwareRelease =
-            ValidUtf8(moduleInfo.child("SoftwareRelease").attribute("Value").value());
+        info.orderNumber = ValidUtf8(orderNumber.attribute("Value").value());
+        info.hardwareRelease = ValidUtf8(hardwareRelease.attribute("Value").value());
+        info.softwareRelease = ValidUtf8(softwareRelease.attribute("Value").value());
         return info;
     }
 
@@ -733,11 +754,27 @@ private:
         record.length = Signed(element, "Length");
         record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
                                             : std::to_string(record.index);
-        record.name = Text(element.child("Name"));
+        // One walk over the children finds the name and the menus and counts
+        // the parameters, so the item list is allocated once.
+        xml_node nameElement;
+        xml_node menus;
+        std::size_t refs = 0;
+        for (xml_node child : element.children()) {
+            const std::string_view name = child.name();
+            if (name == "Ref") {
+                ++refs;
+            } else if (name == "Name" && !nameElement) {
+                nameElement = child;
+            } else if (name == "MenuList" && !menus) {
+                menus = child;
+            }
+        }
+        record.name = Text(nameElement);
+        record.items.reserve(refs);
         for (xml_node ref : element.children("Ref")) {
             record.items.push_back(ReadParameter(ref));
         }
-        if (const xml_node menus = element.child("MenuList")) {
+        if (menus) {
             IdIndex byId;
             byId.reserve(record.items.size());
             for (std::size_t i = 0; i < record.items.size(); ++i) {
@@ -753,6 +790,13 @@ private:
 
     void ReadMenus(const xml_node& list, const IdIndex& parameters, ParameterRecord& record) {
         IdIndex menuIndex;
+        std::size_t count = 0;
+        for (xml_node menu : list.children("MenuItem")) {
+            (void)menu;
+            ++count;
+        }
+        menuIndex.reserve(count);
+        record.menus.reserve(count);
         for (xml_node menu : list.children("MenuItem")) {
             menuIndex.emplace_back(menu.attribute("ID").value(), record.menus.size());
             Menu entry;
@@ -796,7 +840,7 @@ private:
         constexpr int kCycle = -1;
         constexpr int kTooDeep = kMaxMenuDepth + 1;
         std::vector<int> height(record.menus.size(), 0);  // 0 not yet measured
-        std::function<int(std::size_t, int)> measure = [&](std::size_t at, int depth) -> int {
+        auto measure = [&](auto& self, std::size_t at, int depth) -> int {
             if (height[at] == kOnPath) {
                 return kCycle;
             }
@@ -809,7 +853,7 @@ private:
             height[at] = kOnPath;
             int tallest = 1;
             for (std::size_t next : record.menus[at].submenus) {
-                const int below = measure(next, depth + 1);
+                const int below = self(self, next, depth + 1);
                 if (below == kCycle || below >= kTooDeep) {
                     return below;
                 }
@@ -819,7 +863,7 @@ private:
             return tallest;
         };
         for (std::size_t i = 0; i < record.menus.size(); ++i) {
-            const int result = measure(i, 1);
+            const int result = measure(measure, i, 1);
             if (result == kCycle) {
                 errors_.push_back("menu \"" + record.menus[i].id + "\" contains itself");
             } else if (result > kMaxMenuDepth) {

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -58,11 +59,17 @@ void GsdFile::BuildLookup() {
 
 namespace {
 
+// XML white space plus the C locale's other two; std::isspace would consult
+// the locale for every character of every number list.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
 bool ParseNumber(std::string_view text, long long& value) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    while (!text.empty() && IsSpace(text.front())) {
         text.remove_prefix(1);
     }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    while (!text.empty() && IsSpace(text.back())) {
         text.remove_suffix(1);
     }
     if (text.empty() || text.size() > 24) {
@@ -93,9 +100,7 @@ namespace {
 template <class Range>
 bool ForEachRange(std::string_view text, Range&& range) {
     std::size_t pos = 0;
-    auto separator = [](char c) {
-        return std::isspace(static_cast<unsigned char>(c)) || c == ';' || c == ',';
-    };
+    auto separator = [](char c) { return IsSpace(c) || c == ';' || c == ','; };
     while (pos < text.size()) {
         while (pos < text.size() && separator(text[pos])) {
             ++pos;
@@ -157,17 +162,15 @@ bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t ma
     if (!counted) {
         return false;
     }
-    out.reserve(static_cast<std::size_t>(count));
-    return ForEachRange(text, [&](long long low, long long high) {
-        if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max() ||
-            static_cast<unsigned long long>(high - low) >= maxCount - out.size()) {
-            return false;
-        }
+    out.resize(static_cast<std::size_t>(count));
+    std::size_t at = 0;
+    ForEachRange(text, [&](long long low, long long high) {
         for (long long v = low; v <= high; ++v) {
-            out.push_back(static_cast<int>(v));
+            out[at++] = static_cast<int>(v);
         }
         return true;
     });
+    return true;
 }
 
 namespace {
@@ -369,6 +372,27 @@ const std::size_t* FindInIndex(const IdIndex& index, std::string_view id) {
     return found != index.end() && found->first == id ? &found->second : nullptr;
 }
 
+// Several attributes of one element found in a single walk over its
+// attributes, instead of one walk per name; the first of repeated attributes
+// counts, as with a lookup by name.
+template <std::size_t N>
+std::array<xml_attribute, N> AttributesOf(const xml_node& element,
+                                          const std::array<std::string_view, N>& names) {
+    std::array<xml_attribute, N> found{};
+    for (xml_attribute attribute : element.attributes()) {
+        const std::string_view name = attribute.name();
+        for (std::size_t i = 0; i < N; ++i) {
+            if (name == names[i]) {
+                if (!found[i]) {
+                    found[i] = attribute;
+                }
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 class Builder {
 public:
     Builder(const xml_node& root, const std::string& language) : root_(root), language_(language) {}
@@ -504,7 +528,12 @@ private:
     }
 
     std::uint32_t Unsigned(const xml_node& element, const char* name, std::uint32_t fallback = 0) {
-        const xml_attribute attribute = element.attribute(name);
+        return Unsigned(element, element.attribute(name), fallback);
+    }
+
+    std::uint32_t Unsigned(const xml_node& element, const xml_attribute& attribute,
+                           std::uint32_t fallback) {
+        const char* name = attribute.name();
         long long value = 0;
         if (!attribute) {
             return fallback;
@@ -538,8 +567,12 @@ private:
     }
 
     std::vector<int> List(const xml_node& element, const char* name) {
+        return List(element, element.attribute(name));
+    }
+
+    std::vector<int> List(const xml_node& element, const xml_attribute& attribute) {
         std::vector<int> values;
-        const xml_attribute attribute = element.attribute(name);
+        const char* name = attribute.name();
         if (attribute && !ParseValueList(attribute.value(), values)) {
             errors_.push_back(std::string("attribute ") + name + " of " + element.name() + " \"" +
                               attribute.value() + "\" is not a valid list of numbers");
@@ -549,7 +582,10 @@ private:
     }
 
     static bool Flag(const xml_node& element, const char* name, bool fallback = false) {
-        const xml_attribute attribute = element.attribute(name);
+        return Flag(element.attribute(name), fallback);
+    }
+
+    static bool Flag(const xml_attribute& attribute, bool fallback = false) {
         return attribute ? attribute.as_bool() : fallback;
     }
 
@@ -568,8 +604,9 @@ private:
 
     ItemInfo ReadInfo(const xml_node& item, const char* identAttribute) {
         ItemInfo info;
-        info.id = ValidUtf8(item.attribute("ID").value());
-        info.identNumber = ValidUtf8(item.attribute(identAttribute).value());
+        const auto [id, ident, textId] = AttributesOf<3>(item, {"ID", identAttribute, "TextId"});
+        info.id = ValidUtf8(id.value());
+        info.identNumber = ValidUtf8(ident.value());
         const xml_node moduleInfo = item.child("ModuleInfo");
         // The identity elements are found in one walk over the children; the
         // first of repeated elements counts, as a lookup by name would give.
@@ -586,7 +623,7 @@ private:
                 *slot = child;
             }
         }
-        info.name = moduleInfo ? Text(name) : TextById(item.attribute("TextId").value());
+        info.name = moduleInfo ? Text(name) : TextById(textId.value());
         info.infoText = Text(infoText);
         info.category = CategoryText(moduleInfo.attribute("CategoryRef").value());
         info.subCategory = CategoryText(moduleInfo.attribute("SubCategory1Ref").value());
@@ -980,11 +1017,14 @@ private:
         Submodule submodule;
         submodule.kind = kind;
         submodule.info = ReadInfo(item, "SubmoduleIdentNumber");
-        submodule.subslot = Signed(item, "SubslotNumber", defaultSubslot);
-        submodule.api = Unsigned(item, "API");
-        submodule.profisafe = Flag(item, "PROFIsafeSupported");
-        submodule.parameterizationDisallowed = Flag(item, "ParameterizationDisallowed");
-        submodule.writeableImRecords = List(item, "Writeable_IM_Records");
+        const auto [subslot, api, profisafe, noParameters, imRecords] =
+            AttributesOf<5>(item, {"SubslotNumber", "API", "PROFIsafeSupported",
+                                   "ParameterizationDisallowed", "Writeable_IM_Records"});
+        submodule.subslot = Signed(item, subslot, defaultSubslot);
+        submodule.api = Unsigned(item, api, 0);
+        submodule.profisafe = Flag(profisafe);
+        submodule.parameterizationDisallowed = Flag(noParameters);
+        submodule.writeableImRecords = List(item, imRecords);
         submodule.io = ReadIo(item.child("IOData"));
         for (xml_node record : item.child("RecordDataList").children()) {
             const std::string_view name = record.name();
@@ -1025,10 +1065,12 @@ private:
         std::vector<ItemRef> refs;
         for (xml_node ref : list.children(element)) {
             ItemRef entry;
-            entry.target = ValidUtf8(ref.attribute(targetAttribute).value());
-            entry.allowed = List(ref, allowed);
-            entry.fixed = List(ref, fixed);
-            entry.used = List(ref, used);
+            const auto [target, allowedIn, fixedIn, usedIn] =
+                AttributesOf<4>(ref, {targetAttribute, allowed, fixed, used});
+            entry.target = ValidUtf8(target.value());
+            entry.allowed = List(ref, allowedIn);
+            entry.fixed = List(ref, fixedIn);
+            entry.used = List(ref, usedIn);
             refs.push_back(std::move(entry));
         }
         return refs;

@@ -42,9 +42,17 @@ struct RefusedCase {
     Output output;
 };
 
-template <class T>
-std::vector<T> OneOf() {
-    return std::vector<T>(1);
+// A refused call whose output is a list, primed with one element.
+template <class Element, class Call>
+RefusedCase ListCase(const char* what, long expected, Output output, Call call) {
+    return {what,
+            [call](bool& kept) {
+                std::vector<Element> out(1);
+                const long status = call(Parser(), out);
+                kept = !out.empty();
+                return status;
+            },
+            expected, output};
 }
 
 const std::vector<RefusedCase>& RefusedCases() {
@@ -58,78 +66,45 @@ const std::vector<RefusedCase>& RefusedCases() {
              return s;
          },
          FailureCode::InvalidArg, Output::Kept},
-        {"GetDeviceCatalog a",
-         [](bool& kept) {
-             auto out = OneOf<DeviceCatalog>();
-             const long s = Parser().GetDeviceCatalog("", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetPluggableModuleCatalog b",
-         [](bool& kept) {
-             auto out = OneOf<moduleCatalog>();
-             const long s = Parser().GetPluggableModuleCatalog("a", "", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetPluggableSubModuleListCatalog c",
-         [](bool& kept) {
-             auto out = OneOf<subModuleCatalog>();
-             const long s = Parser().GetPluggableSubModuleListCatalog("a", "b", "", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetPluggableSubModuleListCatalogByDevID a",
-         [](bool& kept) {
-             auto out = OneOf<subModuleCatalog>();
-             const long s = Parser().GetPluggableSubModuleListCatalogByDevID("", "b", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetBuildInModuleData b",
-         [](bool& kept) {
-             auto out = OneOf<moduleData>();
-             const long s = Parser().GetBuildInModuleData("a", "", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetDevicePhysicalSlots a",
-         [](bool& kept) {
-             std::vector<int> out{1};
-             const long s = Parser().GetDevicePhysicalSlots("", "b", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetModulePhysicalSubSlots c",
-         [](bool& kept) {
-             std::vector<int> out{1};
-             const long s = Parser().GetModulePhysicalSubSlots("a", "b", "", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetPluggableModuleSlotRelation c",
-         [](bool& kept) {
-             std::vector<int> out{1};
-             const long s = Parser().GetPluggableModuleSlotRelation("a", "b", "", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
-        {"GetPluggableSubModuleSlotRelation a",
-         [](bool& kept) {
-             auto out = OneOf<subModuleSlotRelation>();
-             const long s = Parser().GetPluggableSubModuleSlotRelation("", "b", "c", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Emptied},
+        ListCase<DeviceCatalog>("GetDeviceCatalog a", FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<DeviceCatalog>& out) {
+                     return p.GetDeviceCatalog("", out);
+                 }),
+        ListCase<moduleCatalog>("GetPluggableModuleCatalog b", FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<moduleCatalog>& out) {
+                     return p.GetPluggableModuleCatalog("a", "", out);
+                 }),
+        ListCase<subModuleCatalog>("GetPluggableSubModuleListCatalog c",
+                 FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<subModuleCatalog>& out) {
+                     return p.GetPluggableSubModuleListCatalog("a", "b", "", out);
+                 }),
+        ListCase<subModuleCatalog>("GetPluggableSubModuleListCatalogByDevID a",
+                 FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<subModuleCatalog>& out) {
+                     return p.GetPluggableSubModuleListCatalogByDevID("", "b", out);
+                 }),
+        ListCase<moduleData>("GetBuildInModuleData b", FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<moduleData>& out) {
+                     return p.GetBuildInModuleData("a", "", out);
+                 }),
+        ListCase<int>("GetDevicePhysicalSlots a", FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<int>& out) {
+                     return p.GetDevicePhysicalSlots("", "b", out);
+                 }),
+        ListCase<int>("GetModulePhysicalSubSlots c", FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<int>& out) {
+                     return p.GetModulePhysicalSubSlots("a", "b", "", out);
+                 }),
+        ListCase<int>("GetPluggableModuleSlotRelation c", FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<int>& out) {
+                     return p.GetPluggableModuleSlotRelation("a", "b", "", out);
+                 }),
+        ListCase<subModuleSlotRelation>("GetPluggableSubModuleSlotRelation a",
+                 FailureCode::Fail, Output::Emptied,
+                 [](PNconfigGSDParser& p, std::vector<subModuleSlotRelation>& out) {
+                     return p.GetPluggableSubModuleSlotRelation("", "b", "c", out);
+                 }),
         {"GetDapModuleInfo b",
          [](bool& kept) {
              baseInfo info;
@@ -158,22 +133,14 @@ const std::vector<RefusedCase>& RefusedCases() {
          },
          FailureCode::Fail, Output::Kept},
         // The two lists below are emptied only after the arguments passed.
-        {"GetSubModuleParameter a",
-         [](bool& kept) {
-             auto out = OneOf<parameterRecord>();
-             const long s = Parser().GetSubModuleParameter("", "b", "c", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"GetWriteableIMRecords b",
-         [](bool& kept) {
-             std::vector<int> out{1};
-             const long s = Parser().GetWriteableIMRecords("a", "", "c", out);
-             kept = !out.empty();
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
+        ListCase<parameterRecord>("GetSubModuleParameter a", FailureCode::Fail, Output::Kept,
+                 [](PNconfigGSDParser& p, std::vector<parameterRecord>& out) {
+                     return p.GetSubModuleParameter("", "b", "c", out);
+                 }),
+        ListCase<int>("GetWriteableIMRecords b", FailureCode::Fail, Output::Kept,
+                 [](PNconfigGSDParser& p, std::vector<int>& out) {
+                     return p.GetWriteableIMRecords("a", "", "c", out);
+                 }),
         {"GetPortSubModuleParameter c",
          [](bool& kept) {
              portParameter port;

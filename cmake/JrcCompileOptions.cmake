@@ -4,7 +4,9 @@
 add_library(jrc_compile_options INTERFACE)
 
 if(MSVC)
-  target_compile_options(jrc_compile_options INTERFACE /W4 /permissive- /utf-8)
+  # C4251: exported classes hold standard-library members. Host and library
+  # are built with the same toolchain and runtime, which makes that safe.
+  target_compile_options(jrc_compile_options INTERFACE /W4 /permissive- /utf-8 /wd4251)
   if(JRC_WARNINGS_AS_ERRORS)
     target_compile_options(jrc_compile_options INTERFACE /WX)
   endif()

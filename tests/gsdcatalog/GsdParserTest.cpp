@@ -90,6 +90,14 @@ TEST(GsdParser, ResolvesParameterValuesRangesAndNestedMenus) {
     EXPECT_EQ(filter.values.size(), 3u);
     EXPECT_EQ(filter.minValue, "0");  // from the assignments
     EXPECT_EQ(filter.maxValue, "15");
+    // Two parameters naming one value list both see all of it.
+    for (const ParameterItem& shared : {record.items[1], record.items[2]}) {
+        ASSERT_EQ(shared.values.size(), 2u) << shared.id;
+        EXPECT_EQ(shared.values.List()[0].first, "0") << shared.id;
+        EXPECT_EQ(shared.values.List()[1].first, "1") << shared.id;
+        EXPECT_FALSE(shared.values.List()[1].second.empty()) << shared.id;
+        EXPECT_EQ(shared.maxValue, "1") << shared.id;
+    }
     EXPECT_EQ(record.items[3].maxValue, "15");  // a 4-bit area
     EXPECT_EQ(record.items[4].minValue, "1");   // from AllowedValues
     EXPECT_FALSE(record.items[4].changeable);

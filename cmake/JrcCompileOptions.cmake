@@ -22,6 +22,18 @@ elseif(JRC_SANITIZER STREQUAL "thread")
 elseif(NOT JRC_SANITIZER STREQUAL "")
   message(FATAL_ERROR "JRC_SANITIZER must be empty, 'address' or 'thread', not '${JRC_SANITIZER}'")
 endif()
+# A fuzzing build instruments every object for coverage and checks it with
+# ASan+UBSan; only the fuzz targets link the libFuzzer driver itself.
+if(JRC_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "JRC_BUILD_FUZZERS needs clang (configure with CMAKE_CXX_COMPILER=clang++)")
+  endif()
+  if(_jrc_san_flags)
+    message(FATAL_ERROR "JRC_BUILD_FUZZERS brings its own sanitizers; leave JRC_SANITIZER empty")
+  endif()
+  set(_jrc_san_flags -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
+endif()
 if(_jrc_san_flags)
   target_compile_options(jrc_compile_options INTERFACE ${_jrc_san_flags})
   target_link_options(jrc_compile_options INTERFACE ${_jrc_san_flags})

@@ -9,6 +9,7 @@ packages=(
   libjsoncpp-dev libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libssl-dev libcli11-dev
   locales procps
+  clang libclang-rt-dev valgrind
 )
 
 missing=()

@@ -1,0 +1,50 @@
+// The catalogue service's GSDML parser on arbitrary bytes. It must never
+// throw, and it either gives a file or says why not, never both and never
+// neither. The number-list reader must keep within the count it is given.
+//
+// Input: one byte choosing the text language, then the document.
+
+#include "FuzzSupport.h"
+
+#include "GsdParser.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using fuzzsupport::Fail;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    static const char* const kLanguages[] = {"", "en", "de", "de-DE"};
+    const std::string language = kLanguages[data[0] % 4];
+    const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+    GsdCatalog::ParseOutcome outcome;
+    try {
+        outcome = GsdCatalog::ParseGsdml(bytes, language);
+    } catch (...) {
+        Fail("the parser threw");
+    }
+    if ((outcome.file != nullptr) == !outcome.errors.empty()) {
+        Fail("a file and reasons together, or neither");
+    }
+
+    // The same bytes as a number list, with a small limit.
+    std::vector<int> values;
+    constexpr std::size_t kLimit = 1000;
+    bool listed = false;
+    try {
+        listed = GsdCatalog::ParseValueList(bytes.substr(0, 256), values, kLimit);
+    } catch (...) {
+        Fail("the number-list reader threw");
+    }
+    if (listed && values.size() > kLimit) {
+        Fail("the number-list reader went past its limit");
+    }
+    return 0;
+}

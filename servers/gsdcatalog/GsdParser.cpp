@@ -183,12 +183,19 @@ using pugi::xml_node;
 // UTF-16) to UTF-8; this catches files that lie about their encoding.
 std::string ValidUtf8(const char* text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    std::size_t size = 0;
-    bool ascii = true;
-    for (; p[size] != 0; ++size) {
-        ascii = ascii && p[size] < 0x80;
+    const std::size_t size = std::strlen(text);
+    // Eight bytes at a time: almost every text of a file is plain ASCII.
+    std::uint64_t high = 0;
+    std::size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p + at, sizeof word);
+        high |= word;
     }
-    if (ascii) {
+    for (; at < size; ++at) {
+        high |= p[at];
+    }
+    if ((high & 0x8080808080808080ULL) == 0) {
         return std::string(text, size);  // the common case: nothing to check
     }
     std::string out;
@@ -422,11 +429,11 @@ public:
         file->productFamily = ValidUtf8(family.attribute("ProductFamily").value());
 
         for (xml_node item : process.child("ModuleList").children("ModuleItem")) {
-            file->modules.push_back(ReadModule(item));
+            ReadModule(item, file->modules.emplace_back());
         }
         for (xml_node item : process.child("SubmoduleList").children()) {
             if (item.type() == pugi::node_element) {
-                file->submodules.push_back(ReadSubmodule(item, KindOf(item.name()), 1));
+                ReadSubmodule(item, KindOf(item.name()), 1, file->submodules.emplace_back());
             }
         }
         for (xml_node item :
@@ -602,8 +609,9 @@ private:
         return Text(found->second);
     }
 
-    ItemInfo ReadInfo(const xml_node& item, const char* identAttribute) {
-        ItemInfo info;
+    // Fills `info` in place: the identity is part of larger items, and
+    // building it apart and moving it in copies nine strings once more.
+    void ReadInfo(const xml_node& item, const char* identAttribute, ItemInfo& info) {
         const auto [id, ident, textId] = AttributesOf<3>(item, {"ID", identAttribute, "TextId"});
         info.id = ValidUtf8(id.value());
         info.identNumber = ValidUtf8(ident.value());
@@ -630,7 +638,6 @@ private:
         info.orderNumber = ValidUtf8(orderNumber.attribute("Value").value());
         info.hardwareRelease = ValidUtf8(hardwareRelease.attribute("Value").value());
         info.softwareRelease = ValidUtf8(softwareRelease.attribute("Value").value());
-        return info;
     }
 
     static ItemKind KindOf(std::string_view elementName) {
@@ -691,7 +698,7 @@ private:
         return shared;
     }
 
-    ParameterItem ReadParameter(const xml_node& ref) {
+    void ReadParameter(const xml_node& ref, ParameterItem& item) {
         // Parameters are the most numerous elements of a large file: their
         // attributes are read in one pass instead of being looked up by name.
         xml_attribute id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
@@ -738,7 +745,6 @@ private:
                 *slot = attribute;
             }
         }
-        ParameterItem item;
         item.id = ValidUtf8(id.value());
         item.textId = ValidUtf8(textId.value());
         item.name = TextById(item.textId);
@@ -782,7 +788,6 @@ private:
             std::tie(item.minValue, item.maxValue) =
                 DataTypeRange(item.dataTypeName, item.bitLength);
         }
-        return item;
     }
 
     ParameterRecord ReadRecord(const xml_node& element) {
@@ -809,7 +814,7 @@ private:
         record.name = Text(nameElement);
         record.items.reserve(refs);
         for (xml_node ref : element.children("Ref")) {
-            record.items.push_back(ReadParameter(ref));
+            ReadParameter(ref, record.items.emplace_back());
         }
         if (menus) {
             IdIndex byId;
@@ -1013,10 +1018,12 @@ private:
         return types;
     }
 
-    Submodule ReadSubmodule(const xml_node& item, ItemKind kind, int defaultSubslot) {
-        Submodule submodule;
+    // Fills `submodule` in place, where its list keeps it, rather than moving
+    // the finished item in.
+    void ReadSubmodule(const xml_node& item, ItemKind kind, int defaultSubslot,
+                       Submodule& submodule) {
         submodule.kind = kind;
-        submodule.info = ReadInfo(item, "SubmoduleIdentNumber");
+        ReadInfo(item, "SubmoduleIdentNumber", submodule.info);
         const auto [subslot, api, profisafe, noParameters, imRecords] =
             AttributesOf<5>(item, {"SubslotNumber", "API", "PROFIsafeSupported",
                                    "ParameterizationDisallowed", "Writeable_IM_Records"});
@@ -1056,7 +1063,6 @@ private:
             submodule.ptpBoundarySupported = Flag(item, "PTP_BoundarySupported");
             submodule.mauTypes = MauTypes(item);
         }
-        return submodule;
     }
 
     std::vector<ItemRef> ReadRefs(const xml_node& list, const char* element,
@@ -1078,15 +1084,16 @@ private:
 
     void ReadModuleBody(const xml_node& item, Module& module) {
         for (xml_node sub : item.child("VirtualSubmoduleList").children("VirtualSubmoduleItem")) {
-            module.virtualSubmodules.push_back(ReadSubmodule(sub, ItemKind::VirtualSubmodule, 1));
+            ReadSubmodule(sub, ItemKind::VirtualSubmodule, 1,
+                          module.virtualSubmodules.emplace_back());
         }
         int nextPort = 0x8001;
         for (xml_node sub : item.child("SystemDefinedSubmoduleList").children()) {
             const ItemKind kind = KindOf(sub.name());
             if (kind == ItemKind::InterfaceSubmodule) {
-                module.systemSubmodules.push_back(ReadSubmodule(sub, kind, 0x8000));
+                ReadSubmodule(sub, kind, 0x8000, module.systemSubmodules.emplace_back());
             } else if (kind == ItemKind::PortSubmodule) {
-                module.systemSubmodules.push_back(ReadSubmodule(sub, kind, nextPort));
+                ReadSubmodule(sub, kind, nextPort, module.systemSubmodules.emplace_back());
                 Submodule& port = module.systemSubmodules.back();
                 nextPort = port.subslot + 1;
                 // Boundaries set on the interface hold for its ports unless a
@@ -1110,16 +1117,14 @@ private:
         }
     }
 
-    Module ReadModule(const xml_node& item) {
-        Module module;
-        module.info = ReadInfo(item, "ModuleIdentNumber");
+    void ReadModule(const xml_node& item, Module& module) {
+        ReadInfo(item, "ModuleIdentNumber", module.info);
         ReadModuleBody(item, module);
-        return module;
     }
 
     AccessPoint ReadAccessPoint(const xml_node& item) {
         AccessPoint dap;
-        dap.info = ReadInfo(item, "ModuleIdentNumber");
+        ReadInfo(item, "ModuleIdentNumber", dap.info);
         ReadModuleBody(item, dap);
         dap.dnsCompatibleName = ValidUtf8(item.attribute("DNS_CompatibleName").value());
         dap.pnioVersion = ValidUtf8(item.attribute("PNIO_Version").value());

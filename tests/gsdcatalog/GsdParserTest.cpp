@@ -90,6 +90,14 @@ TEST(GsdParser, ResolvesParameterValuesRangesAndNestedMenus) {
     EXPECT_EQ(filter.values.size(), 3u);
     EXPECT_EQ(filter.minValue, "0");  // from the assignments
     EXPECT_EQ(filter.maxValue, "15");
+    // Two parameters naming one value list both see all of it.
+    for (const ParameterItem& shared : {record.items[1], record.items[2]}) {
+        ASSERT_EQ(shared.values.size(), 2u) << shared.id;
+        EXPECT_EQ(shared.values.List()[0].first, "0") << shared.id;
+        EXPECT_EQ(shared.values.List()[1].first, "1") << shared.id;
+        EXPECT_FALSE(shared.values.List()[1].second.empty()) << shared.id;
+        EXPECT_EQ(shared.maxValue, "1") << shared.id;
+    }
     EXPECT_EQ(record.items[3].maxValue, "15");  // a 4-bit area
     EXPECT_EQ(record.items[4].minValue, "1");   // from AllowedValues
     EXPECT_FALSE(record.items[4].changeable);
@@ -213,6 +221,42 @@ TEST(GsdParser, GivesAnOldDeviceWithoutInterfaceAnImplicitOneWithDefaultTiming) 
     EXPECT_EQ(implicit.kind, ItemKind::InterfaceSubmodule);
     EXPECT_THAT(implicit.sendClocks, ElementsAre(32));
     EXPECT_EQ(implicit.reductionRatios.size(), 10u);
+}
+
+TEST(GsdParser, ReplacesBytesThatAreNotUtf8AndKeepsValidText) {
+    // Files that claim UTF-8 but carry other bytes; every text must still go
+    // out as valid UTF-8, whether the bad byte sits early or late in a text.
+    const std::string bad = "\xEF\xBF\xBD";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {"plain ASCII", "A plain module name", "A plain module name"},
+        {"valid two and three byte forms", "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC", ""},
+        {"Latin-1 byte inside the second eight", "ABCDEFGH\xE9IJKLMNOP",
+         "ABCDEFGH" + bad + "IJKLMNOP"},
+        {"Latin-1 byte in the tail", "ABCDEFGHIJ\xE9K", "ABCDEFGHIJ" + bad + "K"},
+        {"Latin-1 byte at the start", "\xE9t\xE9", bad + "t" + bad},
+        {"sequence cut short at the end", "Name\xC3", "Name" + bad},
+        {"encoded surrogate", "\xED\xA0\x80", bad + bad + bad},
+        {"overlong form", "\xC0\xAF", bad + bad},
+    };
+    for (const Case& c : cases) {
+        const std::string expected = c.expected.empty() ? c.text : c.expected;
+        const ParseOutcome outcome = ParseGsdml(
+            MiniGsd(
+                "",
+                R"(<ModuleList><ModuleItem ID="M" ModuleIdentNumber="2"><ModuleInfo><Name TextId="T"/><OrderNumber Value=")" +
+                    c.text + R"("/></ModuleInfo></ModuleItem></ModuleList>)",
+                R"(<Text TextId="T" Value=")" + c.text + R"("/>)"),
+            "");
+        ASSERT_TRUE(outcome.file) << c.what;
+        const Module* module = outcome.file->FindModule("M");
+        ASSERT_NE(module, nullptr) << c.what;
+        EXPECT_EQ(module->info.name, expected) << c.what;
+        EXPECT_EQ(module->info.orderNumber, expected) << c.what;
+    }
 }
 
 TEST(GsdParser, ParsesNumberListsStrictly) {

@@ -67,7 +67,7 @@ TEST_F(ServoServer, ValidCredentialsGiveChangingParametersOfTheDrive) {
     }
     // Under a heavily loaded machine two reads can land on values the
     // serialiser prints alike; what matters is that the drive moves.
-    EXPECT_GE(speeds.size(), 3u) << "the drive\'s speed changes from push to push";
+    EXPECT_GE(speeds.size(), 3u) << "the drive's speed changes from push to push";
     EXPECT_FALSE(client.HasError());
 }
 

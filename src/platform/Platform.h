@@ -2,7 +2,12 @@
 
 // The platform layer: the few operating-system services the library needs,
 // behind one internal interface. Each backend (posix/, win32/) implements
-// every section; code above this layer never tests the platform.
+// every section; code above this layer never tests the platform. Internal:
+// nothing here is exported.
+
+#include <cstddef>
+#include <string>
+#include <vector>
 
 namespace RpcClient::Platform {
 
@@ -45,5 +50,167 @@ int WideToMultiByte(CodePage codePage, const wchar_t* source, char* destination,
 // The error code the calling thread's last failed conversion set
 // (GetLastError() on Windows).
 unsigned long LastConversionError();
+
+// ---------------------------------------------------------------------------
+// Processes, pipes and jobs
+//
+// Every operating-system object travels as an opaque `void*` handle; null
+// means "no handle". A handle is released with CloseHandle whatever it names
+// (pipe end, process, job). Functions that fail return false / null and leave
+// the reason in the calling thread's last error (GetLastError below).
+// ---------------------------------------------------------------------------
+
+// Exit code reported for a process that still runs. A process that really
+// exits with this code cannot be told from a running one.
+constexpr unsigned long kStillActive = 259;
+
+// Results of WaitForProcess, and the "wait forever" timeout.
+constexpr unsigned long kWaitObject0 = 0;
+constexpr unsigned long kWaitTimeout = 258;
+constexpr unsigned long kWaitFailed = 0xFFFFFFFFul;
+constexpr unsigned long kInfinite = 0xFFFFFFFFul;
+
+// An anonymous pipe with the system's default buffer size. The ends may be
+// handed to StartProcess as a child's standard handles; no end ever reaches a
+// child by any other way (Win32: the ends are inheritable, and only the child
+// being started at that moment receives them as its standard handles;
+// POSIX: close-on-exec, passed explicitly by the spawn).
+bool CreatePipe(void*& readEnd, void*& writeEnd);
+
+// Closes any handle; false for null or an unknown handle. Closing a process
+// handle of an ended child reaps it (no zombie stays behind on POSIX).
+bool CloseHandle(void* handle);
+
+// A second handle on the same object with the same access, not inheritable.
+// Null on failure.
+void* DuplicateHandle(void* handle);
+
+// Pseudo handle naming the calling process; never closed, never null.
+void* CurrentProcess();
+unsigned long CurrentProcessId();
+
+struct ProcessStart {
+    // Full path of the executable: application name and first command-line
+    // word (argv[0] on POSIX).
+    std::wstring application;
+    // The rest of the command line. The command line is `application`, one
+    // space, `arguments` (the space is there even for empty arguments). On
+    // POSIX the arguments are split into argv by SplitCommandLine below, so
+    // one argument string means the same arguments on both systems.
+    std::wstring arguments;
+    // Directory the child starts in; empty: the caller's current directory.
+    std::wstring workingDirectory;
+    // Ask to leave the host's job (Win32 CREATE_BREAKAWAY_FROM_JOB); ignored
+    // where the host is in no job.
+    bool breakawayFromJob = false;
+    // The child's standard input (a pipe's read end) and its standard output
+    // and standard error (one pipe's write end, shared by both).
+    void* standardInput = nullptr;
+    void* standardOutput = nullptr;
+};
+
+// Starts a hidden child with exactly the three standard handles above and
+// the host's environment. Returns its process handle, or null. The handle is
+// immune to process-id reuse.
+void* StartProcess(const ProcessStart& start);
+
+// Exit code of the process, kStillActive while it runs. Does not reap: the
+// process handle stays usable until closed. A process ended by a signal
+// reports 128 + the signal number on POSIX.
+bool GetExitCodeProcess(void* process, unsigned long& exitCode);
+
+// Ends the process at once. Later exit-code queries report `exitCode`.
+bool TerminateProcess(void* process, unsigned int exitCode);
+
+// Waits up to `milliseconds` (kInfinite: no limit) for the process to end:
+// kWaitObject0 once ended, kWaitTimeout, or kWaitFailed.
+unsigned long WaitForProcess(void* process, unsigned long milliseconds);
+
+// Reads what is available from a pipe end, blocking until at least one byte
+// arrives. Returns the count, 0 at end of stream, -1 on error. When
+// `watchedProcess` is given, a backend may also report end of stream once
+// that process has ended and nothing more is buffered in the pipe (so a read
+// never outlives a dead server); a backend that cannot watch ignores it.
+long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess);
+
+// Writes all bytes to a pipe end. False on error (a broken pipe included: it
+// never raises a signal in the host).
+bool WritePipe(void* writeEnd, const char* data, std::size_t size);
+
+// A job: processes assigned to it, and every process they start, are killed
+// when the job is terminated or its last handle is closed, and when the host
+// process ends by any means. Processes do not break away from it. Null on
+// failure.
+void* CreateJob();
+bool AssignProcessToJob(void* job, void* process);
+bool TerminateJob(void* job, unsigned int exitCode);
+
+// Is the process in `job` (null: in any job)? False return: the query failed.
+bool IsProcessInJob(void* process, void* job, bool& inJob);
+
+// Does the job the host process runs in list the host's own process id?
+// False when the host is in no job or the list cannot be had.
+bool IsCurrentProcessListedInOwnJob();
+
+// Query of the host's own job: may its children break away? False return:
+// the query failed (the host is in no job).
+bool QueryOwnJobBreakawayAllowed(bool& allowed);
+
+// ---------------------------------------------------------------------------
+// Command lines (POSIX backend; pure, so usable and testable everywhere)
+// ---------------------------------------------------------------------------
+
+// Splits an argument string into words by the rules the Windows shell's
+// command-line parser applies to every word after the program name: words
+// are separated by blanks and tabs; double quotes group; 2n backslashes
+// before a quote give n backslashes and the quote acts, 2n+1 give n and a
+// literal quote; other backslashes are literal; inside quotes, a doubled
+// quote gives a literal quote and ends the quoted stretch. Total: never
+// fails, whatever the input.
+std::vector<std::wstring> SplitCommandLine(const std::wstring& arguments);
+
+// ---------------------------------------------------------------------------
+// Files and directories
+// ---------------------------------------------------------------------------
+
+// The caller's current directory; empty when it cannot be had (or, on Win32,
+// when it is longer than 260 characters).
+std::wstring GetCurrentDirectory();
+
+// Directory of the host executable; empty when unknown.
+std::wstring GetExecutableDirectory();
+
+// Directory of the library's own file; the host executable's directory when
+// the library cannot be found under its own name.
+std::wstring GetLibraryDirectory();
+
+// `directory` joined with a relative path written with backslashes and an
+// optional leading ".\" (the way the known servers' places are written);
+// separators are converted to the platform's. Empty when the result would be
+// longer than the platform's path limit (Win32: 260).
+std::wstring PathAppend(const std::wstring& directory, const std::wstring& relative);
+
+bool PathFileExists(const std::wstring& path);
+
+// Platform spelling of a known server's executable name: `name` + ".exe" on
+// Win32, `name` unchanged on POSIX.
+std::wstring ExecutableName(const std::wstring& name);
+
+// Platform spelling of a shared library's file name: NAME.dll on Win32,
+// libNAME.so on POSIX.
+std::wstring SharedLibraryFileName(const std::wstring& baseName);
+
+// ---------------------------------------------------------------------------
+// Errors
+// ---------------------------------------------------------------------------
+
+// The calling thread's last error (Win32 GetLastError, POSIX errno).
+unsigned long GetLastError();
+void SetLastError(unsigned long code);
+
+// The system's text for an error code or an HRESULT, in the system's own
+// form, ending in CR LF; empty when the system has no text for it.
+std::string FormatSystemMessage(unsigned long code);
+std::string FormatHResultMessage(long hresult);
 
 }  // namespace RpcClient::Platform

@@ -1,7 +1,9 @@
-// A small tour of the message layer: build a request, frame it as it would
-// travel to a server's standard input, then read a framed answer back the
-// way the library reads a server's standard output. Everything runs on
-// in-memory streams; no server is started.
+// A small tour of the library: first a session with the configuration server
+// started beside the library, then the message layer on its own: build a
+// request, frame it as it would travel to a server's standard input, then read
+// a framed answer back the way the library reads a server's standard output.
+
+#include "ServerTour.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
@@ -30,6 +32,9 @@ void PrintFrame(const std::string& title, const std::string& frame) {
 
 int main() {
     std::cout << "JsonRpcClient " << JSONRPCCLIENT_VERSION << "\n\n";
+    if (RunServerTour(std::cout) != 0) {
+        return 1;
+    }
 
     RpcClient::JsonRequest request("RunTest");
     request.SetRequestParamsList(42, std::string("hello"), true, 2.5, 0.25f);

@@ -1,0 +1,219 @@
+// Import cost of a large GSDML file measured against a bare XML parse of the
+// same bytes, and the latency of a warm catalogue query.
+
+#include <CatalogService.h>
+#include <GsdParser.h>
+#include <GsdStore.h>
+#include <RpcDispatcher.h>
+
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Ratios use processor time so they do not depend on what else the machine
+// is doing; the latency figures are wall time, as a caller sees them.
+double CpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// A device with one access point and as many modules (each with a
+// parameterised submodule, a menu and its texts) as it takes to reach ~2 MB.
+const std::string& LargeGsd() {
+    static const std::string text = [] {
+        std::string refs;
+        std::string modules;
+        std::string texts;
+        for (int i = 0; modules.size() + texts.size() < 2'000'000; ++i) {
+            const std::string n = std::to_string(i);
+            refs += "<ModuleItemRef ModuleItemTarget=\"M" + n + "\" AllowedInSlots=\"1..64\"/>\n";
+            modules +=
+                "<ModuleItem ID=\"M" + n + "\" ModuleIdentNumber=\"0x" + std::to_string(10000 + i) +
+                "\"><ModuleInfo CategoryRef=\"C\"><Name TextId=\"TN" + n +
+                "\"/><InfoText TextId=\"TI" + n + "\"/><OrderNumber Value=\"ORD-" + n +
+                "\"/></ModuleInfo><VirtualSubmoduleList><VirtualSubmoduleItem ID=\"S" + n +
+                "\" SubmoduleIdentNumber=\"1\"><IOData><Input><DataItem DataType=\"Unsigned16\" "
+                "TextId=\"TN" +
+                n +
+                "\"/></Input></IOData><RecordDataList><ParameterRecordDataItem Index=\"1\" "
+                "Length=\"3\">"
+                "<Name TextId=\"TN" +
+                n +
+                "\"/>"
+                "<Ref ID=\"A\" DataType=\"Unsigned8\" ByteOffset=\"0\" DefaultValue=\"1\" "
+                "ValueItemTarget=\"V\" TextId=\"TP\"/>"
+                "<Ref ID=\"B\" DataType=\"Bit\" ByteOffset=\"1\" BitOffset=\"0\" "
+                "DefaultValue=\"0\" ValueItemTarget=\"V\" TextId=\"TP\"/>"
+                "<Ref ID=\"C\" DataType=\"Unsigned8\" ByteOffset=\"2\" DefaultValue=\"5\" "
+                "AllowedValues=\"0..100\" TextId=\"TP\"/>"
+                "<MenuList><MenuItem ID=\"R\"><Name TextId=\"TP\"/><ParameterRef "
+                "ParameterTarget=\"A\"/>"
+                "<MenuRef MenuTarget=\"X\"/></MenuItem><MenuItem ID=\"X\"><Name TextId=\"TP\"/>"
+                "<ParameterRef ParameterTarget=\"B\"/><ParameterRef "
+                "ParameterTarget=\"C\"/></MenuItem></MenuList>"
+                "</ParameterRecordDataItem></RecordDataList><ModuleInfo><Name TextId=\"TN" +
+                n +
+                "\"/></ModuleInfo></VirtualSubmoduleItem></VirtualSubmoduleList></ModuleItem>\n";
+            texts += "<Text TextId=\"TN" + n + "\" Value=\"Module number " + n +
+                     "\"/><Text TextId=\"TI" + n + "\" Value=\"Generated module " + n +
+                     " for the import benchmark\"/>\n";
+        }
+        return R"(<?xml version="1.0" encoding="UTF-8"?>
+<ISO15745Profile xmlns="http://www.profibus.com/GSDML/2003/11/DeviceProfile" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" xsi:schemaLocation="http://www.profibus.com/GSDML/2003/11/DeviceProfile GSDML-DeviceProfile-V2.43.xsd">
+<ProfileBody><DeviceIdentity VendorID="0xFE02" DeviceID="0x0001"><VendorName Value="Bench"/></DeviceIdentity>
+<DeviceFunction><Family MainFamily="I/O" ProductFamily="Bench"/></DeviceFunction>
+<ApplicationProcess><DeviceAccessPointList><DeviceAccessPointItem ID="DAP" ModuleIdentNumber="1" PhysicalSlots="0..64">
+<ModuleInfo><Name TextId="TP"/></ModuleInfo><UseableModules>
+)" + refs + R"(</UseableModules></DeviceAccessPointItem></DeviceAccessPointList><ModuleList>
+)" + modules + R"(</ModuleList><ValueList><ValueItem ID="V"><Assignments><Assign Content="0" TextId="TP"/><Assign Content="1" TextId="TP"/></Assignments></ValueItem></ValueList>
+<CategoryList><CategoryItem ID="C" TextId="TP"/></CategoryList>
+<ExternalTextList><PrimaryLanguage><Text TextId="TP" Value="Parameter"/>
+)" + texts + R"(</PrimaryLanguage></ExternalTextList></ApplicationProcess></ProfileBody></ISO15745Profile>
+)";
+    }();
+    return text;
+}
+
+const fs::path& WorkDir() {
+    static const fs::path dir = [] {
+        const fs::path path = fs::temp_directory_path() / "gsdcatalog-bench";
+        fs::remove_all(path);
+        fs::create_directories(path / "source");
+        std::ofstream(path / "source" / "GSDML-V2.43-Bench-Large-20250101.xml", std::ios::binary)
+            << LargeGsd();
+        return path;
+    }();
+    return dir;
+}
+
+double BareParseSeconds(const std::string& bytes) {
+    const double start = CpuSeconds();
+    pugi::xml_document document;
+    const pugi::xml_parse_result result =
+        document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_doctype);
+    benchmark::DoNotOptimize(result);
+    return CpuSeconds() - start;
+}
+
+// Median of several bare parses, measured in the same run as the subject.
+double BaselineSeconds() {
+    std::vector<double> samples;
+    for (int i = 0; i < 9; ++i) {
+        samples.push_back(BareParseSeconds(LargeGsd()));
+    }
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+void BM_BarePugixmlParse(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(BareParseSeconds(LargeGsd()));
+    }
+    state.counters["file_MB"] = static_cast<double>(LargeGsd().size()) / 1e6;
+}
+
+void BM_ParseAndIndex(benchmark::State& state) {
+    const double baseline = BaselineSeconds();
+    double total = 0;
+    for (auto _ : state) {
+        const double start = CpuSeconds();
+        GsdCatalog::ParseOutcome outcome = GsdCatalog::ParseGsdml(LargeGsd(), "");
+        benchmark::DoNotOptimize(outcome);
+        total += CpuSeconds() - start;
+        if (!outcome.file) {
+            state.SkipWithError("the generated file was refused");
+            return;
+        }
+    }
+    state.counters["ratio_to_bare_parse"] =
+        total / static_cast<double>(state.iterations()) / baseline;
+}
+
+// The whole import: read the file, parse and index it, hash it, write the
+// temporary copy and rename it into the catalogue.
+void BM_ImportLargeFile(benchmark::State& state) {
+    const fs::path source = WorkDir() / "source" / "GSDML-V2.43-Bench-Large-20250101.xml";
+    GsdCatalog::GsdStore store(WorkDir() / "catalog", "");
+    const double baseline = BaselineSeconds();
+    double total = 0;
+    for (auto _ : state) {
+        const double start = CpuSeconds();
+        const GsdCatalog::ImportReport report = store.Import(source.u8string());
+        total += CpuSeconds() - start;
+        if (!report.success) {
+            state.SkipWithError("the import failed");
+            return;
+        }
+    }
+    state.counters["ratio_to_bare_parse"] =
+        total / static_cast<double>(state.iterations()) / baseline;
+}
+
+// Warm query through the dispatcher, as the server runs it for a request
+// (without the pipe): the median latency is reported.
+void QueryLatency(benchmark::State& state, const std::string& gsd, const std::string& dap) {
+    ServerKit::RpcDispatcher dispatcher;
+    GsdCatalog::CatalogOptions options;
+    options.directory = WorkDir() / "catalog";
+    GsdCatalog::RegisterCatalogMethods(dispatcher, options);
+    Json::Value import(Json::objectValue);
+    import["jsonrpc"] = "2.0";
+    import["id"] = 1;
+    import["method"] = "TavrelImportGsdFile";
+    import["params"].append(gsd);
+    if (!dispatcher.Handle(import)["result"]["IsSuccess"].asBool()) {
+        state.SkipWithError("import failed");
+        return;
+    }
+    Json::Value request(Json::objectValue);
+    request["jsonrpc"] = "2.0";
+    request["id"] = 2;
+    request["method"] = "GetPluggableModuleCatalog";
+    request["params"].append(fs::u8path(gsd).filename().u8string());
+    request["params"].append(dap);
+    std::vector<double> samples;
+    std::size_t modules = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        Json::Value response = dispatcher.Handle(request);
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        modules = response["result"].size();
+        benchmark::DoNotOptimize(response);
+    }
+    std::sort(samples.begin(), samples.end());
+    state.counters["p50_us"] = samples[samples.size() / 2];
+    state.counters["modules"] = static_cast<double>(modules);
+}
+
+void BM_PluggableModuleCatalogSample(benchmark::State& state) {
+    QueryLatency(
+        state,
+        (fs::path(GSD_SAMPLES_DIR) / "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml").u8string(),
+        "DAP_HF");
+}
+
+void BM_PluggableModuleCatalogLarge(benchmark::State& state) {
+    QueryLatency(state, (WorkDir() / "source" / "GSDML-V2.43-Bench-Large-20250101.xml").u8string(),
+                 "DAP");
+}
+
+}  // namespace
+
+BENCHMARK(BM_BarePugixmlParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseAndIndex)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportLargeFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PluggableModuleCatalogSample)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PluggableModuleCatalogLarge)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,23 @@
+// Answers every request with its own params as the result, reading and
+// writing frames with the library's framing.
+
+#include <JsonRpcClient/rpc/Framing.h>
+
+#include <iostream>
+#include <string>
+
+int main() {
+    std::ios::sync_with_stdio(false);
+    while (true) {
+        std::string error;
+        const Json::Value request = RpcClient::ReadFrame(std::cin, error);
+        if (!error.empty() || request.isNull()) {
+            return 0;
+        }
+        Json::Value response;
+        response["jsonrpc"] = "2.0";
+        response["id"] = request["id"];
+        response["result"] = request["params"];
+        RpcClient::WriteFrame(std::cout, response);
+    }
+}

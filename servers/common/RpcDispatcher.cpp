@@ -1,0 +1,114 @@
+#include "RpcDispatcher.h"
+
+#include <json/value.h>
+
+#include <exception>
+#include <utility>
+
+namespace ServerKit {
+
+namespace {
+
+Json::Value MakeEnvelope(const Json::Value& id) {
+    Json::Value response(Json::objectValue);
+    response["jsonrpc"] = "2.0";
+    response["id"] = id;
+    return response;
+}
+
+// An id the response may echo back: a number, a string or null. Anything else
+// (an object, an array, a boolean) makes the request invalid.
+bool IsUsableId(const Json::Value& id) {
+    return id.isNull() || id.isString() || id.isNumeric();
+}
+
+}  // namespace
+
+Json::Value MakeErrorResponse(const Json::Value& id, int code, const std::string& message) {
+    Json::Value response = MakeEnvelope(id);
+    Json::Value error(Json::objectValue);
+    error["code"] = code;
+    error["message"] = message;
+    response["error"] = error;
+    return response;
+}
+
+void RpcDispatcher::Add(const std::string& method, Handler handler) {
+    handlers_[method] = std::move(handler);
+}
+
+Json::Value RpcDispatcher::Handle(const Json::Value& request) {
+    if (!request.isArray()) {
+        return HandleOne(request);
+    }
+    // A batch: answer each element, leave out the notifications, and send
+    // nothing at all when only notifications were in it.
+    if (request.empty()) {
+        return MakeErrorResponse(Json::Value(), kInvalidRequest, "Invalid Request: empty batch");
+    }
+    Json::Value responses(Json::arrayValue);
+    for (const Json::Value& element : request) {
+        Json::Value response = HandleOne(element);
+        if (!response.isNull()) {
+            responses.append(response);
+        }
+    }
+    return responses.empty() ? Json::Value() : responses;
+}
+
+Json::Value RpcDispatcher::HandleOne(const Json::Value& request) {
+    if (!request.isObject()) {
+        return MakeErrorResponse(Json::Value(), kInvalidRequest,
+                                 "Invalid Request: not a request object");
+    }
+    const bool notification = !request.isMember("id");
+    const Json::Value id = notification ? Json::Value() : request["id"];
+    if (!IsUsableId(id)) {
+        return MakeErrorResponse(Json::Value(), kInvalidRequest, "Invalid Request: bad id");
+    }
+    const Json::Value& version = request["jsonrpc"];
+    if (!version.isString() || version.asString() != "2.0") {
+        return MakeErrorResponse(id, kInvalidRequest, "Invalid Request: jsonrpc must be \"2.0\"");
+    }
+    const Json::Value& method = request["method"];
+    if (!method.isString()) {
+        return MakeErrorResponse(id, kInvalidRequest, "Invalid Request: method must be a string");
+    }
+    const Json::Value& params = request["params"];
+    if (!params.isNull() && !params.isArray() && !params.isObject()) {
+        return MakeErrorResponse(id, kInvalidRequest,
+                                 "Invalid Request: params must be an array or an object");
+    }
+    Json::Value response = Invoke(id, notification, method.asString(), params);
+    return notification ? Json::Value() : response;
+}
+
+Json::Value RpcDispatcher::Invoke(const Json::Value& id, bool notification,
+                                  const std::string& method, const Json::Value& params) {
+    auto found = handlers_.find(method);
+    if (found == handlers_.end()) {
+        if (method == "Exit") {
+            exitRequested_ = true;
+            Json::Value response = MakeEnvelope(id);
+            response["result"] = Json::Value();
+            return response;
+        }
+        return notification ? Json::Value()
+                            : MakeErrorResponse(id, kMethodNotFound, "Method not found: " + method);
+    }
+    try {
+        Json::Value response = MakeEnvelope(id);
+        response["result"] = found->second(params);
+        return response;
+    } catch (const RpcFault& fault) {
+        return MakeErrorResponse(id, fault.code, fault.message);
+    } catch (const Json::LogicError& e) {
+        return MakeErrorResponse(id, kInvalidParams, std::string("Invalid params: ") + e.what());
+    } catch (const std::exception& e) {
+        return MakeErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what());
+    } catch (...) {
+        return MakeErrorResponse(id, kInternalError, "Internal error");
+    }
+}
+
+}  // namespace ServerKit

@@ -1,0 +1,62 @@
+#pragma once
+
+// Request dispatch for the bundled server programs. A server registers one
+// handler per method name; the dispatcher judges each incoming JSON-RPC 2.0
+// message, runs the handler and builds the response object.
+
+#include <json/value.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace ServerKit {
+
+// The standard JSON-RPC 2.0 error codes the servers answer with.
+enum ErrorCode : int {
+    kParseError = -32700,
+    kInvalidRequest = -32600,
+    kMethodNotFound = -32601,
+    kInvalidParams = -32602,
+    kInternalError = -32603,
+};
+
+// Thrown by a handler to answer with a JSON-RPC error object.
+struct RpcFault {
+    int code;
+    std::string message;
+};
+
+// Builds a complete error response: {"jsonrpc": "2.0", "id": id, "error": {...}}.
+Json::Value MakeErrorResponse(const Json::Value& id, int code, const std::string& message);
+
+class RpcDispatcher {
+public:
+    // Receives the request's "params" exactly as received (a null value when the
+    // request had none). Returns the "result". Throws RpcFault for a JSON-RPC
+    // error; a Json::LogicError (a param of the wrong type read with asInt and the
+    // like) is answered with -32602, any other std::exception with -32603.
+    using Handler = std::function<Json::Value(const Json::Value& params)>;
+
+    // Registers (or replaces) the handler of a method. "Exit" is built in: it
+    // ends the server's frame loop unless a handler for it is added here.
+    void Add(const std::string& method, Handler handler);
+
+    // Judges one request object (or a batch array) and returns the response
+    // object (an array for a batch), or a null value when nothing is to be sent
+    // (a notification, or a batch of notifications only). Never throws.
+    Json::Value Handle(const Json::Value& request);
+
+    // True once an "Exit" notification or request has been handled.
+    bool ExitRequested() const { return exitRequested_; }
+
+private:
+    Json::Value HandleOne(const Json::Value& request);
+    Json::Value Invoke(const Json::Value& id, bool notification, const std::string& method,
+                       const Json::Value& params);
+
+    std::map<std::string, Handler> handlers_;
+    bool exitRequested_ = false;
+};
+
+}  // namespace ServerKit

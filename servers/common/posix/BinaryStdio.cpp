@@ -1,0 +1,8 @@
+#include "../FrameLoop.h"
+
+namespace ServerKit {
+
+// POSIX streams never translate line endings.
+void UseBinaryStdio() {}
+
+}  // namespace ServerKit

@@ -1,0 +1,1244 @@
+#include "CatalogService.h"
+
+#include <json/value.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <set>
+#include <utility>
+
+namespace GsdCatalog {
+
+namespace fs = std::filesystem;
+using ServerKit::RpcFault;
+
+fs::path ResolveCatalogDirectory(const std::string& option, const char* environment,
+                                 const fs::path& executable) {
+    if (!option.empty()) {
+        return fs::u8path(option);
+    }
+    if (environment != nullptr && *environment != '\0') {
+        return fs::u8path(environment);
+    }
+    return executable.parent_path() / "catalog";
+}
+
+CatalogOptions ParseCatalogArguments(const std::vector<std::string>& arguments,
+                                     const fs::path& executable) {
+    CatalogOptions options;
+    std::string directory;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.rfind("-l", 0) == 0 && (argument.size() == 2 || argument[2] == ' ')) {
+            break;  // everything from here on is the language value
+        }
+        if (argument.rfind("--catalog=", 0) == 0) {
+            directory = argument.substr(10);
+        } else if (argument == "--catalog" && i + 1 < arguments.size()) {
+            directory = arguments[++i];
+        } else if (argument.rfind("--template-vendor=", 0) == 0) {
+            options.templateVendorId =
+                static_cast<std::uint32_t>(std::strtoul(argument.c_str() + 18, nullptr, 0));
+        }
+    }
+    options.directory =
+        ResolveCatalogDirectory(directory, std::getenv(kCatalogEnvironmentVariable), executable);
+    return options;
+}
+
+namespace {
+
+// ---- params ---------------------------------------------------------------
+
+const Json::Value& Param(const Json::Value& params, Json::ArrayIndex index) {
+    if (!params.isArray() || params.size() <= index) {
+        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: expected at least " +
+                                                      std::to_string(index + 1) + " params"};
+    }
+    return params[index];
+}
+
+std::string TextParam(const Json::Value& params, Json::ArrayIndex index) {
+    const Json::Value& value = Param(params, index);
+    if (!value.isString()) {
+        throw RpcFault{ServerKit::kInvalidParams,
+                       "Invalid params: param " + std::to_string(index + 1) + " must be a string"};
+    }
+    return value.asString();
+}
+
+long long IntegerParam(const Json::Value& params, Json::ArrayIndex index) {
+    const Json::Value& value = Param(params, index);
+    if (!value.isIntegral()) {
+        throw RpcFault{
+            ServerKit::kInvalidParams,
+            "Invalid params: param " + std::to_string(index + 1) + " must be an integer"};
+    }
+    return value.asLargestInt();
+}
+
+// ---- lookups ----------------------------------------------------------------
+
+RpcFault NotFound(const std::string& what) {
+    return RpcFault{kItemNotFound, what};
+}
+
+// A submodule together with the access point it belongs to or is used with.
+struct SubmoduleHit {
+    const Submodule* submodule = nullptr;
+    const AccessPoint* dap = nullptr;
+};
+
+const AccessPoint& FindDap(const GsdFile& file, const std::string& gsd, const std::string& id) {
+    if (id.empty()) {
+        return file.accessPoints.front();  // a parsed file has at least one
+    }
+    if (const AccessPoint* dap = file.FindAccessPoint(id)) {
+        return *dap;
+    }
+    throw NotFound("device access point \"" + id + "\" is not described in \"" + gsd + "\"");
+}
+
+const ItemRef* FindRef(const std::vector<ItemRef>& refs, const std::string& target) {
+    for (const ItemRef& ref : refs) {
+        if (ref.target == target) {
+            return &ref;
+        }
+    }
+    return nullptr;
+}
+
+// The module named `id` as seen from `dap`: the access point itself when the
+// id is its own, else a module of the file's module list.
+const Module& FindModule(const GsdFile& file, const std::string& gsd, const AccessPoint& dap,
+                         const std::string& id) {
+    if (id == dap.info.id) {
+        return dap;
+    }
+    if (const Module* module = file.FindModule(id)) {
+        return *module;
+    }
+    throw NotFound("module \"" + id + "\" is not described in \"" + gsd + "\"");
+}
+
+const Submodule* FindInModule(const GsdFile& file, const Module& module, const std::string& id) {
+    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
+        for (const Submodule& submodule : *list) {
+            if (submodule.info.id == id) {
+                return &submodule;
+            }
+        }
+    }
+    if (FindRef(module.useableSubmodules, id)) {
+        return file.FindListedSubmodule(id);
+    }
+    return nullptr;
+}
+
+// Finds a submodule anywhere in the file, preferring `dap` when given.
+SubmoduleHit FindSubmodule(const GsdFile& file, const std::string& gsd, const AccessPoint* dap,
+                           const std::string& id) {
+    std::vector<const AccessPoint*> daps;
+    if (dap) {
+        daps.push_back(dap);
+    }
+    for (const AccessPoint& other : file.accessPoints) {
+        daps.push_back(&other);
+    }
+    for (const AccessPoint* candidate : daps) {
+        if (const Submodule* hit = FindInModule(file, *candidate, id)) {
+            return {hit, candidate};
+        }
+        for (const ItemRef& ref : candidate->useableModules) {
+            if (const Module* module = file.FindModule(ref.target)) {
+                if (const Submodule* inModule = FindInModule(file, *module, id)) {
+                    return {inModule, candidate};
+                }
+            }
+        }
+    }
+    for (const Module& module : file.modules) {
+        if (const Submodule* hit = FindInModule(file, module, id)) {
+            return {hit, daps.front()};
+        }
+    }
+    if (const Submodule* listed = file.FindListedSubmodule(id)) {
+        return {listed, daps.front()};
+    }
+    throw NotFound("submodule \"" + id + "\" is not described in \"" + gsd + "\"");
+}
+
+const Submodule* InterfaceOf(const AccessPoint& dap) {
+    for (const Submodule& submodule : dap.systemSubmodules) {
+        if (submodule.kind == ItemKind::InterfaceSubmodule) {
+            return &submodule;
+        }
+    }
+    return nullptr;
+}
+
+int RtClassesOf(const SubmoduleHit& hit) {
+    if (hit.submodule->kind == ItemKind::InterfaceSubmodule) {
+        return hit.submodule->rtClasses;
+    }
+    const Submodule* interfaceItem = hit.dap ? InterfaceOf(*hit.dap) : nullptr;
+    return interfaceItem ? interfaceItem->rtClasses : kRtClass1;
+}
+
+// Slots an item may take: where it is allowed, or else where it is fixed or
+// pre-plugged.
+std::vector<int> SlotsOf(const ItemRef& ref) {
+    std::vector<int> slots = ref.allowed;
+    if (slots.empty()) {
+        slots = ref.fixed;
+        slots.insert(slots.end(), ref.used.begin(), ref.used.end());
+    }
+    std::sort(slots.begin(), slots.end());
+    slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+    return slots;
+}
+
+// Pluggable: some slot the item may take is not one where it is fixed.
+bool IsPluggable(const ItemRef& ref) {
+    if (ref.allowed.empty() && ref.used.empty()) {
+        return ref.fixed.empty();
+    }
+    for (int slot : SlotsOf(ref)) {
+        if (std::find(ref.fixed.begin(), ref.fixed.end(), slot) == ref.fixed.end()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Json::Value IntArray(const std::vector<int>& values) {
+    Json::Value array(Json::arrayValue);
+    for (int value : values) {
+        array.append(value);
+    }
+    return array;
+}
+
+// ---- answer builders --------------------------------------------------------
+
+Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info) {
+    Json::Value value(Json::objectValue);
+    value["GsdName"] = gsd;
+    value["GsdId"] = info.id;
+    value["Category"] = info.category;
+    value["SubCategory"] = info.subCategory;
+    value["Name"] = info.name;
+    value["SoftwareRelease"] = info.softwareRelease;
+    value["OrderNumber"] = info.orderNumber;
+    value["Description"] = info.infoText;
+    return value;
+}
+
+Json::Value DapBaseInfo(const std::string& gsd, const GsdFile& file, const AccessPoint& dap) {
+    Json::Value value = BaseInfo(gsd, dap.info);
+    // An access point without a category of its own is filed under the
+    // device's family.
+    if (dap.info.category.empty()) {
+        value["Category"] = file.mainFamily;
+    }
+    if (dap.info.subCategory.empty()) {
+        value["SubCategory"] = file.productFamily;
+    }
+    return value;
+}
+
+Json::Value DataBaseInfo(const ItemInfo& info) {
+    Json::Value value(Json::objectValue);
+    value["GsdID"] = info.id;
+    value["Name"] = info.name;
+    value["OrderNumber"] = info.orderNumber;
+    value["FirmwareVersion"] = info.hardwareRelease;
+    value["SoftwareVerison"] = info.softwareRelease;
+    value["Description"] = info.infoText;
+    value["IdentNumber"] = info.identNumber;
+    return value;
+}
+
+Json::Value IoData(const IoSizes& io) {
+    Json::Value value(Json::objectValue);
+    value["IoType"] = (io.hasInput ? 1 : 0) | (io.hasOutput ? 2 : 0);
+    value["Isize"] = io.inputBytes;
+    value["Osize"] = io.outputBytes;
+    return value;
+}
+
+IoSizes ModuleIo(const Module& module) {
+    IoSizes sum;
+    for (const Submodule& submodule : module.virtualSubmodules) {
+        sum.hasInput = sum.hasInput || submodule.io.hasInput;
+        sum.hasOutput = sum.hasOutput || submodule.io.hasOutput;
+        sum.inputBytes += submodule.io.inputBytes;
+        sum.outputBytes += submodule.io.outputBytes;
+    }
+    return sum;
+}
+
+std::string NameOf(const std::map<int, std::string>& names, int number) {
+    const auto found = names.find(number);
+    return found == names.end() ? std::string() : found->second;
+}
+
+Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandatory,
+                          const Module* owner) {
+    Json::Value item(Json::objectValue);
+    item["Info"] = DataBaseInfo(submodule.info);
+    item["IoData"] = IoData(submodule.io);
+    item["Type"] = static_cast<int>(submodule.kind);
+    item["IsMandatory"] = mandatory;
+    item["SlotNumber"] = subslot;
+    std::string name = owner ? NameOf(owner->subslotNames, subslot) : std::string();
+    item["SlotName"] = name.empty() ? submodule.info.name : name;
+    return item;
+}
+
+Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module& module, int slot,
+                       bool mandatory) {
+    const bool isDap = &module == static_cast<const Module*>(&dap);
+    Json::Value data(Json::objectValue);
+    Json::Value item(Json::objectValue);
+    item["Info"] = DataBaseInfo(module.info);
+    item["IoData"] = IoData(ModuleIo(module));
+    item["Type"] = static_cast<int>(isDap ? ItemKind::DeviceAccessPoint : ItemKind::Module);
+    item["IsMandatory"] = mandatory;
+    item["SlotNumber"] = slot;
+    item["SlotName"] = NameOf(dap.slotNames, slot);
+    data["Item"] = item;
+    data["virSubmoduleRefId"] =
+        module.virtualSubmodules.empty() ? "" : module.virtualSubmodules.front().info.id;
+    data["virSubSlotNumber"] =
+        module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
+    Json::Value subItems(Json::arrayValue);
+    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
+        for (const Submodule& submodule : *list) {
+            if (submodule.info.name.empty() && submodule.info.identNumber.empty()) {
+                continue;  // the implicit interface of an old file has nothing to show
+            }
+            subItems.append(SubmoduleItem(submodule, submodule.subslot, true, &module));
+        }
+    }
+    // Submodules the file fixes or pre-plugs into subslots of this module.
+    for (const ItemRef& ref : module.useableSubmodules) {
+        const Submodule* submodule = file.FindListedSubmodule(ref.target);
+        if (!submodule) {
+            continue;
+        }
+        for (int subslot : ref.fixed) {
+            subItems.append(SubmoduleItem(*submodule, subslot, true, &module));
+        }
+        for (int subslot : ref.used) {
+            if (std::find(ref.fixed.begin(), ref.fixed.end(), subslot) == ref.fixed.end()) {
+                subItems.append(SubmoduleItem(*submodule, subslot, false, &module));
+            }
+        }
+    }
+    data["SubItems"] = subItems;
+    return data;
+}
+
+Json::Value RecordItem(const ParameterItem& parameter) {
+    Json::Value item(Json::objectValue);
+    item["TextId"] = parameter.textId;
+    item["Name"] = parameter.name;
+    item["IsChangeable"] = parameter.changeable;
+    item["ByteOffset"] = parameter.byteOffset;
+    item["BitOffset"] = parameter.bitOffset;
+    item["DataType"] = parameter.dataType;
+    item["DefaultValue"] = parameter.defaultValue;
+    item["MinValue"] = parameter.minValue;
+    item["MaxValue"] = parameter.maxValue;
+    Json::Value values(Json::objectValue);
+    for (const auto& [content, text] : parameter.values) {
+        values[content] = text;
+    }
+    item["Values"] = values;
+    return item;
+}
+
+Json::Value MenuJson(const ParameterRecord& record, const Menu& menu) {
+    Json::Value value(Json::objectValue);
+    value["GsdId"] = menu.id;
+    value["Name"] = menu.name;
+    Json::Value items(Json::arrayValue);
+    for (std::size_t index : menu.parameters) {
+        items.append(RecordItem(record.items[index]));
+    }
+    value["RecordDataList"] = items;
+    Json::Value submenus(Json::arrayValue);
+    for (std::size_t index : menu.submenus) {
+        submenus.append(MenuJson(record, record.menus[index]));  // the parser refused cycles
+    }
+    value["MenuItems"] = submenus;
+    return value;
+}
+
+Json::Value RecordJson(const ParameterRecord& record) {
+    Json::Value value(Json::objectValue);
+    value["Index"] = record.index;
+    value["Length"] = record.length;
+    Json::Value top(Json::objectValue);
+    if (!record.menus.empty()) {
+        // The first menu of a record's menu list is its root.
+        top = MenuJson(record, record.menus.front());
+        top["GsdId"] = record.id;
+        if (!record.name.empty()) {
+            top["Name"] = record.name;
+        }
+    } else {
+        top["GsdId"] = record.id;
+        top["Name"] = record.name;
+        Json::Value items(Json::arrayValue);
+        for (const ParameterItem& item : record.items) {
+            items.append(RecordItem(item));
+        }
+        top["RecordDataList"] = items;
+        top["MenuItems"] = Json::Value(Json::arrayValue);
+    }
+    value["MenuItem"] = top;
+    return value;
+}
+
+std::string MauDescription(int type) {
+    static const std::map<int, const char*> kNames = {
+        {5, "10BASE-T"},
+        {10, "10BASE-T half duplex"},
+        {11, "10BASE-T full duplex"},
+        {15, "100BASE-TX half duplex"},
+        {16, "100BASE-TX full duplex"},
+        {17, "100BASE-FX half duplex"},
+        {18, "100BASE-FX full duplex"},
+        {21, "1000BASE-X half duplex"},
+        {22, "1000BASE-X full duplex"},
+        {23, "1000BASE-LX half duplex"},
+        {24, "1000BASE-LX full duplex"},
+        {25, "1000BASE-SX half duplex"},
+        {26, "1000BASE-SX full duplex"},
+        {29, "1000BASE-T half duplex"},
+        {30, "1000BASE-T full duplex"},
+        {46, "100BASE-LX10"},
+        {54, "100BASE-PX full duplex"},
+    };
+    const auto found = kNames.find(type);
+    return found != kNames.end() ? found->second : "MAU type " + std::to_string(type);
+}
+
+// Texts of the channel error types every device shares, for files that
+// describe only their own ones.
+DiagTexts StandardChannelError(int type) {
+    static const std::map<int, const char*> kNames = {
+        {1, "Short circuit"},
+        {2, "Undervoltage"},
+        {3, "Overvoltage"},
+        {4, "Overload"},
+        {5, "Overtemperature"},
+        {6, "Wire break"},
+        {7, "Upper limit value exceeded"},
+        {8, "Lower limit value exceeded"},
+        {9, "Error"},
+    };
+    const auto found = kNames.find(type);
+    if (found != kNames.end()) {
+        return {found->second, ""};
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "Unknown error type 0x%04X", static_cast<unsigned>(type));
+    return {text, ""};
+}
+
+// Reads a field of a unit diagnosis: `bitLength` bits starting `bitOffset`
+// bits above the least significant bit of the big-endian value that starts
+// at `byteOffset`. Returns false when the data is too short.
+bool ExtractBits(const std::vector<unsigned char>& data, int byteOffset, int bitOffset,
+                 int bitLength, unsigned long long& value) {
+    if (byteOffset < 0 || bitOffset < 0 || bitLength <= 0 || bitLength > 64) {
+        return false;
+    }
+    const int bytes = (bitOffset + bitLength + 7) / 8;
+    if (bytes > 8 || static_cast<std::size_t>(byteOffset) + bytes > data.size()) {
+        return false;
+    }
+    unsigned long long raw = 0;
+    for (int i = 0; i < bytes; ++i) {
+        raw = (raw << 8) | data[static_cast<std::size_t>(byteOffset + i)];
+    }
+    raw >>= bitOffset;
+    value = bitLength == 64 ? raw : raw & ((1ULL << bitLength) - 1);
+    return true;
+}
+
+// Orders GSDML versions such as "V2.4" and "V2.35" numerically.
+std::pair<int, int> VersionKey(const std::string& version) {
+    int major = 0;
+    int minor = 0;
+    std::sscanf(version.c_str(), "V%d.%d", &major, &minor);
+    // "V2.4" is newer than "V2.35": the minor part is a decimal fraction.
+    const std::size_t dot = version.find('.');
+    const std::size_t digits = dot == std::string::npos ? 0 : version.size() - dot - 1;
+    for (std::size_t i = digits; i < 3 && dot != std::string::npos; ++i) {
+        minor *= 10;
+    }
+    return {major, minor};
+}
+
+using MethodFn = Json::Value (*)(CatalogService&, const CatalogOptions&, const Json::Value&);
+
+InstalledGsdPtr RequireGsd(CatalogService& service, const std::string& name) {
+    InstalledGsdPtr installed = service.Store().Find(name);
+    if (!installed) {
+        throw RpcFault{kGsdNotInstalled, "GSD file \"" + name + "\" is not installed"};
+    }
+    return installed;
+}
+
+Json::Value DeviceCatalogJson(const InstalledGsd& gsd, const AccessPoint& dap) {
+    const GsdFile& file = *gsd.file;
+    Json::Value value(Json::objectValue);
+    value["MainFamily"] = file.mainFamily;
+    value["VendorName"] = file.vendorName;
+    value["ProductFamily"] = file.productFamily;
+    value["DNSCompatibleName"] = dap.dnsCompatibleName;
+    value["BaseInfo"] = DapBaseInfo(gsd.name, file, dap);
+    const Submodule* interfaceItem = InterfaceOf(dap);
+    value["SupportRTType"] = interfaceItem ? interfaceItem->rtClasses : static_cast<int>(kRtClass1);
+    value["VendorIdentNumber"] = file.vendorId;
+    value["DeviceIdentNumber"] = file.deviceId;
+    value["IsG2"] = VersionKey(file.schemaVersion).first >= 2;
+    return value;
+}
+
+// For every device (vendor and device ident number) the installed file with
+// the newest schema version, and among equals the last by name (GSDML names
+// end with their release date).
+std::vector<InstalledGsdPtr> TemplateFiles(CatalogService& service) {
+    std::map<std::pair<std::uint32_t, std::uint32_t>, InstalledGsdPtr> newest;
+    for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
+        auto& slot = newest[{gsd->file->vendorId, gsd->file->deviceId}];
+        if (!slot || std::make_pair(VersionKey(gsd->file->schemaVersion), gsd->name) >
+                         std::make_pair(VersionKey(slot->file->schemaVersion), slot->name)) {
+            slot = gsd;
+        }
+    }
+    std::vector<InstalledGsdPtr> files;
+    for (auto& entry : newest) {
+        files.push_back(entry.second);
+    }
+    std::sort(files.begin(), files.end(),
+              [](const InstalledGsdPtr& a, const InstalledGsdPtr& b) { return a->name < b->name; });
+    return files;
+}
+
+bool IsHouseTemplate(const CatalogOptions& options, const GsdFile& file) {
+    return options.templateVendorId != 0 && file.vendorId == options.templateVendorId;
+}
+
+// ---- the methods ------------------------------------------------------------
+
+Json::Value ImportGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+    const ImportReport report = service.Store().Import(TextParam(params, 0));
+    Json::Value value(Json::objectValue);
+    value["GsdName"] = report.name;
+    value["GsdPath"] = report.path;
+    value["IsSuccess"] = report.success;
+    value["IsValid"] = report.valid;
+    Json::Value errors(Json::arrayValue);
+    for (const std::string& error : report.errors) {
+        errors.append(error);
+    }
+    value["ErrorMessages"] = errors;
+    return value;
+}
+
+Json::Value RemoveGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+    const RemoveReport report = service.Store().Remove(TextParam(params, 0));
+    Json::Value value(Json::objectValue);
+    value["GsdName"] = report.name;
+    value["GsdPath"] = report.path;
+    value["IsSuccess"] = report.success;
+    Json::Value errors(Json::arrayValue);
+    for (const std::string& error : report.errors) {
+        errors.append(error);
+    }
+    value["ErrorMessages"] = errors;
+    return value;
+}
+
+Json::Value RefreshGsds(CatalogService& service, const CatalogOptions&, const Json::Value&) {
+    Json::Value names(Json::arrayValue);
+    for (const std::string& name : service.Store().Refresh()) {
+        names.append(name);
+    }
+    return names;
+}
+
+Json::Value InstalledGsds(CatalogService& service, const CatalogOptions&, const Json::Value&) {
+    Json::Value list(Json::arrayValue);
+    for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
+        Json::Value entry(Json::objectValue);
+        entry["GsdName"] = gsd->name;
+        entry["FilePath"] = gsd->path.u8string();
+        entry["InstallDateTime"] = gsd->installTime;
+        entry["HashValueString"] = gsd->sha256;
+        list.append(entry);
+    }
+    return list;
+}
+
+Json::Value InstalledNames(CatalogService& service, const CatalogOptions&, const Json::Value&) {
+    Json::Value names(Json::arrayValue);
+    for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
+        names.append(gsd->name);
+    }
+    return names;
+}
+
+Json::Value GsdPath(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+    const InstalledGsdPtr gsd = service.Store().Find(TextParam(params, 0));
+    return gsd ? gsd->path.u8string() : std::string();
+}
+
+Json::Value DeviceInfo(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+    const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
+    const GsdFile& file = *gsd->file;
+    Json::Value value(Json::objectValue);
+    value["MainFamily"] = file.mainFamily;
+    value["ProductFamily"] = file.productFamily;
+    value["InfoText"] = file.infoText;
+    value["VendorName"] = file.vendorName;
+    value["VendorIdentNumber"] = file.vendorId;
+    value["DeviceIdentNumber"] = file.deviceId;
+    return value;
+}
+
+Json::Value DeviceCatalogs(CatalogService& service, const CatalogOptions&,
+                           const Json::Value& params) {
+    const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
+    Json::Value list(Json::arrayValue);
+    for (const AccessPoint& dap : gsd->file->accessPoints) {
+        list.append(DeviceCatalogJson(*gsd, dap));
+    }
+    return list;
+}
+
+Json::Value TemplateCatalogs(CatalogService& service, const CatalogOptions& options,
+                             const Json::Value&) {
+    Json::Value list(Json::arrayValue);
+    for (const InstalledGsdPtr& gsd : TemplateFiles(service)) {
+        for (const AccessPoint& dap : gsd->file->accessPoints) {
+            Json::Value entry = DeviceCatalogJson(*gsd, dap);
+            entry["IsKeltolineTemplate"] = IsHouseTemplate(options, *gsd->file);
+            list.append(entry);
+        }
+    }
+    return list;
+}
+
+Json::Value PluggableModules(CatalogService& service, const CatalogOptions&,
+                             const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
+    Json::Value list(Json::arrayValue);
+    for (const ItemRef& ref : dap.useableModules) {
+        const Module* module = gsd->file->FindModule(ref.target);
+        if (module && IsPluggable(ref)) {
+            Json::Value entry(Json::objectValue);
+            entry["BaseInfo"] = BaseInfo(name, module->info);
+            list.append(entry);
+        }
+    }
+    return list;
+}
+
+Json::Value PluggableSubmoduleList(const InstalledGsd& gsd, const AccessPoint& dap,
+                                   const Module& module) {
+    Json::Value list(Json::arrayValue);
+    for (const ItemRef& ref : module.useableSubmodules) {
+        const Submodule* submodule = gsd.file->FindListedSubmodule(ref.target);
+        if (submodule && IsPluggable(ref)) {
+            Json::Value entry(Json::objectValue);
+            entry["BaseInfo"] = BaseInfo(gsd.name, submodule->info);
+            entry["SupportRTType"] = RtClassesOf({submodule, &dap});
+            list.append(entry);
+        }
+    }
+    return list;
+}
+
+// The access point named by a param that may be empty: when it is, the first
+// access point that can hold `moduleId` (or the first one at all).
+const AccessPoint& DapForModule(const GsdFile& file, const std::string& gsd,
+                                const std::string& dapId, const std::string& moduleId) {
+    if (!dapId.empty()) {
+        return FindDap(file, gsd, dapId);
+    }
+    for (const AccessPoint& dap : file.accessPoints) {
+        if (dap.info.id == moduleId || FindRef(dap.useableModules, moduleId)) {
+            return dap;
+        }
+    }
+    return file.accessPoints.front();
+}
+
+Json::Value PluggableSubmodules(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string moduleId = TextParam(params, 2);
+    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
+    return PluggableSubmoduleList(*gsd, dap, FindModule(*gsd->file, name, dap, moduleId));
+}
+
+Json::Value DeviceSubmodules(CatalogService& service, const CatalogOptions&,
+                             const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
+    return PluggableSubmoduleList(*gsd, dap, dap);
+}
+
+Json::Value ModuleSlotRelation(CatalogService& service, const CatalogOptions&,
+                               const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string moduleId = TextParam(params, 2);
+    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
+    if (moduleId == dap.info.id) {
+        return IntArray(dap.fixedInSlots);
+    }
+    const ItemRef* ref = FindRef(dap.useableModules, moduleId);
+    if (!ref) {
+        throw NotFound("module \"" + moduleId + "\" cannot be used with \"" + dap.info.id + "\"");
+    }
+    return IntArray(SlotsOf(*ref));
+}
+
+Json::Value SubmoduleSlotRelation(CatalogService& service, const CatalogOptions&,
+                                  const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string moduleId = TextParam(params, 2);
+    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
+    const Module& module = FindModule(*gsd->file, name, dap, moduleId);
+    Json::Value list(Json::arrayValue);
+    for (const ItemRef& ref : module.useableSubmodules) {
+        Json::Value entry(Json::objectValue);
+        entry["ModuleRefId"] = ref.target;
+        entry["Subslots"] = IntArray(SlotsOf(ref));
+        list.append(entry);
+    }
+    return list;
+}
+
+Json::Value BuildInModules(CatalogService& service, const CatalogOptions&,
+                           const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const GsdFile& file = *gsd->file;
+    const AccessPoint& dap = FindDap(file, name, TextParam(params, 1));
+    Json::Value list(Json::arrayValue);
+    list.append(ModuleData(file, dap, dap, dap.fixedInSlots.front(), true));
+    for (const ItemRef& ref : dap.useableModules) {
+        const Module* module = file.FindModule(ref.target);
+        if (!module) {
+            continue;
+        }
+        for (int slot : ref.fixed) {
+            list.append(ModuleData(file, dap, *module, slot, true));
+        }
+        for (int slot : ref.used) {
+            if (std::find(ref.fixed.begin(), ref.fixed.end(), slot) == ref.fixed.end()) {
+                list.append(ModuleData(file, dap, *module, slot, false));
+            }
+        }
+    }
+    return list;
+}
+
+Json::Value DevicePhysicalSlots(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
+    if (!dap.physicalSlots.empty()) {
+        return IntArray(dap.physicalSlots);
+    }
+    // Without a declaration the device has the slots its items may take.
+    std::set<int> slots(dap.fixedInSlots.begin(), dap.fixedInSlots.end());
+    for (const ItemRef& ref : dap.useableModules) {
+        const std::vector<int> more = SlotsOf(ref);
+        slots.insert(more.begin(), more.end());
+    }
+    return IntArray(std::vector<int>(slots.begin(), slots.end()));
+}
+
+Json::Value ModulePhysicalSubslots(CatalogService& service, const CatalogOptions&,
+                                   const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string moduleId = TextParam(params, 2);
+    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
+    const Module& module = FindModule(*gsd->file, name, dap, moduleId);
+    if (!module.physicalSubslots.empty()) {
+        return IntArray(module.physicalSubslots);
+    }
+    std::set<int> subslots;
+    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
+        for (const Submodule& submodule : *list) {
+            if (!submodule.info.identNumber.empty() || !submodule.info.name.empty()) {
+                subslots.insert(submodule.subslot);
+            }
+        }
+    }
+    for (const ItemRef& ref : module.useableSubmodules) {
+        const std::vector<int> more = SlotsOf(ref);
+        subslots.insert(more.begin(), more.end());
+    }
+    return IntArray(std::vector<int>(subslots.begin(), subslots.end()));
+}
+
+Json::Value DapModuleInfo(CatalogService& service, const CatalogOptions&,
+                          const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    return DapBaseInfo(name, *gsd->file, FindDap(*gsd->file, name, TextParam(params, 1)));
+}
+
+Json::Value ModuleDataOf(CatalogService& service, const CatalogOptions&,
+                         const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const GsdFile& file = *gsd->file;
+    const std::string moduleId = TextParam(params, 2);
+    const AccessPoint& dap = DapForModule(file, name, TextParam(params, 1), moduleId);
+    const Module& module = FindModule(file, name, dap, moduleId);
+    if (&module == static_cast<const Module*>(&dap)) {
+        return ModuleData(file, dap, dap, dap.fixedInSlots.front(), true);
+    }
+    const ItemRef* ref = FindRef(dap.useableModules, moduleId);
+    const std::vector<int> slots = ref ? SlotsOf(*ref) : std::vector<int>();
+    const bool fixed = ref && !ref->fixed.empty();
+    const int slot = fixed ? ref->fixed.front() : (slots.empty() ? 0 : slots.front());
+    return ModuleData(file, dap, module, slot, fixed);
+}
+
+Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&,
+                            const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string dapId = TextParam(params, 1);
+    const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
+    const SubmoduleHit hit = FindSubmodule(*gsd->file, name, dap, TextParam(params, 2));
+    Json::Value value(Json::objectValue);
+    const bool builtIn = hit.submodule->kind != ItemKind::Submodule;
+    value["Item"] = SubmoduleItem(*hit.submodule, hit.submodule->subslot, builtIn, nullptr);
+    return value;
+}
+
+Json::Value SubmoduleParameters(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string dapId = TextParam(params, 1);
+    const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
+    const SubmoduleHit hit = FindSubmodule(*gsd->file, name, dap, TextParam(params, 2));
+    Json::Value list(Json::arrayValue);
+    for (const ParameterRecord& record : hit.submodule->records) {
+        list.append(RecordJson(record));
+    }
+    return list;
+}
+
+Json::Value WriteableImRecords(CatalogService& service, const CatalogOptions&,
+                               const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
+    const std::string submoduleId = TextParam(params, 2);
+    if (submoduleId.empty()) {
+        return dap.virtualSubmodules.empty()
+                   ? Json::Value(Json::arrayValue)
+                   : IntArray(dap.virtualSubmodules.front().writeableImRecords);
+    }
+    return IntArray(
+        FindSubmodule(*gsd->file, name, &dap, submoduleId).submodule->writeableImRecords);
+}
+
+Json::Value PortParameter(CatalogService& service, const CatalogOptions&,
+                          const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const GsdFile& file = *gsd->file;
+    const AccessPoint& dap = FindDap(file, name, TextParam(params, 1));
+    const std::string portId = TextParam(params, 2);
+    const std::string moduleId = params.size() > 3 ? TextParam(params, 3) : std::string();
+    const Submodule* port = nullptr;
+    if (!moduleId.empty()) {
+        port = FindInModule(file, FindModule(file, name, dap, moduleId), portId);
+    } else {
+        port = FindSubmodule(file, name, &dap, portId).submodule;
+    }
+    if (!port || port->kind != ItemKind::PortSubmodule) {
+        throw NotFound("\"" + portId + "\" is not a port submodule of \"" + name + "\"");
+    }
+    Json::Value value(Json::objectValue);
+    value["PortDeactivationSupported"] = port->portDeactivationSupported;
+    value["PTP_BoundarySupported"] = port->ptpBoundarySupported;
+    value["DCP_BoundarySupported"] = port->dcpBoundarySupported;
+    Json::Value list(Json::arrayValue);
+    for (int type : port->mauTypes) {
+        Json::Value entry(Json::objectValue);
+        entry["Value"] = type;
+        entry["Description"] = MauDescription(type);
+        list.append(entry);
+    }
+    value["transmissionValueList"] = list;
+    return value;
+}
+
+Json::Value IrtSupportType(CatalogService& service, const CatalogOptions&,
+                           const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    return RtClassesOf(FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)));
+}
+
+Json::Value ProfisafeSupported(CatalogService& service, const CatalogOptions&,
+                               const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)).submodule->profisafe;
+}
+
+Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&,
+                                const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string structure = TextParam(params, 1);
+    char* end = nullptr;
+    const long identifier = std::strtol(structure.c_str(), &end, 0);
+    if (structure.empty() || *end != '\0') {
+        throw RpcFault{ServerKit::kInvalidParams,
+                       "Invalid params: param 2 must be a user structure identifier, not \"" +
+                           structure + "\""};
+    }
+    const Json::Value& bytes = Param(params, 2);
+    std::vector<unsigned char> data;
+    if (!bytes.isArray()) {
+        throw RpcFault{ServerKit::kInvalidParams,
+                       "Invalid params: param 3 must be an array of bytes"};
+    }
+    for (const Json::Value& byte : bytes) {
+        if (!byte.isIntegral() || byte.asLargestInt() < 0 || byte.asLargestInt() > 255) {
+            throw RpcFault{ServerKit::kInvalidParams,
+                           "Invalid params: param 3 must hold bytes 0 to 255"};
+        }
+        data.push_back(static_cast<unsigned char>(byte.asInt()));
+    }
+    const auto found = gsd->file->unitDiags.find(static_cast<int>(identifier));
+    if (found == gsd->file->unitDiags.end()) {
+        throw NotFound("unit diagnosis " + structure + " is not described in \"" + name + "\"");
+    }
+    const UnitDiag& diag = found->second;
+    std::string refText;
+    for (const UnitDiagRef& ref : diag.refs) {
+        unsigned long long raw = 0;
+        std::string shown = "?";
+        if (ExtractBits(data, ref.byteOffset, ref.bitOffset, ref.bitLength, raw)) {
+            shown = std::to_string(raw);
+            for (const auto& [content, text] : ref.values) {
+                if (content == shown) {
+                    shown = text;
+                    break;
+                }
+            }
+        }
+        if (!refText.empty()) {
+            refText += "\n";
+        }
+        refText += ref.name + ": " + shown;
+    }
+    Json::Value value(Json::objectValue);
+    value["Description"] = diag.texts.name;
+    value["RefText"] = refText;
+    value["Help"] = diag.texts.help;
+    return value;
+}
+
+Json::Value ChannelDiagDescription(CatalogService& service, const CatalogOptions&,
+                                   const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const int errorType = static_cast<int>(IntegerParam(params, 1));
+    const Json::Value& extended = Param(params, 2);
+    if (!extended.isBool()) {
+        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 3 must be a boolean"};
+    }
+    const int extType = static_cast<int>(IntegerParam(params, 3));
+    IntegerParam(params, 4);  // channel number: checked, not part of the texts
+    IntegerParam(params, 5);  // additional value: checked, not part of the texts
+    DiagTexts main = StandardChannelError(errorType);
+    DiagTexts ext;
+    const auto found = gsd->file->channelDiags.find(errorType);
+    if (found != gsd->file->channelDiags.end()) {
+        if (!found->second.texts.name.empty()) {
+            main = found->second.texts;
+        } else {
+            main.help = found->second.texts.help;
+        }
+        if (extended.asBool()) {
+            const auto extFound = found->second.extended.find(extType);
+            if (extFound != found->second.extended.end()) {
+                ext = extFound->second;
+            }
+        }
+    }
+    Json::Value value(Json::objectValue);
+    value["AlarmNameText"] = main.name;
+    value["AlarmHelpText"] = main.help;
+    value["AlarmExtNameText"] = ext.name;
+    value["AlarmExtHelpText"] = ext.help;
+    return value;
+}
+
+Json::Value UpdateTimes(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
+    const Json::Value& clock = Param(params, 2);
+    if (!clock.isNumeric()) {
+        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 3 must be a number"};
+    }
+    const double sendClockMs = clock.asDouble();
+    const Submodule* interfaceItem = InterfaceOf(dap);
+    std::vector<int> clocks = interfaceItem ? interfaceItem->sendClocks : std::vector<int>{32};
+    const std::vector<int> ratios = interfaceItem
+                                        ? interfaceItem->reductionRatios
+                                        : std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128, 256, 512};
+    constexpr double kTickMs = 0.03125;  // one send clock tick is 31.25 us
+    if (sendClockMs > 0) {
+        // The controller's send clock, given in milliseconds, must be one the
+        // device supports; it is matched on whole ticks.
+        const long long ticks = std::llround(sendClockMs / kTickMs);
+        const bool supported = std::find(clocks.begin(), clocks.end(), ticks) != clocks.end();
+        clocks = supported ? std::vector<int>{static_cast<int>(ticks)} : std::vector<int>{};
+    }
+    std::map<double, std::pair<int, int>> times;  // ms -> (send clock, ratio); sorted, unique
+    for (int sendClock : clocks) {
+        for (int ratio : ratios) {
+            times.emplace(sendClock * static_cast<double>(ratio) * kTickMs,
+                          std::make_pair(sendClock, ratio));
+        }
+    }
+    Json::Value value(Json::objectValue);
+    value["IsValid"] = !times.empty();
+    Json::Value selector(Json::arrayValue);
+    for (const auto& [ms, origin] : times) {
+        Json::Value entry(Json::objectValue);
+        entry["Value"] = ms;
+        entry["SendClock"] = origin.first;
+        entry["ReductionRatio"] = origin.second;
+        selector.append(entry);
+    }
+    value["Selector"] = selector;
+    return value;
+}
+
+Json::Value IsoParameters(CatalogService& service, const CatalogOptions&,
+                          const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string dapId = TextParam(params, 1);
+    const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
+    const Submodule& submodule =
+        *FindSubmodule(*gsd->file, name, dap, TextParam(params, 2)).submodule;
+    const IsochroneTiming timing =
+        submodule.isochrone.value_or(IsochroneTiming{0, 0, 0, 0, 0, 0, false});
+    Json::Value value(Json::objectValue);
+    value["T_DC_Base"] = timing.tDcBase;
+    value["T_DC_Min"] = timing.tDcMin;
+    value["T_DC_Max"] = timing.tDcMax;
+    value["T_IO_Base"] = timing.tIoBase;
+    value["T_IO_InputMin"] = timing.tIoInputMin;
+    value["T_IO_OutputMin"] = timing.tIoOutputMin;
+    value["IsIsochroneModeRequired"] = timing.required;
+    // T_DC counts 31.25 us ticks, T_IO counts nanoseconds.
+    value["T_Cycle_MinMs"] = static_cast<double>(timing.tDcBase) * timing.tDcMin * 0.03125;
+    value["T_IO_InputMinMs"] = static_cast<double>(timing.tIoBase) * timing.tIoInputMin / 1e6;
+    value["T_IO_OutputMinMs"] = static_cast<double>(timing.tIoBase) * timing.tIoOutputMin / 1e6;
+    return value;
+}
+
+Json::Value SubmoduleApi(CatalogService& service, const CatalogOptions&,
+                         const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)).submodule->api;
+}
+
+Json::Value VirtualSubslotAndApi(CatalogService& service, const CatalogOptions&,
+                                 const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    const std::string moduleId = TextParam(params, 2);
+    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
+    const Module& module = FindModule(*gsd->file, name, dap, moduleId);
+    Json::Value value(Json::objectValue);
+    value["isExist"] = !module.virtualSubmodules.empty();
+    value["virSubslot"] =
+        module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
+    value["virAPI"] = module.virtualSubmodules.empty()
+                          ? 0
+                          : static_cast<int>(module.virtualSubmodules.front().api);
+    return value;
+}
+
+Json::Value ParamDisallowed(CatalogService& service, const CatalogOptions&,
+                            const Json::Value& params) {
+    const std::string name = TextParam(params, 0);
+    const InstalledGsdPtr gsd = RequireGsd(service, name);
+    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1))
+        .submodule->parameterizationDisallowed;
+}
+
+Json::Value TemplateNameForView(CatalogService& service, const CatalogOptions& options,
+                                const Json::Value& params) {
+    const std::string key = TextParam(params, 0);
+    const Json::Value& houseOnly = Param(params, 1);
+    if (!houseOnly.isBool()) {
+        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 2 must be a boolean"};
+    }
+    for (const InstalledGsdPtr& gsd : TemplateFiles(service)) {
+        if (houseOnly.asBool() && !IsHouseTemplate(options, *gsd->file)) {
+            continue;
+        }
+        for (const AccessPoint& dap : gsd->file->accessPoints) {
+            if (dap.dnsCompatibleName == key || dap.info.orderNumber == key) {
+                return gsd->name;
+            }
+        }
+    }
+    return std::string();
+}
+
+Json::Value TemplateVersionForWizard(CatalogService& service, const CatalogOptions&,
+                                     const Json::Value& params) {
+    const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
+    return gsd->file->schemaVersion;
+}
+
+Json::Value SubmoduleBaseInfo(CatalogService& service, const CatalogOptions&,
+                              const Json::Value& params) {
+    const std::string gsdName = TextParam(params, 0);
+    const std::string dapId = TextParam(params, 1);
+    const std::string moduleId = TextParam(params, 2);
+    const std::string submoduleId = TextParam(params, 3);
+    // Without a file name every installed file is searched, in name order.
+    std::vector<InstalledGsdPtr> candidates;
+    if (gsdName.empty()) {
+        candidates = service.Store().Installed();
+    } else {
+        candidates.push_back(RequireGsd(service, gsdName));
+    }
+    for (const InstalledGsdPtr& gsd : candidates) {
+        const GsdFile& file = *gsd->file;
+        const AccessPoint* dap = file.FindAccessPoint(dapId);
+        if (!dap) {
+            continue;
+        }
+        const Module* module = moduleId == dapId ? dap : file.FindModule(moduleId);
+        if (!module) {
+            continue;
+        }
+        if (const Submodule* submodule = FindInModule(file, *module, submoduleId)) {
+            return DataBaseInfo(submodule->info);
+        }
+    }
+    throw NotFound("submodule \"" + submoduleId + "\" of module \"" + moduleId + "\" in \"" +
+                   dapId + "\" is not described" +
+                   (gsdName.empty() ? std::string() : " in \"" + gsdName + "\""));
+}
+
+const std::vector<std::pair<std::string, MethodFn>>& MethodTable() {
+    static const std::vector<std::pair<std::string, MethodFn>> kTable = {
+        {"TavrelImportGsdFile", ImportGsd},
+        {"TavrelRemoveGsdFile", RemoveGsd},
+        {"TavrelRefreshGsds", RefreshGsds},
+        {"TavrelGetInstalledGsds", InstalledGsds},
+        {"GetInstalledGSDsNames", InstalledNames},
+        {"GetGSDPath", GsdPath},
+        {"GetGsdDeviceInfo", DeviceInfo},
+        {"GetDeviceCatalogs", DeviceCatalogs},
+        {"GetGSDTemplateCatalogs", TemplateCatalogs},
+        {"GetPluggableModuleCatalog", PluggableModules},
+        {"GetPluggableSubModuleListCatalog", PluggableSubmodules},
+        {"GetDeviceSubModuleListCatalog", DeviceSubmodules},
+        {"GetPluggableModuleSlotRelation", ModuleSlotRelation},
+        {"GetPluggableSubModuleSlotRelation", SubmoduleSlotRelation},
+        {"GetBuildInModuleData", BuildInModules},
+        {"GetDevicePhysicalSlots", DevicePhysicalSlots},
+        {"GetModulePhysicalSlots", ModulePhysicalSubslots},
+        {"GetDapModuleInfo", DapModuleInfo},
+        {"GetModuleData", ModuleDataOf},
+        {"GetSubModuleData", SubmoduleDataOf},
+        {"GetSubMouleParameter", SubmoduleParameters},
+        {"GetWriteableIMRecords", WriteableImRecords},
+        {"GetPortParameter", PortParameter},
+        {"GetSubmoduleIRTsupportType", IrtSupportType},
+        {"IsSubmodulePROFIsafeSupported", ProfisafeSupported},
+        {"GetUnitDiagDescription", UnitDiagDescription},
+        {"GetChannalDiagDescription", ChannelDiagDescription},
+        {"CalcIoDeviceUpdateTime", UpdateTimes},
+        {"GetSubMoudleIsoParam", IsoParameters},
+        {"GetSubmoduleAPI", SubmoduleApi},
+        {"GetModuleVirSubSlotAndAPI", VirtualSubslotAndApi},
+        {"GetSubmoduleParamDisallowed", ParamDisallowed},
+        {"GetKeltoTemplateGSDNameForPNView", TemplateNameForView},
+        {"GetKeltoTemplateGSDVersionForWizard", TemplateVersionForWizard},
+        {"GetSubModuleBaseInfo", SubmoduleBaseInfo},
+    };
+    return kTable;
+}
+
+}  // namespace
+
+CatalogService::CatalogService(CatalogOptions options)
+    : options_(std::move(options)), store_(options_.directory, options_.language) {}
+
+Json::Value CatalogService::Call(const std::string& method, const Json::Value& params) {
+    for (const auto& [name, fn] : MethodTable()) {
+        if (name == method) {
+            return fn(*this, options_, params);
+        }
+    }
+    throw RpcFault{ServerKit::kMethodNotFound, "Method not found: " + method};
+}
+
+const std::vector<std::string>& CatalogService::MethodNames() {
+    static const std::vector<std::string> kNames = [] {
+        std::vector<std::string> names;
+        for (const auto& entry : MethodTable()) {
+            names.push_back(entry.first);
+        }
+        return names;
+    }();
+    return kNames;
+}
+
+void RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher, CatalogOptions options) {
+    auto service = std::make_shared<CatalogService>(std::move(options));
+    for (const auto& [name, fn] : MethodTable()) {
+        const MethodFn method = fn;
+        dispatcher.Add(name, [service, method](const Json::Value& params) {
+            return method(*service, service->Options(), params);
+        });
+    }
+}
+
+}  // namespace GsdCatalog

@@ -1,0 +1,201 @@
+#pragma once
+
+// The in-memory form of one GSDML file: everything the catalogue methods
+// answer from, with every text already resolved to the server's language.
+// Built once per file by ParseGsdml; the XML document is dropped afterwards.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace GsdCatalog {
+
+// Real-time classes, combined as a bit mask in the "SupportRTType" answers.
+enum RtClassBits : int {
+    kRtClass1 = 1,
+    kRtClass2 = 2,
+    kRtClass3 = 4,  // isochronous real time (IRT)
+    kRtClassUdp = 8,
+};
+
+// Kinds of items reported in the "Type" member of module data.
+enum class ItemKind : int {
+    DeviceAccessPoint = 0,
+    Module = 1,
+    VirtualSubmodule = 2,
+    Submodule = 3,
+    InterfaceSubmodule = 4,
+    PortSubmodule = 5,
+};
+
+// Identity texts shared by access points, modules and submodules.
+struct ItemInfo {
+    std::string id;
+    std::string name;
+    std::string infoText;
+    std::string category;
+    std::string subCategory;
+    std::string orderNumber;
+    std::string hardwareRelease;
+    std::string softwareRelease;
+    std::string identNumber;  // as written in the file, e.g. "0x00000102"
+};
+
+struct IoSizes {
+    bool hasInput = false;
+    bool hasOutput = false;
+    int inputBytes = 0;
+    int outputBytes = 0;
+};
+
+// One parameter of a parameter record (a "Ref" element).
+struct ParameterItem {
+    std::string id;  // the Ref's ID, if any
+    std::string textId;
+    std::string name;
+    bool changeable = true;
+    bool visible = true;
+    int byteOffset = 0;
+    int bitOffset = 0;
+    int bitLength = 1;
+    int dataType = 0;  // DataTypeCode
+    std::string dataTypeName;
+    std::string defaultValue;
+    std::string minValue;
+    std::string maxValue;
+    std::vector<std::pair<std::string, std::string>> values;  // content -> text
+};
+
+struct Menu {
+    std::string id;
+    std::string name;
+    std::vector<std::size_t> parameters;  // indices into ParameterRecord::items
+    std::vector<std::size_t> submenus;    // indices into ParameterRecord::menus
+};
+
+struct ParameterRecord {
+    std::string id;
+    std::string name;
+    int index = 0;
+    int length = 0;
+    std::vector<ParameterItem> items;
+    std::vector<Menu> menus;  // menus[0] is the root menu when there is a menu list
+};
+
+struct IsochroneTiming {
+    std::uint32_t tDcBase = 0;
+    std::uint32_t tDcMin = 0;
+    std::uint32_t tDcMax = 0;
+    std::uint32_t tIoBase = 0;
+    std::uint32_t tIoInputMin = 0;
+    std::uint32_t tIoOutputMin = 0;
+    bool required = false;
+};
+
+struct Submodule {
+    ItemInfo info;
+    ItemKind kind = ItemKind::Submodule;
+    int subslot = 1;  // fixed subslot number, where the file gives one
+    std::uint32_t api = 0;
+    bool profisafe = false;
+    bool parameterizationDisallowed = false;
+    IoSizes io;
+    std::vector<int> writeableImRecords;
+    std::vector<ParameterRecord> records;
+    std::optional<IsochroneTiming> isochrone;
+    // Interface submodules
+    int rtClasses = 0;
+    std::vector<int> sendClocks;
+    std::vector<int> reductionRatios;
+    // Port submodules
+    bool portDeactivationSupported = false;
+    bool dcpBoundarySupported = false;
+    bool ptpBoundarySupported = false;
+    std::vector<int> mauTypes;
+};
+
+// A reference from a container to an item it can hold, with the slots or
+// subslots where it may go, where it is fixed and where it is pre-plugged.
+struct ItemRef {
+    std::string target;
+    std::vector<int> allowed;
+    std::vector<int> fixed;
+    std::vector<int> used;
+};
+
+struct Module {
+    ItemInfo info;
+    std::vector<Submodule> virtualSubmodules;
+    std::vector<Submodule> systemSubmodules;  // interface and ports
+    std::vector<ItemRef> useableSubmodules;
+    std::vector<int> physicalSubslots;
+    std::map<int, std::string> subslotNames;
+};
+
+struct AccessPoint : Module {
+    std::string dnsCompatibleName;
+    std::string pnioVersion;
+    std::vector<int> fixedInSlots;
+    std::vector<int> physicalSlots;
+    std::vector<ItemRef> useableModules;
+    std::map<int, std::string> slotNames;
+};
+
+struct DiagTexts {
+    std::string name;
+    std::string help;
+};
+
+struct ChannelDiag {
+    DiagTexts texts;
+    std::map<int, DiagTexts> extended;  // by ExtChannelErrorType
+};
+
+struct UnitDiagRef {
+    int byteOffset = 0;
+    int bitOffset = 0;
+    int bitLength = 8;
+    std::string dataTypeName;
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> values;  // content -> text
+};
+
+struct UnitDiag {
+    DiagTexts texts;
+    std::vector<UnitDiagRef> refs;
+};
+
+struct GsdFile {
+    std::string schemaVersion;  // e.g. "V2.35"; empty when the file names none
+    std::uint32_t vendorId = 0;
+    std::uint32_t deviceId = 0;
+    std::string vendorName;
+    std::string infoText;
+    std::string mainFamily;
+    std::string productFamily;
+    std::vector<AccessPoint> accessPoints;
+    std::vector<Module> modules;
+    std::vector<Submodule> submodules;  // the file's pluggable submodule list
+    std::map<int, ChannelDiag> channelDiags;
+    std::map<int, UnitDiag> unitDiags;
+
+    // Lookups by ID; they need BuildLookup() after the lists are filled.
+    const AccessPoint* FindAccessPoint(const std::string& id) const;
+    const Module* FindModule(const std::string& id) const;
+    const Submodule* FindListedSubmodule(const std::string& id) const;
+    void BuildLookup();
+
+private:
+    std::unordered_map<std::string, std::size_t> accessPointById_;
+    std::unordered_map<std::string, std::size_t> moduleById_;
+    std::unordered_map<std::string, std::size_t> submoduleById_;
+};
+
+using GsdFilePtr = std::shared_ptr<const GsdFile>;
+
+}  // namespace GsdCatalog

@@ -1,0 +1,1041 @@
+#include "GsdParser.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+
+// The document is walked once; every reference (texts, categories, value
+// lists, modules, submodules, menus) is resolved while walking, and anything
+// unresolved is collected as a reason to refuse the file. The result owns
+// plain strings only, so the pugixml document is released when parsing ends.
+
+namespace GsdCatalog {
+
+namespace {
+
+template <class Item>
+const Item* FindById(const std::unordered_map<std::string, std::size_t>& index,
+                     const std::vector<Item>& items, const std::string& id) {
+    const auto found = index.find(id);
+    return found == index.end() ? nullptr : &items[found->second];
+}
+
+template <class Item>
+void IndexById(std::unordered_map<std::string, std::size_t>& index,
+               const std::vector<Item>& items) {
+    index.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        index.emplace(items[i].info.id, i);  // the first of duplicate IDs wins
+    }
+}
+
+}  // namespace
+
+const AccessPoint* GsdFile::FindAccessPoint(const std::string& id) const {
+    return FindById(accessPointById_, accessPoints, id);
+}
+
+const Module* GsdFile::FindModule(const std::string& id) const {
+    return FindById(moduleById_, modules, id);
+}
+
+const Submodule* GsdFile::FindListedSubmodule(const std::string& id) const {
+    return FindById(submoduleById_, submodules, id);
+}
+
+void GsdFile::BuildLookup() {
+    IndexById(accessPointById_, accessPoints);
+    IndexById(moduleById_, modules);
+    IndexById(submoduleById_, submodules);
+}
+
+namespace {
+
+bool ParseNumber(std::string_view text, long long& value) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    if (text.empty() || text.size() > 24) {
+        return false;
+    }
+    // Decimal unless written with 0x, so a leading zero never means octal.
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    long long parsed = 0;
+    const std::from_chars_result result =
+        std::from_chars(text.data(), text.data() + text.size(), parsed, base);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
+    out.clear();
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && (std::isspace(static_cast<unsigned char>(text[pos])) ||
+                                     text[pos] == ';' || text[pos] == ',')) {
+            ++pos;
+        }
+        if (pos >= text.size()) {
+            break;
+        }
+        std::size_t end = pos;
+        while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])) &&
+               text[end] != ';' && text[end] != ',') {
+            ++end;
+        }
+        const std::string_view token = text.substr(pos, end - pos);
+        pos = end;
+        const std::size_t dots = token.find("..");
+        long long low = 0;
+        long long high = 0;
+        if (dots == std::string_view::npos) {
+            if (!ParseNumber(token, low)) {
+                return false;
+            }
+            high = low;
+        } else if (!ParseNumber(token.substr(0, dots), low) ||
+                   !ParseNumber(token.substr(dots + 2), high) || high < low) {
+            return false;
+        }
+        if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max() ||
+            static_cast<unsigned long long>(high - low) >= maxCount - out.size()) {
+            return false;
+        }
+        for (long long v = low; v <= high; ++v) {
+            out.push_back(static_cast<int>(v));
+        }
+    }
+    return true;
+}
+
+namespace {
+
+using pugi::xml_attribute;
+using pugi::xml_node;
+
+// Replaces byte sequences that are not UTF-8 with U+FFFD so every text can go
+// out in a JSON answer. pugixml already converts declared encodings (Latin-1,
+// UTF-16) to UTF-8; this catches files that lie about their encoding.
+std::string ValidUtf8(const char* text) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const std::size_t size = std::strlen(text);
+    out.reserve(size);
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char c = p[i];
+        std::size_t length = 0;
+        if (c < 0x80) {
+            length = 1;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+        }
+        bool ok = length > 0 && i + length <= size;
+        for (std::size_t k = 1; ok && k < length; ++k) {
+            ok = (p[i + k] & 0xC0) == 0x80;
+        }
+        if (ok && length == 3) {
+            ok = !(c == 0xE0 && p[i + 1] < 0xA0) && !(c == 0xED && p[i + 1] >= 0xA0);
+        } else if (ok && length == 4) {
+            ok = !(c == 0xF0 && p[i + 1] < 0x90) && !(c == 0xF4 && p[i + 1] >= 0x90);
+        }
+        if (ok) {
+            out.append(text + i, length);
+            i += length;
+        } else {
+            out.append("\xEF\xBF\xBD");
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool LanguageMatches(std::string_view fileLang, std::string_view wanted) {
+    // "de" matches "de", "de-DE" and "DE"; the region part is ignored on both sides.
+    auto primary = [](std::string_view s) { return s.substr(0, s.find_first_of("-_")); };
+    const std::string_view a = primary(fileLang);
+    const std::string_view b = primary(wanted);
+    return !a.empty() && a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+int DataTypeCode(std::string_view name) {
+    static const std::pair<const char*, int> kCodes[] = {
+        {"Bit", 1},          {"BitArea", 2},
+        {"Integer8", 3},     {"Integer16", 4},
+        {"Integer32", 5},    {"Integer64", 6},
+        {"Unsigned8", 7},    {"Unsigned16", 8},
+        {"Unsigned32", 9},   {"Unsigned64", 10},
+        {"Float32", 11},     {"Float64", 12},
+        {"OctetString", 13}, {"VisibleString", 14},
+        {"Boolean", 15},     {"Date", 16},
+        {"TimeStamp", 17},   {"UnicodeString8", 18},
+        {"N2", 19},          {"N4", 20},
+        {"V2", 21},          {"E2", 22},
+        {"C4", 23},          {"X2", 24},
+    };
+    for (const auto& [text, code] : kCodes) {
+        if (name == text) {
+            return code;
+        }
+    }
+    return 0;
+}
+
+int DataTypeBytes(std::string_view name) {
+    static const std::pair<const char*, int> kSizes[] = {
+        {"Integer8", 1},
+        {"Unsigned8", 1},
+        {"Boolean", 1},
+        {"Integer16", 2},
+        {"Unsigned16", 2},
+        {"N2", 2},
+        {"V2", 2},
+        {"E2", 2},
+        {"X2", 2},
+        {"Integer32", 4},
+        {"Unsigned32", 4},
+        {"Float32", 4},
+        {"N4", 4},
+        {"C4", 4},
+        {"Integer64", 8},
+        {"Unsigned64", 8},
+        {"Float64", 8},
+        {"Date", 7},
+        {"TimeStamp", 12},
+        {"F_MessageTrailer4Byte", 4},
+        {"F_MessageTrailer5Byte", 5},
+    };
+    for (const auto& [text, size] : kSizes) {
+        if (name == text) {
+            return size;
+        }
+    }
+    return 0;
+}
+
+// Value range a data type can hold, as text, for parameters without an
+// explicit range.
+std::pair<std::string, std::string> DataTypeRange(std::string_view name, int bitLength) {
+    if (name == "Bit") {
+        return {"0", "1"};
+    }
+    if (name == "BitArea") {
+        const int bits = std::clamp(bitLength, 1, 31);
+        return {"0", std::to_string((1LL << bits) - 1)};
+    }
+    if (name == "Unsigned8") {
+        return {"0", "255"};
+    }
+    if (name == "Unsigned16") {
+        return {"0", "65535"};
+    }
+    if (name == "Unsigned32") {
+        return {"0", "4294967295"};
+    }
+    if (name == "Unsigned64") {
+        return {"0", "18446744073709551615"};
+    }
+    if (name == "Integer8") {
+        return {"-128", "127"};
+    }
+    if (name == "Integer16") {
+        return {"-32768", "32767"};
+    }
+    if (name == "Integer32") {
+        return {"-2147483648", "2147483647"};
+    }
+    if (name == "Integer64") {
+        return {"-9223372036854775808", "9223372036854775807"};
+    }
+    return {"", ""};
+}
+
+int MauTypeFromName(std::string_view name) {
+    // Older files name the medium attachment unit instead of giving its number.
+    static const std::pair<const char*, int> kNames[] = {
+        {"10BASETXHD", 10},   {"10BASETXFD", 11},   {"100BASETXHD", 15},  {"100BASETXFD", 16},
+        {"100BASEFXHD", 17},  {"100BASEFXFD", 18},  {"1000BASEXHD", 21},  {"1000BASEXFD", 22},
+        {"1000BASELXHD", 23}, {"1000BASELXFD", 24}, {"1000BASESXHD", 25}, {"1000BASESXFD", 26},
+        {"1000BASETHD", 29},  {"1000BASETFD", 30},  {"10GigBASEFX", 31},
+    };
+    for (const auto& [text, value] : kNames) {
+        if (name == text) {
+            return value;
+        }
+    }
+    return 0;
+}
+
+class Builder {
+public:
+    Builder(const xml_node& root, const std::string& language) : root_(root), language_(language) {}
+
+    ParseOutcome Build() {
+        auto file = std::make_shared<GsdFile>();
+        const xml_node body = root_.child("ProfileBody");
+        const xml_node process = body.child("ApplicationProcess");
+        if (!body || !process) {
+            errors_.push_back("the GSDML document has no ProfileBody/ApplicationProcess element");
+            return Finish(nullptr);
+        }
+        CollectTexts(process.child("ExternalTextList"));
+        CollectIds(process);
+
+        file->schemaVersion = SchemaVersion();
+        const xml_node identity = body.child("DeviceIdentity");
+        if (!identity) {
+            errors_.push_back("the GSDML document has no DeviceIdentity element");
+        }
+        file->vendorId = Unsigned(identity, "VendorID");
+        file->deviceId = Unsigned(identity, "DeviceID");
+        file->vendorName = ValidUtf8(identity.child("VendorName").attribute("Value").value());
+        file->infoText = Text(identity.child("InfoText"));
+        const xml_node family = body.child("DeviceFunction").child("Family");
+        file->mainFamily = ValidUtf8(family.attribute("MainFamily").value());
+        file->productFamily = ValidUtf8(family.attribute("ProductFamily").value());
+
+        for (xml_node item : process.child("ModuleList").children("ModuleItem")) {
+            file->modules.push_back(ReadModule(item));
+        }
+        for (xml_node item : process.child("SubmoduleList").children()) {
+            if (item.type() == pugi::node_element) {
+                file->submodules.push_back(ReadSubmodule(item, KindOf(item.name()), 1));
+            }
+        }
+        for (xml_node item :
+             process.child("DeviceAccessPointList").children("DeviceAccessPointItem")) {
+            file->accessPoints.push_back(ReadAccessPoint(item));
+        }
+        if (file->accessPoints.empty()) {
+            errors_.push_back("the GSDML document describes no device access point");
+        }
+        ReadDiagnosis(process, *file);
+        file->BuildLookup();
+        CheckReferences(*file);
+        return Finish(file);
+    }
+
+private:
+    ParseOutcome Finish(std::shared_ptr<GsdFile> file) {
+        ParseOutcome outcome;
+        // A file with hundreds of dangling references says the same thing
+        // hundreds of times; a few reasons are enough to act on.
+        constexpr std::size_t kMaxReasons = 20;
+        if (errors_.size() > kMaxReasons) {
+            const std::size_t more = errors_.size() - kMaxReasons;
+            errors_.resize(kMaxReasons);
+            errors_.push_back("... and " + std::to_string(more) + " more problems");
+        }
+        outcome.errors = std::move(errors_);
+        if (outcome.errors.empty()) {
+            outcome.file = std::move(file);
+        }
+        return outcome;
+    }
+
+    std::string SchemaVersion() const {
+        const std::string location = root_.attribute("xsi:schemaLocation").value();
+        const std::size_t at = location.find("DeviceProfile-V");
+        if (at != std::string::npos) {
+            std::size_t end = at + 14;
+            while (end < location.size() &&
+                   (location[end] == 'V' || location[end] == '.' ||
+                    std::isdigit(static_cast<unsigned char>(location[end])))) {
+                ++end;
+            }
+            while (end > at + 14 && location[end - 1] == '.') {
+                --end;  // the dot before "xsd"
+            }
+            return location.substr(at + 14, end - at - 14);
+        }
+        return {};
+    }
+
+    void CollectTexts(const xml_node& list) {
+        auto collect = [](const xml_node& language,
+                          std::unordered_map<std::string_view, const char*>& into) {
+            for (xml_node text : language.children("Text")) {
+                into.emplace(text.attribute("TextId").value(), text.attribute("Value").value());
+            }
+        };
+        collect(list.child("PrimaryLanguage"), primaryTexts_);
+        if (language_.empty()) {
+            return;
+        }
+        for (xml_node language : list.children("Language")) {
+            if (LanguageMatches(language.attribute("xml:lang").value(), language_)) {
+                collect(language, languageTexts_);
+                break;
+            }
+        }
+    }
+
+    void CollectIds(const xml_node& process) {
+        for (xml_node item : process.child("CategoryList").children("CategoryItem")) {
+            categories_.emplace(item.attribute("ID").value(), item);
+        }
+        for (xml_node item : process.child("ValueList").children("ValueItem")) {
+            valueItems_.emplace(item.attribute("ID").value(), item);
+        }
+    }
+
+    // Resolves a TextId; an unknown id is a reason to refuse the file.
+    std::string TextById(std::string_view id) {
+        if (id.empty()) {
+            return {};
+        }
+        auto found = languageTexts_.find(id);
+        if (found == languageTexts_.end()) {
+            found = primaryTexts_.find(id);
+            if (found == primaryTexts_.end()) {
+                errors_.push_back("text \"" + std::string(id) +
+                                  "\" is referred to but not defined in the primary language");
+                return {};
+            }
+        }
+        return ValidUtf8(found->second);
+    }
+
+    std::string Text(const xml_node& element) {
+        return element ? TextById(element.attribute("TextId").value()) : std::string();
+    }
+
+    std::uint32_t Unsigned(const xml_node& element, const char* name, std::uint32_t fallback = 0) {
+        const xml_attribute attribute = element.attribute(name);
+        long long value = 0;
+        if (!attribute) {
+            return fallback;
+        }
+        if (!ParseNumber(attribute.value(), value) || value < 0 ||
+            value > static_cast<long long>(std::numeric_limits<std::uint32_t>::max())) {
+            errors_.push_back(std::string("attribute ") + name + " of " + element.name() +
+                              " is not a number: \"" + attribute.value() + "\"");
+            return fallback;
+        }
+        return static_cast<std::uint32_t>(value);
+    }
+
+    int Signed(const xml_node& element, const char* name, int fallback = 0) {
+        const xml_attribute attribute = element.attribute(name);
+        long long value = 0;
+        if (!attribute) {
+            return fallback;
+        }
+        if (!ParseNumber(attribute.value(), value) || value < std::numeric_limits<int>::min() ||
+            value > std::numeric_limits<int>::max()) {
+            errors_.push_back(std::string("attribute ") + name + " of " + element.name() +
+                              " is not a number: \"" + attribute.value() + "\"");
+            return fallback;
+        }
+        return static_cast<int>(value);
+    }
+
+    std::vector<int> List(const xml_node& element, const char* name) {
+        std::vector<int> values;
+        const xml_attribute attribute = element.attribute(name);
+        if (attribute && !ParseValueList(attribute.value(), values)) {
+            errors_.push_back(std::string("attribute ") + name + " of " + element.name() + " \"" +
+                              attribute.value() + "\" is not a valid list of numbers");
+            values.clear();
+        }
+        return values;
+    }
+
+    static bool Flag(const xml_node& element, const char* name, bool fallback = false) {
+        const xml_attribute attribute = element.attribute(name);
+        return attribute ? attribute.as_bool() : fallback;
+    }
+
+    std::string CategoryText(const char* id) {
+        if (*id == '\0') {
+            return {};
+        }
+        const auto found = categories_.find(id);
+        if (found == categories_.end()) {
+            errors_.push_back(std::string("category \"") + id +
+                              "\" is referred to but not defined");
+            return {};
+        }
+        return Text(found->second);
+    }
+
+    ItemInfo ReadInfo(const xml_node& item, const char* identAttribute) {
+        ItemInfo info;
+        info.id = ValidUtf8(item.attribute("ID").value());
+        info.identNumber = ValidUtf8(item.attribute(identAttribute).value());
+        const xml_node moduleInfo = item.child("ModuleInfo");
+        info.name = moduleInfo ? Text(moduleInfo.child("Name"))
+                               : TextById(item.attribute("TextId").value());
+        info.infoText = Text(moduleInfo.child("InfoText"));
+        info.category = CategoryText(moduleInfo.attribute("CategoryRef").value());
+        info.subCategory = CategoryText(moduleInfo.attribute("SubCategory1Ref").value());
+        info.orderNumber = ValidUtf8(moduleInfo.child("OrderNumber").attribute("Value").value());
+        info.hardwareRelease =
+            ValidUtf8(moduleInfo.child("HardwareRelease").attribute("Value").value());
+        info.softwareRelease =
+            ValidUtf8(moduleInfo.child("SoftwareRelease").attribute("Value").value());
+        return info;
+    }
+
+    static ItemKind KindOf(std::string_view elementName) {
+        if (elementName == "InterfaceSubmoduleItem") {
+            return ItemKind::InterfaceSubmodule;
+        }
+        if (elementName == "PortSubmoduleItem") {
+            return ItemKind::PortSubmodule;
+        }
+        if (elementName == "VirtualSubmoduleItem") {
+            return ItemKind::VirtualSubmodule;
+        }
+        return ItemKind::Submodule;
+    }
+
+    IoSizes ReadIo(const xml_node& ioData) {
+        IoSizes io;
+        auto sum = [this](const xml_node& direction) {
+            int bytes = 0;
+            for (xml_node item : direction.children("DataItem")) {
+                const std::string_view type = item.attribute("DataType").value();
+                bytes += item.attribute("Length") ? Signed(item, "Length") : DataTypeBytes(type);
+            }
+            return bytes;
+        };
+        if (const xml_node input = ioData.child("Input")) {
+            io.hasInput = true;
+            io.inputBytes = sum(input);
+        }
+        if (const xml_node output = ioData.child("Output")) {
+            io.hasOutput = true;
+            io.outputBytes = sum(output);
+        }
+        return io;
+    }
+
+    std::vector<std::pair<std::string, std::string>> Assignments(const char* valueItemId) {
+        std::vector<std::pair<std::string, std::string>> values;
+        if (*valueItemId == '\0') {
+            return values;
+        }
+        const auto found = valueItems_.find(valueItemId);
+        if (found == valueItems_.end()) {
+            errors_.push_back(std::string("value item \"") + valueItemId +
+                              "\" is referred to but not defined");
+            return values;
+        }
+        for (xml_node assign : found->second.child("Assignments").children("Assign")) {
+            values.emplace_back(ValidUtf8(assign.attribute("Content").value()), Text(assign));
+        }
+        return values;
+    }
+
+    ParameterItem ReadParameter(const xml_node& ref) {
+        ParameterItem item;
+        item.id = ValidUtf8(ref.attribute("ID").value());
+        item.textId = ValidUtf8(ref.attribute("TextId").value());
+        item.name = TextById(item.textId);
+        item.changeable = Flag(ref, "Changeable", true);
+        item.visible = Flag(ref, "Visible", true);
+        item.byteOffset = Signed(ref, "ByteOffset");
+        item.bitOffset = Signed(ref, "BitOffset");
+        item.bitLength = Signed(ref, "BitLength", 1);
+        item.dataTypeName = ref.attribute("DataType").value();
+        item.dataType = DataTypeCode(item.dataTypeName);
+        item.defaultValue = ValidUtf8(ref.attribute("DefaultValue").value());
+        item.values = Assignments(ref.attribute("ValueItemTarget").value());
+
+        std::vector<int> allowed;
+        const std::string allowedText = ref.attribute("AllowedValues").value();
+        if (!allowedText.empty() && ParseValueList(allowedText, allowed, 1u << 20) &&
+            !allowed.empty()) {
+            item.minValue = std::to_string(*std::min_element(allowed.begin(), allowed.end()));
+            item.maxValue = std::to_string(*std::max_element(allowed.begin(), allowed.end()));
+        } else if (!allowedText.empty()) {
+            // A range too wide to expand (or of floating-point numbers): keep its ends as written.
+            const std::size_t dots = allowedText.find("..");
+            item.minValue = allowedText.substr(0, dots);
+            item.maxValue = dots == std::string::npos ? allowedText : allowedText.substr(dots + 2);
+        } else if (!item.values.empty()) {
+            long long low = std::numeric_limits<long long>::max();
+            long long high = std::numeric_limits<long long>::min();
+            for (const auto& value : item.values) {
+                long long number = 0;
+                if (ParseNumber(value.first, number)) {
+                    low = std::min(low, number);
+                    high = std::max(high, number);
+                }
+            }
+            if (low <= high) {
+                item.minValue = std::to_string(low);
+                item.maxValue = std::to_string(high);
+            }
+        } else {
+            std::tie(item.minValue, item.maxValue) =
+                DataTypeRange(item.dataTypeName, item.bitLength);
+        }
+        return item;
+    }
+
+    ParameterRecord ReadRecord(const xml_node& element) {
+        ParameterRecord record;
+        record.index = Signed(element, "Index");
+        record.length = Signed(element, "Length");
+        record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
+                                            : std::to_string(record.index);
+        record.name = Text(element.child("Name"));
+        for (xml_node ref : element.children("Ref")) {
+            record.items.push_back(ReadParameter(ref));
+        }
+        if (const xml_node menus = element.child("MenuList")) {
+            std::unordered_map<std::string_view, std::size_t> byId;
+            for (std::size_t i = 0; i < record.items.size(); ++i) {
+                if (!record.items[i].id.empty()) {
+                    byId.emplace(record.items[i].id, i);
+                }
+            }
+            ReadMenus(menus, byId, record);
+        }
+        return record;
+    }
+
+    void ReadMenus(const xml_node& list,
+                   const std::unordered_map<std::string_view, std::size_t>& parameters,
+                   ParameterRecord& record) {
+        std::unordered_map<std::string_view, std::size_t> menuIndex;
+        for (xml_node menu : list.children("MenuItem")) {
+            menuIndex.emplace(menu.attribute("ID").value(), record.menus.size());
+            Menu entry;
+            entry.id = ValidUtf8(menu.attribute("ID").value());
+            entry.name = Text(menu.child("Name"));
+            record.menus.push_back(std::move(entry));
+        }
+        std::size_t index = 0;
+        for (xml_node menu : list.children("MenuItem")) {
+            Menu& entry = record.menus[index++];
+            for (xml_node child : menu.children()) {
+                const std::string_view name = child.name();
+                if (name == "ParameterRef") {
+                    const char* target = child.attribute("ParameterTarget").value();
+                    const auto found = parameters.find(target);
+                    if (found == parameters.end()) {
+                        errors_.push_back(std::string("menu \"") + entry.id +
+                                          "\" refers to unknown parameter \"" + target + "\"");
+                    } else {
+                        entry.parameters.push_back(found->second);
+                    }
+                } else if (name == "MenuRef") {
+                    const char* target = child.attribute("MenuTarget").value();
+                    const auto found = menuIndex.find(target);
+                    if (found == menuIndex.end()) {
+                        errors_.push_back(std::string("menu \"") + entry.id +
+                                          "\" refers to unknown menu \"" + target + "\"");
+                    } else {
+                        entry.submenus.push_back(found->second);
+                    }
+                }
+            }
+        }
+        // Menus are answered as a tree; a menu that contains itself (directly
+        // or further down) would make that tree endless.
+        std::vector<int> state(record.menus.size(), 0);  // 0 new, 1 on the path, 2 done
+        std::function<bool(std::size_t)> acyclic = [&](std::size_t at) {
+            if (state[at] == 1) {
+                return false;
+            }
+            if (state[at] == 2) {
+                return true;
+            }
+            state[at] = 1;
+            for (std::size_t next : record.menus[at].submenus) {
+                if (!acyclic(next)) {
+                    return false;
+                }
+            }
+            state[at] = 2;
+            return true;
+        };
+        for (std::size_t i = 0; i < record.menus.size(); ++i) {
+            if (!acyclic(i)) {
+                errors_.push_back("menu \"" + record.menus[i].id + "\" contains itself");
+                record.menus.clear();
+                break;
+            }
+        }
+    }
+
+    // The safety parameters travel in a record of their own whose items are
+    // named after their elements (F_SIL, F_WD_Time, ...).
+    ParameterRecord ReadSafetyRecord(const xml_node& element) {
+        ParameterRecord record;
+        record.index = Signed(element, "Index");
+        record.length = Signed(element, "Length");
+        record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
+                                            : std::to_string(record.index);
+        record.name = "F-Parameter";
+        for (xml_node child : element.children()) {
+            if (child.type() != pugi::node_element) {
+                continue;
+            }
+            ParameterItem item;
+            item.id = child.name();
+            item.textId = child.name();
+            item.name = child.name();
+            item.changeable = Flag(child, "Changeable", true);
+            item.visible = Flag(child, "Visible", true);
+            item.defaultValue = ValidUtf8(child.attribute("DefaultValue").value());
+            std::vector<int> allowed;
+            if (ParseValueList(child.attribute("AllowedValues").value(), allowed, 1u << 20) &&
+                !allowed.empty()) {
+                item.minValue = std::to_string(*std::min_element(allowed.begin(), allowed.end()));
+                item.maxValue = std::to_string(*std::max_element(allowed.begin(), allowed.end()));
+            }
+            record.items.push_back(std::move(item));
+        }
+        return record;
+    }
+
+    int RtClasses(const xml_node& interfaceItem) {
+        int mask = 0;
+        const std::string classes = interfaceItem.attribute("SupportedRT_Classes").value();
+        if (!classes.empty()) {
+            if (classes.find("RT_CLASS_1") != std::string::npos) {
+                mask |= kRtClass1;
+            }
+            if (classes.find("RT_CLASS_2") != std::string::npos) {
+                mask |= kRtClass2;
+            }
+            if (classes.find("RT_CLASS_3") != std::string::npos) {
+                mask |= kRtClass3;
+            }
+            if (classes.find("RT_CLASS_UDP") != std::string::npos) {
+                mask |= kRtClassUdp;
+            }
+            return mask;
+        }
+        // The older single attribute names the highest class supported.
+        const std::string single = interfaceItem.attribute("SupportedRT_Class").value();
+        if (single == "Class3") {
+            return kRtClass1 | kRtClass2 | kRtClass3;
+        }
+        if (single == "Class2") {
+            return kRtClass1 | kRtClass2;
+        }
+        return kRtClass1;
+    }
+
+    void ReadTiming(const xml_node& relations, Submodule& submodule) {
+        const xml_node timing = relations.child("TimingProperties");
+        // Without timing properties a device supports the 1 ms send clock
+        // (32 x 31.25 us) and the power-of-two reduction ratios up to 512.
+        submodule.sendClocks =
+            timing.attribute("SendClock") ? List(timing, "SendClock") : std::vector<int>{32};
+        std::vector<int> ratios = List(timing, "ReductionRatio");
+        for (const char* name : {"ReductionRatioPow2", "ReductionRatioNonPow2"}) {
+            const std::vector<int> more = List(timing, name);
+            ratios.insert(ratios.end(), more.begin(), more.end());
+        }
+        if (ratios.empty()) {
+            ratios = {1, 2, 4, 8, 16, 32, 64, 128, 256, 512};
+        }
+        std::sort(ratios.begin(), ratios.end());
+        ratios.erase(std::unique(ratios.begin(), ratios.end()), ratios.end());
+        submodule.reductionRatios = std::move(ratios);
+    }
+
+    std::vector<int> MauTypes(const xml_node& port) {
+        std::vector<int> types;
+        for (xml_node item : port.child("MAUTypeList").children("MAUTypeItem")) {
+            types.push_back(Signed(item, "Value"));
+        }
+        if (types.empty() && port.attribute("MAUTypes")) {
+            types = List(port, "MAUTypes");
+        }
+        if (types.empty() && port.attribute("MAUType")) {
+            const std::string name = port.attribute("MAUType").value();
+            if (const int value = MauTypeFromName(name)) {
+                types.push_back(value);
+            } else {
+                errors_.push_back("port \"" + std::string(port.attribute("ID").value()) +
+                                  "\" names an unknown MAU type \"" + name + "\"");
+            }
+        }
+        return types;
+    }
+
+    Submodule ReadSubmodule(const xml_node& item, ItemKind kind, int defaultSubslot) {
+        Submodule submodule;
+        submodule.kind = kind;
+        submodule.info = ReadInfo(item, "SubmoduleIdentNumber");
+        submodule.subslot = Signed(item, "SubslotNumber", defaultSubslot);
+        submodule.api = Unsigned(item, "API");
+        submodule.profisafe = Flag(item, "PROFIsafeSupported");
+        submodule.parameterizationDisallowed = Flag(item, "ParameterizationDisallowed");
+        submodule.writeableImRecords = List(item, "Writeable_IM_Records");
+        submodule.io = ReadIo(item.child("IOData"));
+        for (xml_node record : item.child("RecordDataList").children()) {
+            const std::string_view name = record.name();
+            if (name == "ParameterRecordDataItem") {
+                submodule.records.push_back(ReadRecord(record));
+            } else if (name == "F_ParameterRecordDataItem") {
+                submodule.records.push_back(ReadSafetyRecord(record));
+            }
+        }
+        if (const xml_node iso = item.child("IsochroneMode")) {
+            IsochroneTiming timing;
+            timing.tDcBase = Unsigned(iso, "T_DC_Base", 1);
+            timing.tDcMin = Unsigned(iso, "T_DC_Min", 1);
+            timing.tDcMax = Unsigned(iso, "T_DC_Max", 1);
+            timing.tIoBase = Unsigned(iso, "T_IO_Base");
+            timing.tIoInputMin = Unsigned(iso, "T_IO_InputMin");
+            timing.tIoOutputMin = Unsigned(iso, "T_IO_OutputMin");
+            timing.required = Flag(iso, "IsochroneModeRequired");
+            submodule.isochrone = timing;
+        }
+        if (kind == ItemKind::InterfaceSubmodule) {
+            submodule.rtClasses = RtClasses(item);
+            ReadTiming(item.child("ApplicationRelations"), submodule);
+            submodule.dcpBoundarySupported = Flag(item, "DCP_BoundarySupported");
+            submodule.ptpBoundarySupported = Flag(item, "PTP_BoundarySupported");
+        } else if (kind == ItemKind::PortSubmodule) {
+            submodule.portDeactivationSupported = Flag(item, "PortDeactivationSupported");
+            submodule.dcpBoundarySupported = Flag(item, "DCP_BoundarySupported");
+            submodule.ptpBoundarySupported = Flag(item, "PTP_BoundarySupported");
+            submodule.mauTypes = MauTypes(item);
+        }
+        return submodule;
+    }
+
+    std::vector<ItemRef> ReadRefs(const xml_node& list, const char* element,
+                                  const char* targetAttribute, const char* allowed,
+                                  const char* fixed, const char* used) {
+        std::vector<ItemRef> refs;
+        for (xml_node ref : list.children(element)) {
+            ItemRef entry;
+            entry.target = ValidUtf8(ref.attribute(targetAttribute).value());
+            entry.allowed = List(ref, allowed);
+            entry.fixed = List(ref, fixed);
+            entry.used = List(ref, used);
+            refs.push_back(std::move(entry));
+        }
+        return refs;
+    }
+
+    void ReadModuleBody(const xml_node& item, Module& module) {
+        for (xml_node sub : item.child("VirtualSubmoduleList").children("VirtualSubmoduleItem")) {
+            module.virtualSubmodules.push_back(ReadSubmodule(sub, ItemKind::VirtualSubmodule, 1));
+        }
+        int nextPort = 0x8001;
+        for (xml_node sub : item.child("SystemDefinedSubmoduleList").children()) {
+            const ItemKind kind = KindOf(sub.name());
+            if (kind == ItemKind::InterfaceSubmodule) {
+                module.systemSubmodules.push_back(ReadSubmodule(sub, kind, 0x8000));
+            } else if (kind == ItemKind::PortSubmodule) {
+                module.systemSubmodules.push_back(ReadSubmodule(sub, kind, nextPort));
+                Submodule& port = module.systemSubmodules.back();
+                nextPort = port.subslot + 1;
+                // Boundaries set on the interface hold for its ports unless a
+                // port says otherwise.
+                const xml_node owner =
+                    item.child("SystemDefinedSubmoduleList").child("InterfaceSubmoduleItem");
+                if (!sub.attribute("DCP_BoundarySupported")) {
+                    port.dcpBoundarySupported = Flag(owner, "DCP_BoundarySupported");
+                }
+                if (!sub.attribute("PTP_BoundarySupported")) {
+                    port.ptpBoundarySupported = Flag(owner, "PTP_BoundarySupported");
+                }
+            }
+        }
+        module.useableSubmodules =
+            ReadRefs(item.child("UseableSubmodules"), "SubmoduleItemRef", "SubmoduleItemTarget",
+                     "AllowedInSubslots", "FixedInSubslots", "UsedInSubslots");
+        module.physicalSubslots = List(item, "PhysicalSubslots");
+        for (xml_node slot : item.child("SubslotList").children("SubslotItem")) {
+            module.subslotNames[Signed(slot, "SubslotNumber")] = Text(slot);
+        }
+    }
+
+    Module ReadModule(const xml_node& item) {
+        Module module;
+        module.info = ReadInfo(item, "ModuleIdentNumber");
+        ReadModuleBody(item, module);
+        return module;
+    }
+
+    AccessPoint ReadAccessPoint(const xml_node& item) {
+        AccessPoint dap;
+        dap.info = ReadInfo(item, "ModuleIdentNumber");
+        ReadModuleBody(item, dap);
+        dap.dnsCompatibleName = ValidUtf8(item.attribute("DNS_CompatibleName").value());
+        dap.pnioVersion = ValidUtf8(item.attribute("PNIO_Version").value());
+        dap.fixedInSlots = List(item, "FixedInSlots");
+        if (dap.fixedInSlots.empty()) {
+            dap.fixedInSlots.push_back(0);
+        }
+        dap.physicalSlots = List(item, "PhysicalSlots");
+        dap.useableModules =
+            ReadRefs(item.child("UseableModules"), "ModuleItemRef", "ModuleItemTarget",
+                     "AllowedInSlots", "FixedInSlots", "UsedInSlots");
+        for (xml_node slot : item.child("SlotList").children("SlotItem")) {
+            dap.slotNames[Signed(slot, "SlotNumber")] = Text(slot);
+        }
+        // Files older than the interface submodule describe the access point's
+        // timing on the access point itself; give such a device an implicit
+        // interface so the update-time and real-time queries have an answer.
+        const bool hasInterface =
+            std::any_of(dap.systemSubmodules.begin(), dap.systemSubmodules.end(),
+                        [](const Submodule& s) { return s.kind == ItemKind::InterfaceSubmodule; });
+        if (!hasInterface) {
+            Submodule implicit;
+            implicit.kind = ItemKind::InterfaceSubmodule;
+            implicit.info.id = dap.info.id + " Interface";
+            implicit.subslot = 0x8000;
+            implicit.rtClasses = RtClasses(item);
+            ReadTiming(item.child("ApplicationRelations"), implicit);
+            dap.systemSubmodules.insert(dap.systemSubmodules.begin(), std::move(implicit));
+        }
+        return dap;
+    }
+
+    void ReadDiagnosis(const xml_node& process, GsdFile& file) {
+        for (xml_node item : process.child("ChannelDiagList").children()) {
+            const std::string_view name = item.name();
+            if (name != "ChannelDiagItem" && name != "SystemDefinedChannelDiagItem" &&
+                name != "ProfileChannelDiagItem") {
+                continue;
+            }
+            ChannelDiag diag;
+            diag.texts.name = Text(item.child("Name"));
+            diag.texts.help = Text(item.child("Help"));
+            for (xml_node ext : item.child("ExtChannelDiagList").children()) {
+                DiagTexts texts{Text(ext.child("Name")), Text(ext.child("Help"))};
+                diag.extended[Signed(ext, "ErrorType")] = std::move(texts);
+            }
+            file.channelDiags[Signed(item, "ErrorType")] = std::move(diag);
+        }
+        for (xml_node item : process.child("UnitDiagTypeList").children("UnitDiagTypeItem")) {
+            UnitDiag diag;
+            diag.texts.name = Text(item.child("Name"));
+            diag.texts.help = Text(item.child("Help"));
+            for (xml_node ref : item.children("Ref")) {
+                UnitDiagRef entry;
+                entry.byteOffset = Signed(ref, "ByteOffset");
+                entry.bitOffset = Signed(ref, "BitOffset");
+                entry.dataTypeName = ref.attribute("DataType").value();
+                const int bytes = DataTypeBytes(entry.dataTypeName);
+                entry.bitLength = Signed(ref, "BitLength", bytes > 0 ? bytes * 8 : 1);
+                entry.name = Text(ref);
+                entry.values = Assignments(ref.attribute("ValueItemTarget").value());
+                diag.refs.push_back(std::move(entry));
+            }
+            file.unitDiags[Signed(item, "UserStructureIdentifier")] = std::move(diag);
+        }
+    }
+
+    void CheckReferences(const GsdFile& file) {
+        std::set<std::string> submoduleIds;
+        for (const Submodule& s : file.submodules) {
+            submoduleIds.insert(s.info.id);
+        }
+        auto checkSubmoduleRefs = [&](const Module& owner) {
+            for (const ItemRef& ref : owner.useableSubmodules) {
+                if (!submoduleIds.count(ref.target)) {
+                    errors_.push_back("\"" + owner.info.id + "\" refers to unknown submodule \"" +
+                                      ref.target + "\"");
+                }
+            }
+        };
+        for (const Module& module : file.modules) {
+            checkSubmoduleRefs(module);
+        }
+        for (const AccessPoint& dap : file.accessPoints) {
+            checkSubmoduleRefs(dap);
+            for (const ItemRef& ref : dap.useableModules) {
+                if (!file.FindModule(ref.target)) {
+                    errors_.push_back("device access point \"" + dap.info.id +
+                                      "\" refers to unknown module \"" + ref.target + "\"");
+                }
+            }
+        }
+    }
+
+    const xml_node& root_;
+    const std::string& language_;
+    std::vector<std::string> errors_;
+    std::unordered_map<std::string_view, const char*> primaryTexts_;
+    std::unordered_map<std::string_view, const char*> languageTexts_;
+    std::unordered_map<std::string_view, xml_node> categories_;
+    std::unordered_map<std::string_view, xml_node> valueItems_;
+};
+
+}  // namespace
+
+ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
+    ParseOutcome outcome;
+    if (bytes.size() > kMaxGsdFileBytes) {
+        outcome.errors.push_back("the file has " + std::to_string(bytes.size()) +
+                                 " bytes, more than the " + std::to_string(kMaxGsdFileBytes) +
+                                 " a GSD file may have");
+        return outcome;
+    }
+    if (bytes.empty()) {
+        outcome.errors.push_back("the file is empty");
+        return outcome;
+    }
+    pugi::xml_document document;
+    // parse_doctype keeps a document type declaration in the tree so it can be
+    // refused below; pugixml itself never expands custom entities or loads
+    // external ones.
+    const pugi::xml_parse_result parsed =
+        document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_doctype);
+    if (!parsed) {
+        outcome.errors.push_back(std::string("not well-formed XML: ") + parsed.description() +
+                                 " at byte " + std::to_string(parsed.offset));
+        return outcome;
+    }
+    for (const pugi::xml_node node : document.children()) {
+        if (node.type() == pugi::node_doctype) {
+            outcome.errors.push_back(
+                "the document has a document type declaration; GSD files must not declare "
+                "entities or refer to external definitions");
+            return outcome;
+        }
+    }
+    const pugi::xml_node root = document.document_element();
+    const std::string_view rootNamespace = root.attribute("xmlns").value();
+    if (std::string_view(root.name()) != "ISO15745Profile" ||
+        (!rootNamespace.empty() && rootNamespace.find("GSDML") == std::string_view::npos)) {
+        outcome.errors.push_back(std::string("not a GSDML document: the root element is <") +
+                                 root.name() + ">, not a GSDML <ISO15745Profile>");
+        return outcome;
+    }
+    return Builder(root, language).Build();
+}
+
+}  // namespace GsdCatalog

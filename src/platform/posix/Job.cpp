@@ -1,0 +1,270 @@
+// POSIX backend: jobs.
+//
+// A job must end its servers, and whatever they start, when (1) it is
+// terminated or its last handle is closed, (2) the host process ends by any
+// means, SIGKILL included, and (3) never merely because the host thread that
+// started them ended. PR_SET_PDEATHSIG fails (3) (it follows the thread) and
+// cannot cover the servers' own children.
+//
+// Design: every server leads its own process group (Process.cpp). A job owns
+// a tiny guard process (the system shell running a three-line script) whose
+// standard input is a close-on-exec pipe; the host holds the only write end.
+// Assigning a server writes its group id into that pipe; the guard collects
+// the ids. When the pipe reaches end of file, because the job's last handle
+// was closed or because the host died and the kernel closed its descriptors,
+// the guard kills every collected group. The guard survives terminal signals
+// and sits in a group of its own, so nothing but that end of file moves it.
+//
+// Closing or terminating a job from the host also kills the members at once
+// from here, through their pidfds, so that (1) does not wait for the guard.
+// A group is only signalled while its leader is unreaped, which keeps the
+// group id reserved; a reaped leader's group is left to the guard.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+#include "platform/Platform.h"
+#include "platform/posix/PosixObjects.h"
+
+extern char** environ;
+
+namespace RpcClient {
+namespace Platform {
+namespace Posix {
+
+namespace {
+
+const char* const kGuardScript =
+    "trap '' HUP INT QUIT TERM PIPE USR1 USR2 ALRM\n"
+    "groups=\n"
+    "while read -r g; do groups=\"$groups $g\"; done\n"
+    "for g in $groups; do kill -9 -\"$g\"; done 2>/dev/null\n";
+
+}  // namespace
+
+struct JobState {
+    ~JobState();
+    void KillMembers(unsigned int exitCode);
+
+    std::mutex mutex;
+    int guardInput = -1;  // write end of the guard's standard input
+    pid_t guardPid = -1;
+    int guardPidfd = -1;
+    std::vector<std::weak_ptr<ProcessState>> members;
+};
+
+void JobState::KillMembers(unsigned int exitCode) {
+    for (const std::weak_ptr<ProcessState>& member : members) {
+        if (std::shared_ptr<ProcessState> process = member.lock()) {
+            KillProcessAndGroup(*process, exitCode);
+        }
+    }
+}
+
+JobState::~JobState() {
+    KillMembers(0);
+    if (guardInput >= 0) {
+        close(guardInput);
+    }
+    if (guardPidfd >= 0) {
+        pollfd p{guardPidfd, POLLIN, 0};
+        while (poll(&p, 1, 1000) < 0 && errno == EINTR) {
+        }
+        ReleaseChild(guardPidfd);
+    }
+}
+
+pid_t SpawnHelper(const std::vector<std::string>& words, int stdinFd, int& pidfd) {
+    std::vector<std::string> copy = words;
+    std::vector<char*> argv;
+    for (std::string& word : copy) {
+        argv.push_back(&word[0]);
+    }
+    argv.push_back(nullptr);
+    const int inFd = fcntl(stdinFd, F_DUPFD_CLOEXEC, 3);
+    if (inFd < 0) {
+        return -1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    int rc = posix_spawn_file_actions_adddup2(&actions, inFd, 0);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_addchdir_np(&actions, "/");
+    sigset_t noSignals;
+    sigset_t allSignals;
+    sigemptyset(&noSignals);
+    sigfillset(&allSignals);
+    if (rc == 0)
+        rc = posix_spawnattr_setsigmask(&attributes, &noSignals);
+    if (rc == 0)
+        rc = posix_spawnattr_setsigdefault(&attributes, &allSignals);
+    if (rc == 0)
+        rc = posix_spawnattr_setpgroup(&attributes, 0);
+    if (rc == 0) {
+        rc = posix_spawnattr_setflags(
+            &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    }
+    pid_t pid = -1;
+    if (rc == 0) {
+        rc = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(inFd);
+    if (rc != 0) {
+        errno = rc;
+        return -1;
+    }
+    pidfd = PidfdOpen(pid, 0);
+    if (pidfd < 0) {
+        const int error = errno;
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        errno = error;
+        return -1;
+    }
+    return pid;
+}
+
+}  // namespace Posix
+
+using namespace Posix;
+
+void* CreateJob() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return nullptr;
+    }
+    auto state = std::make_shared<JobState>();
+    int pidfd = -1;
+    const pid_t pid = SpawnHelper({"/bin/sh", "-c", kGuardScript}, fds[0], pidfd);
+    const int error = errno;
+    close(fds[0]);
+    if (pid < 0) {
+        close(fds[1]);
+        errno = error;
+        return nullptr;
+    }
+    state->guardInput = fds[1];
+    state->guardPid = pid;
+    state->guardPidfd = pidfd;
+    return new JobHandle(std::move(state));
+}
+
+bool AssignProcessToJob(void* job, void* process) {
+    JobHandle* jobHandle = AsJob(job);
+    ProcessHandle* processHandle = AsProcess(process);
+    if (jobHandle == nullptr || processHandle == nullptr) {
+        errno = EINVAL;
+        return false;
+    }
+    JobState& state = *jobHandle->state;
+    const std::shared_ptr<ProcessState>& member = processHandle->state;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    bool ended = false;
+    unsigned long code = 0;
+    if (!member->PeekExit(ended, code)) {
+        return false;
+    }
+    if (ended) {
+        // Nothing left to end. The process counts as a member (its exit code
+        // stays readable) but the guard need not know its group.
+        std::lock_guard<std::mutex> memberLock(member->mutex);
+        member->inJob = true;
+        return true;
+    }
+    // Forget members that have gone, so a long-lived job does not grow.
+    state.members.erase(std::remove_if(state.members.begin(), state.members.end(),
+                                       [](const std::weak_ptr<ProcessState>& m) {
+                                           std::shared_ptr<ProcessState> p = m.lock();
+                                           bool gone = false;
+                                           unsigned long c = 0;
+                                           return !p || !p->PeekExit(gone, c) || gone;
+                                       }),
+                        state.members.end());
+    for (const std::weak_ptr<ProcessState>& m : state.members) {
+        if (m.lock() == member) {
+            return true;
+        }
+    }
+    const std::string line = std::to_string(member->pid) + "\n";
+    if (!WriteAll(state.guardInput, line.data(), line.size())) {
+        return false;
+    }
+    state.members.push_back(member);
+    std::lock_guard<std::mutex> memberLock(member->mutex);
+    member->inJob = true;
+    return true;
+}
+
+bool TerminateJob(void* job, unsigned int exitCode) {
+    JobHandle* jobHandle = AsJob(job);
+    if (jobHandle == nullptr) {
+        errno = EINVAL;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(jobHandle->state->mutex);
+    jobHandle->state->KillMembers(exitCode);
+    return true;
+}
+
+bool IsProcessInJob(void* process, void* job, bool& inJob) {
+    inJob = false;
+    if (IsCurrentProcessHandle(process)) {
+        // The host never runs inside one of these jobs.
+        return true;
+    }
+    ProcessHandle* processHandle = AsProcess(process);
+    if (processHandle == nullptr) {
+        errno = EINVAL;
+        return false;
+    }
+    if (job == nullptr) {
+        std::lock_guard<std::mutex> lock(processHandle->state->mutex);
+        inJob = processHandle->state->inJob;
+        return true;
+    }
+    JobHandle* jobHandle = AsJob(job);
+    if (jobHandle == nullptr) {
+        errno = EINVAL;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(jobHandle->state->mutex);
+    for (const std::weak_ptr<ProcessState>& m : jobHandle->state->members) {
+        if (m.lock() == processHandle->state) {
+            inJob = true;
+        }
+    }
+    return true;
+}
+
+bool IsCurrentProcessListedInOwnJob() {
+    return false;
+}
+
+bool QueryOwnJobBreakawayAllowed(bool& allowed) {
+    allowed = false;
+    errno = EINVAL;  // the host runs in no job of ours
+    return false;
+}
+
+}  // namespace Platform
+}  // namespace RpcClient

@@ -1,0 +1,531 @@
+// POSIX backend: pipes and child processes.
+//
+// What it guarantees, and why:
+// - Starting a server costs the same whatever the host's size: posix_spawn
+//   (a vfork-style clone in glibc) never copies the host's page tables, as a
+//   plain fork would.
+// - A server receives exactly three descriptors: stdin, and one pipe end as
+//   both stdout and stderr. Everything this backend creates is close-on-exec,
+//   and the spawn additionally closes every descriptor from 3 up, so neither
+//   the host's own descriptors nor another server's pipe ends can leak.
+// - argv[0] is the server path; the other words come from the argument string
+//   split by the Windows rules, so one argument string means the same argv on
+//   both systems.
+// - A process handle holds a pidfd: no recycled process id is ever mistaken
+//   for a server. The exit state is peeked with waitid(WNOWAIT), so asking
+//   does not reap; the child is reaped when its last handle closes. A child
+//   still running at that moment is kept on an orphan list and reaped at a
+//   later call, so no zombie accumulates.
+// - A process ended by a signal reports 128 + the signal number, except that
+//   a kill this backend sent on TerminateProcess reports the code asked for.
+// - Each server leads its own process group, so a job can end the server and
+//   whatever it started (see Job.cpp).
+// - Writes never raise SIGPIPE in the host; a broken pipe is an error value.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <new>
+
+#include "platform/Platform.h"
+#include "platform/posix/PosixObjects.h"
+
+extern char** environ;
+
+namespace RpcClient {
+namespace Platform {
+namespace Posix {
+
+namespace {
+
+// glibc of this generation has no P_PIDFD in <sys/wait.h>; the kernel value
+// is fixed.
+const idtype_t kIdPidfd = static_cast<idtype_t>(3);
+
+struct CurrentProcessObject : HandleObject {
+    CurrentProcessObject() : HandleObject(Kind::CurrentProcess) {}
+};
+
+CurrentProcessObject& CurrentProcessPseudo() {
+    static CurrentProcessObject pseudo;
+    return pseudo;
+}
+
+std::mutex& OrphanMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::vector<int>& Orphans() {
+    static std::vector<int> list;
+    return list;
+}
+
+// True when the child named by pidfd is gone from the process table (reaped
+// now, or by someone else before).
+bool TryReap(int pidfd) {
+    siginfo_t info{};
+    while (true) {
+        if (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG) == 0) {
+            return info.si_pid != 0;
+        }
+        if (errno != EINTR) {
+            return true;  // ECHILD: not ours to reap any more
+        }
+    }
+}
+
+void ReapOrphans() {
+    std::lock_guard<std::mutex> lock(OrphanMutex());
+    auto& list = Orphans();
+    for (auto it = list.begin(); it != list.end();) {
+        if (TryReap(*it)) {
+            close(*it);
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+unsigned long ExitCodeFrom(const siginfo_t& info, const ProcessState& state) {
+    if (info.si_code == CLD_EXITED) {
+        return static_cast<unsigned long>(info.si_status & 0xFF);
+    }
+    if (state.terminateRequested && info.si_status == SIGKILL) {
+        return state.terminateCode;
+    }
+    return 128ul + static_cast<unsigned long>(info.si_status);
+}
+
+// A descriptor moved above the standard range (close-on-exec), so that the
+// spawn's dup2 sequence onto 0, 1 and 2 cannot overwrite a source it still
+// needs when the host has closed its own standard descriptors.
+int LiftDescriptor(int fd) {
+    return fcntl(fd, F_DUPFD_CLOEXEC, 3);
+}
+
+}  // namespace
+
+int PidfdOpen(pid_t pid, unsigned int flags) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, flags));
+}
+
+int PidfdSendSignal(int pidfd, int signal) {
+    return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0u));
+}
+
+PipeEnd::~PipeEnd() {
+    if (fd >= 0) {
+        close(fd);
+    }
+}
+
+void ReleaseChild(int pidfd) {
+    if (TryReap(pidfd)) {
+        close(pidfd);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(OrphanMutex());
+    Orphans().push_back(pidfd);
+}
+
+ProcessState::~ProcessState() {
+    if (terminateRequested && !exited) {
+        // We sent SIGKILL; death is imminent, so wait for it briefly and
+        // reap now rather than leave a zombie for a later call.
+        pollfd p{pidfd, POLLIN, 0};
+        while (poll(&p, 1, 1000) < 0 && errno == EINTR) {
+        }
+    }
+    ReleaseChild(pidfd);
+}
+
+bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!exited) {
+        siginfo_t info{};
+        int rc;
+        do {
+            rc = waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT);
+        } while (rc != 0 && errno == EINTR);
+        if (rc == 0) {
+            if (info.si_pid != 0) {
+                exited = true;
+                exitCode = ExitCodeFrom(info, *this);
+            }
+        } else if (errno == ECHILD) {
+            // Reaped behind our back (a host that ignores SIGCHLD): the pidfd
+            // still tells whether the process has ended, though not its code.
+            pollfd p{pidfd, POLLIN, 0};
+            if (poll(&p, 1, 0) < 0) {
+                return false;
+            }
+            if (p.revents != 0) {
+                exited = true;
+                exitCode = terminateRequested ? terminateCode : 0;
+            }
+        } else {
+            return false;
+        }
+    }
+    hasExited = exited;
+    code = exitCode;
+    return true;
+}
+
+HandleObject* AsObject(void* handle) {
+    auto* object = static_cast<HandleObject*>(handle);
+    if (object == nullptr || object->magic != HandleObject::kMagic) {
+        return nullptr;
+    }
+    return object;
+}
+
+PipeEnd* AsPipe(void* handle) {
+    HandleObject* object = AsObject(handle);
+    return object != nullptr && object->kind == HandleObject::Kind::PipeEnd
+               ? static_cast<PipeEnd*>(object)
+               : nullptr;
+}
+
+ProcessHandle* AsProcess(void* handle) {
+    HandleObject* object = AsObject(handle);
+    return object != nullptr && object->kind == HandleObject::Kind::Process
+               ? static_cast<ProcessHandle*>(object)
+               : nullptr;
+}
+
+JobHandle* AsJob(void* handle) {
+    HandleObject* object = AsObject(handle);
+    return object != nullptr && object->kind == HandleObject::Kind::Job
+               ? static_cast<JobHandle*>(object)
+               : nullptr;
+}
+
+bool IsCurrentProcessHandle(void* handle) {
+    return handle == &CurrentProcessPseudo();
+}
+
+void KillProcessAndGroup(ProcessState& process, unsigned int code) {
+    bool ended = false;
+    unsigned long ignored = 0;
+    if (!process.PeekExit(ended, ignored)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(process.mutex);
+    // Unreaped (we hold the pidfd and reap only on close), so the process id
+    // and the group id it leads are still reserved: no stranger can own them.
+    if (!ended) {
+        process.terminateRequested = true;
+        process.terminateCode = code;
+        PidfdSendSignal(process.pidfd, SIGKILL);
+    }
+    kill(-process.pid, SIGKILL);
+}
+
+}  // namespace Posix
+
+using namespace Posix;
+
+bool CreatePipe(void*& readEnd, void*& writeEnd) {
+    readEnd = nullptr;
+    writeEnd = nullptr;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    readEnd = new PipeEnd(fds[0]);
+    writeEnd = new PipeEnd(fds[1]);
+    return true;
+}
+
+bool CloseHandle(void* handle) {
+    if (IsCurrentProcessHandle(handle)) {
+        return true;
+    }
+    HandleObject* object = AsObject(handle);
+    if (object == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    object->magic = 0;
+    delete object;
+    return true;
+}
+
+void* DuplicateHandle(void* handle) {
+    if (IsCurrentProcessHandle(handle)) {
+        return handle;
+    }
+    if (PipeEnd* pipe = AsPipe(handle)) {
+        int fd = fcntl(pipe->fd, F_DUPFD_CLOEXEC, 0);
+        return fd < 0 ? nullptr : new PipeEnd(fd);
+    }
+    if (ProcessHandle* process = AsProcess(handle)) {
+        return new ProcessHandle(process->state);
+    }
+    if (JobHandle* job = AsJob(handle)) {
+        return new JobHandle(job->state);
+    }
+    errno = EBADF;
+    return nullptr;
+}
+
+void* CurrentProcess() {
+    return &CurrentProcessPseudo();
+}
+
+unsigned long CurrentProcessId() {
+    return static_cast<unsigned long>(getpid());
+}
+
+void* StartProcess(const ProcessStart& start) {
+    ReapOrphans();
+    PipeEnd* input = AsPipe(start.standardInput);
+    PipeEnd* output = AsPipe(start.standardOutput);
+    if (input == nullptr || output == nullptr || start.application.empty()) {
+        errno = EINVAL;
+        return nullptr;
+    }
+
+    std::vector<std::string> words;
+    words.push_back(ToUtf8(start.application));
+    for (const std::wstring& word : SplitCommandLine(start.arguments)) {
+        words.push_back(ToUtf8(word));
+    }
+    std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
+    for (std::string& word : words) {
+        argv.push_back(&word[0]);
+    }
+    argv.push_back(nullptr);
+    const std::string directory = ToUtf8(start.workingDirectory);
+
+    const int inFd = LiftDescriptor(input->fd);
+    const int outFd = inFd < 0 ? -1 : LiftDescriptor(output->fd);
+    if (outFd < 0) {
+        const int error = errno;
+        if (inFd >= 0) {
+            close(inFd);
+        }
+        errno = error;
+        return nullptr;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    int rc = posix_spawn_file_actions_adddup2(&actions, inFd, 0);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_adddup2(&actions, outFd, 2);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    if (rc == 0 && !directory.empty()) {
+        rc = posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    }
+    sigset_t noSignals;
+    sigset_t allSignals;
+    sigemptyset(&noSignals);
+    sigfillset(&allSignals);
+    if (rc == 0)
+        rc = posix_spawnattr_setsigmask(&attributes, &noSignals);
+    if (rc == 0)
+        rc = posix_spawnattr_setsigdefault(&attributes, &allSignals);
+    if (rc == 0)
+        rc = posix_spawnattr_setpgroup(&attributes, 0);
+    if (rc == 0) {
+        rc = posix_spawnattr_setflags(
+            &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    }
+    pid_t pid = 0;
+    if (rc == 0) {
+        rc = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(inFd);
+    close(outFd);
+    if (rc != 0) {
+        errno = rc;
+        return nullptr;
+    }
+
+    const int pidfd = PidfdOpen(pid, 0);
+    if (pidfd < 0) {
+        const int error = errno;
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        errno = error;
+        return nullptr;
+    }
+    return new ProcessHandle(std::make_shared<ProcessState>(pid, pidfd));
+}
+
+bool GetExitCodeProcess(void* process, unsigned long& exitCode) {
+    if (IsCurrentProcessHandle(process)) {
+        exitCode = kStillActive;
+        return true;
+    }
+    ProcessHandle* handle = AsProcess(process);
+    if (handle == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    bool ended = false;
+    unsigned long code = 0;
+    if (!handle->state->PeekExit(ended, code)) {
+        return false;
+    }
+    exitCode = ended ? code : kStillActive;
+    return true;
+}
+
+bool TerminateProcess(void* process, unsigned int exitCode) {
+    ProcessHandle* handle = AsProcess(process);
+    if (handle == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    ProcessState& state = *handle->state;
+    bool ended = false;
+    unsigned long ignored = 0;
+    if (!state.PeekExit(ended, ignored)) {
+        return false;
+    }
+    if (ended) {
+        errno = ESRCH;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.terminateRequested = true;
+    state.terminateCode = exitCode;
+    return PidfdSendSignal(state.pidfd, SIGKILL) == 0;
+}
+
+unsigned long WaitForProcess(void* process, unsigned long milliseconds) {
+    ProcessHandle* handle = AsProcess(process);
+    if (handle == nullptr) {
+        errno = EBADF;
+        return kWaitFailed;
+    }
+    using Clock = std::chrono::steady_clock;
+    const bool forever = milliseconds == kInfinite;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    while (true) {
+        int timeout = -1;
+        if (!forever) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            timeout = left <= 0 ? 0 : (left > INT_MAX ? INT_MAX : static_cast<int>(left));
+        }
+        pollfd p{handle->state->pidfd, POLLIN, 0};
+        const int rc = poll(&p, 1, timeout);
+        if (rc > 0) {
+            return kWaitObject0;
+        }
+        if (rc == 0 && timeout == 0) {
+            return kWaitTimeout;
+        }
+        if (rc < 0 && errno != EINTR) {
+            return kWaitFailed;
+        }
+    }
+}
+
+long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess) {
+    PipeEnd* pipe = AsPipe(readEnd);
+    if (pipe == nullptr) {
+        errno = EBADF;
+        return -1;
+    }
+    ProcessHandle* watched = AsProcess(watchedProcess);
+    while (true) {
+        if (watched != nullptr) {
+            pollfd fds[2] = {{pipe->fd, POLLIN, 0}, {watched->state->pidfd, POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return -1;
+            }
+            if (fds[0].revents == 0 && fds[1].revents != 0) {
+                // The server has ended. Everything it wrote is in the pipe
+                // by now; with nothing left there the stream is over, even
+                // though our own copy of its write end keeps the pipe open.
+                pollfd again{pipe->fd, POLLIN, 0};
+                if (poll(&again, 1, 0) <= 0) {
+                    return 0;
+                }
+            }
+        }
+        const ssize_t got = read(pipe->fd, buffer, size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        return static_cast<long>(got);
+    }
+}
+
+bool WritePipe(void* writeEnd, const char* data, std::size_t size) {
+    PipeEnd* pipe = AsPipe(writeEnd);
+    if (pipe == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    return WriteAll(pipe->fd, data, size);
+}
+
+namespace Posix {
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    // Block SIGPIPE for this thread during the write; if the write breaks
+    // the pipe, take back the signal it queued. (A SIGPIPE the host had
+    // pending and blocked already would merge with ours; that rare loss is
+    // cheaper than asking for the pending set on every write.)
+    sigset_t pipeSignal;
+    sigset_t previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    int error = 0;
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = errno;
+            break;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    if (error == EPIPE) {
+        const timespec zero{0, 0};
+        while (sigtimedwait(&pipeSignal, nullptr, &zero) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return error == 0;
+}
+
+}  // namespace Posix
+
+}  // namespace Platform
+}  // namespace RpcClient

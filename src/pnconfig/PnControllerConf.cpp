@@ -1,0 +1,121 @@
+#include <JsonRpcClient/pnconfig/PnControllerConf.h>
+
+#include "pnconfig/PnJsonWriting.h"
+
+PnControllerEthernetAddresses::PnControllerEthernetAddresses() = default;
+PnControllerEthernetAddresses::PnControllerEthernetAddresses(
+    const PnControllerIpProtocol& ipProtocol, const PnControllerName& stationName)
+    : SubnetRefId("PNIE_1"),
+      IoSystemRefId("PROFINETIO-System_100"),
+      IpProtocol(ipProtocol),
+      StationName(stationName) {}
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerEthernetAddresses);
+
+Json::Value PnControllerEthernetAddresses::ToJson() const {
+    Json::Value out;
+    out["SubnetRefId"] = SubnetRefId;
+    out["IoSystemRefId"] = IoSystemRefId;
+    out["IpProtocol"] = IpProtocol.ToJson();
+    out["StationName"] = StationName.ToJson();
+    return out;
+}
+
+PnControllerAdvancedOptionsIsochronousMode::PnControllerAdvancedOptionsIsochronousMode() = default;
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsIsochronousMode);
+
+Json::Value PnControllerAdvancedOptionsIsochronousMode::ToJson() const {
+    Json::Value out;
+    out["ApplicationCycle"] = double{ApplicationCycle};
+    return out;
+}
+
+PnControllerAdvancedOptionsRealTimeSettingsSynchronization::
+    PnControllerAdvancedOptionsRealTimeSettingsSynchronization() = default;
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsRealTimeSettingsSynchronization);
+
+Json::Value PnControllerAdvancedOptionsRealTimeSettingsSynchronization::ToJson() const {
+    Json::Value out;
+    out["SyncRole"] = SyncRole;
+    out["SyncDomainRefId"] = SyncDomainRefId;
+    return out;
+}
+
+PnControllerAdvancedOptionsRealTimeSettingsIOCommunication::
+    PnControllerAdvancedOptionsRealTimeSettingsIOCommunication() = default;
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsRealTimeSettingsIOCommunication);
+
+Json::Value PnControllerAdvancedOptionsRealTimeSettingsIOCommunication::ToJson() const {
+    Json::Value out;
+    out["SendClock"] = double{SendClock};
+    return out;
+}
+
+PnControllerAdvancedOptionsRealTimeSettings::PnControllerAdvancedOptionsRealTimeSettings() =
+    default;
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsRealTimeSettings);
+
+void PnControllerAdvancedOptionsRealTimeSettings::SetIoCommunication(
+    const PnControllerAdvancedOptionsRealTimeSettingsIOCommunication& settings) {
+    IoCommunication.Set(settings);
+}
+
+Json::Value PnControllerAdvancedOptionsRealTimeSettings::ToJson() const {
+    Json::Value out;
+    out["Synchronization"] = Synchronization.ToJson();
+    PnJson::WriteOptional(out, "IoCommunication", IoCommunication);
+    return out;
+}
+
+PnControllerAdvancedOptions::PnControllerAdvancedOptions() = default;
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptions);
+
+void PnControllerAdvancedOptions::SetIsochronousMode(
+    PnControllerAdvancedOptionsIsochronousMode mode) {
+    IsochronousMode.Set(mode);
+}
+
+Json::Value PnControllerAdvancedOptions::ToJson() const {
+    Json::Value out;
+    PnJson::WriteOptional(out, "IsochronousMode", IsochronousMode);
+    out["RealTimeSettings"] = RealTimeSettings.ToJson();
+    PnJson::WriteList(out, "Ports", Ports);
+    return out;
+}
+
+PnControllerInterface::PnControllerInterface() = default;
+PnControllerInterface::PnControllerInterface(const std::string& interfaceRefId,
+                                             const PnControllerEthernetAddresses& ethernetAddresses,
+                                             const PnControllerAdvancedOptions& advancedOptions)
+    : InterfaceRefId(interfaceRefId),
+      EthernetAddresses(ethernetAddresses),
+      AdvancedOptions(advancedOptions) {}
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerInterface);
+
+Json::Value PnControllerInterface::ToJson() const {
+    Json::Value out;
+    out["InterfaceRefId"] = InterfaceRefId;
+    out["EthernetAddresses"] = EthernetAddresses.ToJson();
+    out["AdvancedOptions"] = AdvancedOptions.ToJson();
+    return out;
+}
+
+PnControllerConf::PnControllerConf() = default;
+PnControllerConf::PnControllerConf(const std::string& deviceRefId,
+                                   const PnControllerInterface& deviceInterface)
+    : DeviceRefId(deviceRefId), DeviceInterface(deviceInterface) {}
+PN_DEFAULT_COPY_AND_DESTROY(PnControllerConf);
+
+void PnControllerConf::SetDeviceRefId(const std::string& deviceRefId) {
+    DeviceRefId = deviceRefId;
+}
+
+void PnControllerConf::SetDeviceInterface(const PnControllerInterface& deviceInterface) {
+    DeviceInterface = deviceInterface;
+}
+
+Json::Value PnControllerConf::ToJson() const {
+    Json::Value out;
+    out["DeviceRefId"] = DeviceRefId;
+    out["DeviceInterface"] = DeviceInterface.ToJson();
+    return out;
+}

@@ -1,0 +1,212 @@
+// One exchange with a local server, and the judging of its answer.
+
+#include <JsonRpcClient/hosting/JobInstanceMgr.h>
+#include <JsonRpcClient/hosting/RpcLocalConnection.h>
+#include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+#include <JsonRpcClient/rpc/Framing.h>
+#include <JsonRpcClient/rpc/JsonRpcClient.h>
+
+#include <exception>
+
+namespace RpcClient {
+
+namespace {
+
+constexpr unsigned long kMinTimeout = 10;
+constexpr unsigned long kMaxTimeout = 100000;
+
+// JSON-RPC error code -> failure code. The implementation-defined server
+// range passes through as the negative number itself.
+long MapErrorCode(int code) {
+    if (code >= -32099 && code <= -32000) {
+        return code;
+    }
+    switch (code) {
+        case -32700:
+        case -32600:
+            return FailureCode::InvalidData;
+        case -32601:
+            return FailureCode::InvalidMethod;
+        case -32602:
+            return FailureCode::InvalidParameter;
+        case -32603:
+            return FailureCode::Unexpected;
+        default:
+            return FailureCode::ServerFault;
+    }
+}
+
+}  // namespace
+
+JsonRpcClient::JsonRpcClient() : server_(JobInstanceMgr::Instance()->Default()) {}
+
+JsonRpcClient::JsonRpcClient(RpcLocalSrvConfig* server) : server_(server) {}
+
+JsonRpcClient::~JsonRpcClient() = default;
+
+long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
+    long result = FailureCode::Unexpected;
+    errors_.clear();
+    RpcLocalConnection* connection = CurConnection();
+    if (connection == nullptr) {
+        const long code = GetLastErrCode();
+        return code != 0 ? code : FailureCode::Unexpected;
+    }
+    struct Releaser {
+        JsonRpcClient* client;
+        RpcLocalConnection* connection;
+        ~Releaser() { client->ReleaseConnection(connection); }
+    } releaser{this, connection};
+
+    try {
+        if (!request.IsNotify()) {
+            request.requestId_ = request.OnFixRequestId();
+        }
+        const Json::Value body = request.BuildBody();
+        if (!OnSendRequest(connection, body)) {
+            const long code = GetLastErrCode();
+            return code != 0 ? code : FailureCode::Unexpected;
+        }
+        if (request.IsNotify()) {
+            return FailureCode::Ok;
+        }
+        std::vector<JsonResponse> responses;
+        if (!OnReceiveResponse(connection, responses)) {
+            result = FailureCode::ServerFault;
+            PushError(FailureCode::ServerFault, "Call response invalid");
+            return result;
+        }
+        const bool failed = HandleResponseError(responses);
+        if (responses.size() != 1) {
+            PushError(FailureCode::CallRejected, "Invalid response");
+            return result;
+        }
+        response = responses.front();
+        if (failed) {
+            return GetLastErrCode();
+        }
+        const JsonResponse& single = responses.front();
+        if (single.HasRequestId() && single.GetRequestId() == request.GetRequestId()) {
+            return FailureCode::Ok;
+        }
+        return FailureCode::NoSync;
+    } catch (const std::exception& e) {
+        PushError(FailureCode::Unexpected, e.what());
+        return result;
+    }
+}
+
+long JsonRpcClient::Notify(const char* method) {
+    JsonRequest request(method != nullptr ? method : "", true);
+    JsonResponse response;
+    return Request(request, response);
+}
+
+JsonRpcClient& JsonRpcClient::SetRequestTimeout(unsigned long milliseconds) {
+    requestTimeout_ = milliseconds > kMaxTimeout   ? kMaxTimeout
+                      : milliseconds < kMinTimeout ? kMinTimeout
+                                                   : milliseconds;
+    return *this;
+}
+
+int JsonRpcClient::IsRpcServerRunning() {
+    return server_ != nullptr ? server_->IsRpcServerRunning() : 0;
+}
+
+long JsonRpcClient::GetLastErrCode() const {
+    if (errors_.empty()) {
+        return 0;
+    }
+    const auto& last = errors_.front();
+    if (last.first == 0) {
+        return last.second.empty() ? 0 : FailureCode::Unexpected;
+    }
+    return last.first;
+}
+
+std::string JsonRpcClient::GetLastErrMsg() const {
+    return errors_.empty() ? std::string() : errors_.front().second;
+}
+
+void JsonRpcClient::PushError(long code, const std::string& message) {
+    errors_.emplace_front(code, message);
+}
+
+void JsonRpcClient::PushError(std::pair<long, std::string>&& entry) {
+    errors_.push_front(std::move(entry));
+}
+
+bool JsonRpcClient::HandleResponseError(const std::vector<JsonResponse>& responses) {
+    bool failed = false;
+    for (const JsonResponse& response : responses) {
+        bool thisFailed = false;
+        if (!response.IsValid()) {
+            PushError(FailureCode::VersionMismatch, "Invalid response format");
+            thisFailed = true;
+        } else if (response.HasError()) {
+            const ResponseError error = response.GetError();
+            PushError(MapErrorCode(error.GetCode()), error.GetErrorMessage());
+            thisFailed = true;
+        }
+        if (!thisFailed) {
+            continue;
+        }
+        if (!OnProcessResponseError(response)) {
+            break;
+        }
+        failed = true;
+    }
+    return failed;
+}
+
+RpcLocalConnection* JsonRpcClient::CurConnection() {
+    if (server_ == nullptr) {
+        return nullptr;
+    }
+    RpcLocalConnection* connection = server_->QueryConnection(requestTimeout_);
+    if (connection == nullptr) {
+        PushError(FailureCode::Timeout, "Query connection timeout");
+    }
+    return connection;
+}
+
+void JsonRpcClient::ReleaseConnection(RpcLocalConnection* connection) {
+    if (server_ != nullptr) {
+        server_->ReleaseConnection(connection);
+    }
+}
+
+bool JsonRpcClient::OnSendRequest(RpcLocalConnection* connection, const Json::Value& body) {
+    if (connection == nullptr) {
+        return false;
+    }
+    try {
+        WriteFrame(connection->OStream(), body);
+        return true;
+    } catch (const std::exception& e) {
+        PushError(FailureCode::ServerFault, e.what());
+        return false;
+    }
+}
+
+bool JsonRpcClient::OnReceiveResponse(RpcLocalConnection* connection,
+                                      std::vector<JsonResponse>& responses) {
+    std::string error;
+    std::vector<JsonResponse> received = ReadResponses(connection->IStream(), error);
+    if (!error.empty()) {
+        PushError(FailureCode::ServerFault, error);
+        return false;
+    }
+    if (received.empty()) {
+        PushError(FailureCode::CallRejected, "No response");
+        return false;
+    }
+    responses = std::move(received);
+    return true;
+}
+
+bool JsonRpcClient::OnProcessResponseError(const JsonResponse& /*response*/) {
+    return true;
+}
+
+}  // namespace RpcClient

@@ -1,0 +1,134 @@
+#include "ConfigService.h"
+
+#include <gtest/gtest.h>
+#include <json/reader.h>
+
+#include <JsonRpcClient/Version.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+Json::Value Parse(const std::string& text) {
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value value;
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) << text;
+    return value;
+}
+
+class ConfigService : public testing::Test {
+protected:
+    ConfigService() { TavrelPN::AddConfigService(dispatcher_, {}); }
+
+    Json::Value Call(const std::string& method, const std::string& params) {
+        Json::Value request(Json::objectValue);
+        request["jsonrpc"] = "2.0";
+        request["id"] = 1;
+        request["method"] = method;
+        request["params"] = Parse(params);
+        return dispatcher_.Handle(request);
+    }
+
+    ServerKit::RpcDispatcher dispatcher_;
+};
+
+const char* const kRecord = R"({"TestInt":3,"TestString":"t","TestBool":true,"TestDouble":0.25,
+    "TestFloat":1.5,"InnerStruct":{"InnerInt":-4,"InnerString":"i","InnerBool":false,
+    "InnerDouble":8.5,"InnerFloat":-2.0}})";
+
+TEST(ConfigServiceArguments, LanguageComesFromTheLOptionWhicheverWayItWasSplit) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string language;
+    };
+    const Case cases[] = {
+        {{}, "en"},         {{"-l", "de"}, "de"},
+        {{"-l de"}, "de"},  {{"-l", "pt", "BR"}, "pt BR"},
+        {{"-l", ""}, "en"}, {{"-l"}, "en"},
+        {{"-lde"}, "en"},   {{"--verbose", "-l", "2"}, "2"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TavrelPN::ParseConfigServiceArguments(c.arguments).language, c.language)
+            << testing::PrintToString(c.arguments);
+    }
+}
+
+TEST_F(ConfigService, GettersAnswerVersionLanguageAndFiveAssemblyFields) {
+    EXPECT_EQ(Call("GetVersion", "[]")["result"], JSONRPCCLIENT_VERSION);
+    EXPECT_EQ(Call("GetLanguage", "[]")["result"], TavrelPN::kDefaultLanguage);
+    const Json::Value info = Call("GetAssemblyInfo", "[]")["result"];
+    for (const char* field : {"Version", "Company", "Copyright", "Description", "Author"}) {
+        EXPECT_TRUE(info[field].isString()) << field;
+        EXPECT_FALSE(info[field].asString().empty()) << field;
+    }
+    EXPECT_EQ(info.size(), 5u);
+}
+
+TEST_F(ConfigService, RunTestMirrorsItsParamsIntoBothLevels) {
+    const Json::Value result = Call("RunTest", R"([7, "x", true, 1.5, 0.1])")["result"];
+    EXPECT_EQ(result["TestInt"].asInt(), 7);
+    EXPECT_EQ(result["TestString"], "x");
+    EXPECT_EQ(result["TestBool"], true);
+    EXPECT_EQ(result["TestDouble"].asDouble(), 1.5);
+    // The float field really is a float: 0.1 comes back as its float value.
+    EXPECT_EQ(result["TestFloat"].asDouble(), static_cast<double>(0.1f));
+    const Json::Value& inner = result["InnerStruct"];
+    EXPECT_EQ(inner["InnerInt"].asInt(), 7);
+    EXPECT_EQ(inner["InnerString"], "x");
+    EXPECT_EQ(inner["InnerBool"], true);
+    EXPECT_EQ(inner["InnerDouble"].asDouble(), 1.5);
+    EXPECT_EQ(inner["InnerFloat"].asDouble(), static_cast<double>(0.1f));
+}
+
+TEST_F(ConfigService, WrongParamsAreRefusedWithInvalidParams) {
+    const struct {
+        const char* method;
+        const char* params;
+    } cases[] = {
+        {"RunTest", R"([7, "x", true, 1.5])"},
+        {"RunTest", R"([7, "x", true, 1.5, 2.5, 0])"},
+        {"RunTest", R"(["7", "x", true, 1.5, 2.5])"},
+        {"RunTest", R"([7, 8, true, 1.5, 2.5])"},
+        {"RunTest", R"([7, "x", 1, 1.5, 2.5])"},
+        {"RunTest", R"([7, "x", true, "1.5", 2.5])"},
+        {"RunTest", R"([1.5, "x", true, 1.5, 2.5])"},
+        {"RunTest", R"([4294967296, "x", true, 1.5, 2.5])"},
+        {"RunTest", R"({"a": 1})"},
+        {"RunTest", "null"},
+        {"TestStructArray", "[3, 1]"},
+        {"TestStructArray", R"([{"TestInt":1}, 1])"},
+        {"TestStructArray", R"([{"TestInt":1,"TestString":"","TestBool":true,"TestDouble":0,
+            "TestFloat":0}, 1])"},
+        {"TestStructArray", R"([{"TestInt":1,"TestString":"","TestBool":true,"TestDouble":0,
+            "TestFloat":0,"InnerStruct":[]}, 1])"},
+    };
+    for (const auto& c : cases) {
+        const Json::Value response = Call(c.method, c.params);
+        EXPECT_EQ(response["error"]["code"].asInt(), -32602) << c.method << " " << c.params;
+    }
+}
+
+TEST_F(ConfigService, TestStructArrayRepeatsTheRecordWithinTheCountLimit) {
+    const Json::Value record = Parse(kRecord);
+    const int limit = TavrelPN::kMaxTestStructCount;
+    for (int count : {0, 1, 3, limit}) {
+        const Json::Value result =
+            Call("TestStructArray",
+                 "[" + std::string(kRecord) + "," + std::to_string(count) + "]")["result"];
+        ASSERT_TRUE(result.isArray()) << count;
+        ASSERT_EQ(result.size(), static_cast<Json::ArrayIndex>(count));
+        for (const Json::Value& element : result) {
+            EXPECT_EQ(element, record) << element.toStyledString();
+        }
+    }
+    for (long long count : {-1LL, static_cast<long long>(limit) + 1, -2147483648LL}) {
+        const Json::Value response =
+            Call("TestStructArray", "[" + std::string(kRecord) + "," + std::to_string(count) + "]");
+        EXPECT_EQ(response["error"]["code"].asInt(), -32602) << count;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include "ServoTool.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Pellavon::CredentialGate;
+using State = CredentialGate::State;
+using namespace std::chrono_literals;
+
+TEST(ServoToolArguments, OptionsInBothSpellingsAndBadNumbersKeepDefaults) {
+    const auto options = Pellavon::ParseServoToolArguments(
+        {"--user", "ann", "--password=p w", "--verbose", "--interval", "25", "--ip=10.0.0.7"});
+    EXPECT_EQ(options.user, "ann");
+    EXPECT_EQ(options.password, "p w");
+    EXPECT_EQ(options.interval, 25ms);
+    EXPECT_EQ(options.ip, "10.0.0.7");
+
+    const Pellavon::ServoToolOptions defaults;
+    for (const char* bad : {"0", "-5", "abc", "60001", "99999999999999"}) {
+        const auto parsed = Pellavon::ParseServoToolArguments({"--interval", bad});
+        EXPECT_EQ(parsed.interval, defaults.interval) << bad;
+    }
+    EXPECT_EQ(Pellavon::ParseServoToolArguments({"--login-wait=0"}).loginWait, 0ms);
+}
+
+TEST(CredentialGate, JudgesLineSequences) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        State expected;
+    };
+    const Case cases[] = {
+        {"NothingYet", {}, State::Waiting},
+        {"UserOnly", {"username:ann"}, State::Waiting},
+        {"RightPair", {"username:ann", "password:secret"}, State::Accepted},
+        {"RightPairWithCrLf", {"username:ann\r", "password:secret\r"}, State::Accepted},
+        {"BlankLinesIgnored", {"", "username:ann", "", "password:secret"}, State::Accepted},
+        {"WrongPassword", {"username:ann", "password:secreT"}, State::Rejected},
+        {"PasswordPrefix", {"username:ann", "password:secre"}, State::Rejected},
+        {"WrongUser", {"username:bob", "password:secret"}, State::Rejected},
+        {"EmptyUser", {"username:", "password:secret"}, State::Rejected},
+        {"PasswordFirst", {"password:secret", "username:ann"}, State::Missing},
+        {"NotACredentialLine", {"hello"}, State::Missing},
+        {"TwoPasswords", {"username:ann", "password:secret", "password:secret"}, State::Missing},
+        {"LoginAgainAfterFailure",
+         {"username:ann", "password:x", "username:ann", "password:secret"},
+         State::Accepted},
+        {"WrongLoginAfterSuccess",
+         {"username:ann", "password:secret", "username:ann", "password:x"},
+         State::Rejected},
+    };
+    for (const Case& c : cases) {
+        CredentialGate gate("ann", "secret");
+        for (std::string line : c.lines) {
+            gate.Feed(line);
+            EXPECT_TRUE(line.empty()) << c.name << ": a fed line is wiped";
+        }
+        EXPECT_EQ(gate.Current(), c.expected) << c.name;
+    }
+}
+
+TEST(DriveSimulator, ValuesChangeAndStayPlausible) {
+    Pellavon::DriveSimulator drive("10.1.2.3");
+    EXPECT_EQ(drive.Ip(), "10.1.2.3");
+    double previousSpeed = drive.Speed();
+    int changes = 0;
+    for (int step = 0; step < 1200; ++step) {  // two minutes in 100 ms steps
+        drive.Step(100ms);
+        changes += drive.Speed() != previousSpeed ? 1 : 0;
+        previousSpeed = drive.Speed();
+        ASSERT_GE(drive.Speed(), 0.0) << step;
+        ASSERT_LE(drive.Speed(), 2500.0) << step;
+        ASSERT_GT(drive.Current(), 0.0) << step;
+        ASSERT_LT(drive.Current(), 20.0) << step;
+    }
+    EXPECT_EQ(changes, 1200);
+
+    // Same steps, same values: the model has no hidden randomness.
+    Pellavon::DriveSimulator again("10.1.2.3");
+    for (int step = 0; step < 1200; ++step) {
+        again.Step(100ms);
+    }
+    EXPECT_EQ(again.Speed(), drive.Speed());
+    EXPECT_EQ(again.Current(), drive.Current());
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#pragma once
+
+// Lets a typed client run its real call cycle without a server process: the
+// test supplies what the server would have answered and sees what was sent.
+
+#include <JsonRpcClient/hosting/RpcLocalConnection.h>
+#include <JsonRpcClient/rpc/JsonResponse.h>
+
+#include <json/value.h>
+
+#include <deque>
+#include <vector>
+
+// A connection object that is never used for I/O: the scripted client's hooks
+// replace every read and write.
+class DetachedConnection : public RpcClient::RpcLocalConnection {
+public:
+    DetachedConnection() = default;
+};
+
+// Mixes the scripted hooks into a client type.
+template <class Client>
+class Scripted : public Client {
+public:
+    Scripted() : Client(nullptr) {}
+
+    // Every body written, in order.
+    std::vector<Json::Value> sent;
+    // Messages handed out by the next receive steps. A message without "id"
+    // gets the id of the request sent last, so tests need not track ids.
+    std::deque<Json::Value> replies;
+    int receives = 0;
+    int releases = 0;
+
+    // A reply {"jsonrpc": "2.0", "result": result}.
+    void ReplyResult(const Json::Value& result) {
+        Json::Value reply(Json::objectValue);
+        reply["jsonrpc"] = "2.0";
+        reply["result"] = result;
+        replies.push_back(reply);
+    }
+    // A reply without "result".
+    void ReplyNothing() {
+        Json::Value reply(Json::objectValue);
+        reply["jsonrpc"] = "2.0";
+        replies.push_back(reply);
+    }
+    void Reply(const Json::Value& message) { replies.push_back(message); }
+
+protected:
+    RpcClient::RpcLocalConnection* CurConnection() override { return &connection_; }
+    void ReleaseConnection(RpcClient::RpcLocalConnection*) override { ++releases; }
+    bool OnSendRequest(RpcClient::RpcLocalConnection*, const Json::Value& body) override {
+        sent.push_back(body);
+        return true;
+    }
+    bool OnReceiveResponse(RpcClient::RpcLocalConnection*,
+                           std::vector<RpcClient::JsonResponse>& out) override {
+        ++receives;
+        if (replies.empty()) {
+            return false;
+        }
+        Json::Value reply = replies.front();
+        replies.pop_front();
+        if (reply.isObject() && !reply.isMember("id") && !sent.empty() &&
+            sent.back().isMember("id")) {
+            reply["id"] = sent.back()["id"];
+        }
+        if (reply.isArray()) {
+            for (const Json::Value& element : reply) {
+                out.emplace_back(element);
+            }
+        } else {
+            out.emplace_back(reply);
+        }
+        return true;
+    }
+
+private:
+    DetachedConnection connection_;
+};

@@ -1,0 +1,152 @@
+#include "ConfigServerFixture.h"
+
+#include <JsonRpcClient/JsonRpcClient.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using RpcClient::JobInstanceMgr;
+using RpcClient::Tavrel::PnConfigClient;
+namespace FailureCode = RpcClient::FailureCode;
+
+PnConfigClient::TestStruct SampleRecord() {
+    PnConfigClient::TestStruct record;
+    record.TestInt = -12;
+    record.TestString =
+        "Stra\xc3\x9f"
+        "e";
+    record.TestBool = true;
+    record.TestDouble = 1.0 / 3.0;
+    record.TestFloat = 0.1f;
+    record.InnerStruct.InnerInt = 2147483647;
+    record.InnerStruct.InnerString = "";
+    record.InnerStruct.InnerBool = false;
+    record.InnerStruct.InnerDouble = -2.5e300;
+    record.InnerStruct.InnerFloat = -7.75f;
+    return record;
+}
+
+void ExpectSameRecord(const PnConfigClient::TestStruct& a, const PnConfigClient::TestStruct& b) {
+    EXPECT_EQ(a.TestInt, b.TestInt);
+    EXPECT_EQ(a.TestString, b.TestString);
+    EXPECT_EQ(a.TestBool, b.TestBool);
+    EXPECT_EQ(a.TestDouble, b.TestDouble);
+    EXPECT_EQ(a.TestFloat, b.TestFloat);
+    EXPECT_EQ(a.InnerStruct.InnerInt, b.InnerStruct.InnerInt);
+    EXPECT_EQ(a.InnerStruct.InnerString, b.InnerStruct.InnerString);
+    EXPECT_EQ(a.InnerStruct.InnerBool, b.InnerStruct.InnerBool);
+    EXPECT_EQ(a.InnerStruct.InnerDouble, b.InnerStruct.InnerDouble);
+    EXPECT_EQ(a.InnerStruct.InnerFloat, b.InnerStruct.InnerFloat);
+}
+
+TEST_F(ConfigServer, EveryOperationAnswersWithoutErrors) {
+    PnConfigClient client(server_);
+    EXPECT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
+    EXPECT_FALSE(client.HasError());
+    EXPECT_EQ(client.GetLanguage(), "de");
+    EXPECT_FALSE(client.HasError());
+
+    const PnConfigClient::AssemblyInfo info = client.GetAssemblyInfo();
+    EXPECT_EQ(info.Version, JSONRPCCLIENT_VERSION);
+    for (const std::string* field :
+         {&info.Company, &info.Copyright, &info.Description, &info.Author}) {
+        EXPECT_FALSE(field->empty());
+    }
+
+    const PnConfigClient::TestStruct record = SampleRecord();
+    for (auto run : {&PnConfigClient::RunTest, &PnConfigClient::RunTest2}) {
+        const PnConfigClient::TestStruct echoed =
+            (client.*run)(record.TestInt, record.TestString, record.TestBool, record.TestDouble,
+                          record.TestFloat);
+        EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+        PnConfigClient::TestStruct expected = record;
+        expected.InnerStruct = {record.TestInt, record.TestString, record.TestBool,
+                                record.TestDouble, record.TestFloat};
+        ExpectSameRecord(echoed, expected);
+    }
+
+    for (auto repeat : {&PnConfigClient::TestStructArray, &PnConfigClient::TestStructArray2}) {
+        const std::vector<PnConfigClient::TestStruct> copies = (client.*repeat)(record, 3);
+        EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+        ASSERT_EQ(copies.size(), 3u);
+        for (const auto& copy : copies) {
+            ExpectSameRecord(copy, record);
+        }
+        EXPECT_TRUE((client.*repeat)(record, 0).empty());
+        EXPECT_FALSE(client.HasError());
+    }
+}
+
+TEST_F(ConfigServer, RefusedCountReachesTheErrorListAsInvalidParameter) {
+    PnConfigClient client(server_);
+    for (int count : {-1, 10001}) {
+        EXPECT_TRUE(client.TestStructArray(SampleRecord(), count).empty()) << count;
+        EXPECT_EQ(client.GetLastErrCode(), FailureCode::InvalidParameter) << count;
+        EXPECT_NE(client.GetLastErrMsg().find("count"), std::string::npos) << count;
+    }
+    // The server is still there for the next call.
+    EXPECT_EQ(client.GetLanguage(), "de");
+}
+
+TEST_F(ConfigServer, KilledServerIsRestartedUnderTheSameUrlWithItsArguments) {
+    PnConfigClient client(server_);
+    ASSERT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
+    void* const firstProcess = server_->GetSrvProcessHandle();
+
+    registry_.KillServers();
+    EXPECT_EQ(server_->WaitForExit(5000), 0u);
+    EXPECT_EQ(server_->IsRpcServerRunning(), 0);
+
+    EXPECT_EQ(client.GetLanguage(), "de");
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+    EXPECT_EQ(server_->IsRpcServerRunning(), 1);
+    EXPECT_NE(server_->GetSrvProcessHandle(), firstProcess);
+    EXPECT_EQ(registry_.GetAt(url_), server_);
+
+    // A second kill after the restart works the same way: the new process is
+    // in the job again.
+    registry_.KillServers();
+    EXPECT_EQ(server_->WaitForExit(5000), 0u);
+    EXPECT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
+    EXPECT_EQ(registry_.GetAt(url_), server_);
+}
+
+TEST_F(ConfigServer, ExitEndsTheServerAndTheNextCallStartsItAgain) {
+    PnConfigClient client(server_);
+    ASSERT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
+    client.Exit();
+    EXPECT_FALSE(client.HasError());
+    EXPECT_EQ(server_->WaitForExit(5000), 0u);
+    EXPECT_EQ(server_->IsRpcServerRunning(), 0);
+
+    EXPECT_EQ(client.GetLanguage(), "de");
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+    EXPECT_EQ(registry_.GetAt(url_), server_);
+}
+
+TEST(ConfigServerStartup, WithoutLanguageTheServerReportsItsDefault) {
+    TestRegistry registry;
+    std::vector<wchar_t> buffer = UrlBuffer();
+    ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"", buffer.data(), &registry), 1);
+    PnConfigClient client(registry.GetAt(UrlFromBuffer(buffer)));
+    EXPECT_EQ(client.GetLanguage(), "en");
+    EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(UrlFromBuffer(buffer), &registry), 1);
+    EXPECT_EQ(registry.GetAt(UrlFromBuffer(buffer)), nullptr);
+}
+
+TEST(ConfigServerStartup, DefaultClientUsesTheProcessWideRegistry) {
+    ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"fr", nullptr, nullptr), 1);
+    {
+        PnConfigClient client;
+        EXPECT_EQ(client.GetLanguage(), "fr");
+        EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+    }
+    EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(L"", nullptr), 1);
+    EXPECT_EQ(JobInstanceMgr::Default(), nullptr);
+}
+
+}  // namespace

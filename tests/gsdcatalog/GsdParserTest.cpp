@@ -1,0 +1,322 @@
+#include "GsdParser.h"
+#include "GsdTestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace GsdCatalog;
+using namespace GsdTest;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+GsdFilePtr ParseOk(const std::string& bytes, const std::string& language = "") {
+    ParseOutcome outcome = ParseGsdml(bytes, language);
+    EXPECT_TRUE(outcome.errors.empty()) << (outcome.errors.empty() ? "" : outcome.errors.front());
+    return outcome.file;
+}
+
+const Submodule& SystemSubmodule(const AccessPoint& dap, const std::string& id) {
+    for (const Submodule& s : dap.systemSubmodules) {
+        if (s.info.id == id) {
+            return s;
+        }
+    }
+    throw std::runtime_error("no submodule " + id);
+}
+
+TEST(GsdParser, ReadsDeviceAccessPointsModulesAndSlotsOfTheSample) {
+    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->schemaVersion, "V2.43");
+    EXPECT_EQ(file->vendorId, 0xFE01u);
+    EXPECT_EQ(file->deviceId, 0x0A10u);
+    EXPECT_EQ(file->mainFamily, "I/O");
+    ASSERT_EQ(file->accessPoints.size(), 2u);
+    const AccessPoint& hf = file->accessPoints[0];
+    EXPECT_EQ(hf.info.id, "DAP_HF");
+    EXPECT_EQ(hf.info.name, "IM 200 HF");
+    EXPECT_EQ(hf.info.category, "Head modules");
+    EXPECT_EQ(hf.info.subCategory, "High feature");
+    EXPECT_EQ(hf.info.orderNumber, "SV 200-1HF00");
+    EXPECT_EQ(hf.physicalSlots.size(), 9u);
+    EXPECT_EQ(hf.slotNames.at(1), "Power");
+    ASSERT_EQ(hf.useableModules.size(), 6u);
+    EXPECT_THAT(hf.useableModules[0].fixed, ElementsAre(1));
+    EXPECT_THAT(hf.useableModules[1].used, ElementsAre(2));
+    EXPECT_EQ(hf.useableModules[1].allowed.size(), 7u);
+    EXPECT_EQ(file->modules.size(), 6u);
+    EXPECT_EQ(file->submodules.size(), 3u);
+    EXPECT_THAT(file->FindModule("MOD_MIX")->physicalSubslots, ElementsAre(1, 2, 3));
+}
+
+TEST(GsdParser, SumsIoDataAndKeepsSubmoduleProperties) {
+    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));
+    const Submodule& ai = file->FindModule("MOD_AI4")->virtualSubmodules.at(0);
+    EXPECT_EQ(ai.io.inputBytes, 8);
+    EXPECT_FALSE(ai.io.hasOutput);
+    EXPECT_EQ(ai.api, 0x3A00u);
+    ASSERT_TRUE(ai.isochrone.has_value());
+    EXPECT_EQ(ai.isochrone->tDcBase, 8u);
+    EXPECT_EQ(ai.isochrone->tIoOutputMin, 250u);
+
+    const Submodule& safe = file->FindModule("MOD_FDI8")->virtualSubmodules.at(0);
+    EXPECT_TRUE(safe.profisafe);
+    EXPECT_EQ(safe.io.inputBytes, 5);  // one byte of data and the 4-byte trailer
+    EXPECT_EQ(safe.io.outputBytes, 4);
+    ASSERT_EQ(safe.records.size(), 1u);
+    EXPECT_EQ(safe.records[0].index, 128);
+    EXPECT_EQ(safe.records[0].items.at(6).name, "F_WD_Time");
+    EXPECT_EQ(safe.records[0].items.at(6).maxValue, "10000");
+
+    EXPECT_TRUE(file->FindModule("MOD_POWER")->virtualSubmodules.at(0).parameterizationDisallowed);
+    EXPECT_THAT(file->accessPoints[0].virtualSubmodules.at(0).writeableImRecords,
+                ElementsAre(1, 2, 3));
+    EXPECT_EQ(file->FindListedSubmodule("SUB_DQ4")->io.outputBytes, 2);
+}
+
+TEST(GsdParser, ResolvesParameterValuesRangesAndNestedMenus) {
+    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));
+    const ParameterRecord& record =
+        file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records.at(0);
+    ASSERT_EQ(record.items.size(), 5u);
+    const ParameterItem& filter = record.items[0];
+    EXPECT_EQ(filter.name, "Input delay");
+    EXPECT_EQ(filter.dataType, 7);  // Unsigned8
+    EXPECT_EQ(filter.values.size(), 3u);
+    EXPECT_EQ(filter.minValue, "0");  // from the assignments
+    EXPECT_EQ(filter.maxValue, "15");
+    EXPECT_EQ(record.items[3].maxValue, "15");  // a 4-bit area
+    EXPECT_EQ(record.items[4].minValue, "1");   // from AllowedValues
+    EXPECT_FALSE(record.items[4].changeable);
+
+    ASSERT_EQ(record.menus.size(), 3u);
+    EXPECT_THAT(record.menus[0].parameters, ElementsAre(0u));
+    EXPECT_THAT(record.menus[0].submenus, ElementsAre(1u));
+    EXPECT_THAT(record.menus[1].submenus, ElementsAre(2u));
+    EXPECT_THAT(record.menus[2].parameters, ElementsAre(2u, 3u, 4u));
+}
+
+TEST(GsdParser, ChoosesTheRequestedLanguageAndFallsBackPerText) {
+    const std::string bytes = ReadBytes(kSamples / kIoBlock);
+    struct Case {
+        std::string language;
+        std::string powerName;  // translated in German
+        std::string hfName;     // never translated
+    } cases[] = {
+        {"", "PS 24V", "IM 200 HF"},
+        {"en", "PS 24V", "IM 200 HF"},
+        {"de", "Stromversorgung 24V", "IM 200 HF"},
+        {"DE-at", "Stromversorgung 24V", "IM 200 HF"},
+        {"fr", "PS 24V", "IM 200 HF"},
+    };
+    for (const Case& c : cases) {
+        const GsdFilePtr file = ParseOk(bytes, c.language);
+        ASSERT_TRUE(file) << c.language;
+        EXPECT_EQ(file->FindModule("MOD_POWER")->info.name, c.powerName) << c.language;
+        EXPECT_EQ(file->accessPoints[0].info.name, c.hfName) << c.language;
+    }
+    const GsdFilePtr german = ParseOk(bytes, "de");
+    EXPECT_EQ(german->infoText, "IOBlock 200: modulare Peripherie f\xC3\xBCr PROFINET");
+}
+
+TEST(GsdParser, DecodesLatin1FilesAndTheOlderSchemaForms) {
+    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kLegacy));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->schemaVersion, "V2.1");
+    const AccessPoint& dap = file->accessPoints.at(0);
+    EXPECT_EQ(dap.info.infoText,
+              "Drive interface, Gr\xC3\xB6\xC3\x9F"
+              "e 1");
+    EXPECT_EQ(SystemSubmodule(dap, "IF").rtClasses, kRtClass1);
+    EXPECT_THAT(SystemSubmodule(dap, "PORT1").mauTypes, ElementsAre(16));
+    EXPECT_THAT(SystemSubmodule(dap, "IF").reductionRatios,
+                ElementsAre(1, 2, 4, 8, 16, 32, 64, 128));
+}
+
+TEST(GsdParser, AcceptsEveryFormOfRealTimeClassesAndMediumTypes) {
+    struct Case {
+        std::string interfaceAttributes;
+        std::string port;
+        int rtClasses;
+        std::vector<int> mauTypes;
+    } cases[] = {
+        {R"(SupportedRT_Classes="RT_CLASS_1;RT_CLASS_3")",
+         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2"><MAUTypeList><MAUTypeItem Value="16"/><MAUTypeItem Value="18"/></MAUTypeList></PortSubmoduleItem>)",
+         kRtClass1 | kRtClass3,
+         {16, 18}},
+        {R"(SupportedRT_Classes="RT_CLASS_1;RT_CLASS_2;RT_CLASS_UDP")",
+         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2" MAUTypes="16 30"/>)",
+         kRtClass1 | kRtClass2 | kRtClassUdp,
+         {16, 30}},
+        {R"(SupportedRT_Class="Class3")",
+         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2" MAUType="100BASEFXFD"/>)",
+         kRtClass1 | kRtClass2 | kRtClass3,
+         {18}},
+        {R"(SupportedRT_Class="Class2")",
+         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2"/>)",
+         kRtClass1 | kRtClass2,
+         {}},
+        {"",
+         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2" MAUType="10BASETXHD"/>)",
+         kRtClass1,
+         {10}},
+    };
+    for (const Case& c : cases) {
+        const std::string dap =
+            R"(<SystemDefinedSubmoduleList><InterfaceSubmoduleItem ID="I" SubmoduleIdentNumber="1" )" +
+            c.interfaceAttributes + "/>" + c.port + "</SystemDefinedSubmoduleList>";
+        const GsdFilePtr file = ParseOk(MiniGsd(dap));
+        ASSERT_TRUE(file) << c.interfaceAttributes;
+        EXPECT_EQ(SystemSubmodule(file->accessPoints[0], "I").rtClasses, c.rtClasses)
+            << c.interfaceAttributes;
+        EXPECT_EQ(SystemSubmodule(file->accessPoints[0], "P").mauTypes, c.mauTypes) << c.port;
+    }
+}
+
+TEST(GsdParser, GivesAnOldDeviceWithoutInterfaceAnImplicitOneWithDefaultTiming) {
+    const GsdFilePtr file = ParseOk(MiniGsd());
+    const Submodule& implicit = file->accessPoints.at(0).systemSubmodules.at(0);
+    EXPECT_EQ(implicit.kind, ItemKind::InterfaceSubmodule);
+    EXPECT_THAT(implicit.sendClocks, ElementsAre(32));
+    EXPECT_EQ(implicit.reductionRatios.size(), 10u);
+}
+
+TEST(GsdParser, ParsesNumberListsStrictly) {
+    struct Case {
+        std::string text;
+        bool ok;
+        std::vector<int> values;
+    } cases[] = {
+        {"1..3 7", true, {1, 2, 3, 7}},
+        {"0x10 0X11", true, {16, 17}},
+        {"08 09", true, {8, 9}},  // leading zeros are decimal, never octal
+        {"  ", true, {}},
+        {"1;2,3", true, {1, 2, 3}},
+        {"3..1", false, {}},
+        {"1..", false, {}},
+        {"abc", false, {}},
+        {"0..100000000", false, {}},
+        {"99999999999", false, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> values;
+        EXPECT_EQ(ParseValueList(c.text, values), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(values, c.values) << c.text;
+        }
+    }
+}
+
+TEST(GsdParser, RefusesBadDocumentsWithAReason) {
+    const std::string bomb =
+        R"(<?xml version="1.0"?><!DOCTYPE lolz [<!ENTITY lol "lol"><!ENTITY lol2 "&lol;&lol;&lol;&lol;">)"
+        R"(<!ENTITY lol3 "&lol2;&lol2;&lol2;&lol2;">]><ISO15745Profile>&lol3;</ISO15745Profile>)";
+    const std::string external =
+        R"(<?xml version="1.0"?><!DOCTYPE ISO15745Profile SYSTEM "http://example.invalid/x.dtd"><ISO15745Profile/>)";
+    const std::string valid = MiniGsd();
+    struct Case {
+        std::string what;
+        std::string bytes;
+        std::string reason;
+    } cases[] = {
+        {"empty", "", "empty"},
+        {"plain text", "this is not xml at all", "not well-formed XML"},
+        {"binary", std::string("\x00\x01\x02\xFF\xFE", 5), "not well-formed XML"},
+        {"truncated", valid.substr(0, valid.size() / 2), "not well-formed XML"},
+        {"other XML", "<?xml version=\"1.0\"?><html><body/></html>", "not a GSDML document"},
+        {"foreign namespace", "<ISO15745Profile xmlns=\"urn:other\"/>", "not a GSDML document"},
+        {"entity bomb", bomb, "document type declaration"},
+        {"external DTD", external, "document type declaration"},
+        {"no body", "<ISO15745Profile/>", "ProfileBody"},
+        {"unknown module",
+         MiniGsd(
+             R"(<UseableModules><ModuleItemRef ModuleItemTarget="NOPE" AllowedInSlots="1"/></UseableModules>)"),
+         "unknown module \"NOPE\""},
+        {"unknown submodule",
+         MiniGsd(
+             R"(<UseableSubmodules><SubmoduleItemRef SubmoduleItemTarget="GONE"/></UseableSubmodules>)"),
+         "unknown submodule \"GONE\""},
+        {"unknown text",
+         MiniGsd(R"(<SlotList><SlotItem SlotNumber="1" TextId="MISSING"/></SlotList>)"),
+         "text \"MISSING\""},
+        {"unknown category",
+         MiniGsd(
+             "",
+             R"(<ModuleList><ModuleItem ID="M" ModuleIdentNumber="2"><ModuleInfo CategoryRef="C1"><Name TextId="N"/></ModuleInfo></ModuleItem></ModuleList>)"),
+         "category \"C1\""},
+        {"unknown value item",
+         MiniGsd(
+             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><Ref DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VX"/></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),
+         "value item \"VX\""},
+        {"menu cycle",
+         MiniGsd(
+             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><Ref ID="R" DataType="Unsigned8" ByteOffset="0" TextId="N"/><MenuList><MenuItem ID="A"><Name TextId="N"/><MenuRef MenuTarget="B"/></MenuItem><MenuItem ID="B"><Name TextId="N"/><MenuRef MenuTarget="A"/></MenuItem></MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),
+         "contains itself"},
+        {"unknown menu parameter",
+         MiniGsd(
+             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><MenuList><MenuItem ID="A"><Name TextId="N"/><ParameterRef ParameterTarget="Q"/></MenuItem></MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),
+         "unknown parameter \"Q\""},
+        {"bad number",
+         MiniGsd("", "", "").replace(valid.find("VendorID=\"0x0001\""), 17, "VendorID=\"0xZZ\""),
+         "not a number"},
+        {"no access point",
+         "<ISO15745Profile><ProfileBody><DeviceIdentity VendorID=\"1\" "
+         "DeviceID=\"2\"/><ApplicationProcess/></ProfileBody></ISO15745Profile>",
+         "no device access point"},
+    };
+    for (const Case& c : cases) {
+        const ParseOutcome outcome = ParseGsdml(c.bytes, "");
+        EXPECT_FALSE(outcome.file) << c.what;
+        ASSERT_FALSE(outcome.errors.empty()) << c.what;
+        EXPECT_THAT(outcome.errors.front(), HasSubstr(c.reason)) << c.what;
+    }
+}
+
+TEST(GsdParser, RefusesOversizedInputBeforeParsing) {
+    const std::string huge(kMaxGsdFileBytes + 1, ' ');
+    const ParseOutcome outcome = ParseGsdml(huge, "");
+    ASSERT_EQ(outcome.errors.size(), 1u);
+    EXPECT_THAT(outcome.errors[0], HasSubstr("more than"));
+}
+
+TEST(GsdParser, ListsAtMostTwentyReasonsForAFileFullOfDanglingReferences) {
+    std::string refs;
+    for (int i = 0; i < 50; ++i) {
+        refs += "<ModuleItemRef ModuleItemTarget=\"M" + std::to_string(i) + "\"/>";
+    }
+    const ParseOutcome outcome =
+        ParseGsdml(MiniGsd("<UseableModules>" + refs + "</UseableModules>"), "");
+    ASSERT_EQ(outcome.errors.size(), 21u);
+    EXPECT_THAT(outcome.errors.back(), HasSubstr("30 more"));
+}
+
+TEST(GsdParser, ReadsTheVendorFileWhenPresent) {
+    const fs::path dir = GSD_VENDOR_DIR;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        GTEST_SKIP() << "no vendor GSD files at " << dir;
+    }
+    int parsed = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() != ".xml") {
+            continue;
+        }
+        for (const char* language : {"", "de"}) {
+            const ParseOutcome outcome = ParseGsdml(ReadBytes(entry.path()), language);
+            ASSERT_TRUE(outcome.file) << entry.path() << ": " << outcome.errors.front();
+            EXPECT_FALSE(outcome.file->accessPoints.empty());
+            EXPECT_FALSE(outcome.file->accessPoints[0].info.name.empty());
+        }
+        ++parsed;
+    }
+    if (parsed == 0) {
+        GTEST_SKIP() << "no vendor GSD files at " << dir;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include "GsdStore.h"
+#include "GsdTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace GsdCatalog;
+using namespace GsdTest;
+
+// Each store stands for one server process: they share only the directory.
+TEST(GsdStoreConcurrency, SimultaneousImportsIntoOneCatalogueAllSucceed) {
+    ScratchDir dir;
+    const std::string ioBlock = ReadBytes(kSamples / kIoBlock);
+    constexpr int kWriters = 4;
+    constexpr int kRounds = 5;
+    std::vector<fs::path> sources;
+    for (int i = 0; i < kWriters; ++i) {
+        // Half the writers fight over one name, the others use names of their own.
+        const std::string name =
+            i % 2 == 0 ? "GSDML-shared.xml" : "GSDML-own-" + std::to_string(i) + ".xml";
+        fs::create_directories(dir / ("src" + std::to_string(i)));
+        sources.push_back(dir / ("src" + std::to_string(i)) / name);
+        WriteBytes(sources.back(), ioBlock);
+    }
+    std::vector<int> failures(kWriters, 0);
+    std::vector<std::thread> writers;
+    for (int i = 0; i < kWriters; ++i) {
+        writers.emplace_back([&, i] {
+            GsdStore store(dir / "catalog", "");
+            for (int round = 0; round < kRounds; ++round) {
+                if (!store.Import(sources[static_cast<std::size_t>(i)].u8string()).success) {
+                    ++failures[static_cast<std::size_t>(i)];
+                }
+            }
+        });
+    }
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    for (int i = 0; i < kWriters; ++i) {
+        EXPECT_EQ(failures[static_cast<std::size_t>(i)], 0) << "writer " << i;
+    }
+    GsdStore reader(dir / "catalog", "");
+    const auto names = reader.Refresh();
+    EXPECT_EQ(names.size(), 3u);
+    for (const auto& entry : fs::directory_iterator(dir / "catalog")) {
+        EXPECT_EQ(ReadBytes(entry.path()), ioBlock)
+            << entry.path();  // whole files only, no leftovers
+    }
+}
+
+}  // namespace

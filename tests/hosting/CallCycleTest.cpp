@@ -1,0 +1,321 @@
+// The call cycle against the scripted server: every row of the failure
+// table, the JSON-RPC error mapping, notifications, restarts and the typed
+// call.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <JsonRpcClient/JsonRpcClient.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "HostingTestSupport.h"
+
+using namespace RpcClient;
+using namespace std::chrono_literals;
+using Entries = std::vector<std::pair<long, std::string>>;
+
+namespace {
+
+// Opens the protected parts the tests drive.
+class TestClient : public JsonRpcClient {
+public:
+    using JsonRpcClient::JsonRpcClient;
+    using JsonRpcClient::TypedCall;
+
+    long Call(const std::string& method, const Json::Value& params, JsonResponse& response) {
+        JsonRequest request(method);
+        request.SetParams(params);
+        lastId = 0;
+        const long result = Request(request, response);
+        lastId = request.GetRequestId();
+        return result;
+    }
+    long Call(const std::string& method, const Json::Value& params = Json::arrayValue) {
+        JsonResponse response;
+        return Call(method, params, response);
+    }
+    Entries Errors() const { return Entries(GetErrList().begin(), GetErrList().end()); }
+
+    int lastId = 0;
+};
+
+Json::Value Params(std::initializer_list<Json::Value> values) {
+    Json::Value params(Json::arrayValue);
+    for (const Json::Value& v : values) {
+        params.append(v);
+    }
+    return params;
+}
+
+class CallCycle : public testing::Test {
+protected:
+    RpcLocalSrvConfig server{HostingTest::ScriptedServer(), L""};
+    TestClient client{&server};
+};
+
+struct Row {
+    const char* name;
+    const char* method;
+    Json::Value params;
+    long result;
+    Entries entries;  // newest first, as the list holds them
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.method;
+}
+
+class FailureTable : public CallCycle, public testing::WithParamInterface<Row> {};
+
+TEST_P(FailureTable, RecordsTheEntriesAndReturnsTheCode) {
+    const Row& row = GetParam();
+    EXPECT_EQ(client.Call(row.method, row.params), row.result);
+    EXPECT_EQ(client.Errors(), row.entries);
+}
+
+const long kServerFault = FailureCode::ServerFault;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FailureTable,
+    testing::Values(
+        Row{"Success", "echo", Params({1}), 0, {}},
+        Row{"ResultIdDiffers", "wrongId", Json::arrayValue, FailureCode::NoSync, {}},
+        Row{"IdIsAString", "stringId", Json::arrayValue, FailureCode::NoSync, {}},
+        Row{"IdMissing", "noId", Json::arrayValue, FailureCode::NoSync, {}},
+        Row{"NotVersion2",
+            "wrongVersion",
+            Json::arrayValue,
+            FailureCode::VersionMismatch,
+            {{FailureCode::VersionMismatch, "Invalid response format"}}},
+        Row{"BatchOfValidResults",
+            "batch",
+            Json::arrayValue,
+            FailureCode::Unexpected,
+            {{FailureCode::CallRejected, "Invalid response"}}},
+        Row{"BatchWithBadMembers",
+            "batchMixed",
+            Json::arrayValue,
+            FailureCode::Unexpected,
+            {{FailureCode::CallRejected, "Invalid response"},
+             {FailureCode::VersionMismatch, "Invalid response format"},
+             {FailureCode::InvalidParameter, "bad params"}}},
+        Row{"FrameHoldsNull",
+            "null",
+            Json::arrayValue,
+            kServerFault,
+            {{kServerFault, "Call response invalid"}, {FailureCode::CallRejected, "No response"}}},
+        Row{"FrameHoldsEmptyArray",
+            "emptyArray",
+            Json::arrayValue,
+            kServerFault,
+            {{kServerFault, "Call response invalid"}, {FailureCode::CallRejected, "No response"}}},
+        Row{"HeaderMalformed",
+            "badHeader",
+            Json::arrayValue,
+            kServerFault,
+            {{kServerFault, "Call response invalid"}, {kServerFault, "Invalid header"}}},
+        Row{"ServerExitsInsteadOfAnswering",
+            "exit",
+            Params({4}),
+            kServerFault,
+            {{kServerFault, "Call response invalid"}, {kServerFault, "RPC server has shutdown"}}}),
+    [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+struct Mapping {
+    int code;
+    long expected;
+};
+
+TEST_F(CallCycle, ErrorResponsesAreMappedAndKeepTheServersMessage) {
+    const Mapping table[] = {
+        {-32700, FailureCode::InvalidData},
+        {-32600, FailureCode::InvalidData},
+        {-32601, FailureCode::InvalidMethod},
+        {-32602, FailureCode::InvalidParameter},
+        {-32603, FailureCode::Unexpected},
+        {-32000, -32000},
+        {-32001, -32001},
+        {-32050, -32050},
+        {-32099, -32099},
+        {-32100, FailureCode::ServerFault},
+        {-31999, FailureCode::ServerFault},
+        {123, FailureCode::ServerFault},
+    };
+    for (const Mapping& m : table) {
+        JsonResponse response;
+        EXPECT_EQ(client.Call("error", Params({m.code, "server says"}), response), m.expected)
+            << m.code;
+        EXPECT_EQ(client.Errors(), (Entries{{m.expected, "server says"}})) << m.code;
+        EXPECT_EQ(response.GetError().GetCode(), m.code) << "the response holds the error";
+    }
+}
+
+TEST_F(CallCycle, MalformedBodyRecordsTheParsersTextBeforeCallResponseInvalid) {
+    EXPECT_EQ(client.Call("garbage"), kServerFault);
+    const Entries errors = client.Errors();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0], std::make_pair(kServerFault, std::string("Call response invalid")));
+    EXPECT_EQ(errors[1].first, kServerFault);
+    EXPECT_FALSE(errors[1].second.empty());
+    EXPECT_EQ(client.GetLastErrMsg(), "Call response invalid");
+}
+
+TEST_F(CallCycle, ResponseElementOfWrongTypeIsCaughtAsAnException) {
+    EXPECT_EQ(client.Call("numberElement"), FailureCode::Unexpected);
+    ASSERT_EQ(client.Errors().size(), 1u);
+    EXPECT_EQ(client.Errors()[0].first, FailureCode::Unexpected);
+}
+
+TEST_F(CallCycle, ResponseObjectIsFilledOnlyForExactlyOneResponse) {
+    JsonResponse response(Json::Value("previous"));
+    EXPECT_EQ(client.Call("batch", Json::arrayValue, response), FailureCode::Unexpected);
+    EXPECT_EQ(response.GetResponse(), Json::Value("previous"));
+    EXPECT_EQ(client.Call("echo", Params({"x"}), response), 0);
+    EXPECT_EQ(response.GetResult(), Params({"x"}));
+    EXPECT_EQ(response.GetRequestId(), client.lastId);
+}
+
+TEST_F(CallCycle, EveryRequestTakesAFreshIdAndTheListDescribesOnlyTheLastCall) {
+    EXPECT_EQ(client.Call("wrongVersion"), FailureCode::VersionMismatch);
+    const int first = client.lastId;
+    EXPECT_TRUE(client.HasError());
+    EXPECT_EQ(client.Call("echo"), 0);
+    EXPECT_GT(client.lastId, first);
+    EXPECT_FALSE(client.HasError());
+    EXPECT_EQ(client.GetLastErrCode(), 0);
+    EXPECT_EQ(client.GetLastErrMsg(), "");
+}
+
+TEST_F(CallCycle, NotifyReadsNothingAndAnUnaskedAnswerSpoilsTheNextCall) {
+    EXPECT_EQ(client.Notify("Anything"), 0);
+    EXPECT_EQ(client.Call("echo"), 0) << "nothing was left in the pipe";
+    EXPECT_EQ(client.Notify("ReplyAnyway"), 0);
+    EXPECT_EQ(client.Call("echo"), FailureCode::NoSync);
+    EXPECT_TRUE(client.Errors().empty());
+}
+
+TEST(CallCycleWithoutServer, RequestFailsWithUnexpectedAndRecordsNothing) {
+    TestClient client{static_cast<RpcLocalSrvConfig*>(nullptr)};
+    EXPECT_EQ(client.Call("echo"), FailureCode::Unexpected);
+    EXPECT_TRUE(client.Errors().empty());
+    EXPECT_EQ(client.IsRpcServerRunning(), 0);
+}
+
+TEST(CallCycleWithoutServer, ServerThatCannotStartIsAQueryTimeout) {
+    RpcLocalSrvConfig missing(L"/nonexistent/server", L"");
+    TestClient client(&missing);
+    EXPECT_EQ(client.Call("echo"), FailureCode::Timeout);
+    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::Timeout, "Query connection timeout"}}));
+}
+
+TEST(RequestTimeout, IsClampedToTenThroughOneHundredThousand) {
+    TestClient client{static_cast<RpcLocalSrvConfig*>(nullptr)};
+    EXPECT_EQ(client.GetRequestTimeout(), 10000u);
+    EXPECT_EQ(client.SetRequestTimeout(0).GetRequestTimeout(), 10u);
+    EXPECT_EQ(client.SetRequestTimeout(9).GetRequestTimeout(), 10u);
+    EXPECT_EQ(client.SetRequestTimeout(10).GetRequestTimeout(), 10u);
+    EXPECT_EQ(client.SetRequestTimeout(100000).GetRequestTimeout(), 100000u);
+    EXPECT_EQ(client.SetRequestTimeout(5000000).GetRequestTimeout(), 100000u);
+}
+
+class StopOnFirstError : public TestClient {
+public:
+    using TestClient::TestClient;
+    int calls = 0;
+
+protected:
+    bool OnProcessResponseError(const JsonResponse&) override {
+        ++calls;
+        return false;
+    }
+};
+
+TEST(ResponseErrorHook, FalseStopsExaminingButKeepsTheEntry) {
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+    StopOnFirstError client(&server);
+    // One error response whose id matches: the id check decides, so 0.
+    EXPECT_EQ(client.Call("error", Params({-32601, "x"})), 0);
+    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidMethod, "x"}}));
+    // A batch: the examination stops at the first failed response.
+    EXPECT_EQ(client.Call("errorTwice"), FailureCode::Unexpected);
+    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::CallRejected, "Invalid response"},
+                                        {FailureCode::InvalidMethod, "first"}}));
+    EXPECT_EQ(client.calls, 2);
+}
+
+TEST_F(CallCycle, ServerKilledBetweenCallsIsRestartedWithoutAnyEntry) {
+    JsonResponse response;
+    ASSERT_EQ(client.Call("pid", Json::arrayValue, response), 0);
+    const int firstPid = response.GetResult().asInt();
+    EXPECT_EQ(client.IsRpcServerRunning(), 1);
+    ASSERT_EQ(kill(firstPid, SIGKILL), 0);
+    ASSERT_EQ(server.WaitForExit(5000), 0u);
+    EXPECT_EQ(client.IsRpcServerRunning(), 0);
+
+    ASSERT_EQ(client.Call("pid", Json::arrayValue, response), 0);
+    EXPECT_NE(response.GetResult().asInt(), firstPid);
+    EXPECT_TRUE(client.Errors().empty());
+    EXPECT_EQ(client.IsRpcServerRunning(), 1);
+}
+
+TEST_F(CallCycle, StoppingTheServerWhileACallWaitsEndsTheCallAndTheNextCallRestarts) {
+    long result = 0;
+    Entries entries;
+    std::thread caller([&] {
+        TestClient own(&server);
+        result = own.Call("closeOutput");  // the server stops writing but stays alive
+        entries = own.Errors();
+    });
+    std::this_thread::sleep_for(300ms);
+    server.ShutdownRpcServer();
+    caller.join();
+    EXPECT_EQ(result, kServerFault);
+    EXPECT_EQ(entries, (Entries{{kServerFault, "Call response invalid"},
+                                {kServerFault, "RPC server has shutdown"}}));
+    EXPECT_EQ(client.Call("echo"), 0);
+}
+
+struct Record {
+    int Number = 0;
+    std::string Text;
+    static constexpr auto JsonFields() {
+        return std::make_tuple(JsonField("Number", &Record::Number),
+                               JsonField("Text", &Record::Text));
+    }
+};
+
+TEST_F(CallCycle, TypedCallConvertsArgumentsAndResult) {
+    EXPECT_EQ(client.TypedCall<int>("add", 2, 3, 4), 9);
+    EXPECT_EQ(client.TypedCall<std::string>("result", std::string("text")), "text");
+    Json::Value record;
+    record["Number"] = 7;
+    record["Text"] = "seven";
+    const Record r = client.TypedCall<Record>("result", record);
+    EXPECT_EQ(r.Number, 7);
+    EXPECT_EQ(r.Text, "seven");
+    EXPECT_TRUE(client.Errors().empty());
+}
+
+TEST_F(CallCycle, TypedCallRecordsConversionFailuresAndGivesDefaults) {
+    EXPECT_EQ(client.TypedCall<std::string>("result", 5), "");
+    EXPECT_EQ(client.Errors(),
+              (Entries{{FailureCode::CantMarshalData, "JsonDeserialzer: invalid type"}}));
+    // A missing result: a string cannot be made of it, a record can.
+    EXPECT_EQ(client.TypedCall<std::string>("result"), "");
+    EXPECT_EQ(client.GetLastErrCode(), FailureCode::CantMarshalData);
+    const Record empty = client.TypedCall<Record>("result");
+    EXPECT_EQ(empty.Number, 0);
+    EXPECT_TRUE(client.Errors().empty());
+    EXPECT_TRUE(client.TypedCall<std::vector<int>>("result", Json::Value()).empty());
+    EXPECT_TRUE(client.Errors().empty());
+    // A failed exchange gives the default and only the exchange's entries.
+    EXPECT_EQ(client.TypedCall<int>("error", -32602, std::string("no")), 0);
+    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidParameter, "no"}}));
+}
+
+}  // namespace

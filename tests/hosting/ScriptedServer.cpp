@@ -1,0 +1,311 @@
+// A server whose behaviour the tests choose per call, by method name: it
+// answers correctly, with each kind of error, with the wrong id, with
+// batches, null or garbage; it closes its output or exits with a given code.
+// It reads and writes frames on its own (not through the library), so a
+// framing fault in the library cannot hide behind a matching fault here.
+//
+// Options: --pidfile <path> writes the process id (atomically) at start;
+//          --exit <code> exits at once with that code;
+//          --banner <text> writes the text to stderr before anything else.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <json/json.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+std::vector<std::string> g_argv;
+
+bool ReadLine(std::string& line) {
+    line.clear();
+    int c;
+    while ((c = std::fgetc(stdin)) != EOF) {
+        if (c == '\n') {
+            return true;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    return !line.empty();
+}
+
+// One frame body, or false at end of input.
+bool ReadFrame(std::string& body) {
+    std::string line;
+    do {
+        if (!ReadLine(line)) {
+            return false;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+    } while (line.empty());
+    const std::string prefix = "Content-Length:";
+    if (line.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    const long length = std::strtol(line.c_str() + prefix.size(), nullptr, 10);
+    if (!ReadLine(line)) {  // the empty line after the header
+        return false;
+    }
+    body.assign(static_cast<std::size_t>(length), '\0');
+    return std::fread(&body[0], 1, body.size(), stdin) == body.size();
+}
+
+void WriteRaw(const std::string& bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+void WriteBody(const std::string& body) {
+    WriteRaw("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+}
+
+void WriteJson(const Json::Value& value) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    WriteBody(Json::writeString(builder, value) + "\n");
+}
+
+Json::Value Envelope(const Json::Value& id) {
+    Json::Value response(Json::objectValue);
+    response["jsonrpc"] = "2.0";
+    response["id"] = id;
+    return response;
+}
+
+Json::Value Result(const Json::Value& id, const Json::Value& result) {
+    Json::Value response = Envelope(id);
+    response["result"] = result;
+    return response;
+}
+
+Json::Value Error(const Json::Value& id, int code, const std::string& message) {
+    Json::Value response = Envelope(id);
+    response["error"]["code"] = code;
+    response["error"]["message"] = message;
+    return response;
+}
+
+Json::Value OpenDescriptors() {
+    Json::Value list(Json::arrayValue);
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return list;
+    }
+    const int own = dirfd(dir);
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        const int fd = std::atoi(entry->d_name);
+        if (fd == own) {
+            continue;
+        }
+        char target[512] = {0};
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        Json::Value item;
+        item["fd"] = fd;
+        item["target"] = n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
+        list.append(item);
+    }
+    closedir(dir);
+    return list;
+}
+
+int SpawnSleeper() {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; fd < 3; ++fd) {
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    }
+    char sleepName[] = "sleep";
+    char seconds[] = "1000";
+    char* argv[] = {sleepName, seconds, nullptr};
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, "sleep", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? static_cast<int>(pid) : -1;
+}
+
+// Returns false when the server should stop reading.
+bool Handle(const Json::Value& request) {
+    const std::string method = request.get("method", "").asString();
+    const Json::Value& params = request["params"];
+    const bool isNotification = !request.isMember("id");
+    const Json::Value id = request["id"];
+    if (isNotification) {
+        if (method == "Exit") {
+            std::exit(0);
+        }
+        if (method == "ReplyAnyway") {
+            WriteJson(Result(Json::Value(0), "unasked"));
+        }
+        return true;
+    }
+    if (method == "echo") {
+        WriteJson(Result(id, params));
+    } else if (method == "add") {
+        int sum = 0;
+        for (const Json::Value& v : params) {
+            sum += v.asInt();
+        }
+        WriteJson(Result(id, sum));
+    } else if (method == "result") {
+        // The result is the first param, whatever it is; no param: no result.
+        Json::Value response = Envelope(id);
+        if (params.isArray() && !params.empty()) {
+            response["result"] = params[0];
+        }
+        WriteJson(response);
+    } else if (method == "error") {
+        WriteJson(Error(id, params[0].asInt(), params[1].asString()));
+    } else if (method == "wrongId") {
+        WriteJson(Result(Json::Value(id.asInt() + 1000), true));
+    } else if (method == "stringId") {
+        WriteJson(Result(Json::Value(std::to_string(id.asInt())), true));
+    } else if (method == "noId") {
+        Json::Value response(Json::objectValue);
+        response["jsonrpc"] = "2.0";
+        response["result"] = true;
+        WriteJson(response);
+    } else if (method == "wrongVersion") {
+        Json::Value response = Result(id, true);
+        response["jsonrpc"] = "1.0";
+        WriteJson(response);
+    } else if (method == "batch") {
+        Json::Value batch(Json::arrayValue);
+        batch.append(Result(id, 1));
+        batch.append(Result(id, 2));
+        WriteJson(batch);
+    } else if (method == "batchMixed") {
+        Json::Value batch(Json::arrayValue);
+        batch.append(Error(id, -32602, "bad params"));
+        Json::Value old = Result(id, 1);
+        old["jsonrpc"] = "1.0";
+        batch.append(old);
+        batch.append(Result(id, 3));
+        WriteJson(batch);
+    } else if (method == "errorTwice") {
+        Json::Value batch(Json::arrayValue);
+        batch.append(Error(id, -32601, "first"));
+        batch.append(Error(id, -32602, "second"));
+        WriteJson(batch);
+    } else if (method == "null") {
+        WriteBody("null\n");
+    } else if (method == "emptyArray") {
+        WriteBody("[]\n");
+    } else if (method == "numberElement") {
+        WriteBody("[5]\n");
+    } else if (method == "garbage") {
+        WriteBody("{this is not json");
+    } else if (method == "badHeader") {
+        WriteRaw("Content-Type: text/plain\r\n\r\n");
+    } else if (method == "closeOutput") {
+        std::fclose(stdout);
+        close(2);
+        // Keep running; end when the host closes our input.
+        std::string ignored;
+        while (ReadFrame(ignored)) {
+        }
+        return false;
+    } else if (method == "exit") {
+        std::fflush(stdout);
+        std::_Exit(params[0].asInt());
+    } else if (method == "exitAfterReply") {
+        WriteJson(Result(id, true));
+        std::_Exit(params[0].asInt());
+    } else if (method == "signal") {
+        // Ends by the given signal (sanitizers intercept some crash signals,
+        // so the tests pick one they leave alone).
+        raise(params[0].asInt());
+    } else if (method == "pid") {
+        WriteJson(Result(id, static_cast<int>(getpid())));
+    } else if (method == "sleep") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(params[0].asInt()));
+        WriteJson(Result(id, true));
+    } else if (method == "fds") {
+        WriteJson(Result(id, OpenDescriptors()));
+    } else if (method == "argv") {
+        Json::Value list(Json::arrayValue);
+        for (const std::string& word : g_argv) {
+            list.append(word);
+        }
+        WriteJson(Result(id, list));
+    } else if (method == "cwd") {
+        char buffer[4096] = {0};
+        WriteJson(Result(id, getcwd(buffer, sizeof buffer) != nullptr ? buffer : ""));
+    } else if (method == "env") {
+        const char* value = std::getenv(params[0].asCString());
+        WriteJson(Result(id, value != nullptr ? value : ""));
+    } else if (method == "spawnChild") {
+        WriteJson(Result(id, SpawnSleeper()));
+    } else if (method == "stderr") {
+        // A reply written through standard error arrives on the same pipe.
+        Json::StreamWriterBuilder builder;
+        builder["indentation"] = "";
+        const std::string body = Json::writeString(builder, Result(id, "via stderr")) + "\n";
+        const std::string frame =
+            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        std::fwrite(frame.data(), 1, frame.size(), stderr);
+        std::fflush(stderr);
+    } else {
+        WriteJson(Error(id, -32601, "Method not found"));
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    g_argv.assign(argv, argv + argc);
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--exit") {
+            return std::atoi(argv[i + 1]);
+        }
+        if (option == "--banner") {
+            std::fputs(argv[i + 1], stderr);
+            std::fflush(stderr);
+        }
+        if (option == "--pidfile") {
+            const std::string path = argv[i + 1];
+            {
+                std::ofstream out(path + ".tmp");
+                out << getpid() << "\n";
+            }
+            std::rename((path + ".tmp").c_str(), path.c_str());
+        }
+    }
+    std::string body;
+    while (ReadFrame(body)) {
+        Json::CharReaderBuilder builder;
+        Json::Value request;
+        std::string errors;
+        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+        if (!reader->parse(body.data(), body.data() + body.size(), &request, &errors)) {
+            WriteJson(Error(Json::Value(), -32700, errors));
+            continue;
+        }
+        if (!Handle(request)) {
+            break;
+        }
+    }
+    return 0;
+}

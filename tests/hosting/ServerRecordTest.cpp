@@ -1,0 +1,137 @@
+// RpcLocalSrvConfig: start, restart with observer calls, stop, failure.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "HostingTestSupport.h"
+#include "platform/Platform.h"
+
+using namespace RpcClient;
+
+namespace {
+
+class RecordingObserver : public IRpcServerStatusObserver {
+public:
+    std::vector<std::pair<std::string, int>> events;
+    void* lastServer = nullptr;
+    int runningSeenOnRestart = -1;
+
+    void OnRpcServerExited(void* server, int exitCode) override {
+        lastServer = server;
+        events.emplace_back("exited", exitCode);
+    }
+    void OnRpcServerReStarted(void* server) override {
+        lastServer = server;
+        events.emplace_back("restarted", 0);
+        // Called under the start lock; calling back in must not deadlock.
+        runningSeenOnRestart = static_cast<RpcLocalSrvConfig*>(server)->IsRpcServerRunning();
+    }
+};
+
+TEST(ServerRecord, SecondStartIsANoOpWhileTheServerRuns) {
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+    EXPECT_EQ(server.IsValid(), 0);
+    EXPECT_EQ(server.GetSrvProcessHandle(), nullptr);
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    void* process = server.GetSrvProcessHandle();
+    const auto descriptors = HostingTest::OpenDescriptors();
+    EXPECT_EQ(server.StartupRpcServer(), 1);
+    EXPECT_EQ(server.GetSrvProcessHandle(), process);
+    EXPECT_EQ(HostingTest::OpenDescriptors(), descriptors) << "no new pipes";
+    EXPECT_EQ(server.IsValid(), 1);
+    EXPECT_EQ(server.IsRpcServerRunning(), 1);
+}
+
+TEST(ServerRecord, RestartAfterAnExitReportsExitThenRestartInOrder) {
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"--exit 3");
+    RecordingObserver observer;
+    EXPECT_EQ(server.SetStatusObserver(&observer), nullptr);
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    // A start from the stopped state is a restart notice only.
+    ASSERT_EQ(observer.events, (std::vector<std::pair<std::string, int>>{{"restarted", 0}}));
+    EXPECT_NE(observer.runningSeenOnRestart, -1) << "the observer could call back in";
+
+    ASSERT_EQ(server.WaitForExit(5000), 0u);
+    EXPECT_EQ(server.IsRpcServerRunning(), 0);
+    EXPECT_EQ(server.IsValid(), 1) << "an ended process keeps its handles until Dispose";
+    observer.events.clear();
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    EXPECT_EQ(observer.events,
+              (std::vector<std::pair<std::string, int>>{{"exited", 3}, {"restarted", 0}}));
+    EXPECT_EQ(observer.lastServer, &server);
+    EXPECT_EQ(server.SetStatusObserver(nullptr), &observer);
+}
+
+TEST(ServerRecord, SignalledServerReportsOneHundredTwentyEightPlusTheSignal) {
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+    RecordingObserver observer;
+    server.SetStatusObserver(&observer);
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    auto* process = server.GetSrvProcessHandle();
+    ASSERT_TRUE(Platform::TerminateProcess(process, 0));  // our own kill reports 0
+    ASSERT_EQ(server.WaitForExit(5000), 0u);
+    observer.events.clear();
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    ASSERT_FALSE(observer.events.empty());
+    EXPECT_EQ(observer.events[0], std::make_pair(std::string("exited"), 0));
+}
+
+TEST(ServerRecord, MissingExecutableFailsAndLeavesNothingOpen) {
+    const auto descriptors = HostingTest::OpenDescriptors();
+    RpcLocalSrvConfig server(L"/nonexistent/dir/server", L"");
+    RecordingObserver observer;
+    server.SetStatusObserver(&observer);
+    EXPECT_EQ(server.StartupRpcServer(), 0);
+    EXPECT_EQ(server.IsValid(), 0);
+    EXPECT_EQ(server.GetSrvProcessHandle(), nullptr);
+    EXPECT_EQ(server.QueryConnection(100), nullptr);
+    EXPECT_TRUE(observer.events.empty());
+    EXPECT_EQ(HostingTest::OpenDescriptors(), descriptors);
+}
+
+TEST(ServerRecord, ShutdownTerminatesAndReapsTheServerAndForgetsTheProcess) {
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    void* duplicate = Platform::DuplicateHandle(server.GetSrvProcessHandle());
+    EXPECT_EQ(server.WaitForExit(0), Platform::kWaitTimeout);
+    EXPECT_EQ(server.ShutdownRpcServer(), 1);
+    EXPECT_EQ(server.IsValid(), 0);
+    EXPECT_EQ(server.IsRpcServerRunning(), 0);
+    EXPECT_EQ(server.WaitForExit(0), 0u) << "no process handle is left";
+    unsigned long code = 1;
+    ASSERT_TRUE(Platform::GetExitCodeProcess(duplicate, code));
+    EXPECT_EQ(code, 0u) << "terminated with exit code 0";
+    Platform::CloseHandle(duplicate);
+    // Stopped records start again.
+    EXPECT_EQ(server.StartupRpcServer(), 1);
+    EXPECT_EQ(server.IsRpcServerRunning(), 1);
+}
+
+TEST(ServerRecord, DestructionStopsTheServerWithoutTellingTheObserver) {
+    RecordingObserver observer;
+    void* duplicate = nullptr;
+    {
+        RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+        ASSERT_EQ(server.StartupRpcServer(), 1);
+        server.SetStatusObserver(&observer);
+        duplicate = Platform::DuplicateHandle(server.GetSrvProcessHandle());
+    }
+    EXPECT_TRUE(observer.events.empty());
+    EXPECT_EQ(Platform::WaitForProcess(duplicate, 0), Platform::kWaitObject0);
+    Platform::CloseHandle(duplicate);
+}
+
+TEST(ServerRecord, ZeroTimeoutWaitOnARunningServerTimesOut) {
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+    EXPECT_EQ(server.WaitForExit(0), 0u) << "no process yet";
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    EXPECT_EQ(server.WaitForExit(50), Platform::kWaitTimeout);
+}
+
+}  // namespace

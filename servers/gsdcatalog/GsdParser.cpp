@@ -87,20 +87,25 @@ bool ParseNumber(std::string_view text, long long& value) {
 
 }  // namespace
 
-bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
-    out.clear();
+namespace {
+
+// Calls `range(low, high)` for every entry of a number list ("1..3 7 9..10");
+// returns false on malformed text or when `range` does.
+template <class Range>
+bool ForEachRange(std::string_view text, Range&& range) {
     std::size_t pos = 0;
+    auto separator = [](char c) {
+        return std::isspace(static_cast<unsigned char>(c)) || c == ';' || c == ',';
+    };
     while (pos < text.size()) {
-        while (pos < text.size() && (std::isspace(static_cast<unsigned char>(text[pos])) ||
-                                     text[pos] == ';' || text[pos] == ',')) {
+        while (pos < text.size() && separator(text[pos])) {
             ++pos;
         }
         if (pos >= text.size()) {
             break;
         }
         std::size_t end = pos;
-        while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])) &&
-               text[end] != ';' && text[end] != ',') {
+        while (end < text.size() && !separator(text[end])) {
             ++end;
         }
         const std::string_view token = text.substr(pos, end - pos);
@@ -117,6 +122,30 @@ bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t ma
                    !ParseNumber(token.substr(dots + 2), high) || high < low) {
             return false;
         }
+        if (!range(low, high)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The smallest and largest value of a number list, without expanding it.
+bool ValueBounds(std::string_view text, long long& low, long long& high) {
+    bool any = false;
+    const bool ok = ForEachRange(text, [&](long long a, long long b) {
+        low = any ? std::min(low, a) : a;
+        high = any ? std::max(high, b) : b;
+        any = true;
+        return true;
+    });
+    return ok && any;
+}
+
+}  // namespace
+
+bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
+    out.clear();
+    return ForEachRange(text, [&](long long low, long long high) {
         if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max() ||
             static_cast<unsigned long long>(high - low) >= maxCount - out.size()) {
             return false;
@@ -124,8 +153,8 @@ bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t ma
         for (long long v = low; v <= high; ++v) {
             out.push_back(static_cast<int>(v));
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 namespace {
@@ -137,9 +166,16 @@ using pugi::xml_node;
 // out in a JSON answer. pugixml already converts declared encodings (Latin-1,
 // UTF-16) to UTF-8; this catches files that lie about their encoding.
 std::string ValidUtf8(const char* text) {
-    std::string out;
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    const std::size_t size = std::strlen(text);
+    std::size_t size = 0;
+    bool ascii = true;
+    for (; p[size] != 0; ++size) {
+        ascii = ascii && p[size] < 0x80;
+    }
+    if (ascii) {
+        return std::string(text, size);  // the common case: nothing to check
+    }
+    std::string out;
     out.reserve(size);
     std::size_t i = 0;
     while (i < size) {
@@ -571,12 +607,12 @@ private:
         item.defaultValue = ValidUtf8(ref.attribute("DefaultValue").value());
         item.values = Assignments(ref.attribute("ValueItemTarget").value());
 
-        std::vector<int> allowed;
+        long long low = 0;
+        long long high = 0;
         const std::string allowedText = ref.attribute("AllowedValues").value();
-        if (!allowedText.empty() && ParseValueList(allowedText, allowed, 1u << 20) &&
-            !allowed.empty()) {
-            item.minValue = std::to_string(*std::min_element(allowed.begin(), allowed.end()));
-            item.maxValue = std::to_string(*std::max_element(allowed.begin(), allowed.end()));
+        if (!allowedText.empty() && ValueBounds(allowedText, low, high)) {
+            item.minValue = std::to_string(low);
+            item.maxValue = std::to_string(high);
         } else if (!allowedText.empty()) {
             // A range too wide to expand (or of floating-point numbers): keep its ends as written.
             const std::size_t dots = allowedText.find("..");
@@ -710,11 +746,11 @@ private:
             item.changeable = Flag(child, "Changeable", true);
             item.visible = Flag(child, "Visible", true);
             item.defaultValue = ValidUtf8(child.attribute("DefaultValue").value());
-            std::vector<int> allowed;
-            if (ParseValueList(child.attribute("AllowedValues").value(), allowed, 1u << 20) &&
-                !allowed.empty()) {
-                item.minValue = std::to_string(*std::min_element(allowed.begin(), allowed.end()));
-                item.maxValue = std::to_string(*std::max_element(allowed.begin(), allowed.end()));
+            long long low = 0;
+            long long high = 0;
+            if (ValueBounds(child.attribute("AllowedValues").value(), low, high)) {
+                item.minValue = std::to_string(low);
+                item.maxValue = std::to_string(high);
             }
             record.items.push_back(std::move(item));
         }

@@ -126,7 +126,7 @@ std::string FormatUtc(fs::file_time_type time) {
     const long long day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
     const long long month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
     const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[40];
+    char text[128];
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", year, month, day,
                   rest / 3600, rest % 3600 / 60, rest % 60);
     return text;

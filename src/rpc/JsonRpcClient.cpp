@@ -52,6 +52,8 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
         const long code = GetLastErrCode();
         return code != 0 ? code : FailureCode::Unexpected;
     }
+    // From here the connection goes back on every way out, exceptions of any
+    // type included.
     struct Releaser {
         JsonRpcClient* client;
         RpcLocalConnection* connection;

@@ -101,6 +101,35 @@ TEST(GsdParser, ResolvesParameterValuesRangesAndNestedMenus) {
     EXPECT_THAT(record.menus[2].parameters, ElementsAre(2u, 3u, 4u));
 }
 
+TEST(GsdParser, GivesEveryParameterItsRangeWithoutExpandingIt) {
+    struct Case {
+        std::string attributes;
+        std::string min;
+        std::string max;
+    } cases[] = {
+        {R"(DataType="Unsigned32" AllowedValues="0..4294967295")", "0", "4294967295"},
+        {R"(DataType="Unsigned8" AllowedValues="7 1..3 200")", "1", "200"},
+        {R"(DataType="Float32" AllowedValues="0.5..2.5")", "0.5", "2.5"},
+        {R"(DataType="Integer16")", "-32768", "32767"},
+        {R"(DataType="BitArea" BitLength="3")", "0", "7"},
+        {R"(DataType="VisibleString" Length="8")", "", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string dap =
+            R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList>)"
+            R"(<ParameterRecordDataItem Index="1" Length="4"><Ref ByteOffset="0" TextId="N" )" +
+            c.attributes +
+            "/></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></"
+            "VirtualSubmoduleList>";
+        const GsdFilePtr file = ParseOk(MiniGsd(dap));
+        ASSERT_TRUE(file) << c.attributes;
+        const ParameterItem& item =
+            file->accessPoints[0].virtualSubmodules.at(0).records.at(0).items.at(0);
+        EXPECT_EQ(item.minValue, c.min) << c.attributes;
+        EXPECT_EQ(item.maxValue, c.max) << c.attributes;
+    }
+}
+
 TEST(GsdParser, ChoosesTheRequestedLanguageAndFallsBackPerText) {
     const std::string bytes = ReadBytes(kSamples / kIoBlock);
     struct Case {

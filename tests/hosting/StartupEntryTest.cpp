@@ -6,6 +6,8 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,40 @@ TEST(ProcessWideRegistry, DefaultClientTakesTheFirstServerOfTheSharedRegistry) {
     EXPECT_EQ(client.IsRpcServerRunning(), 1);
     JobInstanceMgr::ShutdownRpcInst(L"", nullptr);
     EXPECT_EQ(JobInstanceMgr::Default(), nullptr);
+}
+
+// Runs the test host against a copy of the shared library in a folder of
+// its own, which is where the library must look for its servers.
+std::string UrlFromHostWithLibraryIn(const std::string& folder) {
+    const std::string command =
+        "LD_LIBRARY_PATH='" + folder + "' '" + JRC_TEST_HOST + "' --pnconfig";
+    std::FILE* output = popen(command.c_str(), "r");
+    if (output == nullptr) {
+        return "";
+    }
+    char line[8192] = {0};
+    const bool read = std::fgets(line, sizeof line, output) != nullptr;
+    pclose(output);
+    std::string url = read ? line : "";
+    if (!url.empty() && url.back() == '\n') {
+        url.pop_back();
+    }
+    return url;
+}
+
+TEST(LibraryDirectory, TheSharedLibraryFindsServersBesideItsOwnFile) {
+    const std::string folder = HostingTest::TempPath("libdir");
+    const std::string server = folder + "/TavrelPNRunner/TavrelPNRunner";
+    const std::string setup =
+        "mkdir -p '" + folder + "/TavrelPNRunner' && cp '" + JRC_SHARED_LIBRARY + "' '" + folder +
+        "/libJsonRpcClient.so.1' && cp '" + JRC_SCRIPTED_SERVER + "' '" + server + "'";
+    ASSERT_EQ(std::system(setup.c_str()), 0);
+    EXPECT_EQ(UrlFromHostWithLibraryIn(folder).substr(0, server.size() + 1), server + ":");
+
+    // Without a server beside the library, none is started.
+    ASSERT_EQ(std::remove(server.c_str()), 0);
+    EXPECT_EQ(UrlFromHostWithLibraryIn(folder), "failed");
+    std::system(("rm -rf '" + folder + "'").c_str());
 }
 
 }  // namespace

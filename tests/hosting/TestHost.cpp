@@ -1,7 +1,11 @@
-// A host for the job-lifetime tests: starts the scripted server through the
-// library (from a short-lived thread when asked), has it start a grandchild,
-// prints both process ids, then waits to be killed.
+// A host for the tests that need a process of their own.
 //   jrc_test_host <server> <pidfile> [thread]
+//     starts the scripted server through the library (from a short-lived
+//     thread when asked), has it start a grandchild, prints the grandchild's
+//     process id, then waits to be killed;
+//   jrc_test_host --pnconfig
+//     starts the configuration server from beside the library it loaded and
+//     prints the server URL (or "failed").
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
@@ -9,8 +13,19 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--pnconfig") {
+        std::vector<wchar_t> url(8192, L'\0');
+        if (RpcClient::JobInstanceMgr::StartupPNConfig(L"", url.data(), nullptr) != 1) {
+            std::printf("failed\n");
+            return 1;
+        }
+        const std::wstring text(url.data());
+        std::printf("%s\n", std::string(text.begin(), text.end()).c_str());
+        return 0;
+    }
     if (argc < 3) {
         return 2;
     }

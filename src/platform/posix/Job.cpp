@@ -76,9 +76,9 @@ JobState::~JobState() {
         close(guardInput);
     }
     if (guardPidfd >= 0) {
-        pollfd p{guardPidfd, POLLIN, 0};
-        while (poll(&p, 1, 1000) < 0 && errno == EINTR) {
-        }
+        // The guard ends as soon as it has done its killing.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        AwaitExit(guardPidfd, &deadline);
         ReleaseChild(guardPidfd);
     }
 }

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -90,6 +91,11 @@ void ReleaseChild(int pidfd);
 // output, no other descriptor, leading a process group of its own.
 // Returns the pid (and its pidfd in `pidfd`), or -1 with errno set.
 pid_t SpawnHelper(const std::vector<std::string>& argv, int stdinFd, int& pidfd);
+
+// True once the child's exit is ready for waitid (or it is not ours to wait
+// for), waiting at most until `deadline` (null: no limit).
+bool ExitIsWaitable(int pidfd);
+bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline);
 
 // Writes every byte to a descriptor; a broken pipe is an error, never a
 // SIGPIPE in the host.

@@ -35,6 +35,7 @@
 #include <chrono>
 #include <climits>
 #include <new>
+#include <thread>
 
 #include "platform/Platform.h"
 #include "platform/posix/PosixObjects.h"
@@ -55,19 +56,22 @@ struct CurrentProcessObject : HandleObject {
     CurrentProcessObject() : HandleObject(Kind::CurrentProcess) {}
 };
 
+// These live until the process ends and are never destroyed: the process-wide
+// registry's destructor, which runs among the static destructors at exit,
+// still closes process handles and so still needs them.
 CurrentProcessObject& CurrentProcessPseudo() {
-    static CurrentProcessObject pseudo;
-    return pseudo;
+    static CurrentProcessObject* pseudo = new CurrentProcessObject;
+    return *pseudo;
 }
 
 std::mutex& OrphanMutex() {
-    static std::mutex m;
-    return m;
+    static std::mutex* m = new std::mutex;
+    return *m;
 }
 
 std::vector<int>& Orphans() {
-    static std::vector<int> list;
-    return list;
+    static std::vector<int>* list = new std::vector<int>;
+    return *list;
 }
 
 // True when the child named by pidfd is gone from the process table (reaped
@@ -116,6 +120,54 @@ int LiftDescriptor(int fd) {
 
 }  // namespace
 
+// True once waitid reports the child's exit (or it is no longer ours to
+// wait for). A pidfd turns readable as the process exits, a moment before
+// its exit is ready for waitid; callers that saw it readable wait here for
+// that moment, so "ended" means the same to every query.
+bool ExitIsWaitable(int pidfd) {
+    siginfo_t info{};
+    while (true) {
+        if (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
+            return info.si_pid != 0;
+        }
+        if (errno != EINTR) {
+            return true;
+        }
+    }
+}
+
+// Waits until the child's exit is ready for waitid, at most until
+// `deadline` (none: no limit). True when it is.
+bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline) {
+    using Clock = std::chrono::steady_clock;
+    while (true) {
+        int timeout = -1;
+        if (deadline != nullptr) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
+                    .count();
+            timeout = left <= 0 ? 0 : (left > INT_MAX ? INT_MAX : static_cast<int>(left));
+        }
+        pollfd p{pidfd, POLLIN, 0};
+        const int rc = poll(&p, 1, timeout);
+        if (rc < 0 && errno != EINTR) {
+            return false;
+        }
+        if (rc > 0) {
+            while (!ExitIsWaitable(pidfd)) {
+                if (deadline != nullptr && Clock::now() >= *deadline) {
+                    return false;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            return true;
+        }
+        if (rc == 0 && timeout == 0) {
+            return false;
+        }
+    }
+}
+
 int PidfdOpen(pid_t pid, unsigned int flags) {
     return static_cast<int>(syscall(SYS_pidfd_open, pid, flags));
 }
@@ -141,11 +193,11 @@ void ReleaseChild(int pidfd) {
 
 ProcessState::~ProcessState() {
     if (terminateRequested && !exited) {
-        // We sent SIGKILL; death is imminent, so wait for it briefly and
-        // reap now rather than leave a zombie for a later call.
-        pollfd p{pidfd, POLLIN, 0};
-        while (poll(&p, 1, 1000) < 0 && errno == EINTR) {
-        }
+        // We sent SIGKILL, so death is certain, though tearing down a large
+        // process on a busy machine can take seconds. Wait for it (bounded)
+        // and reap now rather than leave a zombie for a later call.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        AwaitExit(pidfd, &deadline);
     }
     ReleaseChild(pidfd);
 }
@@ -423,28 +475,12 @@ unsigned long WaitForProcess(void* process, unsigned long milliseconds) {
         return kWaitFailed;
     }
     using Clock = std::chrono::steady_clock;
-    const bool forever = milliseconds == kInfinite;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-    while (true) {
-        int timeout = -1;
-        if (!forever) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
-            timeout = left <= 0 ? 0 : (left > INT_MAX ? INT_MAX : static_cast<int>(left));
-        }
-        pollfd p{handle->state->pidfd, POLLIN, 0};
-        const int rc = poll(&p, 1, timeout);
-        if (rc > 0) {
-            return kWaitObject0;
-        }
-        if (rc == 0 && timeout == 0) {
-            return kWaitTimeout;
-        }
-        if (rc < 0 && errno != EINTR) {
-            return kWaitFailed;
-        }
+    errno = 0;
+    if (AwaitExit(handle->state->pidfd, milliseconds == kInfinite ? nullptr : &deadline)) {
+        return kWaitObject0;
     }
+    return errno == 0 || errno == EINTR ? kWaitTimeout : kWaitFailed;
 }
 
 long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess) {

@@ -125,19 +125,24 @@ void ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
     }
 }
 
-// Reads up to `length` bytes. A short read (end of stream) leaves the rest
-// of a preallocated buffer zero. Above the preallocation limit the buffer
-// grows by doubling as bytes arrive and is cut to what was received: JsonCpp
-// treats a NUL byte like the end of input, so parsing the received bytes
-// gives the same result and error text as parsing them zero-padded to
-// `length`.
-std::string ReadBody(std::istream& in, std::size_t length) {
-    std::string body;
+// A body buffer up to this capacity is kept per thread for the next frame.
+// A fresh heap block per frame made the many small allocations of the JSON
+// parse that follows measurably slower (about 10% for a 10 KB body).
+constexpr std::size_t kRetainedBodyCapacity = std::size_t{64} << 10;
+
+// Reads up to `length` bytes into `body`. A short read (end of stream)
+// leaves the rest of a preallocated buffer zero. Above the preallocation
+// limit the buffer grows by doubling as bytes arrive and is cut to what was
+// received: JsonCpp treats a NUL byte like the end of input, so parsing the
+// received bytes gives the same result and error text as parsing them
+// zero-padded to `length`.
+void ReadBody(std::istream& in, std::size_t length, std::string& body) {
     if (length <= kPreallocatedBodyLimit) {
         body.assign(length, '\0');
         in.read(&body[0], static_cast<std::streamsize>(length));
-        return body;
+        return;
     }
+    body.clear();
     std::size_t received = 0;
     while (received < length) {
         const std::size_t target = std::min(length, std::max(kPreallocatedBodyLimit, received * 2));
@@ -149,7 +154,6 @@ std::string ReadBody(std::istream& in, std::size_t length) {
         }
     }
     body.resize(received);
-    return body;
 }
 
 }  // namespace
@@ -196,12 +200,17 @@ Json::Value ReadFrame(std::istream& in, std::string& error) {
     }
 
     SkipBufferedLineBreaks(in);
-    const std::string body = ReadBody(in, static_cast<std::size_t>(length));
+    thread_local std::string body;
+    ReadBody(in, static_cast<std::size_t>(length), body);
 
     Json::Value root;
     std::string parseErrors;
     const std::unique_ptr<Json::CharReader> reader(DefaultReaderFactory().newCharReader());
-    if (!reader->parse(body.data(), body.data() + body.size(), &root, &parseErrors)) {
+    const bool parsed = reader->parse(body.data(), body.data() + body.size(), &root, &parseErrors);
+    if (body.capacity() > kRetainedBodyCapacity) {
+        std::string().swap(body);
+    }
+    if (!parsed) {
         error = std::move(parseErrors);
         return {};
     }

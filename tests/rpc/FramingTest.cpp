@@ -74,27 +74,6 @@ TEST(WriteFrame, CompactBodyEndsInOneLineFeedCountedByTheHeader) {
               "{\"id\":3,\"jsonrpc\":\"2.0\",\"method\":\"GetVersion\",\"params\":[]}\n");
 }
 
-TEST(WriteFrame, LengthCountsBytesNotCharacters) {
-    Json::Value body;
-    body["text"] = "\xE4\xB8\xAD";  // one character, three bytes (escaped by the writer)
-    body["list"].append(1.5);
-    std::ostringstream out;
-    WriteFrame(out, body);
-    const std::string frame = out.str();
-    const std::size_t separator = frame.find("\r\n\r\n");
-    ASSERT_NE(separator, std::string::npos);
-    int length = 0;
-    ASSERT_TRUE(ParseContentLength(frame.substr(0, separator), length));
-    EXPECT_EQ(static_cast<std::size_t>(length), frame.size() - separator - 4);
-    EXPECT_EQ(frame.back(), '\n');
-    EXPECT_NE(frame[frame.size() - 2], '\n');
-
-    std::istringstream in(frame);
-    std::string error;
-    EXPECT_EQ(ReadFrame(in, error), body);
-    EXPECT_EQ(error, "");
-}
-
 struct HeaderCase {
     const char* line;
     bool accepted;

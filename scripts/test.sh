@@ -29,3 +29,10 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 
 echo "== fuzzing =="
 scripts/fuzz.sh "${JRC_FUZZ_SECONDS:-30}"
+
+# The same suite cross-built for Windows and run under Wine. Set
+# JRC_SKIP_WINDOWS=1 to leave it out while iterating on Linux.
+if [ "${JRC_SKIP_WINDOWS:-0}" != 1 ]; then
+  echo "== Windows (MinGW-w64 + Wine) =="
+  scripts/test-windows.sh build-mingw
+fi

@@ -1,5 +1,6 @@
-// Returns every block of N bytes it receives (N = the first argument): the
-// raw pipe ping-pong the round-trip benchmark measures itself against.
+// Reads blocks of IN bytes and answers each with OUT bytes (the first and
+// second argument; OUT defaults to IN): the raw pipe ping-pong the
+// round-trip benchmarks measure themselves against. No JSON, no framing.
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +10,12 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         return 2;
     }
-    const std::size_t size = std::strtoul(argv[1], nullptr, 10);
-    std::vector<char> block(size);
-    while (std::fread(block.data(), 1, size, stdin) == size) {
-        std::fwrite(block.data(), 1, size, stdout);
+    const std::size_t in = std::strtoul(argv[1], nullptr, 10);
+    const std::size_t out = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : in;
+    std::vector<char> request(in);
+    std::vector<char> answer(out, ' ');
+    while (std::fread(request.data(), 1, in, stdin) == in) {
+        std::fwrite(answer.data(), 1, out, stdout);
         std::fflush(stdout);
     }
     return 0;

@@ -921,8 +921,11 @@ Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&,
     const std::string name = TextParam(params, 0);
     const InstalledGsdPtr gsd = RequireGsd(service, name);
     const std::string structure = TextParam(params, 1);
+    // Decimal, or hexadecimal with 0x; a leading zero does not mean octal.
+    const bool hex =
+        structure.size() > 2 && structure[0] == '0' && (structure[1] == 'x' || structure[1] == 'X');
     char* end = nullptr;
-    const long identifier = std::strtol(structure.c_str(), &end, 0);
+    const long identifier = std::strtol(structure.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
     if (structure.empty() || *end != '\0') {
         throw RpcFault{ServerKit::kInvalidParams,
                        "Invalid params: param 2 must be a user structure identifier, not \"" +

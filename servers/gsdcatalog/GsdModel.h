@@ -53,6 +53,28 @@ struct IoSizes {
     int outputBytes = 0;
 };
 
+using ValueAssignments = std::vector<std::pair<std::string, std::string>>;  // content -> text
+
+// A value list as parameters refer to it: many parameters name the same list,
+// so they share one resolved copy instead of each holding its own.
+class SharedValues {
+public:
+    SharedValues() = default;
+    explicit SharedValues(std::shared_ptr<const ValueAssignments> list) : list_(std::move(list)) {}
+    const ValueAssignments& List() const { return list_ ? *list_ : Empty(); }
+    ValueAssignments::const_iterator begin() const { return List().begin(); }
+    ValueAssignments::const_iterator end() const { return List().end(); }
+    std::size_t size() const { return List().size(); }
+    bool empty() const { return List().empty(); }
+
+private:
+    static const ValueAssignments& Empty() {
+        static const ValueAssignments empty;
+        return empty;
+    }
+    std::shared_ptr<const ValueAssignments> list_;
+};
+
 // One parameter of a parameter record (a "Ref" element).
 struct ParameterItem {
     std::string id;  // the Ref's ID, if any
@@ -68,7 +90,7 @@ struct ParameterItem {
     std::string defaultValue;
     std::string minValue;
     std::string maxValue;
-    std::vector<std::pair<std::string, std::string>> values;  // content -> text
+    SharedValues values;
 };
 
 struct Menu {
@@ -162,7 +184,7 @@ struct UnitDiagRef {
     int bitLength = 8;
     std::string dataTypeName;
     std::string name;
-    std::vector<std::pair<std::string, std::string>> values;  // content -> text
+    SharedValues values;
 };
 
 struct UnitDiag {

@@ -3,10 +3,10 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <set>
 #include <tuple>
@@ -59,11 +59,17 @@ void GsdFile::BuildLookup() {
 
 namespace {
 
+// XML white space plus the C locale's other two; std::isspace would consult
+// the locale for every character of every number list.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
 bool ParseNumber(std::string_view text, long long& value) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    while (!text.empty() && IsSpace(text.front())) {
         text.remove_prefix(1);
     }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    while (!text.empty() && IsSpace(text.back())) {
         text.remove_suffix(1);
     }
     if (text.empty() || text.size() > 24) {
@@ -94,9 +100,7 @@ namespace {
 template <class Range>
 bool ForEachRange(std::string_view text, Range&& range) {
     std::size_t pos = 0;
-    auto separator = [](char c) {
-        return std::isspace(static_cast<unsigned char>(c)) || c == ';' || c == ',';
-    };
+    auto separator = [](char c) { return IsSpace(c) || c == ';' || c == ','; };
     while (pos < text.size()) {
         while (pos < text.size() && separator(text[pos])) {
             ++pos;
@@ -145,16 +149,28 @@ bool ValueBounds(std::string_view text, long long& low, long long& high) {
 
 bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
     out.clear();
-    return ForEachRange(text, [&](long long low, long long high) {
-        if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max() ||
-            static_cast<unsigned long long>(high - low) >= maxCount - out.size()) {
+    // Counted first so the list is allocated once: slot ranges such as
+    // "1..64" sit on every module reference of a large file.
+    unsigned long long count = 0;
+    const bool counted = ForEachRange(text, [&](long long low, long long high) {
+        if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max()) {
             return false;
         }
+        count += static_cast<unsigned long long>(high - low) + 1;
+        return count <= maxCount;
+    });
+    if (!counted) {
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(count));
+    std::size_t at = 0;
+    ForEachRange(text, [&](long long low, long long high) {
         for (long long v = low; v <= high; ++v) {
-            out.push_back(static_cast<int>(v));
+            out[at++] = static_cast<int>(v);
         }
         return true;
     });
+    return true;
 }
 
 namespace {
@@ -330,6 +346,53 @@ int MauTypeFromName(std::string_view name) {
     return 0;
 }
 
+// IDs of one record's parameters or menus: few, so a sorted vector serves
+// better than a hash table. The first of duplicate IDs wins.
+using IdIndex = std::vector<std::pair<std::string_view, std::size_t>>;
+
+void SortIndex(IdIndex& index) {
+    // Records hold a handful of IDs: an insertion sort (stable, like the
+    // general sort) spares the buffer a stable sort allocates.
+    if (index.size() <= 16) {
+        for (std::size_t i = 1; i < index.size(); ++i) {
+            for (std::size_t j = i; j > 0 && index[j].first < index[j - 1].first; --j) {
+                std::swap(index[j], index[j - 1]);
+            }
+        }
+        return;
+    }
+    std::stable_sort(index.begin(), index.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+const std::size_t* FindInIndex(const IdIndex& index, std::string_view id) {
+    const auto found =
+        std::lower_bound(index.begin(), index.end(), id,
+                         [](const auto& entry, std::string_view key) { return entry.first < key; });
+    return found != index.end() && found->first == id ? &found->second : nullptr;
+}
+
+// Several attributes of one element found in a single walk over its
+// attributes, instead of one walk per name; the first of repeated attributes
+// counts, as with a lookup by name.
+template <std::size_t N>
+std::array<xml_attribute, N> AttributesOf(const xml_node& element,
+                                          const std::array<std::string_view, N>& names) {
+    std::array<xml_attribute, N> found{};
+    for (xml_attribute attribute : element.attributes()) {
+        const std::string_view name = attribute.name();
+        for (std::size_t i = 0; i < N; ++i) {
+            if (name == names[i]) {
+                if (!found[i]) {
+                    found[i] = attribute;
+                }
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 class Builder {
 public:
     Builder(const xml_node& root, const std::string& language) : root_(root), language_(language) {}
@@ -465,7 +528,12 @@ private:
     }
 
     std::uint32_t Unsigned(const xml_node& element, const char* name, std::uint32_t fallback = 0) {
-        const xml_attribute attribute = element.attribute(name);
+        return Unsigned(element, element.attribute(name), fallback);
+    }
+
+    std::uint32_t Unsigned(const xml_node& element, const xml_attribute& attribute,
+                           std::uint32_t fallback) {
+        const char* name = attribute.name();
         long long value = 0;
         if (!attribute) {
             return fallback;
@@ -480,7 +548,11 @@ private:
     }
 
     int Signed(const xml_node& element, const char* name, int fallback = 0) {
-        const xml_attribute attribute = element.attribute(name);
+        return Signed(element, element.attribute(name), fallback);
+    }
+
+    int Signed(const xml_node& element, const xml_attribute& attribute, int fallback) {
+        const char* name = attribute.name();
         long long value = 0;
         if (!attribute) {
             return fallback;
@@ -495,8 +567,12 @@ private:
     }
 
     std::vector<int> List(const xml_node& element, const char* name) {
+        return List(element, element.attribute(name));
+    }
+
+    std::vector<int> List(const xml_node& element, const xml_attribute& attribute) {
         std::vector<int> values;
-        const xml_attribute attribute = element.attribute(name);
+        const char* name = attribute.name();
         if (attribute && !ParseValueList(attribute.value(), values)) {
             errors_.push_back(std::string("attribute ") + name + " of " + element.name() + " \"" +
                               attribute.value() + "\" is not a valid list of numbers");
@@ -506,7 +582,10 @@ private:
     }
 
     static bool Flag(const xml_node& element, const char* name, bool fallback = false) {
-        const xml_attribute attribute = element.attribute(name);
+        return Flag(element.attribute(name), fallback);
+    }
+
+    static bool Flag(const xml_attribute& attribute, bool fallback = false) {
         return attribute ? attribute.as_bool() : fallback;
     }
 
@@ -525,19 +604,32 @@ private:
 
     ItemInfo ReadInfo(const xml_node& item, const char* identAttribute) {
         ItemInfo info;
-        info.id = ValidUtf8(item.attribute("ID").value());
-        info.identNumber = ValidUtf8(item.attribute(identAttribute).value());
+        const auto [id, ident, textId] = AttributesOf<3>(item, {"ID", identAttribute, "TextId"});
+        info.id = ValidUtf8(id.value());
+        info.identNumber = ValidUtf8(ident.value());
         const xml_node moduleInfo = item.child("ModuleInfo");
-        info.name = moduleInfo ? Text(moduleInfo.child("Name"))
-                               : TextById(item.attribute("TextId").value());
-        info.infoText = Text(moduleInfo.child("InfoText"));
+        // The identity elements are found in one walk over the children; the
+        // first of repeated elements counts, as a lookup by name would give.
+        xml_node name, infoText, orderNumber, hardwareRelease, softwareRelease;
+        for (xml_node child : moduleInfo.children()) {
+            const std::string_view tag = child.name();
+            xml_node* slot = tag == "Name"              ? &name
+                             : tag == "InfoText"        ? &infoText
+                             : tag == "OrderNumber"     ? &orderNumber
+                             : tag == "HardwareRelease" ? &hardwareRelease
+                             : tag == "SoftwareRelease" ? &softwareRelease
+                                                        : nullptr;
+            if (slot && !*slot) {
+                *slot = child;
+            }
+        }
+        info.name = moduleInfo ? Text(name) : TextById(textId.value());
+        info.infoText = Text(infoText);
         info.category = CategoryText(moduleInfo.attribute("CategoryRef").value());
         info.subCategory = CategoryText(moduleInfo.attribute("SubCategory1Ref").value());
-        info.orderNumber = ValidUtf8(moduleInfo.child("OrderNumber").attribute("Value").value());
-        info.hardwareRelease =
-            ValidUtf8(moduleInfo.child("HardwareRelease").attribute("Value").value());
-        info.softwareRelease =
-            ValidUtf8(moduleInfo.child("SoftwareRelease").attribute("Value").value());
+        info.orderNumber = ValidUtf8(orderNumber.attribute("Value").value());
+        info.hardwareRelease = ValidUtf8(hardwareRelease.attribute("Value").value());
+        info.softwareRelease = ValidUtf8(softwareRelease.attribute("Value").value());
         return info;
     }
 
@@ -575,49 +667,103 @@ private:
         return io;
     }
 
-    std::vector<std::pair<std::string, std::string>> Assignments(const char* valueItemId) {
-        std::vector<std::pair<std::string, std::string>> values;
+    SharedValues Assignments(const char* valueItemId) {
         if (*valueItemId == '\0') {
-            return values;
+            return {};
         }
         const auto found = valueItems_.find(valueItemId);
         if (found == valueItems_.end()) {
             errors_.push_back(std::string("value item \"") + valueItemId +
                               "\" is referred to but not defined");
-            return values;
+            return {};
         }
+        // Many parameters share one value list; it is resolved once and shared.
+        const auto cached = resolvedValues_.find(found->first);
+        if (cached != resolvedValues_.end()) {
+            return cached->second;
+        }
+        auto values = std::make_shared<ValueAssignments>();
         for (xml_node assign : found->second.child("Assignments").children("Assign")) {
-            values.emplace_back(ValidUtf8(assign.attribute("Content").value()), Text(assign));
+            values->emplace_back(ValidUtf8(assign.attribute("Content").value()), Text(assign));
         }
-        return values;
+        SharedValues shared(std::move(values));
+        resolvedValues_.emplace(found->first, shared);
+        return shared;
     }
 
     ParameterItem ReadParameter(const xml_node& ref) {
+        // Parameters are the most numerous elements of a large file: their
+        // attributes are read in one pass instead of being looked up by name.
+        xml_attribute id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
+            defaultValue, valueItem, allowed;
+        for (xml_attribute attribute : ref.attributes()) {
+            const std::string_view name = attribute.name();
+            xml_attribute* slot = nullptr;
+            switch (name.size()) {
+                case 2:
+                    slot = name == "ID" ? &id : nullptr;
+                    break;
+                case 6:
+                    slot = name == "TextId" ? &textId : nullptr;
+                    break;
+                case 7:
+                    slot = name == "Visible" ? &visible : nullptr;
+                    break;
+                case 8:
+                    slot = name == "DataType" ? &dataType : nullptr;
+                    break;
+                case 9:
+                    slot = name == "BitOffset"   ? &bitOffset
+                           : name == "BitLength" ? &bitLength
+                                                 : nullptr;
+                    break;
+                case 10:
+                    slot = name == "Changeable"   ? &changeable
+                           : name == "ByteOffset" ? &byteOffset
+                                                  : nullptr;
+                    break;
+                case 12:
+                    slot = name == "DefaultValue" ? &defaultValue : nullptr;
+                    break;
+                case 13:
+                    slot = name == "AllowedValues" ? &allowed : nullptr;
+                    break;
+                case 15:
+                    slot = name == "ValueItemTarget" ? &valueItem : nullptr;
+                    break;
+                default:
+                    break;
+            }
+            if (slot && !*slot) {  // the first of repeated attributes wins, as in a lookup
+                *slot = attribute;
+            }
+        }
         ParameterItem item;
-        item.id = ValidUtf8(ref.attribute("ID").value());
-        item.textId = ValidUtf8(ref.attribute("TextId").value());
+        item.id = ValidUtf8(id.value());
+        item.textId = ValidUtf8(textId.value());
         item.name = TextById(item.textId);
-        item.changeable = Flag(ref, "Changeable", true);
-        item.visible = Flag(ref, "Visible", true);
-        item.byteOffset = Signed(ref, "ByteOffset");
-        item.bitOffset = Signed(ref, "BitOffset");
-        item.bitLength = Signed(ref, "BitLength", 1);
-        item.dataTypeName = ref.attribute("DataType").value();
+        item.changeable = changeable ? changeable.as_bool() : true;
+        item.visible = visible ? visible.as_bool() : true;
+        item.byteOffset = Signed(ref, byteOffset, 0);
+        item.bitOffset = Signed(ref, bitOffset, 0);
+        item.bitLength = Signed(ref, bitLength, 1);
+        item.dataTypeName = dataType.value();
         item.dataType = DataTypeCode(item.dataTypeName);
-        item.defaultValue = ValidUtf8(ref.attribute("DefaultValue").value());
-        item.values = Assignments(ref.attribute("ValueItemTarget").value());
+        item.defaultValue = ValidUtf8(defaultValue.value());
+        item.values = Assignments(valueItem.value());
 
         long long low = 0;
         long long high = 0;
-        const std::string allowedText = ref.attribute("AllowedValues").value();
+        const std::string_view allowedText = allowed.value();
         if (!allowedText.empty() && ValueBounds(allowedText, low, high)) {
             item.minValue = std::to_string(low);
             item.maxValue = std::to_string(high);
         } else if (!allowedText.empty()) {
             // A range too wide to expand (or of floating-point numbers): keep its ends as written.
             const std::size_t dots = allowedText.find("..");
-            item.minValue = allowedText.substr(0, dots);
-            item.maxValue = dots == std::string::npos ? allowedText : allowedText.substr(dots + 2);
+            item.minValue = std::string(allowedText.substr(0, dots));
+            item.maxValue = std::string(
+                dots == std::string_view::npos ? allowedText : allowedText.substr(dots + 2));
         } else if (!item.values.empty()) {
             long long low = std::numeric_limits<long long>::max();
             long long high = std::numeric_limits<long long>::min();
@@ -645,33 +791,57 @@ private:
         record.length = Signed(element, "Length");
         record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
                                             : std::to_string(record.index);
-        record.name = Text(element.child("Name"));
+        // One walk over the children finds the name and the menus and counts
+        // the parameters, so the item list is allocated once.
+        xml_node nameElement;
+        xml_node menus;
+        std::size_t refs = 0;
+        for (xml_node child : element.children()) {
+            const std::string_view name = child.name();
+            if (name == "Ref") {
+                ++refs;
+            } else if (name == "Name" && !nameElement) {
+                nameElement = child;
+            } else if (name == "MenuList" && !menus) {
+                menus = child;
+            }
+        }
+        record.name = Text(nameElement);
+        record.items.reserve(refs);
         for (xml_node ref : element.children("Ref")) {
             record.items.push_back(ReadParameter(ref));
         }
-        if (const xml_node menus = element.child("MenuList")) {
-            std::unordered_map<std::string_view, std::size_t> byId;
+        if (menus) {
+            IdIndex byId;
+            byId.reserve(record.items.size());
             for (std::size_t i = 0; i < record.items.size(); ++i) {
                 if (!record.items[i].id.empty()) {
-                    byId.emplace(record.items[i].id, i);
+                    byId.emplace_back(record.items[i].id, i);
                 }
             }
+            SortIndex(byId);
             ReadMenus(menus, byId, record);
         }
         return record;
     }
 
-    void ReadMenus(const xml_node& list,
-                   const std::unordered_map<std::string_view, std::size_t>& parameters,
-                   ParameterRecord& record) {
-        std::unordered_map<std::string_view, std::size_t> menuIndex;
+    void ReadMenus(const xml_node& list, const IdIndex& parameters, ParameterRecord& record) {
+        IdIndex menuIndex;
+        std::size_t count = 0;
         for (xml_node menu : list.children("MenuItem")) {
-            menuIndex.emplace(menu.attribute("ID").value(), record.menus.size());
+            (void)menu;
+            ++count;
+        }
+        menuIndex.reserve(count);
+        record.menus.reserve(count);
+        for (xml_node menu : list.children("MenuItem")) {
+            menuIndex.emplace_back(menu.attribute("ID").value(), record.menus.size());
             Menu entry;
             entry.id = ValidUtf8(menu.attribute("ID").value());
             entry.name = Text(menu.child("Name"));
             record.menus.push_back(std::move(entry));
         }
+        SortIndex(menuIndex);
         std::size_t index = 0;
         for (xml_node menu : list.children("MenuItem")) {
             Menu& entry = record.menus[index++];
@@ -679,50 +849,68 @@ private:
                 const std::string_view name = child.name();
                 if (name == "ParameterRef") {
                     const char* target = child.attribute("ParameterTarget").value();
-                    const auto found = parameters.find(target);
-                    if (found == parameters.end()) {
+                    const std::size_t* found = FindInIndex(parameters, target);
+                    if (!found) {
                         errors_.push_back(std::string("menu \"") + entry.id +
                                           "\" refers to unknown parameter \"" + target + "\"");
                     } else {
-                        entry.parameters.push_back(found->second);
+                        entry.parameters.push_back(*found);
                     }
                 } else if (name == "MenuRef") {
                     const char* target = child.attribute("MenuTarget").value();
-                    const auto found = menuIndex.find(target);
-                    if (found == menuIndex.end()) {
+                    const std::size_t* found = FindInIndex(menuIndex, target);
+                    if (!found) {
                         errors_.push_back(std::string("menu \"") + entry.id +
                                           "\" refers to unknown menu \"" + target + "\"");
                     } else {
-                        entry.submenus.push_back(found->second);
+                        entry.submenus.push_back(*found);
                     }
                 }
             }
         }
-        // Menus are answered as a tree; a menu that contains itself (directly
-        // or further down) would make that tree endless.
-        std::vector<int> state(record.menus.size(), 0);  // 0 new, 1 on the path, 2 done
-        std::function<bool(std::size_t)> acyclic = [&](std::size_t at) {
-            if (state[at] == 1) {
-                return false;
+        // Menus are answered as a tree, and read back by recursion: a menu
+        // that contains itself would make that tree endless, and a very deep
+        // one would exhaust a reader's stack. Heights are memoised, so menus
+        // shared by several parents are measured once.
+        constexpr int kMaxMenuDepth = 32;
+        constexpr int kOnPath = -2;
+        constexpr int kCycle = -1;
+        constexpr int kTooDeep = kMaxMenuDepth + 1;
+        std::vector<int> height(record.menus.size(), 0);  // 0 not yet measured
+        auto measure = [&](auto& self, std::size_t at, int depth) -> int {
+            if (height[at] == kOnPath) {
+                return kCycle;
             }
-            if (state[at] == 2) {
-                return true;
+            if (height[at] > 0) {
+                return height[at];
             }
-            state[at] = 1;
+            if (depth > kMaxMenuDepth) {
+                return kTooDeep;
+            }
+            height[at] = kOnPath;
+            int tallest = 1;
             for (std::size_t next : record.menus[at].submenus) {
-                if (!acyclic(next)) {
-                    return false;
+                const int below = self(self, next, depth + 1);
+                if (below == kCycle || below >= kTooDeep) {
+                    return below;
                 }
+                tallest = std::max(tallest, below + 1);
             }
-            state[at] = 2;
-            return true;
+            height[at] = tallest;
+            return tallest;
         };
         for (std::size_t i = 0; i < record.menus.size(); ++i) {
-            if (!acyclic(i)) {
+            const int result = measure(measure, i, 1);
+            if (result == kCycle) {
                 errors_.push_back("menu \"" + record.menus[i].id + "\" contains itself");
-                record.menus.clear();
-                break;
+            } else if (result > kMaxMenuDepth) {
+                errors_.push_back("menu \"" + record.menus[i].id + "\" nests menus deeper than " +
+                                  std::to_string(kMaxMenuDepth) + " levels");
+            } else {
+                continue;
             }
+            record.menus.clear();
+            break;
         }
     }
 
@@ -829,11 +1017,14 @@ private:
         Submodule submodule;
         submodule.kind = kind;
         submodule.info = ReadInfo(item, "SubmoduleIdentNumber");
-        submodule.subslot = Signed(item, "SubslotNumber", defaultSubslot);
-        submodule.api = Unsigned(item, "API");
-        submodule.profisafe = Flag(item, "PROFIsafeSupported");
-        submodule.parameterizationDisallowed = Flag(item, "ParameterizationDisallowed");
-        submodule.writeableImRecords = List(item, "Writeable_IM_Records");
+        const auto [subslot, api, profisafe, noParameters, imRecords] =
+            AttributesOf<5>(item, {"SubslotNumber", "API", "PROFIsafeSupported",
+                                   "ParameterizationDisallowed", "Writeable_IM_Records"});
+        submodule.subslot = Signed(item, subslot, defaultSubslot);
+        submodule.api = Unsigned(item, api, 0);
+        submodule.profisafe = Flag(profisafe);
+        submodule.parameterizationDisallowed = Flag(noParameters);
+        submodule.writeableImRecords = List(item, imRecords);
         submodule.io = ReadIo(item.child("IOData"));
         for (xml_node record : item.child("RecordDataList").children()) {
             const std::string_view name = record.name();
@@ -874,10 +1065,12 @@ private:
         std::vector<ItemRef> refs;
         for (xml_node ref : list.children(element)) {
             ItemRef entry;
-            entry.target = ValidUtf8(ref.attribute(targetAttribute).value());
-            entry.allowed = List(ref, allowed);
-            entry.fixed = List(ref, fixed);
-            entry.used = List(ref, used);
+            const auto [target, allowedIn, fixedIn, usedIn] =
+                AttributesOf<4>(ref, {targetAttribute, allowed, fixed, used});
+            entry.target = ValidUtf8(target.value());
+            entry.allowed = List(ref, allowedIn);
+            entry.fixed = List(ref, fixedIn);
+            entry.used = List(ref, usedIn);
             refs.push_back(std::move(entry));
         }
         return refs;
@@ -1028,6 +1221,7 @@ private:
     std::unordered_map<std::string_view, const char*> languageTexts_;
     std::unordered_map<std::string_view, xml_node> categories_;
     std::unordered_map<std::string_view, xml_node> valueItems_;
+    std::unordered_map<std::string_view, SharedValues> resolvedValues_;
 };
 
 }  // namespace

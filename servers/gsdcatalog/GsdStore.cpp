@@ -182,13 +182,34 @@ void GsdStore::EnsureScanned() {
                 continue;  // unchanged since it was indexed
             }
         }
-        std::vector<std::string> ignored;
-        if (InstalledGsdPtr entry = Load(it->path(), name, ignored)) {
+        files_.erase(name);
+        if (InstalledGsdPtr entry = LoadUnlessRefused(it->path(), name)) {
             files_[name] = std::move(entry);
-        } else {
-            files_.erase(name);
         }
     }
+}
+
+InstalledGsdPtr GsdStore::LoadUnlessRefused(const fs::path& path, const std::string& name) {
+    // A file that was refused is not parsed again until it changes.
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    const auto writeTime = fs::last_write_time(path, ec);
+    if (ec) {
+        return nullptr;
+    }
+    const auto refused = refused_.find(name);
+    if (refused != refused_.end() && refused->second.first == size &&
+        refused->second.second == writeTime) {
+        return nullptr;
+    }
+    std::vector<std::string> ignored;
+    InstalledGsdPtr entry = Load(path, name, ignored);
+    if (entry) {
+        refused_.erase(name);
+    } else {
+        refused_[name] = {size, writeTime};
+    }
+    return entry;
 }
 
 void GsdStore::RemoveStaleTemporaries() {
@@ -251,8 +272,7 @@ InstalledGsdPtr GsdStore::Find(const std::string& name) {
     if (!fs::is_regular_file(path, ec)) {
         return nullptr;
     }
-    std::vector<std::string> ignored;
-    InstalledGsdPtr entry = Load(path, name, ignored);
+    InstalledGsdPtr entry = LoadUnlessRefused(path, name);
     if (entry) {
         files_[name] = entry;
     }
@@ -313,6 +333,7 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
     entry->sha256 = Sha256Hex(bytes);
     entry->file = std::move(parsed.file);
     files_[report.name] = std::move(entry);
+    refused_.erase(report.name);
     report.path = target.u8string();
     report.success = true;
     return report;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace GsdCatalog {
@@ -85,6 +86,7 @@ private:
     void EnsureScanned();
     InstalledGsdPtr Load(const std::filesystem::path& path, const std::string& name,
                          std::vector<std::string>& errors);
+    InstalledGsdPtr LoadUnlessRefused(const std::filesystem::path& path, const std::string& name);
     void RemoveStaleTemporaries();
 
     std::filesystem::path directory_;
@@ -92,6 +94,8 @@ private:
     std::mutex mutex_;
     bool scanned_ = false;
     std::map<std::string, InstalledGsdPtr> files_;
+    // Files on disk that failed to load, with the size and time they had then.
+    std::map<std::string, std::pair<std::uintmax_t, std::filesystem::file_time_type>> refused_;
 };
 
 }  // namespace GsdCatalog

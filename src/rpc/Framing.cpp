@@ -8,7 +8,6 @@
 #include <istream>
 #include <memory>
 #include <ostream>
-#include <regex>
 #include <stdexcept>
 #include <streambuf>
 #include <utility>
@@ -17,8 +16,7 @@ namespace RpcClient {
 namespace {
 
 // A real header line is a few dozen bytes. Longer lines are rejected without
-// running the pattern on them: the standard regex engines recurse per
-// character and would overflow the stack on a long run of blanks.
+// being matched, and are never held whole in memory.
 constexpr std::size_t kMaxHeaderLine = 4096;
 
 // Bodies up to this size get their whole buffer at once. A larger stated
@@ -27,9 +25,47 @@ constexpr std::size_t kMaxHeaderLine = 4096;
 // host commit gigabytes.
 constexpr std::size_t kPreallocatedBodyLimit = std::size_t{1} << 20;
 
-const std::regex& HeaderPattern() {
-    static const std::regex pattern("Content-Length:\\s*(\\d+)[\\r\\n]*", std::regex::ECMAScript);
-    return pattern;
+// The header shape is
+//     Content-Length:\s*(\d+)[\r\n]*
+// matched against the whole line, here by hand: the regex engine took about
+// 2% of a small call's instructions, on the host and again in a server
+// built on this framing. \s is the classic white-space set; the digit and
+// line-break classes are ASCII as well.
+bool IsHeaderSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Returns the digits of a matching line, or false.
+bool MatchHeader(const std::string& line, std::string& digits) {
+    static const char kName[] = "Content-Length:";
+    constexpr std::size_t kNameLength = sizeof(kName) - 1;
+    if (line.compare(0, kNameLength, kName) != 0) {
+        return false;
+    }
+    std::size_t at = kNameLength;
+    while (at < line.size() && IsHeaderSpace(line[at])) {
+        ++at;
+    }
+    const std::size_t first = at;
+    while (at < line.size() && IsDigit(line[at])) {
+        ++at;
+    }
+    if (at == first) {
+        return false;
+    }
+    const std::size_t last = at;
+    while (at < line.size() && (line[at] == '\r' || line[at] == '\n')) {
+        ++at;
+    }
+    if (at != line.size()) {
+        return false;
+    }
+    digits.assign(line, first, last - first);
+    return true;
 }
 
 const Json::StreamWriterBuilder& CompactWriterFactory() {
@@ -129,12 +165,12 @@ void WriteFrame(std::ostream& out, const Json::Value& body) {
 }
 
 bool ParseContentLength(const std::string& line, int& length) {
-    std::smatch match;
-    if (!std::regex_match(line, match, HeaderPattern())) {
+    std::string digits;
+    if (!MatchHeader(line, digits)) {
         return false;
     }
     try {
-        length = std::stoi(match.str(1));
+        length = std::stoi(digits);
     } catch (const std::out_of_range&) {
         // One text on every standard library, whatever its own wording.
         throw std::out_of_range("stoi argument out of range");

@@ -7,6 +7,7 @@
 #include <JsonRpcClient/rpc/JsonRpcClient.h>
 
 #include <exception>
+#include <utility>
 
 namespace RpcClient {
 
@@ -83,15 +84,16 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
             PushError(FailureCode::CallRejected, "Invalid response");
             return result;
         }
-        response = responses.front();
+        const JsonResponse& single = responses.front();
+        const bool inSync =
+            single.HasRequestId() && single.GetRequestId() == request.GetRequestId();
+        // Moved, not copied: a copy of the answer's tree was a third of the
+        // allocations of a small call.
+        response = std::move(responses.front());
         if (failed) {
             return GetLastErrCode();
         }
-        const JsonResponse& single = responses.front();
-        if (single.HasRequestId() && single.GetRequestId() == request.GetRequestId()) {
-            return FailureCode::Ok;
-        }
-        return FailureCode::NoSync;
+        return inSync ? FailureCode::Ok : FailureCode::NoSync;
     } catch (const std::exception& e) {
         PushError(FailureCode::Unexpected, e.what());
         return result;

@@ -248,6 +248,13 @@ TEST(GsdParser, RefusesBadDocumentsWithAReason) {
     const std::string external =
         R"(<?xml version="1.0"?><!DOCTYPE ISO15745Profile SYSTEM "http://example.invalid/x.dtd"><ISO15745Profile/>)";
     const std::string valid = MiniGsd();
+    std::string deepMenus;
+    for (int i = 0; i < 40; ++i) {
+        deepMenus += "<MenuItem ID=\"M" + std::to_string(i) +
+                     "\"><Name TextId=\"N\"/><MenuRef MenuTarget=\"M" + std::to_string(i + 1) +
+                     "\"/></MenuItem>";
+    }
+    deepMenus += "<MenuItem ID=\"M40\"><Name TextId=\"N\"/></MenuItem>";
     struct Case {
         std::string what;
         std::string bytes;
@@ -286,6 +293,13 @@ TEST(GsdParser, RefusesBadDocumentsWithAReason) {
          MiniGsd(
              R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><Ref ID="R" DataType="Unsigned8" ByteOffset="0" TextId="N"/><MenuList><MenuItem ID="A"><Name TextId="N"/><MenuRef MenuTarget="B"/></MenuItem><MenuItem ID="B"><Name TextId="N"/><MenuRef MenuTarget="A"/></MenuItem></MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),
          "contains itself"},
+        {"menus nested too deep",
+         MiniGsd(
+             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><MenuList>)" +
+             deepMenus +
+             "</MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></"
+             "VirtualSubmoduleList>"),
+         "deeper than 32"},
         {"unknown menu parameter",
          MiniGsd(
              R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><MenuList><MenuItem ID="A"><Name TextId="N"/><ParameterRef ParameterTarget="Q"/></MenuItem></MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),

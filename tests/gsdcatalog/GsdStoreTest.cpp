@@ -149,6 +149,13 @@ TEST(GsdStore, FindsFilesAnotherProcessInstalledWithoutARefresh) {
     ASSERT_TRUE(found);
     EXPECT_EQ(found->file->accessPoints.at(0).info.id, "DAP1");
     EXPECT_FALSE(mine.Find("../" + kLegacy));
+
+    // A broken file is passed over until it is replaced by a good one.
+    WriteBytes(dir / "catalog" / "GSDML-late.xml", "<broken");
+    EXPECT_FALSE(mine.Find("GSDML-late.xml"));
+    EXPECT_FALSE(mine.Find("GSDML-late.xml"));
+    WriteBytes(dir / "catalog" / "GSDML-late.xml", ReadBytes(kSamples / kLegacy));
+    EXPECT_TRUE(mine.Find("GSDML-late.xml"));
 }
 
 TEST(GsdStore, ReimportingReplacesTheIndexedFile) {

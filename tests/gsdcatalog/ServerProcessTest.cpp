@@ -71,9 +71,12 @@ std::string RunServer(const fs::path& work, const std::string& tag, const std::s
     const fs::path in = work / (tag + ".in");
     const fs::path out = work / (tag + ".out");
     WriteBytes(in, frames);
-    const std::string command = std::string("\"") + TAVREL_PN_RUNNER + "\" --catalog=\"" +
-                                catalog.u8string() + "\" -l de < \"" + in.u8string() + "\" > \"" +
-                                out.u8string() + "\"";
+    std::string command = std::string("\"") + TAVREL_PN_RUNNER + "\" --catalog=\"" +
+                          catalog.u8string() + "\" -l de < \"" + in.u8string() + "\" > \"" +
+                          out.u8string() + "\"";
+    if (SHELL_WRAP_COMMAND) {
+        command = "\"" + command + "\"";
+    }
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return ReadBytes(out);
 }

@@ -3,7 +3,6 @@
 // call.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
@@ -253,7 +252,7 @@ TEST_F(CallCycle, ServerKilledBetweenCallsIsRestartedWithoutAnyEntry) {
     ASSERT_EQ(client.Call("pid", Json::arrayValue, response), 0);
     const int firstPid = response.GetResult().asInt();
     EXPECT_EQ(client.IsRpcServerRunning(), 1);
-    ASSERT_EQ(kill(firstPid, SIGKILL), 0);
+    ASSERT_TRUE(HostingTest::Kill(firstPid));
     ASSERT_EQ(server.WaitForExit(5000), 0u);
     EXPECT_EQ(client.IsRpcServerRunning(), 0);
 

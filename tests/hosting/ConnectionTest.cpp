@@ -3,7 +3,6 @@
 // the thread using it.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
@@ -116,7 +115,7 @@ TEST_F(Connection, QueryAfterTheServerDiedGivesAConnectionToTheNewProcess) {
     ASSERT_NE(connection, nullptr);
     const int firstPid = AskPid(*connection);
     server.ReleaseConnection(connection);
-    ASSERT_EQ(kill(firstPid, SIGKILL), 0);
+    ASSERT_TRUE(HostingTest::Kill(firstPid));
     ASSERT_EQ(server.WaitForExit(5000), 0u);
 
     RpcLocalConnection* fresh = server.QueryConnection(1000);
@@ -154,7 +153,7 @@ TEST_F(Connection, RestartWhileAnotherThreadHoldsTheConnectionKeepsItAlive) {
     RpcLocalConnection* held = server.QueryConnection(1000);
     ASSERT_NE(held, nullptr);
     const int firstPid = AskPid(*held);
-    ASSERT_EQ(kill(firstPid, SIGKILL), 0);
+    ASSERT_TRUE(HostingTest::Kill(firstPid));
     ASSERT_EQ(server.WaitForExit(5000), 0u);
 
     // Another thread restarts the server (inside its query) but cannot have

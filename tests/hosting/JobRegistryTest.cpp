@@ -2,12 +2,7 @@
 // lifetime promises, checked with real processes (servers and the
 // processes they start).
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
@@ -22,8 +17,6 @@
 
 using namespace RpcClient;
 using namespace std::chrono_literals;
-
-extern char** environ;
 
 namespace {
 
@@ -131,7 +124,7 @@ TEST(Registry, RestartedServerKeepsItsUrlAndJoinsTheJobAgain) {
     const auto started = jobs.StartRpcServer(HostingTest::ScriptedServer(), L"");
     RpcLocalSrvConfig* server = jobs.GetAt(started.second);
     const int firstPid = Ask(server, "pid");
-    ASSERT_EQ(kill(firstPid, SIGKILL), 0);
+    ASSERT_TRUE(HostingTest::Kill(firstPid));
     ASSERT_EQ(server->WaitForExit(5000), 0u);
 
     const int secondPid = Ask(server, "pid");
@@ -176,8 +169,7 @@ TEST(JobLifetime, DestroyingTheRegistryEndsServersAndWhatTheyStarted) {
     }
     // Nothing of ours is left behind, not even a zombie (the job's guard
     // included), without waiting for any later call.
-    siginfo_t info{};
-    EXPECT_NE(waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT), 0) << "a child is left";
+    EXPECT_FALSE(HostingTest::HasChildProcess()) << "a child is left";
     EXPECT_TRUE(HostingTest::WaitGone(pid, 1s));
     EXPECT_TRUE(HostingTest::WaitGone(grandchild, 1s));
 }
@@ -193,36 +185,11 @@ TEST(JobLifetime, ServersOutliveTheThreadThatStartedThem) {
     EXPECT_GT(Ask(server, "pid"), 0);
 }
 
-// Runs the test host in a process of its own; returns its pid and the pid
-// of the grandchild its server started (read from the host's output).
-std::pair<pid_t, int> RunTestHost(const std::string& pidfile, bool fromThread) {
-    int pipeFds[2];
-    EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    std::string host = JRC_TEST_HOST;
-    std::string server = JRC_SCRIPTED_SERVER;
-    std::string path = pidfile;
-    std::string mode = fromThread ? "thread" : "main";
-    char* argv[] = {&host[0], &server[0], &path[0], &mode[0], nullptr};
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, host.c_str(), &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    std::string line;
-    char c;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
-        line.push_back(c);
-    }
-    close(pipeFds[0]);
-    return {pid, line.empty() ? -1 : std::stoi(line)};
-}
-
 TEST(JobLifetime, HostKilledBySigkillTakesItsServersWithinOneSecond) {
     for (bool fromThread : {false, true}) {
         const std::string pidfile = HostingTest::TempPath("host-server");
-        const auto [host, grandchild] = RunTestHost(pidfile, fromThread);
+        const auto [host, grandchild] =
+            HostingTest::RunTestHost(JRC_TEST_HOST, JRC_SCRIPTED_SERVER, pidfile, fromThread);
         ASSERT_GT(host, 0);
         ASSERT_GT(grandchild, 0) << "the test host could not start its server";
         const int server = HostingTest::ReadPidFile(pidfile, 5s);
@@ -232,8 +199,7 @@ TEST(JobLifetime, HostKilledBySigkillTakesItsServersWithinOneSecond) {
         std::this_thread::sleep_for(200ms);
         EXPECT_TRUE(HostingTest::IsAlive(server));
 
-        ASSERT_EQ(kill(host, SIGKILL), 0);
-        ASSERT_EQ(waitpid(host, nullptr, 0), host);
+        ASSERT_TRUE(HostingTest::KillAndReap(host));
         EXPECT_TRUE(HostingTest::WaitGone(server, 1s)) << "server outlived its host";
         EXPECT_TRUE(HostingTest::WaitGone(grandchild, 1s)) << "grandchild outlived the host";
     }

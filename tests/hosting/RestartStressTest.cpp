@@ -1,8 +1,6 @@
 // Restart safety under load, and the absence of leaks across many restarts.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
@@ -34,11 +32,6 @@ public:
         return result;
     }
 };
-
-bool HasZombieChild() {
-    siginfo_t info{};
-    return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
-}
 
 TEST(RestartStress, EightThreadsKeepCallingWhileTheServerIsKilledAtRandom) {
     const std::set<int> descriptorsBefore = HostingTest::OpenDescriptors();
@@ -81,7 +74,7 @@ TEST(RestartStress, EightThreadsKeepCallingWhileTheServerIsKilledAtRandom) {
             while (running > 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
                 const int pid = HostingTest::ReadPidFile(pidfile, 50ms);
-                if (pid > 0 && kill(pid, SIGKILL) == 0) {
+                if (pid > 0 && HostingTest::Kill(pid)) {
                     ++kills;
                 }
             }
@@ -107,7 +100,7 @@ TEST(RestartStress, EightThreadsKeepCallingWhileTheServerIsKilledAtRandom) {
     }
     std::remove(pidfile.c_str());
     EXPECT_EQ(HostingTest::OpenDescriptors(), descriptorsBefore);
-    EXPECT_FALSE(HasZombieChild());
+    EXPECT_FALSE(HostingTest::HasZombieChild());
 }
 
 TEST(RestartLeaks, AThousandRestartsLeaveNoDescriptorNoZombieAndNoProcess) {
@@ -129,7 +122,7 @@ TEST(RestartLeaks, AThousandRestartsLeaveNoDescriptorNoZombieAndNoProcess) {
         jobs.CloseAllRpcServer();
     }
     EXPECT_EQ(HostingTest::OpenDescriptors(), descriptorsBefore);
-    EXPECT_FALSE(HasZombieChild());
+    EXPECT_FALSE(HostingTest::HasZombieChild());
 }
 
 }  // namespace

@@ -8,15 +8,10 @@
 //          --exit <code> exits at once with that code;
 //          --banner <text> writes the text to stderr before anything else.
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <unistd.h>
-
 #include <json/json.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "ScriptedServerOs.h"
 
 namespace {
 
@@ -100,48 +95,6 @@ Json::Value Error(const Json::Value& id, int code, const std::string& message) {
     response["error"]["code"] = code;
     response["error"]["message"] = message;
     return response;
-}
-
-Json::Value OpenDescriptors() {
-    Json::Value list(Json::arrayValue);
-    DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) {
-        return list;
-    }
-    const int own = dirfd(dir);
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        const int fd = std::atoi(entry->d_name);
-        if (fd == own) {
-            continue;
-        }
-        char target[512] = {0};
-        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-        Json::Value item;
-        item["fd"] = fd;
-        item["target"] = n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
-        list.append(item);
-    }
-    closedir(dir);
-    return list;
-}
-
-int SpawnSleeper() {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; fd < 3; ++fd) {
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
-    }
-    char sleepName[] = "sleep";
-    char seconds[] = "1000";
-    char* argv[] = {sleepName, seconds, nullptr};
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, "sleep", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? static_cast<int>(pid) : -1;
 }
 
 // Returns false when the server should stop reading.
@@ -218,8 +171,7 @@ bool Handle(const Json::Value& request) {
     } else if (method == "badHeader") {
         WriteRaw("Content-Type: text/plain\r\n\r\n");
     } else if (method == "closeOutput") {
-        std::fclose(stdout);
-        close(2);
+        ScriptedOs::CloseOutputs();
         // Keep running; end when the host closes our input.
         std::string ignored;
         while (ReadFrame(ignored)) {
@@ -234,14 +186,14 @@ bool Handle(const Json::Value& request) {
     } else if (method == "signal") {
         // Ends by the given signal (sanitizers intercept some crash signals,
         // so the tests pick one they leave alone).
-        raise(params[0].asInt());
+        std::raise(params[0].asInt());
     } else if (method == "pid") {
-        WriteJson(Result(id, static_cast<int>(getpid())));
+        WriteJson(Result(id, ScriptedOs::CurrentProcessId()));
     } else if (method == "sleep") {
         std::this_thread::sleep_for(std::chrono::milliseconds(params[0].asInt()));
         WriteJson(Result(id, true));
     } else if (method == "fds") {
-        WriteJson(Result(id, OpenDescriptors()));
+        WriteJson(Result(id, ScriptedOs::OpenDescriptors()));
     } else if (method == "argv") {
         Json::Value list(Json::arrayValue);
         for (const std::string& word : g_argv) {
@@ -249,13 +201,12 @@ bool Handle(const Json::Value& request) {
         }
         WriteJson(Result(id, list));
     } else if (method == "cwd") {
-        char buffer[4096] = {0};
-        WriteJson(Result(id, getcwd(buffer, sizeof buffer) != nullptr ? buffer : ""));
+        WriteJson(Result(id, ScriptedOs::CurrentDirectory()));
     } else if (method == "env") {
         const char* value = std::getenv(params[0].asCString());
         WriteJson(Result(id, value != nullptr ? value : ""));
     } else if (method == "spawnChild") {
-        WriteJson(Result(id, SpawnSleeper()));
+        WriteJson(Result(id, ScriptedOs::SpawnSleeper()));
     } else if (method == "stderr") {
         // A reply written through standard error arrives on the same pipe.
         Json::StreamWriterBuilder builder;
@@ -274,6 +225,7 @@ bool Handle(const Json::Value& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ScriptedOs::PrepareStdio();
     g_argv.assign(argv, argv + argc);
     for (int i = 1; i + 1 < argc; ++i) {
         const std::string option = argv[i];
@@ -288,7 +240,7 @@ int main(int argc, char** argv) {
             const std::string path = argv[i + 1];
             {
                 std::ofstream out(path + ".tmp");
-                out << getpid() << "\n";
+                out << ScriptedOs::CurrentProcessId() << "\n";
             }
             std::rename((path + ".tmp").c_str(), path.c_str());
         }

@@ -1,7 +1,6 @@
 // RpcLocalSrvConfig: start, restart with observer calls, stop, failure.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 

@@ -42,7 +42,8 @@ TEST(StartupPNConfig, StartsTheServerBesideTheLibraryWithTheOptionalValue) {
     std::vector<wchar_t> url(4096, L'#');
     ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"", url.data(), &jobs), 1);
     const std::wstring plain(url.data());
-    const std::wstring path = Beside(L"TavrelPNRunner\\TavrelPNRunner");
+    const std::wstring path =
+        Beside(L"TavrelPNRunner\\" + Platform::ExecutableName(L"TavrelPNRunner"));
     EXPECT_EQ(plain.substr(0, path.size() + 1), path + L":");
     EXPECT_EQ(ArgvOf(jobs.GetAt(plain)), "");
 
@@ -67,7 +68,7 @@ TEST(StartupMC, AsksTheCheckAboutTheExecutableAndEachCompanionInOrder) {
     };
     ASSERT_EQ(JobInstanceMgr::StartupMC(L"--flag \"a b\"", acceptAll, nullptr, &jobs), 1);
     ASSERT_EQ(asked.size(), 7u);
-    EXPECT_EQ(asked[0], Beside(L"PellavonCli\\PellavonCli"));
+    EXPECT_EQ(asked[0], Beside(L"PellavonCli\\" + Platform::ExecutableName(L"PellavonCli")));
     for (int i = 0; i < KnownServers::kServoCompanionCount; ++i) {
         EXPECT_EQ(asked[static_cast<std::size_t>(i) + 1],
                   Beside(L"PellavonCli\\" + Platform::SharedLibraryFileName(

@@ -18,8 +18,10 @@ namespace {
 // Splits the output at its "== <name> ==" lines.
 std::map<std::string, Json::Value> RunExample() {
     const std::string outputPath = ::testing::TempDir() + "pnconfig-example-output.txt";
-    const std::string command =
-        std::string("\"") + PNCONFIG_EXAMPLE + "\" > \"" + outputPath + "\"";
+    std::string command = std::string("\"") + PNCONFIG_EXAMPLE + "\" > \"" + outputPath + "\"";
+    if (PNCONFIG_WRAP_COMMAND) {
+        command = "\"" + command + "\"";
+    }
     EXPECT_EQ(std::system(command.c_str()), 0);
 
     std::ifstream output(outputPath);

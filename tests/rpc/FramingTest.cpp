@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <json/reader.h>
 
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
@@ -127,6 +128,64 @@ TEST(ParseContentLength, AcceptsOnlyTheExactHeaderShape) {
             EXPECT_EQ(length, c.length) << c.line;
         }
     }
+}
+
+// The header is matched by hand for speed; it must accept exactly the lines
+// the regular expression it replaces accepted, and read the same number.
+TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
+    const std::regex pattern("Content-Length:\\s*(\\d+)[\\r\\n]*", std::regex::ECMAScript);
+    std::vector<std::string> lines = {
+        "",
+        "Content-Length:",
+        "Content-Length",
+        "Content-Length:5",
+        "Content-Length:\v\f 5\n\r",
+        "Content-Length:\n5",
+        "Content-Length: 5\n ",
+        "Content-Length: 5\t",
+        "Content-Length: \xd9\xa3",
+        std::string("Content-Length: 5\0", 18),
+        std::string("Content-Length:\0 5", 18),
+        "Content-Length: 5 5",
+        "Content-Length: \xa0" "5",
+        "Content-Length: 5\xa0",
+        "CONTENT-LENGTH: 5",
+        "Content-Length: 99999999",
+        "Content-Length: 5Content-Length: 5",
+    };
+    // Every tail of up to four characters from an alphabet that exercises
+    // each part of the pattern.
+    const std::string alphabet = " \t\r\n\v\f0 9a+-:";
+    std::vector<std::string> tails = {""};
+    for (int depth = 0; depth < 4; ++depth) {
+        const std::size_t end = tails.size();
+        for (std::size_t i = 0; i < end; ++i) {
+            if (tails[i].size() != static_cast<std::size_t>(depth)) {
+                continue;
+            }
+            for (char c : alphabet) {
+                tails.push_back(tails[i] + c);
+            }
+        }
+    }
+    for (const std::string& tail : tails) {
+        lines.push_back("Content-Length:" + tail);
+        lines.push_back("Content-Length: 1" + tail);
+    }
+    int accepted = 0;
+    for (const std::string& line : lines) {
+        std::smatch match;
+        const bool expected = std::regex_match(line, match, pattern);
+        int length = -1;
+        ASSERT_EQ(ParseContentLength(line, length), expected) << '"' << line << '"';
+        if (expected) {
+            ++accepted;
+            EXPECT_EQ(length, std::stoi(match.str(1))) << '"' << line << '"';
+        }
+    }
+    // The table is only worth something if both outcomes occur often.
+    EXPECT_GT(accepted, 100);
+    EXPECT_GT(static_cast<int>(lines.size()) - accepted, 100);
 }
 
 TEST(ParseContentLength, NumbersBeyondIntRangeThrowWithOneFixedText) {

@@ -1,0 +1,120 @@
+#pragma once
+
+// The POSIX side of the hosting tests' helpers: processes and descriptors as
+// /proc shows them.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <utility>
+
+extern char** environ;
+
+namespace HostingTest {
+
+// Descriptor numbers open in this process right now.
+inline std::set<int> OpenDescriptors() {
+    std::set<int> fds;
+    DIR* dir = opendir("/proc/self/fd");
+    const int own = dirfd(dir);
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != own) {
+            fds.insert(std::atoi(entry->d_name));
+        }
+    }
+    closedir(dir);
+    return fds;
+}
+
+// True while the process exists and is not a zombie.
+inline bool IsAlive(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return false;
+    }
+    const std::string::size_type paren = line.rfind(')');
+    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] != 'Z';
+}
+
+// True when the process is a zombie (ended, not reaped).
+inline bool IsZombie(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return false;
+    }
+    const std::string::size_type paren = line.rfind(')');
+    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
+}
+
+// Kills the process at once; true when the signal was sent.
+inline bool Kill(int pid) {
+    return kill(pid, SIGKILL) == 0;
+}
+
+// Kills a child of this process and collects its exit.
+inline bool KillAndReap(int pid) {
+    return kill(pid, SIGKILL) == 0 && waitpid(pid, nullptr, 0) == pid;
+}
+
+// True when a child of this process has ended and not been reaped.
+inline bool HasZombieChild() {
+    siginfo_t info{};
+    return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+}
+
+// True while this process has any child, running or ended and not reaped.
+inline bool HasChildProcess() {
+    siginfo_t info{};
+    return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+}
+
+// Runs the test host in a process of its own; returns its pid and the pid
+// of the grandchild its server started (read from the host's output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost,
+                                       const std::string& scriptedServer,
+                                       const std::string& pidfile, bool fromThread) {
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return {-1, -1};
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    std::string host = testHost;
+    std::string server = scriptedServer;
+    std::string path = pidfile;
+    std::string mode = fromThread ? "thread" : "main";
+    char* argv[] = {&host[0], &server[0], &path[0], &mode[0], nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, host.c_str(), &actions, nullptr, argv, environ) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    std::string line;
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
+        line.push_back(c);
+    }
+    close(pipeFds[0]);
+    return {pid, line.empty() ? -1 : std::stoi(line)};
+}
+
+inline std::string TempPath(const std::string& stem) {
+    return "/tmp/jrc-" + stem + "-" + std::to_string(getpid()) + "-" +
+           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+}  // namespace HostingTest

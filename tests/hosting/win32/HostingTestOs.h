@@ -1,0 +1,129 @@
+#pragma once
+
+// The Windows side of the hosting tests' helpers. Windows has no descriptor
+// table to list; the process's handle count stands in for it, so a leaked
+// handle still changes what OpenDescriptors returns.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// Macros that would rename the platform layer's functions of the same names.
+#undef GetCurrentDirectory
+#undef PathAppend
+#undef PathFileExists
+
+#include <cctype>
+#include <chrono>
+#include <set>
+#include <string>
+#include <utility>
+
+namespace HostingTest {
+
+inline std::set<int> OpenDescriptors() {
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return {static_cast<int>(count)};
+}
+
+inline bool IsAlive(int pid) {
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) {
+        return false;
+    }
+    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    ::CloseHandle(process);
+    return running;
+}
+
+// An ended process leaves no zombie on Windows.
+inline bool IsZombie(int) {
+    return false;
+}
+
+inline bool Kill(int pid) {
+    HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) {
+        return false;
+    }
+    const bool killed = ::TerminateProcess(process, 9) != FALSE;
+    ::CloseHandle(process);
+    return killed;
+}
+
+// Kills a child of this process and waits until it has ended.
+inline bool KillAndReap(int pid) {
+    HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) {
+        return false;
+    }
+    const bool ended = ::TerminateProcess(process, 9) != FALSE &&
+                       ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+}
+
+inline bool HasZombieChild() {
+    return false;
+}
+
+// Windows keeps no parent-child bond to reap; whether the processes ended is
+// checked by process id instead.
+inline bool HasChildProcess() {
+    return false;
+}
+
+// Runs the test host in a process of its own; returns its process id and the
+// id of the grandchild its server started (read from the host's output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost,
+                                       const std::string& scriptedServer,
+                                       const std::string& pidfile, bool fromThread) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!::CreatePipe(&read, &write, &inherit, 0)) {
+        return {-1, -1};
+    }
+    ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = write;
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    std::string commandLine = "\"" + testHost + "\" \"" + scriptedServer + "\" \"" + pidfile +
+                              "\" " + (fromThread ? "thread" : "main");
+    PROCESS_INFORMATION process = {};
+    const BOOL started = ::CreateProcessA(testHost.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                          0, nullptr, nullptr, &startup, &process);
+    ::CloseHandle(write);
+    if (!started) {
+        ::CloseHandle(read);
+        return {-1, -1};
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    std::string line;
+    char c = 0;
+    DWORD got = 0;
+    while (::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
+        line.push_back(c);
+    }
+    ::CloseHandle(read);
+    const int grandchild =
+        !line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) ? std::stoi(line) : -1;
+    return {static_cast<int>(process.dwProcessId), grandchild};
+}
+
+inline std::string TempPath(const std::string& stem) {
+    char directory[MAX_PATH + 1] = {0};
+    ::GetTempPathA(sizeof directory, directory);
+    return std::string(directory) + "jrc-" + stem + "-" + std::to_string(::GetCurrentProcessId()) +
+           "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+}  // namespace HostingTest

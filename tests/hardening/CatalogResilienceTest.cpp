@@ -150,7 +150,8 @@ TEST_F(Catalog, TwoServersImportingIntoOneDirectoryAtOnceLoseNoImport) {
     constexpr int kFiles = 16;
     std::vector<fs::path> sources;
     for (int i = 0; i < kFiles; ++i) {
-        sources.push_back(WriteGsd(root_ / "sources", "Dev" + std::to_string(i), Gsdml(i + 1, 20)));
+        sources.push_back(
+            WriteGsd(root_ / "sources", "Dev" + std::to_string(i), Gsdml(i + 1, 300)));
     }
     // Both import every file, in opposite orders, so that each name is
     // written by both at about the same time somewhere in the run.

@@ -125,7 +125,7 @@ public:
     }
     // `bytes` must hold at least `in` bytes.
     bool PingPong(const std::string& bytes) {
-        if (!Platform::WritePipe(toPeer_, bytes.data(), in_)) {
+        if (!Platform::WritePipe(toPeer_, bytes.data(), in_, nullptr)) {
             return false;
         }
         std::size_t got = 0;

@@ -74,7 +74,8 @@ bool PipeStreamBuf::FlushOut() {
     if (pending <= 0) {
         return true;
     }
-    const bool written = Platform::WritePipe(pipe_, pbase(), static_cast<std::size_t>(pending));
+    const bool written =
+        Platform::WritePipe(pipe_, pbase(), static_cast<std::size_t>(pending), watchedProcess_);
     setp(buffer_.data(), buffer_.data() + buffer_.size());
     return written;
 }

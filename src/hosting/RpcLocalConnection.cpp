@@ -111,11 +111,13 @@ std::ostream& RpcLocalConnection::OStream() {
     if (pipe == nullptr) {
         throw std::runtime_error(GetLastErrorAsString());
     }
+    void* watched =
+        watchedProcess_ != nullptr ? Platform::DuplicateHandle(watchedProcess_) : nullptr;
     if (!streams_) {
         streams_ = std::make_unique<Streams>();
     }
     streams_->output =
-        std::make_unique<PipeStreamBuf>(pipe, PipeStreamBuf::Direction::Write, nullptr);
+        std::make_unique<PipeStreamBuf>(pipe, PipeStreamBuf::Direction::Write, watched);
     output_ = std::make_unique<std::ostream>(streams_->output.get());
     // A write that fails (a server that has gone) must be reported, not
     // merely leave a flag behind.

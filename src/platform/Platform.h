@@ -134,8 +134,11 @@ unsigned long WaitForProcess(void* process, unsigned long milliseconds);
 long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess);
 
 // Writes all bytes to a pipe end. False on error (a broken pipe included: it
-// never raises a signal in the host).
-bool WritePipe(void* writeEnd, const char* data, std::size_t size);
+// never raises a signal in the host). When `watchedProcess` is given, a
+// backend may also fail the write once that process has ended while the pipe
+// is full (so a write never outlives a dead server whose input we still hold
+// open); a backend that cannot watch ignores it.
+bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess);
 
 // A job: processes assigned to it, and every process they start, are killed
 // when the job is terminated or its last handle is closed, and when the host

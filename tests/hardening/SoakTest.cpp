@@ -338,11 +338,10 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
 
 // A call that is blocked writing its request because the server's input
 // pipe is full must end once the server dies, the way a blocked read does.
-// It does not: the record keeps its own copy of the pipe's read end open
-// until it is stopped, so the write waits for a reader that will never come
-// and the call hangs until another thread happens to restart the server.
-// Disabled until the write side watches the server like the read side.
-TEST(WriteHang, DISABLED_CallBlockedWritingToAServerThatDiesEnds) {
+// The record keeps its own copy of the pipe's read end open until it is
+// stopped, so a write that does not watch the server would wait for a reader
+// that never comes.
+TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
     Control control(probe::TempPath("control"));
     control.Set("deaf");  // never reads its input
     const std::string pidfile = probe::TempPath("pid");

@@ -67,7 +67,7 @@ struct Child {
         std::ostringstream out;
         RpcClient::WriteFrame(out, body);
         const std::string bytes = out.str();
-        EXPECT_TRUE(P::WritePipe(toChild, bytes.data(), bytes.size()));
+        EXPECT_TRUE(P::WritePipe(toChild, bytes.data(), bytes.size(), nullptr));
         std::string received;
         char buffer[4096];
         // Header, blank line, then the body length it states.
@@ -207,7 +207,7 @@ TEST(PipeWrite, WritingToAServerThatHasGoneIsAnErrorNotASignal) {
     ASSERT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
     const std::string bytes(1000, 'x');
     // The child held the only read end; our write breaks the pipe.
-    EXPECT_FALSE(P::WritePipe(child.toChild, bytes.data(), bytes.size()));
+    EXPECT_FALSE(P::WritePipe(child.toChild, bytes.data(), bytes.size(), nullptr));
     EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
 }
 

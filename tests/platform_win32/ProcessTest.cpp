@@ -105,7 +105,7 @@ TEST(Win32Process, PassesBinaryBytesThroughBothPipesUnchanged) {
     // Several rounds, each well inside the pipes' buffers, so that neither
     // side can block the other.
     for (int round = 0; round < 8; ++round) {
-        ASSERT_TRUE(P::WritePipe(child.toChild, payload.data(), payload.size()));
+        ASSERT_TRUE(P::WritePipe(child.toChild, payload.data(), payload.size(), nullptr));
         ASSERT_EQ(child.ReadBytes(payload.size()), payload) << "round " << round;
     }
 }
@@ -185,7 +185,7 @@ TEST(Win32Process, DuplicateIsASecondIndependentHandleOnThePipe) {
     ASSERT_NE(duplicate, child.toChild);
     ASSERT_TRUE(P::CloseHandle(child.toChild));
     child.toChild = duplicate;
-    ASSERT_TRUE(P::WritePipe(duplicate, "ping", 4));
+    ASSERT_TRUE(P::WritePipe(duplicate, "ping", 4, nullptr));
     EXPECT_EQ(child.ReadBytes(4), "ping");
     EXPECT_FALSE(P::CloseHandle(nullptr));
     EXPECT_EQ(P::DuplicateHandle(nullptr), nullptr);
@@ -202,7 +202,7 @@ TEST(Win32Job, ClosingTheLastJobHandleKillsTheChildAndItsChildren) {
     EXPECT_TRUE(inJob);
 
     // The grandchild is started after the assignment, so it joins the job.
-    ASSERT_TRUE(P::WritePipe(child.toChild, "g", 1));
+    ASSERT_TRUE(P::WritePipe(child.toChild, "g", 1, nullptr));
     std::string line;
     char c = 0;
     while (P::ReadPipe(child.fromChild, &c, 1, child.process) == 1 && c != '\n') {

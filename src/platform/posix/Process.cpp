@@ -33,6 +33,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <climits>
 #include <new>
 #include <thread>
@@ -517,13 +518,41 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     }
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size) {
+bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess) {
     PipeEnd* pipe = AsPipe(writeEnd);
     if (pipe == nullptr) {
         errno = EBADF;
         return false;
     }
-    return WriteAll(pipe->fd, data, size);
+    ProcessHandle* watched = AsProcess(watchedProcess);
+    if (watched == nullptr) {
+        return WriteAll(pipe->fd, data, size);
+    }
+    // We hold the read end of the server's input ourselves, so a full pipe
+    // never breaks when the server dies: a plain blocking write would wait
+    // for good. Wait for room or for the server's end instead, and write at
+    // most PIPE_BUF bytes per step, which room in the pipe always takes
+    // without blocking.
+    while (size > 0) {
+        pollfd fds[2] = {{pipe->fd, POLLOUT, 0}, {watched->state->pidfd, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
+            errno = EPIPE;
+            return false;
+        }
+        const std::size_t step = std::min<std::size_t>(size, PIPE_BUF);
+        if (!WriteAll(pipe->fd, data, step)) {
+            return false;
+        }
+        data += step;
+        size -= step;
+    }
+    return true;
 }
 
 namespace Posix {

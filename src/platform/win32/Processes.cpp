@@ -160,7 +160,7 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     return static_cast<long>(got);
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size) {
+bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* /*watchedProcess*/) {
     while (size > 0) {
         DWORD written = 0;
         const DWORD chunk = std::min(ClampToDword(size), kMaxWriteChunk);

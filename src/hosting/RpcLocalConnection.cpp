@@ -1,6 +1,7 @@
 // The connection owns everything beneath its streams: each stream has a
 // buffer of its own (PipeStreamBuf) over a private duplicate of the pipe end,
-// and the input buffer watches a private duplicate of the process handle.
+// and watches a private duplicate of the process handle, so that neither a
+// read nor a write outlives the server.
 // Destroying the connection releases all of it, so a thousand restarts leave
 // no descriptor behind; and because nothing here borrows the record's
 // handles, a connection retired by a restart stays safe to finish with.
@@ -20,6 +21,22 @@ struct RpcLocalConnection::Streams {
     std::unique_ptr<PipeStreamBuf> input;
     std::unique_ptr<PipeStreamBuf> output;
 };
+
+namespace {
+
+std::unique_ptr<PipeStreamBuf> OpenPipeBuffer(void* pipeEnd, PipeStreamBuf::Direction direction,
+                                              void* process) {
+    void* pipe = Platform::DuplicateHandle(pipeEnd);
+    if (pipe == nullptr) {
+        throw std::runtime_error(GetLastErrorAsString());
+    }
+    // Without a watch the buffer still works; it only waits as a plain pipe
+    // would.
+    void* watched = process != nullptr ? Platform::DuplicateHandle(process) : nullptr;
+    return std::make_unique<PipeStreamBuf>(pipe, direction, watched);
+}
+
+}  // namespace
 
 RpcLocalConnection::RpcLocalConnection() = default;
 
@@ -85,43 +102,29 @@ bool RpcLocalConnection::IsValid() const {
 }
 
 std::istream& RpcLocalConnection::IStream() {
-    if (input_) {
-        return *input_;
+    if (!input_) {
+        auto buffer = OpenPipeBuffer(read_, PipeStreamBuf::Direction::Read, watchedProcess_);
+        if (!streams_) {
+            streams_ = std::make_unique<Streams>();
+        }
+        streams_->input = std::move(buffer);
+        input_ = std::make_unique<std::istream>(streams_->input.get());
     }
-    void* pipe = Platform::DuplicateHandle(read_);
-    if (pipe == nullptr) {
-        throw std::runtime_error(GetLastErrorAsString());
-    }
-    void* watched =
-        watchedProcess_ != nullptr ? Platform::DuplicateHandle(watchedProcess_) : nullptr;
-    if (!streams_) {
-        streams_ = std::make_unique<Streams>();
-    }
-    streams_->input =
-        std::make_unique<PipeStreamBuf>(pipe, PipeStreamBuf::Direction::Read, watched);
-    input_ = std::make_unique<std::istream>(streams_->input.get());
     return *input_;
 }
 
 std::ostream& RpcLocalConnection::OStream() {
-    if (output_) {
-        return *output_;
+    if (!output_) {
+        auto buffer = OpenPipeBuffer(write_, PipeStreamBuf::Direction::Write, watchedProcess_);
+        if (!streams_) {
+            streams_ = std::make_unique<Streams>();
+        }
+        streams_->output = std::move(buffer);
+        output_ = std::make_unique<std::ostream>(streams_->output.get());
+        // A write that fails (a server that has gone) must be reported, not
+        // merely leave a flag behind.
+        output_->exceptions(std::ios_base::badbit);
     }
-    void* pipe = Platform::DuplicateHandle(write_);
-    if (pipe == nullptr) {
-        throw std::runtime_error(GetLastErrorAsString());
-    }
-    void* watched =
-        watchedProcess_ != nullptr ? Platform::DuplicateHandle(watchedProcess_) : nullptr;
-    if (!streams_) {
-        streams_ = std::make_unique<Streams>();
-    }
-    streams_->output =
-        std::make_unique<PipeStreamBuf>(pipe, PipeStreamBuf::Direction::Write, watched);
-    output_ = std::make_unique<std::ostream>(streams_->output.get());
-    // A write that fails (a server that has gone) must be reported, not
-    // merely leave a flag behind.
-    output_->exceptions(std::ios_base::badbit);
     return *output_;
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project.
 #   scripts/build.sh <build-dir> [extra cmake arguments...]
+# JRC_BUILD_TARGET, when set, builds that target instead of everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=$1; shift
@@ -11,4 +12,4 @@ if [ ! -f "$dir/CMakeCache.txt" ]; then
 else
   cmake -S . -B "$dir" "$@" >/dev/null
 fi
-cmake --build "$dir" --parallel "$(nproc)"
+cmake --build "$dir" --parallel "$(nproc)" ${JRC_BUILD_TARGET:+--target "$JRC_BUILD_TARGET"}

@@ -23,7 +23,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE 'nosanitize|memcheck'
 
 echo "== TSan (threaded tests) =="
-scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DJRC_SANITIZER=thread -DJRC_BUILD_BENCHMARKS=OFF
+JRC_BUILD_TARGET=threaded_tests \
+  scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DJRC_SANITIZER=thread -DJRC_BUILD_BENCHMARKS=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded --no-tests=ignore
 

@@ -83,67 +83,6 @@ JobState::~JobState() {
     }
 }
 
-pid_t SpawnHelper(const std::vector<std::string>& words, int stdinFd, int& pidfd) {
-    std::vector<std::string> copy = words;
-    std::vector<char*> argv;
-    for (std::string& word : copy) {
-        argv.push_back(&word[0]);
-    }
-    argv.push_back(nullptr);
-    const int inFd = fcntl(stdinFd, F_DUPFD_CLOEXEC, 3);
-    if (inFd < 0) {
-        return -1;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    int rc = posix_spawn_file_actions_adddup2(&actions, inFd, 0);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_addchdir_np(&actions, "/");
-    sigset_t noSignals;
-    sigset_t allSignals;
-    sigemptyset(&noSignals);
-    sigfillset(&allSignals);
-    if (rc == 0)
-        rc = posix_spawnattr_setsigmask(&attributes, &noSignals);
-    if (rc == 0)
-        rc = posix_spawnattr_setsigdefault(&attributes, &allSignals);
-    if (rc == 0)
-        rc = posix_spawnattr_setpgroup(&attributes, 0);
-    if (rc == 0) {
-        rc = posix_spawnattr_setflags(
-            &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-    }
-    pid_t pid = -1;
-    if (rc == 0) {
-        rc = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    close(inFd);
-    if (rc != 0) {
-        errno = rc;
-        return -1;
-    }
-    pidfd = PidfdOpen(pid, 0);
-    if (pidfd < 0) {
-        const int error = errno;
-        kill(pid, SIGKILL);
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        errno = error;
-        return -1;
-    }
-    return pid;
-}
-
 }  // namespace Posix
 
 using namespace Posix;
@@ -155,7 +94,7 @@ void* CreateJob() {
     }
     auto state = std::make_shared<JobState>();
     int pidfd = -1;
-    const pid_t pid = SpawnHelper({"/bin/sh", "-c", kGuardScript}, fds[0], pidfd);
+    const pid_t pid = Spawn({"/bin/sh", "-c", kGuardScript}, fds[0], -1, "/", pidfd);
     const int error = errno;
     close(fds[0]);
     if (pid < 0) {

@@ -87,10 +87,14 @@ void KillProcessAndGroup(ProcessState& process, unsigned int exitCode);
 // otherwise keeps it on the orphan list, reaped by a later call.
 void ReleaseChild(int pidfd);
 
-// Spawns a hidden helper with `stdinFd` as its standard input, /dev/null as
-// output, no other descriptor, leading a process group of its own.
-// Returns the pid (and its pidfd in `pidfd`), or -1 with errno set.
-pid_t SpawnHelper(const std::vector<std::string>& argv, int stdinFd, int& pidfd);
+// Spawns `words` (words[0] is the program's path) with `stdinFd` as its
+// standard input and `outputFd` as both standard output and standard error
+// (-1: /dev/null), no other descriptor, in `directory` (empty: ours), leading
+// a process group of its own, with default signal dispositions and an empty
+// signal mask. Returns the pid (and its pidfd in `pidfd`), or -1 with errno
+// set; nothing is left behind on failure.
+pid_t Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
+            const std::string& directory, int& pidfd);
 
 // True once the child's exit is ready for waitid (or it is not ours to wait
 // for), waiting at most until `deadline` (null: no limit).

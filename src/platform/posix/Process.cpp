@@ -31,9 +31,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <algorithm>
 #include <climits>
 #include <new>
 #include <thread>
@@ -342,37 +342,25 @@ unsigned long CurrentProcessId() {
     return static_cast<unsigned long>(getpid());
 }
 
-void* StartProcess(const ProcessStart& start) {
-    ReapOrphans();
-    PipeEnd* input = AsPipe(start.standardInput);
-    PipeEnd* output = AsPipe(start.standardOutput);
-    if (input == nullptr || output == nullptr || start.application.empty()) {
-        errno = EINVAL;
-        return nullptr;
-    }
-
-    std::vector<std::string> words;
-    words.push_back(ToUtf8(start.application));
-    for (const std::wstring& word : SplitCommandLine(start.arguments)) {
-        words.push_back(ToUtf8(word));
-    }
+pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
+                   const std::string& directory, int& pidfd) {
+    std::vector<std::string> copy = words;
     std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (std::string& word : words) {
+    argv.reserve(copy.size() + 1);
+    for (std::string& word : copy) {
         argv.push_back(&word[0]);
     }
     argv.push_back(nullptr);
-    const std::string directory = ToUtf8(start.workingDirectory);
 
-    const int inFd = LiftDescriptor(input->fd);
-    const int outFd = inFd < 0 ? -1 : LiftDescriptor(output->fd);
-    if (outFd < 0) {
+    const int inFd = LiftDescriptor(stdinFd);
+    const int outFd = inFd < 0 || outputFd < 0 ? -1 : LiftDescriptor(outputFd);
+    if (inFd < 0 || (outputFd >= 0 && outFd < 0)) {
         const int error = errno;
         if (inFd >= 0) {
             close(inFd);
         }
         errno = error;
-        return nullptr;
+        return -1;
     }
 
     posix_spawn_file_actions_t actions;
@@ -380,10 +368,12 @@ void* StartProcess(const ProcessStart& start) {
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
     int rc = posix_spawn_file_actions_adddup2(&actions, inFd, 0);
+    if (rc == 0) {
+        rc = outFd >= 0 ? posix_spawn_file_actions_adddup2(&actions, outFd, 1)
+                        : posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    }
     if (rc == 0)
-        rc = posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_adddup2(&actions, outFd, 2);
+        rc = posix_spawn_file_actions_adddup2(&actions, 1, 2);
     if (rc == 0)
         rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     if (rc == 0 && !directory.empty()) {
@@ -403,26 +393,50 @@ void* StartProcess(const ProcessStart& start) {
         rc = posix_spawnattr_setflags(
             &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
     }
-    pid_t pid = 0;
+    pid_t pid = -1;
     if (rc == 0) {
         rc = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(inFd);
-    close(outFd);
+    if (outFd >= 0) {
+        close(outFd);
+    }
     if (rc != 0) {
         errno = rc;
-        return nullptr;
+        return -1;
     }
 
-    const int pidfd = PidfdOpen(pid, 0);
+    pidfd = PidfdOpen(pid, 0);
     if (pidfd < 0) {
         const int error = errno;
         kill(pid, SIGKILL);
         while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
         errno = error;
+        return -1;
+    }
+    return pid;
+}
+
+void* StartProcess(const ProcessStart& start) {
+    ReapOrphans();
+    PipeEnd* input = AsPipe(start.standardInput);
+    PipeEnd* output = AsPipe(start.standardOutput);
+    if (input == nullptr || output == nullptr || start.application.empty()) {
+        errno = EINVAL;
+        return nullptr;
+    }
+
+    std::vector<std::string> words;
+    words.push_back(ToUtf8(start.application));
+    for (const std::wstring& word : SplitCommandLine(start.arguments)) {
+        words.push_back(ToUtf8(word));
+    }
+    int pidfd = -1;
+    const pid_t pid = Spawn(words, input->fd, output->fd, ToUtf8(start.workingDirectory), pidfd);
+    if (pid < 0) {
         return nullptr;
     }
     return new ProcessHandle(std::make_shared<ProcessState>(pid, pidfd));

@@ -214,12 +214,17 @@ bool IsPluggable(const ItemRef& ref) {
     return false;
 }
 
-Json::Value IntArray(const std::vector<int>& values) {
+template <typename T>
+Json::Value ArrayOf(const std::vector<T>& values) {
     Json::Value array(Json::arrayValue);
-    for (int value : values) {
+    for (const T& value : values) {
         array.append(value);
     }
     return array;
+}
+
+Json::Value IntArray(const std::vector<int>& values) {
+    return ArrayOf(values);
 }
 
 // ---- answer builders --------------------------------------------------------
@@ -547,11 +552,7 @@ Json::Value ImportGsd(CatalogService& service, const CatalogOptions&, const Json
     value["GsdPath"] = report.path;
     value["IsSuccess"] = report.success;
     value["IsValid"] = report.valid;
-    Json::Value errors(Json::arrayValue);
-    for (const std::string& error : report.errors) {
-        errors.append(error);
-    }
-    value["ErrorMessages"] = errors;
+    value["ErrorMessages"] = ArrayOf(report.errors);
     return value;
 }
 
@@ -561,20 +562,12 @@ Json::Value RemoveGsd(CatalogService& service, const CatalogOptions&, const Json
     value["GsdName"] = report.name;
     value["GsdPath"] = report.path;
     value["IsSuccess"] = report.success;
-    Json::Value errors(Json::arrayValue);
-    for (const std::string& error : report.errors) {
-        errors.append(error);
-    }
-    value["ErrorMessages"] = errors;
+    value["ErrorMessages"] = ArrayOf(report.errors);
     return value;
 }
 
 Json::Value RefreshGsds(CatalogService& service, const CatalogOptions&, const Json::Value&) {
-    Json::Value names(Json::arrayValue);
-    for (const std::string& name : service.Store().Refresh()) {
-        names.append(name);
-    }
-    return names;
+    return ArrayOf(service.Store().Refresh());
 }
 
 Json::Value InstalledGsds(CatalogService& service, const CatalogOptions&, const Json::Value&) {

@@ -58,7 +58,7 @@ Json::Value RpcDispatcher::Handle(const Json::Value& request) {
     for (const Json::Value& element : request) {
         Json::Value response = HandleOne(element);
         if (!response.isNull()) {
-            responses.append(response);
+            responses.append(std::move(response));
         }
     }
     return responses.empty() ? Json::Value() : responses;
@@ -88,7 +88,12 @@ Json::Value RpcDispatcher::HandleOne(const Json::Value& request) {
                                  "Invalid Request: params must be an array or an object");
     }
     Json::Value response = Invoke(id, notification, method.asString(), params);
-    return notification ? Json::Value() : response;
+    if (notification) {
+        return Json::Value();
+    }
+    // Returned by name, so it is moved; a conditional expression here made
+    // a deep copy of every answer.
+    return response;
 }
 
 Json::Value RpcDispatcher::Invoke(const Json::Value& id, bool notification,

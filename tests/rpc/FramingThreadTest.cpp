@@ -23,7 +23,8 @@ TEST(FramingThreads, ThreadsFramingAtOnceEachReadTheirOwnDocuments) {
                 Json::Value body(Json::objectValue);
                 body["thread"] = t;
                 body["frame"] = i;
-                body["text"] = std::string(i % 50 == 0 ? 100000 + t : 10 + t, 'a' + t);
+                body["text"] =
+                    std::string(i % 50 == 0 ? 100000 + t : 10 + t, static_cast<char>('a' + t));
                 std::stringstream stream;
                 RpcClient::WriteFrame(stream, body);
                 std::string error;

@@ -1,6 +1,8 @@
 // Answers every request with its own params as the result, reading and
-// writing frames with the library's framing.
+// writing frames with the library's framing, and reading its input the way
+// the bundled servers do.
 
+#include <FrameLoop.h>
 #include <JsonRpcClient/rpc/Framing.h>
 
 #include <iostream>
@@ -8,10 +10,12 @@
 #include <utility>
 
 int main() {
+    ServerKit::UseBinaryStdio();
     std::ios::sync_with_stdio(false);
+    std::istream& input = ServerKit::RequestInput();
     while (true) {
         std::string error;
-        Json::Value request = RpcClient::ReadFrame(std::cin, error);
+        Json::Value request = RpcClient::ReadFrame(input, error);
         if (!error.empty() || request.isNull()) {
             return 0;
         }

@@ -364,6 +364,56 @@ TEST(GsdParser, RefusesBadDocumentsWithAReason) {
     }
 }
 
+// Parameter records are checked when a file is read and built when first
+// asked for; a fault anywhere in them must still refuse the file, with the
+// reasons in document order among the file's other faults.
+TEST(GsdParser, RefusesFaultyParameterRecordsWithEveryReasonInDocumentOrder) {
+    const std::string submodule =
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><ModuleInfo><Name TextId="T_INFO"/></ModuleInfo>)"
+        R"(<RecordDataList>)"
+        R"(<ParameterRecordDataItem Index="x1" Length="2"><Name TextId="T_REC"/>)"
+        R"(<Ref ID="A" DataType="Unsigned8" ByteOffset="q" TextId="T_REF" ValueItemTarget="VX"/>)"
+        R"(<Ref ID="B" DataType="Bit" ByteOffset="1" BitOffset="9999999999" TextId="N" ValueItemTarget="VA"/>)"
+        "<Ref ID=\"\xC3(\" DataType=\"Unsigned8\" ByteOffset=\"0\" BitLength=\"z\" TextId=\"N\" "
+        "ValueItemTarget=\"VA\"/>"
+        R"(<MenuList><MenuItem ID="R"><Name TextId="T_MENU"/><ParameterRef ParameterTarget="A"/>)"
+        "<ParameterRef ParameterTarget=\"\xC3(\"/>"
+        R"(<ParameterRef ParameterTarget="Q"/><MenuRef MenuTarget="S"/><MenuRef MenuTarget="Z"/></MenuItem>)"
+        R"(<MenuItem ID="S"><Name TextId="N"/><MenuRef MenuTarget="R"/></MenuItem></MenuList>)"
+        R"(</ParameterRecordDataItem>)"
+        R"(<F_ParameterRecordDataItem Index="y" Length="z"><F_SIL DefaultValue="SIL3"/></F_ParameterRecordDataItem>)"
+        R"(<ParameterRecordDataItem Index="3" Length="1"><Ref ID="C" DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VA"/></ParameterRecordDataItem>)"
+        R"(</RecordDataList><IsochroneMode T_DC_Base="w"/></VirtualSubmoduleItem></VirtualSubmoduleList>)";
+    const std::string values =
+        R"(<ValueList><ValueItem ID="VA"><Assignments><Assign Content="0" TextId="T_ASSIGN"/></Assignments></ValueItem></ValueList>)";
+    const ParseOutcome outcome = ParseGsdml(
+        MiniGsd(submodule + R"(<SlotList><SlotItem SlotNumber="1" TextId="T_SLOT"/></SlotList>)",
+                values),
+        "");
+    EXPECT_FALSE(outcome.file);
+    const std::string undefined = "\" is referred to but not defined in the primary language";
+    EXPECT_THAT(
+        outcome.errors,
+        ElementsAre("text \"T_INFO" + undefined,
+                    "attribute Index of ParameterRecordDataItem is not a number: \"x1\"",
+                    "text \"T_REC" + undefined, "text \"T_REF" + undefined,
+                    "attribute ByteOffset of Ref is not a number: \"q\"",
+                    "value item \"VX\" is referred to but not defined",
+                    "attribute BitOffset of Ref is not a number: \"9999999999\"",
+                    // a value list's texts are looked up once, where it is first used
+                    "text \"T_ASSIGN" + undefined,
+                    "attribute BitLength of Ref is not a number: \"z\"",
+                    "text \"T_MENU" + undefined,
+                    // an ID that is not UTF-8 is stored repaired, so the raw target misses it
+                    "menu \"R\" refers to unknown parameter \"\xC3(\"",
+                    "menu \"R\" refers to unknown parameter \"Q\"",
+                    "menu \"R\" refers to unknown menu \"Z\"", "menu \"R\" contains itself",
+                    "attribute Index of F_ParameterRecordDataItem is not a number: \"y\"",
+                    "attribute Length of F_ParameterRecordDataItem is not a number: \"z\"",
+                    "attribute T_DC_Base of IsochroneMode is not a number: \"w\"",
+                    "text \"T_SLOT" + undefined));
+}
+
 TEST(GsdParser, RefusesOversizedInputBeforeParsing) {
     const std::string huge(kMaxGsdFileBytes + 1, ' ');
     const ParseOutcome outcome = ParseGsdml(huge, "");

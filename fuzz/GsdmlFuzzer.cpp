@@ -1,6 +1,7 @@
 // The catalogue service's GSDML parser on arbitrary bytes. It must never
 // throw, and it either gives a file or says why not, never both and never
-// neither. The number-list reader must keep within the count it is given.
+// neither. Parameter records of an accepted file, built later on first use,
+// must build without a problem the parser's check did not already refuse. The number-list reader must keep within the count it is given.
 //
 // Input: one byte choosing the text language, then the document.
 
@@ -32,6 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if ((outcome.file != nullptr) == !outcome.errors.empty()) {
         Fail("a file and reasons together, or neither");
+    }
+    if (outcome.file && !GsdCatalog::BuildAllRecords(*outcome.file).empty()) {
+        Fail("a record of an accepted file had a problem its check missed");
     }
 
     // The same bytes as a number list, with a small limit.

@@ -2,7 +2,9 @@
 
 // The in-memory form of one GSDML file: everything the catalogue methods
 // answer from, with every text already resolved to the server's language.
-// Built once per file by ParseGsdml; the XML document is dropped afterwards.
+// Built once per file by ParseGsdml. Parameter records, the bulk of a large
+// file, are checked then but built on first use from the parsed document,
+// which is kept for that while any submodule still needs it.
 
 #include <cstdint>
 #include <map>
@@ -109,6 +111,33 @@ struct ParameterRecord {
     std::vector<Menu> menus;  // menus[0] is the root menu when there is a menu list
 };
 
+class DeferredRecords;  // the parsed elements a record list is built from
+
+// The parameter records of one submodule, built on first use (from any
+// thread; the first caller builds them, others wait). A file whose records
+// failed their check is refused, so building finds nothing new to report.
+class RecordList {
+public:
+    RecordList() = default;
+    explicit RecordList(std::shared_ptr<DeferredRecords> deferred)
+        : deferred_(std::move(deferred)) {}
+
+    // Builds the records on the first call; throws only std::bad_alloc.
+    const std::vector<ParameterRecord>& Get() const;
+    // Problems met while building; always empty for a file that was accepted.
+    const std::vector<std::string>& BuildProblems() const;
+
+    std::size_t size() const { return Get().size(); }
+    bool empty() const { return Get().empty(); }
+    const ParameterRecord& operator[](std::size_t i) const { return Get()[i]; }
+    const ParameterRecord& at(std::size_t i) const { return Get().at(i); }
+    std::vector<ParameterRecord>::const_iterator begin() const { return Get().begin(); }
+    std::vector<ParameterRecord>::const_iterator end() const { return Get().end(); }
+
+private:
+    std::shared_ptr<DeferredRecords> deferred_;
+};
+
 struct IsochroneTiming {
     std::uint32_t tDcBase = 0;
     std::uint32_t tDcMin = 0;
@@ -128,7 +157,7 @@ struct Submodule {
     bool parameterizationDisallowed = false;
     IoSizes io;
     std::vector<int> writeableImRecords;
-    std::vector<ParameterRecord> records;
+    RecordList records;
     std::optional<IsochroneTiming> isochrone;
     // Interface submodules
     int rtClasses = 0;

@@ -7,15 +7,22 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <unordered_map>
 
 // The document is walked once; every reference (texts, categories, value
 // lists, modules, submodules, menus) is resolved while walking, and anything
-// unresolved is collected as a reason to refuse the file. The result owns
-// plain strings only, so the pugixml document is released when parsing ends.
+// unresolved is collected as a reason to refuse the file. Parameter records
+// are only checked on that walk, with nothing stored: in a large file they
+// are most of the elements, and most are never asked for. Each submodule's
+// records are built on first use from the kept document by the same reader
+// code, so the answers do not depend on when they were built; the check walks
+// the records in the reader's order and reports the reader's reasons.
 
 namespace GsdCatalog {
 
@@ -181,9 +188,33 @@ using pugi::xml_node;
 // Replaces byte sequences that are not UTF-8 with U+FFFD so every text can go
 // out in a JSON answer. pugixml already converts declared encodings (Latin-1,
 // UTF-16) to UTF-8; this catches files that lie about their encoding.
-std::string ValidUtf8(const char* text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    const std::size_t size = std::strlen(text);
+// Length of the UTF-8 sequence starting at p[i], or 0 when the bytes there
+// are not one (overlong forms and surrogates included).
+std::size_t Utf8SequenceLength(const unsigned char* p, std::size_t i, std::size_t size) {
+    const unsigned char c = p[i];
+    std::size_t length = 0;
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+    }
+    bool ok = length > 0 && i + length <= size;
+    for (std::size_t k = 1; ok && k < length; ++k) {
+        ok = (p[i + k] & 0xC0) == 0x80;
+    }
+    if (ok && length == 3) {
+        ok = !(c == 0xE0 && p[i + 1] < 0xA0) && !(c == 0xED && p[i + 1] >= 0xA0);
+    } else if (ok && length == 4) {
+        ok = !(c == 0xF0 && p[i + 1] < 0x90) && !(c == 0xF4 && p[i + 1] >= 0x90);
+    }
+    return ok ? length : 0;
+}
+
+bool IsAscii(const unsigned char* p, std::size_t size) {
     // Eight bytes at a time: almost every text of a file is plain ASCII.
     std::uint64_t high = 0;
     std::size_t at = 0;
@@ -195,34 +226,39 @@ std::string ValidUtf8(const char* text) {
     for (; at < size; ++at) {
         high |= p[at];
     }
-    if ((high & 0x8080808080808080ULL) == 0) {
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    if (IsAscii(p, text.size())) {
+        return true;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(p, i, text.size());
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Replaces byte sequences that are not UTF-8 with U+FFFD so every text can go
+// out in a JSON answer. pugixml already converts declared encodings (Latin-1,
+// UTF-16) to UTF-8; this catches files that lie about their encoding.
+std::string ValidUtf8(const char* text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const std::size_t size = std::strlen(text);
+    if (IsAscii(p, size)) {
         return std::string(text, size);  // the common case: nothing to check
     }
     std::string out;
     out.reserve(size);
     std::size_t i = 0;
     while (i < size) {
-        const unsigned char c = p[i];
-        std::size_t length = 0;
-        if (c < 0x80) {
-            length = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-        }
-        bool ok = length > 0 && i + length <= size;
-        for (std::size_t k = 1; ok && k < length; ++k) {
-            ok = (p[i + k] & 0xC0) == 0x80;
-        }
-        if (ok && length == 3) {
-            ok = !(c == 0xE0 && p[i + 1] < 0xA0) && !(c == 0xED && p[i + 1] >= 0xA0);
-        } else if (ok && length == 4) {
-            ok = !(c == 0xF0 && p[i + 1] < 0x90) && !(c == 0xF4 && p[i + 1] >= 0x90);
-        }
-        if (ok) {
+        const std::size_t length = Utf8SequenceLength(p, i, size);
+        if (length > 0) {
             out.append(text + i, length);
             i += length;
         } else {
@@ -400,9 +436,163 @@ std::array<xml_attribute, N> AttributesOf(const xml_node& element,
     return found;
 }
 
+// Where a parameter's attributes are; the first of repeated attributes wins,
+// as with a lookup by name. Parameters are the most numerous elements of a
+// large file, so their attributes are found in one pass.
+struct ParameterAttributes {
+    xml_attribute id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
+        defaultValue, valueItem, allowed;
+};
+
+ParameterAttributes ParameterAttributesOf(const xml_node& ref) {
+    ParameterAttributes a;
+    for (xml_attribute attribute : ref.attributes()) {
+        const std::string_view name = attribute.name();
+        xml_attribute* slot = nullptr;
+        switch (name.size()) {
+            case 2:
+                slot = name == "ID" ? &a.id : nullptr;
+                break;
+            case 6:
+                slot = name == "TextId" ? &a.textId : nullptr;
+                break;
+            case 7:
+                slot = name == "Visible" ? &a.visible : nullptr;
+                break;
+            case 8:
+                slot = name == "DataType" ? &a.dataType : nullptr;
+                break;
+            case 9:
+                slot = name == "BitOffset"   ? &a.bitOffset
+                       : name == "BitLength" ? &a.bitLength
+                                             : nullptr;
+                break;
+            case 10:
+                slot = name == "Changeable"   ? &a.changeable
+                       : name == "ByteOffset" ? &a.byteOffset
+                                              : nullptr;
+                break;
+            case 12:
+                slot = name == "DefaultValue" ? &a.defaultValue : nullptr;
+                break;
+            case 13:
+                slot = name == "AllowedValues" ? &a.allowed : nullptr;
+                break;
+            case 15:
+                slot = name == "ValueItemTarget" ? &a.valueItem : nullptr;
+                break;
+            default:
+                break;
+        }
+        if (slot && !*slot) {
+            *slot = attribute;
+        }
+    }
+    return a;
+}
+
+// Menus are answered as a tree, and read back by recursion: a menu that
+// contains itself would make that tree endless, and a very deep one would
+// exhaust a reader's stack. Returns the index of the first menu from which
+// such a tree starts and whether it is endless (else too deep), or nothing.
+// Heights are memoised, so menus shared by several parents are measured once.
+constexpr int kMaxMenuDepth = 32;
+
+template <class Submenus>
+std::optional<std::pair<std::size_t, bool>> MenuTreeProblem(std::size_t count,
+                                                            Submenus&& submenusOf) {
+    constexpr int kOnPath = -2;
+    constexpr int kCycle = -1;
+    constexpr int kTooDeep = kMaxMenuDepth + 1;
+    std::vector<int> height(count, 0);  // 0 not yet measured
+    auto measure = [&](auto& self, std::size_t at, int depth) -> int {
+        if (height[at] == kOnPath) {
+            return kCycle;
+        }
+        if (height[at] > 0) {
+            return height[at];
+        }
+        if (depth > kMaxMenuDepth) {
+            return kTooDeep;
+        }
+        height[at] = kOnPath;
+        int tallest = 1;
+        for (std::size_t next : submenusOf(at)) {
+            const int below = self(self, next, depth + 1);
+            if (below == kCycle || below >= kTooDeep) {
+                return below;
+            }
+            tallest = std::max(tallest, below + 1);
+        }
+        height[at] = tallest;
+        return tallest;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        const int result = measure(measure, i, 1);
+        if (result == kCycle) {
+            return std::make_pair(i, true);
+        }
+        if (result > kMaxMenuDepth) {
+            return std::make_pair(i, false);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string MenuTreeReason(const std::string& menuId, bool endless) {
+    return endless ? "menu \"" + menuId + "\" contains itself"
+                   : "menu \"" + menuId + "\" nests menus deeper than " +
+                         std::to_string(kMaxMenuDepth) + " levels";
+}
+
+}  // namespace
+
+// The parsed document and the tables of IDs collected from it, shared by the
+// builder and by the record lists built from it later.
+struct ParsedDocument {
+    pugi::xml_document document;
+    std::string language;
+    std::unordered_map<std::string_view, const char*> primaryTexts;
+    std::unordered_map<std::string_view, const char*> languageTexts;
+    std::unordered_map<std::string_view, xml_node> categories;
+    std::unordered_map<std::string_view, xml_node> valueItems;
+    std::unordered_map<std::string_view, SharedValues> resolvedValues;
+    // Record lists share resolvedValues: one is built at a time.
+    std::mutex deferredBuild;
+};
+
+class DeferredRecords {
+public:
+    DeferredRecords(std::shared_ptr<ParsedDocument> document, xml_node list)
+        : document_(std::move(document)), list_(list) {}
+
+    void BuildOnce();
+    const std::vector<ParameterRecord>& Records() const { return records_; }
+    const std::vector<std::string>& Problems() const { return problems_; }
+
+private:
+    std::shared_ptr<ParsedDocument> document_;
+    xml_node list_;  // the submodule's RecordDataList
+    std::once_flag once_;
+    std::vector<ParameterRecord> records_;
+    std::vector<std::string> problems_;
+};
+
+namespace {
+
 class Builder {
 public:
-    Builder(const xml_node& root, const std::string& language) : root_(root), language_(language) {}
+    explicit Builder(const std::shared_ptr<ParsedDocument>& document)
+        : document_(document),
+          root_(document->document.document_element()),
+          language_(document->language),
+          primaryTexts_(document->primaryTexts),
+          languageTexts_(document->languageTexts),
+          categories_(document->categories),
+          valueItems_(document->valueItems),
+          resolvedValues_(document->resolvedValues) {}
+
+    std::vector<std::string>& Errors() { return errors_; }
 
     ParseOutcome Build() {
         auto file = std::make_shared<GsdFile>();
@@ -513,10 +703,11 @@ private:
         }
     }
 
-    // Resolves a TextId; an unknown id is a reason to refuse the file.
-    std::string TextById(std::string_view id) {
+    // Finds a text by its TextId; an unknown id is a reason to refuse the
+    // file. Null for an empty or unknown id.
+    const char* FindText(std::string_view id) {
         if (id.empty()) {
-            return {};
+            return nullptr;
         }
         auto found = languageTexts_.find(id);
         if (found == languageTexts_.end()) {
@@ -524,14 +715,25 @@ private:
             if (found == primaryTexts_.end()) {
                 errors_.push_back("text \"" + std::string(id) +
                                   "\" is referred to but not defined in the primary language");
-                return {};
+                return nullptr;
             }
         }
-        return ValidUtf8(found->second);
+        return found->second;
+    }
+
+    std::string TextById(std::string_view id) {
+        const char* text = FindText(id);
+        return text ? ValidUtf8(text) : std::string();
     }
 
     std::string Text(const xml_node& element) {
         return element ? TextById(element.attribute("TextId").value()) : std::string();
+    }
+
+    void CheckText(const xml_node& element) {
+        if (element) {
+            FindText(element.attribute("TextId").value());
+        }
     }
 
     std::uint32_t Unsigned(const xml_node& element, const char* name, std::uint32_t fallback = 0) {
@@ -699,52 +901,8 @@ private:
     }
 
     void ReadParameter(const xml_node& ref, ParameterItem& item) {
-        // Parameters are the most numerous elements of a large file: their
-        // attributes are read in one pass instead of being looked up by name.
-        xml_attribute id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
-            defaultValue, valueItem, allowed;
-        for (xml_attribute attribute : ref.attributes()) {
-            const std::string_view name = attribute.name();
-            xml_attribute* slot = nullptr;
-            switch (name.size()) {
-                case 2:
-                    slot = name == "ID" ? &id : nullptr;
-                    break;
-                case 6:
-                    slot = name == "TextId" ? &textId : nullptr;
-                    break;
-                case 7:
-                    slot = name == "Visible" ? &visible : nullptr;
-                    break;
-                case 8:
-                    slot = name == "DataType" ? &dataType : nullptr;
-                    break;
-                case 9:
-                    slot = name == "BitOffset"   ? &bitOffset
-                           : name == "BitLength" ? &bitLength
-                                                 : nullptr;
-                    break;
-                case 10:
-                    slot = name == "Changeable"   ? &changeable
-                           : name == "ByteOffset" ? &byteOffset
-                                                  : nullptr;
-                    break;
-                case 12:
-                    slot = name == "DefaultValue" ? &defaultValue : nullptr;
-                    break;
-                case 13:
-                    slot = name == "AllowedValues" ? &allowed : nullptr;
-                    break;
-                case 15:
-                    slot = name == "ValueItemTarget" ? &valueItem : nullptr;
-                    break;
-                default:
-                    break;
-            }
-            if (slot && !*slot) {  // the first of repeated attributes wins, as in a lookup
-                *slot = attribute;
-            }
-        }
+        const auto [id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
+                    defaultValue, valueItem, allowed] = ParameterAttributesOf(ref);
         item.id = ValidUtf8(id.value());
         item.textId = ValidUtf8(textId.value());
         item.name = TextById(item.textId);
@@ -790,6 +948,117 @@ private:
         }
     }
 
+public:
+    // The checks below walk a record as ReadRecord and ReadSafetyRecord read
+    // it and report the same reasons in the same order, without storing
+    // anything; the records themselves are built on first use.
+    void CheckRecord(const xml_node& element) {
+        Signed(element, "Index");
+        Signed(element, "Length");
+        xml_node nameElement;
+        xml_node menus;
+        for (xml_node child : element.children()) {
+            const std::string_view name = child.name();
+            if (name == "Name" && !nameElement) {
+                nameElement = child;
+            } else if (name == "MenuList" && !menus) {
+                menus = child;
+            }
+        }
+        CheckText(nameElement);
+        checkParameters_.clear();
+        repairedIds_.clear();
+        std::size_t index = 0;
+        for (xml_node ref : element.children("Ref")) {
+            const ParameterAttributes a = ParameterAttributesOf(ref);
+            // The reader keeps IDs repaired to UTF-8 and looks texts up by
+            // the repaired TextId; so does the check.
+            FindText(Repaired(a.textId.value()));
+            Signed(ref, a.byteOffset, 0);
+            Signed(ref, a.bitOffset, 0);
+            Signed(ref, a.bitLength, 1);
+            Assignments(a.valueItem.value());
+            const std::string_view id = Repaired(a.id.value());
+            if (!id.empty()) {
+                checkParameters_.emplace_back(id, index);
+            }
+            ++index;
+        }
+        if (menus) {
+            SortIndex(checkParameters_);
+            CheckMenus(menus);
+        }
+    }
+
+    void CheckSafetyRecord(const xml_node& element) {
+        Signed(element, "Index");
+        Signed(element, "Length");
+    }
+
+private:
+    // `raw` as the reader stores it: unchanged when it is UTF-8 (almost
+    // always), else repaired into storage that lives until the next record.
+    std::string_view Repaired(const char* raw) {
+        const std::string_view text = raw;
+        if (IsValidUtf8(text)) {
+            return text;
+        }
+        return repairedIds_.emplace_back(ValidUtf8(raw));
+    }
+
+    void CheckMenus(const xml_node& list) {
+        checkMenus_.clear();
+        checkMenuNodes_.clear();
+        for (xml_node menu : list.children("MenuItem")) {
+            checkMenus_.emplace_back(menu.attribute("ID").value(), checkMenuNodes_.size());
+            checkMenuNodes_.push_back(menu);
+            CheckText(menu.child("Name"));
+        }
+        SortIndex(checkMenus_);
+        checkEdges_.clear();
+        checkEdgeStart_.clear();
+        for (const xml_node& menu : checkMenuNodes_) {
+            checkEdgeStart_.push_back(checkEdges_.size());
+            for (xml_node child : menu.children()) {
+                const std::string_view name = child.name();
+                if (name == "ParameterRef") {
+                    const char* target = child.attribute("ParameterTarget").value();
+                    if (!FindInIndex(checkParameters_, target)) {
+                        errors_.push_back(std::string("menu \"") +
+                                          ValidUtf8(menu.attribute("ID").value()) +
+                                          "\" refers to unknown parameter \"" + target + "\"");
+                    }
+                } else if (name == "MenuRef") {
+                    const char* target = child.attribute("MenuTarget").value();
+                    if (const std::size_t* found = FindInIndex(checkMenus_, target)) {
+                        checkEdges_.push_back(*found);
+                    } else {
+                        errors_.push_back(std::string("menu \"") +
+                                          ValidUtf8(menu.attribute("ID").value()) +
+                                          "\" refers to unknown menu \"" + target + "\"");
+                    }
+                }
+            }
+        }
+        checkEdgeStart_.push_back(checkEdges_.size());
+        struct Span {
+            const std::size_t* first;
+            const std::size_t* last;
+            const std::size_t* begin() const { return first; }
+            const std::size_t* end() const { return last; }
+        };
+        const auto problem = MenuTreeProblem(checkMenuNodes_.size(), [this](std::size_t at) {
+            return Span{checkEdges_.data() + checkEdgeStart_[at],
+                        checkEdges_.data() + checkEdgeStart_[at + 1]};
+        });
+        if (problem) {
+            errors_.push_back(
+                MenuTreeReason(ValidUtf8(checkMenuNodes_[problem->first].attribute("ID").value()),
+                               problem->second));
+        }
+    }
+
+public:
     ParameterRecord ReadRecord(const xml_node& element) {
         ParameterRecord record;
         record.index = Signed(element, "Index");
@@ -873,49 +1142,13 @@ private:
                 }
             }
         }
-        // Menus are answered as a tree, and read back by recursion: a menu
-        // that contains itself would make that tree endless, and a very deep
-        // one would exhaust a reader's stack. Heights are memoised, so menus
-        // shared by several parents are measured once.
-        constexpr int kMaxMenuDepth = 32;
-        constexpr int kOnPath = -2;
-        constexpr int kCycle = -1;
-        constexpr int kTooDeep = kMaxMenuDepth + 1;
-        std::vector<int> height(record.menus.size(), 0);  // 0 not yet measured
-        auto measure = [&](auto& self, std::size_t at, int depth) -> int {
-            if (height[at] == kOnPath) {
-                return kCycle;
-            }
-            if (height[at] > 0) {
-                return height[at];
-            }
-            if (depth > kMaxMenuDepth) {
-                return kTooDeep;
-            }
-            height[at] = kOnPath;
-            int tallest = 1;
-            for (std::size_t next : record.menus[at].submenus) {
-                const int below = self(self, next, depth + 1);
-                if (below == kCycle || below >= kTooDeep) {
-                    return below;
-                }
-                tallest = std::max(tallest, below + 1);
-            }
-            height[at] = tallest;
-            return tallest;
-        };
-        for (std::size_t i = 0; i < record.menus.size(); ++i) {
-            const int result = measure(measure, i, 1);
-            if (result == kCycle) {
-                errors_.push_back("menu \"" + record.menus[i].id + "\" contains itself");
-            } else if (result > kMaxMenuDepth) {
-                errors_.push_back("menu \"" + record.menus[i].id + "\" nests menus deeper than " +
-                                  std::to_string(kMaxMenuDepth) + " levels");
-            } else {
-                continue;
-            }
+        const auto problem = MenuTreeProblem(
+            record.menus.size(), [&](std::size_t at) -> const std::vector<std::size_t>& {
+                return record.menus[at].submenus;
+            });
+        if (problem) {
+            errors_.push_back(MenuTreeReason(record.menus[problem->first].id, problem->second));
             record.menus.clear();
-            break;
         }
     }
 
@@ -950,6 +1183,7 @@ private:
         return record;
     }
 
+private:
     int RtClasses(const xml_node& interfaceItem) {
         int mask = 0;
         const std::string classes = interfaceItem.attribute("SupportedRT_Classes").value();
@@ -1033,13 +1267,21 @@ private:
         submodule.parameterizationDisallowed = Flag(noParameters);
         submodule.writeableImRecords = List(item, imRecords);
         submodule.io = ReadIo(item.child("IOData"));
-        for (xml_node record : item.child("RecordDataList").children()) {
+        const xml_node recordList = item.child("RecordDataList");
+        bool anyRecord = false;
+        for (xml_node record : recordList.children()) {
             const std::string_view name = record.name();
             if (name == "ParameterRecordDataItem") {
-                submodule.records.push_back(ReadRecord(record));
+                CheckRecord(record);
+                anyRecord = true;
             } else if (name == "F_ParameterRecordDataItem") {
-                submodule.records.push_back(ReadSafetyRecord(record));
+                CheckSafetyRecord(record);
+                anyRecord = true;
             }
+        }
+        if (anyRecord) {
+            submodule.records =
+                RecordList(std::make_shared<DeferredRecords>(document_, recordList));
         }
         if (const xml_node iso = item.child("IsochroneMode")) {
             IsochroneTiming timing;
@@ -1219,14 +1461,22 @@ private:
         }
     }
 
-    const xml_node& root_;
+    std::shared_ptr<ParsedDocument> document_;
+    const xml_node root_;
     const std::string& language_;
     std::vector<std::string> errors_;
-    std::unordered_map<std::string_view, const char*> primaryTexts_;
-    std::unordered_map<std::string_view, const char*> languageTexts_;
-    std::unordered_map<std::string_view, xml_node> categories_;
-    std::unordered_map<std::string_view, xml_node> valueItems_;
-    std::unordered_map<std::string_view, SharedValues> resolvedValues_;
+    std::unordered_map<std::string_view, const char*>& primaryTexts_;
+    std::unordered_map<std::string_view, const char*>& languageTexts_;
+    std::unordered_map<std::string_view, xml_node>& categories_;
+    std::unordered_map<std::string_view, xml_node>& valueItems_;
+    std::unordered_map<std::string_view, SharedValues>& resolvedValues_;
+    // Scratch of the record checks, kept between records to spare allocations.
+    IdIndex checkParameters_;
+    IdIndex checkMenus_;
+    std::vector<xml_node> checkMenuNodes_;
+    std::vector<std::size_t> checkEdges_;
+    std::vector<std::size_t> checkEdgeStart_;
+    std::deque<std::string> repairedIds_;
 };
 
 }  // namespace
@@ -1243,7 +1493,9 @@ ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
         outcome.errors.push_back("the file is empty");
         return outcome;
     }
-    pugi::xml_document document;
+    auto parsedDocument = std::make_shared<ParsedDocument>();
+    parsedDocument->language = language;
+    pugi::xml_document& document = parsedDocument->document;
     // parse_doctype keeps a document type declaration in the tree so it can be
     // refused below; pugixml itself never expands custom entities or loads
     // external ones.
@@ -1270,7 +1522,63 @@ ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
                                  root.name() + ">, not a GSDML <ISO15745Profile>");
         return outcome;
     }
-    return Builder(root, language).Build();
+    return Builder(parsedDocument).Build();
+}
+
+void DeferredRecords::BuildOnce() {
+    std::call_once(once_, [this] {
+        const std::lock_guard<std::mutex> lock(document_->deferredBuild);
+        Builder builder(document_);
+        std::vector<ParameterRecord> records;
+        for (xml_node record : list_.children()) {
+            const std::string_view name = record.name();
+            if (name == "ParameterRecordDataItem") {
+                records.push_back(builder.ReadRecord(record));
+            } else if (name == "F_ParameterRecordDataItem") {
+                records.push_back(builder.ReadSafetyRecord(record));
+            }
+        }
+        problems_ = std::move(builder.Errors());
+        records_ = std::move(records);
+    });
+}
+
+const std::vector<ParameterRecord>& RecordList::Get() const {
+    static const std::vector<ParameterRecord> kNone;
+    if (!deferred_) {
+        return kNone;
+    }
+    deferred_->BuildOnce();
+    return deferred_->Records();
+}
+
+const std::vector<std::string>& RecordList::BuildProblems() const {
+    static const std::vector<std::string> kNone;
+    if (!deferred_) {
+        return kNone;
+    }
+    deferred_->BuildOnce();
+    return deferred_->Problems();
+}
+
+std::vector<std::string> BuildAllRecords(const GsdFile& file) {
+    std::vector<std::string> problems;
+    auto build = [&problems](const std::vector<Submodule>& list) {
+        for (const Submodule& submodule : list) {
+            const std::vector<std::string>& found = submodule.records.BuildProblems();
+            problems.insert(problems.end(), found.begin(), found.end());
+        }
+    };
+    for (const AccessPoint& dap : file.accessPoints) {
+        build(dap.virtualSubmodules);
+        build(dap.systemSubmodules);
+    }
+    for (const Module& module : file.modules) {
+        build(module.virtualSubmodules);
+        build(module.systemSubmodules);
+    }
+    build(file.submodules);
+    return problems;
 }
 
 }  // namespace GsdCatalog

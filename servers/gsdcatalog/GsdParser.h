@@ -28,6 +28,11 @@ struct ParseOutcome {
 // refers to IDs it does not define is refused with reasons.
 ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language);
 
+// Builds every parameter record of the file now instead of on first use and
+// returns the problems met doing so. A file ParseGsdml accepted has none: the
+// records were checked then.
+std::vector<std::string> BuildAllRecords(const GsdFile& file);
+
 // Parses a list of numbers in GSDML's notation ("1..3 7 9..10"; decimal or
 // 0x-hexadecimal). Returns false on malformed text or when the list would
 // expand beyond `maxCount` values.

@@ -414,6 +414,47 @@ TEST(GsdParser, RefusesFaultyParameterRecordsWithEveryReasonInDocumentOrder) {
                     "text \"T_SLOT" + undefined));
 }
 
+// What the check let through, the reader builds without a complaint, also
+// where the two must agree on repaired IDs and on value lists first met in
+// another record.
+TEST(GsdParser, BuildsCheckedRecordsOnFirstUseWithoutNewProblems) {
+    const std::string records =
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList>)"
+        "<ParameterRecordDataItem Index=\"1\" Length=\"2\"><Name TextId=\"N\"/>"
+        "<Ref ID=\"\xC3(\" DataType=\"Unsigned8\" ByteOffset=\"0\" TextId=\"N\" "
+        "ValueItemTarget=\"VA\"/>"
+        "<MenuList><MenuItem ID=\"R\"><Name TextId=\"N\"/>"
+        "<ParameterRef ParameterTarget=\"\xC3\xBF(\"/></MenuItem></MenuList>"
+        "</ParameterRecordDataItem>"
+        R"(<F_ParameterRecordDataItem Index="2" Length="4"><F_SIL DefaultValue="SIL3"/></F_ParameterRecordDataItem>)"
+        R"(<ParameterRecordDataItem Index="3" Length="1"><Ref DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VA"/></ParameterRecordDataItem>)"
+        R"(</RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)";
+    const std::string values =
+        R"(<ValueList><ValueItem ID="VA"><Assignments><Assign Content="0" TextId="N"/></Assignments></ValueItem></ValueList>)";
+    // The parameter's ID is stored repaired ("\xEF\xBF\xBD("); the menu names
+    // the repaired form, here written with the replacement character itself.
+    std::string document = MiniGsd(records, values);
+    const std::size_t at = document.find("\xC3\xBF(");
+    document.replace(at, 3, "\xEF\xBF\xBD(");
+    const GsdFilePtr file = ParseOk(document);
+    ASSERT_TRUE(file);
+    EXPECT_THAT(BuildAllRecords(*file), ::testing::IsEmpty());
+    const RecordList& list = file->accessPoints[0].virtualSubmodules.at(0).records;
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].items.at(0).id, "\xEF\xBF\xBD(");
+    ASSERT_EQ(list[0].menus.size(), 1u);
+    EXPECT_THAT(list[0].menus[0].parameters, ElementsAre(0u));
+    EXPECT_EQ(list[1].name, "F-Parameter");
+    EXPECT_EQ(list[2].items.at(0).values.size(), 1u);
+    EXPECT_EQ(&list[2].items.at(0).values.List(), &list[0].items.at(0).values.List());
+
+    for (const fs::path& path : {kSamples / kIoBlock, kSamples / kLegacy}) {
+        const GsdFilePtr sample = ParseOk(ReadBytes(path));
+        ASSERT_TRUE(sample) << path;
+        EXPECT_THAT(BuildAllRecords(*sample), ::testing::IsEmpty()) << path;
+    }
+}
+
 TEST(GsdParser, RefusesOversizedInputBeforeParsing) {
     const std::string huge(kMaxGsdFileBytes + 1, ' ');
     const ParseOutcome outcome = ParseGsdml(huge, "");

@@ -12,8 +12,10 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 // The document is walked once; every reference (texts, categories, value
 // lists, modules, submodules, menus) is resolved while walking, and anything
@@ -154,19 +156,29 @@ bool ValueBounds(std::string_view text, long long& low, long long& high) {
 
 }  // namespace
 
-bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
-    out.clear();
-    // Counted first so the list is allocated once: slot ranges such as
-    // "1..64" sit on every module reference of a large file.
-    unsigned long long count = 0;
-    const bool counted = ForEachRange(text, [&](long long low, long long high) {
+namespace {
+
+// How many values a number list expands to, without expanding it; false when
+// ParseValueList would refuse the list.
+bool CountValueList(std::string_view text, std::size_t maxCount, unsigned long long& count) {
+    count = 0;
+    return ForEachRange(text, [&](long long low, long long high) {
         if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max()) {
             return false;
         }
         count += static_cast<unsigned long long>(high - low) + 1;
         return count <= maxCount;
     });
-    if (!counted) {
+}
+
+}  // namespace
+
+bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
+    out.clear();
+    // Counted first so the list is allocated once: slot ranges such as
+    // "1..64" sit on every module reference of a large file.
+    unsigned long long count = 0;
+    if (!CountValueList(text, maxCount, count)) {
         return false;
     }
     out.resize(static_cast<std::size_t>(count));
@@ -557,6 +569,7 @@ struct ParsedDocument {
     std::unordered_map<std::string_view, xml_node> categories;
     std::unordered_map<std::string_view, xml_node> valueItems;
     std::unordered_map<std::string_view, SharedValues> resolvedValues;
+    bool collected = false;  // the tables above are filled
     // Record lists share resolvedValues: one is built at a time.
     std::mutex deferredBuild;
 };
@@ -602,8 +615,11 @@ public:
             errors_.push_back("the GSDML document has no ProfileBody/ApplicationProcess element");
             return Finish(nullptr);
         }
-        CollectTexts(process.child("ExternalTextList"));
-        CollectIds(process);
+        if (!document_->collected) {
+            CollectTexts(process.child("ExternalTextList"));
+            CollectIds(process);
+            document_->collected = true;
+        }
 
         file->schemaVersion = SchemaVersion();
         const xml_node identity = body.child("DeviceIdentity");
@@ -639,6 +655,311 @@ public:
         return Finish(file);
     }
 
+    // Checks the document as Build reads it, in the same order and with the
+    // same reasons, but stores nothing: a file is checked when it is imported
+    // or found and built when first asked about. BuildChecked must then find
+    // nothing to complain about; the fuzzer holds the two to that.
+    std::vector<std::string> Check() {
+        const xml_node body = root_.child("ProfileBody");
+        const xml_node process = body.child("ApplicationProcess");
+        if (!body || !process) {
+            errors_.push_back("the GSDML document has no ProfileBody/ApplicationProcess element");
+            return Finish(nullptr).errors;
+        }
+        CollectTexts(process.child("ExternalTextList"));
+        CollectIds(process);
+        document_->collected = true;
+
+        const xml_node identity = body.child("DeviceIdentity");
+        if (!identity) {
+            errors_.push_back("the GSDML document has no DeviceIdentity element");
+        }
+        Unsigned(identity, "VendorID");
+        Unsigned(identity, "DeviceID");
+        CheckText(identity.child("InfoText"));
+
+        for (xml_node item : process.child("ModuleList").children("ModuleItem")) {
+            knownModules_.insert(FileId(item.attribute("ID").value()));
+            owners_.push_back({FileId(item.attribute("ID").value()), false, 0, 0, 0, 0});
+            CheckInfo(item);
+            CheckModuleBody(item, owners_.back());
+        }
+        for (xml_node item : process.child("SubmoduleList").children()) {
+            if (item.type() == pugi::node_element) {
+                knownSubmodules_.insert(FileId(item.attribute("ID").value()));
+                CheckSubmodule(item, KindOf(item.name()));
+            }
+        }
+        bool anyDap = false;
+        for (xml_node item :
+             process.child("DeviceAccessPointList").children("DeviceAccessPointItem")) {
+            anyDap = true;
+            owners_.push_back({FileId(item.attribute("ID").value()), true, 0, 0, 0, 0});
+            CheckAccessPoint(item, owners_.back());
+        }
+        if (!anyDap) {
+            errors_.push_back("the GSDML document describes no device access point");
+        }
+        CheckDiagnosis(process);
+        CheckCheckedReferences();
+        return Finish(nullptr).errors;
+    }
+
+private:
+    // Who refers to which submodules and modules, as CheckReferences reads it
+    // from the built lists; ranges into refTargets_.
+    struct OwnerRefs {
+        std::string_view id;
+        bool accessPoint;
+        std::size_t submodulesBegin, submodulesEnd;
+        std::size_t modulesBegin, modulesEnd;
+    };
+
+    // An ID as the built file stores it (repaired to UTF-8), kept as long as
+    // the check runs.
+    std::string_view FileId(const char* raw) {
+        const std::string_view text = raw;
+        if (IsValidUtf8(text)) {
+            return text;
+        }
+        return repairedFileIds_.emplace_back(ValidUtf8(raw));
+    }
+
+    std::size_t CheckList(const xml_node& element, const char* name) {
+        return CheckList(element, element.attribute(name));
+    }
+
+    // As List, without the list: returns how many values it has.
+    std::size_t CheckList(const xml_node& element, const xml_attribute& attribute) {
+        unsigned long long count = 0;
+        if (attribute && !CountValueList(attribute.value(), 65536, count)) {
+            errors_.push_back(std::string("attribute ") + attribute.name() + " of " +
+                              element.name() + " \"" + attribute.value() +
+                              "\" is not a valid list of numbers");
+            return 0;
+        }
+        return static_cast<std::size_t>(count);
+    }
+
+    void CheckCategory(const char* id) {
+        if (*id == '\0') {
+            return;
+        }
+        const auto found = categories_.find(id);
+        if (found == categories_.end()) {
+            errors_.push_back(std::string("category \"") + id +
+                              "\" is referred to but not defined");
+            return;
+        }
+        CheckText(found->second);
+    }
+
+    void CheckInfo(const xml_node& item) {
+        const xml_node moduleInfo = item.child("ModuleInfo");
+        xml_node name, infoText;
+        for (xml_node child : moduleInfo.children()) {
+            const std::string_view tag = child.name();
+            if (tag == "Name" && !name) {
+                name = child;
+            } else if (tag == "InfoText" && !infoText) {
+                infoText = child;
+            }
+        }
+        if (moduleInfo) {
+            CheckText(name);
+        } else {
+            FindText(item.attribute("TextId").value());
+        }
+        CheckText(infoText);
+        CheckCategory(moduleInfo.attribute("CategoryRef").value());
+        CheckCategory(moduleInfo.attribute("SubCategory1Ref").value());
+    }
+
+    void CheckIo(const xml_node& ioData) {
+        for (const char* direction : {"Input", "Output"}) {
+            for (xml_node item : ioData.child(direction).children("DataItem")) {
+                if (item.attribute("Length")) {
+                    Signed(item, "Length");
+                }
+            }
+        }
+    }
+
+    void CheckTiming(const xml_node& relations) {
+        const xml_node timing = relations.child("TimingProperties");
+        CheckList(timing, "SendClock");
+        for (const char* name : {"ReductionRatio", "ReductionRatioPow2", "ReductionRatioNonPow2"}) {
+            CheckList(timing, name);
+        }
+    }
+
+    void CheckMauTypes(const xml_node& port) {
+        std::size_t types = 0;
+        for (xml_node item : port.child("MAUTypeList").children("MAUTypeItem")) {
+            Signed(item, "Value");
+            ++types;
+        }
+        if (types == 0 && port.attribute("MAUTypes")) {
+            types = CheckList(port, "MAUTypes");
+        }
+        if (types == 0 && port.attribute("MAUType")) {
+            const std::string_view name = port.attribute("MAUType").value();
+            if (MauTypeFromName(name) == 0) {
+                errors_.push_back("port \"" + std::string(port.attribute("ID").value()) +
+                                  "\" names an unknown MAU type \"" + std::string(name) + "\"");
+            }
+        }
+    }
+
+    void CheckSubmodule(const xml_node& item, ItemKind kind) {
+        CheckInfo(item);
+        const auto [subslot, api, profisafe, noParameters, imRecords] =
+            AttributesOf<5>(item, {"SubslotNumber", "API", "PROFIsafeSupported",
+                                   "ParameterizationDisallowed", "Writeable_IM_Records"});
+        Signed(item, subslot, 0);
+        Unsigned(item, api, 0);
+        CheckList(item, imRecords);
+        CheckIo(item.child("IOData"));
+        for (xml_node record : item.child("RecordDataList").children()) {
+            const std::string_view name = record.name();
+            if (name == "ParameterRecordDataItem") {
+                CheckRecord(record);
+            } else if (name == "F_ParameterRecordDataItem") {
+                CheckSafetyRecord(record);
+            }
+        }
+        if (const xml_node iso = item.child("IsochroneMode")) {
+            for (const char* name : {"T_DC_Base", "T_DC_Min", "T_DC_Max", "T_IO_Base",
+                                     "T_IO_InputMin", "T_IO_OutputMin"}) {
+                Unsigned(iso, name);
+            }
+        }
+        if (kind == ItemKind::InterfaceSubmodule) {
+            CheckTiming(item.child("ApplicationRelations"));
+        } else if (kind == ItemKind::PortSubmodule) {
+            CheckMauTypes(item);
+        }
+    }
+
+    // Returns the range of refTargets_ the references' targets went to.
+    std::pair<std::size_t, std::size_t> CheckRefs(const xml_node& list, const char* element,
+                                                  const char* targetAttribute, const char* allowed,
+                                                  const char* fixed, const char* used) {
+        const std::size_t begin = refTargets_.size();
+        for (xml_node ref : list.children(element)) {
+            const auto [target, allowedIn, fixedIn, usedIn] =
+                AttributesOf<4>(ref, {targetAttribute, allowed, fixed, used});
+            refTargets_.push_back(FileId(target.value()));
+            CheckList(ref, allowedIn);
+            CheckList(ref, fixedIn);
+            CheckList(ref, usedIn);
+        }
+        return {begin, refTargets_.size()};
+    }
+
+    void CheckModuleBody(const xml_node& item, OwnerRefs& owner) {
+        for (xml_node sub : item.child("VirtualSubmoduleList").children("VirtualSubmoduleItem")) {
+            CheckSubmodule(sub, ItemKind::VirtualSubmodule);
+        }
+        for (xml_node sub : item.child("SystemDefinedSubmoduleList").children()) {
+            const ItemKind kind = KindOf(sub.name());
+            if (kind == ItemKind::InterfaceSubmodule || kind == ItemKind::PortSubmodule) {
+                CheckSubmodule(sub, kind);
+            }
+        }
+        std::tie(owner.submodulesBegin, owner.submodulesEnd) =
+            CheckRefs(item.child("UseableSubmodules"), "SubmoduleItemRef", "SubmoduleItemTarget",
+                      "AllowedInSubslots", "FixedInSubslots", "UsedInSubslots");
+        CheckList(item, "PhysicalSubslots");
+        // The reader's names[number] = text evaluates the text first.
+        for (xml_node slot : item.child("SubslotList").children("SubslotItem")) {
+            CheckText(slot);
+            Signed(slot, "SubslotNumber");
+        }
+    }
+
+    void CheckAccessPoint(const xml_node& item, OwnerRefs& owner) {
+        CheckInfo(item);
+        CheckModuleBody(item, owner);
+        CheckList(item, "FixedInSlots");
+        CheckList(item, "PhysicalSlots");
+        std::tie(owner.modulesBegin, owner.modulesEnd) =
+            CheckRefs(item.child("UseableModules"), "ModuleItemRef", "ModuleItemTarget",
+                      "AllowedInSlots", "FixedInSlots", "UsedInSlots");
+        for (xml_node slot : item.child("SlotList").children("SlotItem")) {
+            CheckText(slot);
+            Signed(slot, "SlotNumber");
+        }
+        bool hasInterface = false;
+        for (xml_node sub : item.child("SystemDefinedSubmoduleList").children()) {
+            hasInterface = hasInterface || KindOf(sub.name()) == ItemKind::InterfaceSubmodule;
+        }
+        if (!hasInterface) {
+            CheckTiming(item.child("ApplicationRelations"));
+        }
+    }
+
+    void CheckDiagnosis(const xml_node& process) {
+        for (xml_node item : process.child("ChannelDiagList").children()) {
+            const std::string_view name = item.name();
+            if (name != "ChannelDiagItem" && name != "SystemDefinedChannelDiagItem" &&
+                name != "ProfileChannelDiagItem") {
+                continue;
+            }
+            CheckText(item.child("Name"));
+            CheckText(item.child("Help"));
+            for (xml_node ext : item.child("ExtChannelDiagList").children()) {
+                CheckText(ext.child("Name"));
+                CheckText(ext.child("Help"));
+                Signed(ext, "ErrorType");
+            }
+            Signed(item, "ErrorType");
+        }
+        for (xml_node item : process.child("UnitDiagTypeList").children("UnitDiagTypeItem")) {
+            CheckText(item.child("Name"));
+            CheckText(item.child("Help"));
+            for (xml_node ref : item.children("Ref")) {
+                Signed(ref, "ByteOffset");
+                Signed(ref, "BitOffset");
+                Signed(ref, "BitLength");
+                CheckText(ref);
+                Assignments(ref.attribute("ValueItemTarget").value());
+            }
+            Signed(item, "UserStructureIdentifier");
+        }
+    }
+
+    void CheckCheckedReferences() {
+        auto checkSubmoduleRefs = [&](const OwnerRefs& owner) {
+            for (std::size_t i = owner.submodulesBegin; i < owner.submodulesEnd; ++i) {
+                if (!knownSubmodules_.count(refTargets_[i])) {
+                    errors_.push_back("\"" + std::string(owner.id) +
+                                      "\" refers to unknown submodule \"" +
+                                      std::string(refTargets_[i]) + "\"");
+                }
+            }
+        };
+        for (const OwnerRefs& owner : owners_) {
+            if (!owner.accessPoint) {
+                checkSubmoduleRefs(owner);
+            }
+        }
+        for (const OwnerRefs& owner : owners_) {
+            if (!owner.accessPoint) {
+                continue;
+            }
+            checkSubmoduleRefs(owner);
+            for (std::size_t i = owner.modulesBegin; i < owner.modulesEnd; ++i) {
+                if (!knownModules_.count(refTargets_[i])) {
+                    errors_.push_back("device access point \"" + std::string(owner.id) +
+                                      "\" refers to unknown module \"" +
+                                      std::string(refTargets_[i]) + "\"");
+                }
+            }
+        }
+    }
+
+public:
 private:
     ParseOutcome Finish(std::shared_ptr<GsdFile> file) {
         ParseOutcome outcome;
@@ -1477,21 +1798,30 @@ private:
     std::vector<std::size_t> checkEdges_;
     std::vector<std::size_t> checkEdgeStart_;
     std::deque<std::string> repairedIds_;
+    // State of the whole-file check.
+    std::deque<std::string> repairedFileIds_;
+    std::vector<OwnerRefs> owners_;
+    std::vector<std::string_view> refTargets_;
+    std::unordered_set<std::string_view> knownModules_;
+    std::unordered_set<std::string_view> knownSubmodules_;
 };
 
 }  // namespace
 
-ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
-    ParseOutcome outcome;
+namespace {
+
+// Parses the bytes and refuses what is not a GSDML document at all; null
+// with the reason in `errors` then.
+std::shared_ptr<ParsedDocument> LoadDocument(std::string_view bytes, const std::string& language,
+                                             std::vector<std::string>& errors) {
     if (bytes.size() > kMaxGsdFileBytes) {
-        outcome.errors.push_back("the file has " + std::to_string(bytes.size()) +
-                                 " bytes, more than the " + std::to_string(kMaxGsdFileBytes) +
-                                 " a GSD file may have");
-        return outcome;
+        errors.push_back("the file has " + std::to_string(bytes.size()) + " bytes, more than the " +
+                         std::to_string(kMaxGsdFileBytes) + " a GSD file may have");
+        return nullptr;
     }
     if (bytes.empty()) {
-        outcome.errors.push_back("the file is empty");
-        return outcome;
+        errors.push_back("the file is empty");
+        return nullptr;
     }
     auto parsedDocument = std::make_shared<ParsedDocument>();
     parsedDocument->language = language;
@@ -1502,27 +1832,85 @@ ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
     const pugi::xml_parse_result parsed =
         document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_doctype);
     if (!parsed) {
-        outcome.errors.push_back(std::string("not well-formed XML: ") + parsed.description() +
-                                 " at byte " + std::to_string(parsed.offset));
-        return outcome;
+        errors.push_back(std::string("not well-formed XML: ") + parsed.description() + " at byte " +
+                         std::to_string(parsed.offset));
+        return nullptr;
     }
     for (const pugi::xml_node node : document.children()) {
         if (node.type() == pugi::node_doctype) {
-            outcome.errors.push_back(
+            errors.push_back(
                 "the document has a document type declaration; GSD files must not declare "
                 "entities or refer to external definitions");
-            return outcome;
+            return nullptr;
         }
     }
     const pugi::xml_node root = document.document_element();
     const std::string_view rootNamespace = root.attribute("xmlns").value();
     if (std::string_view(root.name()) != "ISO15745Profile" ||
         (!rootNamespace.empty() && rootNamespace.find("GSDML") == std::string_view::npos)) {
-        outcome.errors.push_back(std::string("not a GSDML document: the root element is <") +
-                                 root.name() + ">, not a GSDML <ISO15745Profile>");
-        return outcome;
+        errors.push_back(std::string("not a GSDML document: the root element is <") + root.name() +
+                         ">, not a GSDML <ISO15745Profile>");
+        return nullptr;
     }
-    return Builder(parsedDocument).Build();
+    return parsedDocument;
+}
+
+}  // namespace
+
+ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
+    ParseOutcome outcome;
+    const std::shared_ptr<ParsedDocument> document = LoadDocument(bytes, language, outcome.errors);
+    return document ? Builder(document).Build() : outcome;
+}
+
+CheckedGsd CheckGsdml(std::string_view bytes, const std::string& language) {
+    CheckedGsd outcome;
+    std::shared_ptr<ParsedDocument> document = LoadDocument(bytes, language, outcome.errors);
+    if (document) {
+        outcome.errors = Builder(document).Check();
+        if (outcome.errors.empty()) {
+            outcome.document = std::move(document);
+        }
+    }
+    return outcome;
+}
+
+ParseOutcome BuildChecked(const std::shared_ptr<ParsedDocument>& document) {
+    const std::lock_guard<std::mutex> lock(document->deferredBuild);
+    return Builder(document).Build();
+}
+
+struct LazyGsdFile::State {
+    std::once_flag once;
+    std::shared_ptr<ParsedDocument> document;
+    GsdFilePtr file;
+};
+
+LazyGsdFile::LazyGsdFile(std::shared_ptr<ParsedDocument> document)
+    : state_(std::make_shared<State>()) {
+    state_->document = std::move(document);
+}
+
+LazyGsdFile::LazyGsdFile(GsdFilePtr built) : state_(std::make_shared<State>()) {
+    state_->file = std::move(built);
+}
+
+const GsdFilePtr& LazyGsdFile::Get() const {
+    std::call_once(state_->once, [this] {
+        if (state_->file) {
+            return;
+        }
+        ParseOutcome built = BuildChecked(state_->document);
+        if (!built.file) {
+            // The check accepted what the builder refuses: a fault of ours, not
+            // of the file. The query fails; the next one tries again.
+            throw std::runtime_error("the GSD file passed its check but cannot be read: " +
+                                     built.errors.front());
+        }
+        state_->file = std::move(built.file);
+        state_->document.reset();  // record lists that still need it hold their own
+    });
+    return state_->file;
 }
 
 void DeferredRecords::BuildOnce() {

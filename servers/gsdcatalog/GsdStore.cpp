@@ -147,9 +147,9 @@ InstalledGsdPtr GsdStore::Load(const fs::path& path, const std::string& name,
     if (!ReadFileBytes(path, bytes, errors)) {
         return nullptr;
     }
-    ParseOutcome parsed = ParseGsdml(bytes, language_);
-    if (!parsed.file) {
-        errors.insert(errors.end(), parsed.errors.begin(), parsed.errors.end());
+    CheckedGsd checked = CheckGsdml(bytes, language_);
+    if (!checked.document) {
+        errors.insert(errors.end(), checked.errors.begin(), checked.errors.end());
         return nullptr;
     }
     auto entry = std::make_shared<InstalledGsd>();
@@ -159,7 +159,7 @@ InstalledGsdPtr GsdStore::Load(const fs::path& path, const std::string& name,
     entry->writeTime = writeTime;
     entry->installTime = FormatUtc(writeTime);
     entry->sha256 = Sha256Hex(bytes);
-    entry->file = std::move(parsed.file);
+    entry->file = LazyGsdFile(std::move(checked.document));
     return entry;
 }
 
@@ -291,9 +291,9 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
     if (!ReadFileBytes(source, bytes, report.errors)) {
         return report;
     }
-    ParseOutcome parsed = ParseGsdml(bytes, language_);
-    if (!parsed.file) {
-        report.errors = std::move(parsed.errors);
+    CheckedGsd checked = CheckGsdml(bytes, language_);
+    if (!checked.document) {
+        report.errors = std::move(checked.errors);
         return report;
     }
     report.valid = true;
@@ -331,7 +331,7 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
     entry->writeTime = fs::last_write_time(target, ec);
     entry->installTime = FormatUtc(entry->writeTime);
     entry->sha256 = Sha256Hex(bytes);
-    entry->file = std::move(parsed.file);
+    entry->file = LazyGsdFile(std::move(checked.document));
     files_[report.name] = std::move(entry);
     refused_.erase(report.name);
     report.path = target.u8string();

@@ -455,6 +455,89 @@ TEST(GsdParser, BuildsCheckedRecordsOnFirstUseWithoutNewProblems) {
     }
 }
 
+// Importing a file only checks it; the file is built when first asked about.
+// The check must refuse exactly what building refuses, with the same reasons
+// in the same order, and what it accepts must build without a complaint.
+TEST(GsdParser, CheckRefusesExactlyWhatBuildingRefuses) {
+    const std::string sub =
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1" )";
+    const std::string endSub = "</VirtualSubmoduleItem></VirtualSubmoduleList>";
+    const std::string system = "<SystemDefinedSubmoduleList>";
+    const std::string endSystem = "</SystemDefinedSubmoduleList>";
+    std::string manyRefs;
+    for (int i = 0; i < 30; ++i) {
+        manyRefs += "<ModuleItemRef ModuleItemTarget=\"X" + std::to_string(i) +
+                    "\" AllowedInSlots=\"" + (i % 3 == 0 ? "1..q" : "2") + "\"/>";
+    }
+    const std::vector<std::string> documents = {
+        MiniGsd(),
+        ReadBytes(kSamples / kIoBlock),
+        ReadBytes(kSamples / kLegacy),
+        MiniGsd("", "", "")
+            .replace(MiniGsd().find("VendorID=\"0x0001\""), 17, "VendorID=\"-1\" DeviceID=\"x\""),
+        MiniGsd(sub +
+                R"(SubslotNumber="a" API="-3" Writeable_IM_Records="1 x">)"
+                R"(<IOData><Input><DataItem DataType="Unsigned8" Length="z"/></Input>)"
+                R"(<Output><DataItem DataType="Unsigned8" Length="y"/></Output></IOData>)"
+                R"(<IsochroneMode T_DC_Base="1" T_DC_Min="m" T_IO_Base="b" T_IO_OutputMin="o"/>)" +
+                endSub),
+        MiniGsd(
+            system +
+            R"(<InterfaceSubmoduleItem ID="I" SubmoduleIdentNumber="2" SubslotNumber="x">)"
+            R"(<ApplicationRelations><TimingProperties SendClock="8 q" ReductionRatio="1..0" ReductionRatioPow2="2" ReductionRatioNonPow2="k"/></ApplicationRelations>)"
+            R"(</InterfaceSubmoduleItem>)"
+            R"(<PortSubmoduleItem ID="P1" SubmoduleIdentNumber="3" MAUType="COPPER" MAUTypes="x"/>)"
+            R"(<PortSubmoduleItem ID="P2" SubmoduleIdentNumber="3" MAUTypes=" " MAUType="NONE"/>)"
+            R"(<PortSubmoduleItem ID="P3" SubmoduleIdentNumber="3" MAUType="NONE"><MAUTypeList><MAUTypeItem Value="v"/></MAUTypeList></PortSubmoduleItem>)" +
+            endSystem),
+        MiniGsd(
+            R"(<ApplicationRelations><TimingProperties SendClock="z"/></ApplicationRelations>)"
+            R"(<UseableSubmodules><SubmoduleItemRef SubmoduleItemTarget="S" AllowedInSubslots="q" FixedInSubslots="1..99999999" UsedInSubslots="2"/></UseableSubmodules>)"
+            R"(<SubslotList><SubslotItem SubslotNumber="s" TextId="T1"/></SubslotList>)"
+            R"(<SlotList><SlotItem SlotNumber="n" TextId="T2"/></SlotList>)",
+            R"(<SubmoduleList><SubmoduleItem ID="S" SubmoduleIdentNumber="4" API="x"><ModuleInfo CategoryRef="C9"><Name TextId="T3"/></ModuleInfo></SubmoduleItem></SubmoduleList>)"),
+        MiniGsd("<UseableModules>" + manyRefs + "</UseableModules>"),
+        MiniGsd(
+            R"(<UseableModules><ModuleItemRef ModuleItemTarget="M1" FixedInSlots="1"/><ModuleItemRef ModuleItemTarget="M2"/></UseableModules>)",
+            R"(<ModuleList><ModuleItem ID="M1" ModuleIdentNumber="5"><ModuleInfo CategoryRef="C" SubCategory1Ref="C2"><Name TextId="N"/><InfoText TextId="T4"/></ModuleInfo>)"
+            R"(<UseableSubmodules><SubmoduleItemRef SubmoduleItemTarget="NONE"/></UseableSubmodules></ModuleItem></ModuleList>)"
+            R"(<CategoryList><CategoryItem ID="C" TextId="T5"/></CategoryList>)"),
+        MiniGsd(
+            "",
+            R"(<ChannelDiagList><ChannelDiagItem ErrorType="e"><Name TextId="T6"/><Help TextId="T7"/>)"
+            R"(<ExtChannelDiagList><ExtChannelDiagItem ErrorType="f"><Name TextId="T8"/></ExtChannelDiagItem></ExtChannelDiagList></ChannelDiagItem>)"
+            R"(<ProfileChannelDiagItem ErrorType="3"><Name TextId="T9"/></ProfileChannelDiagItem><OtherItem ErrorType="x"/></ChannelDiagList>)"
+            R"(<UnitDiagTypeList><UnitDiagTypeItem UserStructureIdentifier="u"><Name TextId="TA"/>)"
+            R"(<Ref ByteOffset="b" BitOffset="c" BitLength="d" TextId="TB" ValueItemTarget="VZ"/></UnitDiagTypeItem></UnitDiagTypeList>)"),
+        "<ISO15745Profile><ProfileBody><ApplicationProcess><DeviceAccessPointList/>"
+        "</ApplicationProcess></ProfileBody></ISO15745Profile>",
+        "<ISO15745Profile><ProfileBody/></ISO15745Profile>",
+        [] {
+            // An access point named by a TextId of its own instead of ModuleInfo.
+            std::string document = MiniGsd();
+            const std::string info = "<ModuleInfo><Name TextId=\"N\"/></ModuleInfo>";
+            document.erase(document.find(info), info.size());
+            document.insert(document.find("ModuleIdentNumber=\"1\"") + 21, " TextId=\"TX\"");
+            return document;
+        }(),
+    };
+    for (std::size_t i = 0; i < documents.size(); ++i) {
+        for (const std::string language : {"", "de"}) {
+            const ParseOutcome built = ParseGsdml(documents[i], language);
+            const CheckedGsd checked = CheckGsdml(documents[i], language);
+            EXPECT_EQ(checked.errors, built.errors) << "document " << i;
+            EXPECT_EQ(checked.document != nullptr, built.file != nullptr) << "document " << i;
+            if (checked.document) {
+                const LazyGsdFile lazy(checked.document);
+                ASSERT_TRUE(lazy.Get()) << "document " << i;
+                EXPECT_EQ(lazy->accessPoints.size(), built.file->accessPoints.size());
+                EXPECT_EQ(lazy->modules.size(), built.file->modules.size());
+                EXPECT_THAT(BuildAllRecords(*lazy), ::testing::IsEmpty()) << "document " << i;
+            }
+        }
+    }
+}
+
 TEST(GsdParser, RefusesOversizedInputBeforeParsing) {
     const std::string huge(kMaxGsdFileBytes + 1, ' ');
     const ParseOutcome outcome = ParseGsdml(huge, "");

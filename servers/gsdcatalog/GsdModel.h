@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -239,12 +240,30 @@ struct GsdFile {
     const AccessPoint* FindAccessPoint(const std::string& id) const;
     const Module* FindModule(const std::string& id) const;
     const Submodule* FindListedSubmodule(const std::string& id) const;
+
+    // A submodule wherever the file describes it, and the access point it was
+    // found with. The search order: `preferred` (may be null) with the modules
+    // it can hold, then every access point so, then the module list, then the
+    // submodule list; in the last two cases the access point is `preferred`,
+    // else the first. Within an item its own submodules come before those it
+    // can hold. Null submodule when the ID is nowhere.
+    struct SubmoduleAt {
+        const Submodule* submodule = nullptr;
+        const AccessPoint* dap = nullptr;
+    };
+    SubmoduleAt LocateSubmodule(const AccessPoint* preferred, const std::string& id) const;
+
     void BuildLookup();
 
 private:
+    using SubmoduleIndex = std::unordered_map<std::string_view, const Submodule*>;
+    void IndexModuleSubmodules(const Module& module, SubmoduleIndex& index) const;
+
     std::unordered_map<std::string, std::size_t> accessPointById_;
     std::unordered_map<std::string, std::size_t> moduleById_;
     std::unordered_map<std::string, std::size_t> submoduleById_;
+    std::vector<SubmoduleIndex> submodulesByDap_;  // per access point, with its modules
+    SubmoduleIndex submodulesOfModules_;           // the module list's
 };
 
 using GsdFilePtr = std::shared_ptr<const GsdFile>;

@@ -60,10 +60,70 @@ const Submodule* GsdFile::FindListedSubmodule(const std::string& id) const {
     return FindById(submoduleById_, submodules, id);
 }
 
+void GsdFile::IndexModuleSubmodules(const Module& module, SubmoduleIndex& index) const {
+    // The first entry of an ID wins, so adding in search order makes a lookup
+    // give what a walk in that order would find first.
+    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
+        for (const Submodule& submodule : *list) {
+            index.emplace(submodule.info.id, &submodule);
+        }
+    }
+    for (const ItemRef& ref : module.useableSubmodules) {
+        if (const Submodule* listed = FindListedSubmodule(ref.target)) {
+            index.emplace(ref.target, listed);
+        }
+    }
+}
+
 void GsdFile::BuildLookup() {
     IndexById(accessPointById_, accessPoints);
     IndexById(moduleById_, modules);
     IndexById(submoduleById_, submodules);
+    // Submodule lookups by ID, so a query about a submodule of the last of
+    // thousands of modules does not walk them all.
+    submodulesByDap_.assign(accessPoints.size(), {});
+    for (std::size_t i = 0; i < accessPoints.size(); ++i) {
+        IndexModuleSubmodules(accessPoints[i], submodulesByDap_[i]);
+        for (const ItemRef& ref : accessPoints[i].useableModules) {
+            if (const Module* module = FindModule(ref.target)) {
+                IndexModuleSubmodules(*module, submodulesByDap_[i]);
+            }
+        }
+    }
+    submodulesOfModules_.clear();
+    for (const Module& module : modules) {
+        IndexModuleSubmodules(module, submodulesOfModules_);
+    }
+}
+
+GsdFile::SubmoduleAt GsdFile::LocateSubmodule(const AccessPoint* preferred,
+                                              const std::string& id) const {
+    auto find = [&id](const SubmoduleIndex& index) -> const Submodule* {
+        const auto found = index.find(id);
+        return found == index.end() ? nullptr : found->second;
+    };
+    if (accessPoints.empty()) {
+        return {};
+    }
+    if (preferred) {
+        const auto at = static_cast<std::size_t>(preferred - accessPoints.data());
+        if (const Submodule* hit = find(submodulesByDap_[at])) {
+            return {hit, preferred};
+        }
+    }
+    for (std::size_t i = 0; i < accessPoints.size(); ++i) {
+        if (const Submodule* hit = find(submodulesByDap_[i])) {
+            return {hit, &accessPoints[i]};
+        }
+    }
+    const AccessPoint* fallback = preferred ? preferred : &accessPoints.front();
+    if (const Submodule* hit = find(submodulesOfModules_)) {
+        return {hit, fallback};
+    }
+    if (const Submodule* listed = FindListedSubmodule(id)) {
+        return {listed, fallback};
+    }
+    return {};
 }
 
 namespace {

@@ -80,7 +80,10 @@ Json::Value RpcDispatcher::HandleOne(const Json::Value& request) {
                                  "Invalid Request: params must be an array or an object");
     }
     Json::Value response = Invoke(id, notification, method.asString(), params);
-    return notification ? Json::Value() : response;
+    if (notification) {
+        return Json::Value();
+    }
+    return response;  // moved; the conditional operator would copy the whole answer
 }
 
 Json::Value RpcDispatcher::Invoke(const Json::Value& id, bool notification,

@@ -622,6 +622,7 @@ std::string MenuTreeReason(const std::string& menuId, bool endless) {
 // The parsed document and the tables of IDs collected from it, shared by the
 // builder and by the record lists built from it later.
 struct ParsedDocument {
+    std::unique_ptr<char[]> buffer;  // the bytes parsed in place, when they were handed over
     pugi::xml_document document;
     std::string language;
     std::unordered_map<std::string_view, const char*> primaryTexts;
@@ -1871,9 +1872,11 @@ private:
 namespace {
 
 // Parses the bytes and refuses what is not a GSDML document at all; null
-// with the reason in `errors` then.
+// with the reason in `errors` then. `owned`, when given, holds `bytes` and is
+// parsed in place.
 std::shared_ptr<ParsedDocument> LoadDocument(std::string_view bytes, const std::string& language,
-                                             std::vector<std::string>& errors) {
+                                             std::vector<std::string>& errors,
+                                             std::unique_ptr<char[]> owned = nullptr) {
     if (bytes.size() > kMaxGsdFileBytes) {
         errors.push_back("the file has " + std::to_string(bytes.size()) + " bytes, more than the " +
                          std::to_string(kMaxGsdFileBytes) + " a GSD file may have");
@@ -1889,8 +1892,14 @@ std::shared_ptr<ParsedDocument> LoadDocument(std::string_view bytes, const std::
     // parse_doctype keeps a document type declaration in the tree so it can be
     // refused below; pugixml itself never expands custom entities or loads
     // external ones.
-    const pugi::xml_parse_result parsed =
-        document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_doctype);
+    constexpr unsigned kOptions = pugi::parse_default | pugi::parse_doctype;
+    pugi::xml_parse_result parsed;
+    if (owned) {
+        parsedDocument->buffer = std::move(owned);
+        parsed = document.load_buffer_inplace(parsedDocument->buffer.get(), bytes.size(), kOptions);
+    } else {
+        parsed = document.load_buffer(bytes.data(), bytes.size(), kOptions);
+    }
     if (!parsed) {
         errors.push_back(std::string("not well-formed XML: ") + parsed.description() + " at byte " +
                          std::to_string(parsed.offset));
@@ -1923,9 +1932,9 @@ ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
     return document ? Builder(document).Build() : outcome;
 }
 
-CheckedGsd CheckGsdml(std::string_view bytes, const std::string& language) {
-    CheckedGsd outcome;
-    std::shared_ptr<ParsedDocument> document = LoadDocument(bytes, language, outcome.errors);
+namespace {
+
+CheckedGsd Check(std::shared_ptr<ParsedDocument> document, CheckedGsd outcome) {
     if (document) {
         outcome.errors = Builder(document).Check();
         if (outcome.errors.empty()) {
@@ -1933,6 +1942,21 @@ CheckedGsd CheckGsdml(std::string_view bytes, const std::string& language) {
         }
     }
     return outcome;
+}
+
+}  // namespace
+
+CheckedGsd CheckGsdml(std::string_view bytes, const std::string& language) {
+    CheckedGsd outcome;
+    std::shared_ptr<ParsedDocument> document = LoadDocument(bytes, language, outcome.errors);
+    return Check(std::move(document), std::move(outcome));
+}
+
+CheckedGsd CheckGsdml(FileBytes bytes, const std::string& language) {
+    CheckedGsd outcome;
+    std::shared_ptr<ParsedDocument> document =
+        LoadDocument(bytes.View(), language, outcome.errors, std::move(bytes.data));
+    return Check(std::move(document), std::move(outcome));
 }
 
 ParseOutcome BuildChecked(const std::shared_ptr<ParsedDocument>& document) {

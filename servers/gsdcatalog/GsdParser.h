@@ -42,6 +42,17 @@ struct CheckedGsd {
 // file needs only the verdict, and many files are never asked about.
 CheckedGsd CheckGsdml(std::string_view bytes, const std::string& language);
 
+// A file's bytes as read, owned so that the parser can take them over.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::string_view View() const { return {data.get(), size}; }
+};
+
+// As above, but parses the bytes in place instead of copying them first:
+// they are changed, and kept with the document for as long as it lives.
+CheckedGsd CheckGsdml(FileBytes bytes, const std::string& language);
+
 // Builds the in-memory form of a document CheckGsdml accepted; its errors are
 // then always empty.
 ParseOutcome BuildChecked(const std::shared_ptr<ParsedDocument>& document);

@@ -516,42 +516,50 @@ struct ParameterAttributes {
         defaultValue, valueItem, allowed;
 };
 
+// Compares a name with a literal; short fixed-size compares the compiler
+// inlines, where string_view's compare is a call.
+template <std::size_t N>
+bool NameIs(std::string_view name, const char (&literal)[N]) {
+    return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
 ParameterAttributes ParameterAttributesOf(const xml_node& ref) {
     ParameterAttributes a;
-    for (xml_attribute attribute : ref.attributes()) {
+    for (xml_attribute attribute = ref.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
         const std::string_view name = attribute.name();
         xml_attribute* slot = nullptr;
         switch (name.size()) {
             case 2:
-                slot = name == "ID" ? &a.id : nullptr;
+                slot = NameIs(name, "ID") ? &a.id : nullptr;
                 break;
             case 6:
-                slot = name == "TextId" ? &a.textId : nullptr;
+                slot = NameIs(name, "TextId") ? &a.textId : nullptr;
                 break;
             case 7:
-                slot = name == "Visible" ? &a.visible : nullptr;
+                slot = NameIs(name, "Visible") ? &a.visible : nullptr;
                 break;
             case 8:
-                slot = name == "DataType" ? &a.dataType : nullptr;
+                slot = NameIs(name, "DataType") ? &a.dataType : nullptr;
                 break;
             case 9:
-                slot = name == "BitOffset"   ? &a.bitOffset
-                       : name == "BitLength" ? &a.bitLength
-                                             : nullptr;
+                slot = NameIs(name, "BitOffset")   ? &a.bitOffset
+                       : NameIs(name, "BitLength") ? &a.bitLength
+                                                   : nullptr;
                 break;
             case 10:
-                slot = name == "Changeable"   ? &a.changeable
-                       : name == "ByteOffset" ? &a.byteOffset
-                                              : nullptr;
+                slot = NameIs(name, "Changeable")   ? &a.changeable
+                       : NameIs(name, "ByteOffset") ? &a.byteOffset
+                                                    : nullptr;
                 break;
             case 12:
-                slot = name == "DefaultValue" ? &a.defaultValue : nullptr;
+                slot = NameIs(name, "DefaultValue") ? &a.defaultValue : nullptr;
                 break;
             case 13:
-                slot = name == "AllowedValues" ? &a.allowed : nullptr;
+                slot = NameIs(name, "AllowedValues") ? &a.allowed : nullptr;
                 break;
             case 15:
-                slot = name == "ValueItemTarget" ? &a.valueItem : nullptr;
+                slot = NameIs(name, "ValueItemTarget") ? &a.valueItem : nullptr;
                 break;
             default:
                 break;
@@ -1339,9 +1347,12 @@ public:
         Signed(element, "Length");
         xml_node nameElement;
         xml_node menus;
-        for (xml_node child : element.children()) {
+        checkRefs_.clear();
+        for (xml_node child = element.first_child(); child; child = child.next_sibling()) {
             const std::string_view name = child.name();
-            if (name == "Name" && !nameElement) {
+            if (name == "Ref") {
+                checkRefs_.push_back(child);
+            } else if (name == "Name" && !nameElement) {
                 nameElement = child;
             } else if (name == "MenuList" && !menus) {
                 menus = child;
@@ -1351,7 +1362,7 @@ public:
         checkParameters_.clear();
         repairedIds_.clear();
         std::size_t index = 0;
-        for (xml_node ref : element.children("Ref")) {
+        for (const xml_node& ref : checkRefs_) {
             const ParameterAttributes a = ParameterAttributesOf(ref);
             // The reader keeps IDs repaired to UTF-8 and looks texts up by
             // the repaired TextId; so does the check.
@@ -1359,7 +1370,7 @@ public:
             Signed(ref, a.byteOffset, 0);
             Signed(ref, a.bitOffset, 0);
             Signed(ref, a.bitLength, 1);
-            Assignments(a.valueItem.value());
+            CheckValueItem(a.valueItem.value());
             const std::string_view id = Repaired(a.id.value());
             if (!id.empty()) {
                 checkParameters_.emplace_back(id, index);
@@ -1378,6 +1389,17 @@ public:
     }
 
 private:
+    // As Assignments, without handing out the list.
+    void CheckValueItem(const char* valueItemId) {
+        if (*valueItemId != '\0') {
+            const auto found = valueItems_.find(valueItemId);
+            if (found != valueItems_.end() && resolvedValues_.count(found->first)) {
+                return;  // resolved before, its texts already looked up
+            }
+            Assignments(valueItemId);
+        }
+    }
+
     // `raw` as the reader stores it: unchanged when it is UTF-8 (almost
     // always), else repaired into storage that lives until the next record.
     std::string_view Repaired(const char* raw) {
@@ -1853,6 +1875,7 @@ private:
     std::unordered_map<std::string_view, xml_node>& valueItems_;
     std::unordered_map<std::string_view, SharedValues>& resolvedValues_;
     // Scratch of the record checks, kept between records to spare allocations.
+    std::vector<xml_node> checkRefs_;
     IdIndex checkParameters_;
     IdIndex checkMenus_;
     std::vector<xml_node> checkMenuNodes_;

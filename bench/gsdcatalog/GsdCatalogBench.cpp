@@ -16,6 +16,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -196,21 +197,22 @@ void BM_ImportFloor(benchmark::State& state) {
     for (auto _ : state) {
         baseline += BareParseSeconds(LargeGsd());
         const double start = CpuSeconds();
-        std::string bytes;
+        // The cheapest form of each step: no zero fill, no second copy.
+        const auto size = static_cast<std::size_t>(fs::file_size(source));
+        std::unique_ptr<char[]> bytes(new char[size]);
         {
             std::ifstream in(source, std::ios::binary);
-            bytes.resize(static_cast<std::size_t>(fs::file_size(source)));
-            in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            in.read(bytes.get(), static_cast<std::streamsize>(size));
         }
-        const std::string hash = GsdCatalog::Sha256Hex(bytes);
-        {
-            pugi::xml_document document;
-            benchmark::DoNotOptimize(document.load_buffer(
-                bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_doctype));
-        }
+        const std::string hash = GsdCatalog::Sha256Hex(std::string_view(bytes.get(), size));
         {
             std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            out.write(bytes.get(), static_cast<std::streamsize>(size));
+        }
+        {
+            pugi::xml_document document;
+            benchmark::DoNotOptimize(document.load_buffer_inplace(
+                bytes.get(), size, pugi::parse_default | pugi::parse_doctype));
         }
         fs::rename(temp, target);
         benchmark::DoNotOptimize(hash);

@@ -2,7 +2,8 @@
 
 // The in-memory form of one GSDML file: everything the catalogue methods
 // answer from, with every text already resolved to the server's language.
-// Built once per file by ParseGsdml. Parameter records, the bulk of a large
+// Built once per file by ParseGsdml, or by BuildChecked from a document that
+// CheckGsdml accepted. Parameter records, the bulk of a large
 // file, are checked then but built on first use from the parsed document,
 // which is kept for that while any submodule still needs it.
 

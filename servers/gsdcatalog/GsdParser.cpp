@@ -2003,6 +2003,10 @@ LazyGsdFile::LazyGsdFile(GsdFilePtr built) : state_(std::make_shared<State>()) {
 }
 
 const GsdFilePtr& LazyGsdFile::Get() const {
+    if (!state_) {
+        static const GsdFilePtr kNone;
+        return kNone;
+    }
     std::call_once(state_->once, [this] {
         if (state_->file) {
             return;

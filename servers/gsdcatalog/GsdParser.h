@@ -65,8 +65,8 @@ public:
     explicit LazyGsdFile(std::shared_ptr<ParsedDocument> document);
     explicit LazyGsdFile(GsdFilePtr built);
 
-    // Throws std::runtime_error if the build fails, which a checked document
-    // never does, and std::bad_alloc.
+    // Null for a default-constructed one. Throws std::runtime_error if the
+    // build fails, which a checked document never does, and std::bad_alloc.
     const GsdFilePtr& Get() const;
     const GsdFile& operator*() const { return *Get(); }
     const GsdFile* operator->() const { return Get().get(); }

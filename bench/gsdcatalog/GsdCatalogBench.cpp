@@ -1,5 +1,6 @@
 // Import cost of a large GSDML file measured against a bare XML parse of the
-// same bytes, and the latency of a warm catalogue query.
+// same bytes, the latency of a warm catalogue query and of the first one, and
+// the memory a scanned catalogue holds.
 
 #include <CatalogService.h>
 #include <GsdParser.h>
@@ -12,12 +13,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -270,6 +273,74 @@ void QueryLatency(benchmark::State& state, const std::string& gsd, const std::st
     state.counters["entries"] = static_cast<double>(entries);
 }
 
+// Resident and peak resident memory of this process in MB, where the system
+// reports them (/proc on Linux); 0 elsewhere.
+std::pair<double, double> ResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    double resident = 0;
+    double peak = 0;
+    while (std::getline(status, line)) {
+        const auto kilobytes = [&line] { return std::atof(line.c_str() + 6) / 1024.0; };
+        if (line.rfind("VmRSS:", 0) == 0) {
+            resident = kilobytes();
+        } else if (line.rfind("VmHWM:", 0) == 0) {
+            peak = kilobytes();
+        }
+    }
+    return {resident, peak};
+}
+
+// A catalogue directory holding ten copies of the generated file, scanned
+// once by a fresh store: what the scan leaves resident is what every checked
+// but never asked about file costs. Run it alone (--benchmark_filter) for a
+// meaningful peak.
+void BM_ScanTenLargeFiles(benchmark::State& state) {
+    const fs::path directory = WorkDir() / "scanned";
+    fs::create_directories(directory);
+    for (int i = 0; i < 10; ++i) {
+        std::ofstream(directory / ("GSDML-V2.43-Bench-Copy" + std::to_string(i) + "-20250101.xml"),
+                      std::ios::binary)
+            << LargeGsd();
+    }
+    double growth = 0;
+    for (auto _ : state) {
+        const double before = ResidentMegabytes().first;
+        GsdCatalog::GsdStore store(directory, "");
+        if (store.Refresh().size() != 10) {
+            state.SkipWithError("the copies were not all installed");
+            return;
+        }
+        growth = ResidentMegabytes().first - before;
+    }
+    state.counters["rss_growth_MB"] = growth;
+    state.counters["peak_rss_MB"] = ResidentMegabytes().second;
+}
+
+// The first query about a freshly imported 2 MB file, which builds its index.
+void BM_FirstQueryLarge(benchmark::State& state) {
+    double cpu = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        GsdCatalog::CatalogOptions options;
+        options.directory = WorkDir() / "first-query";
+        GsdCatalog::CatalogService service(options);
+        Json::Value params(Json::arrayValue);
+        params.append((WorkDir() / "source" / "GSDML-V2.43-Bench-Large-20250101.xml").u8string());
+        if (!service.Call("TavrelImportGsdFile", params)["IsSuccess"].asBool()) {
+            state.SkipWithError("import failed");
+            return;
+        }
+        Json::Value query(Json::arrayValue);
+        query.append("GSDML-V2.43-Bench-Large-20250101.xml");
+        state.ResumeTiming();
+        const double start = CpuSeconds();
+        benchmark::DoNotOptimize(service.Call("GetGsdDeviceInfo", query));
+        cpu += CpuSeconds() - start;
+    }
+    state.counters["cpu_ms"] = cpu * 1e3 / static_cast<double>(state.iterations());
+}
+
 std::string SampleGsd() {
     return (fs::path(GSD_SAMPLES_DIR) / "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml").u8string();
 }
@@ -314,5 +385,7 @@ BENCHMARK(BM_PluggableModuleCatalogSample)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PluggableModuleCatalogLarge)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SubmoduleParameterSample)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SubmoduleParameterLarge)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FirstQueryLarge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanTenLargeFiles)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

@@ -1188,6 +1188,18 @@ const std::vector<std::pair<std::string, MethodFn>>& MethodTable() {
     return kTable;
 }
 
+// Runs one handler. An installed file is read back when first asked about;
+// one that went missing or changed on disk fails the query with its own
+// code, whichever handler met it.
+Json::Value Invoke(MethodFn method, CatalogService& service, const CatalogOptions& options,
+                   const Json::Value& params) {
+    try {
+        return method(service, options, params);
+    } catch (const GsdFileUnreadable& unreadable) {
+        throw RpcFault{kGsdUnreadable, unreadable.what()};
+    }
+}
+
 }  // namespace
 
 CatalogService::CatalogService(CatalogOptions options)
@@ -1196,7 +1208,7 @@ CatalogService::CatalogService(CatalogOptions options)
 Json::Value CatalogService::Call(const std::string& method, const Json::Value& params) {
     for (const auto& [name, fn] : MethodTable()) {
         if (name == method) {
-            return fn(*this, options_, params);
+            return Invoke(fn, *this, options_, params);
         }
     }
     throw RpcFault{ServerKit::kMethodNotFound, "Method not found: " + method};
@@ -1218,7 +1230,7 @@ void RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher, CatalogOptions
     for (const auto& [name, fn] : MethodTable()) {
         const MethodFn method = fn;
         dispatcher.Add(name, [service, method](const Json::Value& params) {
-            return method(*service, service->Options(), params);
+            return Invoke(method, *service, service->Options(), params);
         });
     }
 }

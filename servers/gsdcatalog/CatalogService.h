@@ -22,6 +22,9 @@ namespace GsdCatalog {
 enum CatalogErrorCode : int {
     kGsdNotInstalled = -32001,  // the first param names no installed GSD file
     kItemNotFound = -32002,  // an access point, module, submodule or diagnosis is not in the file
+    // An installed file cannot be read back as it was checked: removed,
+    // unreadable or changed behind the catalogue's back since it was indexed.
+    kGsdUnreadable = -32003,
 };
 
 // Environment variable that moves the catalogue when no option does.
@@ -56,7 +59,10 @@ public:
     // Answers one catalogue method. Throws ServerKit::RpcFault: -32602 for
     // missing or mistyped params, kGsdNotInstalled and kItemNotFound for names
     // the catalogue does not know, -32601 for a method that is not a catalogue
-    // method. Bad GSD files given to import are reported in the answer.
+    // method, kGsdUnreadable when an installed file the answer needs was
+    // removed or changed on disk since the catalogue checked it (a refresh
+    // picks up the change). Bad GSD files given to import are reported in
+    // the answer.
     Json::Value Call(const std::string& method, const Json::Value& params);
 
     // The wire names of every catalogue method, in table order.

@@ -1,13 +1,17 @@
 #include "GsdParser.h"
 
+#include "Sha256.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -1955,6 +1959,42 @@ ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
     return document ? Builder(document).Build() : outcome;
 }
 
+ParseOutcome ParseGsdml(FileBytes bytes, const std::string& language) {
+    ParseOutcome outcome;
+    const std::shared_ptr<ParsedDocument> document =
+        LoadDocument(bytes.View(), language, outcome.errors, std::move(bytes.data));
+    return document ? Builder(document).Build() : outcome;
+}
+
+bool ReadGsdFile(const std::filesystem::path& path, FileBytes& bytes,
+                 std::vector<std::string>& errors) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        errors.push_back("cannot read \"" + path.u8string() + "\": " + ec.message());
+        return false;
+    }
+    if (size > kMaxGsdFileBytes) {
+        errors.push_back("the file has " + std::to_string(size) + " bytes, more than the " +
+                         std::to_string(kMaxGsdFileBytes) + " a GSD file may have");
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        errors.push_back("cannot open \"" + path.u8string() + "\"");
+        return false;
+    }
+    // Not a string: resizing one would first fill it with zeros.
+    bytes.size = static_cast<std::size_t>(size);
+    bytes.data.reset(new char[bytes.size]);
+    in.read(bytes.data.get(), static_cast<std::streamsize>(bytes.size));
+    if (in.gcount() != static_cast<std::streamsize>(bytes.size)) {
+        errors.push_back("cannot read \"" + path.u8string() + "\": the file changed while reading");
+        return false;
+    }
+    return true;
+}
+
 namespace {
 
 CheckedGsd Check(std::shared_ptr<ParsedDocument> document, CheckedGsd outcome) {
@@ -1988,18 +2028,28 @@ ParseOutcome BuildChecked(const std::shared_ptr<ParsedDocument>& document) {
 }
 
 struct LazyGsdFile::State {
-    std::once_flag once;
-    std::shared_ptr<ParsedDocument> document;
-    GsdFilePtr file;
+    std::filesystem::path path;
+    std::string sha256;
+    std::string language;
+    std::mutex building;
+    std::atomic<bool> built{false};
+    GsdFilePtr file;  // set once, before built turns true
 };
 
-LazyGsdFile::LazyGsdFile(std::shared_ptr<ParsedDocument> document)
+LazyGsdFile::LazyGsdFile(std::filesystem::path path, std::string sha256, std::string language)
     : state_(std::make_shared<State>()) {
-    state_->document = std::move(document);
+    state_->path = std::move(path);
+    state_->sha256 = std::move(sha256);
+    state_->language = std::move(language);
 }
 
 LazyGsdFile::LazyGsdFile(GsdFilePtr built) : state_(std::make_shared<State>()) {
     state_->file = std::move(built);
+    state_->built = true;
+}
+
+bool LazyGsdFile::IsBuilt() const {
+    return state_ && state_->built.load(std::memory_order_acquire);
 }
 
 const GsdFilePtr& LazyGsdFile::Get() const {
@@ -2007,21 +2057,40 @@ const GsdFilePtr& LazyGsdFile::Get() const {
         static const GsdFilePtr kNone;
         return kNone;
     }
-    std::call_once(state_->once, [this] {
-        if (state_->file) {
-            return;
-        }
-        ParseOutcome built = BuildChecked(state_->document);
-        if (!built.file) {
-            // The check accepted what the builder refuses: a fault of ours, not
-            // of the file. The query fails; the next one tries again.
-            throw std::runtime_error("the GSD file passed its check but cannot be read: " +
-                                     built.errors.front());
-        }
-        state_->file = std::move(built.file);
-        state_->document.reset();  // record lists that still need it hold their own
-    });
-    return state_->file;
+    State& state = *state_;
+    if (state.built.load(std::memory_order_acquire)) {
+        return state.file;
+    }
+    const std::lock_guard<std::mutex> lock(state.building);
+    if (state.built.load(std::memory_order_relaxed)) {
+        return state.file;
+    }
+    // Nothing is kept from a failed attempt, and the next query tries again:
+    // a file that is briefly locked by another program or put back as it was
+    // is then served again, while one that stays changed keeps answering
+    // with the same error until a refresh checks it anew.
+    std::vector<std::string> errors;
+    FileBytes bytes;
+    if (!ReadGsdFile(state.path, bytes, errors)) {
+        throw GsdFileUnreadable(errors.front());
+    }
+    // Checked against the hash of the bytes that passed the check: anything
+    // else could be a file the catalogue would refuse.
+    if (Sha256Hex(bytes.View()) != state.sha256) {
+        throw GsdFileUnreadable("cannot read \"" + state.path.u8string() +
+                                "\": the file changed since it was installed; refresh the "
+                                "catalogue to check it again");
+    }
+    ParseOutcome built = ParseGsdml(std::move(bytes), state.language);
+    if (!built.file) {
+        // The check accepted what the builder refuses: a fault of ours, not
+        // of the file.
+        throw std::runtime_error("the GSD file passed its check but cannot be read: " +
+                                 built.errors.front());
+    }
+    state.file = std::move(built.file);
+    state.built.store(true, std::memory_order_release);
+    return state.file;
 }
 
 void DeferredRecords::BuildOnce() {

@@ -5,7 +5,9 @@
 #include "GsdModel.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,23 +55,49 @@ struct FileBytes {
 // they are changed, and kept with the document for as long as it lives.
 CheckedGsd CheckGsdml(FileBytes bytes, const std::string& language);
 
+// As ParseGsdml, but parses the bytes in place instead of copying them first.
+ParseOutcome ParseGsdml(FileBytes bytes, const std::string& language);
+
 // Builds the in-memory form of a document CheckGsdml accepted; its errors are
 // then always empty.
 ParseOutcome BuildChecked(const std::shared_ptr<ParsedDocument>& document);
 
+// Reads a whole file into `bytes`. False, with the reason added to `errors`,
+// when it cannot be read or is larger than any GSD file may be.
+bool ReadGsdFile(const std::filesystem::path& path, FileBytes& bytes,
+                 std::vector<std::string>& errors);
+
+// The installed copy of a checked file cannot be read back as it was checked:
+// it was removed, cannot be opened, or its bytes changed behind the catalogue.
+class GsdFileUnreadable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // A checked file whose in-memory form is built on first use, from any thread
-// (the first caller builds, others wait). Copies share the one build.
+// (the first caller builds, others wait). Copies share the one build. Until
+// then it holds only where the file is and the hash of the bytes that passed
+// the check, not the parsed document: a scanned catalogue would otherwise
+// hold every file's document.
 class LazyGsdFile {
 public:
     LazyGsdFile() = default;
-    explicit LazyGsdFile(std::shared_ptr<ParsedDocument> document);
+    // `path` holds bytes that passed CheckGsdml with `language`, and `sha256`
+    // is their hash (lower-case hex, as Sha256Hex gives it).
+    LazyGsdFile(std::filesystem::path path, std::string sha256, std::string language);
     explicit LazyGsdFile(GsdFilePtr built);
 
-    // Null for a default-constructed one. Throws std::runtime_error if the
-    // build fails, which a checked document never does, and std::bad_alloc.
+    // Null for a default-constructed one. The first call reads the file
+    // again, makes sure it still has the checked bytes and builds the index.
+    // Throws GsdFileUnreadable when the file cannot be read or its hash
+    // differs (a later call tries again), std::runtime_error if the build
+    // fails, which a checked file never does, and std::bad_alloc.
     const GsdFilePtr& Get() const;
     const GsdFile& operator*() const { return *Get(); }
     const GsdFile* operator->() const { return Get().get(); }
+
+    // Whether the in-memory form has been built (or was given built).
+    bool IsBuilt() const;
 
 private:
     struct State;

@@ -31,36 +31,6 @@ bool EndsWithXml(const std::string& name) {
     return tail == ".xml";
 }
 
-// Reads a whole file, refusing it before reading when it is larger than any
-// GSD file may be.
-bool ReadFileBytes(const fs::path& path, FileBytes& bytes, std::vector<std::string>& errors) {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec) {
-        errors.push_back("cannot read \"" + path.u8string() + "\": " + ec.message());
-        return false;
-    }
-    if (size > kMaxGsdFileBytes) {
-        errors.push_back("the file has " + std::to_string(size) + " bytes, more than the " +
-                         std::to_string(kMaxGsdFileBytes) + " a GSD file may have");
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        errors.push_back("cannot open \"" + path.u8string() + "\"");
-        return false;
-    }
-    // Not a string: resizing one would first fill it with zeros.
-    bytes.size = static_cast<std::size_t>(size);
-    bytes.data.reset(new char[bytes.size]);
-    in.read(bytes.data.get(), static_cast<std::streamsize>(bytes.size));
-    if (in.gcount() != static_cast<std::streamsize>(bytes.size)) {
-        errors.push_back("cannot read \"" + path.u8string() + "\": the file changed while reading");
-        return false;
-    }
-    return true;
-}
-
 // Writes the bytes to a new file; false when any part of that fails.
 bool WriteNewFile(const fs::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -154,7 +124,7 @@ InstalledGsdPtr GsdStore::Load(const fs::path& path, const std::string& name,
         return nullptr;
     }
     FileBytes bytes;
-    if (!ReadFileBytes(path, bytes, errors)) {
+    if (!ReadGsdFile(path, bytes, errors)) {
         return nullptr;
     }
     // Hashed first: the check parses the bytes in place.
@@ -165,14 +135,15 @@ InstalledGsdPtr GsdStore::Load(const fs::path& path, const std::string& name,
         errors.insert(errors.end(), checked.errors.begin(), checked.errors.end());
         return nullptr;
     }
+    checked.document.reset();  // rebuilt from the file when first asked about
     auto entry = std::make_shared<InstalledGsd>();
     entry->name = name;
     entry->path = path;
     entry->size = size;
     entry->writeTime = writeTime;
     entry->installTime = FormatUtc(writeTime);
+    entry->file = LazyGsdFile(path, sha256, language_);
     entry->sha256 = std::move(sha256);
-    entry->file = LazyGsdFile(std::move(checked.document));
     return entry;
 }
 
@@ -301,7 +272,7 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
         return report;
     }
     FileBytes bytes;
-    if (!ReadFileBytes(source, bytes, report.errors)) {
+    if (!ReadGsdFile(source, bytes, report.errors)) {
         return report;
     }
     const std::size_t size = bytes.size;
@@ -327,6 +298,7 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
         report.errors = std::move(checked.errors);
         return report;
     }
+    checked.document.reset();  // rebuilt from the installed copy when first asked about
     report.valid = true;
 
     std::lock_guard<std::mutex> lock(mutex_);
@@ -354,8 +326,8 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
     entry->size = size;
     entry->writeTime = fs::last_write_time(target, ec);
     entry->installTime = FormatUtc(entry->writeTime);
+    entry->file = LazyGsdFile(target, sha256, language_);
     entry->sha256 = std::move(sha256);
-    entry->file = LazyGsdFile(std::move(checked.document));
     files_[report.name] = std::move(entry);
     refused_.erase(report.name);
     report.path = target.u8string();

@@ -1,8 +1,9 @@
 #pragma once
 
 // The catalogue directory of installed GSD files and its in-memory index.
-// Every file is parsed once, when it is imported or first found on disk; the
-// queries read the index only.
+// Every file is checked when it is imported or first found on disk, and read
+// again to build its index when it is first asked about; the queries read the
+// index only.
 
 #include "GsdModel.h"
 #include "GsdParser.h"
@@ -25,7 +26,9 @@ struct InstalledGsd {
     std::string sha256;          // of the installed bytes, lower-case hex
     std::uintmax_t size = 0;
     std::filesystem::file_time_type writeTime{};
-    LazyGsdFile file;  // checked when found or imported, built on first query
+    // Checked when found or imported, built from `path` on the first query;
+    // throws GsdFileUnreadable when the file no longer has the hashed bytes.
+    LazyGsdFile file;
 };
 
 using InstalledGsdPtr = std::shared_ptr<const InstalledGsd>;

@@ -8,9 +8,11 @@
 
 #include <json/value.h>
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -471,6 +473,97 @@ TEST_F(CatalogServiceTest, RefusesBadParamsAndUnknownNamesWithErrors) {
         }
     }
     EXPECT_EQ(CatalogService::MethodNames().size(), 35u);
+}
+
+// A file is only checked when imported; its index is built from the installed
+// copy by the first query. Whatever that query is, it must answer as the
+// index built at import did, in the server's language.
+TEST_F(CatalogServiceTest, FirstQueryAfterImportAnswersAsLaterOnes) {
+    const std::vector<std::pair<std::string, Json::Value>> queries = {
+        {"GetGsdDeviceInfo", Params({kIoBlock})},
+        {"GetDeviceCatalogs", Params({kLegacy})},
+        {"GetPluggableModuleCatalog", Params({kIoBlock, "DAP_HF"})},
+        {"GetSubMouleParameter", Params({kIoBlock, "", "SM_DI16"})},
+        {"GetBuildInModuleData", Params({kIoBlock, "DAP_HF"})},
+        {"GetGSDTemplateCatalogs", Params({})},
+        {"GetSubModuleBaseInfo", Params({"", "DAP_HF", "MOD_MIX", "SUB_DQ4"})},
+    };
+    for (const auto& [method, params] : queries) {
+        Start("de");
+        const Json::Value report =
+            Call("TavrelImportGsdFile", Params({(kSamples / kIoBlock).u8string()}));
+        ASSERT_TRUE(report["IsSuccess"].asBool());
+        const Json::Value first = Call(method, params);
+        EXPECT_FALSE(first.empty()) << method;
+        EXPECT_EQ(Call(method, params), first) << method;
+    }
+    Start("de");
+    Call("TavrelImportGsdFile", Params({(kSamples / kIoBlock).u8string()}));
+    EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["InfoText"].asString(),
+              "IOBlock 200: modulare Peripherie f\xC3\xBCr PROFINET");
+}
+
+// The catalogue keeps no parsed copy of a file it has not been asked about
+// yet, so the installed file is read again by the first query. If it went
+// away or changed meanwhile, that query fails clearly instead of answering
+// from something other than what was checked, and a refresh sorts it out.
+TEST_F(CatalogServiceTest, FileChangedOnDiskBeforeItsFirstQueryGivesAClearError) {
+    const std::string original = ReadBytes(kSamples / kIoBlock);
+    const fs::path installed = dir_ / "catalog" / kIoBlock;
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        const char* reason;
+    } cases[] = {
+        {"removed", [&] { fs::remove(installed); }, "cannot read"},
+        {"truncated", [&] { WriteBytes(installed, original.substr(0, original.size() / 2)); },
+         "changed since it was installed"},
+        {"replaced by another valid file", [&] { WriteBytes(installed, MiniGsd()); },
+         "changed since it was installed"},
+        {"a directory now",
+         [&] {
+             fs::remove(installed);
+             fs::create_directories(installed);
+         },
+         "cannot"},
+    };
+    for (const Case& c : cases) {
+        Start();  // a fresh server finds the files, indexes none of them yet
+        ASSERT_EQ(Call("GetInstalledGSDsNames", Params({})).size(), 2u);
+        c.change();
+        for (const auto& [method, params] : std::vector<std::pair<std::string, Json::Value>>{
+                 {"GetGsdDeviceInfo", Params({kIoBlock})},
+                 {"GetGSDTemplateCatalogs", Params({})},
+                 {"GetGsdDeviceInfo", Params({kIoBlock})}}) {
+            const Json::Value response = Exchange(method, params);
+            EXPECT_EQ(response["error"]["code"].asInt(), kGsdUnreadable) << c.what << " " << method;
+            EXPECT_THAT(response["error"]["message"].asString(), HasSubstr(c.reason)) << c.what;
+            EXPECT_THAT(response["error"]["message"].asString(), HasSubstr(kIoBlock)) << c.what;
+        }
+        // Other files are unaffected.
+        EXPECT_EQ(Call("GetDapModuleInfo", Params({kLegacy, "DAP1"}))["GsdId"].asString(), "DAP1");
+        // Putting the checked bytes back serves the file again: a failed read
+        // is not remembered.
+        fs::remove_all(installed);
+        WriteBytes(installed, original);
+        EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["VendorName"].asString(),
+                  "Samplevendor Automation")
+            << c.what;
+    }
+}
+
+TEST_F(CatalogServiceTest, RefreshPicksUpAFileChangedOnDisk) {
+    const fs::path installed = dir_ / "catalog" / kIoBlock;
+    Start();
+    ASSERT_EQ(Call("GetInstalledGSDsNames", Params({})).size(), 2u);  // scanned, not indexed
+    WriteBytes(installed, MiniGsd());
+    EXPECT_EQ(ErrorCode("GetGsdDeviceInfo", Params({kIoBlock})), kGsdUnreadable);
+    Call("TavrelRefreshGsds", Params({}));
+    EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["VendorName"].asString(), "V");
+
+    fs::remove(installed);
+    Call("TavrelRefreshGsds", Params({}));
+    EXPECT_EQ(ErrorCode("GetGsdDeviceInfo", Params({kIoBlock})), kGsdNotInstalled);
 }
 
 TEST(CatalogOptions, ResolvesTheDirectoryFromOptionEnvironmentOrExecutable) {

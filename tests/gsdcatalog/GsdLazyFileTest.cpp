@@ -1,0 +1,138 @@
+#include "GsdParser.h"
+#include "GsdStore.h"
+#include "GsdTestSupport.h"
+#include "Sha256.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+using namespace GsdCatalog;
+using namespace GsdTest;
+using ::testing::HasSubstr;
+
+// Counts the bytes pugixml holds for live documents, by taking over its
+// allocation for the lifetime of the object.
+class PugixmlMemory {
+public:
+    PugixmlMemory()
+        : previousAllocate_(pugi::get_memory_allocation_function()),
+          previousDeallocate_(pugi::get_memory_deallocation_function()) {
+        pugi::set_memory_management_functions(&Allocate, &Deallocate);
+    }
+    ~PugixmlMemory() {
+        pugi::set_memory_management_functions(previousAllocate_, previousDeallocate_);
+    }
+    PugixmlMemory(const PugixmlMemory&) = delete;
+    PugixmlMemory& operator=(const PugixmlMemory&) = delete;
+
+    static std::size_t Live() {
+        const std::lock_guard<std::mutex> lock(Mutex());
+        std::size_t total = 0;
+        for (const auto& block : Blocks()) {
+            total += block.second;
+        }
+        return total;
+    }
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::unordered_map<void*, std::size_t>& Blocks() {
+        static std::unordered_map<void*, std::size_t> blocks;
+        return blocks;
+    }
+    static void* Allocate(std::size_t size) {
+        void* block = std::malloc(size);
+        if (block) {
+            const std::lock_guard<std::mutex> lock(Mutex());
+            Blocks()[block] = size;
+        }
+        return block;
+    }
+    // Blocks allocated before the counting began are freed all the same.
+    static void Deallocate(void* block) {
+        {
+            const std::lock_guard<std::mutex> lock(Mutex());
+            Blocks().erase(block);
+        }
+        std::free(block);
+    }
+
+    pugi::allocation_function previousAllocate_;
+    pugi::deallocation_function previousDeallocate_;
+};
+
+// A file the catalogue has checked but nobody has asked about must not keep
+// its parsed document: a scan of a large catalogue would hold them all.
+TEST(LazyGsdFile, CheckedFilesHoldNoParsedDocumentUntilAskedAbout) {
+    const PugixmlMemory memory;
+    {
+        const CheckedGsd checked = CheckGsdml(ReadBytes(kSamples / kIoBlock), "");
+        ASSERT_TRUE(checked.document);
+        EXPECT_GT(PugixmlMemory::Live(), 0u);  // the counting sees a live document
+    }
+    EXPECT_EQ(PugixmlMemory::Live(), 0u);
+
+    ScratchDir dir;
+    fs::create_directories(dir / "catalog");
+    fs::copy_file(kSamples / kLegacy, dir / "catalog" / kLegacy);
+    GsdStore store(dir / "catalog", "");
+    ASSERT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);  // imported
+    ASSERT_EQ(store.Installed().size(), 2u);                              // and found by the scan
+    EXPECT_EQ(PugixmlMemory::Live(), 0u);
+    for (const InstalledGsdPtr& gsd : store.Installed()) {
+        EXPECT_FALSE(gsd->file.IsBuilt()) << gsd->name;
+    }
+
+    const InstalledGsdPtr ioBlock = store.Find(kIoBlock);
+    EXPECT_EQ(ioBlock->file->accessPoints.size(), 2u);
+    EXPECT_TRUE(ioBlock->file.IsBuilt());
+    EXPECT_FALSE(store.Find(kLegacy)->file.IsBuilt());
+}
+
+TEST(LazyGsdFile, BuildsFromTheFileInItsLanguageOnlyWhileItHoldsTheCheckedBytes) {
+    ScratchDir dir;
+    const std::string german =
+        MiniGsd("", "",
+                "</PrimaryLanguage><Language xml:lang=\"de\"><Text TextId=\"N\" Value=\"Name DE\"/>"
+                "</Language><PrimaryLanguage>");
+    WriteBytes(dir / "a.xml", german);
+    const LazyGsdFile lazy(dir / "a.xml", Sha256Hex(german), "de");
+    const LazyGsdFile copy = lazy;  // copies share the one build
+    EXPECT_FALSE(copy.IsBuilt());
+    ASSERT_TRUE(lazy.Get());
+    EXPECT_TRUE(copy.IsBuilt());
+    EXPECT_EQ(copy.Get(), lazy.Get());
+    EXPECT_EQ(lazy->accessPoints.at(0).info.name, "Name DE");
+    fs::remove(dir / "a.xml");
+    EXPECT_EQ(lazy->accessPoints.at(0).info.name, "Name DE");  // built once, kept
+
+    // Not built: each failure is reported, and nothing of it is kept.
+    WriteBytes(dir / "b.xml", MiniGsd() + " ");
+    const LazyGsdFile changed(dir / "b.xml", Sha256Hex(MiniGsd()), "");
+    const LazyGsdFile missing(dir / "missing.xml", Sha256Hex(MiniGsd()), "");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_THROW(changed.Get(), GsdFileUnreadable);
+        EXPECT_FALSE(changed.IsBuilt());
+        try {
+            missing.Get();
+            ADD_FAILURE() << "a missing file was built";
+        } catch (const GsdFileUnreadable& error) {
+            EXPECT_THAT(error.what(), HasSubstr("missing.xml"));
+        }
+    }
+    WriteBytes(dir / "b.xml", MiniGsd());
+    EXPECT_EQ(changed->accessPoints.size(), 1u);
+    EXPECT_FALSE(LazyGsdFile().Get());
+}
+
+}  // namespace

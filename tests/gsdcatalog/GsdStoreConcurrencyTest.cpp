@@ -84,4 +84,43 @@ TEST(GsdStoreConcurrency, RecordsAskedForByManyThreadsAtOnceAreBuiltOnce) {
     }
 }
 
+// The first queries about an installed file may come from several threads at
+// once: one reads and builds it, the others wait and get that same index, or
+// all of them get the error when the file cannot be read back.
+TEST(GsdStoreConcurrency, FirstQueriesFromManyThreadsShareOneBuildOrOneVerdict) {
+    ScratchDir dir;
+    for (const bool removed : {false, true}) {
+        GsdStore store(dir / "catalog", "");
+        ASSERT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);
+        const InstalledGsdPtr installed = store.Find(kIoBlock);
+        if (removed) {
+            fs::remove(installed->path);
+        }
+        constexpr int kReaders = 4;
+        std::vector<const GsdFile*> seen(kReaders, nullptr);
+        std::vector<int> unreadable(kReaders, 0);
+        std::vector<std::thread> readers;
+        for (int i = 0; i < kReaders; ++i) {
+            readers.emplace_back([&, i] {
+                const auto at = static_cast<std::size_t>(i);
+                try {
+                    seen[at] = installed->file.Get().get();
+                } catch (const GsdFileUnreadable&) {
+                    ++unreadable[at];
+                }
+            });
+        }
+        for (std::thread& reader : readers) {
+            reader.join();
+        }
+        for (int i = 0; i < kReaders; ++i) {
+            const auto at = static_cast<std::size_t>(i);
+            EXPECT_EQ(unreadable[at], removed ? 1 : 0) << "reader " << i;
+            EXPECT_EQ(seen[at], removed ? nullptr : seen[0]) << "reader " << i;
+        }
+        EXPECT_EQ(seen[0] != nullptr, !removed);
+        EXPECT_EQ(installed->file.IsBuilt(), !removed);
+    }
+}
+
 }  // namespace

@@ -657,8 +657,8 @@ public:
     const std::vector<std::string>& Problems() const { return problems_; }
 
 private:
-    std::shared_ptr<ParsedDocument> document_;
-    xml_node list_;  // the submodule's RecordDataList
+    std::shared_ptr<ParsedDocument> document_;  // until the records are built
+    xml_node list_;                             // the submodule's RecordDataList
     std::once_flag once_;
     std::vector<ParameterRecord> records_;
     std::vector<std::string> problems_;
@@ -2088,6 +2088,10 @@ const GsdFilePtr& LazyGsdFile::Get() const {
         throw std::runtime_error("the GSD file passed its check but cannot be read: " +
                                  built.errors.front());
     }
+    // The records are built now as well, which lets the document go: kept
+    // for records built later, it would cost about twice the whole index
+    // for as long as the file is installed.
+    BuildAllRecords(*built.file);
     state.file = std::move(built.file);
     state.built.store(true, std::memory_order_release);
     return state.file;
@@ -2095,8 +2099,11 @@ const GsdFilePtr& LazyGsdFile::Get() const {
 
 void DeferredRecords::BuildOnce() {
     std::call_once(once_, [this] {
-        const std::lock_guard<std::mutex> lock(document_->deferredBuild);
-        Builder builder(document_);
+        // Held until the lock below is gone: the document may die with the
+        // last list that needs it, and its mutex with it.
+        const std::shared_ptr<ParsedDocument> document = document_;
+        const std::lock_guard<std::mutex> lock(document->deferredBuild);
+        Builder builder(document);
         std::vector<ParameterRecord> records;
         for (xml_node record : list_.children()) {
             const std::string_view name = record.name();
@@ -2108,6 +2115,9 @@ void DeferredRecords::BuildOnce() {
         }
         problems_ = std::move(builder.Errors());
         records_ = std::move(records);
+        // Built: the document is no longer needed by this list.
+        list_ = xml_node();
+        document_.reset();
     });
 }
 

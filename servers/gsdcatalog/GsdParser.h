@@ -88,7 +88,8 @@ public:
     explicit LazyGsdFile(GsdFilePtr built);
 
     // Null for a default-constructed one. The first call reads the file
-    // again, makes sure it still has the checked bytes and builds the index.
+    // again, makes sure it still has the checked bytes and builds the index
+    // with all its parameter records; the parsed document is not kept.
     // Throws GsdFileUnreadable when the file cannot be read or its hash
     // differs (a later call tries again), std::runtime_error if the build
     // fails, which a checked file never does, and std::bad_alloc.

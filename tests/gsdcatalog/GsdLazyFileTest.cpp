@@ -93,10 +93,15 @@ TEST(LazyGsdFile, CheckedFilesHoldNoParsedDocumentUntilAskedAbout) {
         EXPECT_FALSE(gsd->file.IsBuilt()) << gsd->name;
     }
 
+    // Asked about, the file is built with its records and keeps no document
+    // for records built later.
     const InstalledGsdPtr ioBlock = store.Find(kIoBlock);
     EXPECT_EQ(ioBlock->file->accessPoints.size(), 2u);
     EXPECT_TRUE(ioBlock->file.IsBuilt());
     EXPECT_FALSE(store.Find(kLegacy)->file.IsBuilt());
+    EXPECT_EQ(PugixmlMemory::Live(), 0u);
+    EXPECT_FALSE(
+        ioBlock->file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records.at(0).items.empty());
 }
 
 TEST(LazyGsdFile, BuildsFromTheFileInItsLanguageOnlyWhileItHoldsTheCheckedBytes) {

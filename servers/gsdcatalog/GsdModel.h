@@ -5,7 +5,8 @@
 // Built once per file by ParseGsdml, or by BuildChecked from a document that
 // CheckGsdml accepted. Parameter records, the bulk of a large
 // file, are checked then but built on first use from the parsed document,
-// which is kept for that while any submodule still needs it.
+// which is kept for that while any submodule still needs it. The catalogue
+// builds them all with the index (LazyGsdFile), so its files keep no document.
 
 #include <cstdint>
 #include <map>

@@ -2072,7 +2072,10 @@ const GsdFilePtr& LazyGsdFile::Get() const {
     std::vector<std::string> errors;
     FileBytes bytes;
     if (!ReadGsdFile(state.path, bytes, errors)) {
-        throw GsdFileUnreadable(errors.front());
+        const std::string& reason = errors.front();
+        throw GsdFileUnreadable(reason.rfind("cannot", 0) == 0
+                                    ? reason
+                                    : "cannot read \"" + state.path.u8string() + "\": " + reason);
     }
     // Checked against the hash of the bytes that passed the check: anything
     // else could be a file the catalogue would refuse.

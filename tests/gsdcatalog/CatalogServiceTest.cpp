@@ -520,6 +520,9 @@ TEST_F(CatalogServiceTest, FileChangedOnDiskBeforeItsFirstQueryGivesAClearError)
          "changed since it was installed"},
         {"replaced by another valid file", [&] { WriteBytes(installed, MiniGsd()); },
          "changed since it was installed"},
+        {"grown beyond any GSD file",
+         [&] { fs::resize_file(installed, 40u * 1024u * 1024u); },  // sparse: no disk space
+         "more than"},
         {"a directory now",
          [&] {
              fs::remove(installed);

@@ -33,7 +33,8 @@ class GsdCatalog : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!locale_.Active()) {
-            GTEST_SKIP() << "ISO-8859-15 locale missing; run scripts/setup-deps.sh";
+            GTEST_SKIP()
+                << "no legacy code page with a sample in force (POSIX: run scripts/setup-deps.sh)";
         }
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         dir_ = fs::temp_directory_path() / ("gsd-catalog-" + std::to_string(stamp));

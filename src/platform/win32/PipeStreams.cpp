@@ -13,8 +13,9 @@
 //   also what ends a read once the server is gone) and then takes exactly that
 //   much. On an unbuffered stream the runtime hands an even count straight to
 //   the descriptor; a lone byte would go through its two-byte refill, which
-//   could pull in a byte arriving meanwhile and hide it, so a lone byte is read
-//   from the descriptor itself, where no stream buffer can hold anything back.
+//   could pull in a byte arriving meanwhile and hide it, so an odd last byte
+//   is read from the descriptor itself, where no stream buffer can hold
+//   anything back.
 // - Writing: output must collect until the caller flushes, and unflushed
 //   output must be droppable when the connection goes (a server that no longer
 //   reads would block a flush for good); the C runtime has no portable way to
@@ -177,13 +178,21 @@ private:
         if (available == 0) {
             return 0;
         }
-        std::size_t wanted = std::min<std::size_t>({size, available, 0x7FFFFFFE});
-        if (wanted >= 2) {
-            wanted &= ~static_cast<std::size_t>(1);
-            return std::fread(destination, 1, wanted, file_);
+        // All of it: the framing looks at what is buffered (in_avail) to
+        // skip the line breaks between frames.
+        const std::size_t wanted = std::min<std::size_t>({size, available, 0x7FFFFFFE});
+        const std::size_t even = wanted & ~static_cast<std::size_t>(1);
+        std::size_t got = 0;
+        if (even > 0) {
+            got = std::fread(destination, 1, even, file_);
+            if (got < even) {
+                return got;
+            }
         }
-        const int got = _read(_fileno(file_), destination, 1);
-        return got > 0 ? static_cast<std::size_t>(got) : 0;
+        if (got < wanted && _read(_fileno(file_), destination + got, 1) == 1) {
+            ++got;
+        }
+        return got;
     }
 
     bool FlushOut() {

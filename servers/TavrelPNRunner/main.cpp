@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
             GsdCatalog::ParseCatalogArguments(arguments, executable);
         catalog.language = config.language;
         GsdCatalog::RegisterCatalogMethods(dispatcher, catalog);
-        return ServerKit::RunFrameLoop(dispatcher, std::cin, std::cout);
+        return ServerKit::RunFrameLoop(dispatcher, ServerKit::RequestInput(), std::cout);
     } catch (...) {
         // Nothing may be printed; the exit code is all the host gets.
         return 1;

@@ -85,24 +85,30 @@ IncomingFrame ReadRequestFrame(std::istream& in) {
     }
     const auto length = static_cast<std::size_t>(stated);
     SkipLineBreaks(in);
-    std::string body(length, '\0');
-    in.read(body.data(), static_cast<std::streamsize>(length));
-    if (static_cast<std::size_t>(in.gcount()) != length) {
-        frame.status = FrameStatus::End;
-        return frame;
-    }
-    // Building the reader settings costs more than parsing a small request,
-    // so they are built once.
-    static const Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    // One body buffer per thread, kept for the next frame unless a large one
+    // made it big.
+    constexpr std::size_t kRetainedBody = 64u * 1024u;
+    thread_local std::string body;
+    body.resize(length);
+    in.read(&body[0], static_cast<std::streamsize>(length));
+    const bool complete = static_cast<std::size_t>(in.gcount()) == length;
+    // Building a reader costs more than parsing a small request, so each
+    // thread builds one once.
+    thread_local const std::unique_ptr<Json::CharReader> reader(
+        Json::CharReaderBuilder().newCharReader());
     std::string errors;
-    if (!reader->parse(body.data(), body.data() + body.size(), &frame.body, &errors)) {
+    if (!complete) {
+        frame.status = FrameStatus::End;
+    } else if (!reader->parse(body.data(), body.data() + body.size(), &frame.body, &errors)) {
         frame.status = FrameStatus::BadBody;
         frame.error = errors;
         frame.body = Json::Value();
-        return frame;
+    } else {
+        frame.status = FrameStatus::Ok;
     }
-    frame.status = FrameStatus::Ok;
+    if (body.capacity() > kRetainedBody) {
+        std::string().swap(body);
+    }
     return frame;
 }
 

@@ -42,6 +42,13 @@ void WriteMessageFrame(std::ostream& out, const Json::Value& message);
 // response carrying a null id and never ends the loop.
 int RunFrameLoop(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out);
 
+// The process's standard input for the frame loop, read without the C
+// stream beneath std::cin. Where the system allows, a read that finds no
+// bytes looks again for a short bounded while before it blocks, which keeps
+// a server that answers calls in quick succession from paying the processor's
+// wake-up each time.
+std::istream& RequestInput();
+
 // Switches the process's standard streams to binary so frame lengths count
 // bytes as sent (no line-ending translation).
 void UseBinaryStdio();

@@ -55,12 +55,19 @@ JsonRequest& JsonRequest::FixRequestId() {
 }
 
 Json::Value JsonRequest::OnBuildBody() const {
-    Json::Value body;
-    body["jsonrpc"] = "2.0";
-    body["method"] = method_;
-    body["params"] = params_;
+    // Names and the version as static strings: JsonCpp then stores pointers
+    // instead of copies, which saves allocations on every call.
+    static const Json::StaticString kJsonRpc("jsonrpc");
+    static const Json::StaticString kVersion("2.0");
+    static const Json::StaticString kMethod("method");
+    static const Json::StaticString kParams("params");
+    static const Json::StaticString kId("id");
+    Json::Value body(Json::objectValue);
+    body[kJsonRpc] = Json::Value(kVersion);
+    body[kMethod] = method_;
+    body[kParams] = params_;
     if (!notify_) {
-        body["id"] = requestId_;
+        body[kId] = requestId_;
     }
     return body;
 }

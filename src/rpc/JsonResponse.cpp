@@ -1,6 +1,7 @@
 #include <JsonRpcClient/rpc/JsonResponse.h>
 
 #include <climits>
+#include <cstddef>
 #include <exception>
 #include <utility>
 
@@ -26,12 +27,21 @@ JsonResponse& JsonResponse::SetResponse(Json::Value&& response) {
     return *this;
 }
 
+namespace {
+
+// The member `name` of an object, null when absent or when `value` is null.
+// One map lookup where isMember and operator[] made two; a value of another
+// type raises JsonCpp's exception exactly as isMember does.
+template <std::size_t N>
+const Json::Value* Member(const Json::Value& value, const char (&name)[N]) {
+    return value.isNull() ? nullptr : value.find(name, name + N - 1);
+}
+
+}  // namespace
+
 bool JsonResponse::IsValid() const {
-    if (response_.isNull() || !response_.isMember("jsonrpc")) {
-        return false;
-    }
-    const Json::Value& version = response_["jsonrpc"];
-    return version.isString() && version.asString() == "2.0";
+    const Json::Value* version = Member(response_, "jsonrpc");
+    return version != nullptr && version->isString() && version->asString() == "2.0";
 }
 
 bool JsonResponse::HasError() const {
@@ -55,13 +65,15 @@ ResponseError JsonResponse::GetError() const {
 }
 
 bool JsonResponse::HasRequestId() const {
-    return !response_.isNull() && response_.isMember("id") && response_["id"].isIntegral();
+    const Json::Value* id = Member(response_, "id");
+    return id != nullptr && id->isIntegral();
 }
 
 int JsonResponse::GetRequestId() const {
     // An integral id beyond the int range cannot be one of ours; report it
     // like a missing id rather than letting asInt() throw.
-    return HasRequestId() && response_["id"].isInt() ? response_["id"].asInt() : INT_MIN;
+    const Json::Value* id = Member(response_, "id");
+    return id != nullptr && id->isIntegral() && id->isInt() ? id->asInt() : INT_MIN;
 }
 
 bool JsonResponse::HasResult() const {

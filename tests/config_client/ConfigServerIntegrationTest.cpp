@@ -81,6 +81,25 @@ TEST_F(ConfigServer, EveryOperationAnswersWithoutErrors) {
     }
 }
 
+TEST_F(ConfigServer, LargeStringsCrossBothPipesIntactAndSmallCallsFollow) {
+    // Sizes around the 64 KB stream and pipe buffers of both ends, and one
+    // above the size up to which a body buffer is allocated at once; a small
+    // call after each shows nothing of the large frame was left behind.
+    PnConfigClient client(server_);
+    for (const std::size_t size :
+         {std::size_t{65535}, std::size_t{65536} + 17, std::size_t{3} << 20, std::size_t{200000}}) {
+        std::string text(size, 'x');
+        for (std::size_t i = 0; i < size; i += 4093) {
+            text[i] = static_cast<char>('a' + i % 26);
+        }
+        const PnConfigClient::TestStruct echoed = client.RunTest(1, text, true, 0.5, 0.25f);
+        EXPECT_FALSE(client.HasError()) << size << ": " << client.GetLastErrMsg();
+        EXPECT_TRUE(echoed.TestString == text) << size;
+        EXPECT_TRUE(echoed.InnerStruct.InnerString == text) << size;
+        EXPECT_EQ(client.GetLanguage(), "de") << size;
+    }
+}
+
 TEST_F(ConfigServer, RefusedCountReachesTheErrorListAsInvalidParameter) {
     PnConfigClient client(server_);
     for (int count : {-1, 10001}) {

@@ -14,9 +14,12 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "HostingTestSupport.h"
 #include "platform/Platform.h"
+#include "platform/posix/PosixObjects.h"
 
 namespace P = RpcClient::Platform;
 using namespace std::chrono_literals;
@@ -239,6 +242,83 @@ TEST(ErrorTexts, LastErrorKeepsItsLineEndAndFailureCodesDropIt) {
         EXPECT_NE(message.back(), '\n');
         EXPECT_NE(message.back(), '\r');
     }
+}
+
+// Large writes to a server's input go out as the pipe has room, with the
+// descriptor non-blocking only for the while.
+bool IsNonBlocking(void* pipeEnd) {
+    return (fcntl(RpcClient::Platform::Posix::AsPipe(pipeEnd)->fd, F_GETFL) & O_NONBLOCK) != 0;
+}
+
+std::string PatternOfSize(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>('a' + (i * 7) % 26);
+    }
+    return bytes;
+}
+
+// Reads everything from `readEnd` until `expected` bytes have arrived.
+std::string ReadAllOf(void* readEnd, std::size_t expected) {
+    std::string received;
+    std::vector<char> buffer(100000);
+    while (received.size() < expected) {
+        const long got = P::ReadPipe(readEnd, buffer.data(), buffer.size(), nullptr);
+        if (got <= 0) {
+            break;
+        }
+        received.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return received;
+}
+
+TEST(PipeWrite, BlocksOfEverySizeReachAReaderWholeInOrder) {
+    // Watched (a live server) and not, from below PIPE_BUF to many times
+    // the pipe's capacity, and on a descriptor someone else made
+    // non-blocking, which a plain write must wait on rather than fail.
+    Child server(L"");
+    for (const bool watched : {true, false}) {
+        for (const std::size_t size :
+             {std::size_t{100}, std::size_t{4097}, std::size_t{65537}, std::size_t{3} << 20}) {
+            for (const bool startNonBlocking : {false, true}) {
+                void* readEnd = nullptr;
+                void* writeEnd = nullptr;
+                ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
+                if (startNonBlocking) {
+                    const int fd = RpcClient::Platform::Posix::AsPipe(writeEnd)->fd;
+                    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+                }
+                const std::string sent = PatternOfSize(size);
+                std::string received;
+                std::thread reader([&] { received = ReadAllOf(readEnd, size); });
+                EXPECT_TRUE(P::WritePipe(writeEnd, sent.data(), sent.size(),
+                                         watched ? server.process : nullptr))
+                    << size;
+                reader.join();
+                EXPECT_TRUE(received == sent) << size << " watched " << watched;
+                EXPECT_EQ(IsNonBlocking(writeEnd), startNonBlocking) << size;
+                P::CloseHandle(readEnd);
+                P::CloseHandle(writeEnd);
+            }
+        }
+    }
+}
+
+TEST(PipeWrite, LargeBlockToAServerThatEndsWhileNobodyReadsFailsInsteadOfHanging) {
+    // We hold the pipe's read end ourselves, as the host holds its servers'
+    // input, so the pipe never breaks: only the server's end stops the write.
+    Child server(L"--exit 0");
+    void* readEnd = nullptr;
+    void* writeEnd = nullptr;
+    ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
+    const std::string sent(std::size_t{1} << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(P::WritePipe(writeEnd, sent.data(), sent.size(), server.process));
+    EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_FALSE(IsNonBlocking(writeEnd));
+    P::CloseHandle(readEnd);
+    P::CloseHandle(writeEnd);
 }
 
 }  // namespace

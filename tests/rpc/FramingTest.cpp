@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
+#include <json/writer.h>
 
 #include <regex>
 #include <sstream>
@@ -74,6 +75,50 @@ TEST(WriteFrame, CompactBodyEndsInOneLineFeedCountedByTheHeader) {
               "{\"id\":3,\"jsonrpc\":\"2.0\",\"method\":\"GetVersion\",\"params\":[]}\n");
 }
 
+TEST(WriteFrame, EveryBodySizeGetsItsExactLengthAndTheWritersOwnText) {
+    // Lengths around each change in the number of header digits, and around
+    // the size up to which the frame buffer is kept between frames, in an
+    // order that shrinks after growing: each frame must stand on its own.
+    Json::StreamWriterBuilder compact;
+    compact["indentation"] = "";
+    for (const std::size_t size :
+         {0u, 5u, 6u, 95u, 96u, 995u, 996u, 65530u, 70000u, 3u, 200000u, 9994u, 9995u}) {
+        Json::Value body(Json::objectValue);
+        body["t"] = std::string(size, 'q');
+        const std::string text = Json::writeString(compact, body) + "\n";
+        std::ostringstream out;
+        WriteFrame(out, body);
+        EXPECT_TRUE(out.str() ==
+                    "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text)
+            << size;
+    }
+}
+
+TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWrite) {
+    // Header and body in one piece: a pipe then sees one write per frame.
+    class CountingBuffer : public std::streambuf {
+    public:
+        int writes = 0;
+        std::string bytes;
+
+    protected:
+        std::streamsize xsputn(const char* s, std::streamsize count) override {
+            ++writes;
+            bytes.append(s, static_cast<std::size_t>(count));
+            return count;
+        }
+        int_type overflow(int_type c) override {
+            ++writes;
+            bytes.push_back(traits_type::to_char_type(c));
+            return c;
+        }
+    } buffer;
+    std::ostream out(&buffer);
+    WriteFrame(out, Json::Value("abc"));
+    EXPECT_EQ(buffer.writes, 1);
+    EXPECT_EQ(buffer.bytes, "Content-Length: 6\r\n\r\n\"abc\"\n");
+}
+
 struct HeaderCase {
     const char* line;
     bool accepted;
@@ -126,7 +171,8 @@ TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
         std::string("Content-Length: 5\0", 18),
         std::string("Content-Length:\0 5", 18),
         "Content-Length: 5 5",
-        "Content-Length: \xa0" "5",
+        "Content-Length: \xa0"
+        "5",
         "Content-Length: 5\xa0",
         "CONTENT-LENGTH: 5",
         "Content-Length: 99999999",
@@ -218,6 +264,25 @@ TEST(ReadResponses, InvalidBodiesGiveTheJsonParsersOwnText) {
         EXPECT_TRUE(ReadResponses(in, error).empty()) << body;
         EXPECT_EQ(error, ReferenceParseError(body)) << body;
         EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(ReadResponses, AFrameTheParserGaveUpOnLeavesTheNextOneIntact) {
+    // The parser is kept between frames; neither an error nor a parse
+    // abandoned by an exception (nesting beyond JsonCpp's limit) may leak
+    // into the next frame.
+    const std::string tooDeep = std::string(5000, '[') + std::string(5000, ']');
+    const std::string good = R"({"jsonrpc":"2.0","id":4,"result":[1,{"k":"v"}]})";
+    for (const std::string& bad : {std::string("{\"a\":"), tooDeep, std::string("[1 2]")}) {
+        std::istringstream in(Frame(bad) + Frame(good));
+        std::string error;
+        EXPECT_TRUE(ReadResponses(in, error).empty());
+        EXPECT_FALSE(error.empty());
+        const std::vector<JsonResponse> next = ReadResponses(in, error);
+        EXPECT_EQ(error, "") << bad.substr(0, 10);
+        ASSERT_EQ(next.size(), 1u) << bad.substr(0, 10);
+        EXPECT_EQ(next[0].GetRequestId(), 4);
+        EXPECT_EQ(next[0].GetResult()[1]["k"], Json::Value("v"));
     }
 }
 

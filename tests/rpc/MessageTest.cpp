@@ -207,12 +207,31 @@ TEST(ResponseError, ReadsCodeAndMessageAndTurnsMalformedErrorsIntoParseErrors) {
 }
 
 TEST(ResponseMemberTests, NonObjectDocumentsRaiseTheJsonLibrarysException) {
-    const JsonResponse response(ParseJson("[1, 2]"));
-    EXPECT_THROW(response.IsValid(), Json::LogicError);
-    EXPECT_THROW(response.HasResult(), Json::LogicError);
-    EXPECT_THROW(response.HasRequestId(), Json::LogicError);
-    // GetError never throws.
-    EXPECT_EQ(response.GetError().GetCode(), -32700);
+    // With JsonCpp's own text: the call cycle reports it as the error.
+    for (const char* document : {"[1, 2]", "5", "\"text\"", "true"}) {
+        const Json::Value value = ParseJson(document);
+        std::string expected;
+        try {
+            static_cast<void>(value.isMember("id"));
+        } catch (const Json::LogicError& e) {
+            expected = e.what();
+        }
+        ASSERT_FALSE(expected.empty()) << document;
+        const JsonResponse response(value);
+        for (bool (JsonResponse::*query)() const :
+             {&JsonResponse::IsValid, &JsonResponse::HasResult, &JsonResponse::HasRequestId,
+              &JsonResponse::HasError}) {
+            try {
+                static_cast<void>((response.*query)());
+                ADD_FAILURE() << document << ": no exception";
+            } catch (const Json::LogicError& e) {
+                EXPECT_EQ(std::string(e.what()), expected) << document;
+            }
+        }
+        EXPECT_THROW(static_cast<void>(response.GetRequestId()), Json::LogicError) << document;
+        // GetError never throws.
+        EXPECT_EQ(response.GetError().GetCode(), -32700) << document;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <iostream>
 
 namespace ServerKit {
 
@@ -12,6 +13,10 @@ void UseBinaryStdio() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+}
+
+std::istream& RequestInput() {
+    return std::cin;
 }
 
 }  // namespace ServerKit

@@ -80,6 +80,19 @@ bool PipeStreamBuf::FlushOut() {
     return written;
 }
 
+std::streamsize PipeStreamBuf::xsputn(const char_type* s, std::streamsize count) {
+    // A frame that does not fit the buffer goes to the pipe as it is, after
+    // what is already buffered, instead of being copied through the buffer.
+    if (count < static_cast<std::streamsize>(buffer_.size()) || pbase() == nullptr) {
+        return std::streambuf::xsputn(s, count);
+    }
+    if (!FlushOut() ||
+        !Platform::WritePipe(pipe_, s, static_cast<std::size_t>(count), watchedProcess_)) {
+        return 0;
+    }
+    return count;
+}
+
 PipeStreamBuf::int_type PipeStreamBuf::overflow(int_type c) {
     if (!FlushOut()) {
         return traits_type::eof();

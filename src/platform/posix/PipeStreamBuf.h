@@ -25,6 +25,7 @@ public:
 protected:
     int_type underflow() override;
     std::streamsize xsgetn(char_type* s, std::streamsize count) override;
+    std::streamsize xsputn(const char_type* s, std::streamsize count) override;
     int_type overflow(int_type c) override;
     int sync() override;
 

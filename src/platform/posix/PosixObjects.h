@@ -102,8 +102,13 @@ bool ExitIsWaitable(int pidfd);
 bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline);
 
 // Writes every byte to a descriptor; a broken pipe is an error, never a
-// SIGPIPE in the host.
+// SIGPIPE in the host. A non-blocking descriptor is waited on when full.
 bool WriteAll(int fd, const char* data, std::size_t size);
+
+// Writes what the descriptor takes: all of it on a blocking descriptor, on
+// a non-blocking one until the pipe is full. `written` tells how many bytes
+// went out; false on an error (a broken pipe included, without SIGPIPE).
+bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& written);
 
 // The pidfd system calls, called directly: this glibc generation declares
 // the wrappers without C linkage for C++.

@@ -112,6 +112,19 @@ protected:
         return done;
     }
 
+    std::streamsize xsputn(const char_type* s, std::streamsize count) override {
+        // A frame that does not fit the buffer goes out as it is, after what
+        // is already buffered, instead of being copied through the buffer.
+        if (count < static_cast<std::streamsize>(buffer_.size()) || pbase() == nullptr) {
+            return std::streambuf::xsputn(s, count);
+        }
+        const auto size = static_cast<std::size_t>(count);
+        if (!FlushOut() || std::fwrite(s, 1, size, file_) != size || std::fflush(file_) != 0) {
+            return 0;
+        }
+        return count;
+    }
+
     int_type overflow(int_type c) override {
         if (!FlushOut()) {
             return traits_type::eof();

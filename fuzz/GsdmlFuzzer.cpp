@@ -1,6 +1,9 @@
 // The catalogue service's GSDML parser on arbitrary bytes. It must never
 // throw, and it either gives a file or says why not, never both and never
-// neither. The number-list reader must keep within the count it is given.
+// neither. The catalogue only checks a file when it is imported and builds
+// it on first use: the check must give exactly the parser's verdict and
+// reasons, and what it accepts, and its records, must build without a problem. The number-list
+// reader must keep within the count it is given.
 //
 // Input: one byte choosing the text language, then the document.
 
@@ -32,6 +35,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if ((outcome.file != nullptr) == !outcome.errors.empty()) {
         Fail("a file and reasons together, or neither");
+    }
+    if (outcome.file && !GsdCatalog::BuildAllRecords(*outcome.file).empty()) {
+        Fail("a record of an accepted file had a problem its check missed");
+    }
+    GsdCatalog::CheckedGsd checked;
+    try {
+        checked = GsdCatalog::CheckGsdml(bytes, language);
+        if (checked.errors != outcome.errors) {
+            Fail("the check and the parser disagree on the reasons");
+        }
+        if (checked.document) {
+            const GsdCatalog::ParseOutcome built = GsdCatalog::BuildChecked(checked.document);
+            if (!built.file || !built.errors.empty() ||
+                !GsdCatalog::BuildAllRecords(*built.file).empty()) {
+                Fail("a checked file did not build cleanly");
+            }
+        }
+    } catch (...) {
+        Fail("the check or the build threw");
     }
 
     // The same bytes as a number list, with a small limit.

@@ -141,34 +141,11 @@ const Submodule* FindInModule(const GsdFile& file, const Module& module, const s
 // Finds a submodule anywhere in the file, preferring `dap` when given.
 SubmoduleHit FindSubmodule(const GsdFile& file, const std::string& gsd, const AccessPoint* dap,
                            const std::string& id) {
-    std::vector<const AccessPoint*> daps;
-    if (dap) {
-        daps.push_back(dap);
+    const GsdFile::SubmoduleAt at = file.LocateSubmodule(dap, id);
+    if (!at.submodule) {
+        throw NotFound("submodule \"" + id + "\" is not described in \"" + gsd + "\"");
     }
-    for (const AccessPoint& other : file.accessPoints) {
-        daps.push_back(&other);
-    }
-    for (const AccessPoint* candidate : daps) {
-        if (const Submodule* hit = FindInModule(file, *candidate, id)) {
-            return {hit, candidate};
-        }
-        for (const ItemRef& ref : candidate->useableModules) {
-            if (const Module* module = file.FindModule(ref.target)) {
-                if (const Submodule* inModule = FindInModule(file, *module, id)) {
-                    return {inModule, candidate};
-                }
-            }
-        }
-    }
-    for (const Module& module : file.modules) {
-        if (const Submodule* hit = FindInModule(file, module, id)) {
-            return {hit, daps.front()};
-        }
-    }
-    if (const Submodule* listed = file.FindListedSubmodule(id)) {
-        return {listed, daps.front()};
-    }
-    throw NotFound("submodule \"" + id + "\" is not described in \"" + gsd + "\"");
+    return {at.submodule, at.dap};
 }
 
 const Submodule* InterfaceOf(const AccessPoint& dap) {
@@ -229,16 +206,23 @@ Json::Value IntArray(const std::vector<int>& values) {
 
 // ---- answer builders --------------------------------------------------------
 
+// Member names of the answers are literals. Passed as a StaticString, JsonCpp
+// stores a name without copying it: one allocation less per member.
+template <std::size_t N>
+Json::StaticString Key(const char (&literal)[N]) {
+    return Json::StaticString(literal);
+}
+
 Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info) {
     Json::Value value(Json::objectValue);
-    value["GsdName"] = gsd;
-    value["GsdId"] = info.id;
-    value["Category"] = info.category;
-    value["SubCategory"] = info.subCategory;
-    value["Name"] = info.name;
-    value["SoftwareRelease"] = info.softwareRelease;
-    value["OrderNumber"] = info.orderNumber;
-    value["Description"] = info.infoText;
+    value[Key("GsdName")] = gsd;
+    value[Key("GsdId")] = info.id;
+    value[Key("Category")] = info.category;
+    value[Key("SubCategory")] = info.subCategory;
+    value[Key("Name")] = info.name;
+    value[Key("SoftwareRelease")] = info.softwareRelease;
+    value[Key("OrderNumber")] = info.orderNumber;
+    value[Key("Description")] = info.infoText;
     return value;
 }
 
@@ -247,31 +231,31 @@ Json::Value DapBaseInfo(const std::string& gsd, const GsdFile& file, const Acces
     // An access point without a category of its own is filed under the
     // device's family.
     if (dap.info.category.empty()) {
-        value["Category"] = file.mainFamily;
+        value[Key("Category")] = file.mainFamily;
     }
     if (dap.info.subCategory.empty()) {
-        value["SubCategory"] = file.productFamily;
+        value[Key("SubCategory")] = file.productFamily;
     }
     return value;
 }
 
 Json::Value DataBaseInfo(const ItemInfo& info) {
     Json::Value value(Json::objectValue);
-    value["GsdID"] = info.id;
-    value["Name"] = info.name;
-    value["OrderNumber"] = info.orderNumber;
-    value["FirmwareVersion"] = info.hardwareRelease;
-    value["SoftwareVerison"] = info.softwareRelease;
-    value["Description"] = info.infoText;
-    value["IdentNumber"] = info.identNumber;
+    value[Key("GsdID")] = info.id;
+    value[Key("Name")] = info.name;
+    value[Key("OrderNumber")] = info.orderNumber;
+    value[Key("FirmwareVersion")] = info.hardwareRelease;
+    value[Key("SoftwareVerison")] = info.softwareRelease;
+    value[Key("Description")] = info.infoText;
+    value[Key("IdentNumber")] = info.identNumber;
     return value;
 }
 
 Json::Value IoData(const IoSizes& io) {
     Json::Value value(Json::objectValue);
-    value["IoType"] = (io.hasInput ? 1 : 0) | (io.hasOutput ? 2 : 0);
-    value["Isize"] = io.inputBytes;
-    value["Osize"] = io.outputBytes;
+    value[Key("IoType")] = (io.hasInput ? 1 : 0) | (io.hasOutput ? 2 : 0);
+    value[Key("Isize")] = io.inputBytes;
+    value[Key("Osize")] = io.outputBytes;
     return value;
 }
 
@@ -294,13 +278,13 @@ std::string NameOf(const std::map<int, std::string>& names, int number) {
 Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandatory,
                           const Module* owner) {
     Json::Value item(Json::objectValue);
-    item["Info"] = DataBaseInfo(submodule.info);
-    item["IoData"] = IoData(submodule.io);
-    item["Type"] = static_cast<int>(submodule.kind);
-    item["IsMandatory"] = mandatory;
-    item["SlotNumber"] = subslot;
+    item[Key("Info")] = DataBaseInfo(submodule.info);
+    item[Key("IoData")] = IoData(submodule.io);
+    item[Key("Type")] = static_cast<int>(submodule.kind);
+    item[Key("IsMandatory")] = mandatory;
+    item[Key("SlotNumber")] = subslot;
     std::string name = owner ? NameOf(owner->subslotNames, subslot) : std::string();
-    item["SlotName"] = name.empty() ? submodule.info.name : name;
+    item[Key("SlotName")] = name.empty() ? submodule.info.name : name;
     return item;
 }
 
@@ -309,16 +293,16 @@ Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module
     const bool isDap = &module == static_cast<const Module*>(&dap);
     Json::Value data(Json::objectValue);
     Json::Value item(Json::objectValue);
-    item["Info"] = DataBaseInfo(module.info);
-    item["IoData"] = IoData(ModuleIo(module));
-    item["Type"] = static_cast<int>(isDap ? ItemKind::DeviceAccessPoint : ItemKind::Module);
-    item["IsMandatory"] = mandatory;
-    item["SlotNumber"] = slot;
-    item["SlotName"] = NameOf(dap.slotNames, slot);
-    data["Item"] = item;
-    data["virSubmoduleRefId"] =
+    item[Key("Info")] = DataBaseInfo(module.info);
+    item[Key("IoData")] = IoData(ModuleIo(module));
+    item[Key("Type")] = static_cast<int>(isDap ? ItemKind::DeviceAccessPoint : ItemKind::Module);
+    item[Key("IsMandatory")] = mandatory;
+    item[Key("SlotNumber")] = slot;
+    item[Key("SlotName")] = NameOf(dap.slotNames, slot);
+    data[Key("Item")] = std::move(item);
+    data[Key("virSubmoduleRefId")] =
         module.virtualSubmodules.empty() ? "" : module.virtualSubmodules.front().info.id;
-    data["virSubSlotNumber"] =
+    data[Key("virSubSlotNumber")] =
         module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
     Json::Value subItems(Json::arrayValue);
     for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
@@ -344,69 +328,69 @@ Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module
             }
         }
     }
-    data["SubItems"] = subItems;
+    data[Key("SubItems")] = std::move(subItems);
     return data;
 }
 
 Json::Value RecordItem(const ParameterItem& parameter) {
     Json::Value item(Json::objectValue);
-    item["TextId"] = parameter.textId;
-    item["Name"] = parameter.name;
-    item["IsChangeable"] = parameter.changeable;
-    item["ByteOffset"] = parameter.byteOffset;
-    item["BitOffset"] = parameter.bitOffset;
-    item["DataType"] = parameter.dataType;
-    item["DefaultValue"] = parameter.defaultValue;
-    item["MinValue"] = parameter.minValue;
-    item["MaxValue"] = parameter.maxValue;
+    item[Key("TextId")] = parameter.textId;
+    item[Key("Name")] = parameter.name;
+    item[Key("IsChangeable")] = parameter.changeable;
+    item[Key("ByteOffset")] = parameter.byteOffset;
+    item[Key("BitOffset")] = parameter.bitOffset;
+    item[Key("DataType")] = parameter.dataType;
+    item[Key("DefaultValue")] = parameter.defaultValue;
+    item[Key("MinValue")] = parameter.minValue;
+    item[Key("MaxValue")] = parameter.maxValue;
     Json::Value values(Json::objectValue);
     for (const auto& [content, text] : parameter.values) {
         values[content] = text;
     }
-    item["Values"] = values;
+    item[Key("Values")] = std::move(values);
     return item;
 }
 
 Json::Value MenuJson(const ParameterRecord& record, const Menu& menu) {
     Json::Value value(Json::objectValue);
-    value["GsdId"] = menu.id;
-    value["Name"] = menu.name;
+    value[Key("GsdId")] = menu.id;
+    value[Key("Name")] = menu.name;
     Json::Value items(Json::arrayValue);
     for (std::size_t index : menu.parameters) {
         items.append(RecordItem(record.items[index]));
     }
-    value["RecordDataList"] = items;
+    value[Key("RecordDataList")] = std::move(items);
     Json::Value submenus(Json::arrayValue);
     for (std::size_t index : menu.submenus) {
         submenus.append(MenuJson(record, record.menus[index]));  // the parser refused cycles
     }
-    value["MenuItems"] = submenus;
+    value[Key("MenuItems")] = std::move(submenus);
     return value;
 }
 
 Json::Value RecordJson(const ParameterRecord& record) {
     Json::Value value(Json::objectValue);
-    value["Index"] = record.index;
-    value["Length"] = record.length;
+    value[Key("Index")] = record.index;
+    value[Key("Length")] = record.length;
     Json::Value top(Json::objectValue);
     if (!record.menus.empty()) {
         // The first menu of a record's menu list is its root.
         top = MenuJson(record, record.menus.front());
-        top["GsdId"] = record.id;
+        top[Key("GsdId")] = record.id;
         if (!record.name.empty()) {
-            top["Name"] = record.name;
+            top[Key("Name")] = record.name;
         }
     } else {
-        top["GsdId"] = record.id;
-        top["Name"] = record.name;
+        top[Key("GsdId")] = record.id;
+        top[Key("Name")] = record.name;
         Json::Value items(Json::arrayValue);
         for (const ParameterItem& item : record.items) {
             items.append(RecordItem(item));
         }
-        top["RecordDataList"] = items;
-        top["MenuItems"] = Json::Value(Json::arrayValue);
+        top[Key("RecordDataList")] = std::move(items);
+        top[Key("MenuItems")] = Json::Value(Json::arrayValue);
     }
-    value["MenuItem"] = top;
+    value[Key("MenuItem")] = std::move(top);
     return value;
 }
 
@@ -505,16 +489,17 @@ InstalledGsdPtr RequireGsd(CatalogService& service, const std::string& name) {
 Json::Value DeviceCatalogJson(const InstalledGsd& gsd, const AccessPoint& dap) {
     const GsdFile& file = *gsd.file;
     Json::Value value(Json::objectValue);
-    value["MainFamily"] = file.mainFamily;
-    value["VendorName"] = file.vendorName;
-    value["ProductFamily"] = file.productFamily;
-    value["DNSCompatibleName"] = dap.dnsCompatibleName;
-    value["BaseInfo"] = DapBaseInfo(gsd.name, file, dap);
+    value[Key("MainFamily")] = file.mainFamily;
+    value[Key("VendorName")] = file.vendorName;
+    value[Key("ProductFamily")] = file.productFamily;
+    value[Key("DNSCompatibleName")] = dap.dnsCompatibleName;
+    value[Key("BaseInfo")] = DapBaseInfo(gsd.name, file, dap);
     const Submodule* interfaceItem = InterfaceOf(dap);
-    value["SupportRTType"] = interfaceItem ? interfaceItem->rtClasses : static_cast<int>(kRtClass1);
-    value["VendorIdentNumber"] = file.vendorId;
-    value["DeviceIdentNumber"] = file.deviceId;
-    value["IsG2"] = VersionKey(file.schemaVersion).first >= 2;
+    value[Key("SupportRTType")] =
+        interfaceItem ? interfaceItem->rtClasses : static_cast<int>(kRtClass1);
+    value[Key("VendorIdentNumber")] = file.vendorId;
+    value[Key("DeviceIdentNumber")] = file.deviceId;
+    value[Key("IsG2")] = VersionKey(file.schemaVersion).first >= 2;
     return value;
 }
 
@@ -548,21 +533,21 @@ bool IsHouseTemplate(const CatalogOptions& options, const GsdFile& file) {
 Json::Value ImportGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
     const ImportReport report = service.Store().Import(TextParam(params, 0));
     Json::Value value(Json::objectValue);
-    value["GsdName"] = report.name;
-    value["GsdPath"] = report.path;
-    value["IsSuccess"] = report.success;
-    value["IsValid"] = report.valid;
-    value["ErrorMessages"] = ArrayOf(report.errors);
+    value[Key("GsdName")] = report.name;
+    value[Key("GsdPath")] = report.path;
+    value[Key("IsSuccess")] = report.success;
+    value[Key("IsValid")] = report.valid;
+    value[Key("ErrorMessages")] = ArrayOf(report.errors);
     return value;
 }
 
 Json::Value RemoveGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
     const RemoveReport report = service.Store().Remove(TextParam(params, 0));
     Json::Value value(Json::objectValue);
-    value["GsdName"] = report.name;
-    value["GsdPath"] = report.path;
-    value["IsSuccess"] = report.success;
-    value["ErrorMessages"] = ArrayOf(report.errors);
+    value[Key("GsdName")] = report.name;
+    value[Key("GsdPath")] = report.path;
+    value[Key("IsSuccess")] = report.success;
+    value[Key("ErrorMessages")] = ArrayOf(report.errors);
     return value;
 }
 
@@ -574,11 +559,11 @@ Json::Value InstalledGsds(CatalogService& service, const CatalogOptions&, const 
     Json::Value list(Json::arrayValue);
     for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
         Json::Value entry(Json::objectValue);
-        entry["GsdName"] = gsd->name;
-        entry["FilePath"] = gsd->path.u8string();
-        entry["InstallDateTime"] = gsd->installTime;
-        entry["HashValueString"] = gsd->sha256;
-        list.append(entry);
+        entry[Key("GsdName")] = gsd->name;
+        entry[Key("FilePath")] = gsd->path.u8string();
+        entry[Key("InstallDateTime")] = gsd->installTime;
+        entry[Key("HashValueString")] = gsd->sha256;
+        list.append(std::move(entry));
     }
     return list;
 }
@@ -600,12 +585,12 @@ Json::Value DeviceInfo(CatalogService& service, const CatalogOptions&, const Jso
     const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
     const GsdFile& file = *gsd->file;
     Json::Value value(Json::objectValue);
-    value["MainFamily"] = file.mainFamily;
-    value["ProductFamily"] = file.productFamily;
-    value["InfoText"] = file.infoText;
-    value["VendorName"] = file.vendorName;
-    value["VendorIdentNumber"] = file.vendorId;
-    value["DeviceIdentNumber"] = file.deviceId;
+    value[Key("MainFamily")] = file.mainFamily;
+    value[Key("ProductFamily")] = file.productFamily;
+    value[Key("InfoText")] = file.infoText;
+    value[Key("VendorName")] = file.vendorName;
+    value[Key("VendorIdentNumber")] = file.vendorId;
+    value[Key("DeviceIdentNumber")] = file.deviceId;
     return value;
 }
 
@@ -625,8 +610,8 @@ Json::Value TemplateCatalogs(CatalogService& service, const CatalogOptions& opti
     for (const InstalledGsdPtr& gsd : TemplateFiles(service)) {
         for (const AccessPoint& dap : gsd->file->accessPoints) {
             Json::Value entry = DeviceCatalogJson(*gsd, dap);
-            entry["IsKeltolineTemplate"] = IsHouseTemplate(options, *gsd->file);
-            list.append(entry);
+            entry[Key("IsKeltolineTemplate")] = IsHouseTemplate(options, *gsd->file);
+            list.append(std::move(entry));
         }
     }
     return list;
@@ -642,8 +627,8 @@ Json::Value PluggableModules(CatalogService& service, const CatalogOptions&,
         const Module* module = gsd->file->FindModule(ref.target);
         if (module && IsPluggable(ref)) {
             Json::Value entry(Json::objectValue);
-            entry["BaseInfo"] = BaseInfo(name, module->info);
-            list.append(entry);
+            entry[Key("BaseInfo")] = BaseInfo(name, module->info);
+            list.append(std::move(entry));
         }
     }
     return list;
@@ -656,9 +641,9 @@ Json::Value PluggableSubmoduleList(const InstalledGsd& gsd, const AccessPoint& d
         const Submodule* submodule = gsd.file->FindListedSubmodule(ref.target);
         if (submodule && IsPluggable(ref)) {
             Json::Value entry(Json::objectValue);
-            entry["BaseInfo"] = BaseInfo(gsd.name, submodule->info);
-            entry["SupportRTType"] = RtClassesOf({submodule, &dap});
-            list.append(entry);
+            entry[Key("BaseInfo")] = BaseInfo(gsd.name, submodule->info);
+            entry[Key("SupportRTType")] = RtClassesOf({submodule, &dap});
+            list.append(std::move(entry));
         }
     }
     return list;
@@ -722,9 +707,9 @@ Json::Value SubmoduleSlotRelation(CatalogService& service, const CatalogOptions&
     Json::Value list(Json::arrayValue);
     for (const ItemRef& ref : module.useableSubmodules) {
         Json::Value entry(Json::objectValue);
-        entry["ModuleRefId"] = ref.target;
-        entry["Subslots"] = IntArray(SlotsOf(ref));
-        list.append(entry);
+        entry[Key("ModuleRefId")] = ref.target;
+        entry[Key("Subslots")] = IntArray(SlotsOf(ref));
+        list.append(std::move(entry));
     }
     return list;
 }
@@ -830,7 +815,7 @@ Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&,
     const SubmoduleHit hit = FindSubmodule(*gsd->file, name, dap, TextParam(params, 2));
     Json::Value value(Json::objectValue);
     const bool builtIn = hit.submodule->kind != ItemKind::Submodule;
-    value["Item"] = SubmoduleItem(*hit.submodule, hit.submodule->subslot, builtIn, nullptr);
+    value[Key("Item")] = SubmoduleItem(*hit.submodule, hit.submodule->subslot, builtIn, nullptr);
     return value;
 }
 
@@ -881,17 +866,17 @@ Json::Value PortParameter(CatalogService& service, const CatalogOptions&,
         throw NotFound("\"" + portId + "\" is not a port submodule of \"" + name + "\"");
     }
     Json::Value value(Json::objectValue);
-    value["PortDeactivationSupported"] = port->portDeactivationSupported;
-    value["PTP_BoundarySupported"] = port->ptpBoundarySupported;
-    value["DCP_BoundarySupported"] = port->dcpBoundarySupported;
+    value[Key("PortDeactivationSupported")] = port->portDeactivationSupported;
+    value[Key("PTP_BoundarySupported")] = port->ptpBoundarySupported;
+    value[Key("DCP_BoundarySupported")] = port->dcpBoundarySupported;
     Json::Value list(Json::arrayValue);
     for (int type : port->mauTypes) {
         Json::Value entry(Json::objectValue);
-        entry["Value"] = type;
-        entry["Description"] = MauDescription(type);
-        list.append(entry);
+        entry[Key("Value")] = type;
+        entry[Key("Description")] = MauDescription(type);
+        list.append(std::move(entry));
     }
-    value["transmissionValueList"] = list;
+    value[Key("transmissionValueList")] = std::move(list);
     return value;
 }
 
@@ -961,9 +946,9 @@ Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&,
         refText += ref.name + ": " + shown;
     }
     Json::Value value(Json::objectValue);
-    value["Description"] = diag.texts.name;
-    value["RefText"] = refText;
-    value["Help"] = diag.texts.help;
+    value[Key("Description")] = diag.texts.name;
+    value[Key("RefText")] = refText;
+    value[Key("Help")] = diag.texts.help;
     return value;
 }
 
@@ -996,10 +981,10 @@ Json::Value ChannelDiagDescription(CatalogService& service, const CatalogOptions
         }
     }
     Json::Value value(Json::objectValue);
-    value["AlarmNameText"] = main.name;
-    value["AlarmHelpText"] = main.help;
-    value["AlarmExtNameText"] = ext.name;
-    value["AlarmExtHelpText"] = ext.help;
+    value[Key("AlarmNameText")] = main.name;
+    value[Key("AlarmHelpText")] = main.help;
+    value[Key("AlarmExtNameText")] = ext.name;
+    value[Key("AlarmExtHelpText")] = ext.help;
     return value;
 }
 
@@ -1033,16 +1018,16 @@ Json::Value UpdateTimes(CatalogService& service, const CatalogOptions&, const Js
         }
     }
     Json::Value value(Json::objectValue);
-    value["IsValid"] = !times.empty();
+    value[Key("IsValid")] = !times.empty();
     Json::Value selector(Json::arrayValue);
     for (const auto& [ms, origin] : times) {
         Json::Value entry(Json::objectValue);
-        entry["Value"] = ms;
-        entry["SendClock"] = origin.first;
-        entry["ReductionRatio"] = origin.second;
-        selector.append(entry);
+        entry[Key("Value")] = ms;
+        entry[Key("SendClock")] = origin.first;
+        entry[Key("ReductionRatio")] = origin.second;
+        selector.append(std::move(entry));
     }
-    value["Selector"] = selector;
+    value[Key("Selector")] = std::move(selector);
     return value;
 }
 
@@ -1057,17 +1042,18 @@ Json::Value IsoParameters(CatalogService& service, const CatalogOptions&,
     const IsochroneTiming timing =
         submodule.isochrone.value_or(IsochroneTiming{0, 0, 0, 0, 0, 0, false});
     Json::Value value(Json::objectValue);
-    value["T_DC_Base"] = timing.tDcBase;
-    value["T_DC_Min"] = timing.tDcMin;
-    value["T_DC_Max"] = timing.tDcMax;
-    value["T_IO_Base"] = timing.tIoBase;
-    value["T_IO_InputMin"] = timing.tIoInputMin;
-    value["T_IO_OutputMin"] = timing.tIoOutputMin;
-    value["IsIsochroneModeRequired"] = timing.required;
+    value[Key("T_DC_Base")] = timing.tDcBase;
+    value[Key("T_DC_Min")] = timing.tDcMin;
+    value[Key("T_DC_Max")] = timing.tDcMax;
+    value[Key("T_IO_Base")] = timing.tIoBase;
+    value[Key("T_IO_InputMin")] = timing.tIoInputMin;
+    value[Key("T_IO_OutputMin")] = timing.tIoOutputMin;
+    value[Key("IsIsochroneModeRequired")] = timing.required;
     // T_DC counts 31.25 us ticks, T_IO counts nanoseconds.
-    value["T_Cycle_MinMs"] = static_cast<double>(timing.tDcBase) * timing.tDcMin * 0.03125;
-    value["T_IO_InputMinMs"] = static_cast<double>(timing.tIoBase) * timing.tIoInputMin / 1e6;
-    value["T_IO_OutputMinMs"] = static_cast<double>(timing.tIoBase) * timing.tIoOutputMin / 1e6;
+    value[Key("T_Cycle_MinMs")] = static_cast<double>(timing.tDcBase) * timing.tDcMin * 0.03125;
+    value[Key("T_IO_InputMinMs")] = static_cast<double>(timing.tIoBase) * timing.tIoInputMin / 1e6;
+    value[Key("T_IO_OutputMinMs")] =
+        static_cast<double>(timing.tIoBase) * timing.tIoOutputMin / 1e6;
     return value;
 }
 
@@ -1086,12 +1072,12 @@ Json::Value VirtualSubslotAndApi(CatalogService& service, const CatalogOptions&,
     const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
     const Module& module = FindModule(*gsd->file, name, dap, moduleId);
     Json::Value value(Json::objectValue);
-    value["isExist"] = !module.virtualSubmodules.empty();
-    value["virSubslot"] =
+    value[Key("isExist")] = !module.virtualSubmodules.empty();
+    value[Key("virSubslot")] =
         module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
-    value["virAPI"] = module.virtualSubmodules.empty()
-                          ? 0
-                          : static_cast<int>(module.virtualSubmodules.front().api);
+    value[Key("virAPI")] = module.virtualSubmodules.empty()
+                               ? 0
+                               : static_cast<int>(module.virtualSubmodules.front().api);
     return value;
 }
 

@@ -2,13 +2,17 @@
 
 // The in-memory form of one GSDML file: everything the catalogue methods
 // answer from, with every text already resolved to the server's language.
-// Built once per file by ParseGsdml; the XML document is dropped afterwards.
+// Built once per file by ParseGsdml, or by BuildChecked from a document that
+// CheckGsdml accepted. Parameter records, the bulk of a large
+// file, are checked then but built on first use from the parsed document,
+// which is kept for that while any submodule still needs it.
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -109,6 +113,33 @@ struct ParameterRecord {
     std::vector<Menu> menus;  // menus[0] is the root menu when there is a menu list
 };
 
+class DeferredRecords;  // the parsed elements a record list is built from
+
+// The parameter records of one submodule, built on first use (from any
+// thread; the first caller builds them, others wait). A file whose records
+// failed their check is refused, so building finds nothing new to report.
+class RecordList {
+public:
+    RecordList() = default;
+    explicit RecordList(std::shared_ptr<DeferredRecords> deferred)
+        : deferred_(std::move(deferred)) {}
+
+    // Builds the records on the first call; throws only std::bad_alloc.
+    const std::vector<ParameterRecord>& Get() const;
+    // Problems met while building; always empty for a file that was accepted.
+    const std::vector<std::string>& BuildProblems() const;
+
+    std::size_t size() const { return Get().size(); }
+    bool empty() const { return Get().empty(); }
+    const ParameterRecord& operator[](std::size_t i) const { return Get()[i]; }
+    const ParameterRecord& at(std::size_t i) const { return Get().at(i); }
+    std::vector<ParameterRecord>::const_iterator begin() const { return Get().begin(); }
+    std::vector<ParameterRecord>::const_iterator end() const { return Get().end(); }
+
+private:
+    std::shared_ptr<DeferredRecords> deferred_;
+};
+
 struct IsochroneTiming {
     std::uint32_t tDcBase = 0;
     std::uint32_t tDcMin = 0;
@@ -128,7 +159,7 @@ struct Submodule {
     bool parameterizationDisallowed = false;
     IoSizes io;
     std::vector<int> writeableImRecords;
-    std::vector<ParameterRecord> records;
+    RecordList records;
     std::optional<IsochroneTiming> isochrone;
     // Interface submodules
     int rtClasses = 0;
@@ -210,12 +241,30 @@ struct GsdFile {
     const AccessPoint* FindAccessPoint(const std::string& id) const;
     const Module* FindModule(const std::string& id) const;
     const Submodule* FindListedSubmodule(const std::string& id) const;
+
+    // A submodule wherever the file describes it, and the access point it was
+    // found with. The search order: `preferred` (may be null) with the modules
+    // it can hold, then every access point so, then the module list, then the
+    // submodule list; in the last two cases the access point is `preferred`,
+    // else the first. Within an item its own submodules come before those it
+    // can hold. Null submodule when the ID is nowhere.
+    struct SubmoduleAt {
+        const Submodule* submodule = nullptr;
+        const AccessPoint* dap = nullptr;
+    };
+    SubmoduleAt LocateSubmodule(const AccessPoint* preferred, const std::string& id) const;
+
     void BuildLookup();
 
 private:
+    using SubmoduleIndex = std::unordered_map<std::string_view, const Submodule*>;
+    void IndexModuleSubmodules(const Module& module, SubmoduleIndex& index) const;
+
     std::unordered_map<std::string, std::size_t> accessPointById_;
     std::unordered_map<std::string, std::size_t> moduleById_;
     std::unordered_map<std::string, std::size_t> submoduleById_;
+    std::vector<SubmoduleIndex> submodulesByDap_;  // per access point, with its modules
+    SubmoduleIndex submodulesOfModules_;           // the module list's
 };
 
 using GsdFilePtr = std::shared_ptr<const GsdFile>;

@@ -7,15 +7,24 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <set>
+#include <stdexcept>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 // The document is walked once; every reference (texts, categories, value
 // lists, modules, submodules, menus) is resolved while walking, and anything
-// unresolved is collected as a reason to refuse the file. The result owns
-// plain strings only, so the pugixml document is released when parsing ends.
+// unresolved is collected as a reason to refuse the file. Parameter records
+// are only checked on that walk, with nothing stored: in a large file they
+// are most of the elements, and most are never asked for. Each submodule's
+// records are built on first use from the kept document by the same reader
+// code, so the answers do not depend on when they were built; the check walks
+// the records in the reader's order and reports the reader's reasons.
 
 namespace GsdCatalog {
 
@@ -51,10 +60,70 @@ const Submodule* GsdFile::FindListedSubmodule(const std::string& id) const {
     return FindById(submoduleById_, submodules, id);
 }
 
+void GsdFile::IndexModuleSubmodules(const Module& module, SubmoduleIndex& index) const {
+    // The first entry of an ID wins, so adding in search order makes a lookup
+    // give what a walk in that order would find first.
+    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
+        for (const Submodule& submodule : *list) {
+            index.emplace(submodule.info.id, &submodule);
+        }
+    }
+    for (const ItemRef& ref : module.useableSubmodules) {
+        if (const Submodule* listed = FindListedSubmodule(ref.target)) {
+            index.emplace(ref.target, listed);
+        }
+    }
+}
+
 void GsdFile::BuildLookup() {
     IndexById(accessPointById_, accessPoints);
     IndexById(moduleById_, modules);
     IndexById(submoduleById_, submodules);
+    // Submodule lookups by ID, so a query about a submodule of the last of
+    // thousands of modules does not walk them all.
+    submodulesByDap_.assign(accessPoints.size(), {});
+    for (std::size_t i = 0; i < accessPoints.size(); ++i) {
+        IndexModuleSubmodules(accessPoints[i], submodulesByDap_[i]);
+        for (const ItemRef& ref : accessPoints[i].useableModules) {
+            if (const Module* module = FindModule(ref.target)) {
+                IndexModuleSubmodules(*module, submodulesByDap_[i]);
+            }
+        }
+    }
+    submodulesOfModules_.clear();
+    for (const Module& module : modules) {
+        IndexModuleSubmodules(module, submodulesOfModules_);
+    }
+}
+
+GsdFile::SubmoduleAt GsdFile::LocateSubmodule(const AccessPoint* preferred,
+                                              const std::string& id) const {
+    auto find = [&id](const SubmoduleIndex& index) -> const Submodule* {
+        const auto found = index.find(id);
+        return found == index.end() ? nullptr : found->second;
+    };
+    if (accessPoints.empty()) {
+        return {};
+    }
+    if (preferred) {
+        const auto at = static_cast<std::size_t>(preferred - accessPoints.data());
+        if (const Submodule* hit = find(submodulesByDap_[at])) {
+            return {hit, preferred};
+        }
+    }
+    for (std::size_t i = 0; i < accessPoints.size(); ++i) {
+        if (const Submodule* hit = find(submodulesByDap_[i])) {
+            return {hit, &accessPoints[i]};
+        }
+    }
+    const AccessPoint* fallback = preferred ? preferred : &accessPoints.front();
+    if (const Submodule* hit = find(submodulesOfModules_)) {
+        return {hit, fallback};
+    }
+    if (const Submodule* listed = FindListedSubmodule(id)) {
+        return {listed, fallback};
+    }
+    return {};
 }
 
 namespace {
@@ -147,19 +216,29 @@ bool ValueBounds(std::string_view text, long long& low, long long& high) {
 
 }  // namespace
 
-bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
-    out.clear();
-    // Counted first so the list is allocated once: slot ranges such as
-    // "1..64" sit on every module reference of a large file.
-    unsigned long long count = 0;
-    const bool counted = ForEachRange(text, [&](long long low, long long high) {
+namespace {
+
+// How many values a number list expands to, without expanding it; false when
+// ParseValueList would refuse the list.
+bool CountValueList(std::string_view text, std::size_t maxCount, unsigned long long& count) {
+    count = 0;
+    return ForEachRange(text, [&](long long low, long long high) {
         if (low < std::numeric_limits<int>::min() || high > std::numeric_limits<int>::max()) {
             return false;
         }
         count += static_cast<unsigned long long>(high - low) + 1;
         return count <= maxCount;
     });
-    if (!counted) {
+}
+
+}  // namespace
+
+bool ParseValueList(std::string_view text, std::vector<int>& out, std::size_t maxCount) {
+    out.clear();
+    // Counted first so the list is allocated once: slot ranges such as
+    // "1..64" sit on every module reference of a large file.
+    unsigned long long count = 0;
+    if (!CountValueList(text, maxCount, count)) {
         return false;
     }
     out.resize(static_cast<std::size_t>(count));
@@ -181,9 +260,33 @@ using pugi::xml_node;
 // Replaces byte sequences that are not UTF-8 with U+FFFD so every text can go
 // out in a JSON answer. pugixml already converts declared encodings (Latin-1,
 // UTF-16) to UTF-8; this catches files that lie about their encoding.
-std::string ValidUtf8(const char* text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    const std::size_t size = std::strlen(text);
+// Length of the UTF-8 sequence starting at p[i], or 0 when the bytes there
+// are not one (overlong forms and surrogates included).
+std::size_t Utf8SequenceLength(const unsigned char* p, std::size_t i, std::size_t size) {
+    const unsigned char c = p[i];
+    std::size_t length = 0;
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+    }
+    bool ok = length > 0 && i + length <= size;
+    for (std::size_t k = 1; ok && k < length; ++k) {
+        ok = (p[i + k] & 0xC0) == 0x80;
+    }
+    if (ok && length == 3) {
+        ok = !(c == 0xE0 && p[i + 1] < 0xA0) && !(c == 0xED && p[i + 1] >= 0xA0);
+    } else if (ok && length == 4) {
+        ok = !(c == 0xF0 && p[i + 1] < 0x90) && !(c == 0xF4 && p[i + 1] >= 0x90);
+    }
+    return ok ? length : 0;
+}
+
+bool IsAscii(const unsigned char* p, std::size_t size) {
     // Eight bytes at a time: almost every text of a file is plain ASCII.
     std::uint64_t high = 0;
     std::size_t at = 0;
@@ -195,34 +298,39 @@ std::string ValidUtf8(const char* text) {
     for (; at < size; ++at) {
         high |= p[at];
     }
-    if ((high & 0x8080808080808080ULL) == 0) {
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    if (IsAscii(p, text.size())) {
+        return true;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(p, i, text.size());
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Replaces byte sequences that are not UTF-8 with U+FFFD so every text can go
+// out in a JSON answer. pugixml already converts declared encodings (Latin-1,
+// UTF-16) to UTF-8; this catches files that lie about their encoding.
+std::string ValidUtf8(const char* text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const std::size_t size = std::strlen(text);
+    if (IsAscii(p, size)) {
         return std::string(text, size);  // the common case: nothing to check
     }
     std::string out;
     out.reserve(size);
     std::size_t i = 0;
     while (i < size) {
-        const unsigned char c = p[i];
-        std::size_t length = 0;
-        if (c < 0x80) {
-            length = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-        }
-        bool ok = length > 0 && i + length <= size;
-        for (std::size_t k = 1; ok && k < length; ++k) {
-            ok = (p[i + k] & 0xC0) == 0x80;
-        }
-        if (ok && length == 3) {
-            ok = !(c == 0xE0 && p[i + 1] < 0xA0) && !(c == 0xED && p[i + 1] >= 0xA0);
-        } else if (ok && length == 4) {
-            ok = !(c == 0xF0 && p[i + 1] < 0x90) && !(c == 0xF4 && p[i + 1] >= 0x90);
-        }
-        if (ok) {
+        const std::size_t length = Utf8SequenceLength(p, i, size);
+        if (length > 0) {
             out.append(text + i, length);
             i += length;
         } else {
@@ -400,9 +508,173 @@ std::array<xml_attribute, N> AttributesOf(const xml_node& element,
     return found;
 }
 
+// Where a parameter's attributes are; the first of repeated attributes wins,
+// as with a lookup by name. Parameters are the most numerous elements of a
+// large file, so their attributes are found in one pass.
+struct ParameterAttributes {
+    xml_attribute id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
+        defaultValue, valueItem, allowed;
+};
+
+// Compares a name with a literal; short fixed-size compares the compiler
+// inlines, where string_view's compare is a call.
+template <std::size_t N>
+bool NameIs(std::string_view name, const char (&literal)[N]) {
+    return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+ParameterAttributes ParameterAttributesOf(const xml_node& ref) {
+    ParameterAttributes a;
+    for (xml_attribute attribute = ref.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
+        const std::string_view name = attribute.name();
+        xml_attribute* slot = nullptr;
+        switch (name.size()) {
+            case 2:
+                slot = NameIs(name, "ID") ? &a.id : nullptr;
+                break;
+            case 6:
+                slot = NameIs(name, "TextId") ? &a.textId : nullptr;
+                break;
+            case 7:
+                slot = NameIs(name, "Visible") ? &a.visible : nullptr;
+                break;
+            case 8:
+                slot = NameIs(name, "DataType") ? &a.dataType : nullptr;
+                break;
+            case 9:
+                slot = NameIs(name, "BitOffset")   ? &a.bitOffset
+                       : NameIs(name, "BitLength") ? &a.bitLength
+                                                   : nullptr;
+                break;
+            case 10:
+                slot = NameIs(name, "Changeable")   ? &a.changeable
+                       : NameIs(name, "ByteOffset") ? &a.byteOffset
+                                                    : nullptr;
+                break;
+            case 12:
+                slot = NameIs(name, "DefaultValue") ? &a.defaultValue : nullptr;
+                break;
+            case 13:
+                slot = NameIs(name, "AllowedValues") ? &a.allowed : nullptr;
+                break;
+            case 15:
+                slot = NameIs(name, "ValueItemTarget") ? &a.valueItem : nullptr;
+                break;
+            default:
+                break;
+        }
+        if (slot && !*slot) {
+            *slot = attribute;
+        }
+    }
+    return a;
+}
+
+// Menus are answered as a tree, and read back by recursion: a menu that
+// contains itself would make that tree endless, and a very deep one would
+// exhaust a reader's stack. Returns the index of the first menu from which
+// such a tree starts and whether it is endless (else too deep), or nothing.
+// Heights are memoised, so menus shared by several parents are measured once.
+constexpr int kMaxMenuDepth = 32;
+
+template <class Submenus>
+std::optional<std::pair<std::size_t, bool>> MenuTreeProblem(std::size_t count,
+                                                            Submenus&& submenusOf) {
+    constexpr int kOnPath = -2;
+    constexpr int kCycle = -1;
+    constexpr int kTooDeep = kMaxMenuDepth + 1;
+    std::vector<int> height(count, 0);  // 0 not yet measured
+    auto measure = [&](auto& self, std::size_t at, int depth) -> int {
+        if (height[at] == kOnPath) {
+            return kCycle;
+        }
+        if (height[at] > 0) {
+            return height[at];
+        }
+        if (depth > kMaxMenuDepth) {
+            return kTooDeep;
+        }
+        height[at] = kOnPath;
+        int tallest = 1;
+        for (std::size_t next : submenusOf(at)) {
+            const int below = self(self, next, depth + 1);
+            if (below == kCycle || below >= kTooDeep) {
+                return below;
+            }
+            tallest = std::max(tallest, below + 1);
+        }
+        height[at] = tallest;
+        return tallest;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        const int result = measure(measure, i, 1);
+        if (result == kCycle) {
+            return std::make_pair(i, true);
+        }
+        if (result > kMaxMenuDepth) {
+            return std::make_pair(i, false);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string MenuTreeReason(const std::string& menuId, bool endless) {
+    return endless ? "menu \"" + menuId + "\" contains itself"
+                   : "menu \"" + menuId + "\" nests menus deeper than " +
+                         std::to_string(kMaxMenuDepth) + " levels";
+}
+
+}  // namespace
+
+// The parsed document and the tables of IDs collected from it, shared by the
+// builder and by the record lists built from it later.
+struct ParsedDocument {
+    std::unique_ptr<char[]> buffer;  // the bytes parsed in place, when they were handed over
+    pugi::xml_document document;
+    std::string language;
+    std::unordered_map<std::string_view, const char*> primaryTexts;
+    std::unordered_map<std::string_view, const char*> languageTexts;
+    std::unordered_map<std::string_view, xml_node> categories;
+    std::unordered_map<std::string_view, xml_node> valueItems;
+    std::unordered_map<std::string_view, SharedValues> resolvedValues;
+    bool collected = false;  // the tables above are filled
+    // Record lists share resolvedValues: one is built at a time.
+    std::mutex deferredBuild;
+};
+
+class DeferredRecords {
+public:
+    DeferredRecords(std::shared_ptr<ParsedDocument> document, xml_node list)
+        : document_(std::move(document)), list_(list) {}
+
+    void BuildOnce();
+    const std::vector<ParameterRecord>& Records() const { return records_; }
+    const std::vector<std::string>& Problems() const { return problems_; }
+
+private:
+    std::shared_ptr<ParsedDocument> document_;
+    xml_node list_;  // the submodule's RecordDataList
+    std::once_flag once_;
+    std::vector<ParameterRecord> records_;
+    std::vector<std::string> problems_;
+};
+
+namespace {
+
 class Builder {
 public:
-    Builder(const xml_node& root, const std::string& language) : root_(root), language_(language) {}
+    explicit Builder(const std::shared_ptr<ParsedDocument>& document)
+        : document_(document),
+          root_(document->document.document_element()),
+          language_(document->language),
+          primaryTexts_(document->primaryTexts),
+          languageTexts_(document->languageTexts),
+          categories_(document->categories),
+          valueItems_(document->valueItems),
+          resolvedValues_(document->resolvedValues) {}
+
+    std::vector<std::string>& Errors() { return errors_; }
 
     ParseOutcome Build() {
         auto file = std::make_shared<GsdFile>();
@@ -412,8 +684,11 @@ public:
             errors_.push_back("the GSDML document has no ProfileBody/ApplicationProcess element");
             return Finish(nullptr);
         }
-        CollectTexts(process.child("ExternalTextList"));
-        CollectIds(process);
+        if (!document_->collected) {
+            CollectTexts(process.child("ExternalTextList"));
+            CollectIds(process);
+            document_->collected = true;
+        }
 
         file->schemaVersion = SchemaVersion();
         const xml_node identity = body.child("DeviceIdentity");
@@ -449,6 +724,311 @@ public:
         return Finish(file);
     }
 
+    // Checks the document as Build reads it, in the same order and with the
+    // same reasons, but stores nothing: a file is checked when it is imported
+    // or found and built when first asked about. BuildChecked must then find
+    // nothing to complain about; the fuzzer holds the two to that.
+    std::vector<std::string> Check() {
+        const xml_node body = root_.child("ProfileBody");
+        const xml_node process = body.child("ApplicationProcess");
+        if (!body || !process) {
+            errors_.push_back("the GSDML document has no ProfileBody/ApplicationProcess element");
+            return Finish(nullptr).errors;
+        }
+        CollectTexts(process.child("ExternalTextList"));
+        CollectIds(process);
+        document_->collected = true;
+
+        const xml_node identity = body.child("DeviceIdentity");
+        if (!identity) {
+            errors_.push_back("the GSDML document has no DeviceIdentity element");
+        }
+        Unsigned(identity, "VendorID");
+        Unsigned(identity, "DeviceID");
+        CheckText(identity.child("InfoText"));
+
+        for (xml_node item : process.child("ModuleList").children("ModuleItem")) {
+            knownModules_.insert(FileId(item.attribute("ID").value()));
+            owners_.push_back({FileId(item.attribute("ID").value()), false, 0, 0, 0, 0});
+            CheckInfo(item);
+            CheckModuleBody(item, owners_.back());
+        }
+        for (xml_node item : process.child("SubmoduleList").children()) {
+            if (item.type() == pugi::node_element) {
+                knownSubmodules_.insert(FileId(item.attribute("ID").value()));
+                CheckSubmodule(item, KindOf(item.name()));
+            }
+        }
+        bool anyDap = false;
+        for (xml_node item :
+             process.child("DeviceAccessPointList").children("DeviceAccessPointItem")) {
+            anyDap = true;
+            owners_.push_back({FileId(item.attribute("ID").value()), true, 0, 0, 0, 0});
+            CheckAccessPoint(item, owners_.back());
+        }
+        if (!anyDap) {
+            errors_.push_back("the GSDML document describes no device access point");
+        }
+        CheckDiagnosis(process);
+        CheckCheckedReferences();
+        return Finish(nullptr).errors;
+    }
+
+private:
+    // Who refers to which submodules and modules, as CheckReferences reads it
+    // from the built lists; ranges into refTargets_.
+    struct OwnerRefs {
+        std::string_view id;
+        bool accessPoint;
+        std::size_t submodulesBegin, submodulesEnd;
+        std::size_t modulesBegin, modulesEnd;
+    };
+
+    // An ID as the built file stores it (repaired to UTF-8), kept as long as
+    // the check runs.
+    std::string_view FileId(const char* raw) {
+        const std::string_view text = raw;
+        if (IsValidUtf8(text)) {
+            return text;
+        }
+        return repairedFileIds_.emplace_back(ValidUtf8(raw));
+    }
+
+    std::size_t CheckList(const xml_node& element, const char* name) {
+        return CheckList(element, element.attribute(name));
+    }
+
+    // As List, without the list: returns how many values it has.
+    std::size_t CheckList(const xml_node& element, const xml_attribute& attribute) {
+        unsigned long long count = 0;
+        if (attribute && !CountValueList(attribute.value(), 65536, count)) {
+            errors_.push_back(std::string("attribute ") + attribute.name() + " of " +
+                              element.name() + " \"" + attribute.value() +
+                              "\" is not a valid list of numbers");
+            return 0;
+        }
+        return static_cast<std::size_t>(count);
+    }
+
+    void CheckCategory(const char* id) {
+        if (*id == '\0') {
+            return;
+        }
+        const auto found = categories_.find(id);
+        if (found == categories_.end()) {
+            errors_.push_back(std::string("category \"") + id +
+                              "\" is referred to but not defined");
+            return;
+        }
+        CheckText(found->second);
+    }
+
+    void CheckInfo(const xml_node& item) {
+        const xml_node moduleInfo = item.child("ModuleInfo");
+        xml_node name, infoText;
+        for (xml_node child : moduleInfo.children()) {
+            const std::string_view tag = child.name();
+            if (tag == "Name" && !name) {
+                name = child;
+            } else if (tag == "InfoText" && !infoText) {
+                infoText = child;
+            }
+        }
+        if (moduleInfo) {
+            CheckText(name);
+        } else {
+            FindText(item.attribute("TextId").value());
+        }
+        CheckText(infoText);
+        CheckCategory(moduleInfo.attribute("CategoryRef").value());
+        CheckCategory(moduleInfo.attribute("SubCategory1Ref").value());
+    }
+
+    void CheckIo(const xml_node& ioData) {
+        for (const char* direction : {"Input", "Output"}) {
+            for (xml_node item : ioData.child(direction).children("DataItem")) {
+                if (item.attribute("Length")) {
+                    Signed(item, "Length");
+                }
+            }
+        }
+    }
+
+    void CheckTiming(const xml_node& relations) {
+        const xml_node timing = relations.child("TimingProperties");
+        CheckList(timing, "SendClock");
+        for (const char* name : {"ReductionRatio", "ReductionRatioPow2", "ReductionRatioNonPow2"}) {
+            CheckList(timing, name);
+        }
+    }
+
+    void CheckMauTypes(const xml_node& port) {
+        std::size_t types = 0;
+        for (xml_node item : port.child("MAUTypeList").children("MAUTypeItem")) {
+            Signed(item, "Value");
+            ++types;
+        }
+        if (types == 0 && port.attribute("MAUTypes")) {
+            types = CheckList(port, "MAUTypes");
+        }
+        if (types == 0 && port.attribute("MAUType")) {
+            const std::string_view name = port.attribute("MAUType").value();
+            if (MauTypeFromName(name) == 0) {
+                errors_.push_back("port \"" + std::string(port.attribute("ID").value()) +
+                                  "\" names an unknown MAU type \"" + std::string(name) + "\"");
+            }
+        }
+    }
+
+    void CheckSubmodule(const xml_node& item, ItemKind kind) {
+        CheckInfo(item);
+        const auto [subslot, api, profisafe, noParameters, imRecords] =
+            AttributesOf<5>(item, {"SubslotNumber", "API", "PROFIsafeSupported",
+                                   "ParameterizationDisallowed", "Writeable_IM_Records"});
+        Signed(item, subslot, 0);
+        Unsigned(item, api, 0);
+        CheckList(item, imRecords);
+        CheckIo(item.child("IOData"));
+        for (xml_node record : item.child("RecordDataList").children()) {
+            const std::string_view name = record.name();
+            if (name == "ParameterRecordDataItem") {
+                CheckRecord(record);
+            } else if (name == "F_ParameterRecordDataItem") {
+                CheckSafetyRecord(record);
+            }
+        }
+        if (const xml_node iso = item.child("IsochroneMode")) {
+            for (const char* name : {"T_DC_Base", "T_DC_Min", "T_DC_Max", "T_IO_Base",
+                                     "T_IO_InputMin", "T_IO_OutputMin"}) {
+                Unsigned(iso, name);
+            }
+        }
+        if (kind == ItemKind::InterfaceSubmodule) {
+            CheckTiming(item.child("ApplicationRelations"));
+        } else if (kind == ItemKind::PortSubmodule) {
+            CheckMauTypes(item);
+        }
+    }
+
+    // Returns the range of refTargets_ the references' targets went to.
+    std::pair<std::size_t, std::size_t> CheckRefs(const xml_node& list, const char* element,
+                                                  const char* targetAttribute, const char* allowed,
+                                                  const char* fixed, const char* used) {
+        const std::size_t begin = refTargets_.size();
+        for (xml_node ref : list.children(element)) {
+            const auto [target, allowedIn, fixedIn, usedIn] =
+                AttributesOf<4>(ref, {targetAttribute, allowed, fixed, used});
+            refTargets_.push_back(FileId(target.value()));
+            CheckList(ref, allowedIn);
+            CheckList(ref, fixedIn);
+            CheckList(ref, usedIn);
+        }
+        return {begin, refTargets_.size()};
+    }
+
+    void CheckModuleBody(const xml_node& item, OwnerRefs& owner) {
+        for (xml_node sub : item.child("VirtualSubmoduleList").children("VirtualSubmoduleItem")) {
+            CheckSubmodule(sub, ItemKind::VirtualSubmodule);
+        }
+        for (xml_node sub : item.child("SystemDefinedSubmoduleList").children()) {
+            const ItemKind kind = KindOf(sub.name());
+            if (kind == ItemKind::InterfaceSubmodule || kind == ItemKind::PortSubmodule) {
+                CheckSubmodule(sub, kind);
+            }
+        }
+        std::tie(owner.submodulesBegin, owner.submodulesEnd) =
+            CheckRefs(item.child("UseableSubmodules"), "SubmoduleItemRef", "SubmoduleItemTarget",
+                      "AllowedInSubslots", "FixedInSubslots", "UsedInSubslots");
+        CheckList(item, "PhysicalSubslots");
+        // The reader's names[number] = text evaluates the text first.
+        for (xml_node slot : item.child("SubslotList").children("SubslotItem")) {
+            CheckText(slot);
+            Signed(slot, "SubslotNumber");
+        }
+    }
+
+    void CheckAccessPoint(const xml_node& item, OwnerRefs& owner) {
+        CheckInfo(item);
+        CheckModuleBody(item, owner);
+        CheckList(item, "FixedInSlots");
+        CheckList(item, "PhysicalSlots");
+        std::tie(owner.modulesBegin, owner.modulesEnd) =
+            CheckRefs(item.child("UseableModules"), "ModuleItemRef", "ModuleItemTarget",
+                      "AllowedInSlots", "FixedInSlots", "UsedInSlots");
+        for (xml_node slot : item.child("SlotList").children("SlotItem")) {
+            CheckText(slot);
+            Signed(slot, "SlotNumber");
+        }
+        bool hasInterface = false;
+        for (xml_node sub : item.child("SystemDefinedSubmoduleList").children()) {
+            hasInterface = hasInterface || KindOf(sub.name()) == ItemKind::InterfaceSubmodule;
+        }
+        if (!hasInterface) {
+            CheckTiming(item.child("ApplicationRelations"));
+        }
+    }
+
+    void CheckDiagnosis(const xml_node& process) {
+        for (xml_node item : process.child("ChannelDiagList").children()) {
+            const std::string_view name = item.name();
+            if (name != "ChannelDiagItem" && name != "SystemDefinedChannelDiagItem" &&
+                name != "ProfileChannelDiagItem") {
+                continue;
+            }
+            CheckText(item.child("Name"));
+            CheckText(item.child("Help"));
+            for (xml_node ext : item.child("ExtChannelDiagList").children()) {
+                CheckText(ext.child("Name"));
+                CheckText(ext.child("Help"));
+                Signed(ext, "ErrorType");
+            }
+            Signed(item, "ErrorType");
+        }
+        for (xml_node item : process.child("UnitDiagTypeList").children("UnitDiagTypeItem")) {
+            CheckText(item.child("Name"));
+            CheckText(item.child("Help"));
+            for (xml_node ref : item.children("Ref")) {
+                Signed(ref, "ByteOffset");
+                Signed(ref, "BitOffset");
+                Signed(ref, "BitLength");
+                CheckText(ref);
+                Assignments(ref.attribute("ValueItemTarget").value());
+            }
+            Signed(item, "UserStructureIdentifier");
+        }
+    }
+
+    void CheckCheckedReferences() {
+        auto checkSubmoduleRefs = [&](const OwnerRefs& owner) {
+            for (std::size_t i = owner.submodulesBegin; i < owner.submodulesEnd; ++i) {
+                if (!knownSubmodules_.count(refTargets_[i])) {
+                    errors_.push_back("\"" + std::string(owner.id) +
+                                      "\" refers to unknown submodule \"" +
+                                      std::string(refTargets_[i]) + "\"");
+                }
+            }
+        };
+        for (const OwnerRefs& owner : owners_) {
+            if (!owner.accessPoint) {
+                checkSubmoduleRefs(owner);
+            }
+        }
+        for (const OwnerRefs& owner : owners_) {
+            if (!owner.accessPoint) {
+                continue;
+            }
+            checkSubmoduleRefs(owner);
+            for (std::size_t i = owner.modulesBegin; i < owner.modulesEnd; ++i) {
+                if (!knownModules_.count(refTargets_[i])) {
+                    errors_.push_back("device access point \"" + std::string(owner.id) +
+                                      "\" refers to unknown module \"" +
+                                      std::string(refTargets_[i]) + "\"");
+                }
+            }
+        }
+    }
+
+public:
 private:
     ParseOutcome Finish(std::shared_ptr<GsdFile> file) {
         ParseOutcome outcome;
@@ -513,10 +1093,11 @@ private:
         }
     }
 
-    // Resolves a TextId; an unknown id is a reason to refuse the file.
-    std::string TextById(std::string_view id) {
+    // Finds a text by its TextId; an unknown id is a reason to refuse the
+    // file. Null for an empty or unknown id.
+    const char* FindText(std::string_view id) {
         if (id.empty()) {
-            return {};
+            return nullptr;
         }
         auto found = languageTexts_.find(id);
         if (found == languageTexts_.end()) {
@@ -524,14 +1105,25 @@ private:
             if (found == primaryTexts_.end()) {
                 errors_.push_back("text \"" + std::string(id) +
                                   "\" is referred to but not defined in the primary language");
-                return {};
+                return nullptr;
             }
         }
-        return ValidUtf8(found->second);
+        return found->second;
+    }
+
+    std::string TextById(std::string_view id) {
+        const char* text = FindText(id);
+        return text ? ValidUtf8(text) : std::string();
     }
 
     std::string Text(const xml_node& element) {
         return element ? TextById(element.attribute("TextId").value()) : std::string();
+    }
+
+    void CheckText(const xml_node& element) {
+        if (element) {
+            FindText(element.attribute("TextId").value());
+        }
     }
 
     std::uint32_t Unsigned(const xml_node& element, const char* name, std::uint32_t fallback = 0) {
@@ -699,52 +1291,8 @@ private:
     }
 
     void ReadParameter(const xml_node& ref, ParameterItem& item) {
-        // Parameters are the most numerous elements of a large file: their
-        // attributes are read in one pass instead of being looked up by name.
-        xml_attribute id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
-            defaultValue, valueItem, allowed;
-        for (xml_attribute attribute : ref.attributes()) {
-            const std::string_view name = attribute.name();
-            xml_attribute* slot = nullptr;
-            switch (name.size()) {
-                case 2:
-                    slot = name == "ID" ? &id : nullptr;
-                    break;
-                case 6:
-                    slot = name == "TextId" ? &textId : nullptr;
-                    break;
-                case 7:
-                    slot = name == "Visible" ? &visible : nullptr;
-                    break;
-                case 8:
-                    slot = name == "DataType" ? &dataType : nullptr;
-                    break;
-                case 9:
-                    slot = name == "BitOffset"   ? &bitOffset
-                           : name == "BitLength" ? &bitLength
-                                                 : nullptr;
-                    break;
-                case 10:
-                    slot = name == "Changeable"   ? &changeable
-                           : name == "ByteOffset" ? &byteOffset
-                                                  : nullptr;
-                    break;
-                case 12:
-                    slot = name == "DefaultValue" ? &defaultValue : nullptr;
-                    break;
-                case 13:
-                    slot = name == "AllowedValues" ? &allowed : nullptr;
-                    break;
-                case 15:
-                    slot = name == "ValueItemTarget" ? &valueItem : nullptr;
-                    break;
-                default:
-                    break;
-            }
-            if (slot && !*slot) {  // the first of repeated attributes wins, as in a lookup
-                *slot = attribute;
-            }
-        }
+        const auto [id, textId, changeable, visible, byteOffset, bitOffset, bitLength, dataType,
+                    defaultValue, valueItem, allowed] = ParameterAttributesOf(ref);
         item.id = ValidUtf8(id.value());
         item.textId = ValidUtf8(textId.value());
         item.name = TextById(item.textId);
@@ -790,6 +1338,131 @@ private:
         }
     }
 
+public:
+    // The checks below walk a record as ReadRecord and ReadSafetyRecord read
+    // it and report the same reasons in the same order, without storing
+    // anything; the records themselves are built on first use.
+    void CheckRecord(const xml_node& element) {
+        Signed(element, "Index");
+        Signed(element, "Length");
+        xml_node nameElement;
+        xml_node menus;
+        checkRefs_.clear();
+        for (xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            const std::string_view name = child.name();
+            if (name == "Ref") {
+                checkRefs_.push_back(child);
+            } else if (name == "Name" && !nameElement) {
+                nameElement = child;
+            } else if (name == "MenuList" && !menus) {
+                menus = child;
+            }
+        }
+        CheckText(nameElement);
+        checkParameters_.clear();
+        repairedIds_.clear();
+        std::size_t index = 0;
+        for (const xml_node& ref : checkRefs_) {
+            const ParameterAttributes a = ParameterAttributesOf(ref);
+            // The reader keeps IDs repaired to UTF-8 and looks texts up by
+            // the repaired TextId; so does the check.
+            FindText(Repaired(a.textId.value()));
+            Signed(ref, a.byteOffset, 0);
+            Signed(ref, a.bitOffset, 0);
+            Signed(ref, a.bitLength, 1);
+            CheckValueItem(a.valueItem.value());
+            const std::string_view id = Repaired(a.id.value());
+            if (!id.empty()) {
+                checkParameters_.emplace_back(id, index);
+            }
+            ++index;
+        }
+        if (menus) {
+            SortIndex(checkParameters_);
+            CheckMenus(menus);
+        }
+    }
+
+    void CheckSafetyRecord(const xml_node& element) {
+        Signed(element, "Index");
+        Signed(element, "Length");
+    }
+
+private:
+    // As Assignments, without handing out the list.
+    void CheckValueItem(const char* valueItemId) {
+        if (*valueItemId != '\0') {
+            const auto found = valueItems_.find(valueItemId);
+            if (found != valueItems_.end() && resolvedValues_.count(found->first)) {
+                return;  // resolved before, its texts already looked up
+            }
+            Assignments(valueItemId);
+        }
+    }
+
+    // `raw` as the reader stores it: unchanged when it is UTF-8 (almost
+    // always), else repaired into storage that lives until the next record.
+    std::string_view Repaired(const char* raw) {
+        const std::string_view text = raw;
+        if (IsValidUtf8(text)) {
+            return text;
+        }
+        return repairedIds_.emplace_back(ValidUtf8(raw));
+    }
+
+    void CheckMenus(const xml_node& list) {
+        checkMenus_.clear();
+        checkMenuNodes_.clear();
+        for (xml_node menu : list.children("MenuItem")) {
+            checkMenus_.emplace_back(menu.attribute("ID").value(), checkMenuNodes_.size());
+            checkMenuNodes_.push_back(menu);
+            CheckText(menu.child("Name"));
+        }
+        SortIndex(checkMenus_);
+        checkEdges_.clear();
+        checkEdgeStart_.clear();
+        for (const xml_node& menu : checkMenuNodes_) {
+            checkEdgeStart_.push_back(checkEdges_.size());
+            for (xml_node child : menu.children()) {
+                const std::string_view name = child.name();
+                if (name == "ParameterRef") {
+                    const char* target = child.attribute("ParameterTarget").value();
+                    if (!FindInIndex(checkParameters_, target)) {
+                        errors_.push_back(std::string("menu \"") +
+                                          ValidUtf8(menu.attribute("ID").value()) +
+                                          "\" refers to unknown parameter \"" + target + "\"");
+                    }
+                } else if (name == "MenuRef") {
+                    const char* target = child.attribute("MenuTarget").value();
+                    if (const std::size_t* found = FindInIndex(checkMenus_, target)) {
+                        checkEdges_.push_back(*found);
+                    } else {
+                        errors_.push_back(std::string("menu \"") +
+                                          ValidUtf8(menu.attribute("ID").value()) +
+                                          "\" refers to unknown menu \"" + target + "\"");
+                    }
+                }
+            }
+        }
+        checkEdgeStart_.push_back(checkEdges_.size());
+        struct Span {
+            const std::size_t* first;
+            const std::size_t* last;
+            const std::size_t* begin() const { return first; }
+            const std::size_t* end() const { return last; }
+        };
+        const auto problem = MenuTreeProblem(checkMenuNodes_.size(), [this](std::size_t at) {
+            return Span{checkEdges_.data() + checkEdgeStart_[at],
+                        checkEdges_.data() + checkEdgeStart_[at + 1]};
+        });
+        if (problem) {
+            errors_.push_back(
+                MenuTreeReason(ValidUtf8(checkMenuNodes_[problem->first].attribute("ID").value()),
+                               problem->second));
+        }
+    }
+
+public:
     ParameterRecord ReadRecord(const xml_node& element) {
         ParameterRecord record;
         record.index = Signed(element, "Index");
@@ -873,49 +1546,13 @@ private:
                 }
             }
         }
-        // Menus are answered as a tree, and read back by recursion: a menu
-        // that contains itself would make that tree endless, and a very deep
-        // one would exhaust a reader's stack. Heights are memoised, so menus
-        // shared by several parents are measured once.
-        constexpr int kMaxMenuDepth = 32;
-        constexpr int kOnPath = -2;
-        constexpr int kCycle = -1;
-        constexpr int kTooDeep = kMaxMenuDepth + 1;
-        std::vector<int> height(record.menus.size(), 0);  // 0 not yet measured
-        auto measure = [&](auto& self, std::size_t at, int depth) -> int {
-            if (height[at] == kOnPath) {
-                return kCycle;
-            }
-            if (height[at] > 0) {
-                return height[at];
-            }
-            if (depth > kMaxMenuDepth) {
-                return kTooDeep;
-            }
-            height[at] = kOnPath;
-            int tallest = 1;
-            for (std::size_t next : record.menus[at].submenus) {
-                const int below = self(self, next, depth + 1);
-                if (below == kCycle || below >= kTooDeep) {
-                    return below;
-                }
-                tallest = std::max(tallest, below + 1);
-            }
-            height[at] = tallest;
-            return tallest;
-        };
-        for (std::size_t i = 0; i < record.menus.size(); ++i) {
-            const int result = measure(measure, i, 1);
-            if (result == kCycle) {
-                errors_.push_back("menu \"" + record.menus[i].id + "\" contains itself");
-            } else if (result > kMaxMenuDepth) {
-                errors_.push_back("menu \"" + record.menus[i].id + "\" nests menus deeper than " +
-                                  std::to_string(kMaxMenuDepth) + " levels");
-            } else {
-                continue;
-            }
+        const auto problem = MenuTreeProblem(
+            record.menus.size(), [&](std::size_t at) -> const std::vector<std::size_t>& {
+                return record.menus[at].submenus;
+            });
+        if (problem) {
+            errors_.push_back(MenuTreeReason(record.menus[problem->first].id, problem->second));
             record.menus.clear();
-            break;
         }
     }
 
@@ -950,6 +1587,7 @@ private:
         return record;
     }
 
+private:
     int RtClasses(const xml_node& interfaceItem) {
         int mask = 0;
         const std::string classes = interfaceItem.attribute("SupportedRT_Classes").value();
@@ -1033,13 +1671,21 @@ private:
         submodule.parameterizationDisallowed = Flag(noParameters);
         submodule.writeableImRecords = List(item, imRecords);
         submodule.io = ReadIo(item.child("IOData"));
-        for (xml_node record : item.child("RecordDataList").children()) {
+        const xml_node recordList = item.child("RecordDataList");
+        bool anyRecord = false;
+        for (xml_node record : recordList.children()) {
             const std::string_view name = record.name();
             if (name == "ParameterRecordDataItem") {
-                submodule.records.push_back(ReadRecord(record));
+                CheckRecord(record);
+                anyRecord = true;
             } else if (name == "F_ParameterRecordDataItem") {
-                submodule.records.push_back(ReadSafetyRecord(record));
+                CheckSafetyRecord(record);
+                anyRecord = true;
             }
+        }
+        if (anyRecord) {
+            submodule.records =
+                RecordList(std::make_shared<DeferredRecords>(document_, recordList));
         }
         if (const xml_node iso = item.child("IsochroneMode")) {
             IsochroneTiming timing;
@@ -1219,58 +1865,219 @@ private:
         }
     }
 
-    const xml_node& root_;
+    std::shared_ptr<ParsedDocument> document_;
+    const xml_node root_;
     const std::string& language_;
     std::vector<std::string> errors_;
-    std::unordered_map<std::string_view, const char*> primaryTexts_;
-    std::unordered_map<std::string_view, const char*> languageTexts_;
-    std::unordered_map<std::string_view, xml_node> categories_;
-    std::unordered_map<std::string_view, xml_node> valueItems_;
-    std::unordered_map<std::string_view, SharedValues> resolvedValues_;
+    std::unordered_map<std::string_view, const char*>& primaryTexts_;
+    std::unordered_map<std::string_view, const char*>& languageTexts_;
+    std::unordered_map<std::string_view, xml_node>& categories_;
+    std::unordered_map<std::string_view, xml_node>& valueItems_;
+    std::unordered_map<std::string_view, SharedValues>& resolvedValues_;
+    // Scratch of the record checks, kept between records to spare allocations.
+    std::vector<xml_node> checkRefs_;
+    IdIndex checkParameters_;
+    IdIndex checkMenus_;
+    std::vector<xml_node> checkMenuNodes_;
+    std::vector<std::size_t> checkEdges_;
+    std::vector<std::size_t> checkEdgeStart_;
+    std::deque<std::string> repairedIds_;
+    // State of the whole-file check.
+    std::deque<std::string> repairedFileIds_;
+    std::vector<OwnerRefs> owners_;
+    std::vector<std::string_view> refTargets_;
+    std::unordered_set<std::string_view> knownModules_;
+    std::unordered_set<std::string_view> knownSubmodules_;
 };
 
 }  // namespace
 
-ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
-    ParseOutcome outcome;
+namespace {
+
+// Parses the bytes and refuses what is not a GSDML document at all; null
+// with the reason in `errors` then. `owned`, when given, holds `bytes` and is
+// parsed in place.
+std::shared_ptr<ParsedDocument> LoadDocument(std::string_view bytes, const std::string& language,
+                                             std::vector<std::string>& errors,
+                                             std::unique_ptr<char[]> owned = nullptr) {
     if (bytes.size() > kMaxGsdFileBytes) {
-        outcome.errors.push_back("the file has " + std::to_string(bytes.size()) +
-                                 " bytes, more than the " + std::to_string(kMaxGsdFileBytes) +
-                                 " a GSD file may have");
-        return outcome;
+        errors.push_back("the file has " + std::to_string(bytes.size()) + " bytes, more than the " +
+                         std::to_string(kMaxGsdFileBytes) + " a GSD file may have");
+        return nullptr;
     }
     if (bytes.empty()) {
-        outcome.errors.push_back("the file is empty");
-        return outcome;
+        errors.push_back("the file is empty");
+        return nullptr;
     }
-    pugi::xml_document document;
+    auto parsedDocument = std::make_shared<ParsedDocument>();
+    parsedDocument->language = language;
+    pugi::xml_document& document = parsedDocument->document;
     // parse_doctype keeps a document type declaration in the tree so it can be
     // refused below; pugixml itself never expands custom entities or loads
     // external ones.
-    const pugi::xml_parse_result parsed =
-        document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_doctype);
+    constexpr unsigned kOptions = pugi::parse_default | pugi::parse_doctype;
+    pugi::xml_parse_result parsed;
+    if (owned) {
+        parsedDocument->buffer = std::move(owned);
+        parsed = document.load_buffer_inplace(parsedDocument->buffer.get(), bytes.size(), kOptions);
+    } else {
+        parsed = document.load_buffer(bytes.data(), bytes.size(), kOptions);
+    }
     if (!parsed) {
-        outcome.errors.push_back(std::string("not well-formed XML: ") + parsed.description() +
-                                 " at byte " + std::to_string(parsed.offset));
-        return outcome;
+        errors.push_back(std::string("not well-formed XML: ") + parsed.description() + " at byte " +
+                         std::to_string(parsed.offset));
+        return nullptr;
     }
     for (const pugi::xml_node node : document.children()) {
         if (node.type() == pugi::node_doctype) {
-            outcome.errors.push_back(
+            errors.push_back(
                 "the document has a document type declaration; GSD files must not declare "
                 "entities or refer to external definitions");
-            return outcome;
+            return nullptr;
         }
     }
     const pugi::xml_node root = document.document_element();
     const std::string_view rootNamespace = root.attribute("xmlns").value();
     if (std::string_view(root.name()) != "ISO15745Profile" ||
         (!rootNamespace.empty() && rootNamespace.find("GSDML") == std::string_view::npos)) {
-        outcome.errors.push_back(std::string("not a GSDML document: the root element is <") +
-                                 root.name() + ">, not a GSDML <ISO15745Profile>");
-        return outcome;
+        errors.push_back(std::string("not a GSDML document: the root element is <") + root.name() +
+                         ">, not a GSDML <ISO15745Profile>");
+        return nullptr;
     }
-    return Builder(root, language).Build();
+    return parsedDocument;
+}
+
+}  // namespace
+
+ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language) {
+    ParseOutcome outcome;
+    const std::shared_ptr<ParsedDocument> document = LoadDocument(bytes, language, outcome.errors);
+    return document ? Builder(document).Build() : outcome;
+}
+
+namespace {
+
+CheckedGsd Check(std::shared_ptr<ParsedDocument> document, CheckedGsd outcome) {
+    if (document) {
+        outcome.errors = Builder(document).Check();
+        if (outcome.errors.empty()) {
+            outcome.document = std::move(document);
+        }
+    }
+    return outcome;
+}
+
+}  // namespace
+
+CheckedGsd CheckGsdml(std::string_view bytes, const std::string& language) {
+    CheckedGsd outcome;
+    std::shared_ptr<ParsedDocument> document = LoadDocument(bytes, language, outcome.errors);
+    return Check(std::move(document), std::move(outcome));
+}
+
+CheckedGsd CheckGsdml(FileBytes bytes, const std::string& language) {
+    CheckedGsd outcome;
+    std::shared_ptr<ParsedDocument> document =
+        LoadDocument(bytes.View(), language, outcome.errors, std::move(bytes.data));
+    return Check(std::move(document), std::move(outcome));
+}
+
+ParseOutcome BuildChecked(const std::shared_ptr<ParsedDocument>& document) {
+    const std::lock_guard<std::mutex> lock(document->deferredBuild);
+    return Builder(document).Build();
+}
+
+struct LazyGsdFile::State {
+    std::once_flag once;
+    std::shared_ptr<ParsedDocument> document;
+    GsdFilePtr file;
+};
+
+LazyGsdFile::LazyGsdFile(std::shared_ptr<ParsedDocument> document)
+    : state_(std::make_shared<State>()) {
+    state_->document = std::move(document);
+}
+
+LazyGsdFile::LazyGsdFile(GsdFilePtr built) : state_(std::make_shared<State>()) {
+    state_->file = std::move(built);
+}
+
+const GsdFilePtr& LazyGsdFile::Get() const {
+    if (!state_) {
+        static const GsdFilePtr kNone;
+        return kNone;
+    }
+    std::call_once(state_->once, [this] {
+        if (state_->file) {
+            return;
+        }
+        ParseOutcome built = BuildChecked(state_->document);
+        if (!built.file) {
+            // The check accepted what the builder refuses: a fault of ours, not
+            // of the file. The query fails; the next one tries again.
+            throw std::runtime_error("the GSD file passed its check but cannot be read: " +
+                                     built.errors.front());
+        }
+        state_->file = std::move(built.file);
+        state_->document.reset();  // record lists that still need it hold their own
+    });
+    return state_->file;
+}
+
+void DeferredRecords::BuildOnce() {
+    std::call_once(once_, [this] {
+        const std::lock_guard<std::mutex> lock(document_->deferredBuild);
+        Builder builder(document_);
+        std::vector<ParameterRecord> records;
+        for (xml_node record : list_.children()) {
+            const std::string_view name = record.name();
+            if (name == "ParameterRecordDataItem") {
+                records.push_back(builder.ReadRecord(record));
+            } else if (name == "F_ParameterRecordDataItem") {
+                records.push_back(builder.ReadSafetyRecord(record));
+            }
+        }
+        problems_ = std::move(builder.Errors());
+        records_ = std::move(records);
+    });
+}
+
+const std::vector<ParameterRecord>& RecordList::Get() const {
+    static const std::vector<ParameterRecord> kNone;
+    if (!deferred_) {
+        return kNone;
+    }
+    deferred_->BuildOnce();
+    return deferred_->Records();
+}
+
+const std::vector<std::string>& RecordList::BuildProblems() const {
+    static const std::vector<std::string> kNone;
+    if (!deferred_) {
+        return kNone;
+    }
+    deferred_->BuildOnce();
+    return deferred_->Problems();
+}
+
+std::vector<std::string> BuildAllRecords(const GsdFile& file) {
+    std::vector<std::string> problems;
+    auto build = [&problems](const std::vector<Submodule>& list) {
+        for (const Submodule& submodule : list) {
+            const std::vector<std::string>& found = submodule.records.BuildProblems();
+            problems.insert(problems.end(), found.begin(), found.end());
+        }
+    };
+    for (const AccessPoint& dap : file.accessPoints) {
+        build(dap.virtualSubmodules);
+        build(dap.systemSubmodules);
+    }
+    for (const Module& module : file.modules) {
+        build(module.virtualSubmodules);
+        build(module.systemSubmodules);
+    }
+    build(file.submodules);
+    return problems;
 }
 
 }  // namespace GsdCatalog

@@ -5,6 +5,7 @@
 #include "GsdModel.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,58 @@ struct ParseOutcome {
 // declaration (entities are never expanded, external ones never fetched) or
 // refers to IDs it does not define is refused with reasons.
 ParseOutcome ParseGsdml(std::string_view bytes, const std::string& language);
+
+// A parsed document that passed CheckGsdml, with what building it needs.
+struct ParsedDocument;
+
+struct CheckedGsd {
+    std::shared_ptr<ParsedDocument> document;  // null when errors is not empty
+    std::vector<std::string> errors;           // as ParseGsdml would give them
+};
+
+// Parses and checks the bytes as ParseGsdml does, refusing exactly what it
+// refuses with the same reasons, but builds nothing: importing or finding a
+// file needs only the verdict, and many files are never asked about.
+CheckedGsd CheckGsdml(std::string_view bytes, const std::string& language);
+
+// A file's bytes as read, owned so that the parser can take them over.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::string_view View() const { return {data.get(), size}; }
+};
+
+// As above, but parses the bytes in place instead of copying them first:
+// they are changed, and kept with the document for as long as it lives.
+CheckedGsd CheckGsdml(FileBytes bytes, const std::string& language);
+
+// Builds the in-memory form of a document CheckGsdml accepted; its errors are
+// then always empty.
+ParseOutcome BuildChecked(const std::shared_ptr<ParsedDocument>& document);
+
+// A checked file whose in-memory form is built on first use, from any thread
+// (the first caller builds, others wait). Copies share the one build.
+class LazyGsdFile {
+public:
+    LazyGsdFile() = default;
+    explicit LazyGsdFile(std::shared_ptr<ParsedDocument> document);
+    explicit LazyGsdFile(GsdFilePtr built);
+
+    // Null for a default-constructed one. Throws std::runtime_error if the
+    // build fails, which a checked document never does, and std::bad_alloc.
+    const GsdFilePtr& Get() const;
+    const GsdFile& operator*() const { return *Get(); }
+    const GsdFile* operator->() const { return Get().get(); }
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
+// Builds every parameter record of the file now instead of on first use and
+// returns the problems met doing so. A file ParseGsdml accepted has none: the
+// records were checked then.
+std::vector<std::string> BuildAllRecords(const GsdFile& file);
 
 // Parses a list of numbers in GSDML's notation ("1..3 7 9..10"; decimal or
 // 0x-hexadecimal). Returns false on malformed text or when the list would

@@ -33,7 +33,7 @@ bool EndsWithXml(const std::string& name) {
 
 // Reads a whole file, refusing it before reading when it is larger than any
 // GSD file may be.
-bool ReadFileBytes(const fs::path& path, std::string& bytes, std::vector<std::string>& errors) {
+bool ReadFileBytes(const fs::path& path, FileBytes& bytes, std::vector<std::string>& errors) {
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) {
@@ -50,13 +50,23 @@ bool ReadFileBytes(const fs::path& path, std::string& bytes, std::vector<std::st
         errors.push_back("cannot open \"" + path.u8string() + "\"");
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(size));
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.gcount() != static_cast<std::streamsize>(bytes.size())) {
+    // Not a string: resizing one would first fill it with zeros.
+    bytes.size = static_cast<std::size_t>(size);
+    bytes.data.reset(new char[bytes.size]);
+    in.read(bytes.data.get(), static_cast<std::streamsize>(bytes.size));
+    if (in.gcount() != static_cast<std::streamsize>(bytes.size)) {
         errors.push_back("cannot read \"" + path.u8string() + "\": the file changed while reading");
         return false;
     }
     return true;
+}
+
+// Writes the bytes to a new file; false when any part of that fails.
+bool WriteNewFile(const fs::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
 }
 
 std::string UniqueSuffix() {
@@ -143,23 +153,26 @@ InstalledGsdPtr GsdStore::Load(const fs::path& path, const std::string& name,
         errors.push_back("cannot read \"" + path.u8string() + "\": " + ec.message());
         return nullptr;
     }
-    std::string bytes;
+    FileBytes bytes;
     if (!ReadFileBytes(path, bytes, errors)) {
         return nullptr;
     }
-    ParseOutcome parsed = ParseGsdml(bytes, language_);
-    if (!parsed.file) {
-        errors.insert(errors.end(), parsed.errors.begin(), parsed.errors.end());
+    // Hashed first: the check parses the bytes in place.
+    std::string sha256 = Sha256Hex(bytes.View());
+    const std::size_t size = bytes.size;
+    CheckedGsd checked = CheckGsdml(std::move(bytes), language_);
+    if (!checked.document) {
+        errors.insert(errors.end(), checked.errors.begin(), checked.errors.end());
         return nullptr;
     }
     auto entry = std::make_shared<InstalledGsd>();
     entry->name = name;
     entry->path = path;
-    entry->size = bytes.size();
+    entry->size = size;
     entry->writeTime = writeTime;
     entry->installTime = FormatUtc(writeTime);
-    entry->sha256 = Sha256Hex(bytes);
-    entry->file = std::move(parsed.file);
+    entry->sha256 = std::move(sha256);
+    entry->file = LazyGsdFile(std::move(checked.document));
     return entry;
 }
 
@@ -287,35 +300,46 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
         report.errors.push_back("\"" + sourcePath + "\" does not name a GSD file (*.xml)");
         return report;
     }
-    std::string bytes;
+    FileBytes bytes;
     if (!ReadFileBytes(source, bytes, report.errors)) {
         return report;
     }
-    ParseOutcome parsed = ParseGsdml(bytes, language_);
-    if (!parsed.file) {
-        report.errors = std::move(parsed.errors);
+    const std::size_t size = bytes.size;
+    std::string sha256 = Sha256Hex(bytes.View());
+    std::error_code ec;
+    const fs::path target = directory_ / fs::u8path(report.name);
+    const bool sameFile = fs::exists(target, ec) && fs::equivalent(source, target, ec);
+    // The check parses the bytes in place, so where the catalogue exists the
+    // copy is written first, under a temporary name that no listing shows,
+    // and renamed into place only once the file has passed. The first import
+    // into a catalogue not yet created checks a copy of the bytes instead, so
+    // that a refused file does not create the directory.
+    const bool writeFirst = !sameFile && fs::is_directory(directory_, ec);
+    const fs::path temp =
+        directory_ / fs::u8path("." + report.name + "." + UniqueSuffix() + kTempSuffix);
+    bool written = writeFirst && WriteNewFile(temp, bytes.View());
+    CheckedGsd checked = writeFirst || sameFile ? CheckGsdml(std::move(bytes), language_)
+                                                : CheckGsdml(bytes.View(), language_);
+    if (!checked.document) {
+        if (writeFirst) {
+            fs::remove(temp, ec);
+        }
+        report.errors = std::move(checked.errors);
         return report;
     }
     report.valid = true;
 
     std::lock_guard<std::mutex> lock(mutex_);
-    std::error_code ec;
-    fs::create_directories(directory_, ec);
-    const fs::path target = directory_ / fs::u8path(report.name);
-    const bool sameFile = fs::exists(target, ec) && fs::equivalent(source, target, ec);
     if (!sameFile) {
-        const fs::path temp =
-            directory_ / fs::u8path("." + report.name + "." + UniqueSuffix() + kTempSuffix);
-        {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            out.close();
-            if (!out) {
-                fs::remove(temp, ec);
-                report.errors.push_back("cannot write into the catalogue \"" +
-                                        directory_.u8string() + "\"");
-                return report;
-            }
+        if (!writeFirst) {
+            fs::create_directories(directory_, ec);
+            written = WriteNewFile(temp, bytes.View());
+        }
+        if (!written) {
+            fs::remove(temp, ec);
+            report.errors.push_back("cannot write into the catalogue \"" + directory_.u8string() +
+                                    "\"");
+            return report;
         }
         if (!ReplaceFile(temp, target, ec)) {
             std::error_code ignored;
@@ -327,11 +351,11 @@ ImportReport GsdStore::Import(const std::string& sourcePath) {
     auto entry = std::make_shared<InstalledGsd>();
     entry->name = report.name;
     entry->path = target;
-    entry->size = bytes.size();
+    entry->size = size;
     entry->writeTime = fs::last_write_time(target, ec);
     entry->installTime = FormatUtc(entry->writeTime);
-    entry->sha256 = Sha256Hex(bytes);
-    entry->file = std::move(parsed.file);
+    entry->sha256 = std::move(sha256);
+    entry->file = LazyGsdFile(std::move(checked.document));
     files_[report.name] = std::move(entry);
     refused_.erase(report.name);
     report.path = target.u8string();

@@ -5,6 +5,7 @@
 // queries read the index only.
 
 #include "GsdModel.h"
+#include "GsdParser.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -24,7 +25,7 @@ struct InstalledGsd {
     std::string sha256;          // of the installed bytes, lower-case hex
     std::uintmax_t size = 0;
     std::filesystem::file_time_type writeTime{};
-    GsdFilePtr file;
+    LazyGsdFile file;  // checked when found or imported, built on first query
 };
 
 using InstalledGsdPtr = std::shared_ptr<const InstalledGsd>;

@@ -364,6 +364,180 @@ TEST(GsdParser, RefusesBadDocumentsWithAReason) {
     }
 }
 
+// Parameter records are checked when a file is read and built when first
+// asked for; a fault anywhere in them must still refuse the file, with the
+// reasons in document order among the file's other faults.
+TEST(GsdParser, RefusesFaultyParameterRecordsWithEveryReasonInDocumentOrder) {
+    const std::string submodule =
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><ModuleInfo><Name TextId="T_INFO"/></ModuleInfo>)"
+        R"(<RecordDataList>)"
+        R"(<ParameterRecordDataItem Index="x1" Length="2"><Name TextId="T_REC"/>)"
+        R"(<Ref ID="A" DataType="Unsigned8" ByteOffset="q" TextId="T_REF" ValueItemTarget="VX"/>)"
+        R"(<Ref ID="B" DataType="Bit" ByteOffset="1" BitOffset="9999999999" TextId="N" ValueItemTarget="VA"/>)"
+        "<Ref ID=\"\xC3(\" DataType=\"Unsigned8\" ByteOffset=\"0\" BitLength=\"z\" TextId=\"N\" "
+        "ValueItemTarget=\"VA\"/>"
+        R"(<MenuList><MenuItem ID="R"><Name TextId="T_MENU"/><ParameterRef ParameterTarget="A"/>)"
+        "<ParameterRef ParameterTarget=\"\xC3(\"/>"
+        R"(<ParameterRef ParameterTarget="Q"/><MenuRef MenuTarget="S"/><MenuRef MenuTarget="Z"/></MenuItem>)"
+        R"(<MenuItem ID="S"><Name TextId="N"/><MenuRef MenuTarget="R"/></MenuItem></MenuList>)"
+        R"(</ParameterRecordDataItem>)"
+        R"(<F_ParameterRecordDataItem Index="y" Length="z"><F_SIL DefaultValue="SIL3"/></F_ParameterRecordDataItem>)"
+        R"(<ParameterRecordDataItem Index="3" Length="1"><Ref ID="C" DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VA"/></ParameterRecordDataItem>)"
+        R"(</RecordDataList><IsochroneMode T_DC_Base="w"/></VirtualSubmoduleItem></VirtualSubmoduleList>)";
+    const std::string values =
+        R"(<ValueList><ValueItem ID="VA"><Assignments><Assign Content="0" TextId="T_ASSIGN"/></Assignments></ValueItem></ValueList>)";
+    const ParseOutcome outcome = ParseGsdml(
+        MiniGsd(submodule + R"(<SlotList><SlotItem SlotNumber="1" TextId="T_SLOT"/></SlotList>)",
+                values),
+        "");
+    EXPECT_FALSE(outcome.file);
+    const std::string undefined = "\" is referred to but not defined in the primary language";
+    EXPECT_THAT(
+        outcome.errors,
+        ElementsAre("text \"T_INFO" + undefined,
+                    "attribute Index of ParameterRecordDataItem is not a number: \"x1\"",
+                    "text \"T_REC" + undefined, "text \"T_REF" + undefined,
+                    "attribute ByteOffset of Ref is not a number: \"q\"",
+                    "value item \"VX\" is referred to but not defined",
+                    "attribute BitOffset of Ref is not a number: \"9999999999\"",
+                    // a value list's texts are looked up once, where it is first used
+                    "text \"T_ASSIGN" + undefined,
+                    "attribute BitLength of Ref is not a number: \"z\"",
+                    "text \"T_MENU" + undefined,
+                    // an ID that is not UTF-8 is stored repaired, so the raw target misses it
+                    "menu \"R\" refers to unknown parameter \"\xC3(\"",
+                    "menu \"R\" refers to unknown parameter \"Q\"",
+                    "menu \"R\" refers to unknown menu \"Z\"", "menu \"R\" contains itself",
+                    "attribute Index of F_ParameterRecordDataItem is not a number: \"y\"",
+                    "attribute Length of F_ParameterRecordDataItem is not a number: \"z\"",
+                    "attribute T_DC_Base of IsochroneMode is not a number: \"w\"",
+                    "text \"T_SLOT" + undefined));
+}
+
+// What the check let through, the reader builds without a complaint, also
+// where the two must agree on repaired IDs and on value lists first met in
+// another record.
+TEST(GsdParser, BuildsCheckedRecordsOnFirstUseWithoutNewProblems) {
+    const std::string records =
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList>)"
+        "<ParameterRecordDataItem Index=\"1\" Length=\"2\"><Name TextId=\"N\"/>"
+        "<Ref ID=\"\xC3(\" DataType=\"Unsigned8\" ByteOffset=\"0\" TextId=\"N\" "
+        "ValueItemTarget=\"VA\"/>"
+        "<MenuList><MenuItem ID=\"R\"><Name TextId=\"N\"/>"
+        "<ParameterRef ParameterTarget=\"\xC3\xBF(\"/></MenuItem></MenuList>"
+        "</ParameterRecordDataItem>"
+        R"(<F_ParameterRecordDataItem Index="2" Length="4"><F_SIL DefaultValue="SIL3"/></F_ParameterRecordDataItem>)"
+        R"(<ParameterRecordDataItem Index="3" Length="1"><Ref DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VA"/></ParameterRecordDataItem>)"
+        R"(</RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)";
+    const std::string values =
+        R"(<ValueList><ValueItem ID="VA"><Assignments><Assign Content="0" TextId="N"/></Assignments></ValueItem></ValueList>)";
+    // The parameter's ID is stored repaired ("\xEF\xBF\xBD("); the menu names
+    // the repaired form, here written with the replacement character itself.
+    std::string document = MiniGsd(records, values);
+    const std::size_t at = document.find("\xC3\xBF(");
+    document.replace(at, 3, "\xEF\xBF\xBD(");
+    const GsdFilePtr file = ParseOk(document);
+    ASSERT_TRUE(file);
+    EXPECT_THAT(BuildAllRecords(*file), ::testing::IsEmpty());
+    const RecordList& list = file->accessPoints[0].virtualSubmodules.at(0).records;
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].items.at(0).id, "\xEF\xBF\xBD(");
+    ASSERT_EQ(list[0].menus.size(), 1u);
+    EXPECT_THAT(list[0].menus[0].parameters, ElementsAre(0u));
+    EXPECT_EQ(list[1].name, "F-Parameter");
+    EXPECT_EQ(list[2].items.at(0).values.size(), 1u);
+    EXPECT_EQ(&list[2].items.at(0).values.List(), &list[0].items.at(0).values.List());
+
+    for (const fs::path& path : {kSamples / kIoBlock, kSamples / kLegacy}) {
+        const GsdFilePtr sample = ParseOk(ReadBytes(path));
+        ASSERT_TRUE(sample) << path;
+        EXPECT_THAT(BuildAllRecords(*sample), ::testing::IsEmpty()) << path;
+    }
+}
+
+// Importing a file only checks it; the file is built when first asked about.
+// The check must refuse exactly what building refuses, with the same reasons
+// in the same order, and what it accepts must build without a complaint.
+TEST(GsdParser, CheckRefusesExactlyWhatBuildingRefuses) {
+    const std::string sub =
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1" )";
+    const std::string endSub = "</VirtualSubmoduleItem></VirtualSubmoduleList>";
+    const std::string system = "<SystemDefinedSubmoduleList>";
+    const std::string endSystem = "</SystemDefinedSubmoduleList>";
+    std::string manyRefs;
+    for (int i = 0; i < 30; ++i) {
+        manyRefs += "<ModuleItemRef ModuleItemTarget=\"X" + std::to_string(i) +
+                    "\" AllowedInSlots=\"" + (i % 3 == 0 ? "1..q" : "2") + "\"/>";
+    }
+    const std::vector<std::string> documents = {
+        MiniGsd(),
+        ReadBytes(kSamples / kIoBlock),
+        ReadBytes(kSamples / kLegacy),
+        MiniGsd("", "", "")
+            .replace(MiniGsd().find("VendorID=\"0x0001\""), 17, "VendorID=\"-1\" DeviceID=\"x\""),
+        MiniGsd(sub +
+                R"(SubslotNumber="a" API="-3" Writeable_IM_Records="1 x">)"
+                R"(<IOData><Input><DataItem DataType="Unsigned8" Length="z"/></Input>)"
+                R"(<Output><DataItem DataType="Unsigned8" Length="y"/></Output></IOData>)"
+                R"(<IsochroneMode T_DC_Base="1" T_DC_Min="m" T_IO_Base="b" T_IO_OutputMin="o"/>)" +
+                endSub),
+        MiniGsd(
+            system +
+            R"(<InterfaceSubmoduleItem ID="I" SubmoduleIdentNumber="2" SubslotNumber="x">)"
+            R"(<ApplicationRelations><TimingProperties SendClock="8 q" ReductionRatio="1..0" ReductionRatioPow2="2" ReductionRatioNonPow2="k"/></ApplicationRelations>)"
+            R"(</InterfaceSubmoduleItem>)"
+            R"(<PortSubmoduleItem ID="P1" SubmoduleIdentNumber="3" MAUType="COPPER" MAUTypes="x"/>)"
+            R"(<PortSubmoduleItem ID="P2" SubmoduleIdentNumber="3" MAUTypes=" " MAUType="NONE"/>)"
+            R"(<PortSubmoduleItem ID="P3" SubmoduleIdentNumber="3" MAUType="NONE"><MAUTypeList><MAUTypeItem Value="v"/></MAUTypeList></PortSubmoduleItem>)" +
+            endSystem),
+        MiniGsd(
+            R"(<ApplicationRelations><TimingProperties SendClock="z"/></ApplicationRelations>)"
+            R"(<UseableSubmodules><SubmoduleItemRef SubmoduleItemTarget="S" AllowedInSubslots="q" FixedInSubslots="1..99999999" UsedInSubslots="2"/></UseableSubmodules>)"
+            R"(<SubslotList><SubslotItem SubslotNumber="s" TextId="T1"/></SubslotList>)"
+            R"(<SlotList><SlotItem SlotNumber="n" TextId="T2"/></SlotList>)",
+            R"(<SubmoduleList><SubmoduleItem ID="S" SubmoduleIdentNumber="4" API="x"><ModuleInfo CategoryRef="C9"><Name TextId="T3"/></ModuleInfo></SubmoduleItem></SubmoduleList>)"),
+        MiniGsd("<UseableModules>" + manyRefs + "</UseableModules>"),
+        MiniGsd(
+            R"(<UseableModules><ModuleItemRef ModuleItemTarget="M1" FixedInSlots="1"/><ModuleItemRef ModuleItemTarget="M2"/></UseableModules>)",
+            R"(<ModuleList><ModuleItem ID="M1" ModuleIdentNumber="5"><ModuleInfo CategoryRef="C" SubCategory1Ref="C2"><Name TextId="N"/><InfoText TextId="T4"/></ModuleInfo>)"
+            R"(<UseableSubmodules><SubmoduleItemRef SubmoduleItemTarget="NONE"/></UseableSubmodules></ModuleItem></ModuleList>)"
+            R"(<CategoryList><CategoryItem ID="C" TextId="T5"/></CategoryList>)"),
+        MiniGsd(
+            "",
+            R"(<ChannelDiagList><ChannelDiagItem ErrorType="e"><Name TextId="T6"/><Help TextId="T7"/>)"
+            R"(<ExtChannelDiagList><ExtChannelDiagItem ErrorType="f"><Name TextId="T8"/></ExtChannelDiagItem></ExtChannelDiagList></ChannelDiagItem>)"
+            R"(<ProfileChannelDiagItem ErrorType="3"><Name TextId="T9"/></ProfileChannelDiagItem><OtherItem ErrorType="x"/></ChannelDiagList>)"
+            R"(<UnitDiagTypeList><UnitDiagTypeItem UserStructureIdentifier="u"><Name TextId="TA"/>)"
+            R"(<Ref ByteOffset="b" BitOffset="c" BitLength="d" TextId="TB" ValueItemTarget="VZ"/></UnitDiagTypeItem></UnitDiagTypeList>)"),
+        "<ISO15745Profile><ProfileBody><ApplicationProcess><DeviceAccessPointList/>"
+        "</ApplicationProcess></ProfileBody></ISO15745Profile>",
+        "<ISO15745Profile><ProfileBody/></ISO15745Profile>",
+        [] {
+            // An access point named by a TextId of its own instead of ModuleInfo.
+            std::string document = MiniGsd();
+            const std::string info = "<ModuleInfo><Name TextId=\"N\"/></ModuleInfo>";
+            document.erase(document.find(info), info.size());
+            document.insert(document.find("ModuleIdentNumber=\"1\"") + 21, " TextId=\"TX\"");
+            return document;
+        }(),
+    };
+    for (std::size_t i = 0; i < documents.size(); ++i) {
+        for (const std::string language : {"", "de"}) {
+            const ParseOutcome built = ParseGsdml(documents[i], language);
+            const CheckedGsd checked = CheckGsdml(documents[i], language);
+            EXPECT_EQ(checked.errors, built.errors) << "document " << i;
+            EXPECT_EQ(checked.document != nullptr, built.file != nullptr) << "document " << i;
+            if (checked.document) {
+                const LazyGsdFile lazy(checked.document);
+                ASSERT_TRUE(lazy.Get()) << "document " << i;
+                EXPECT_EQ(lazy->accessPoints.size(), built.file->accessPoints.size());
+                EXPECT_EQ(lazy->modules.size(), built.file->modules.size());
+                EXPECT_THAT(BuildAllRecords(*lazy), ::testing::IsEmpty()) << "document " << i;
+            }
+        }
+    }
+}
+
 TEST(GsdParser, RefusesOversizedInputBeforeParsing) {
     const std::string huge(kMaxGsdFileBytes + 1, ' ');
     const ParseOutcome outcome = ParseGsdml(huge, "");

@@ -1,3 +1,4 @@
+#include "GsdParser.h"
 #include "GsdStore.h"
 #include "GsdTestSupport.h"
 
@@ -50,6 +51,36 @@ TEST(GsdStoreConcurrency, SimultaneousImportsIntoOneCatalogueAllSucceed) {
     for (const auto& entry : fs::directory_iterator(dir / "catalog")) {
         EXPECT_EQ(ReadBytes(entry.path()), ioBlock)
             << entry.path();  // whole files only, no leftovers
+    }
+}
+
+// Parameter records are built by whichever thread asks first; the others
+// must wait for that build and then see the same records.
+TEST(GsdStoreConcurrency, RecordsAskedForByManyThreadsAtOnceAreBuiltOnce) {
+    for (int round = 0; round < 20; ++round) {
+        const ParseOutcome parsed = ParseGsdml(ReadBytes(kSamples / kIoBlock), "");
+        ASSERT_TRUE(parsed.file);
+        const RecordList& records =
+            parsed.file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records;
+        constexpr int kReaders = 4;
+        std::vector<const std::vector<ParameterRecord>*> seen(kReaders, nullptr);
+        std::vector<std::size_t> items(kReaders, 0);
+        std::vector<std::thread> readers;
+        for (int i = 0; i < kReaders; ++i) {
+            readers.emplace_back([&, i] {
+                const auto at = static_cast<std::size_t>(i);
+                seen[at] = &records.Get();
+                items[at] = records.Get().at(0).items.size();
+            });
+        }
+        for (std::thread& reader : readers) {
+            reader.join();
+        }
+        for (int i = 0; i < kReaders; ++i) {
+            EXPECT_EQ(seen[static_cast<std::size_t>(i)], seen[0]);
+            EXPECT_EQ(items[static_cast<std::size_t>(i)], items[0]);
+        }
+        EXPECT_GT(items[0], 0u);
     }
 }
 

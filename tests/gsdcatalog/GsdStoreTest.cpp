@@ -90,6 +90,44 @@ TEST(GsdStore, RefusedImportsLeaveTheCatalogueUntouched) {
     EXPECT_FALSE(fs::exists(dir / "catalog" / "broken.xml"));
 }
 
+// Once the catalogue exists, an import writes its copy before checking the
+// file. A refused file must still leave no trace: the installed file of the
+// same name keeps its bytes and answers, and no temporary file remains.
+TEST(GsdStore, RefusedImportOverAnInstalledFileLeavesItAndNoTemporaryFile) {
+    ScratchDir dir;
+    GsdStore store(dir / "catalog", "");
+    ASSERT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);
+    const std::string installedBytes = ReadBytes(dir / "catalog" / kIoBlock);
+    fs::create_directories(dir / "other");
+    for (const std::string& bytes : {std::string("<ISO15745Profile><ProfileBody>"),
+                                     MiniGsd("<SlotList><SlotItem TextId=\"X\"/></SlotList>")}) {
+        WriteBytes(dir / "other" / kIoBlock, bytes);
+        const ImportReport report = store.Import((dir / "other" / kIoBlock).u8string());
+        EXPECT_FALSE(report.success);
+        EXPECT_FALSE(report.valid);
+        EXPECT_FALSE(report.errors.empty());
+    }
+    EXPECT_EQ(ReadBytes(dir / "catalog" / kIoBlock), installedBytes);
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(dir / "catalog")) {
+        EXPECT_EQ(entry.path().filename().u8string(), kIoBlock);
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    const InstalledGsdPtr installed = store.Find(kIoBlock);
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(installed->sha256, Sha256Hex(installedBytes));
+    EXPECT_EQ(installed->file->accessPoints.size(), 2u);
+
+    // A valid file of that name replaces it, and the replacement is what is
+    // answered from.
+    WriteBytes(dir / "other" / kIoBlock, MiniGsd());
+    ASSERT_TRUE(store.Import((dir / "other" / kIoBlock).u8string()).success);
+    EXPECT_EQ(ReadBytes(dir / "catalog" / kIoBlock), MiniGsd());
+    EXPECT_EQ(store.Find(kIoBlock)->file->accessPoints.size(), 1u);
+    EXPECT_EQ(store.Find(kIoBlock)->sha256, Sha256Hex(MiniGsd()));
+}
+
 TEST(GsdStore, RemoveDeletesOneFileAndRefusesNamesOutsideTheCatalogue) {
     ScratchDir dir;
     GsdStore store(dir / "catalog", "");

@@ -69,17 +69,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot -i >/dev/null 2>&1
 
 echo "== Windows tests under Wine (ANSI code page 1252) =="
-# Left out here, each for a reason of its own:
-# - the packaging test installs the library and builds a consumer with the
-#   build machine's own tools; it belongs to the native build;
-# - the restart test below tells the new server process from the old one by
-#   its handle value, which Windows reuses as soon as the old one is closed;
-# - the library-directory test lays out a copy of the library with POSIX shell
-#   commands and shared-library names (tests/platform_win32 checks the
-#   Windows lookup).
-native_only='ConfigServer\.KilledServerIsRestartedUnderTheSameUrlWithItsArguments'
-native_only+='|LibraryDirectory\.TheSharedLibraryFindsServersBesideItsOwnFile'
-ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE package -E "$native_only"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
 
 # The narrow-text conversions depend on the ANSI code page; run them again
 # under a double-byte one. Wine derives the code page from the locale.

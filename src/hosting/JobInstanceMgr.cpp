@@ -1,8 +1,6 @@
 #include <JsonRpcClient/hosting/JobInstanceMgr.h>
 #include <JsonRpcClient/hosting/KnownServers.h>
 
-#include <cwchar>
-
 #include "platform/Platform.h"
 
 namespace RpcClient {
@@ -33,8 +31,12 @@ int JobInstanceMgr::Startup(const std::wstring& srvUri, const std::wstring& args
         return 0;
     }
     if (urlBuffer != nullptr) {
+        // The buffer is the caller's; its size is taken on trust as the
+        // URL's length plus the terminator.
         auto* out = static_cast<wchar_t*>(urlBuffer);
-        std::wmemcpy(out, started.second.c_str(), started.second.size() + 1);
+        if (!Platform::CopyWideString(out, started.second.size() + 1, started.second.c_str())) {
+            return 0;
+        }
     }
     return 1;
 }

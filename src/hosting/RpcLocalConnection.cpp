@@ -1,7 +1,7 @@
 // The connection owns everything beneath its streams: each stream has a
-// buffer of its own (PipeStreamBuf) over a private duplicate of the pipe end,
-// and watches a private duplicate of the process handle, so that neither a
-// read nor a write outlives the server.
+// buffer of its own from the platform layer, over a private duplicate of the
+// pipe end, and watches a private duplicate of the process handle, so that
+// neither a read nor a write outlives the server.
 // Destroying the connection releases all of it, so a thousand restarts leave
 // no descriptor behind; and because nothing here borrows the record's
 // handles, a connection retired by a restart stays safe to finish with.
@@ -10,22 +10,22 @@
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 
 #include <stdexcept>
+#include <streambuf>
 #include <utility>
 
-#include "hosting/PipeStreamBuf.h"
 #include "platform/Platform.h"
 
 namespace RpcClient {
 
 struct RpcLocalConnection::Streams {
-    std::unique_ptr<PipeStreamBuf> input;
-    std::unique_ptr<PipeStreamBuf> output;
+    std::unique_ptr<std::streambuf> input;
+    std::unique_ptr<std::streambuf> output;
 };
 
 namespace {
 
-std::unique_ptr<PipeStreamBuf> OpenPipeBuffer(void* pipeEnd, PipeStreamBuf::Direction direction,
-                                              void* process) {
+std::unique_ptr<std::streambuf> OpenPipeBuffer(void* pipeEnd, Platform::PipeDirection direction,
+                                               void* process) {
     void* pipe = Platform::DuplicateHandle(pipeEnd);
     if (pipe == nullptr) {
         throw std::runtime_error(GetLastErrorAsString());
@@ -33,7 +33,22 @@ std::unique_ptr<PipeStreamBuf> OpenPipeBuffer(void* pipeEnd, PipeStreamBuf::Dire
     // Without a watch the buffer still works; it only waits as a plain pipe
     // would.
     void* watched = process != nullptr ? Platform::DuplicateHandle(process) : nullptr;
-    return std::make_unique<PipeStreamBuf>(pipe, direction, watched);
+    std::string error;
+    std::unique_ptr<std::streambuf> buffer =
+        Platform::OpenPipeStreamBuffer(pipe, direction, watched, error);
+    if (!buffer) {
+        throw std::runtime_error(error);
+    }
+    return buffer;
+}
+
+// Takes a stream's buffer away from it before the buffer goes, so the stream
+// never points at freed memory, however long it lives on. Detaching marks the
+// stream bad, which must not throw out of a destructor.
+void ReleaseBuffer(std::ios& stream, std::unique_ptr<std::streambuf>& buffer) {
+    stream.exceptions(std::ios_base::goodbit);
+    stream.rdbuf(nullptr);
+    buffer.reset();
 }
 
 }  // namespace
@@ -54,15 +69,24 @@ RpcLocalConnection& RpcLocalConnection::operator=(RpcLocalConnection&& other) no
 }
 
 RpcLocalConnection::~RpcLocalConnection() {
-    // The streams go first: a pending output buffer is flushed into a pipe
-    // end that the buffer owns itself.
-    input_.reset();
-    output_.reset();
-    streams_.reset();
     if (ownsHandles_ != 0) {
         RpcLocalSrvConfig::SafeCloseHandle(read_);
         RpcLocalSrvConfig::SafeCloseHandle(write_);
     }
+    // Each buffer owns its own duplicate of the pipe end, so the buffers are
+    // released whatever state their streams are in: nothing beneath them may
+    // outlive the connection. Output never flushed is dropped with them.
+    if (streams_) {
+        if (input_) {
+            ReleaseBuffer(*input_, streams_->input);
+        }
+        if (output_) {
+            ReleaseBuffer(*output_, streams_->output);
+        }
+        streams_.reset();
+    }
+    output_.reset();
+    input_.reset();
     RpcLocalSrvConfig::SafeCloseHandle(watchedProcess_);
 }
 
@@ -103,7 +127,7 @@ bool RpcLocalConnection::IsValid() const {
 
 std::istream& RpcLocalConnection::IStream() {
     if (!input_) {
-        auto buffer = OpenPipeBuffer(read_, PipeStreamBuf::Direction::Read, watchedProcess_);
+        auto buffer = OpenPipeBuffer(read_, Platform::PipeDirection::Read, watchedProcess_);
         if (!streams_) {
             streams_ = std::make_unique<Streams>();
         }
@@ -115,7 +139,7 @@ std::istream& RpcLocalConnection::IStream() {
 
 std::ostream& RpcLocalConnection::OStream() {
     if (!output_) {
-        auto buffer = OpenPipeBuffer(write_, PipeStreamBuf::Direction::Write, watchedProcess_);
+        auto buffer = OpenPipeBuffer(write_, Platform::PipeDirection::Write, watchedProcess_);
         if (!streams_) {
             streams_ = std::make_unique<Streams>();
         }

@@ -6,6 +6,8 @@
 // nothing here is exported.
 
 #include <cstddef>
+#include <memory>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -140,6 +142,26 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
 // open); a backend that cannot watch ignores it.
 bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess);
 
+// Which way a pipe stream buffer carries bytes.
+enum class PipeDirection { Read, Write };
+
+// A byte stream buffer over a pipe end. Takes ownership of `pipe` (a private
+// duplicate nobody else uses) and of `watchedProcess` (a private duplicate of
+// the process on the other end, or null) whatever the outcome.
+// - Reads return what the pipe holds, never waiting for more bytes than are
+//   asked for and at least one is there; with a watched process they end
+//   (end of stream) once it has ended and the pipe is drained.
+// - Writes collect in the buffer and reach the pipe when it is flushed or
+//   full; a failed write is reported as a failure of overflow/sync, so the
+//   stream sets badbit. Output still unflushed when the buffer is destroyed
+//   is dropped (a server that no longer reads must not block the host).
+// - Destroying the buffer releases everything beneath it, each handle once.
+// Null when the buffer cannot be built; `error` then holds the system's
+// text and both handles have been closed. (Win32: the buffer runs over a C
+// runtime stream on the handle; POSIX: straight over the pipe.)
+std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(void* pipe, PipeDirection direction,
+                                                     void* watchedProcess, std::string& error);
+
 // A job: processes assigned to it, and every process they start, are killed
 // when the job is terminated or its last handle is closed, and when the host
 // process ends by any means. Processes do not break away from it. Null on
@@ -158,6 +180,10 @@ bool IsCurrentProcessListedInOwnJob();
 // Query of the host's own job: may its children break away? False return:
 // the query failed (the host is in no job).
 bool QueryOwnJobBreakawayAllowed(bool& allowed);
+
+// Id of a process (Win32 GetProcessId, POSIX pid); 0 for null or an unknown
+// handle. Ids are reused once a process is gone and its handles closed.
+unsigned long GetProcessId(void* process);
 
 // ---------------------------------------------------------------------------
 // Command lines (POSIX backend; pure, so usable and testable everywhere)
@@ -202,6 +228,16 @@ std::wstring ExecutableName(const std::wstring& name);
 // Platform spelling of a shared library's file name: NAME.dll on Win32,
 // libNAME.so on POSIX.
 std::wstring SharedLibraryFileName(const std::wstring& baseName);
+
+// ---------------------------------------------------------------------------
+// Strings
+// ---------------------------------------------------------------------------
+
+// Copies the NUL-terminated `source` into `destination`, which holds
+// `capacity` characters, terminator included (Win32 wcscpy_s). False, with
+// `destination` left empty where it can be, when either pointer is null or
+// the text does not fit.
+bool CopyWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source);
 
 // ---------------------------------------------------------------------------
 // Errors

@@ -9,10 +9,12 @@
 #include <cstring>
 #include <istream>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <stdexcept>
 #include <streambuf>
 #include <utility>
+#include <vector>
 
 namespace RpcClient {
 namespace {
@@ -70,23 +72,71 @@ bool MatchHeader(const std::string& line, std::string& digits) {
     return true;
 }
 
-// JsonCpp's writers and readers hold per-document state, so each thread
-// keeps one of each, built once: building them from their settings took more
-// instructions and allocations than writing or parsing a small message.
-Json::StreamWriter& CompactWriter() {
-    thread_local const std::unique_ptr<Json::StreamWriter> writer = [] {
+// What writing or reading one frame needs besides the stream: JsonCpp's
+// writer and reader, which hold per-document state, and a text buffer kept
+// for the next frame. Building the writer and reader from their settings took
+// more instructions and allocations than writing or parsing a small message,
+// so finished sets go back to a pool. A pool rather than one set per thread:
+// a thread-local object with a destructor inside a DLL can outlive the C
+// runtime's per-thread storage with MinGW, and threads crashed on their way
+// out.
+struct FrameScratch {
+    std::unique_ptr<Json::StreamWriter> writer;
+    std::unique_ptr<Json::CharReader> reader;
+    std::string text;
+};
+
+class ScratchPool {
+public:
+    std::unique_ptr<FrameScratch> Take() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!idle_.empty()) {
+                std::unique_ptr<FrameScratch> scratch = std::move(idle_.back());
+                idle_.pop_back();
+                return scratch;
+            }
+        }
+        auto scratch = std::make_unique<FrameScratch>();
         Json::StreamWriterBuilder builder;
         builder["indentation"] = "";
-        return std::unique_ptr<Json::StreamWriter>(builder.newStreamWriter());
-    }();
-    return *writer;
+        scratch->writer.reset(builder.newStreamWriter());
+        scratch->reader.reset(Json::CharReaderBuilder().newCharReader());
+        return scratch;
+    }
+
+    // Sets beyond the few kept idle (as many as threads were framing at
+    // once, up to a bound) are freed.
+    void Give(std::unique_ptr<FrameScratch> scratch) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (idle_.size() < kMaxIdle) {
+            idle_.push_back(std::move(scratch));
+        }
+    }
+
+private:
+    static constexpr std::size_t kMaxIdle = 16;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<FrameScratch>> idle_;
+};
+
+ScratchPool& Scratches() {
+    static ScratchPool pool;
+    return pool;
 }
 
-Json::CharReader& DefaultReader() {
-    thread_local const std::unique_ptr<Json::CharReader> reader(
-        Json::CharReaderBuilder().newCharReader());
-    return *reader;
-}
+// One set, held for the length of one frame.
+class ScratchLease {
+public:
+    ScratchLease() : scratch_(Scratches().Take()) {}
+    ~ScratchLease() { Scratches().Give(std::move(scratch_)); }
+    ScratchLease(const ScratchLease&) = delete;
+    ScratchLease& operator=(const ScratchLease&) = delete;
+    FrameScratch* operator->() const { return scratch_.get(); }
+
+private:
+    std::unique_ptr<FrameScratch> scratch_;
+};
 
 // Lets the JSON writer append straight to a string; an ostringstream would
 // hand its text back as a copy.
@@ -157,7 +207,7 @@ void ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
     }
 }
 
-// A body buffer up to this capacity is kept per thread for the next frame.
+// A text buffer up to this capacity is kept in the pool for the next frame.
 // A fresh heap block per frame made the many small allocations of the JSON
 // parse that follows measurably slower (about 10% for a 10 KB body).
 constexpr std::size_t kRetainedBodyCapacity = std::size_t{64} << 10;
@@ -193,13 +243,14 @@ void ReadBody(std::istream& in, std::size_t length, std::string& body) {
 void WriteFrame(std::ostream& out, const Json::Value& body) {
     // The body is written behind room for the header, the header put in
     // front of it once its length is known, and the frame goes out in one
-    // write: one buffer per thread, no copy of the text.
-    thread_local std::string frame;
+    // write: one pooled buffer, no copy of the text.
+    ScratchLease scratch;
+    std::string& frame = scratch->text;
     frame.assign(kHeaderRoom, ' ');
     {
         StringAppendBuf buffer(frame);
         std::ostream text(&buffer);
-        CompactWriter().write(body, &text);
+        scratch->writer->write(body, &text);
     }
     frame.push_back('\n');
     const std::size_t bodySize = frame.size() - kHeaderRoom;
@@ -253,13 +304,14 @@ Json::Value ReadFrame(std::istream& in, std::string& error) {
     }
 
     SkipBufferedLineBreaks(in);
-    thread_local std::string body;
+    ScratchLease scratch;
+    std::string& body = scratch->text;
     ReadBody(in, static_cast<std::size_t>(length), body);
 
     Json::Value root;
     std::string parseErrors;
     const bool parsed =
-        DefaultReader().parse(body.data(), body.data() + body.size(), &root, &parseErrors);
+        scratch->reader->parse(body.data(), body.data() + body.size(), &root, &parseErrors);
     if (body.capacity() > kRetainedBodyCapacity) {
         std::string().swap(body);
     }

@@ -111,29 +111,6 @@ TEST_F(ConfigServer, RefusedCountReachesTheErrorListAsInvalidParameter) {
     EXPECT_EQ(client.GetLanguage(), "de");
 }
 
-TEST_F(ConfigServer, KilledServerIsRestartedUnderTheSameUrlWithItsArguments) {
-    PnConfigClient client(server_);
-    ASSERT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
-    void* const firstProcess = server_->GetSrvProcessHandle();
-
-    registry_.KillServers();
-    EXPECT_EQ(server_->WaitForExit(5000), 0u);
-    EXPECT_EQ(server_->IsRpcServerRunning(), 0);
-
-    EXPECT_EQ(client.GetLanguage(), "de");
-    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
-    EXPECT_EQ(server_->IsRpcServerRunning(), 1);
-    EXPECT_NE(server_->GetSrvProcessHandle(), firstProcess);
-    EXPECT_EQ(registry_.GetAt(url_), server_);
-
-    // A second kill after the restart works the same way: the new process is
-    // in the job again.
-    registry_.KillServers();
-    EXPECT_EQ(server_->WaitForExit(5000), 0u);
-    EXPECT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
-    EXPECT_EQ(registry_.GetAt(url_), server_);
-}
-
 TEST_F(ConfigServer, ExitEndsTheServerAndTheNextCallStartsItAgain) {
     PnConfigClient client(server_);
     ASSERT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);

@@ -2,6 +2,7 @@
 // configuration server started through the library's entry point, with a
 // catalogue directory of the test's own and the sample GSD files imported.
 
+#include "Environment.h"
 #include "GsdTestSupport.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
@@ -33,14 +34,15 @@ class GsdCatalog : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!locale_.Active()) {
-            GTEST_SKIP() << "ISO-8859-15 locale missing; run scripts/setup-deps.sh";
+            GTEST_SKIP()
+                << "no legacy code page with a sample in force (POSIX: run scripts/setup-deps.sh)";
         }
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         dir_ = fs::temp_directory_path() / ("gsd-catalog-" + std::to_string(stamp));
         fs::create_directories(dir_);
         // The server reads its catalogue directory from its environment,
         // which it inherits from this process.
-        setenv("TAVREL_GSD_CATALOG", (dir_ / "catalog").string().c_str(), 1);
+        ASSERT_TRUE(TestEnvironment::Set("TAVREL_GSD_CATALOG", (dir_ / "catalog").string()));
         ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"de", nullptr, nullptr), 1);
         ASSERT_NE(JobInstanceMgr::Default(), nullptr);
 
@@ -58,7 +60,7 @@ protected:
 
     void TearDown() override {
         JobInstanceMgr::ShutdownRpcInst(L"", nullptr);
-        unsetenv("TAVREL_GSD_CATALOG");
+        TestEnvironment::Unset("TAVREL_GSD_CATALOG");
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
     }

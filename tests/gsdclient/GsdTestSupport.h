@@ -3,15 +3,17 @@
 // Helpers shared by the GSD client tests: JSON literals and a legacy narrow
 // code page for the text conversions.
 
+#include "AnsiCodePage.h"
+
 #include <json/reader.h>
 #include <json/value.h>
 #include <json/writer.h>
 
-#include <clocale>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace gsdtest {
 
@@ -34,35 +36,56 @@ inline std::string Compact(const Json::Value& value) {
     return Json::writeString(builder, value);
 }
 
-// Switches the process to a single-byte legacy code page (ISO-8859-15) for
-// the lifetime of the object, so that UTF-8 answers visibly change bytes when
-// converted: "é" becomes E9, "€" becomes A4.
+// UTF-8 spellings used across the tests.
+constexpr const char* kUtf8EAcute = "\xC3\xA9";
+constexpr const char* kUtf8NoBreakSpace = "\xC2\xA0";
+
+// Puts the library's narrow code page on a legacy one for the lifetime of the
+// object, so that UTF-8 answers visibly change bytes when converted, and
+// tells the bytes of "é" and of the no-break space in it. Single-byte code
+// pages are preferred; a double-byte one serves where it is the one in force.
 class LegacyLocale {
 public:
     LegacyLocale() {
-        const char* old = std::setlocale(LC_ALL, nullptr);
-        saved_ = old ? old : "C";
-        for (const char* name : {"en_US.ISO-8859-15", "en_US.iso885915"}) {
-            if (std::setlocale(LC_ALL, name) != nullptr) {
-                active_ = true;
-                break;
+        for (const Sample& sample : Samples()) {
+            codePage_ =
+                std::make_unique<TestText::ScopedAnsiCodePage>(sample.codePage, sample.locales);
+            if (codePage_->IsActive()) {
+                sample_ = &sample;
+                return;
             }
+            codePage_.reset();
         }
     }
-    ~LegacyLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
     LegacyLocale(const LegacyLocale&) = delete;
     LegacyLocale& operator=(const LegacyLocale&) = delete;
 
-    bool Active() const { return active_; }
+    bool Active() const { return sample_ != nullptr; }
+    // Only while Active().
+    const std::string& EAcute() const { return sample_->eAcute; }
+    const std::string& NoBreakSpace() const { return sample_->noBreakSpace; }
 
 private:
-    std::string saved_;
-    bool active_ = false;
-};
+    struct Sample {
+        unsigned int codePage;
+        std::vector<const char*> locales;
+        std::string eAcute;
+        std::string noBreakSpace;
+    };
 
-// UTF-8 spellings used across the tests and their ISO-8859-15 bytes.
-constexpr const char* kUtf8EAcute = "\xC3\xA9";
-constexpr const char* kLatinEAcute = "\xE9";
-constexpr const char* kUtf8NoBreakSpace = "\xC2\xA0";
+    static const std::vector<Sample>& Samples() {
+        static const std::vector<Sample> samples = {
+            {28605, {"en_US.ISO-8859-15", "en_US.iso885915"}, "\xE9", "\xA0"},
+            {1252, {"en_US.CP1252"}, "\xE9", "\xA0"},
+            // Code page 936 has no no-break space; it becomes the default
+            // character.
+            {936, {"zh_CN.GBK"}, "\xA8\xA6", "?"},
+        };
+        return samples;
+    }
+
+    std::unique_ptr<TestText::ScopedAnsiCodePage> codePage_;
+    const Sample* sample_ = nullptr;
+};
 
 }  // namespace gsdtest

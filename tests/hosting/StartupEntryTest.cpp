@@ -6,15 +6,19 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostingTestSupport.h"
 #include "platform/Platform.h"
 
 using namespace RpcClient;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -109,38 +113,47 @@ TEST(ProcessWideRegistry, DefaultClientTakesTheFirstServerOfTheSharedRegistry) {
     EXPECT_EQ(JobInstanceMgr::Default(), nullptr);
 }
 
-// Runs the test host against a copy of the shared library in a folder of
-// its own, which is where the library must look for its servers.
-std::string UrlFromHostWithLibraryIn(const std::string& folder) {
-    const std::string command =
-        "LD_LIBRARY_PATH='" + folder + "' '" + JRC_TEST_HOST + "' --pnconfig";
-    std::FILE* output = popen(command.c_str(), "r");
-    if (output == nullptr) {
-        return "";
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+// Deletes a file, allowing a moment for a program that still runs from it
+// (a server that its job is ending) to let go of it.
+bool RemoveSoon(const fs::path& file) {
+    std::error_code error;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (fs::remove(file, error) || !fs::exists(file)) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    char line[8192] = {0};
-    const bool read = std::fgets(line, sizeof line, output) != nullptr;
-    pclose(output);
-    std::string url = read ? line : "";
-    if (!url.empty() && url.back() == '\n') {
-        url.pop_back();
-    }
-    return url;
+    return false;
 }
 
 TEST(LibraryDirectory, TheSharedLibraryFindsServersBesideItsOwnFile) {
-    const std::string folder = HostingTest::TempPath("libdir");
-    const std::string server = folder + "/TavrelPNRunner/TavrelPNRunner";
-    const std::string setup =
-        "mkdir -p '" + folder + "/TavrelPNRunner' && cp '" + JRC_SHARED_LIBRARY + "' '" + folder +
-        "/libJsonRpcClient.so.1' && cp '" + JRC_SCRIPTED_SERVER + "' '" + server + "'";
-    ASSERT_EQ(std::system(setup.c_str()), 0);
-    EXPECT_EQ(UrlFromHostWithLibraryIn(folder).substr(0, server.size() + 1), server + ":");
+    // A copy of the shared library in a folder of its own, with the test host
+    // beside it; the server must be looked for there, not where the library
+    // was built.
+    const fs::path folder = HostingTest::TempPath("libdir");
+    const std::wstring serverName = Platform::ExecutableName(L"TavrelPNRunner");
+    const fs::path server = folder / "TavrelPNRunner" / Narrow(serverName);
+    const fs::path host = folder / JRC_TEST_HOST_NAME;
+    fs::create_directories(server.parent_path());
+    fs::copy_file(JRC_SHARED_LIBRARY, folder / JRC_SHARED_LIBRARY_NAME);
+    fs::copy_file(JRC_TEST_HOST, host);
+    fs::copy_file(JRC_SCRIPTED_SERVER, server);
+
+    const std::string expected = Narrow(Platform::PathAppend(HostingTest::Widen(folder.string()),
+                                                             L".\\TavrelPNRunner\\" + serverName));
+    const std::string url = HostingTest::FirstLineOf(host.string(), "--pnconfig", folder.string());
+    EXPECT_EQ(url.substr(0, expected.size() + 1), expected + ":");
 
     // Without a server beside the library, none is started.
-    ASSERT_EQ(std::remove(server.c_str()), 0);
-    EXPECT_EQ(UrlFromHostWithLibraryIn(folder), "failed");
-    std::system(("rm -rf '" + folder + "'").c_str());
+    ASSERT_TRUE(RemoveSoon(server));
+    EXPECT_EQ(HostingTest::FirstLineOf(host.string(), "--pnconfig", folder.string()), "failed");
+    RemoveSoon(host);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
 }
 
 }  // namespace

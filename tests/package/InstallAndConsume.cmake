@@ -19,18 +19,41 @@ if(CONFIG)
 endif()
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" ${config_args})
 
+# A cross build: the consumer is built with the same toolchain, finds the
+# installed package and the cross-built dependencies inside the toolchain's
+# search roots, and runs through the emulator with the DLL beside it.
+# The package directories are named outright: the toolchain confines package
+# searches to the target's trees.
+set(cross_args)
+set(run_with)
+if(TOOLCHAIN_FILE)
+  file(GLOB_RECURSE own_config "${prefix}/*/JsonRpcClientConfig.cmake")
+  file(GLOB_RECURSE jsoncpp_config "${DEPS_PREFIX}/*/jsoncppConfig.cmake")
+  get_filename_component(own_dir "${own_config}" DIRECTORY)
+  get_filename_component(jsoncpp_dir "${jsoncpp_config}" DIRECTORY)
+  set(cross_args "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}" "-DJsonRpcClient_DIR=${own_dir}"
+      "-Djsoncpp_DIR=${jsoncpp_dir}")
+  set(run_with ${EMULATOR})
+endif()
+
 # 1. The CMake package.
 run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${WORK_DIR}/consumer" -G "${GENERATOR}"
     "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
-    "-DCMAKE_BUILD_TYPE=${CONFIG}")
+    "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
 run("${CMAKE_COMMAND}" --build "${WORK_DIR}/consumer" ${config_args})
-find_program(consumer NAMES consumer PATHS "${WORK_DIR}/consumer" "${WORK_DIR}/consumer/${CONFIG}"
-  NO_DEFAULT_PATH REQUIRED)
-run("${consumer}")
+find_program(consumer NAMES consumer consumer.exe
+  PATHS "${WORK_DIR}/consumer" "${WORK_DIR}/consumer/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
+if(TOOLCHAIN_FILE)
+  file(GLOB dlls "${prefix}/bin/*.dll")
+  get_filename_component(consumer_dir "${consumer}" DIRECTORY)
+  file(COPY ${dlls} DESTINATION "${consumer_dir}")
+endif()
+run(${run_with} "${consumer}")
 message(STATUS "CMake package consumer: ${last_output}")
 
-# 2. The pkg-config module, where pkg-config exists.
-if(PKG_CONFIG)
+# 2. The pkg-config module, where pkg-config exists (native builds: the
+# build machine's pkg-config describes no cross-built dependencies).
+if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
   file(GLOB_RECURSE pc_files "${prefix}/*/JsonRpcClient.pc")
   list(LENGTH pc_files pc_count)
   if(NOT pc_count EQUAL 1)

@@ -191,6 +191,29 @@ TEST(Win32Process, DuplicateIsASecondIndependentHandleOnThePipe) {
     EXPECT_EQ(P::DuplicateHandle(nullptr), nullptr);
 }
 
+TEST(Win32PipeStream, HandleTheRuntimeRefusesFailsWithItsTextAndClosesBothHandles) {
+    // An event is no file: the C runtime will not make a descriptor of it.
+    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    void* notAPipe = P::DuplicateHandle(event);
+    void* watched = P::DuplicateHandle(P::CurrentProcess());
+    ASSERT_NE(notAPipe, nullptr);
+    ASSERT_NE(watched, nullptr);
+    for (const P::PipeDirection direction : {P::PipeDirection::Read, P::PipeDirection::Write}) {
+        void* pipe = direction == P::PipeDirection::Read ? notAPipe : P::DuplicateHandle(event);
+        void* process =
+            direction == P::PipeDirection::Read ? watched : P::DuplicateHandle(P::CurrentProcess());
+        std::string error;
+        EXPECT_EQ(P::OpenPipeStreamBuffer(pipe, direction, process, error), nullptr);
+        EXPECT_EQ(error, "Bad file descriptor");
+        DWORD flags = 0;
+        EXPECT_FALSE(::GetHandleInformation(pipe, &flags)) << "the duplicate was left open";
+        EXPECT_FALSE(::GetHandleInformation(process, &flags))
+            << "the process duplicate was left open";
+    }
+    ::CloseHandle(event);
+}
+
 TEST(Win32Job, ClosingTheLastJobHandleKillsTheChildAndItsChildren) {
     Child child;
     ASSERT_TRUE(child.Start(L"spawn"));

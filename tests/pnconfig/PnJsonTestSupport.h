@@ -2,11 +2,10 @@
 
 // Helpers shared by the configuration model tests: parsing expected
 // documents, normalising written ones for comparison, readable failure
-// output, and running a block of code under a legacy narrow code page.
+// output.
 
 #include <json/json.h>
 
-#include <clocale>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -43,26 +42,5 @@ inline Json::Value AsReceived(const Json::Value& written) {
     Json::StreamWriterBuilder writer;
     return Parse(Json::writeString(writer, written));
 }
-
-// Switches the whole process to a narrow locale for the lifetime of the
-// object and restores the previous one afterwards. IsActive() is false when
-// the locale is not installed on this machine.
-class ScopedLocale {
-public:
-    explicit ScopedLocale(const char* name) {
-        const char* current = std::setlocale(LC_ALL, nullptr);
-        previous_ = current ? current : "C";
-        active_ = std::setlocale(LC_ALL, name) != nullptr;
-    }
-    ~ScopedLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
-    ScopedLocale(const ScopedLocale&) = delete;
-    ScopedLocale& operator=(const ScopedLocale&) = delete;
-
-    bool IsActive() const { return active_; }
-
-private:
-    std::string previous_;
-    bool active_ = false;
-};
 
 }  // namespace PnTest

@@ -1,7 +1,8 @@
 // Texts the configuration server reads as UTF-8 are held in the ANSI code
 // page and converted when written; every other text goes out byte for byte.
-// Run under real legacy locales so that a missing or misplaced
-// conversion shows up as wrong bytes.
+// Run under real legacy code pages so that a missing or misplaced conversion
+// shows up as wrong bytes. (Windows fixes the code page per process; the test
+// run repeats these tests under a double-byte one.)
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "AnsiCodePage.h"
 #include "PnJsonTestSupport.h"
 
 namespace {
@@ -126,6 +128,7 @@ const std::vector<TextField>& TextFields() {
 }
 
 struct LegacyText {
+    unsigned int codePage;
     const char* locale;
     std::string ansi;
     std::string utf8;
@@ -134,18 +137,18 @@ struct LegacyText {
 TEST(PnTextConversion, OnlyTheServersUtf8FieldsAreConvertedFromTheAnsiCodePage) {
     const std::vector<LegacyText> samples = {
         // "Gerät-€" in each code page; the euro sign sits at different bytes.
-        {"en_US.ISO-8859-15", "Ger\xE4t-\xA4", "Ger\xC3\xA4t-\xE2\x82\xAC"},
-        {"en_US.CP1252", "Ger\xE4t-\x80", "Ger\xC3\xA4t-\xE2\x82\xAC"},
+        {28605, "en_US.ISO-8859-15", "Ger\xE4t-\xA4", "Ger\xC3\xA4t-\xE2\x82\xAC"},
+        {1252, "en_US.CP1252", "Ger\xE4t-\x80", "Ger\xC3\xA4t-\xE2\x82\xAC"},
         // A double-byte code page: two characters, each two bytes wide.
-        {"zh_CN.GBK", "io-\xD6\xD0\xCE\xC4", "io-\xE4\xB8\xAD\xE6\x96\x87"},
+        {936, "zh_CN.GBK", "io-\xD6\xD0\xCE\xC4", "io-\xE4\xB8\xAD\xE6\x96\x87"},
     };
-    int localesTried = 0;
+    int codePagesTried = 0;
     for (const LegacyText& sample : samples) {
-        PnTest::ScopedLocale locale(sample.locale);
-        if (!locale.IsActive()) {
+        TestText::ScopedAnsiCodePage codePage(sample.codePage, {sample.locale});
+        if (!codePage.IsActive()) {
             continue;
         }
-        ++localesTried;
+        ++codePagesTried;
         for (const TextField& field : TextFields()) {
             SCOPED_TRACE(std::string(sample.locale) + ": " + field.what);
             const Json::Value written = field.writeWith(sample.ansi);
@@ -153,8 +156,9 @@ TEST(PnTextConversion, OnlyTheServersUtf8FieldsAreConvertedFromTheAnsiCodePage) 
             EXPECT_EQ(written.asString(), field.converted ? sample.utf8 : sample.ansi);
         }
     }
-    if (localesTried == 0) {
-        GTEST_SKIP() << "no legacy locale installed (run scripts/setup-deps.sh)";
+    if (codePagesTried == 0) {
+        GTEST_SKIP() << "no sample for this code page, or no legacy locale installed "
+                        "(run scripts/setup-deps.sh)";
     }
 }
 

@@ -389,6 +389,14 @@ unsigned long CurrentProcessId() {
     return static_cast<unsigned long>(getpid());
 }
 
+unsigned long GetProcessId(void* process) {
+    if (IsCurrentProcessHandle(process)) {
+        return CurrentProcessId();
+    }
+    ProcessHandle* child = AsProcess(process);
+    return child != nullptr ? static_cast<unsigned long>(child->state->pid) : 0;
+}
+
 pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
                    const std::string& directory, int& pidfd) {
     std::vector<std::string> copy = words;

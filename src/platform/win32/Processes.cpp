@@ -68,6 +68,10 @@ unsigned long CurrentProcessId() {
     return ::GetCurrentProcessId();
 }
 
+unsigned long GetProcessId(void* process) {
+    return process != nullptr ? ::GetProcessId(process) : 0;
+}
+
 void* StartProcess(const ProcessStart& start) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

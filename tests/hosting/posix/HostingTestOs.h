@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -110,6 +111,27 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     }
     close(pipeFds[0]);
     return {pid, line.empty() ? -1 : std::stoi(line)};
+}
+
+// Runs `program` with one argument, loading shared libraries from
+// `libraryFolder` first, and returns the first line it prints (without the
+// line end) once it has ended.
+inline std::string FirstLineOf(const std::string& program, const std::string& argument,
+                               const std::string& libraryFolder) {
+    const std::string command =
+        "LD_LIBRARY_PATH='" + libraryFolder + "' '" + program + "' '" + argument + "'";
+    std::FILE* output = popen(command.c_str(), "r");
+    if (output == nullptr) {
+        return "";
+    }
+    char line[8192] = {0};
+    const bool read = std::fgets(line, sizeof line, output) != nullptr;
+    pclose(output);
+    std::string text = read ? line : "";
+    if (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
 }
 
 inline std::string TempPath(const std::string& stem) {

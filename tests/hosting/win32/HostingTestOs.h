@@ -119,6 +119,49 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     return {static_cast<int>(process.dwProcessId), grandchild};
 }
 
+// Runs `program` with one argument and returns the first line it prints
+// (without the line end) once it has ended. Windows looks for a program's
+// libraries beside the program first, so `libraryFolder` must be its own.
+inline std::string FirstLineOf(const std::string& program, const std::string& argument,
+                               const std::string& /*libraryFolder*/) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!::CreatePipe(&read, &write, &inherit, 0)) {
+        return "";
+    }
+    ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = write;
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    std::string commandLine = "\"" + program + "\" \"" + argument + "\"";
+    PROCESS_INFORMATION process = {};
+    const BOOL started = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                          0, nullptr, nullptr, &startup, &process);
+    ::CloseHandle(write);
+    if (!started) {
+        ::CloseHandle(read);
+        return "";
+    }
+    ::CloseHandle(process.hThread);
+    std::string line;
+    char c = 0;
+    DWORD got = 0;
+    while (::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
+        line.push_back(c);
+    }
+    ::CloseHandle(read);
+    ::WaitForSingleObject(process.hProcess, 30000);
+    ::CloseHandle(process.hProcess);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
 inline std::string TempPath(const std::string& stem) {
     char directory[MAX_PATH + 1] = {0};
     ::GetTempPathA(sizeof directory, directory);

@@ -7,15 +7,17 @@
 #include <streambuf>
 #include <vector>
 
+#include "platform/Platform.h"
+
 namespace RpcClient {
+namespace Platform {
+namespace Posix {
 
 class PipeStreamBuf : public std::streambuf {
 public:
-    enum class Direction { Read, Write };
-
     // Takes ownership of `pipe` and of `watchedProcess` (may be null): a
     // read ends once that process has ended and the pipe is drained.
-    PipeStreamBuf(void* pipe, Direction direction, void* watchedProcess);
+    PipeStreamBuf(void* pipe, PipeDirection direction, void* watchedProcess);
     ~PipeStreamBuf() override;
     PipeStreamBuf(const PipeStreamBuf&) = delete;
     PipeStreamBuf& operator=(const PipeStreamBuf&) = delete;
@@ -35,4 +37,6 @@ private:
     std::vector<char> buffer_;
 };
 
+}  // namespace Posix
+}  // namespace Platform
 }  // namespace RpcClient

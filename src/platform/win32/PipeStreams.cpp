@@ -1,0 +1,260 @@
+// Stream buffers over C runtime streams opened on pipe handles.
+//
+// The handle becomes a C runtime descriptor in binary mode (no newline
+// translation) and the descriptor a C stream; closing the C stream closes the
+// descriptor, which closes the handle, so each is released exactly once.
+//
+// The C stream is unbuffered and this buffer holds the only copy of the bytes
+// in transit, for two reasons:
+// - Reading: a C stream's fread of N bytes waits on a pipe until all N have
+//   arrived, and whatever a buffered stream has pulled in is invisible to
+//   PeekNamedPipe. So the reader first asks the pipe how much it holds (waiting
+//   on the server's process between looks while it holds nothing, which is
+//   also what ends a read once the server is gone) and then takes exactly that
+//   much. On an unbuffered stream the runtime hands an even count straight to
+//   the descriptor; a lone byte would go through its two-byte refill, which
+//   could pull in a byte arriving meanwhile and hide it, so an odd last byte
+//   is read from the descriptor itself, where no stream buffer can hold
+//   anything back.
+// - Writing: output must collect until the caller flushes, and unflushed
+//   output must be droppable when the connection goes (a server that no longer
+//   reads would block a flush for good); the C runtime has no portable way to
+//   drop its buffered output.
+
+#include "platform/Platform.h"
+#include "platform/win32/Win32.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace RpcClient {
+namespace Platform {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// Longest text the C runtime's error messages get.
+constexpr std::size_t kErrorTextCapacity = 256;
+
+std::string ErrnoText(int code) {
+    char text[kErrorTextCapacity] = {};
+    if (strerror_s(text, kErrorTextCapacity, code) != 0) {
+        return std::string();
+    }
+    return text;
+}
+
+class StdioPipeBuf : public std::streambuf {
+public:
+    // Takes ownership of `file` and of `watchedProcess` (may be null).
+    // `pipe` is the handle beneath `file`, borrowed for looks at the pipe.
+    StdioPipeBuf(std::FILE* file, HANDLE pipe, PipeDirection direction, HANDLE watchedProcess)
+        : file_(file), pipe_(pipe), watchedProcess_(watchedProcess), buffer_(kBufferSize) {
+        if (direction == PipeDirection::Read) {
+            setg(buffer_.data(), buffer_.data(), buffer_.data());
+        } else {
+            setp(buffer_.data(), buffer_.data() + buffer_.size());
+        }
+    }
+
+    ~StdioPipeBuf() override {
+        // Pending output is dropped (see above); the unbuffered C stream has
+        // nothing of its own to write, so closing it cannot block.
+        std::fclose(file_);
+        if (watchedProcess_ != nullptr) {
+            ::CloseHandle(watchedProcess_);
+        }
+    }
+
+    StdioPipeBuf(const StdioPipeBuf&) = delete;
+    StdioPipeBuf& operator=(const StdioPipeBuf&) = delete;
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) {
+            return traits_type::to_int_type(*gptr());
+        }
+        const std::size_t got = ReadSome(buffer_.data(), buffer_.size());
+        setg(buffer_.data(), buffer_.data(), buffer_.data() + got);
+        return got == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
+    }
+
+    std::streamsize xsgetn(char_type* s, std::streamsize count) override {
+        // Large bodies go straight from the pipe into the caller's buffer.
+        std::streamsize done = 0;
+        while (done < count) {
+            const std::streamsize buffered = egptr() - gptr();
+            if (buffered > 0) {
+                const std::streamsize take = std::min(buffered, count - done);
+                std::memcpy(s + done, gptr(), static_cast<std::size_t>(take));
+                gbump(static_cast<int>(take));
+                done += take;
+                continue;
+            }
+            const std::streamsize left = count - done;
+            if (left >= static_cast<std::streamsize>(buffer_.size())) {
+                const std::size_t got = ReadSome(s + done, static_cast<std::size_t>(left));
+                if (got == 0) {
+                    break;
+                }
+                done += static_cast<std::streamsize>(got);
+            } else if (traits_type::eq_int_type(underflow(), traits_type::eof())) {
+                break;
+            }
+        }
+        return done;
+    }
+
+    std::streamsize xsputn(const char_type* s, std::streamsize count) override {
+        // A frame that does not fit the buffer goes out as it is, after what
+        // is already buffered, instead of being copied through the buffer.
+        if (count < static_cast<std::streamsize>(buffer_.size()) || pbase() == nullptr) {
+            return std::streambuf::xsputn(s, count);
+        }
+        const auto size = static_cast<std::size_t>(count);
+        if (!FlushOut() || std::fwrite(s, 1, size, file_) != size || std::fflush(file_) != 0) {
+            return 0;
+        }
+        return count;
+    }
+
+    int_type overflow(int_type c) override {
+        if (!FlushOut()) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    int sync() override {
+        if (pbase() == nullptr) {
+            return 0;
+        }
+        return FlushOut() ? 0 : -1;
+    }
+
+private:
+    // Bytes the pipe holds now; waits (watching the process) while it holds
+    // none. 0: end of stream (server gone and pipe drained, pipe broken) or
+    // an error.
+    DWORD WaitForBytes() {
+        DWORD step = 0;
+        for (;;) {
+            DWORD available = 0;
+            if (!::PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr)) {
+                return 0;
+            }
+            if (available > 0) {
+                return available;
+            }
+            if (watchedProcess_ == nullptr) {
+                // Nothing to watch: wait in the runtime as a plain pipe would;
+                // the single byte it brings is read below without a stream
+                // buffer in the way.
+                return 1;
+            }
+            // Anonymous pipes cannot be waited on, so wait on the process
+            // between looks: its end wakes the wait at once, new bytes are
+            // seen within the (short, growing) wait step.
+            const DWORD waited = ::WaitForSingleObject(watchedProcess_, step);
+            if (waited == WAIT_OBJECT_0) {
+                // Ended: whatever it wrote before is already in the pipe.
+                if (!::PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr)) {
+                    return 0;
+                }
+                return available;
+            }
+            if (waited != WAIT_TIMEOUT) {
+                return 0;
+            }
+            step = std::min<DWORD>(step == 0 ? 1 : step * 2, 8);
+        }
+    }
+
+    // Reads at least one byte and at most `size`, never more than the pipe
+    // holds; 0 at end of stream or on error.
+    std::size_t ReadSome(char* destination, std::size_t size) {
+        if (size == 0) {
+            return 0;
+        }
+        const std::size_t available = WaitForBytes();
+        if (available == 0) {
+            return 0;
+        }
+        // All of it: the framing looks at what is buffered (in_avail) to
+        // skip the line breaks between frames.
+        const std::size_t wanted = std::min<std::size_t>({size, available, 0x7FFFFFFE});
+        const std::size_t even = wanted & ~static_cast<std::size_t>(1);
+        std::size_t got = 0;
+        if (even > 0) {
+            got = std::fread(destination, 1, even, file_);
+            if (got < even) {
+                return got;
+            }
+        }
+        if (got < wanted && _read(_fileno(file_), destination + got, 1) == 1) {
+            ++got;
+        }
+        return got;
+    }
+
+    bool FlushOut() {
+        const std::ptrdiff_t pending = pptr() - pbase();
+        bool written = true;
+        if (pending > 0) {
+            const auto size = static_cast<std::size_t>(pending);
+            written = std::fwrite(pbase(), 1, size, file_) == size && std::fflush(file_) == 0;
+        }
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+        return written;
+    }
+
+    std::FILE* file_;
+    HANDLE pipe_;
+    HANDLE watchedProcess_;
+    std::vector<char> buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(void* pipe, PipeDirection direction,
+                                                     void* watchedProcess, std::string& error) {
+    const bool reading = direction == PipeDirection::Read;
+    const int flags = reading ? _O_BINARY : (_O_BINARY | _O_WRONLY);
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(pipe), flags);
+    std::FILE* file = nullptr;
+    if (descriptor > 0) {
+        file = _fdopen(descriptor, reading ? "r" : "w");
+    }
+    if (file == nullptr) {
+        error = ErrnoText(errno);
+        if (descriptor < 0) {
+            ::CloseHandle(pipe);
+        } else {
+            // The descriptor owns the handle now: closing it closes the
+            // handle, once.
+            _close(descriptor);
+        }
+        if (watchedProcess != nullptr) {
+            ::CloseHandle(watchedProcess);
+        }
+        return nullptr;
+    }
+    // Failing only for invalid arguments, which these are not.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    return std::make_unique<StdioPipeBuf>(file, static_cast<HANDLE>(pipe), direction,
+                                          static_cast<HANDLE>(watchedProcess));
+}
+
+}  // namespace Platform
+}  // namespace RpcClient

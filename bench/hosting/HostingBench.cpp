@@ -128,10 +128,12 @@ public:
         if (!Platform::WritePipe(toPeer_, bytes.data(), in_, nullptr)) {
             return false;
         }
+        // Watching the peer gives the host's side of the floor the same
+        // short look-again before blocking as a call through the library.
         std::size_t got = 0;
         while (got < buffer_.size()) {
             const long n =
-                Platform::ReadPipe(fromPeer_, buffer_.data() + got, buffer_.size() - got, nullptr);
+                Platform::ReadPipe(fromPeer_, buffer_.data() + got, buffer_.size() - got, process_);
             if (n <= 0) {
                 return false;
             }

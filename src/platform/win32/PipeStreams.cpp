@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -39,6 +40,10 @@ namespace Platform {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
+
+// How long a reader waiting for bytes only yields between looks before it
+// starts to sleep between them.
+constexpr std::chrono::milliseconds kYieldingLook{2};
 
 // Longest text the C runtime's error messages get.
 constexpr std::size_t kErrorTextCapacity = 256;
@@ -148,6 +153,7 @@ private:
     // none. 0: end of stream (server gone and pipe drained, pipe broken) or
     // an error.
     DWORD WaitForBytes() {
+        const auto lookUntil = std::chrono::steady_clock::now() + kYieldingLook;
         DWORD step = 0;
         for (;;) {
             DWORD available = 0;
@@ -165,7 +171,17 @@ private:
             }
             // Anonymous pipes cannot be waited on, so wait on the process
             // between looks: its end wakes the wait at once, new bytes are
-            // seen within the (short, growing) wait step.
+            // seen within the wait step. A server answers a small call within
+            // tens of microseconds, far below the timer's resolution (a wait
+            // of 1 ms often lasts a whole timer tick, about 15 ms), so the
+            // first stretch only yields between looks; the growing timed
+            // steps start once the answer is clearly slow.
+            if (step == 0 && std::chrono::steady_clock::now() < lookUntil) {
+                if (::WaitForSingleObject(watchedProcess_, 0) == WAIT_TIMEOUT) {
+                    ::SwitchToThread();
+                    continue;
+                }
+            }
             const DWORD waited = ::WaitForSingleObject(watchedProcess_, step);
             if (waited == WAIT_OBJECT_0) {
                 // Ended: whatever it wrote before is already in the pipe.

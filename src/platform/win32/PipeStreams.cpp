@@ -21,6 +21,7 @@
 //   reads would block a flush for good); the C runtime has no portable way to
 //   drop its buffered output.
 
+#include "platform/PipeBufferBase.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
 
@@ -31,15 +32,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 namespace RpcClient {
 namespace Platform {
 
 namespace {
-
-constexpr std::size_t kBufferSize = 64 * 1024;
 
 // How long a reader waiting for bytes only yields between looks before it
 // starts to sleep between them.
@@ -56,18 +53,12 @@ std::string ErrnoText(int code) {
     return text;
 }
 
-class StdioPipeBuf : public std::streambuf {
+class StdioPipeBuf : public PipeBufferBase {
 public:
     // Takes ownership of `file` and of `watchedProcess` (may be null).
     // `pipe` is the handle beneath `file`, borrowed for looks at the pipe.
     StdioPipeBuf(std::FILE* file, HANDLE pipe, PipeDirection direction, HANDLE watchedProcess)
-        : file_(file), pipe_(pipe), watchedProcess_(watchedProcess), buffer_(kBufferSize) {
-        if (direction == PipeDirection::Read) {
-            setg(buffer_.data(), buffer_.data(), buffer_.data());
-        } else {
-            setp(buffer_.data(), buffer_.data() + buffer_.size());
-        }
-    }
+        : PipeBufferBase(direction), file_(file), pipe_(pipe), watchedProcess_(watchedProcess) {}
 
     ~StdioPipeBuf() override {
         // Pending output is dropped (see above); the unbuffered C stream has
@@ -76,76 +67,6 @@ public:
         if (watchedProcess_ != nullptr) {
             ::CloseHandle(watchedProcess_);
         }
-    }
-
-    StdioPipeBuf(const StdioPipeBuf&) = delete;
-    StdioPipeBuf& operator=(const StdioPipeBuf&) = delete;
-
-protected:
-    int_type underflow() override {
-        if (gptr() < egptr()) {
-            return traits_type::to_int_type(*gptr());
-        }
-        const std::size_t got = ReadSome(buffer_.data(), buffer_.size());
-        setg(buffer_.data(), buffer_.data(), buffer_.data() + got);
-        return got == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
-    }
-
-    std::streamsize xsgetn(char_type* s, std::streamsize count) override {
-        // Large bodies go straight from the pipe into the caller's buffer.
-        std::streamsize done = 0;
-        while (done < count) {
-            const std::streamsize buffered = egptr() - gptr();
-            if (buffered > 0) {
-                const std::streamsize take = std::min(buffered, count - done);
-                std::memcpy(s + done, gptr(), static_cast<std::size_t>(take));
-                gbump(static_cast<int>(take));
-                done += take;
-                continue;
-            }
-            const std::streamsize left = count - done;
-            if (left >= static_cast<std::streamsize>(buffer_.size())) {
-                const std::size_t got = ReadSome(s + done, static_cast<std::size_t>(left));
-                if (got == 0) {
-                    break;
-                }
-                done += static_cast<std::streamsize>(got);
-            } else if (traits_type::eq_int_type(underflow(), traits_type::eof())) {
-                break;
-            }
-        }
-        return done;
-    }
-
-    std::streamsize xsputn(const char_type* s, std::streamsize count) override {
-        // A frame that does not fit the buffer goes out as it is, after what
-        // is already buffered, instead of being copied through the buffer.
-        if (count < static_cast<std::streamsize>(buffer_.size()) || pbase() == nullptr) {
-            return std::streambuf::xsputn(s, count);
-        }
-        const auto size = static_cast<std::size_t>(count);
-        if (!FlushOut() || std::fwrite(s, 1, size, file_) != size || std::fflush(file_) != 0) {
-            return 0;
-        }
-        return count;
-    }
-
-    int_type overflow(int_type c) override {
-        if (!FlushOut()) {
-            return traits_type::eof();
-        }
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
-    }
-
-    int sync() override {
-        if (pbase() == nullptr) {
-            return 0;
-        }
-        return FlushOut() ? 0 : -1;
     }
 
 private:
@@ -197,9 +118,9 @@ private:
         }
     }
 
-    // Reads at least one byte and at most `size`, never more than the pipe
-    // holds; 0 at end of stream or on error.
-    std::size_t ReadSome(char* destination, std::size_t size) {
+protected:
+    // Never more than the pipe holds.
+    std::size_t ReadSome(char* destination, std::size_t size) override {
         if (size == 0) {
             return 0;
         }
@@ -224,21 +145,14 @@ private:
         return got;
     }
 
-    bool FlushOut() {
-        const std::ptrdiff_t pending = pptr() - pbase();
-        bool written = true;
-        if (pending > 0) {
-            const auto size = static_cast<std::size_t>(pending);
-            written = std::fwrite(pbase(), 1, size, file_) == size && std::fflush(file_) == 0;
-        }
-        setp(buffer_.data(), buffer_.data() + buffer_.size());
-        return written;
+    bool WriteAll(const char* data, std::size_t size) override {
+        return std::fwrite(data, 1, size, file_) == size && std::fflush(file_) == 0;
     }
 
+private:
     std::FILE* file_;
     HANDLE pipe_;
     HANDLE watchedProcess_;
-    std::vector<char> buffer_;
 };
 
 }  // namespace

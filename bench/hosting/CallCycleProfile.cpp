@@ -14,33 +14,15 @@
 #include <FrameLoop.h>
 #include <RpcDispatcher.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <istream>
-#include <new>
 #include <ostream>
 #include <streambuf>
 #include <string>
 #include <vector>
 
-namespace {
-std::atomic<unsigned long long> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "AllocationCounter.h"
 
 namespace {
 
@@ -102,9 +84,9 @@ protected:
         WriteFrame(toServer_, body);
         request_.StartReading();
         answer_.StartWriting();
-        const unsigned long long before = g_allocations.load();
+        const unsigned long long before = Bench::AllocationCount();
         ServeOne(dispatcher_, toServer_, fromServer_);
-        serverAllocations += g_allocations.load() - before;
+        serverAllocations += Bench::AllocationCount() - before;
         answer_.StartReading();
         return true;
     }
@@ -143,14 +125,14 @@ int main(int argc, char** argv) {
         client.Request(request, response);
     }
     client.serverAllocations = 0;
-    const unsigned long long before = g_allocations.load();
+    const unsigned long long before = Bench::AllocationCount();
     for (long i = 0; i < calls; ++i) {
         if (client.Request(request, response) != 0) {
             std::fprintf(stderr, "call failed: %s\n", client.GetLastErrMsg().c_str());
             return 1;
         }
     }
-    const double total = static_cast<double>(g_allocations.load() - before) / calls;
+    const double total = static_cast<double>(Bench::AllocationCount() - before) / calls;
     const double server = static_cast<double>(client.serverAllocations) / calls;
     std::printf("heap allocations per call: host %.1f, server %.1f\n", total - server, server);
     return 0;

@@ -30,38 +30,20 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "platform/Platform.h"
 
-// Counts every heap allocation in the process; the host side of a call is
-// all that runs here, the servers are other processes.
-namespace {
-std::atomic<unsigned long long> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+// The allocation counter sees the host side of a call only: the servers are
+// other processes.
 
 using namespace RpcClient;
 using Clock = std::chrono::steady_clock;
@@ -198,13 +180,13 @@ void BM_RunTestRoundTrip(benchmark::State& state) {
     const std::string sent = FrameBytes(request);
     RawPeer peer(sent.size(), FrameBytes(response.GetResponse()).size());
 
-    const unsigned long long before = g_allocations.load();
+    const unsigned long long before = Bench::AllocationCount();
     constexpr int kCounted = 1000;
     for (int i = 0; i < kCounted; ++i) {
         client.Request(request, response);
     }
     state.counters["allocations_per_call"] =
-        static_cast<double>(g_allocations.load() - before) / kCounted;
+        static_cast<double>(Bench::AllocationCount() - before) / kCounted;
 
     CompareInRounds(
         state, 300, [&] { client.Request(request, response); }, [&] { peer.PingPong(sent); });

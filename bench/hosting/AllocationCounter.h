@@ -1,0 +1,10 @@
+#pragma once
+
+// Counts every heap allocation made through operator new in the program that
+// links AllocationCounter.cpp (it replaces the global operator new/delete).
+
+namespace Bench {
+
+unsigned long long AllocationCount();
+
+}  // namespace Bench

@@ -239,6 +239,10 @@ std::wstring SharedLibraryFileName(const std::wstring& baseName);
 // the text does not fit.
 bool CopyWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source);
 
+// The backend's part of CopyWideString: copies a text already known to fit
+// (Win32: wcscpy_s). Only CopyWideString calls it.
+bool CopyFittingWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source);
+
 // ---------------------------------------------------------------------------
 // Errors
 // ---------------------------------------------------------------------------

@@ -77,16 +77,17 @@ inline bool HasChildProcess() {
     return false;
 }
 
-// Runs the test host in a process of its own; returns its process id and the
-// id of the grandchild its server started (read from the host's output).
-inline std::pair<int, int> RunTestHost(const std::string& testHost,
-                                       const std::string& scriptedServer,
-                                       const std::string& pidfile, bool fromThread) {
+// Starts `program` with `commandLine` and its standard output on a pipe, and
+// reads the first line it prints (without the '\n'). `process` receives the
+// process handle, for the caller to close, and its id. False when the program
+// could not be started.
+inline bool StartAndReadFirstLine(const std::string& program, std::string commandLine,
+                                  PROCESS_INFORMATION& process, std::string& line) {
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read = nullptr;
     HANDLE write = nullptr;
     if (!::CreatePipe(&read, &write, &inherit, 0)) {
-        return {-1, -1};
+        return false;
     }
     ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
@@ -95,25 +96,38 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = write;
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    std::string commandLine = "\"" + testHost + "\" \"" + scriptedServer + "\" \"" + pidfile +
-                              "\" " + (fromThread ? "thread" : "main");
-    PROCESS_INFORMATION process = {};
-    const BOOL started = ::CreateProcessA(testHost.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+    process = {};
+    const BOOL started = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                           0, nullptr, nullptr, &startup, &process);
     ::CloseHandle(write);
     if (!started) {
         ::CloseHandle(read);
-        return {-1, -1};
+        return false;
     }
     ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    std::string line;
+    line.clear();
     char c = 0;
     DWORD got = 0;
     while (::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
         line.push_back(c);
     }
     ::CloseHandle(read);
+    return true;
+}
+
+// Runs the test host in a process of its own; returns its process id and the
+// id of the grandchild its server started (read from the host's output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost,
+                                       const std::string& scriptedServer,
+                                       const std::string& pidfile, bool fromThread) {
+    const std::string commandLine = "\"" + testHost + "\" \"" + scriptedServer + "\" \"" + pidfile +
+                                    "\" " + (fromThread ? "thread" : "main");
+    PROCESS_INFORMATION process = {};
+    std::string line;
+    if (!StartAndReadFirstLine(testHost, commandLine, process, line)) {
+        return {-1, -1};
+    }
+    ::CloseHandle(process.hProcess);
     const int grandchild =
         !line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) ? std::stoi(line) : -1;
     return {static_cast<int>(process.dwProcessId), grandchild};
@@ -124,36 +138,12 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
 // libraries beside the program first, so `libraryFolder` must be its own.
 inline std::string FirstLineOf(const std::string& program, const std::string& argument,
                                const std::string& /*libraryFolder*/) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE read = nullptr;
-    HANDLE write = nullptr;
-    if (!::CreatePipe(&read, &write, &inherit, 0)) {
-        return "";
-    }
-    ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write;
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    std::string commandLine = "\"" + program + "\" \"" + argument + "\"";
     PROCESS_INFORMATION process = {};
-    const BOOL started = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                          0, nullptr, nullptr, &startup, &process);
-    ::CloseHandle(write);
-    if (!started) {
-        ::CloseHandle(read);
+    std::string line;
+    if (!StartAndReadFirstLine(program, "\"" + program + "\" \"" + argument + "\"", process,
+                               line)) {
         return "";
     }
-    ::CloseHandle(process.hThread);
-    std::string line;
-    char c = 0;
-    DWORD got = 0;
-    while (::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
-        line.push_back(c);
-    }
-    ::CloseHandle(read);
     ::WaitForSingleObject(process.hProcess, 30000);
     ::CloseHandle(process.hProcess);
     if (!line.empty() && line.back() == '\r') {

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Installs the library as a CMake package (find_package(JsonRpcClient CONFIG)
 # gives JsonRpcClient::JsonRpcClient) and as a pkg-config module.
 include(CMakePackageConfigHelpers)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Configures and builds one flavour of the project.
 #   scripts/build.sh <build-dir> [extra cmake arguments...]
 # JRC_BUILD_TARGET, when set, builds that target instead of everything.

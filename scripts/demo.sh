@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The library's main job: builds the project and runs `pnctl demo`.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets with clang (ASan+UBSan, coverage) and runs each
 # one for a bounded time from its committed seeds. A crash, a sanitizer
 # report, a leak or a slow input fails the run.

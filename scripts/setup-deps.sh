@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages the project builds and tests with, and creates
 # the legacy locales the text-conversion tests run under. Safe to run again:
 # it installs only what is missing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Cross-builds the library, the servers and the tests for 64-bit Windows with
 # MinGW-w64 and runs the test suite under Wine. Dependencies Debian ships only
 # for Linux (JsonCpp, GoogleTest) are cross-compiled from Debian's sources into

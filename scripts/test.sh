@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs every test: the normal build, the same suite under AddressSanitizer
 # with UndefinedBehaviorSanitizer, and the threaded tests under
 # ThreadSanitizer, Valgrind memcheck over the in-process tests and the

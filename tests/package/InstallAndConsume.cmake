@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Script mode: see CMakeLists.txt next to this file.
 cmake_minimum_required(VERSION 3.25)
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl demo: the library's main job end to end. Starts the bundled
 // configuration server with a temporary catalogue, imports the sample GSDML
 // files, prints the catalogue, builds a configuration from it and shuts the

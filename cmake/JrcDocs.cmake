@@ -11,6 +11,7 @@ endif()
 # reads copies in which those comments are marked as documentation, so the
 # headers stay written the way the rest of the code is.
 file(GLOB_RECURSE _jrc_public_headers CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/include/*.h")
+file(GLOB _jrc_docs_pages CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/docs/*.md")
 set(JRC_DOCS_DIR "${PROJECT_BINARY_DIR}/docs/api")
 set(JRC_DOCS_INPUT "${JRC_DOCS_DIR}/input")
 configure_file("${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in" "${JRC_DOCS_DIR}/Doxyfile" @ONLY)
@@ -22,6 +23,7 @@ add_custom_command(OUTPUT "${JRC_DOCS_DIR}/html/index.html"
   COMMAND Doxygen::doxygen "${JRC_DOCS_DIR}/Doxyfile"
   DEPENDS ${_jrc_public_headers} "${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in"
     "${PROJECT_SOURCE_DIR}/cmake/DoxygenInput.cmake" "${PROJECT_SOURCE_DIR}/README.md"
+    "${PROJECT_SOURCE_DIR}/CHANGELOG.md" ${_jrc_docs_pages}
   WORKING_DIRECTORY "${JRC_DOCS_DIR}"
   COMMENT "Writing the API reference to ${JRC_DOCS_DIR}/html"
   VERBATIM)

@@ -46,8 +46,8 @@ int Query() {
         for (const auto& dap : accessPoints) {
             std::vector<int> slots;
             status = parser.GetDevicePhysicalSlots(name, dap.BaseInfo.GsdId, slots);
-            std::printf("  %s: %zu slots (status 0x%08lX)\n", dap.BaseInfo.GsdId.c_str(),
-                        slots.size(), Hex(status));
+            std::printf("  %s: %lu slots (status 0x%08lX)\n", dap.BaseInfo.GsdId.c_str(),
+                        static_cast<unsigned long>(slots.size()), Hex(status));
         }
     }
 

@@ -12,6 +12,9 @@ scripts/setup-deps.sh
 
 jobs=$(nproc)
 
+echo "== licence lines =="
+scripts/check-spdx.sh
+
 echo "== normal build =="
 scripts/build.sh release
 ctest --test-dir build --output-on-failure -j "$jobs" -LE memcheck

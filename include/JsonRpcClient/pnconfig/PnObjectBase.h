@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Base of the PROFINET configuration model, the deep-copy holder for optional

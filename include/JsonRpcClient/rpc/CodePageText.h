@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Text conversion between the process's narrow "ANSI" code page and UTF-8,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <JsonRpcClient/Export.h>
@@ -30,12 +31,13 @@ public:
 
     // Starts `srvUri` with `args` and files it. 0 when it cannot be started.
     static int Startup(const std::wstring& srvUri, const std::wstring& args, void* urlBuffer,
-                       JobInstance* registry);
+                       JobInstance* registry = nullptr);
 
     // Starts the configuration server found beside the library (see
     // KnownServers.h), with "-l <value>" as arguments when `value` is not
     // empty. 0 when the executable is missing or cannot be started.
-    static int StartupPNConfig(const std::wstring& value, void* urlBuffer, JobInstance* registry);
+    static int StartupPNConfig(const std::wstring& value, void* urlBuffer,
+                               JobInstance* registry = nullptr);
 
     // Starts the servo tuning server found beside the library with `args`
     // unchanged. When `check` is set it is asked about the executable and
@@ -43,11 +45,11 @@ public:
     // answer returns 0 at once and starts nothing. 0 too when the executable
     // is missing (the check is not asked then).
     static int StartupMC(const std::wstring& args, std::function<bool(const std::wstring&)> check,
-                         void* urlBuffer, JobInstance* registry);
+                         void* urlBuffer, JobInstance* registry = nullptr);
 
     // Closes the server filed under `url`, or every server (and the job)
     // when `url` is empty. Always 1.
-    static int ShutdownRpcInst(const std::wstring& url, JobInstance* registry);
+    static int ShutdownRpcInst(const std::wstring& url, JobInstance* registry = nullptr);
 
     // The process-wide registry's default server, or null.
     static RpcLocalSrvConfig* Default();

@@ -11,12 +11,16 @@
 namespace RpcClient {
 
 // The host's front door to server hosting. Every function takes an optional
-// registry; null means the process-wide one (Instance()). int results: 1 for
-// success, 0 for failure, with no further reason.
+// registry as its last argument; null, the default, means the process-wide
+// one (Instance()). int results: 1 for success, 0 for failure, with no
+// further reason.
 //
 // Output buffer: when non-null, a caller-owned wchar_t buffer that receives
 // the started server's URL and its terminating null; its size is not passed,
-// so it must hold the whole URL.
+// so it must hold the whole URL: "<uri>[ <args>]:<16 hex digits>", i.e. the
+// URI's length + the arguments' length + 19 characters (URI + 18 without
+// arguments). The known servers' paths are at most 259 characters on
+// Windows and 4095 on Linux.
 class JSONRPCCLIENT_API JobInstanceMgr {
 public:
     JobInstanceMgr() = default;

@@ -75,12 +75,12 @@ TEST(HostSource, TextConversionsAreFreeFunctions) {
     EXPECT_EQ(FromAnsi("plain").ToUtf8(), "plain");
 }
 
-// A holder's copy constructor and copy assignment make a new part (or none);
-// a host that keeps a pointer of its own keeps the old part alive.
+// A holder's copy constructor and copy assignment copy every member and make
+// a new part (or none); a host that keeps a pointer of its own keeps the old
+// part alive.
 template <class Holder, class Part>
-void ExpectDeepCopies(std::shared_ptr<Part> Holder::*part) {
-    Holder source;
-    EXPECT_FALSE(source.*part);
+void ExpectDeepCopies(Holder source, std::shared_ptr<Part> Holder::*part) {
+    EXPECT_FALSE(Holder().*part);
     source.*part = std::make_shared<Part>();
     Holder copied = source;
     Holder assigned;
@@ -99,12 +99,18 @@ void ExpectDeepCopies(std::shared_ptr<Part> Holder::*part) {
 }
 
 TEST(HostSource, OptionalPartsAreSharedPtrMembersCopiedDeeply) {
-    ExpectDeepCopies(&PnDeviceInterface::IsochronousMode);
-    ExpectDeepCopies(&PnControllerAdvancedOptions::IsochronousMode);
-    ExpectDeepCopies(&PnControllerAdvancedOptionsRealTimeSettings::IoCommunication);
+    PnDeviceInterface iface("if", PnDeviceEthernetAddresses(), PnDeviceAdvancedOptions(), {});
+    iface.EthernetAddresses.SubnetRefId = "net";
+    iface.AdvancedOptions.Ports = {PnDevicePort(1)};
+    iface.SetParameterRecordDataItems({PnParameterRecordDataItem(1, {})});
+    ExpectDeepCopies(iface, &PnDeviceInterface::IsochronousMode);
+    PnControllerAdvancedOptions options;
+    options.RealTimeSettings.Synchronization.SyncRole = 1;
+    options.Ports = {PnDevicePort(2)};
+    ExpectDeepCopies(options, &PnControllerAdvancedOptions::IsochronousMode);
+    ExpectDeepCopies(options.RealTimeSettings,
+                     &PnControllerAdvancedOptionsRealTimeSettings::IoCommunication);
 
-    PnDeviceInterface iface;
-    iface.SetIsochronousMode(PnDeviceIsochronousMode());
     if (iface.IsochronousMode) {
         iface.IsochronousMode->IsoModeEnabled = true;
     }

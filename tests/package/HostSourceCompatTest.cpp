@@ -79,7 +79,7 @@ TEST(HostSource, TextConversionsAreFreeFunctions) {
 // a new part (or none); a host that keeps a pointer of its own keeps the old
 // part alive.
 template <class Holder, class Part>
-void ExpectDeepCopies(Holder source, std::shared_ptr<Part> Holder::*part) {
+void ExpectDeepCopies(Holder& source, std::shared_ptr<Part> Holder::*part) {
     EXPECT_FALSE(Holder().*part);
     source.*part = std::make_shared<Part>();
     Holder copied = source;
@@ -100,21 +100,22 @@ void ExpectDeepCopies(Holder source, std::shared_ptr<Part> Holder::*part) {
 
 TEST(HostSource, OptionalPartsAreSharedPtrMembersCopiedDeeply) {
     PnDeviceInterface iface("if", PnDeviceEthernetAddresses(), PnDeviceAdvancedOptions(), {});
-    iface.EthernetAddresses.SubnetRefId = "net";
-    iface.AdvancedOptions.Ports = {PnDevicePort(1)};
-    iface.SetParameterRecordDataItems({PnParameterRecordDataItem(1, {})});
-    ExpectDeepCopies(iface, &PnDeviceInterface::IsochronousMode);
-    PnControllerAdvancedOptions options;
-    options.RealTimeSettings.Synchronization.SyncRole = 1;
-    options.Ports = {PnDevicePort(2)};
-    ExpectDeepCopies(options, &PnControllerAdvancedOptions::IsochronousMode);
-    ExpectDeepCopies(options.RealTimeSettings,
-                     &PnControllerAdvancedOptionsRealTimeSettings::IoCommunication);
-
     if (iface.IsochronousMode) {
         iface.IsochronousMode->IsoModeEnabled = true;
     }
     EXPECT_TRUE(iface.ToJson()["IsochronousMode"]["IsoModeEnabled"].asBool());
+    iface.EthernetAddresses.SubnetRefId = "net";
+    iface.AdvancedOptions.Ports = {PnDevicePort(1)};
+    iface.SetParameterRecordDataItems({PnParameterRecordDataItem(1, {})});
+    ExpectDeepCopies(iface, &PnDeviceInterface::IsochronousMode);
+
+    PnControllerAdvancedOptions options;
+    options.RealTimeSettings.Synchronization.SyncRole = 1;
+    options.Ports = {PnDevicePort(2)};
+    ExpectDeepCopies(options.RealTimeSettings,
+                     &PnControllerAdvancedOptionsRealTimeSettings::IoCommunication);
+    options.RealTimeSettings.Synchronization.SyncRole = 1;
+    ExpectDeepCopies(options, &PnControllerAdvancedOptions::IsochronousMode);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Code-page conversion, paths and system messages of the Win32 backend. The
 // conversion cases depend on the process's ANSI code page; the Windows test
 // run repeats them under a single-byte (1252) and a double-byte (936) one.

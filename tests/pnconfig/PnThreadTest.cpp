@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The model's only shared state is the transmission-rate table; copies of a
 // model object share nothing, so each thread may work on its own copy. Run
 // under ThreadSanitizer these catch a racy table or a copy that still shares

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Number kinds, copies and the transmission-rate lookup of the configuration
 // model.
 

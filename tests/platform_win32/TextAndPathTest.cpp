@@ -69,7 +69,7 @@ TEST(Win32TextConversion, ConvertersReportCountsAndTooSmallBuffers) {
 
     // The same text through the public conversion, which has to take its
     // second, measured attempt for it.
-    EXPECT_EQ(RpcClient::CodePageText::FromUtf8(utf8).ToUtf8(), utf8);
+    EXPECT_EQ(RpcClient::FromUtf8(utf8).ToUtf8(), utf8);
 }
 
 TEST(Win32Paths, KnownServerPlacesResolveBesideTheDirectory) {

@@ -112,7 +112,7 @@ Json::Value ParseJsonText(const std::string& text, const std::string& what) {
 
 std::wstring ToWide(const std::string& text) {
     try {
-        return RpcClient::CodePageText::FromAnsi(text).GetWideText();
+        return RpcClient::FromAnsi(text).GetWideText();
     } catch (const std::runtime_error& e) {
         throw CommandFailure(kExitInput, "cannot convert \"" + text + "\": " + e.what());
     }

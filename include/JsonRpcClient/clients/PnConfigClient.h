@@ -83,7 +83,7 @@ public:
     PnConfigClient();
     // Bound to the given server (may be null: every call then fails with
     // 0x8001FFFF and records nothing).
-    explicit PnConfigClient(RpcLocalSrvConfig* server);
+    PnConfigClient(RpcLocalSrvConfig* server);
 
     // "GetVersion": the server's version; "" on failure.
     std::string GetVersion();

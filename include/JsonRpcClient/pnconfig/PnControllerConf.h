@@ -12,6 +12,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,7 +87,8 @@ struct JSONRPCCLIENT_API PnControllerAdvancedOptionsRealTimeSettings : public Pn
         const PnControllerAdvancedOptionsRealTimeSettingsIOCommunication& settings);
 
     PnControllerAdvancedOptionsRealTimeSettingsSynchronization Synchronization;
-    PnOptional<PnControllerAdvancedOptionsRealTimeSettingsIOCommunication> IoCommunication;
+    // Empty when absent; a copy of the settings gets a copy of this object.
+    std::shared_ptr<PnControllerAdvancedOptionsRealTimeSettingsIOCommunication> IoCommunication;
 };
 
 struct JSONRPCCLIENT_API PnControllerAdvancedOptions : public PnObjectBase {
@@ -100,7 +102,8 @@ struct JSONRPCCLIENT_API PnControllerAdvancedOptions : public PnObjectBase {
     // then on.
     void SetIsochronousMode(PnControllerAdvancedOptionsIsochronousMode mode);
 
-    PnOptional<PnControllerAdvancedOptionsIsochronousMode> IsochronousMode;
+    // Empty when absent; a copy of the options gets a copy of this object.
+    std::shared_ptr<PnControllerAdvancedOptionsIsochronousMode> IsochronousMode;
     PnControllerAdvancedOptionsRealTimeSettings RealTimeSettings;
     std::vector<PnDevicePort> Ports;
 };

@@ -33,7 +33,7 @@ struct JSONRPCCLIENT_API PnDevicePortOption : public PnObjectBase {
 
 struct JSONRPCCLIENT_API PnDevicePort : public PnObjectBase {
     PnDevicePort();
-    explicit PnDevicePort(int portNumber);
+    PnDevicePort(int portNumber);
     PnDevicePort(const PnDevicePort&);
     PnDevicePort& operator=(const PnDevicePort&);
     ~PnDevicePort() override;

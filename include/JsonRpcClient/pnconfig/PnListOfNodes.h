@@ -45,7 +45,7 @@ struct JSONRPCCLIENT_API PnControllerNode : public PnObjectBase {
 struct JSONRPCCLIENT_API PnDeviceInterfaceNode : public PnObjectBase {
     PnDeviceInterfaceNode();
     // Uses interfaceId as both id and name.
-    explicit PnDeviceInterfaceNode(const std::string& interfaceId);
+    PnDeviceInterfaceNode(const std::string& interfaceId);
     PnDeviceInterfaceNode(const PnDeviceInterfaceNode&);
     PnDeviceInterfaceNode& operator=(const PnDeviceInterfaceNode&);
     ~PnDeviceInterfaceNode() override;

@@ -17,8 +17,8 @@ namespace RpcClient {
 class JSONRPCCLIENT_API JsonResponse {
 public:
     JsonResponse() = default;
-    explicit JsonResponse(const Json::Value& response);
-    explicit JsonResponse(Json::Value&& response);
+    JsonResponse(const Json::Value& response);
+    JsonResponse(Json::Value&& response);
 
     JsonResponse& SetResponse(const Json::Value& response);
     JsonResponse& SetResponse(Json::Value&& response);

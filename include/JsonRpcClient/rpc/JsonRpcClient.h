@@ -56,7 +56,7 @@ public:
 
     // Bound to the process-wide registry's default server (null if none).
     JsonRpcClient();
-    explicit JsonRpcClient(RpcLocalSrvConfig* server);
+    JsonRpcClient(RpcLocalSrvConfig* server);
     JsonRpcClient(const JsonRpcClient&) = delete;
     JsonRpcClient& operator=(const JsonRpcClient&) = delete;
     virtual ~JsonRpcClient();

@@ -8,7 +8,6 @@
 
 #include <json/writer.h>
 
-#include <fstream>
 #include <iostream>
 #include <vector>
 
@@ -17,11 +16,11 @@ namespace Pnctl {
 namespace {
 
 std::string ReadPassword(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    if (!in || !std::getline(in, line)) {
-        throw CommandFailure(kExitInput, "cannot read a password from " + file);
+    const std::string content = ReadInputFile(file);
+    if (content.empty()) {
+        throw CommandFailure(kExitInput, file + ": no password in the file");
     }
+    std::string line = content.substr(0, content.find('\n'));
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }

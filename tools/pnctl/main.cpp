@@ -91,9 +91,8 @@ int main(int argc, char** argv) {
     CLI::App* servoWatch =
         servo->add_subcommand("watch", "Start the servo tuning server and print what it pushes");
     servoWatch->add_option("--user", watch.user, "User name sent to the server");
-    servoWatch
-        ->add_option("--password-file", watch.passwordFile, "File whose first line is the password")
-        ->check(CLI::ExistingFile);
+    servoWatch->add_option("--password-file", watch.passwordFile,
+                           "File whose first line is the password");
     servoWatch->add_option("--args", watch.args, "The server's arguments, as one string");
     servoWatch->add_option("--count", watch.count,
                            "Stop after this many messages (default: until interrupted)");

@@ -389,9 +389,9 @@ TEST_F(GsdCatalog, VendorStyleDriveFileReachesTheHostAsDescribed) {
     const auto joined = [](const auto& values, auto field) {
         std::string text;
         for (const auto& value : values) {
-            text += (text.empty() ? "" : ",") + field(value);
+            text += field(value) + ",";
         }
-        return text;
+        return text.substr(0, text.empty() ? 0 : text.size() - 1);
     };
     const auto slotName = [](const moduleData& m) { return m.Item.SlotName; };
     const auto number = [](int n) { return std::to_string(n); };

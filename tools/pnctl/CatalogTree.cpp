@@ -70,6 +70,27 @@ Json::Value Records(RpcClient::Tavrel::PnGsdClient& client, const std::string& g
     return list;
 }
 
+// The submodules a module comes with, each in its subslot.
+Json::Value PluggedSubmodules(RpcClient::Tavrel::PnGsdClient& client, const std::string& gsdName,
+                              const std::string& dap, const Tavrel::Gsd::moduleData& module,
+                              bool records) {
+    Json::Value nodes(Json::arrayValue);
+    for (const auto& submodule : module.SubItems) {
+        Json::Value node(Json::objectValue);
+        node["GsdId"] = submodule.Info.GsdID;
+        node["Name"] = submodule.Info.Name;
+        node["Subslot"] = submodule.SlotNumber;
+        node["SubslotName"] = submodule.SlotName;
+        node["Fixed"] = submodule.IsMandatory;
+        node["Io"] = Io(submodule.IoData);
+        if (records) {
+            node["Records"] = Records(client, gsdName, dap, submodule.Info.GsdID);
+        }
+        nodes.append(node);
+    }
+    return nodes;
+}
+
 // Numbers by value, then other texts by name: "0, 16, 100", not "0, 100, 16".
 bool ValueBefore(const Json::Value& a, const Json::Value& b) {
     const std::string x = a[0].asString();
@@ -126,6 +147,16 @@ void PrintRecords(std::ostream& out, const Json::Value& records, const std::stri
     }
 }
 
+void PrintPlugged(std::ostream& out, const Json::Value& submodules) {
+    for (const Json::Value& submodule : submodules) {
+        out << "      subslot " << submodule["Subslot"].asInt() << " \""
+            << submodule["SubslotName"].asString() << "\": " << Label(submodule) << "  "
+            << (submodule["Fixed"].asBool() ? "fixed" : "pre-plugged") << ", "
+            << IoText(submodule["Io"]) << '\n';
+        PrintRecords(out, submodule["Records"], "        ");
+    }
+}
+
 }  // namespace
 
 void ThrowIfFailed(const RpcClient::JsonRpcClient& client, const std::string& what) {
@@ -169,21 +200,7 @@ Json::Value BuildCatalogTree(RpcClient::Tavrel::PnGsdClient& client, const std::
             moduleNode["SlotName"] = module.Item.SlotName;
             moduleNode["Fixed"] = module.Item.IsMandatory;
             moduleNode["Io"] = Io(module.Item.IoData);
-            Json::Value submoduleNodes(Json::arrayValue);
-            for (const auto& submodule : module.SubItems) {
-                Json::Value node(Json::objectValue);
-                node["GsdId"] = submodule.Info.GsdID;
-                node["Name"] = submodule.Info.Name;
-                node["Subslot"] = submodule.SlotNumber;
-                node["SubslotName"] = submodule.SlotName;
-                node["Fixed"] = submodule.IsMandatory;
-                node["Io"] = Io(submodule.IoData);
-                if (records) {
-                    node["Records"] = Records(client, gsdName, dap, submodule.Info.GsdID);
-                }
-                submoduleNodes.append(node);
-            }
-            moduleNode["Submodules"] = submoduleNodes;
+            moduleNode["Submodules"] = PluggedSubmodules(client, gsdName, dap, module, records);
             builtIn.append(moduleNode);
         }
         dapNode["BuiltIn"] = builtIn;
@@ -197,8 +214,10 @@ Json::Value BuildCatalogTree(RpcClient::Tavrel::PnGsdClient& client, const std::
             moduleNode["Slots"] =
                 Slots(client.GetPluggableModuleSlotRelation(gsdName, dap, moduleId));
             ThrowIfFailed(client, "GetPluggableModuleSlotRelation " + moduleId);
-            moduleNode["Io"] = Io(client.GetModuleData(gsdName, dap, moduleId).Item.IoData);
+            const auto data = client.GetModuleData(gsdName, dap, moduleId);
             ThrowIfFailed(client, "GetModuleData " + moduleId);
+            moduleNode["Io"] = Io(data.Item.IoData);
+            moduleNode["BuiltIn"] = PluggedSubmodules(client, gsdName, dap, data, records);
 
             const auto relations = client.GetPluggableSubModuleSlotRelation(gsdName, dap, moduleId);
             ThrowIfFailed(client, "GetPluggableSubModuleSlotRelation " + moduleId);
@@ -266,17 +285,12 @@ void PrintCatalogTree(std::ostream& out, const Json::Value& tree) {
                 << "\": " << Label(module) << "  "
                 << (module["Fixed"].asBool() ? "fixed" : "pre-plugged") << ", "
                 << IoText(module["Io"]) << '\n';
-            for (const Json::Value& submodule : module["Submodules"]) {
-                out << "      subslot " << submodule["Subslot"].asInt() << " \""
-                    << submodule["SubslotName"].asString() << "\": " << Label(submodule) << "  "
-                    << (submodule["Fixed"].asBool() ? "fixed" : "pre-plugged") << ", "
-                    << IoText(submodule["Io"]) << '\n';
-                PrintRecords(out, submodule["Records"], "        ");
-            }
+            PrintPlugged(out, module["Submodules"]);
         }
         for (const Json::Value& module : dap["Modules"]) {
             out << "    module " << Label(module) << "  slots " << FormatSlots(module["Slots"])
                 << ", " << IoText(module["Io"]) << '\n';
+            PrintPlugged(out, module["BuiltIn"]);
             for (const Json::Value& submodule : module["Submodules"]) {
                 out << "      submodule " << Label(submodule) << "  subslots "
                     << FormatSlots(submodule["Subslots"]) << ", " << IoText(submodule["Io"])

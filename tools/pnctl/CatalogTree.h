@@ -26,8 +26,9 @@ namespace Pnctl {
 //  "BuiltIn": [{"GsdId", "Name", "Slot", "SlotName", "Fixed", "Io",
 //               "Submodules": [{"GsdId", "Name", "Subslot", "SubslotName",
 //                               "Fixed", "Io", "Records"?}]}],
-//  "Modules": [{"GsdId", "Name", "Slots": […], "Io",
+//  "Modules": [{"GsdId", "Name", "Slots": […], "Io", "BuiltIn": [as above],
 //               "Submodules": [{"GsdId", "Name", "Subslots": […], "Io", "Records"?}]}]}]}
+// A pluggable module's "BuiltIn" are the submodules it comes with.
 // "Io" is {"Input", "Output"} in bytes, a module's as it comes plugged.
 // "Fixed" is false for what is pre-plugged and may be removed. "Records"
 // (the submodule's parameter records) only with `records`.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 #include <set>
 #include <utility>
@@ -261,14 +262,22 @@ Json::Value IoData(const IoSizes& io) {
     return value;
 }
 
+// Adds `instances` times the sizes of one submodule; a file that claims more
+// than an int can count gets the largest int, not an overflow.
 void AddIo(IoSizes& sum, const IoSizes& io, std::size_t instances) {
     if (instances == 0) {
         return;
     }
+    const auto add = [instances](int total, int bytes) {
+        const long long wide =
+            total + static_cast<long long>(bytes) * static_cast<long long>(instances);
+        return static_cast<int>(std::clamp<long long>(wide, std::numeric_limits<int>::min(),
+                                                      std::numeric_limits<int>::max()));
+    };
     sum.hasInput = sum.hasInput || io.hasInput;
     sum.hasOutput = sum.hasOutput || io.hasOutput;
-    sum.inputBytes += io.inputBytes * static_cast<int>(instances);
-    sum.outputBytes += io.outputBytes * static_cast<int>(instances);
+    sum.inputBytes = add(sum.inputBytes, io.inputBytes);
+    sum.outputBytes = add(sum.outputBytes, io.outputBytes);
 }
 
 // Subslots where a reference plugs its submodule by default: fixed, then

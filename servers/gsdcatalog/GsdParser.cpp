@@ -1067,7 +1067,7 @@ private:
                             [&](char a, char b) { return a == lower(b); })) {
                 continue;
             }
-            std::size_t begin = at + kMarker.size();
+            const std::size_t begin = at + kMarker.size();
             std::size_t end = begin;
             while (
                 end < location.size() &&

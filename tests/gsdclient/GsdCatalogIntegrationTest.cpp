@@ -428,14 +428,6 @@ TEST_F(GsdCatalog, VendorStyleDriveFileReachesTheHostAsDescribed) {
          },
          "Safety control and status word"},
         // The client reads values by name; the file's order travels beside them.
-        {"values by name",
-         [&] {
-             return joined(client.GetSubModuleParameter(drive, "", "IDS_TLG_SUPPL")[0]
-                               .MenuItem.RecordDataList[0]
-                               .Values,
-                           [](const auto& pair) { return pair.first; });
-         },
-         "0,100,101,16,160"},
         {"values in file order",
          [&] {
              RpcClient::JsonRequest request("GetSubMouleParameter");

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 #include <set>
 #include <utility>
@@ -87,10 +88,12 @@ RpcFault NotFound(const std::string& what) {
     return RpcFault{kItemNotFound, what};
 }
 
-// A submodule together with the access point it belongs to or is used with.
+// A submodule together with the access point it belongs to or is used with,
+// and the access point or module that holds or can hold it.
 struct SubmoduleHit {
     const Submodule* submodule = nullptr;
     const AccessPoint* dap = nullptr;
+    const Module* owner = nullptr;
 };
 
 const AccessPoint& FindDap(const GsdFile& file, const std::string& gsd, const std::string& id) {
@@ -146,7 +149,7 @@ SubmoduleHit FindSubmodule(const GsdFile& file, const std::string& gsd, const Ac
     if (!at.submodule) {
         throw NotFound("submodule \"" + id + "\" is not described in \"" + gsd + "\"");
     }
-    return {at.submodule, at.dap};
+    return {at.submodule, at.dap, at.owner};
 }
 
 const Submodule* InterfaceOf(const AccessPoint& dap) {
@@ -260,13 +263,47 @@ Json::Value IoData(const IoSizes& io) {
     return value;
 }
 
-IoSizes ModuleIo(const Module& module) {
+// Adds `instances` times the sizes of one submodule; a file that claims more
+// than an int can count gets the largest int, not an overflow.
+void AddIo(IoSizes& sum, const IoSizes& io, std::size_t instances) {
+    if (instances == 0) {
+        return;
+    }
+    const auto add = [instances](int total, int bytes) {
+        const long long wide =
+            total + static_cast<long long>(bytes) * static_cast<long long>(instances);
+        return static_cast<int>(std::clamp<long long>(wide, std::numeric_limits<int>::min(),
+                                                      std::numeric_limits<int>::max()));
+    };
+    sum.hasInput = sum.hasInput || io.hasInput;
+    sum.hasOutput = sum.hasOutput || io.hasOutput;
+    sum.inputBytes = add(sum.inputBytes, io.inputBytes);
+    sum.outputBytes = add(sum.outputBytes, io.outputBytes);
+}
+
+// Subslots where a reference plugs its submodule by default: fixed, then
+// pre-plugged, each once.
+std::vector<int> DefaultSubslots(const ItemRef& ref) {
+    std::vector<int> subslots = ref.fixed;
+    for (int subslot : ref.used) {
+        if (std::find(subslots.begin(), subslots.end(), subslot) == subslots.end()) {
+            subslots.push_back(subslot);
+        }
+    }
+    return subslots;
+}
+
+// The IO data of a module as it comes plugged: every instance of its virtual
+// submodules and of the submodules it fixes or pre-plugs.
+IoSizes ModuleIo(const GsdFile& file, const Module& module) {
     IoSizes sum;
     for (const Submodule& submodule : module.virtualSubmodules) {
-        sum.hasInput = sum.hasInput || submodule.io.hasInput;
-        sum.hasOutput = sum.hasOutput || submodule.io.hasOutput;
-        sum.inputBytes += submodule.io.inputBytes;
-        sum.outputBytes += submodule.io.outputBytes;
+        AddIo(sum, submodule.io, submodule.Subslots().size());
+    }
+    for (const ItemRef& ref : module.useableSubmodules) {
+        if (const Submodule* submodule = file.FindListedSubmodule(ref.target)) {
+            AddIo(sum, submodule->io, DefaultSubslots(ref).size());
+        }
     }
     return sum;
 }
@@ -276,6 +313,15 @@ std::string NameOf(const std::map<int, std::string>& names, int number) {
     return found == names.end() ? std::string() : found->second;
 }
 
+// The name of a slot or subslot: from the container's SlotList/SubslotList,
+// else the name of the item in it.
+std::string SlotNameOf(const std::map<int, std::string>& names, int number, const ItemInfo& item) {
+    std::string name = NameOf(names, number);
+    return name.empty() ? item.name : name;
+}
+
+// One rule for every answer that shows a submodule in a subslot; `owner` is
+// the access point or module whose subslot it is (null: none known).
 Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandatory,
                           const Module* owner) {
     Json::Value item(Json::objectValue);
@@ -284,8 +330,8 @@ Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandator
     item[Key("Type")] = static_cast<int>(submodule.kind);
     item[Key("IsMandatory")] = mandatory;
     item[Key("SlotNumber")] = subslot;
-    std::string name = owner ? NameOf(owner->subslotNames, subslot) : std::string();
-    item[Key("SlotName")] = name.empty() ? submodule.info.name : name;
+    item[Key("SlotName")] =
+        owner ? SlotNameOf(owner->subslotNames, subslot, submodule.info) : submodule.info.name;
     return item;
 }
 
@@ -295,11 +341,11 @@ Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module
     Json::Value data(Json::objectValue);
     Json::Value item(Json::objectValue);
     item[Key("Info")] = DataBaseInfo(module.info);
-    item[Key("IoData")] = IoData(ModuleIo(module));
+    item[Key("IoData")] = IoData(ModuleIo(file, module));
     item[Key("Type")] = static_cast<int>(isDap ? ItemKind::DeviceAccessPoint : ItemKind::Module);
     item[Key("IsMandatory")] = mandatory;
     item[Key("SlotNumber")] = slot;
-    item[Key("SlotName")] = NameOf(dap.slotNames, slot);
+    item[Key("SlotName")] = SlotNameOf(dap.slotNames, slot, module.info);
     data[Key("Item")] = std::move(item);
     data[Key("virSubmoduleRefId")] =
         module.virtualSubmodules.empty() ? "" : module.virtualSubmodules.front().info.id;
@@ -311,7 +357,9 @@ Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module
             if (submodule.info.name.empty() && submodule.info.identNumber.empty()) {
                 continue;  // the implicit interface of an old file has nothing to show
             }
-            subItems.append(SubmoduleItem(submodule, submodule.subslot, true, &module));
+            for (int subslot : submodule.Subslots()) {
+                subItems.append(SubmoduleItem(submodule, subslot, true, &module));
+            }
         }
     }
     // Submodules the file fixes or pre-plugs into subslots of this module.
@@ -345,10 +393,15 @@ Json::Value RecordItem(const ParameterItem& parameter) {
     item[Key("MinValue")] = parameter.minValue;
     item[Key("MaxValue")] = parameter.maxValue;
     Json::Value values(Json::objectValue);
+    // An object lists its members by name ("0", "100", "16"); the file's
+    // order of the assignments goes beside it.
+    Json::Value order(Json::arrayValue);
     for (const auto& [content, text] : parameter.values) {
         values[content] = text;
+        order.append(content);
     }
     item[Key("Values")] = std::move(values);
+    item[Key("ValueOrder")] = std::move(order);
     return item;
 }
 
@@ -467,7 +520,9 @@ bool ExtractBits(const std::vector<unsigned char>& data, int byteOffset, int bit
 std::pair<int, int> VersionKey(const std::string& version) {
     int major = 0;
     int minor = 0;
-    std::sscanf(version.c_str(), "V%d.%d", &major, &minor);
+    if (!version.empty() && (version[0] == 'V' || version[0] == 'v')) {
+        std::sscanf(version.c_str() + 1, "%d.%d", &major, &minor);
+    }
     // "V2.4" is newer than "V2.35": the minor part is a decimal fraction.
     const std::size_t dot = version.find('.');
     const std::size_t digits = dot == std::string::npos ? 0 : version.size() - dot - 1;
@@ -771,7 +826,8 @@ Json::Value ModulePhysicalSubslots(CatalogService& service, const CatalogOptions
     for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
         for (const Submodule& submodule : *list) {
             if (!submodule.info.identNumber.empty() || !submodule.info.name.empty()) {
-                subslots.insert(submodule.subslot);
+                const std::vector<int> held = submodule.Subslots();
+                subslots.insert(held.begin(), held.end());
             }
         }
     }
@@ -807,6 +863,32 @@ Json::Value ModuleDataOf(CatalogService& service, const CatalogOptions&,
     return ModuleData(file, dap, module, slot, fixed);
 }
 
+// Where a pluggable submodule goes first: the first subslot its reference
+// allows that no submodule fixed in the module holds (in safety modules
+// subslot 1 is taken by a fixed submodule); the first allowed one when all
+// are held.
+int FirstFreeSubslot(const Module& module, const ItemRef& ref) {
+    std::set<int> held;
+    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
+        for (const Submodule& submodule : *list) {
+            const std::vector<int> subslots = submodule.Subslots();
+            held.insert(subslots.begin(), subslots.end());
+        }
+    }
+    for (const ItemRef& other : module.useableSubmodules) {
+        if (&other != &ref) {
+            held.insert(other.fixed.begin(), other.fixed.end());
+        }
+    }
+    const std::vector<int> candidates = SlotsOf(ref);
+    for (int subslot : candidates) {
+        if (held.count(subslot) == 0) {
+            return subslot;
+        }
+    }
+    return candidates.empty() ? 1 : candidates.front();
+}
+
 Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&,
                             const Json::Value& params) {
     const std::string name = TextParam(params, 0);
@@ -815,8 +897,16 @@ Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&,
     const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
     const SubmoduleHit hit = FindSubmodule(*gsd->file, name, dap, TextParam(params, 2));
     Json::Value value(Json::objectValue);
-    const bool builtIn = hit.submodule->kind != ItemKind::Submodule;
-    value[Key("Item")] = SubmoduleItem(*hit.submodule, hit.submodule->subslot, builtIn, nullptr);
+    bool builtIn = hit.submodule->kind != ItemKind::Submodule;
+    int subslot = hit.submodule->subslot;
+    const ItemRef* ref = hit.owner && !builtIn
+                             ? FindRef(hit.owner->useableSubmodules, hit.submodule->info.id)
+                             : nullptr;
+    if (ref) {
+        subslot = FirstFreeSubslot(*hit.owner, *ref);
+        builtIn = std::find(ref->fixed.begin(), ref->fixed.end(), subslot) != ref->fixed.end();
+    }
+    value[Key("Item")] = SubmoduleItem(*hit.submodule, subslot, builtIn, hit.owner);
     return value;
 }
 

@@ -156,6 +156,12 @@ struct Submodule {
     ItemInfo info;
     ItemKind kind = ItemKind::Submodule;
     int subslot = 1;  // fixed subslot number, where the file gives one
+    // A virtual submodule may be fixed in several subslots ("2 3"): one
+    // instance in each. Empty means the single `subslot`.
+    std::vector<int> fixedSubslots;
+    std::vector<int> Subslots() const {
+        return fixedSubslots.empty() ? std::vector<int>{subslot} : fixedSubslots;
+    }
     std::uint32_t api = 0;
     bool profisafe = false;
     bool parameterizationDisallowed = false;
@@ -249,17 +255,23 @@ struct GsdFile {
     // it can hold, then every access point so, then the module list, then the
     // submodule list; in the last two cases the access point is `preferred`,
     // else the first. Within an item its own submodules come before those it
-    // can hold. Null submodule when the ID is nowhere.
+    // can hold. Null submodule when the ID is nowhere. The owner is the
+    // access point or module whose lists named the submodule.
     struct SubmoduleAt {
         const Submodule* submodule = nullptr;
         const AccessPoint* dap = nullptr;
+        const Module* owner = nullptr;  // the item it was found in; null when only listed
     };
     SubmoduleAt LocateSubmodule(const AccessPoint* preferred, const std::string& id) const;
 
     void BuildLookup();
 
 private:
-    using SubmoduleIndex = std::unordered_map<std::string_view, const Submodule*>;
+    struct IndexedSubmodule {
+        const Submodule* submodule;
+        const Module* owner;
+    };
+    using SubmoduleIndex = std::unordered_map<std::string_view, IndexedSubmodule>;
     void IndexModuleSubmodules(const Module& module, SubmoduleIndex& index) const;
 
     std::unordered_map<std::string, std::size_t> accessPointById_;

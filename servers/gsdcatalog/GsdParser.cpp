@@ -70,12 +70,12 @@ void GsdFile::IndexModuleSubmodules(const Module& module, SubmoduleIndex& index)
     // give what a walk in that order would find first.
     for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
         for (const Submodule& submodule : *list) {
-            index.emplace(submodule.info.id, &submodule);
+            index.emplace(submodule.info.id, IndexedSubmodule{&submodule, &module});
         }
     }
     for (const ItemRef& ref : module.useableSubmodules) {
         if (const Submodule* listed = FindListedSubmodule(ref.target)) {
-            index.emplace(ref.target, listed);
+            index.emplace(ref.target, IndexedSubmodule{listed, &module});
         }
     }
 }
@@ -103,30 +103,30 @@ void GsdFile::BuildLookup() {
 
 GsdFile::SubmoduleAt GsdFile::LocateSubmodule(const AccessPoint* preferred,
                                               const std::string& id) const {
-    auto find = [&id](const SubmoduleIndex& index) -> const Submodule* {
+    auto find = [&id](const SubmoduleIndex& index) -> const IndexedSubmodule* {
         const auto found = index.find(id);
-        return found == index.end() ? nullptr : found->second;
+        return found == index.end() ? nullptr : &found->second;
     };
     if (accessPoints.empty()) {
         return {};
     }
     if (preferred) {
         const auto at = static_cast<std::size_t>(preferred - accessPoints.data());
-        if (const Submodule* hit = find(submodulesByDap_[at])) {
-            return {hit, preferred};
+        if (const IndexedSubmodule* hit = find(submodulesByDap_[at])) {
+            return {hit->submodule, preferred, hit->owner};
         }
     }
     for (std::size_t i = 0; i < accessPoints.size(); ++i) {
-        if (const Submodule* hit = find(submodulesByDap_[i])) {
-            return {hit, &accessPoints[i]};
+        if (const IndexedSubmodule* hit = find(submodulesByDap_[i])) {
+            return {hit->submodule, &accessPoints[i], hit->owner};
         }
     }
     const AccessPoint* fallback = preferred ? preferred : &accessPoints.front();
-    if (const Submodule* hit = find(submodulesOfModules_)) {
-        return {hit, fallback};
+    if (const IndexedSubmodule* hit = find(submodulesOfModules_)) {
+        return {hit->submodule, fallback, hit->owner};
     }
     if (const Submodule* listed = FindListedSubmodule(id)) {
-        return {listed, fallback};
+        return {listed, fallback, nullptr};
     }
     return {};
 }
@@ -891,6 +891,9 @@ private:
             AttributesOf<5>(item, {"SubslotNumber", "API", "PROFIsafeSupported",
                                    "ParameterizationDisallowed", "Writeable_IM_Records"});
         Signed(item, subslot, 0);
+        if (kind == ItemKind::VirtualSubmodule) {
+            CheckList(item, "FixedInSubslots");
+        }
         Unsigned(item, api, 0);
         CheckList(item, imRecords);
         CheckIo(item.child("IOData"));
@@ -1052,20 +1055,30 @@ private:
         return outcome;
     }
 
+    // "V2.43" from the schema file name ("...DeviceProfile-V2.43.xsd"); some
+    // vendors write the name in lower case.
     std::string SchemaVersion() const {
-        const std::string location = root_.attribute("xsi:schemaLocation").value();
-        const std::size_t at = location.find("DeviceProfile-V");
-        if (at != std::string::npos) {
-            std::size_t end = at + 14;
-            while (end < location.size() &&
-                   (location[end] == 'V' || location[end] == '.' ||
-                    std::isdigit(static_cast<unsigned char>(location[end])))) {
+        const std::string_view location = root_.attribute("xsi:schemaLocation").value();
+        constexpr std::string_view kMarker = "deviceprofile-v";
+        const auto lower = [](char c) {
+            return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        };
+        for (std::size_t at = 0; at + kMarker.size() <= location.size(); ++at) {
+            if (!std::equal(kMarker.begin(), kMarker.end(), location.begin() + at,
+                            [&](char a, char b) { return a == lower(b); })) {
+                continue;
+            }
+            const std::size_t begin = at + kMarker.size();
+            std::size_t end = begin;
+            while (
+                end < location.size() &&
+                (location[end] == '.' || std::isdigit(static_cast<unsigned char>(location[end])))) {
                 ++end;
             }
-            while (end > at + 14 && location[end - 1] == '.') {
+            while (end > begin && location[end - 1] == '.') {
                 --end;  // the dot before "xsd"
             }
-            return location.substr(at + 14, end - at - 14);
+            return "V" + std::string(location.substr(begin, end - begin));
         }
         return {};
     }
@@ -1671,6 +1684,17 @@ private:
             AttributesOf<5>(item, {"SubslotNumber", "API", "PROFIsafeSupported",
                                    "ParameterizationDisallowed", "Writeable_IM_Records"});
         submodule.subslot = Signed(item, subslot, defaultSubslot);
+        if (kind == ItemKind::VirtualSubmodule) {
+            // Where a virtual submodule sits is its FixedInSubslots list; the
+            // subslot number some files give it instead is the fallback.
+            submodule.fixedSubslots = List(item, "FixedInSubslots");
+            if (!submodule.fixedSubslots.empty()) {
+                submodule.subslot = submodule.fixedSubslots.front();
+            }
+            if (submodule.fixedSubslots.size() == 1) {
+                submodule.fixedSubslots.clear();  // the common case keeps no list
+            }
+        }
         submodule.api = Unsigned(item, api, 0);
         submodule.profisafe = Flag(profisafe);
         submodule.parameterizationDisallowed = Flag(noParameters);

@@ -7,11 +7,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <json/reader.h>
 #include <json/value.h>
 
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -585,3 +587,110 @@ TEST(CatalogOptions, ResolvesTheDirectoryFromOptionEnvironmentOrExecutable) {
 }
 
 }  // namespace
+
+// The drive sample is written the way vendors write: partial and missing slot
+// names, virtual submodules fixed in subslots 2 and 3, modules plugged only
+// through their submodule references, a lower-case schema file name.
+TEST_F(CatalogServiceTest, AnswersVendorStyleFilesAsAnEngineerReadsThem) {
+    const std::string drive = "GSDML-V2.1-Quellbrook-QD300-20110920.xml";
+    std::string older = ReadBytes(kSamples / drive);
+    older.replace(older.find("-v2.1.xsd"), 9, "-V2.0.xsd");
+    const fs::path olderPath = dir_ / "GSDML-V2.0-Quellbrook-QD300-20990101.xml";
+    WriteBytes(olderPath, older);
+    for (const fs::path& path : {kSamples / drive, olderPath}) {
+        ASSERT_TRUE(Call("TavrelImportGsdFile", Params({path.u8string()}))["IsSuccess"].asBool());
+    }
+    // Follows `path` ("0/Item/SlotName"; "*" maps over an array) into `value`.
+    const std::function<Json::Value(const Json::Value&, const std::string&)> at =
+        [&at](const Json::Value& value, const std::string& path) -> Json::Value {
+        if (path.empty()) {
+            return value;
+        }
+        const std::size_t slash = path.find('/');
+        const std::string step = path.substr(0, slash);
+        const std::string rest = slash == std::string::npos ? "" : path.substr(slash + 1);
+        if (step == "*") {
+            Json::Value all(Json::arrayValue);
+            for (const Json::Value& element : value) {
+                all.append(at(element, rest));
+            }
+            return all;
+        }
+        const bool index = step.find_first_not_of("0123456789") == std::string::npos;
+        return at(index ? value[std::stoi(step)] : value[step], rest);
+    };
+    const std::string dap = "IDD_QD300_PN";
+    const struct {
+        const char* method;
+        std::vector<std::string> params;
+        const char* path;
+        std::string expected;  // JSON
+    } kCases[] = {
+        // Slot names: the SlotList's, else the module's name.
+        {"GetBuildInModuleData",
+         {drive, dap},
+         "*/Item/SlotName",
+         R"(["QD 300 PN", "Drive object", "Telegram"])"},
+        {"GetBuildInModuleData",
+         {drive, "IDD_QD300_PN_BASIC"},
+         "*/Item/SlotName",
+         R"(["QD 300 PN basic", "Servo axis", "Telegram module"])"},
+        {"GetModuleData", {drive, dap, "IDM_SAFETY"}, "Item/SlotName", R"("Safety Integrated")"},
+        // Subslot names: one rule wherever a submodule is shown.
+        {"GetSubModuleData", {drive, dap, "IDS_IF"}, "Item/SlotName", R"("X150")"},
+        {"GetSubModuleData", {drive, dap, "IDS_P2"}, "Item/SlotName", R"("Port 2")"},
+        {"GetSubModuleData",
+         {drive, "", "IDS_AXIS_DO"},
+         "Item/SlotName",
+         R"("Drive object access")"},
+        // Virtual submodules fixed in subslots other than 1.
+        {"GetBuildInModuleData",
+         {drive, dap},
+         "0/SubItems/*/SlotNumber",
+         "[1, 2, 32768, 32769, 32770]"},
+        {"GetBuildInModuleData", {drive, dap}, "1/SubItems/*/SlotNumber", "[1, 2, 3]"},
+        {"GetModulePhysicalSlots", {drive, dap, "IDM_AXIS"}, "", "[1, 2, 3]"},
+        {"GetModuleData",
+         {drive, "", "IDM_AXIS"},
+         "Item/IoData",
+         R"({"IoType": 1, "Isize": 12, "Osize": 0})"},
+        // A pluggable submodule goes to the first allowed subslot no fixed one holds.
+        {"GetSubModuleData", {drive, "", "IDS_SAFE_TLG30"}, "Item/SlotNumber", "2"},
+        {"GetSubModuleData", {drive, "", "IDS_SAFE_DIAG"}, "Item/SlotNumber", "2"},
+        {"GetSubModuleData", {drive, "", "IDS_SAFE_BASE"}, "Item/IsMandatory", "true"},
+        // The schema version whatever the case of the file name; the newer
+        // schema wins the template choice over the later file name.
+        {"GetKeltoTemplateGSDVersionForWizard", {drive}, "", R"("V2.1")"},
+        {"GetGSDTemplateCatalogs",
+         {},
+         "*/BaseInfo/GsdName",
+         R"([")" + drive + R"(", ")" + drive + R"(", ")" + kLegacy + R"(", ")" + kIoBlock +
+             R"(", ")" + kIoBlock + R"("])"},
+        // A module without virtual submodules: what it comes plugged with.
+        {"GetModuleData",
+         {drive, dap, "IDM_TLG"},
+         "Item/IoData",
+         R"({"IoType": 3, "Isize": 28, "Osize": 28})"},
+        {"GetModuleData",
+         {kIoBlock, "DAP_HF", "MOD_MIX"},
+         "Item/IoData",
+         R"({"IoType": 3, "Isize": 5, "Osize": 4})"},
+        // Value lists keep the file's order beside the object.
+        {"GetSubMouleParameter",
+         {drive, "", "IDS_TLG_SUPPL"},
+         "0/MenuItem/RecordDataList/0/ValueOrder",
+         R"(["0", "16", "100", "101", "160"])"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.method) + " " + c.path);
+        Json::Value params(Json::arrayValue);
+        for (const std::string& param : c.params) {
+            params.append(param);
+        }
+        Json::Value expected;
+        std::istringstream text(c.expected);
+        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), text, &expected, nullptr));
+        const Json::Value actual = at(Call(c.method, params), c.path);
+        EXPECT_EQ(actual, expected) << actual.toStyledString();
+    }
+}

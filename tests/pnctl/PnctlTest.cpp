@@ -232,9 +232,16 @@ TEST_F(PnctlGsd, CatalogueKeepsImportsAcrossRunsUntilRemoved) {
     EXPECT_EQ(installed[0]["GsdName"].asString(), kIoBlock);
 
     const ToolRun show =
-        Pnctl(InCatalogue(catalogue, {"gsd", "show", kIoBlock, "--dap", "DAP_ST"}));
+        Pnctl(InCatalogue(catalogue, {"gsd", "show", kIoBlock, "--dap", "DAP_ST", "--records"}));
     ExpectReason(show, 0);
-    EXPECT_NE(show.out.find("  DAP DAP_ST"), std::string::npos) << show.out;
+    // What the device comes with, in its slots and subslots, with IO sizes
+    // and, on request, parameter records.
+    for (const char* line : {"  DAP DAP_ST", "    slot 4 \"DQ 8x24VDC/0.5A\": MOD_DQ8 ",
+                             "      subslot 32768 \"PN-IO\": IF_ST ", "  fixed, out 1 bytes\n",
+                             "    module MOD_DI16  \"DI 16x24VDC\"  slots 1-4, in 2 bytes\n",
+                             "        record 1, 4 bytes  \"Input parameters\"\n"}) {
+        EXPECT_NE(show.out.find(line), std::string::npos) << line << " in\n" << show.out;
+    }
     EXPECT_EQ(show.out.find("DAP_HF"), std::string::npos) << "--dap must keep one access point";
 
     ExpectReason(Pnctl(InCatalogue(catalogue, {"gsd", "show", kIoBlock, "--dap", "NO_DAP"})), 1);
@@ -278,6 +285,13 @@ TEST_F(PnctlGsd, QueryRunsFacadeOperationsAndTurnsTheirStatusIntoTheExitCode) {
             EXPECT_EQ(Document(run)["hex"].asString(), c.hex);
         }
     }
+
+    // The facade gives a bare status; the reason is the server's own.
+    const ToolRun unknown = Pnctl(
+        InCatalogue(catalogue, {"gsd", "query", "GetModuleData", kIoBlock, "DAP_HF", "NOPE"}));
+    ExpectReason(unknown, 1);
+    EXPECT_NE(unknown.err.find("module \"NOPE\" is not described"), std::string::npos)
+        << unknown.err;
 
     const ToolRun slots = Pnctl(InCatalogue(
         catalogue, {"gsd", "query", "--json", "GetDevicePhysicalSlots", kIoBlock, "DAP_HF"}));

@@ -23,7 +23,8 @@ int RunCall(const CallOptions& call, const GlobalOptions& global);
 
 int RunGsdImport(const std::vector<std::string>& files, const GlobalOptions& global);
 int RunGsdList(const GlobalOptions& global);
-int RunGsdShow(const std::string& name, const std::string& dap, const GlobalOptions& global);
+int RunGsdShow(const std::string& name, const std::string& dap, bool records,
+               const GlobalOptions& global);
 int RunGsdRemove(const std::string& name, const GlobalOptions& global);
 int RunGsdQuery(const std::string& method, const std::vector<std::string>& args,
                 const GlobalOptions& global);

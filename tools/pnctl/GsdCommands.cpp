@@ -2,7 +2,7 @@
 // pnctl gsd: the GSD catalogue of the configuration server. Import, list,
 // show and remove go through a PnGsdClient bound to the started server;
 // query goes through the PNconfigGSDParser facade, which finds the same
-// server as the registry's default.
+// server as the registry's default (GsdQuery.cpp).
 
 #include "CatalogTree.h"
 #include "Commands.h"
@@ -191,13 +191,14 @@ int RunGsdList(const GlobalOptions& global) {
     return kExitOk;
 }
 
-int RunGsdShow(const std::string& name, const std::string& dap, const GlobalOptions& global) {
+int RunGsdShow(const std::string& name, const std::string& dap, bool records,
+               const GlobalOptions& global) {
     ConfigServer server(global);
     PnGsdClient client(server.Server());
     BindTimeout(client, global);
     const auto info = client.GetGsdDeviceInfo(name);
     ThrowIfFailed(client, "GetGsdDeviceInfo " + name);
-    const Json::Value tree = BuildCatalogTree(client, name, dap);
+    const Json::Value tree = BuildCatalogTree(client, name, dap, records);
     if (global.json) {
         Json::Value document(Json::objectValue);
         document["DeviceInfo"] = ToJson(info);

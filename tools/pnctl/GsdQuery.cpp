@@ -7,6 +7,7 @@
 #include "RecordJson.h"
 
 #include <JsonRpcClient/clients/PNconfigGSDParser.h>
+#include <JsonRpcClient/clients/PnGsdClient.h>
 
 #include <functional>
 #include <iostream>
@@ -19,6 +20,7 @@ namespace Pnctl {
 
 namespace {
 
+using RpcClient::Tavrel::PnGsdClient;
 using Tavrel::Gsd::PNconfigGSDParser;
 using Args = std::vector<std::string>;
 
@@ -31,6 +33,10 @@ struct Operation {
     // Argument names for the usage text; their count is what the operation takes.
     std::vector<std::string> arguments;
     std::function<QueryResult(PNconfigGSDParser&, const Args&)> run;
+    // The same question through a client of our own: the facade turns the
+    // server's answer into a bare status, the client's error list keeps the
+    // server's message. Empty where there is nothing to add.
+    std::function<void(PnGsdClient&, const Args&)> ask;
 };
 
 unsigned long ParseUnsigned(const std::string& text, unsigned long max, const std::string& what) {
@@ -90,14 +96,24 @@ long CallWithTexts(PNconfigGSDParser& parser, Fn op, const Args& args, T& output
     return (parser.*op)(args[I]..., output);
 }
 
-// Operations whose N arguments are all texts and whose output is one value.
-template <typename T, std::size_t N, typename Fn>
-Operation TextOperation(std::vector<std::string> names, Fn op) {
-    return Operation{std::move(names), [op](PNconfigGSDParser& parser, const Args& args) {
+template <typename Fn, std::size_t... I>
+void AskWithTexts(PnGsdClient& client, Fn op, const Args& args, std::index_sequence<I...>) {
+    (client.*op)(args[I]...);
+}
+
+// Operations whose N arguments are all texts and whose output is one value;
+// `clientOp` is the client operation the facade runs.
+template <typename T, std::size_t N, typename Fn, typename ClientFn>
+Operation TextOperation(std::vector<std::string> names, Fn op, ClientFn clientOp) {
+    return Operation{std::move(names),
+                     [op](PNconfigGSDParser& parser, const Args& args) {
                          T output{};
                          const long status =
                              CallWithTexts(parser, op, args, output, std::make_index_sequence<N>{});
                          return Result(status, output);
+                     },
+                     [clientOp](PnGsdClient& client, const Args& args) {
+                         AskWithTexts(client, clientOp, args, std::make_index_sequence<N>{});
                      }};
 }
 
@@ -105,63 +121,81 @@ const std::map<std::string, Operation>& Operations() {
     static const std::map<std::string, Operation> kOperations = [] {
         std::map<std::string, Operation> ops;
         using P = PNconfigGSDParser;
+        using C = PnGsdClient;
         using namespace Tavrel::Gsd;
-        ops["LoadAllGsd"] = TextOperation<std::vector<std::string>, 0>({}, &P::LoadAllGsd);
-        ops["GetGSDPath"] = Operation{
-            {"gsd"}, [](P& parser, const Args& a) { return Result(0L, parser.GetGSDPath(a[0])); }};
-        ops["GetGsdDeviceInfo"] = TextOperation<GsdDeviceInfo, 1>({"gsd"}, &P::GetGsdDeviceInfo);
-        ops["GetDeviceCatalog"] =
-            TextOperation<std::vector<DeviceCatalog>, 1>({"gsd"}, &P::GetDeviceCatalog);
-        ops["GetGSDTemplateCatalogs"] =
-            TextOperation<std::vector<GSDTemplateCatalog>, 0>({}, &P::GetGSDTemplateCatalogs);
+        ops["LoadAllGsd"] = TextOperation<std::vector<std::string>, 0>({}, &P::LoadAllGsd,
+                                                                       &C::GetInstalledGSDsNames);
+        ops["GetGSDPath"] =
+            Operation{{"gsd"},
+                      [](P& parser, const Args& a) { return Result(0L, parser.GetGSDPath(a[0])); },
+                      {}};
+        ops["GetGsdDeviceInfo"] =
+            TextOperation<GsdDeviceInfo, 1>({"gsd"}, &P::GetGsdDeviceInfo, &C::GetGsdDeviceInfo);
+        ops["GetDeviceCatalog"] = TextOperation<std::vector<DeviceCatalog>, 1>(
+            {"gsd"}, &P::GetDeviceCatalog, &C::GetDeviceCatalogs);
+        ops["GetGSDTemplateCatalogs"] = TextOperation<std::vector<GSDTemplateCatalog>, 0>(
+            {}, &P::GetGSDTemplateCatalogs, &C::GetGSDTemplateCatalogs);
         ops["GetPluggableModuleCatalog"] = TextOperation<std::vector<moduleCatalog>, 2>(
-            {"gsd", "dap"}, &P::GetPluggableModuleCatalog);
+            {"gsd", "dap"}, &P::GetPluggableModuleCatalog, &C::GetPluggableModuleCatalog);
         ops["GetPluggableSubModuleListCatalog"] = TextOperation<std::vector<subModuleCatalog>, 3>(
-            {"gsd", "dap", "module"}, &P::GetPluggableSubModuleListCatalog);
+            {"gsd", "dap", "module"}, &P::GetPluggableSubModuleListCatalog,
+            &C::GetPluggableSubModuleListCatalog);
         ops["GetPluggableSubModuleListCatalogByDevID"] =
             TextOperation<std::vector<subModuleCatalog>, 2>(
-                {"gsd", "dap"}, &P::GetPluggableSubModuleListCatalogByDevID);
-        ops["GetBuildInModuleData"] =
-            TextOperation<std::vector<moduleData>, 2>({"gsd", "dap"}, &P::GetBuildInModuleData);
-        ops["GetDevicePhysicalSlots"] =
-            TextOperation<std::vector<int>, 2>({"gsd", "dap"}, &P::GetDevicePhysicalSlots);
+                {"gsd", "dap"}, &P::GetPluggableSubModuleListCatalogByDevID,
+                &C::GetPluggableSubModuleListCatalogByDevID);
+        ops["GetBuildInModuleData"] = TextOperation<std::vector<moduleData>, 2>(
+            {"gsd", "dap"}, &P::GetBuildInModuleData, &C::GetBuildInModuleData);
+        ops["GetDevicePhysicalSlots"] = TextOperation<std::vector<int>, 2>(
+            {"gsd", "dap"}, &P::GetDevicePhysicalSlots, &C::GetDevicePhysicalSlots);
         ops["GetModulePhysicalSubSlots"] = TextOperation<std::vector<int>, 3>(
-            {"gsd", "dap", "module"}, &P::GetModulePhysicalSubSlots);
+            {"gsd", "dap", "module"}, &P::GetModulePhysicalSubSlots, &C::GetModulePhysicalSubSlots);
         ops["GetPluggableModuleSlotRelation"] = TextOperation<std::vector<int>, 3>(
-            {"gsd", "dap", "module"}, &P::GetPluggableModuleSlotRelation);
+            {"gsd", "dap", "module"}, &P::GetPluggableModuleSlotRelation,
+            &C::GetPluggableModuleSlotRelation);
         ops["GetPluggableSubModuleSlotRelation"] =
             TextOperation<std::vector<subModuleSlotRelation>, 3>(
-                {"gsd", "dap", "module"}, &P::GetPluggableSubModuleSlotRelation);
-        ops["GetDapModuleInfo"] = TextOperation<baseInfo, 2>({"gsd", "dap"}, &P::GetDapModuleInfo);
-        ops["GetModuleData"] =
-            TextOperation<moduleData, 3>({"gsd", "dap", "module"}, &P::GetModuleData);
-        ops["GetSubModuleData"] =
-            TextOperation<moduleItem, 3>({"gsd", "dap", "submodule"}, &P::GetSubModuleData);
+                {"gsd", "dap", "module"}, &P::GetPluggableSubModuleSlotRelation,
+                &C::GetPluggableSubModuleSlotRelation);
+        ops["GetDapModuleInfo"] =
+            TextOperation<baseInfo, 2>({"gsd", "dap"}, &P::GetDapModuleInfo, &C::GetDapModuleInfo);
+        ops["GetModuleData"] = TextOperation<moduleData, 3>({"gsd", "dap", "module"},
+                                                            &P::GetModuleData, &C::GetModuleData);
+        ops["GetSubModuleData"] = TextOperation<moduleItem, 3>(
+            {"gsd", "dap", "submodule"}, &P::GetSubModuleData, &C::GetSubModuleData);
         ops["GetSubModuleParameter"] = TextOperation<std::vector<parameterRecord>, 3>(
-            {"gsd", "dap", "submodule"}, &P::GetSubModuleParameter);
+            {"gsd", "dap", "submodule"}, &P::GetSubModuleParameter, &C::GetSubModuleParameter);
         ops["GetWriteableIMRecords"] = TextOperation<std::vector<int>, 3>(
-            {"gsd", "dap", "submodule"}, &P::GetWriteableIMRecords);
+            {"gsd", "dap", "submodule"}, &P::GetWriteableIMRecords, &C::GetWriteableIMRecords);
         ops["GetPortSubModuleParameter"] = TextOperation<portParameter, 4>(
-            {"gsd", "dap", "portsubmodule", "module"}, &P::GetPortSubModuleParameter);
-        ops["GetSubmoduleIRTsupportType"] =
-            Operation{{"gsd", "submodule"}, [](P& parser, const Args& a) {
-                          supportRTType type = SupportRTNone;
-                          const long status = parser.GetSubmoduleIRTsupportType(a[0], a[1], type);
-                          return Result(status, static_cast<int>(type));
-                      }};
-        ops["GetSubmoduleAPI"] = TextOperation<int, 2>({"gsd", "submodule"}, &P::GetSubmoduleAPI);
+            {"gsd", "dap", "portsubmodule", "module"}, &P::GetPortSubModuleParameter,
+            &C::GetPortSubModuleParameter);
+        ops["GetSubmoduleIRTsupportType"] = Operation{
+            {"gsd", "submodule"},
+            [](P& parser, const Args& a) {
+                supportRTType type = SupportRTNone;
+                const long status = parser.GetSubmoduleIRTsupportType(a[0], a[1], type);
+                return Result(status, static_cast<int>(type));
+            },
+            [](C& client, const Args& a) { client.GetSubmoduleIRTsupportType(a[0], a[1]); }};
+        ops["GetSubmoduleAPI"] =
+            TextOperation<int, 2>({"gsd", "submodule"}, &P::GetSubmoduleAPI, &C::GetSubmoduleAPI);
         ops["GetModuleVirSubSlotAndAPI"] = TextOperation<ModuleVirSubSlotAndAPI, 3>(
-            {"gsd", "dap", "module"}, &P::GetModuleVirSubSlotAndAPI);
-        ops["GetSubmoduleParamDisallowed"] =
-            TextOperation<bool, 2>({"gsd", "submodule"}, &P::GetSubmoduleParamDisallowed);
-        ops["TavrelRefreshGsds"] =
-            TextOperation<std::vector<std::string>, 0>({}, &P::TavrelRefreshGsds);
+            {"gsd", "dap", "module"}, &P::GetModuleVirSubSlotAndAPI, &C::GetModuleVirSubSlotAndAPI);
+        ops["GetSubmoduleParamDisallowed"] = TextOperation<bool, 2>(
+            {"gsd", "submodule"}, &P::GetSubmoduleParamDisallowed, &C::GetSubmoduleParamDisallowed);
+        ops["TavrelRefreshGsds"] = TextOperation<std::vector<std::string>, 0>(
+            {}, &P::TavrelRefreshGsds, &C::TavrelRefreshGsds);
         ops["GetUnitDiagDescription"] =
-            Operation{{"gsd", "structureid", "bytes"}, [](P& parser, const Args& a) {
+            Operation{{"gsd", "structureid", "bytes"},
+                      [](P& parser, const Args& a) {
                           AlarmData alarm;
                           const long status = parser.GetUnitDiagDescription(
                               a[0], a[1], ParseBytes(a[2], "bytes"), alarm);
                           return Result(status, alarm);
+                      },
+                      [](C& client, const Args& a) {
+                          client.GetUnitDiagDescription(a[0], a[1], ParseBytes(a[2], "bytes"));
                       }};
         ops["GetChannalDiagDescription"] = Operation{
             {"gsd", "errortype", "extended", "exterrortype", "channel", "addvalue"},
@@ -176,29 +210,50 @@ const std::map<std::string, Operation>& Operations() {
                     static_cast<unsigned short>(ParseUnsigned(a[4], kShort, "channel")),
                     static_cast<unsigned int>(ParseUnsigned(a[5], kInt, "addvalue")), alarm);
                 return Result(status, alarm);
+            },
+            [](C& client, const Args& a) {
+                constexpr unsigned long kShort = std::numeric_limits<unsigned short>::max();
+                constexpr unsigned long kInt = std::numeric_limits<unsigned int>::max();
+                client.GetChannalDiagDescription(
+                    a[0], static_cast<unsigned short>(ParseUnsigned(a[1], kShort, "errortype")),
+                    ParseBool(a[2], "extended"),
+                    static_cast<unsigned short>(ParseUnsigned(a[3], kShort, "exterrortype")),
+                    static_cast<unsigned short>(ParseUnsigned(a[4], kShort, "channel")),
+                    static_cast<unsigned int>(ParseUnsigned(a[5], kInt, "addvalue")));
             }};
         ops["CalcIoDeviceUpdateTime"] =
-            Operation{{"gsd", "dap", "sendclock"}, [](P& parser, const Args& a) {
+            Operation{{"gsd", "dap", "sendclock"},
+                      [](P& parser, const Args& a) {
                           std::vector<double> times;
                           const long status = parser.CalcIoDeviceUpdateTime(
                               a[0], a[1], ParseFloat(a[2], "sendclock"), times);
                           return Result(status, times);
+                      },
+                      [](C& client, const Args& a) {
+                          client.CalcIoDeviceUpdateTime(a[0], a[1], ParseFloat(a[2], "sendclock"));
                       }};
-        ops["GetSubMoudleIsoParam"] =
-            TextOperation<isochroneMode, 3>({"gsd", "dap", "submodule"}, &P::GetSubMoudleIsoParam);
+        ops["GetSubMoudleIsoParam"] = TextOperation<isochroneMode, 3>(
+            {"gsd", "dap", "submodule"}, &P::GetSubMoudleIsoParam, &C::GetSubMoudleIsoParam);
         ops["GetKeltoTemplateGSDNameForPNView"] =
-            Operation{{"gsd", "flag"}, [](P& parser, const Args& a) {
+            Operation{{"gsd", "flag"},
+                      [](P& parser, const Args& a) {
                           std::string name;
                           const long status = parser.GetKeltoTemplateGSDNameForPNView(
                               a[0], ParseBool(a[1], "flag"), name);
                           return Result(status, name);
+                      },
+                      [](C& client, const Args& a) {
+                          client.GetKeltoTemplateGSDNameForPNView(a[0], ParseBool(a[1], "flag"));
                       }};
         ops["GetKeltoTemplateGSDVersionForWizard"] =
-            TextOperation<std::string, 1>({"gsd"}, &P::GetKeltoTemplateGSDVersionForWizard);
+            TextOperation<std::string, 1>({"gsd"}, &P::GetKeltoTemplateGSDVersionForWizard,
+                                          &C::GetKeltoTemplateGSDVersionForWizard);
         ops["GetSubModuleBaseInfo"] = TextOperation<ModuleDataBaseInfo, 4>(
-            {"gsd", "dap", "module", "submodule"}, &P::GetSubModuleBaseInfo);
+            {"gsd", "dap", "module", "submodule"}, &P::GetSubModuleBaseInfo,
+            &C::GetSubModuleBaseInfo);
         ops["IsSubmodulePROFIsafeSupported"] =
-            TextOperation<bool, 2>({"gsd", "submodule"}, &P::IsSubmodulePROFIsafeSupported);
+            TextOperation<bool, 2>({"gsd", "submodule"}, &P::IsSubmodulePROFIsafeSupported,
+                                   &C::IsSubmodulePROFIsafeSupported);
         return ops;
     }();
     return kOperations;
@@ -236,18 +291,28 @@ int RunGsdQuery(const std::string& method, const std::vector<std::string>& args,
 
     ConfigServer server(global);
     const QueryResult result = operation.run(PNconfigGSDParser::getInstance(), args);
+    RpcClient::JsonRpcClient::ErrorList errors;
+    if (result.status != 0 && operation.ask) {
+        // Bound to the registry's default server, as the facade's own client.
+        PnGsdClient client;
+        client.SetRequestTimeout(global.timeoutMs);
+        operation.ask(client, args);
+        errors = client.GetErrList();
+    }
     if (global.json) {
         Json::Value document(Json::objectValue);
         document["status"] = static_cast<Json::Int64>(result.status);
         document["hex"] = HexCode(result.status);
         document["output"] = result.output;
+        document["errors"] = ErrorListToJson(errors);
         PrintJson(std::cout, document);
     } else {
         std::cout << "status " << HexCode(result.status) << '\n';
         PrintJson(std::cout, result.output);
+        PrintErrorList(std::cout, errors);
     }
     if (result.status != 0) {
-        throw CommandFailure(kExitFailed, method + ": " + DescribeFailure(result.status, {}));
+        throw CommandFailure(kExitFailed, method + ": " + DescribeFailure(result.status, errors));
     }
     return kExitOk;
 }

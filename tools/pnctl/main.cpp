@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
         gsd->add_subcommand("show", "Show one installed file as a tree of its catalogue");
     gsdShow->add_option("NAME", gsdName, "Installed GSD file name")->required();
     gsdShow->add_option("--dap", dapId, "Only this device access point");
+    bool showRecords = false;
+    gsdShow->add_flag("--records", showRecords, "Also the parameter records of each submodule");
     CLI::App* gsdRemove = gsd->add_subcommand("remove", "Remove an installed GSD file");
     gsdRemove->add_option("NAME", gsdName, "Installed GSD file name")->required();
     std::string queryMethod;
@@ -158,7 +160,7 @@ int main(int argc, char** argv) {
             return Pnctl::RunGsdList(global);
         }
         if (*gsdShow) {
-            return Pnctl::RunGsdShow(gsdName, dapId, global);
+            return Pnctl::RunGsdShow(gsdName, dapId, showRecords, global);
         }
         if (*gsdRemove) {
             return Pnctl::RunGsdRemove(gsdName, global);

@@ -403,6 +403,8 @@ TEST_F(CallCycle, ResponseTimeoutEndsTheWaitAndRestartsTheServer) {
               (Entries{{FailureCode::Timeout,
                         "Response timeout: no answer to \"sleep\" within 300 ms"}}));
     EXPECT_TRUE(HostingTest::WaitGone(firstPid, 1s)) << "the server out of step was stopped";
+    // Unbounded again: a fresh server's first answer may be slow here.
+    client.SetResponseTimeout(0);
     ASSERT_EQ(client.Call("pid", Json::arrayValue, response), 0);
     EXPECT_NE(response.GetResult().asInt(), firstPid);
 }

@@ -279,27 +279,28 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
         bool stopped = false;
         try {
             const std::shared_ptr<Running> running = Current();
-            void* read = nullptr;
-            void* write = nullptr;
-            void* watched = nullptr;
+            // Made first, so that it owns (and on any failure closes) each
+            // duplicate as soon as it exists.
+            auto connection = std::unique_ptr<RpcLocalConnection>(
+                new RpcLocalConnection(connectionLock_, nullptr, nullptr, nullptr, 1));
+            // No start, or its pipes already closed: a stop got in between.
+            stopped = true;
             if (running) {
                 std::lock_guard<std::mutex> pipes(running->pipesLock);
                 if (running->readStream != nullptr && running->writeStream != nullptr) {
-                    read = Platform::DuplicateHandle(running->readStream);
-                    write =
-                        read != nullptr ? Platform::DuplicateHandle(running->writeStream) : nullptr;
-                    watched = write != nullptr ? Platform::DuplicateHandle(running->process.get())
-                                               : nullptr;
+                    stopped = false;
+                    connection->read_ = Platform::DuplicateHandle(running->readStream);
+                    if (connection->read_ != nullptr) {
+                        connection->write_ = Platform::DuplicateHandle(running->writeStream);
+                    }
+                    if (connection->write_ != nullptr) {
+                        connection->watchedProcess_ =
+                            Platform::DuplicateHandle(running->process.get());
+                    }
                 }
             }
-            if (watched == nullptr) {
-                SafeCloseHandle(read);
-                SafeCloseHandle(write);
-                stopped = running == nullptr || running->readStream == nullptr;
-            } else {
-                auto connection = std::unique_ptr<RpcLocalConnection>(new RpcLocalConnection(
-                    connectionLock_, running->process.get(), read, write, 1));
-                connection->watchedProcess_ = watched;
+            if (connection->watchedProcess_ != nullptr) {
+                connection->process_ = running->process.get();
                 std::lock_guard<std::mutex> slot(slotMutex_);
                 // A stop between the copy and now made the copy stale.
                 if (std::atomic_load(&running_) == running) {

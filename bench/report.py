@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Turns the suite's raw results into one table: printed, written as JSON,
 and the round-trip latency against payload size plotted as a PNG.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Debian packages bench/run needs beyond the build's own
 # (scripts/setup-deps.sh): gnuplot for the plot, Node.js and npm for the
 # comparison pair in bench/peers.

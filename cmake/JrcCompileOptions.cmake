@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Compiler settings shared by every target of the project: strict warnings and
 # the optional sanitizer builds. Targets opt in with jrc_target_defaults().
 

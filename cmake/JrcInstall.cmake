@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Installs the library as a CMake package (find_package(JsonRpcClient CONFIG)
 # gives JsonRpcClient::JsonRpcClient) and as a pkg-config module.
 include(CMakePackageConfigHelpers)
@@ -32,3 +33,16 @@ string(REGEX REPLACE "/$" "" JRC_PC_TO_PREFIX "${JRC_PC_TO_PREFIX}")
 configure_file(cmake/JsonRpcClient.pc.in "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClient.pc" @ONLY)
 install(FILES "${CMAKE_CURRENT_BINARY_DIR}/JsonRpcClient.pc"
   DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+
+# What a user reads: the licence, the documentation (and the API reference
+# when the docs target was built), and the examples' sources, which build on
+# their own against this installation.
+install(FILES README.md LICENSE NOTICE CHANGELOG.md DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+install(DIRECTORY docs/ DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
+install(DIRECTORY "${PROJECT_BINARY_DIR}/docs/api/html/" DESTINATION "${CMAKE_INSTALL_DOCDIR}/api"
+  OPTIONAL)
+install(DIRECTORY examples/ DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
+
+# The sample GSDML files, where an installed `pnctl demo` looks for them.
+install(DIRECTORY samples/gsdml/ DESTINATION "${CMAKE_INSTALL_DATADIR}/JsonRpcClient/gsdml"
+  FILES_MATCHING PATTERN "*.xml")

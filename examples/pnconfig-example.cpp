@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Builds a complete PROFINET IO configuration the way a host application
 // would: one controller, two IO devices with modules, submodules, ports, IO
 // addresses, parameter records and isochronous mode, a subnet with two sync

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The call cycle's judgement of an answer: an arbitrary list of response
 // documents, handed to Request by a client whose transport hooks are
 // replaced, is judged against a separate reading of the rules (which

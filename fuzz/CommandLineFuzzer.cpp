@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The argument splitter that turns one command-line string into argv on
 // POSIX. Two properties on arbitrary input:
 //  - words quoted the way a Windows program's caller quotes them, joined

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Header-line matcher against a hand-written reading of the same grammar:
 //   "Content-Length:" blanks* digits+ (CR|LF)*
 // where blanks are the C locale's white space. Any disagreement, and any

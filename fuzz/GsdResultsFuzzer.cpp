@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The catalogue client's result readers on arbitrary JSON. Every operation
 // of the client is called against a scripted server that answers with the
 // fuzzer's document as "result"; the record readers are also run on the

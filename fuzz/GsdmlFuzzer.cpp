@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The catalogue service's GSDML parser on arbitrary bytes. It must never
 // throw, and it either gives a file or says why not, never both and never
 // neither. The catalogue only checks a file when it is imported and builds

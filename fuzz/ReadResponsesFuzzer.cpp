@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads frames from an arbitrary byte stream until the reader reports an
 // error, with the stream delivered in chunks of a size the input chooses.
 // Checks the reader's contract on every frame (an error text and responses

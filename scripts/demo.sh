@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The library's main job: builds the project and runs `pnctl demo`.
+# SPDX-License-Identifier: Apache-2.0
+# The library's main job: installs what the demonstration needs, builds only
+# the library, the configuration server and pnctl, and runs `pnctl demo`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup-deps.sh >/dev/null
-scripts/build.sh build >/dev/null
+scripts/setup-deps.sh demo >/dev/null
+scripts/build.sh demo >/dev/null
 exec build/bin/pnctl demo "$@"

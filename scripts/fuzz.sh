@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets with clang (ASan+UBSan, coverage) and runs each
 # one for a bounded time from its committed seeds. A crash, a sanitizer
 # report, a leak or a slow input fails the run.
@@ -13,11 +14,9 @@ per_target=${1:-${JRC_FUZZ_SECONDS:-60}}
 budget=${JRC_FUZZ_BUDGET:-600}
 dir=build-fuzz
 
-generator=()
-if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DJRC_BUILD_FUZZERS=ON -DJRC_BUILD_TESTS=OFF -DJRC_BUILD_BENCHMARKS=OFF -DJRC_BUILD_TOOLS=OFF \
-  -DJRC_BUILD_SERVERS=ON >/dev/null
+launcher=()
+if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake --preset fuzz "${launcher[@]}" >/dev/null
 mapfile -t targets < <(grep -v '^$' "$dir/fuzzers.txt")
 cmake --build "$dir" --parallel "$(nproc)" --target "${targets[@]}"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the in-process test programs, and the tests labelled "memcheck" (the
 # bundled servers under Valgrind, driven through the library), under
 # Valgrind memcheck. Any memory error or definite leak fails the run.

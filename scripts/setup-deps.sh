@@ -1,16 +1,30 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages the project builds and tests with, and creates
 # the legacy locales the text-conversion tests run under. Safe to run again:
 # it installs only what is missing.
+#   scripts/setup-deps.sh [demo|test]     (default: test)
+# "demo" is what `pnctl demo` needs: the compiler, CMake and the libraries of
+# the library, the configuration server and the tool. "test" adds the test
+# and benchmark libraries, Clang (fuzzing), Valgrind, Doxygen and the locales.
 set -euo pipefail
 
+set_name=${1:-test}
 packages=(
-  cmake g++ make pkg-config ninja-build
-  libjsoncpp-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libssl-dev libcli11-dev
-  locales procps
-  clang libclang-rt-dev valgrind
+  cmake g++ ninja-build
+  libjsoncpp-dev libpugixml-dev libssl-dev libcli11-dev
 )
+case "$set_name" in
+  demo) ;;
+  test)
+    packages+=(
+      make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+      locales procps
+      clang libclang-rt-dev valgrind doxygen
+    )
+    ;;
+  *) echo "usage: scripts/setup-deps.sh [demo|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,6 +39,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+if [ "$set_name" = demo ]; then exit 0; fi
 
 # Legacy narrow code pages for the conversion tests: one single-byte
 # (CP1252, ISO-8859-15) and one double-byte (GBK).

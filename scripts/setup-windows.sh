@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what the Windows cross build needs: the MinGW-w64 compilers (posix
 # threads), Wine to run the result, and the sources of the dependencies that
 # Debian ships only for Linux (JsonCpp, GoogleTest), which

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Cross-builds the library, the servers and the tests for 64-bit Windows with
 # MinGW-w64 and runs the test suite under Wine. Dependencies Debian ships only
 # for Linux (JsonCpp, GoogleTest) are cross-compiled from Debian's sources into
@@ -50,9 +51,10 @@ if [ ! -f "$prefix/.googletest-installed" ]; then
 fi
 
 echo "== MinGW build =="
-cmake -S . -B "$build" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DJRC_WINDOWS_DEPS_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DJRC_BUILD_BENCHMARKS=OFF >/dev/null
+launcher=()
+if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake --preset mingw -B "$build" "${launcher[@]}" -DJRC_WINDOWS_DEPS_PREFIX="$prefix" \
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$build" --parallel "$jobs"
 
 # Wine keeps its state in a prefix, which must be an absolute path owned by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Framing cost on in-memory streams. For bodies of about 100 B, 10 KB and
 // 1 MB it measures
 //   BareParse     JsonCpp parsing the body bytes (the baseline),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Import cost of a large GSDML file measured against a bare XML parse of the
 // same bytes, the latency of a warm catalogue query and of the first one, and
 // the memory a scanned catalogue holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One small call's whole cycle in one process, over memory instead of pipes:
 // the host's JsonRpcClient::Request of "RunTest" and the configuration
 // server's frame reading, dispatch and answer. With no second process,

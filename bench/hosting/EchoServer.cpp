@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Answers every request with its own params as the result, reading and
 // writing frames with the library's framing, and reading its input the way
 // the bundled servers do.

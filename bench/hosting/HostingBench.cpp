@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hosting and call-cycle costs, each against a baseline measured in the same
 // run (rounds alternate the subject with its baseline so both see the same
 // load on the machine; medians over the rounds are reported):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads blocks of IN bytes and answers each with OUT bytes (the first and
 // second argument; OUT defaults to IN): the raw pipe ping-pong the
 // round-trip benchmarks measure themselves against. No JSON, no framing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The comparison client: starts server.js, warms up, then times rounds of
 // sequential "RunTest" calls and prints the median time per call as JSON.
 //   node client.js [rounds] [calls per round]

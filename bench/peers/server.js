@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The comparison server: answers "RunTest" with the same record the bundled
 // configuration server builds, over stdio in Content-Length frames.
 'use strict';

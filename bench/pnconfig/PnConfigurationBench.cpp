@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of writing a large configuration document: 256 devices with 32
 // modules of 4 submodules each (32768 submodules with IO addresses and
 // parameter records).

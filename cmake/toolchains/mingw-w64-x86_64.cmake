@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (posix threads flavour,
 # which std::thread and std::recursive_timed_mutex need). Tests run through Wine.
 #   cmake -S . -B build-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake

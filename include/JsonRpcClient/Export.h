@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // JSONRPCCLIENT_API marks the names the shared library exports. The library is

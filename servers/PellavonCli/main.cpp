@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The servo tuning server. After start it reads the credential lines on stdin
 // and pushes one framed JSON-RPC response per interval on stdout: the drive's
 // address and two parameters, or an error object while the credentials are

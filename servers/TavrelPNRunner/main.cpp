@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The configuration server: answers JSON-RPC requests framed on stdin/stdout.
 // stdout and stderr share the host's pipe, so this program writes nothing but
 // frames; a failure is answered in a frame or ends the program quietly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The stdin/stdout side of a bundled server: reads Content-Length frames,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The in-memory form of one GSDML file: everything the catalogue methods

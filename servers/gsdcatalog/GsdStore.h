@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The catalogue directory of installed GSD files and its in-memory index.

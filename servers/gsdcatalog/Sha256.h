@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // SHA-256 of a byte string as 64 lower-case hex digits. One function so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Readers that turn the catalogue service's JSON answers into the GSD records.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/clients/PNconfigGSDParser.h>
 
 #include <JsonRpcClient/clients/PnGsdClient.h>

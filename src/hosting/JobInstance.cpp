@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The registry of started servers and the job that ends them with the host.
 //
 // Locks: the registry lock (recursive) serialises start and close; a server

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The connection owns everything beneath its streams: each stream has a
 // buffer of its own from the platform layer, over a private duplicate of the
 // pipe end, and watches a private duplicate of the process handle, so that

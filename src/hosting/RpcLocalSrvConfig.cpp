@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Starting, restarting and stopping one local server, and handing out its
 // connection.
 //

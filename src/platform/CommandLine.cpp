@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Argument splitting shared by every backend that has to build an argv
 // itself. Servers see the same words whichever system started them, so the
 // split follows the Windows rules for the words after the program name.

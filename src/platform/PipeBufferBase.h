@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The stream-buffer logic both backends' pipe streams share. One buffer

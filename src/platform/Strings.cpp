@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A bounded wide-string copy. The checks come first, on every system: where
 // the copy is wcscpy_s, the C runtime's answer to a null pointer, a zero size
 // or a text too long is its invalid-parameter handler, which by default ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/pnconfig/PnControllerConf.h>
 
 #include "pnconfig/PnJsonWriting.h"
@@ -52,11 +53,23 @@ Json::Value PnControllerAdvancedOptionsRealTimeSettingsIOCommunication::ToJson()
 
 PnControllerAdvancedOptionsRealTimeSettings::PnControllerAdvancedOptionsRealTimeSettings() =
     default;
-PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsRealTimeSettings);
+PnControllerAdvancedOptionsRealTimeSettings::PnControllerAdvancedOptionsRealTimeSettings(
+    const PnControllerAdvancedOptionsRealTimeSettings& other)
+    : PnObjectBase(other),
+      Synchronization(other.Synchronization),
+      IoCommunication(PnJson::DeepCopy(other.IoCommunication)) {}
+PnControllerAdvancedOptionsRealTimeSettings& PnControllerAdvancedOptionsRealTimeSettings::operator=(
+    const PnControllerAdvancedOptionsRealTimeSettings& other) {
+    Synchronization = other.Synchronization;
+    PnJson::AssignCopy(IoCommunication, other.IoCommunication);
+    return *this;
+}
+PnControllerAdvancedOptionsRealTimeSettings::~PnControllerAdvancedOptionsRealTimeSettings() =
+    default;
 
 void PnControllerAdvancedOptionsRealTimeSettings::SetIoCommunication(
     const PnControllerAdvancedOptionsRealTimeSettingsIOCommunication& settings) {
-    IoCommunication.Set(settings);
+    PnJson::Replace(IoCommunication, settings);
 }
 
 Json::Value PnControllerAdvancedOptionsRealTimeSettings::ToJson() const {
@@ -67,11 +80,23 @@ Json::Value PnControllerAdvancedOptionsRealTimeSettings::ToJson() const {
 }
 
 PnControllerAdvancedOptions::PnControllerAdvancedOptions() = default;
-PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptions);
+PnControllerAdvancedOptions::PnControllerAdvancedOptions(const PnControllerAdvancedOptions& other)
+    : PnObjectBase(other),
+      IsochronousMode(PnJson::DeepCopy(other.IsochronousMode)),
+      RealTimeSettings(other.RealTimeSettings),
+      Ports(other.Ports) {}
+PnControllerAdvancedOptions& PnControllerAdvancedOptions::operator=(
+    const PnControllerAdvancedOptions& other) {
+    PnJson::AssignCopy(IsochronousMode, other.IsochronousMode);
+    RealTimeSettings = other.RealTimeSettings;
+    Ports = other.Ports;
+    return *this;
+}
+PnControllerAdvancedOptions::~PnControllerAdvancedOptions() = default;
 
 void PnControllerAdvancedOptions::SetIsochronousMode(
     PnControllerAdvancedOptionsIsochronousMode mode) {
-    IsochronousMode.Set(mode);
+    PnJson::Replace(IsochronousMode, mode);
 }
 
 Json::Value PnControllerAdvancedOptions::ToJson() const {

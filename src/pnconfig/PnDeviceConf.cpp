@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/pnconfig/PnDeviceConf.h>
 
 #include "pnconfig/PnJsonWriting.h"
@@ -133,13 +134,27 @@ PnDeviceInterface::PnDeviceInterface(const std::string& interfaceRefId,
                                      const PnDeviceIsochronousMode& isochronousMode)
     : InterfaceRefId(interfaceRefId),
       EthernetAddresses(ethernetAddresses),
-      AdvancedOptions(advancedOptions) {
-    IsochronousMode.Set(isochronousMode);
+      AdvancedOptions(advancedOptions),
+      IsochronousMode(std::make_shared<PnDeviceIsochronousMode>(isochronousMode)) {}
+PnDeviceInterface::PnDeviceInterface(const PnDeviceInterface& other)
+    : PnObjectBase(other),
+      InterfaceRefId(other.InterfaceRefId),
+      EthernetAddresses(other.EthernetAddresses),
+      AdvancedOptions(other.AdvancedOptions),
+      IsochronousMode(PnJson::DeepCopy(other.IsochronousMode)),
+      ParameterRecordDataItems(other.ParameterRecordDataItems) {}
+PnDeviceInterface& PnDeviceInterface::operator=(const PnDeviceInterface& other) {
+    InterfaceRefId = other.InterfaceRefId;
+    EthernetAddresses = other.EthernetAddresses;
+    AdvancedOptions = other.AdvancedOptions;
+    PnJson::AssignCopy(IsochronousMode, other.IsochronousMode);
+    ParameterRecordDataItems = other.ParameterRecordDataItems;
+    return *this;
 }
-PN_DEFAULT_COPY_AND_DESTROY(PnDeviceInterface);
+PnDeviceInterface::~PnDeviceInterface() = default;
 
 void PnDeviceInterface::SetIsochronousMode(PnDeviceIsochronousMode mode) {
-    IsochronousMode.Set(mode);
+    PnJson::Replace(IsochronousMode, mode);
 }
 
 void PnDeviceInterface::SetParameterRecordDataItems(

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What every ToJson() of the configuration model has in common, so that each
@@ -11,6 +12,7 @@
 
 #include <json/value.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,10 +33,36 @@ void WriteList(Json::Value& out, const char* key, const std::vector<T>& items) {
 
 // Writes the sub-object under key only when it is present.
 template <class T>
-void WriteOptional(Json::Value& out, const char* key, const PnOptional<T>& sub) {
-    if (const T* object = sub.Get()) {
-        out[key] = object->ToJson();
+void WriteOptional(Json::Value& out, const char* key, const std::shared_ptr<T>& sub) {
+    if (sub) {
+        out[key] = sub->ToJson();
     }
+}
+
+// Optional sub-objects are shared_ptr members, but model objects are values:
+// these three keep a copy from ever sharing its source's sub-object.
+
+// A new sub-object that copies source's, or none when source has none.
+template <class T>
+std::shared_ptr<T> DeepCopy(const std::shared_ptr<T>& source) {
+    return source ? std::make_shared<T>(*source) : nullptr;
+}
+
+// Copy assignment of an optional sub-object: the target's own goes first,
+// then a copy of the source's (if any) takes its place.
+template <class T>
+void AssignCopy(std::shared_ptr<T>& target, const std::shared_ptr<T>& source) {
+    if (&target != &source) {
+        target.reset();
+        target = DeepCopy(source);
+    }
+}
+
+// Setter: a new sub-object holding a copy of value replaces the current one.
+// The copy is made before the old one goes, so value may be that old one.
+template <class T>
+void Replace(std::shared_ptr<T>& target, const T& value) {
+    target = std::make_shared<T>(value);
 }
 
 // 8- and 16-bit fields and enumerations go out as signed JSON integers.
@@ -49,10 +77,12 @@ Json::Value Utf8Text(const std::string& ansiText);
 
 }  // namespace PnJson
 
-// Out-of-line copy operations and destructor of a model type. The members
-// copy themselves deeply (lists by value, optional parts through PnOptional),
-// so the compiler's memberwise versions are the right ones; defining them
-// here keeps them exported from the library.
+// Out-of-line copy operations and destructor of a model type whose members
+// copy themselves deeply (values, lists by value, embedded holders through
+// their own copy operations), so the compiler's memberwise versions are the
+// right ones; defining them here keeps them exported from the library. A type
+// with a shared_ptr member of its own writes them out with DeepCopy and
+// AssignCopy instead.
 #define PN_DEFAULT_COPY_AND_DESTROY(Type)         \
     Type::Type(const Type&) = default;            \
     Type& Type::operator=(const Type&) = default; \

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/pnconfig/PnObjectBase.h>
 
 #include <JsonRpcClient/rpc/CodePageText.h>
@@ -68,22 +69,33 @@ Json::Value PnDeviceSubModuleOutputAddress::ToJson() const {
 }
 
 PnDeviceSubmoduleInOutAddress::PnDeviceSubmoduleInOutAddress() = default;
-PN_DEFAULT_COPY_AND_DESTROY(PnDeviceSubmoduleInOutAddress);
+PnDeviceSubmoduleInOutAddress::PnDeviceSubmoduleInOutAddress(
+    const PnDeviceSubmoduleInOutAddress& other)
+    : PnObjectBase(other),
+      inputAddress_(PnJson::DeepCopy(other.inputAddress_)),
+      outputAddress_(PnJson::DeepCopy(other.outputAddress_)) {}
+PnDeviceSubmoduleInOutAddress& PnDeviceSubmoduleInOutAddress::operator=(
+    const PnDeviceSubmoduleInOutAddress& other) {
+    PnJson::AssignCopy(inputAddress_, other.inputAddress_);
+    PnJson::AssignCopy(outputAddress_, other.outputAddress_);
+    return *this;
+}
+PnDeviceSubmoduleInOutAddress::~PnDeviceSubmoduleInOutAddress() = default;
 
 void PnDeviceSubmoduleInOutAddress::SetInputStartAddress(unsigned int startAddress) {
-    inputAddress_.Set(PnDeviceSubModuleInputAddress(startAddress));
+    PnJson::Replace(inputAddress_, PnDeviceSubModuleInputAddress(startAddress));
 }
 
 void PnDeviceSubmoduleInOutAddress::SetOutputStartAddress(unsigned int startAddress) {
-    outputAddress_.Set(PnDeviceSubModuleOutputAddress(startAddress));
+    PnJson::Replace(outputAddress_, PnDeviceSubModuleOutputAddress(startAddress));
 }
 
 const PnDeviceSubModuleInputAddress* PnDeviceSubmoduleInOutAddress::GetInputAddress() const {
-    return inputAddress_.Get();
+    return inputAddress_.get();
 }
 
 const PnDeviceSubModuleOutputAddress* PnDeviceSubmoduleInOutAddress::GetOutputAddress() const {
-    return outputAddress_.Get();
+    return outputAddress_.get();
 }
 
 Json::Value PnDeviceSubmoduleInOutAddress::ToJson() const {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/pnconfig/PnTopology.h>
 
 #include "pnconfig/PnJsonWriting.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/CodePageText.h>
 
 #include "platform/Platform.h"
@@ -77,11 +78,11 @@ std::string Encode(CodePage codePage, const std::wstring& text) {
 
 }  // namespace
 
-CodePageText CodePageText::FromUtf8(const std::string& utf8) {
+CodePageText FromUtf8(const std::string& utf8) {
     return CodePageText(Decode(CodePage::Utf8, utf8));
 }
 
-CodePageText CodePageText::FromAnsi(const std::string& ansi) {
+CodePageText FromAnsi(const std::string& ansi) {
     return CodePageText(Decode(CodePage::Ansi, ansi));
 }
 
@@ -102,11 +103,11 @@ const std::string& CodePageText::ToUtf8() {
 }
 
 std::string Utf8ToAnsi(const std::string& utf8) {
-    return CodePageText::FromUtf8(utf8).ToAnsi();
+    return FromUtf8(utf8).ToAnsi();
 }
 
 std::string AnsiToUtf8(const std::string& ansi) {
-    return CodePageText::FromAnsi(ansi).ToUtf8();
+    return FromAnsi(ansi).ToUtf8();
 }
 
 }  // namespace RpcClient

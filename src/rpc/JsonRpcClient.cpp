@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One exchange with a local server, and the judging of its answer.
 
 #include <JsonRpcClient/hosting/JobInstance.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A configuration server killed from outside comes back as a new process
 // under the same URL. Built against the library's internals to tell the
 // processes apart by id: a handle value says nothing, since a closed handle's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "client_support/ScriptedConnection.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>

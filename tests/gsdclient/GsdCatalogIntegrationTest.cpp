@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The client and the facade against the real catalogue service: a
 // configuration server started through the library's entry point, with a
 // catalogue directory of the test's own and the sample GSD files imported.

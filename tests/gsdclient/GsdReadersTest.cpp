@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Readers of the catalogue records, fed with hand-written answers.
 
 #include "GsdTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Helpers shared by the GSD client tests: JSON literals and a legacy narrow

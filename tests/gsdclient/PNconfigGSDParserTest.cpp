@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The facade's own rules: refused arguments, output arguments and the two
 // ways of turning a client's error list into a status. Tests without a
 // server rely on the process-wide registry being empty; the others start a

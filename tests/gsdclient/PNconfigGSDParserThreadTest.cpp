@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Facade calls from several threads at once: each has its own client and
 // error list, so one thread's failures never show in another's status.
 

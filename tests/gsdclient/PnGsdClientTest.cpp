@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The catalogue client against a scripted server: what goes on the wire,
 // which answers count as invalid data, and what comes back to the host.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A PnGsdClient whose server is a script: the request goes nowhere but into

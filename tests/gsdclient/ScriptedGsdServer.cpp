@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A stand-in catalogue server for the facade tests. It answers each request
 // from a script file that the test may rewrite between calls:
 //   { "<method>": {"result": <value>} | {"error": {...}} | {} , ... }

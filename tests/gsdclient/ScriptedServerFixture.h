@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Starts the stand-in server (ScriptedGsdServer.cpp) as the process's default

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A host that starts the chaos server through the process-wide registry and
 // keeps four threads calling it, for the test that kills a host in the
 // middle of its calls. Prints "calling" once the first call has succeeded.

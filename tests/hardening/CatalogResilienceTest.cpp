@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The GSD catalogue directory under concurrent and interrupted imports:
 // two servers (as two hosts would run them) importing into one directory at
 // once lose no import, and a server killed at any moment of an import leaves

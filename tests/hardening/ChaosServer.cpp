@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A server that misbehaves on demand, for the soak test. It answers the
 // method "echo" with {"echo": <params>, "pad": <text>}, but before every
 // answer it reads a control file whose first word picks how to answer:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Regression tests for inputs the framing fuzzers turned up.
 
 #include <JsonRpcClient/rpc/Framing.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A host that is killed outright while its threads wait in calls must not
 // leave its server running.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A server that announces a two-gigabyte answer and then ends must cost the
 // host no more than a few MiB: the reader believes a stated length only as
 // far as bytes arrive. Checked end to end, over a real pipe, by the peak

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bundled configuration server (with its GSD catalogue) run under
 // Valgrind memcheck and driven through the library: every method, good and
 // bad arguments, malformed frames, then a clean exit. The server must end

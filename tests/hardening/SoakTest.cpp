@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Soak: one server driven from eight threads while a chaos thread kills it,
 // stops it, and makes it answer with garbage, partial frames, byte-by-byte
 // frames, 10 MB answers, stderr noise, or a closed output. Every call must

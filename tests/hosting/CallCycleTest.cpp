@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The call cycle against the scripted server: every row of the failure
 // table, the JSON-RPC error mapping, notifications, restarts and the typed
 // call.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Connections: exclusive use through the recursive timed lock, identity and
 // streams, moves, and restarts that must not pull a connection away from
 // the thread using it.

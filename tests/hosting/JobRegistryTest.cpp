@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The registry and its job: URLs, default order, closing, and the three
 // lifetime promises, checked with real processes (servers and the
 // processes they start).

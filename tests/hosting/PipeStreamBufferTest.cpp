@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stream buffers the connection builds over pipe ends, on both backends:
 // bytes come through whole whatever the chunking, a read never waits for more
 // than is asked, a read ends with its server, output waits for a flush and

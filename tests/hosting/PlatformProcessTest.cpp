@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The POSIX process backend against real children: what a server receives,
 // how its end is reported, and that nothing is leaked or left as a zombie.
 

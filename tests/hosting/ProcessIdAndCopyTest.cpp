@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Two small services of the platform layer the hosting relies on: process
 // ids (told apart across restarts) and the bounded copy of a URL into a
 // caller's buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Restart safety under load, and the absence of leaks across many restarts.
 
 #include <gtest/gtest.h>

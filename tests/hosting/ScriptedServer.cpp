@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A server whose behaviour the tests choose per call, by method name: it
 // answers correctly, with each kind of error, with the wrong id, with
 // batches, null or garbage; it closes its output or exits with a given code.

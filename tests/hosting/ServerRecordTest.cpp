@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RpcLocalSrvConfig: start, restart with observer calls, stop, failure.
 
 #include <gtest/gtest.h>

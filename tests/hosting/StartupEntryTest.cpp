@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The startup entry points. This test is linked statically, so "beside the
 // library" means beside this executable, where the build laid out the
 // scripted server as both known servers, with the six companion files.

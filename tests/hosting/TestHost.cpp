@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A host for the tests that need a process of their own.
 //   jrc_test_host <server> <pidfile> [thread]
 //     starts the scripted server through the library (from a short-lived

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Script mode: see CMakeLists.txt next to this file.
 cmake_minimum_required(VERSION 3.25)
 
@@ -70,4 +71,33 @@ if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
       "-Wl,-rpath,${libdir}")
   run("${program}")
   message(STATUS "pkg-config consumer: ${last_output}")
+endif()
+
+# 3. The installed tool finds the installed samples, library and server.
+if(WITH_PNCTL AND NOT TOOLCHAIN_FILE)
+  run("${prefix}/${BINDIR}/pnctl" demo)
+  string(FIND "${last_output}" "samples from ${prefix}/${DATADIR}/JsonRpcClient/gsdml\n" at)
+  if(at EQUAL -1 OR NOT last_output MATCHES "server shut down")
+    message(FATAL_ERROR "the installed pnctl demo did not use the installed samples:\n${last_output}")
+  endif()
+endif()
+
+# 4. The installed examples build on their own; one starts the installed
+# configuration server through the installed library. Under Wine the
+# library is found in its installed folder, beside its servers.
+if(WITH_SERVERS)
+  run("${CMAKE_COMMAND}" -S "${prefix}/${DOCDIR}/examples" -B "${WORK_DIR}/examples"
+      -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
+      "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
+  run("${CMAKE_COMMAND}" --build "${WORK_DIR}/examples" --target start-server ${config_args})
+  find_program(example NAMES start-server start-server.exe
+    PATHS "${WORK_DIR}/examples" "${WORK_DIR}/examples/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
+  set(ENV{WINEPATH} "${prefix}/${BINDIR}")
+  if(CMAKE_HOST_WIN32)
+    set(ENV{PATH} "${prefix}/${BINDIR};$ENV{PATH}")
+  endif()
+  run(${run_with} "${example}")
+  if(NOT last_output MATCHES "is running")
+    message(FATAL_ERROR "the installed example did not reach its server:\n${last_output}")
+  endif()
 endif()

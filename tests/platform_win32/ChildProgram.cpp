@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Child process for the Win32 backend tests. The first word after the program
 // path picks what it does:
 //   (nothing)     same as describe

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Servers started through JobInstanceMgr live exactly as long as their
 // registry's job: they, and every process they start, end when the
 // JobInstance is destroyed and when the job's handle is closed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Win32 process, pipe and job primitives, exercised with a real child
 // program (jrc_win32_child, built beside this test).
 

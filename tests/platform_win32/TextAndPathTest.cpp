@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Code-page conversion, paths and system messages of the Win32 backend. The
 // conversion cases depend on the process's ANSI code page; the Windows test
 // run repeats them under a single-byte (1252) and a double-byte (936) one.
@@ -68,7 +69,7 @@ TEST(Win32TextConversion, ConvertersReportCountsAndTooSmallBuffers) {
 
     // The same text through the public conversion, which has to take its
     // second, measured attempt for it.
-    EXPECT_EQ(RpcClient::CodePageText::FromUtf8(utf8).ToUtf8(), utf8);
+    EXPECT_EQ(RpcClient::FromUtf8(utf8).ToUtf8(), utf8);
 }
 
 TEST(Win32Paths, KnownServerPlacesResolveBesideTheDirectory) {

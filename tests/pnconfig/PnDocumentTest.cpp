@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole documents and objects compared against the JSON the configuration
 // server expects, key for key and value for value.
 

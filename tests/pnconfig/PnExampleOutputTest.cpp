@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the configuration example and checks that the three documents it
 // prints form one coherent configuration: everything the example promises is
 // there, and every cross reference names something that exists.

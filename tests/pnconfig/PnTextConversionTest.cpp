@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Texts the configuration server reads as UTF-8 are held in the ANSI code
 // page and converted when written; every other text goes out byte for byte.
 // Run under real legacy code pages so that a missing or misplaced conversion

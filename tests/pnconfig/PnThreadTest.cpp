@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The model's only shared state is the transmission-rate table; copies of a
 // model object share nothing, so each thread may work on its own copy. Run
 // under ThreadSanitizer these catch a racy table or a copy that still shares
@@ -61,12 +62,11 @@ TEST(PnThreads, CopiesCanBeChangedAndWrittenOnSeparateThreads) {
             PnConfiguration& mine = copies[static_cast<size_t>(t)];
             for (int round = 0; round < 50; ++round) {
                 PnDeviceConf& device = mine.DeviceListConf[0];
-                device.DeviceInterface.IsochronousMode.Get()->IsoModeEnabled = (round % 2) == 0;
+                device.DeviceInterface.IsochronousMode->IsoModeEnabled = (round % 2) == 0;
                 device.DeviceModules[0].SubModuleList[0].IoAddress.SetInputStartAddress(
                     static_cast<unsigned int>(t));
-                mine.ControllerConf.DeviceInterface.AdvancedOptions.RealTimeSettings.IoCommunication
-                    .Get()
-                    ->SendClock = static_cast<float>(t);
+                mine.ControllerConf.DeviceInterface.AdvancedOptions.RealTimeSettings
+                    .IoCommunication->SendClock = static_cast<float>(t);
                 written[static_cast<size_t>(t)] = mine.ToJson();
             }
         });

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Number kinds, copies and the transmission-rate lookup of the configuration
 // model.
 
@@ -92,8 +93,7 @@ TEST(PnCopies, ChangingACopyLeavesTheOriginalAlone) {
     controller.DeviceInterface.AdvancedOptions.RealTimeSettings.SetIoCommunication(clock);
     const Json::Value controllerBefore = controller.ToJson();
     PnControllerConf controllerCopy = controller;
-    controllerCopy.DeviceInterface.AdvancedOptions.RealTimeSettings.IoCommunication.Get()
-        ->SendClock = 2;
+    controllerCopy.DeviceInterface.AdvancedOptions.RealTimeSettings.IoCommunication->SendClock = 2;
     clock.SendClock = 4;
     controllerCopy.DeviceInterface.AdvancedOptions.RealTimeSettings.SetIoCommunication(clock);
     EXPECT_EQ(controller.ToJson(), controllerBefore);
@@ -110,19 +110,19 @@ TEST(PnCopies, ChangingACopyLeavesTheOriginalAlone) {
     PnDeviceConf& copiedDevice = copy.DeviceListConf[0];
     copiedDevice.DeviceModules[0].SubModuleList[0].IoAddress.SetOutputStartAddress(9);
     copiedDevice.DeviceModules[0].SubModuleList[0].SubModuleId = "changed";
-    copiedDevice.DeviceInterface.IsochronousMode.Get()->IsoModeEnabled = true;
+    copiedDevice.DeviceInterface.IsochronousMode->IsoModeEnabled = true;
     copy.SubnetConf.DomainManagement.SyncDomains.SyncDomainList.clear();
     EXPECT_EQ(configuration.ToJson(), configurationBefore);
 
     // ...and the other way round: the copy does not follow its source.
     const Json::Value copyBefore = copy.ToJson();
-    configuration.DeviceListConf[1].DeviceInterface.IsochronousMode.Get()->IsoModeEnabled = true;
+    configuration.DeviceListConf[1].DeviceInterface.IsochronousMode->IsoModeEnabled = true;
     configuration.DeviceListConf[1].DeviceModules[0].IoAddress.SetInputStartAddress(7);
     EXPECT_EQ(copy.ToJson(), copyBefore);
 
     // Two devices copied from one do not share their optional parts either.
-    EXPECT_NE(configuration.DeviceListConf[0].DeviceInterface.IsochronousMode.Get(),
-              configuration.DeviceListConf[1].DeviceInterface.IsochronousMode.Get());
+    EXPECT_NE(configuration.DeviceListConf[0].DeviceInterface.IsochronousMode.get(),
+              configuration.DeviceListConf[1].DeviceInterface.IsochronousMode.get());
 }
 
 TEST(PnCopies, AssignmentReplacesOptionalPartsAndSelfAssignmentChangesNothing) {
@@ -147,7 +147,7 @@ TEST(PnCopies, AssignmentReplacesOptionalPartsAndSelfAssignmentChangesNothing) {
     PnDeviceInterface iface;
     iface.SetIsochronousMode(
         PnDeviceIsochronousMode(true, PnDeviceIsochronousModeTiToValues(), {}));
-    iface.SetIsochronousMode(*iface.IsochronousMode.Get());
+    iface.SetIsochronousMode(*iface.IsochronousMode);
     EXPECT_TRUE(iface.ToJson()["IsochronousMode"]["IsoModeEnabled"].asBool());
 
     PnDeviceModule full("m", 3, "g");

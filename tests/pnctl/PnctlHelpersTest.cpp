@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The formatting pnctl's output depends on: failure codes in their 32-bit
 // form, slot lists as ranges, one-line reasons.
 

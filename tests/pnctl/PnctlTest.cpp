@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl run as a user runs it: a separate process, judged by its exit code,
 // its stdout (text or JSON) and its one-line reason on stderr.
 

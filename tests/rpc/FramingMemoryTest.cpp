@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Checks that an absurd Content-Length costs no more memory than the bytes
 // that actually arrive. Every allocation of the process goes through the
 // replaced operator new below, which remembers the largest one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/CodePageText.h>
 
 #include "platform/Platform.h"
@@ -16,6 +17,7 @@
 
 using RpcClient::AnsiToUtf8;
 using RpcClient::CodePageText;
+using RpcClient::FromUtf8;
 using RpcClient::Utf8ToAnsi;
 namespace Platform = RpcClient::Platform;
 
@@ -83,20 +85,20 @@ TEST(Utf8Text, DecodesMultiByteFormsAndReencodesThem) {
     // Two-, three- and four-byte forms; the CJK text needs more than two
     // bytes per wide unit and so takes the measured second encoding attempt.
     const std::string utf8 = "caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80";
-    CodePageText text = CodePageText::FromUtf8(utf8);
+    CodePageText text = FromUtf8(utf8);
     const std::wstring& wide = text.GetWideText();
     ASSERT_GE(wide.size(), 8u);
     EXPECT_EQ(wide[3], L'\u00E9');
     EXPECT_EQ(wide[5], L'\u4E2D');
     EXPECT_EQ(text.ToUtf8(), utf8);
-    EXPECT_EQ(CodePageText::FromUtf8("\xE4\xB8\xAD\xE6\x96\x87\xE6\x96\x87").ToUtf8(),
+    EXPECT_EQ(FromUtf8("\xE4\xB8\xAD\xE6\x96\x87\xE6\x96\x87").ToUtf8(),
               "\xE4\xB8\xAD\xE6\x96\x87\xE6\x96\x87");
 }
 
 TEST(Utf8Text, EmptyTextAndBytesAfterAnEmbeddedNulConvertToNothing) {
-    EXPECT_EQ(CodePageText::FromUtf8("").ToUtf8(), "");
+    EXPECT_EQ(FromUtf8("").ToUtf8(), "");
     const std::string withNul("abc\0def", 7);
-    EXPECT_EQ(CodePageText::FromUtf8(withNul).GetWideText(), L"abc");
+    EXPECT_EQ(FromUtf8(withNul).GetWideText(), L"abc");
     CodePageText wide(std::wstring(L"xy\0z", 4));
     EXPECT_EQ(wide.ToUtf8(), "xy");
 }
@@ -115,7 +117,7 @@ TEST(Utf8Text, MalformedInputDecodesToReplacementCharacters) {
         {"\xED\xA0\x80x", kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8 + "x"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CodePageText::FromUtf8(c.input).ToUtf8(), c.expected) << Hex(c.input);
+        EXPECT_EQ(FromUtf8(c.input).ToUtf8(), c.expected) << Hex(c.input);
     }
 }
 
@@ -130,7 +132,7 @@ TEST(Utf8Text, InvalidWideCharactersEncodeAsReplacement) {
 TEST(CodePageTextCache, FirstEncodingIsKeptWhateverIsAskedLater) {
     const ThreadLocale latin("en_US.ISO-8859-15");
     REQUIRE_LOCALE(latin, "en_US.ISO-8859-15");
-    CodePageText text = CodePageText::FromUtf8("\xC3\xA9");
+    CodePageText text = FromUtf8("\xC3\xA9");
     EXPECT_FALSE(text.IsEncoded());
     EXPECT_EQ(text.ToAnsi(), "\xE9");
     EXPECT_TRUE(text.IsEncoded());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl call: one request to any server that frames JSON-RPC with
 // Content-Length on its standard input and output.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The commands of pnctl. Each returns the exit code (Common.h) or throws

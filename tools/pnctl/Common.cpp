@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "Common.h"
 
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
@@ -111,7 +112,7 @@ Json::Value ParseJsonText(const std::string& text, const std::string& what) {
 
 std::wstring ToWide(const std::string& text) {
     try {
-        return RpcClient::CodePageText::FromAnsi(text).GetWideText();
+        return RpcClient::FromAnsi(text).GetWideText();
     } catch (const std::runtime_error& e) {
         throw CommandFailure(kExitInput, "cannot convert \"" + text + "\": " + e.what());
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Pieces every pnctl command shares: the global options, the exit codes, the

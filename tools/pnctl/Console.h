@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The few host services pnctl needs that C++ does not offer portably. One

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl demo: the library's main job end to end. Starts the bundled
 // configuration server with a temporary catalogue, imports the sample GSDML
 // files, prints the catalogue, builds a configuration from it and shuts the
@@ -75,9 +76,9 @@ bool HasXmlFiles(const fs::path& directory) {
     return false;
 }
 
-// The bundled samples: beside an installed or built pnctl first
-// (<prefix>/share/JsonRpcClient/gsdml), then in the source tree it was built
-// from.
+// The bundled samples: at their place relative to an installed or built
+// pnctl first (<prefix>/share/JsonRpcClient/gsdml beside bin/), then in the
+// source tree it was built from.
 fs::path FindSamples(const std::string& requested) {
     if (!requested.empty()) {
         if (!HasXmlFiles(requested)) {
@@ -88,8 +89,8 @@ fs::path FindSamples(const std::string& requested) {
     std::vector<fs::path> candidates;
     const fs::path executable = ExecutablePath();
     if (!executable.empty()) {
-        candidates.push_back(executable.parent_path().parent_path() / "share" / "JsonRpcClient" /
-                             "gsdml");
+        candidates.push_back(
+            (executable.parent_path() / PNCTL_SAMPLES_FROM_BIN).lexically_normal());
     }
     candidates.emplace_back(PNCTL_SOURCE_SAMPLES);
     for (const fs::path& candidate : candidates) {
@@ -241,6 +242,9 @@ int RunDemo(const DemoOptions& demo, const GlobalOptions& global) {
                 << catalog.Path().string() << "\n\n";
         }
 
+        if (!global.json) {
+            out << "samples from " << samples.string() << '\n';
+        }
         Json::Value imported(Json::arrayValue);
         for (const fs::path& file : XmlFiles(samples)) {
             const ImportResult result = client.TavrelImportGsdFile(file.string());

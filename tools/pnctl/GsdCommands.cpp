@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl gsd: the GSD catalogue of the configuration server. Import, list,
 // show and remove go through a PnGsdClient bound to the started server;
 // query goes through the PNconfigGSDParser facade, which finds the same

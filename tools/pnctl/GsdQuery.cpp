@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl gsd query: any operation of the PNconfigGSDParser facade by name,
 // its arguments from the command line, its status and output record printed.
 

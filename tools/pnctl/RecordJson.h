@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The catalogue's records as JSON, for --json output and `gsd query`. Field

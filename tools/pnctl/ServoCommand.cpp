@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl servo watch: starts the servo tuning server, sends the credentials
 // and prints every parameter message it pushes.
 

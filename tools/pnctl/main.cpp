@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pnctl: a command-line host for the JsonRpcClient library. It starts the
 // bundled servers, calls any Content-Length stdio JSON-RPC server, manages the
 // GSD catalogue and shows the library's main job end to end (`pnctl demo`).

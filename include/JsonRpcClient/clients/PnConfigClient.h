@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <JsonRpcClient/Export.h>
@@ -82,7 +83,7 @@ public:
     PnConfigClient();
     // Bound to the given server (may be null: every call then fails with
     // 0x8001FFFF and records nothing).
-    explicit PnConfigClient(RpcLocalSrvConfig* server);
+    PnConfigClient(RpcLocalSrvConfig* server);
 
     // "GetVersion": the server's version; "" on failure.
     std::string GetVersion();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <JsonRpcClient/Export.h>
@@ -72,7 +73,7 @@ public:
     // registered (every call then fails in the call cycle, recording nothing).
     PnGsdClient();
     // Bound to the given server, which is not owned and may be null.
-    explicit PnGsdClient(RpcLocalSrvConfig* server);
+    PnGsdClient(RpcLocalSrvConfig* server);
 
     // GSD file management.
     GsdImportResult TavrelImportGsdFile(const std::string& path);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <JsonRpcClient/Export.h>
@@ -29,7 +30,7 @@ public:
         double r5276 = 0.0;
     };
 
-    explicit ServoParaReadClient(RpcLocalSrvConfig* server);
+    ServoParaReadClient(RpcLocalSrvConfig* server);
 
     // Waits for the next pushed response and reads its result into `para`.
     // False, with the reason in the error list, when: no connection within the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Where the two known servers live, relative to the directory that holds the
@@ -8,10 +9,10 @@
 namespace RpcClient {
 namespace KnownServers {
 
-// The PROFINET configuration server: <library dir>/TavrelPNRunner/TavrelPNRunner
+// The PROFINET configuration server: `<library dir>/TavrelPNRunner/TavrelPNRunner`
 constexpr const wchar_t* kPNConfigName = L"TavrelPNRunner";
 
-// The servo tuning server: <library dir>/PellavonCli/PellavonCli
+// The servo tuning server: `<library dir>/PellavonCli/PellavonCli`
 constexpr const wchar_t* kServoName = L"PellavonCli";
 
 // The six companion libraries the servo tuning server expects beside itself,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Configuration of the PROFINET IO controller: its device reference and its
@@ -11,6 +12,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,7 +87,8 @@ struct JSONRPCCLIENT_API PnControllerAdvancedOptionsRealTimeSettings : public Pn
         const PnControllerAdvancedOptionsRealTimeSettingsIOCommunication& settings);
 
     PnControllerAdvancedOptionsRealTimeSettingsSynchronization Synchronization;
-    PnOptional<PnControllerAdvancedOptionsRealTimeSettingsIOCommunication> IoCommunication;
+    // Empty when absent; a copy of the settings gets a copy of this object.
+    std::shared_ptr<PnControllerAdvancedOptionsRealTimeSettingsIOCommunication> IoCommunication;
 };
 
 struct JSONRPCCLIENT_API PnControllerAdvancedOptions : public PnObjectBase {
@@ -99,7 +102,8 @@ struct JSONRPCCLIENT_API PnControllerAdvancedOptions : public PnObjectBase {
     // then on.
     void SetIsochronousMode(PnControllerAdvancedOptionsIsochronousMode mode);
 
-    PnOptional<PnControllerAdvancedOptionsIsochronousMode> IsochronousMode;
+    // Empty when absent; a copy of the options gets a copy of this object.
+    std::shared_ptr<PnControllerAdvancedOptionsIsochronousMode> IsochronousMode;
     PnControllerAdvancedOptionsRealTimeSettings RealTimeSettings;
     std::vector<PnDevicePort> Ports;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Configuration of one PROFINET IO device: its device reference, its
@@ -18,6 +19,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -109,7 +111,7 @@ struct JSONRPCCLIENT_API IsochronousModeTypeTiToValuesManual : public PnObjectBa
 struct JSONRPCCLIENT_API PnDeviceIsochronousModeTiToValues : public PnObjectBase {
     PnDeviceIsochronousModeTiToValues();
     // Manual values 0 and 0.
-    explicit PnDeviceIsochronousModeTiToValues(IsochronousTiToModeType mode);
+    PnDeviceIsochronousModeTiToValues(IsochronousTiToModeType mode);
     PnDeviceIsochronousModeTiToValues(const PnDeviceIsochronousModeTiToValues&);
     PnDeviceIsochronousModeTiToValues& operator=(const PnDeviceIsochronousModeTiToValues&);
     ~PnDeviceIsochronousModeTiToValues() override;
@@ -184,7 +186,8 @@ struct JSONRPCCLIENT_API PnDeviceInterface : public PnObjectBase {
     std::string InterfaceRefId;
     PnDeviceEthernetAddresses EthernetAddresses;
     PnDeviceAdvancedOptions AdvancedOptions;
-    PnOptional<PnDeviceIsochronousMode> IsochronousMode;
+    // Empty when absent; a copy of the interface gets a copy of this object.
+    std::shared_ptr<PnDeviceIsochronousMode> IsochronousMode;
     std::vector<PnParameterRecordDataItem> ParameterRecordDataItems;
 };
 

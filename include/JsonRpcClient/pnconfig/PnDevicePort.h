@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Configuration of one Ethernet port of a PROFINET interface: number, port
@@ -32,7 +33,7 @@ struct JSONRPCCLIENT_API PnDevicePortOption : public PnObjectBase {
 
 struct JSONRPCCLIENT_API PnDevicePort : public PnObjectBase {
     PnDevicePort();
-    explicit PnDevicePort(int portNumber);
+    PnDevicePort(int portNumber);
     PnDevicePort(const PnDevicePort&);
     PnDevicePort& operator=(const PnDevicePort&);
     ~PnDevicePort() override;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The list-of-nodes document: the controller node with its interface node and
@@ -44,7 +45,7 @@ struct JSONRPCCLIENT_API PnControllerNode : public PnObjectBase {
 struct JSONRPCCLIENT_API PnDeviceInterfaceNode : public PnObjectBase {
     PnDeviceInterfaceNode();
     // Uses interfaceId as both id and name.
-    explicit PnDeviceInterfaceNode(const std::string& interfaceId);
+    PnDeviceInterfaceNode(const std::string& interfaceId);
     PnDeviceInterfaceNode(const PnDeviceInterfaceNode&);
     PnDeviceInterfaceNode& operator=(const PnDeviceInterfaceNode&);
     ~PnDeviceInterfaceNode() override;

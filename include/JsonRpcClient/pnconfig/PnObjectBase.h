@@ -1,12 +1,19 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// Base of the PROFINET configuration model, the deep-copy holder for optional
-// sub-objects, and the small leaf objects that controller and device subtrees
-// share: parameter records, IO addresses, station names and IP settings.
+// Base of the PROFINET configuration model and the small leaf objects that
+// controller and device subtrees share: parameter records, IO addresses,
+// station names and IP settings.
 //
 // Model objects are plain values. They validate nothing and talk to nobody;
-// ToJson() builds a new Json::Value and never modifies the object. Copies are
-// deep: no two model objects ever share a sub-object.
+// ToJson() builds a new Json::Value and never modifies the object.
+//
+// Optional sub-objects are std::shared_ptr members, empty when absent. The
+// pointer type is only the holder: a holder's copy constructor and copy
+// assignment make a new sub-object that copies the source's (or leave the
+// pointer empty), and setters always make a new one, so no two model objects
+// share a sub-object unless the host shares one on purpose by assigning a
+// pointer itself.
 
 #include <JsonRpcClient/Export.h>
 
@@ -30,38 +37,6 @@ public:
     // cannot be converted from the ANSI code page; no partial JSON is returned.
     virtual Json::Value ToJson() const = 0;
     virtual ~PnObjectBase();
-};
-
-// Owns an optional sub-object of a model object. Empty means "not present".
-// Copying makes a new sub-object (or none), so a copy never shares anything
-// with its source; assigning a holder to itself changes nothing.
-template <class T>
-class PnOptional {
-public:
-    PnOptional() = default;
-    PnOptional(const PnOptional& other) : object_(Clone(other.object_)) {}
-    PnOptional& operator=(const PnOptional& other) {
-        if (this != &other) {
-            object_ = Clone(other.object_);
-        }
-        return *this;
-    }
-    ~PnOptional() = default;
-
-    // Replaces the sub-object (if any) by a new one holding a copy of value.
-    void Set(const T& value) { object_ = std::make_shared<T>(value); }
-
-    bool IsPresent() const { return object_ != nullptr; }
-    // The sub-object, or nullptr when it is not present.
-    const T* Get() const { return object_.get(); }
-    T* Get() { return object_.get(); }
-
-private:
-    static std::shared_ptr<T> Clone(const std::shared_ptr<T>& source) {
-        return source ? std::make_shared<T>(*source) : nullptr;
-    }
-
-    std::shared_ptr<T> object_;
 };
 
 // One value inside a parameter record.
@@ -95,7 +70,7 @@ struct JSONRPCCLIENT_API PnParameterRecordDataItem : public PnObjectBase {
 
 // Start address of a (sub)module's input data.
 struct JSONRPCCLIENT_API PnDeviceSubModuleInputAddress : public PnObjectBase {
-    explicit PnDeviceSubModuleInputAddress(unsigned int startAddress);
+    PnDeviceSubModuleInputAddress(unsigned int startAddress);
     PnDeviceSubModuleInputAddress(const PnDeviceSubModuleInputAddress&);
     PnDeviceSubModuleInputAddress& operator=(const PnDeviceSubModuleInputAddress&);
     ~PnDeviceSubModuleInputAddress() override;
@@ -106,7 +81,7 @@ struct JSONRPCCLIENT_API PnDeviceSubModuleInputAddress : public PnObjectBase {
 
 // Start address of a (sub)module's output data.
 struct JSONRPCCLIENT_API PnDeviceSubModuleOutputAddress : public PnObjectBase {
-    explicit PnDeviceSubModuleOutputAddress(unsigned int startAddress);
+    PnDeviceSubModuleOutputAddress(unsigned int startAddress);
     PnDeviceSubModuleOutputAddress(const PnDeviceSubModuleOutputAddress&);
     PnDeviceSubModuleOutputAddress& operator=(const PnDeviceSubModuleOutputAddress&);
     ~PnDeviceSubModuleOutputAddress() override;
@@ -136,14 +111,14 @@ public:
     const PnDeviceSubModuleOutputAddress* GetOutputAddress() const;
 
 private:
-    PnOptional<PnDeviceSubModuleInputAddress> inputAddress_;
-    PnOptional<PnDeviceSubModuleOutputAddress> outputAddress_;
+    std::shared_ptr<PnDeviceSubModuleInputAddress> inputAddress_;
+    std::shared_ptr<PnDeviceSubModuleOutputAddress> outputAddress_;
 };
 
 // Station name of the controller; written byte for byte.
 struct JSONRPCCLIENT_API PnControllerName : public PnObjectBase {
     PnControllerName();
-    explicit PnControllerName(const std::string& deviceName);
+    PnControllerName(const std::string& deviceName);
     PnControllerName(const PnControllerName&);
     PnControllerName& operator=(const PnControllerName&);
     ~PnControllerName() override;
@@ -185,7 +160,7 @@ struct JSONRPCCLIENT_API PnControllerIpProtocolSetInProject : public PnObjectBas
 struct JSONRPCCLIENT_API PnControllerIpProtocol : public PnObjectBase {
     PnControllerIpProtocol();
     // Copies the settings; IpProtocolSet is 0.
-    explicit PnControllerIpProtocol(const PnControllerIpProtocolSetInProject& setInProject);
+    PnControllerIpProtocol(const PnControllerIpProtocolSetInProject& setInProject);
     PnControllerIpProtocol(const PnControllerIpProtocol&);
     PnControllerIpProtocol& operator=(const PnControllerIpProtocol&);
     ~PnControllerIpProtocol() override;

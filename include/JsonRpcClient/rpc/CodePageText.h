@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Text conversion between the process's narrow "ANSI" code page and UTF-8,
@@ -28,14 +29,12 @@ namespace RpcClient {
 
 // One decoded text and a cache of its first narrow encoding. The cache does
 // not remember its code page: once encoded, ToAnsi and ToUtf8 both return
-// the cached bytes. One object is used by one thread at a time.
+// the cached bytes. One object is used by one thread at a time. Made by
+// FromUtf8 and FromAnsi below.
 class JSONRPCCLIENT_API CodePageText {
 public:
     CodePageText() = default;
     explicit CodePageText(std::wstring wide) : wide_(std::move(wide)) {}
-
-    static CodePageText FromUtf8(const std::string& utf8);
-    static CodePageText FromAnsi(const std::string& ansi);
 
     const std::string& ToAnsi();
     const std::string& ToUtf8();
@@ -48,6 +47,11 @@ private:
     std::wstring wide_;
     std::string narrow_;
 };
+
+// The decoded text of a UTF-8 string.
+JSONRPCCLIENT_API CodePageText FromUtf8(const std::string& utf8);
+// The decoded text of a string in the ANSI code page.
+JSONRPCCLIENT_API CodePageText FromAnsi(const std::string& ansi);
 
 // FromUtf8(text).ToAnsi()
 JSONRPCCLIENT_API std::string Utf8ToAnsi(const std::string& utf8);

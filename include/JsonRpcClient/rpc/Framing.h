@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Content-Length framing of JSON-RPC messages on byte streams.

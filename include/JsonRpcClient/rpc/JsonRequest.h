@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <JsonRpcClient/Export.h>
@@ -17,8 +18,8 @@ class JsonRpcClient;
 // JsonRequest and every thread: the first id a process hands out is 3, then
 // 4, 5, ...; after 2147483647 it wraps to -2147483648. Ids are never reset.
 //
-// Body layout (BuildBody): {"jsonrpc": "2.0", "method": <method>,
-// "params": <params>, "id": <id>}; a notification has no "id".
+// Body layout (BuildBody): `{"jsonrpc": "2.0", "method": <method>,
+// "params": <params>, "id": <id>}`; a notification has no "id".
 // Nothing here throws except on memory exhaustion.
 class JSONRPCCLIENT_API JsonRequest {
 public:

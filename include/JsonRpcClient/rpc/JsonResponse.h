@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <JsonRpcClient/Export.h>
@@ -16,8 +17,8 @@ namespace RpcClient {
 class JSONRPCCLIENT_API JsonResponse {
 public:
     JsonResponse() = default;
-    explicit JsonResponse(const Json::Value& response);
-    explicit JsonResponse(Json::Value&& response);
+    JsonResponse(const Json::Value& response);
+    JsonResponse(Json::Value&& response);
 
     JsonResponse& SetResponse(const Json::Value& response);
     JsonResponse& SetResponse(Json::Value&& response);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <JsonRpcClient/Export.h>
@@ -65,7 +66,7 @@ public:
 
     // Bound to the process-wide registry's default server (null if none).
     JsonRpcClient();
-    explicit JsonRpcClient(RpcLocalSrvConfig* server);
+    JsonRpcClient(RpcLocalSrvConfig* server);
     JsonRpcClient(const JsonRpcClient&) = delete;
     JsonRpcClient& operator=(const JsonRpcClient&) = delete;
     virtual ~JsonRpcClient();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SHA-256 through the system's own cryptography service (CNG), which every
 // Windows has, instead of a crypto library that would have to ship beside the
 // server.

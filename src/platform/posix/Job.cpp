@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // POSIX backend: jobs.
 //
 // A job must end its servers, and whatever they start, when (1) it is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // POSIX backend: directories, paths, wide text and error texts.
 //
 // Paths and arguments are UTF-8 on the system side and wide (UTF-32) text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A stream buffer straight over one pipe end of the platform layer, reading

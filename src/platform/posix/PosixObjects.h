@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What the POSIX backend's opaque handles point at. Every handle is a heap

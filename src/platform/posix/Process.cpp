@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // POSIX backend: pipes and child processes.
 //
 // What it guarantees, and why:

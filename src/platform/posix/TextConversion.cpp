@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Code-page conversion with iconv, behaving like the Windows converters the
 // rest of the library is written against (see Platform.h):
 // - "ANSI" is the character set of the calling thread's C locale, so a thread

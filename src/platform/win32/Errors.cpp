@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Error codes and their texts, straight from the system.
 
 #include "platform/Platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Directories and paths, with the classic 260-character path limit that the
 // library's server paths are specified with.
 

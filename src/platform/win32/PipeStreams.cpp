@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stream buffers over C runtime streams opened on pipe handles.
 //
 // The handle becomes a C runtime descriptor in binary mode (no newline

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Processes, anonymous pipes and job objects with the Win32 API.
 //
 // Pipe ends are created inheritable and stay so: CreateProcessW hands the

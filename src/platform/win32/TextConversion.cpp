@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Code-page conversion with the system's own converters: the ANSI code page
 // (0) is the process's, exactly as every other program on the machine sees it.
 

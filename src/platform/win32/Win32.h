@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Windows SDK headers as the win32 backend uses them. Several SDK names

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Where the library takes the narrow ("ANSI") code page from, POSIX side: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The POSIX side of the hosting tests' helpers: processes and descriptors as

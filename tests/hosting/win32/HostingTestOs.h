@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Windows side of the hosting tests' helpers. Windows has no descriptor

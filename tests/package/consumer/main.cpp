@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A host program in miniature: uses only the installed headers and library.
 #include <JsonRpcClient/JsonRpcClient.h>
 

@@ -1,0 +1,13 @@
+# SPDX-License-Identifier: Apache-2.0
+# Script mode, run by the docs target: copies the public headers to OUTPUT,
+# turning the comment lines that open a line, or follow a member on its line,
+# into Doxygen comments. The licence line stays a plain comment.
+file(GLOB_RECURSE headers RELATIVE "${SOURCE}/include" "${SOURCE}/include/*.h")
+foreach(header IN LISTS headers)
+  file(READ "${SOURCE}/include/${header}" text)
+  string(REGEX REPLACE "(^|\n)([ ]*)// " "\\1\\2/// " text "${text}")
+  string(REGEX REPLACE "(\n|^)/// SPDX-License-Identifier" "\\1// SPDX-License-Identifier" text "${text}")
+  string(REGEX REPLACE ";([ ]*)// " ";\\1///< " text "${text}")
+  file(WRITE "${OUTPUT}/${header}" "${text}")
+endforeach()
+file(COPY "${VERSION_HEADER}" DESTINATION "${OUTPUT}/JsonRpcClient")

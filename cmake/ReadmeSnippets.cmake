@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Writes the README's C++ snippets into one source file, in README order, the
 # way a host would paste them: #include and using-directive lines at file
 # scope, everything else in the body of one function. Compiling that file

@@ -3,6 +3,7 @@
 // stdout and stderr share the host's pipe, so this program writes nothing but
 // frames; a failure is answered in a frame or ends the program quietly.
 
+#include "ConfigCheck.h"
 #include "ConfigService.h"
 
 #include <CatalogService.h>
@@ -38,7 +39,9 @@ int main(int argc, char** argv) {
         GsdCatalog::CatalogOptions catalog =
             GsdCatalog::ParseCatalogArguments(arguments, executable);
         catalog.language = config.language;
-        GsdCatalog::RegisterCatalogMethods(dispatcher, catalog);
+        TavrelPN::AddConfigDocumentMethods(
+            dispatcher,
+            TavrelPN::CatalogLookup(GsdCatalog::RegisterCatalogMethods(dispatcher, catalog)));
         return ServerKit::RunFrameLoop(dispatcher, ServerKit::RequestInput(), std::cout);
     } catch (...) {
         // Nothing may be printed; the exit code is all the host gets.

@@ -5,12 +5,13 @@
 
 #include <JsonRpcClient/rpc/Framing.h>
 #include <json/reader.h>
+#include <rpc/HeaderMatcher.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <ostream>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 
 namespace ServerKit {
@@ -27,12 +28,10 @@ void SkipLineBreaks(std::istream& in) {
     }
 }
 
-// Reads up to the next LF (dropped). Garbage without line breaks must not make
-// the server buffer it all, so only the first kMaxHeaderLine bytes are kept.
-bool ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
-    constexpr std::size_t kMaxHeaderLine = 256;
-    line.clear();
-    tooLong = false;
+// Reads up to the next LF (dropped) and matches the line on the way without
+// keeping it: a header may have any number of blanks before its digits, and
+// garbage without line breaks costs time but no memory.
+bool ReadHeaderLine(std::istream& in, RpcClient::HeaderMatcher& header) {
     bool any = false;
     char c = 0;
     while (in.get(c)) {
@@ -40,13 +39,23 @@ bool ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
         if (c == '\n') {
             return true;
         }
-        if (line.size() < kMaxHeaderLine) {
-            line.push_back(c);
-        } else {
-            tooLong = true;
-        }
+        header.Feed(c);
     }
     return any;
+}
+
+// Drops `count` bytes; false when the input ends first.
+bool SkipBytes(std::istream& in, std::uint64_t count) {
+    constexpr std::uint64_t kChunk = std::uint64_t{1} << 30;
+    while (count > 0) {
+        const std::uint64_t chunk = std::min(count, kChunk);
+        in.ignore(static_cast<std::streamsize>(chunk));
+        if (static_cast<std::uint64_t>(in.gcount()) != chunk) {
+            return false;
+        }
+        count -= chunk;
+    }
+    return true;
 }
 
 }  // namespace
@@ -54,38 +63,26 @@ bool ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
 IncomingFrame ReadRequestFrame(std::istream& in) {
     IncomingFrame frame;
     SkipLineBreaks(in);
-    std::string line;
-    bool tooLong = false;
-    if (!ReadHeaderLine(in, line, tooLong)) {
+    RpcClient::HeaderMatcher header;
+    if (!ReadHeaderLine(in, header)) {
         frame.status = FrameStatus::End;
         return frame;
     }
-    if (tooLong) {
-        frame.status = FrameStatus::BadHeader;
-        frame.error = "frame header line too long";
-        return frame;
-    }
-    // The library's own header check, so both ends agree on what a header is.
-    int stated = 0;
-    bool matched = false;
-    try {
-        matched = RpcClient::ParseContentLength(line, stated);
-    } catch (const std::out_of_range&) {
-        matched = true;
-        stated = -1;
-    }
-    if (!matched) {
+    // The library's own header matcher, so both ends agree on what a header is.
+    if (!header.Matched()) {
         frame.status = FrameStatus::BadHeader;
         frame.error = "invalid frame header";
         return frame;
     }
-    if (stated < 0 || static_cast<std::size_t>(stated) > kMaxFrameBody) {
-        frame.status = FrameStatus::TooLarge;
+    SkipLineBreaks(in);
+    if (header.Length() > kMaxFrameBody) {
+        // The body is dropped unread, so the next frame is read from where
+        // it starts and this one gets exactly one answer.
+        frame.status = SkipBytes(in, header.Length()) ? FrameStatus::TooLarge : FrameStatus::End;
         frame.error = "frame body too large";
         return frame;
     }
-    const auto length = static_cast<std::size_t>(stated);
-    SkipLineBreaks(in);
+    const auto length = static_cast<std::size_t>(header.Length());
     // One body buffer per thread, kept for the next frame unless a large one
     // made it big.
     constexpr std::size_t kRetainedBody = 64u * 1024u;

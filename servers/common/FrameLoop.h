@@ -14,14 +14,14 @@ namespace ServerKit {
 
 class RpcDispatcher;
 
-// Largest body a server accepts; a header announcing more is answered with a
-// parse error and the announced bytes are not read.
+// Largest body a server accepts; the body of a header announcing more is
+// read and dropped, then answered with a parse error.
 constexpr std::size_t kMaxFrameBody = 64u * 1024u * 1024u;
 
 enum class FrameStatus {
     Ok,         // body parsed into a JSON value
     BadHeader,  // a line that is not a Content-Length header (it was consumed)
-    TooLarge,   // the announced length is above kMaxFrameBody
+    TooLarge,   // the announced length is above kMaxFrameBody (the body was skipped)
     BadBody,    // the body is not JSON text; error holds the parser's message
     End,        // the input ended before a complete frame
 };

@@ -4,6 +4,7 @@
 #include <json/value.h>
 
 #include <exception>
+#include <string>
 #include <utility>
 
 namespace ServerKit {
@@ -70,23 +71,30 @@ Json::Value RpcDispatcher::HandleOne(const Json::Value& request) {
         return MakeErrorResponse(Json::Value(), kInvalidRequest,
                                  "Invalid Request: not a request object");
     }
+    // Whatever else is wrong with it, a message without an id is a
+    // notification and is never answered: the client reads no answer to it,
+    // and one sent anyway would be taken as the answer to its next request.
     const bool notification = !request.isMember("id");
     const Json::Value id = notification ? Json::Value() : request["id"];
+    const auto refuse = [&](const Json::Value& answerId, const char* why) {
+        return notification ? Json::Value()
+                            : MakeErrorResponse(answerId, kInvalidRequest,
+                                                std::string("Invalid Request: ") + why);
+    };
     if (!IsUsableId(id)) {
-        return MakeErrorResponse(Json::Value(), kInvalidRequest, "Invalid Request: bad id");
+        return refuse(Json::Value(), "bad id");
     }
     const Json::Value& version = request["jsonrpc"];
     if (!version.isString() || version.asString() != "2.0") {
-        return MakeErrorResponse(id, kInvalidRequest, "Invalid Request: jsonrpc must be \"2.0\"");
+        return refuse(id, "jsonrpc must be \"2.0\"");
     }
     const Json::Value& method = request["method"];
     if (!method.isString()) {
-        return MakeErrorResponse(id, kInvalidRequest, "Invalid Request: method must be a string");
+        return refuse(id, "method must be a string");
     }
     const Json::Value& params = request["params"];
     if (!params.isNull() && !params.isArray() && !params.isObject()) {
-        return MakeErrorResponse(id, kInvalidRequest,
-                                 "Invalid Request: params must be an array or an object");
+        return refuse(id, "params must be an array or an object");
     }
     Json::Value response = Invoke(id, notification, method.asString(), params);
     if (notification) {

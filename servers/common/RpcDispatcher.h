@@ -45,7 +45,8 @@ public:
 
     // Judges one request object (or a batch array) and returns the response
     // object (an array for a batch), or a null value when nothing is to be sent
-    // (a notification, or a batch of notifications only). Never throws.
+    // (a notification, malformed or not: an object without "id"; or a batch of
+    // notifications only). Never throws.
     Json::Value Handle(const Json::Value& request);
 
     // True once an "Exit" notification or request has been handled.

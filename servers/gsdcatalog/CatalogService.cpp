@@ -1226,7 +1226,8 @@ const std::vector<std::string>& CatalogService::MethodNames() {
     return kNames;
 }
 
-void RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher, CatalogOptions options) {
+std::shared_ptr<CatalogService> RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher,
+                                                       CatalogOptions options) {
     auto service = std::make_shared<CatalogService>(std::move(options));
     for (const auto& [name, fn] : MethodTable()) {
         const MethodFn method = fn;
@@ -1234,6 +1235,7 @@ void RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher, CatalogOptions
             return Invoke(method, *service, service->Options(), params);
         });
     }
+    return service;
 }
 
 }  // namespace GsdCatalog

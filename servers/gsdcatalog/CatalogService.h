@@ -78,7 +78,9 @@ private:
 };
 
 // Registers every catalogue method on the dispatcher; all of them share one
-// catalogue built from `options`.
-void RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher, CatalogOptions options);
+// catalogue built from `options`, which is returned for the server's other
+// services to read.
+std::shared_ptr<CatalogService> RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher,
+                                                       CatalogOptions options);
 
 }  // namespace GsdCatalog

@@ -48,5 +48,21 @@ void PnConfigClient::Exit() {
     Notify("Exit");
 }
 
+PnConfigClient::ConfigCheckResult PnConfigClient::CheckConfiguration(
+    const Json::Value& configuration, const Json::Value& listOfNodes, const Json::Value& topology) {
+    return TypedCall<ConfigCheckResult>("TavrelCheckConfiguration", configuration, listOfNodes,
+                                        topology);
+}
+
+PnConfigClient::ConfigCheckResult PnConfigClient::LoadConfiguration(
+    const Json::Value& configuration, const Json::Value& listOfNodes, const Json::Value& topology) {
+    return TypedCall<ConfigCheckResult>("TavrelLoadConfiguration", configuration, listOfNodes,
+                                        topology);
+}
+
+PnConfigClient::LoadedConfiguration PnConfigClient::GetLoadedConfiguration() {
+    return TypedCall<LoadedConfiguration>("TavrelGetLoadedConfiguration");
+}
+
 }  // namespace Tavrel
 }  // namespace RpcClient

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/Framing.h>
 
+#include "rpc/HeaderMatcher.h"
+
 #include <json/reader.h>
 #include <json/writer.h>
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <istream>
 #include <memory>
@@ -20,58 +24,11 @@
 namespace RpcClient {
 namespace {
 
-// A real header line is a few dozen bytes. Longer lines are rejected without
-// being matched, and are never held whole in memory.
-constexpr std::size_t kMaxHeaderLine = 4096;
-
 // Bodies up to this size get their whole buffer at once. A larger stated
 // length is only believed as far as bytes arrive, so a broken or hostile
 // header ("Content-Length: 2000000000" and nothing after it) cannot make the
 // host commit gigabytes.
 constexpr std::size_t kPreallocatedBodyLimit = std::size_t{2} << 20;
-
-// The header shape is
-//     Content-Length:\s*(\d+)[\r\n]*
-// matched against the whole line, here by hand: the regex engine took about
-// 2% of a small call's instructions, on the host and again in a server
-// built on this framing. \s is the classic white-space set; the digit and
-// line-break classes are ASCII as well.
-bool IsHeaderSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Returns the digits of a matching line, or false.
-bool MatchHeader(const std::string& line, std::string& digits) {
-    static const char kName[] = "Content-Length:";
-    constexpr std::size_t kNameLength = sizeof(kName) - 1;
-    if (line.compare(0, kNameLength, kName) != 0) {
-        return false;
-    }
-    std::size_t at = kNameLength;
-    while (at < line.size() && IsHeaderSpace(line[at])) {
-        ++at;
-    }
-    const std::size_t first = at;
-    while (at < line.size() && IsDigit(line[at])) {
-        ++at;
-    }
-    if (at == first) {
-        return false;
-    }
-    const std::size_t last = at;
-    while (at < line.size() && (line[at] == '\r' || line[at] == '\n')) {
-        ++at;
-    }
-    if (at != line.size()) {
-        return false;
-    }
-    digits.assign(line, first, last - first);
-    return true;
-}
 
 // What writing or reading one frame needs besides the stream: JsonCpp's
 // writer and reader, which hold per-document state, and a text buffer kept
@@ -178,33 +135,31 @@ void SkipBufferedLineBreaks(std::istream& in) {
     }
 }
 
-// std::getline that keeps at most kMaxHeaderLine characters; `tooLong`
-// tells whether more were dropped. Stream states are set as getline would.
-void ReadHeaderLine(std::istream& in, std::string& line, bool& tooLong) {
-    line.clear();
-    tooLong = false;
+// Reads one line up to its LF (consumed, dropped) the way std::getline would
+// set the stream's state, and matches it on the way without keeping it.
+// `empty` tells whether no character came before the LF or the end.
+HeaderMatcher ReadHeaderLine(std::istream& in, bool& empty) {
+    HeaderMatcher matcher;
+    empty = true;
     const std::istream::sentry ready(in, true);
     if (!ready) {
-        return;
+        return matcher;
     }
     std::streambuf* buffer = in.rdbuf();
-    std::size_t extracted = 0;
+    bool extracted = false;
     for (;;) {
         const int next = buffer->sbumpc();
         if (next == std::char_traits<char>::eof()) {
-            in.setstate(extracted == 0 ? std::ios_base::eofbit | std::ios_base::failbit
-                                       : std::ios_base::eofbit);
-            return;
+            in.setstate(extracted ? std::ios_base::eofbit
+                                  : std::ios_base::eofbit | std::ios_base::failbit);
+            return matcher;
         }
-        ++extracted;
+        extracted = true;
         if (next == '\n') {
-            return;
+            return matcher;
         }
-        if (line.size() < kMaxHeaderLine) {
-            line.push_back(static_cast<char>(next));
-        } else {
-            tooLong = true;
-        }
+        empty = false;
+        matcher.Feed(static_cast<char>(next));
     }
 }
 
@@ -273,17 +228,25 @@ void WriteFrame(std::ostream& out, const Json::Value& body) {
     out.flush();
 }
 
-bool ParseContentLength(const std::string& line, int& length) {
-    std::string digits;
-    if (!MatchHeader(line, digits)) {
-        return false;
-    }
-    try {
-        length = std::stoi(digits);
-    } catch (const std::out_of_range&) {
-        // One text on every standard library, whatever its own wording.
+namespace {
+
+// The stated length as an int. A number beyond the int range is reported
+// with std::stoi's exception, in one text on every standard library.
+int StatedLength(const HeaderMatcher& matcher) {
+    if (matcher.Length() > static_cast<std::uint64_t>(INT_MAX)) {
         throw std::out_of_range("stoi argument out of range");
     }
+    return static_cast<int>(matcher.Length());
+}
+
+}  // namespace
+
+bool ParseContentLength(const std::string& line, int& length) {
+    const HeaderMatcher matcher = MatchHeaderLine(line);
+    if (!matcher.Matched()) {
+        return false;
+    }
+    length = StatedLength(matcher);
     return true;
 }
 
@@ -291,18 +254,17 @@ Json::Value ReadFrame(std::istream& in, std::string& error) {
     error.clear();
     SkipBufferedLineBreaks(in);
 
-    std::string line;
-    bool tooLong = false;
-    ReadHeaderLine(in, line, tooLong);
-    if (line.empty()) {
+    bool emptyLine = true;
+    const HeaderMatcher header = ReadHeaderLine(in, emptyLine);
+    if (emptyLine) {
         error = "RPC server has shutdown";
         return {};
     }
-    int length = 0;
-    if (tooLong || !ParseContentLength(line, length)) {
+    if (!header.Matched()) {
         error = "Invalid header";
         return {};
     }
+    const int length = StatedLength(header);
 
     SkipBufferedLineBreaks(in);
     ScratchLease scratch;

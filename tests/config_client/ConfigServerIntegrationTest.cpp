@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,32 @@ TEST_F(ConfigServer, RefusedCountReachesTheErrorListAsInvalidParameter) {
     }
     // The server is still there for the next call.
     EXPECT_EQ(client.GetLanguage(), "de");
+}
+
+// A request above the server's 64 MiB body limit gets one error answer, sent
+// once its body is through; notifications, however malformed, get none. The
+// next call then reads its own answer.
+TEST_F(ConfigServer, OversizedRequestAndMalformedNotificationsLeaveTheCallsInStep) {
+    RpcClient::RpcLocalConnection* connection = server_->QueryConnection(5000);
+    ASSERT_NE(connection, nullptr);
+    std::ostream& out = connection->OStream();
+    const std::string oversized((std::size_t{64} << 20) + 1, 'x');
+    out << "Content-Length: " << oversized.size() << "\r\n\r\n" << oversized;
+    for (const std::string body :
+         {R"({"jsonrpc":"1.0","method":"GetVersion"})", R"({"jsonrpc":"2.0","method":7})",
+          R"({"jsonrpc":"2.0","method":"GetVersion","params":1})"}) {
+        out << "Content-Length: " << body.size() << "\r\n\r\n" << body;
+    }
+    out.flush();
+    std::string error;
+    const auto answers = RpcClient::ReadResponses(connection->IStream(), error);
+    server_->ReleaseConnection(connection);
+    ASSERT_EQ(answers.size(), 1u) << error;
+    EXPECT_EQ(answers[0].GetError().GetCode(), -32700);
+
+    PnConfigClient client(server_);
+    EXPECT_EQ(client.GetLanguage(), "de");
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
 }
 
 TEST_F(ConfigServer, ExitEndsTheServerAndTheNextCallStartsItAgain) {

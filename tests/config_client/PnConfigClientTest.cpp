@@ -4,7 +4,9 @@
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include <gtest/gtest.h>
+#include <json/reader.h>
 
+#include <sstream>
 #include <string>
 
 namespace {
@@ -12,6 +14,13 @@ namespace {
 using RpcClient::Tavrel::PnConfigClient;
 namespace FailureCode = RpcClient::FailureCode;
 using Client = Scripted<PnConfigClient>;
+
+Json::Value Parse(const std::string& text) {
+    Json::Value value;
+    std::istringstream in(text);
+    EXPECT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &value, nullptr)) << text;
+    return value;
+}
 
 PnConfigClient::TestStruct SampleRecord() {
     PnConfigClient::TestStruct record;
@@ -163,6 +172,36 @@ TEST(PnConfigClientResults, RecordsToleratesMissingMembersAndNullResults) {
         EXPECT_TRUE(client.TestStructArray(SampleRecord(), 1).empty());
         EXPECT_FALSE(client.HasError());
     }
+}
+
+TEST(PnConfigClientWire, DocumentCallsSendTheThreeDocumentsAndReadFindings) {
+    Client client;
+    const Json::Value configuration = Parse(R"({"ControllerConf": {}})");
+    const Json::Value nodes = Parse(R"({"DeviceNodeList": [{}]})");
+    const Json::Value answer = Parse(R"({"Accepted": false, "Findings": [{"Severity": "error",
+        "Document": "topology", "Path": "/PortInterconnectionList/0", "Message": "m"}]})");
+    for (const bool load : {false, true}) {
+        client.ReplyResult(answer);
+        const PnConfigClient::ConfigCheckResult result =
+            load ? client.LoadConfiguration(configuration, nodes, Json::Value())
+                 : client.CheckConfiguration(configuration, nodes, Json::Value());
+        EXPECT_EQ(client.sent.back()["method"],
+                  load ? "TavrelLoadConfiguration" : "TavrelCheckConfiguration");
+        EXPECT_EQ(client.sent.back()["params"], Parse(R"([{"ControllerConf": {}},
+            {"DeviceNodeList": [{}]}, null])"));
+        EXPECT_FALSE(result.Accepted);
+        ASSERT_EQ(result.Findings.size(), 1u);
+        const PnConfigClient::ConfigFinding& finding = result.Findings[0];
+        EXPECT_EQ(finding.Severity + finding.Document + finding.Path + finding.Message,
+                  "errortopology/PortInterconnectionList/0m");
+    }
+    client.ReplyResult(Parse(R"({"Configuration": {"a": 1}, "ListOfNodes": 2})"));
+    const PnConfigClient::LoadedConfiguration loaded = client.GetLoadedConfiguration();
+    EXPECT_EQ(client.sent.back()["method"], "TavrelGetLoadedConfiguration");
+    EXPECT_EQ(loaded.Configuration, Parse(R"({"a": 1})"));
+    EXPECT_EQ(loaded.ListOfNodes, 2);
+    EXPECT_TRUE(loaded.Topology.isNull());
+    EXPECT_FALSE(client.HasError());
 }
 
 TEST(PnConfigClientResults, UnreadableShapesReachTheCaller) {

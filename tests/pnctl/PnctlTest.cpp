@@ -90,7 +90,8 @@ TEST(PnctlDemo, RunsTheWholeJobAndRemovesItsTemporaryCatalogue) {
          {std::string("configuration server "), "imported " + kLegacy, "imported " + kIoBlock,
           std::string("  DAP "), std::string("    module "), std::string("      submodule "),
           std::string("== Configuration =="), std::string("== List of nodes =="),
-          std::string("== Topology =="), std::string("server shut down")}) {
+          std::string("== Topology =="), std::string("accepted by the configuration server"),
+          std::string("server shut down")}) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << "missing: " << expected;
     }
 }
@@ -119,6 +120,9 @@ TEST(PnctlDemo, BuildsItsConfigurationFromWhatTheCatalogueOffers) {
     }
     ASSERT_NE(dap, nullptr) << "the node's access point " << dapId << " of " << gsdFile
                             << " is not in the printed catalogue";
+    // The catalogue's name, not a path into the temporary catalogue that is gone.
+    EXPECT_EQ(node["GsdPath"].asString(), gsdFile);
+    EXPECT_EQ(demo["check"], Json::Value(Json::arrayValue));
 
     // Every module is one the access point offers, in a slot it allows, and
     // no two share a slot.
@@ -177,7 +181,8 @@ TEST_F(PnctlGsd, ImportCountsEachFileAndFailsWhenAnyFileFails) {
         {"good files", {Sample(kLegacy), Sample(kIoBlock)}, 0, 2},
         {"malformed XML", {malformed}, 1, 0},
         {"XML that is no GSD", {notGsd}, 1, 0},
-        {"good, then missing", {Sample(kIoBlock), missing}, 1, 1},
+        {"good, then missing", {Sample(kIoBlock), missing}, 4, 1},
+        {"a directory", {inputs_.Path().string()}, 1, 0},
         {"bad before good", {malformed, Sample(kLegacy)}, 1, 1},
     };
     for (const Case& c : cases) {
@@ -282,6 +287,60 @@ TEST_F(PnctlGsd, QueryRunsFacadeOperationsAndTurnsTheirStatusIntoTheExitCode) {
 }
 
 // ---------------------------------------------------------------------------
+// config
+// ---------------------------------------------------------------------------
+
+TEST_F(PnctlGsd, ConfigCheckFindsEveryKindOfMistakeInTheSampleDocuments) {
+    TempDir catalogue;
+    ExpectReason(Pnctl(InCatalogue(catalogue, {"gsd", "import", Sample(kIoBlock)})), 0);
+    const std::string samples = fs::path(PNCTL_SAMPLES).parent_path().string() + "/config/";
+    const auto check = [&](const std::string& set, bool json) {
+        std::vector<std::string> arguments{"config", "check"};
+        for (const char* name : {"configuration.json", "list-of-nodes.json", "topology.json"}) {
+            arguments.push_back(samples + set + name);
+        }
+        if (json) {
+            arguments.push_back("--json");
+        }
+        return Pnctl(InCatalogue(catalogue, arguments));
+    };
+    const ToolRun good = check("", false);
+    ExpectReason(good, 0);
+    EXPECT_EQ(good.out, "0 error(s), 0 warning(s)\n");
+
+    const ToolRun bad = check("mistakes/", false);
+    ExpectReason(bad, 1);
+    EXPECT_NE(bad.err.find("13 error(s), 2 warning(s)"), std::string::npos) << bad.err;
+    const std::string device = "mistakes/configuration.json:/DeviceListConf/";
+    const std::string nodes = "mistakes/list-of-nodes.json:/DeviceNodeList/";
+    for (const std::string& expected : {
+             nodes + "2/GsdPath: error: ",
+             nodes + "3/GsdRefId: error: ",
+             device + "0/DeviceModules/1/SlotNumber: error: module",
+             device + "1/DeviceModules/2/GsdRefId: error: ",
+             device + "0/DeviceModules/0/SubModuleList/2/SubSlotNumber: error: ",
+             device + "1/DeviceModules/1/SlotNumber: error: slot 1 is already taken",
+             device + "0/DeviceModules/0/SubModuleList/1/SubSlotNumber: error: subslot",
+             device + "1/DeviceInterface/EthernetAddresses/ProfinetDeviceName/DeviceName: error: ",
+             device + "1/DeviceInterface/EthernetAddresses/IpProtocol/"
+                      "IpProtocolSetInTheProject/IpAddress: error: IP address already used",
+             device + "2/DeviceInterface/EthernetAddresses/IpProtocol/"
+                      "IpProtocolSetInTheProject/IpAddress: error: 192.168.1.13 lies outside",
+             device + "1/DeviceModules/0/IoAddress/InputAddress/StartAddress: error: input",
+             "mistakes/topology.json:/PortInterconnectionList/1/PartnerPort/PortNumber: error: " +
+                 std::string(),
+         }) {
+        EXPECT_NE(bad.out.find(expected), std::string::npos) << "missing: " << expected;
+    }
+    const ToolRun json = check("mistakes/", true);
+    ExpectReason(json, 1);
+    const Json::Value report = Document(json);
+    EXPECT_EQ(report["accepted"], false);
+    ASSERT_EQ(report["findings"].size(), 15u);
+    EXPECT_EQ(report["findings"][0]["file"], samples + "mistakes/list-of-nodes.json");
+}
+
+// ---------------------------------------------------------------------------
 // call
 // ---------------------------------------------------------------------------
 
@@ -312,27 +371,63 @@ TEST(PnctlCall, PrintsTheResultOrTheErrorListWithHexCodes) {
     EXPECT_EQ(failed["response"]["error"]["code"].asInt(), -32601);
 }
 
-TEST(PnctlCall, RefusesWhatItCannotSendWithItsOwnExitCodes) {
+TEST(PnctlCall, RefusesWhatItCannotUseWithItsOwnExitCodes) {
     const std::string server = PNCTL_CONFIG_SERVER;
     TempDir scratch;
+    const std::string notJson = scratch / "bad.json";
+    WriteFile(notJson, "{\n  \"a\": 1,\n  \"b\": ]\n}");
+    const std::string notADocument = scratch / "other.json";
+    WriteFile(notADocument, "{\"a\": 1}");
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
         int exitCode;
+        std::string reason;  // part of the line on stderr
     };
     const Case cases[] = {
-        {"params that are not JSON", {"call", "--server", server, "GetVersion", "[1,"}, 4},
+        {"params that are not JSON",
+         {"call", "--server", server, "GetVersion", "[1,"},
+         4,
+         "Line 1, Column 4"},
         {"a server that does not exist",
          {"call", "--server", scratch / "nothing", "GetVersion"},
-         3},
-        {"no method", {"call", "--server", server}, 2},
-        {"no server", {"call", "GetVersion"}, 2},
+         3,
+         scratch / "nothing: "},
+        {"a server that is no program",
+         {"call", "--server", notJson, "GetVersion"},
+         3,
+         notJson + ": "},
+        {"no method", {"call", "--server", server}, 2, ""},
+        {"no server", {"call", "GetVersion"}, 2, ""},
+        {"a missing document", {"config", "check", scratch / "none.json"}, 4, "none.json: "},
+        {"a directory as document",
+         {"config", "check", scratch.Path().string()},
+         4,
+         "is a directory"},
+        {"a document that is not JSON", {"config", "check", notJson}, 4, "Line 3, Column 8"},
+        {"JSON that is no document", {"config", "check", notADocument}, 4, "no configuration"},
+        {"a catalogue that is a file", {"--catalog", notJson, "gsd", "list"}, 4, "not a directory"},
+        {"a missing password file",
+         {"servo", "watch", "--password-file", scratch / "none"},
+         4,
+         "none"},
+        {"a catalogue that is missing",
+         {"--catalog", scratch / "none", "gsd", "list"},
+         4,
+         "no such directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ToolRun run = Pnctl(c.arguments);
+        ToolRun run = Pnctl(c.arguments);
         ExpectReason(run, c.exitCode);
         EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+
+        std::vector<std::string> json = c.arguments;
+        json.push_back("--json");
+        run = Pnctl(json);
+        ExpectReason(run, c.exitCode);
+        EXPECT_EQ(Document(run)["error"]["exitCode"], c.exitCode);
     }
 }
 
@@ -377,17 +472,15 @@ TEST(PnctlServo, WatchPrintsOneLinePerPushedMessageUntilTheCount) {
         EXPECT_TRUE(line["r5276"].isNumeric()) << line;
     }
 
-    // Refused credentials: the server keeps pushing its error, which is shown
-    // with its code; watching itself does not fail.
+    // Refused credentials: the server's error is shown once, with its reason.
     run = Pnctl(
         {"servo", "watch", "--json", "--count", "2", "--user", "admin", "--password-file", bad});
-    ExpectReason(run, 0);
+    ExpectReason(run, 1);
+    EXPECT_NE(run.err.find("refused the credentials: 0xFFFF82FF"), std::string::npos) << run.err;
     lines = JsonLines(run.out);
-    ASSERT_EQ(lines.size(), 2u) << run.out;
-    for (const Json::Value& line : lines) {
-        EXPECT_FALSE(line["ok"].asBool()) << line;
-        EXPECT_TRUE(line["error"]["hex"].isString()) << line;
-    }
+    ASSERT_EQ(lines.size(), 1u) << run.out;
+    EXPECT_FALSE(lines[0]["ok"].asBool()) << lines[0];
+    EXPECT_TRUE(lines[0]["error"]["hex"].isString()) << lines[0];
 }
 
 // ---------------------------------------------------------------------------
@@ -396,7 +489,9 @@ TEST(PnctlServo, WatchPrintsOneLinePerPushedMessageUntilTheCount) {
 
 TEST(PnctlCommandLine, HelpWorksForEveryCommand) {
     const std::vector<std::vector<std::string>> commands = {
+        {},
         {"--help"},
+        {"config", "check", "--help"},
         {"call", "--help"},
         {"gsd", "--help"},
         {"gsd", "import", "--help"},
@@ -408,7 +503,7 @@ TEST(PnctlCommandLine, HelpWorksForEveryCommand) {
         {"demo", "--help"},
     };
     for (const auto& command : commands) {
-        SCOPED_TRACE(command.front() + (command.size() > 2 ? " " + command[1] : ""));
+        SCOPED_TRACE(testing::PrintToString(command));
         const ToolRun run = Pnctl(command);
         ExpectReason(run, 0);
         EXPECT_NE(run.out.find("Usage:"), std::string::npos) << run.out;
@@ -420,16 +515,15 @@ TEST(PnctlCommandLine, HelpWorksForEveryCommand) {
 
 TEST(PnctlCommandLine, MisuseExitsWithTwoAndOneLine) {
     const std::vector<std::vector<std::string>> commands = {
-        {},
+        {"config"},
         {"no-such-command"},
         {"gsd"},
         {"gsd", "import"},
         {"--timeout", "5", "gsd", "list"},
         {"demo", "--no-such-option"},
-        {"servo", "watch", "--password-file", "/no/such/file"},
     };
     for (const auto& command : commands) {
-        SCOPED_TRACE(command.empty() ? std::string("(nothing)") : command.front());
+        SCOPED_TRACE(command.front());
         ExpectReason(Pnctl(command), 2);
     }
 }

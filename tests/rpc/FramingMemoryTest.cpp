@@ -13,6 +13,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace {
 std::atomic<std::size_t> g_largestAllocation{0};
@@ -82,6 +83,18 @@ TEST(FramingMemory, HugeStatedLengthWithSomeBytesGrowsOnlyWithWhatArrives) {
     // the body buffer may at most double past what arrived.
     EXPECT_LE(largest, 16 * kMiB);
     EXPECT_FALSE(error.empty());
+}
+
+// The header line is matched as it is read, never held: blanks before the
+// digits are valid at any length, and a long line costs no memory.
+TEST(FramingMemory, HeaderLineOfAnyLengthIsMatchedWithoutBeingHeld) {
+    const std::string blanks(8 * kMiB, ' ');
+    for (const auto& [tail, expected] : {std::pair<const char*, const char*>{"4\r\n\r\nnull", ""},
+                                         {"4x\r\n\r\nnull", "Invalid header"}}) {
+        std::string error;
+        EXPECT_LE(LargestAllocationDuring("Content-Length:" + blanks + tail, error), kMiB);
+        EXPECT_EQ(error, expected) << tail;
+    }
 }
 
 }  // namespace

@@ -235,11 +235,19 @@ TEST(AnsiCodePageSelection, EachThreadConvertsWithItsOwnLocale) {
     EXPECT_EQ(Utf8ToAnsi("\xC3\xA9"), "\xA8\xA6");
 }
 
-TEST(AnsiCodePageSelection, PlainCLocaleIsAscii) {
-    const ThreadLocale c("C");
-    ASSERT_TRUE(c.IsActive());
-    EXPECT_EQ(AnsiToUtf8("ok\xE9"), "ok" + kReplacementUtf8);
-    EXPECT_EQ(Utf8ToAnsi("ok\xC3\xA9"), "ok?");
+// A host that never calls setlocale runs in the "C" locale; its paths and
+// texts are UTF-8 like the rest of the system's.
+TEST(AnsiCodePageSelection, PlainCAndPosixLocalesAreUtf8) {
+    const std::string text =
+        "\xC3\x9C"
+        "bersicht f\xC3\xBCr \xE4\xB8\xAD";
+    EXPECT_EQ(AnsiToUtf8(text), text) << "global locale";
+    for (const char* name : {"C", "POSIX"}) {
+        const ThreadLocale plain(name);
+        ASSERT_TRUE(plain.IsActive()) << name;
+        EXPECT_EQ(AnsiToUtf8(text), text) << name;
+        EXPECT_EQ(Utf8ToAnsi(text), text) << name;
+    }
 }
 
 // --- The converter contract the retry logic depends on ------------------

@@ -92,7 +92,9 @@ TEST(RpcDispatcher, NotificationsAreNeverAnswered) {
     RpcDispatcher dispatcher = MakeDispatcher();
     for (const char* text :
          {R"({"jsonrpc":"2.0","method":"Echo","params":[]})",
-          R"({"jsonrpc":"2.0","method":"Nope"})", R"({"jsonrpc":"2.0","method":"Crash"})"}) {
+          R"({"jsonrpc":"2.0","method":"Nope"})", R"({"jsonrpc":"2.0","method":"Crash"})",
+          R"({"jsonrpc":"1.0","method":"Echo"})", R"({"method":"Exit"})",
+          R"({"jsonrpc":"2.0","method":3})", R"({"jsonrpc":"2.0","method":"Echo","params":1})"}) {
         EXPECT_TRUE(dispatcher.Handle(Parse(text)).isNull()) << text;
     }
     EXPECT_FALSE(dispatcher.ExitRequested());

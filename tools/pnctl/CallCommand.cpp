@@ -25,7 +25,8 @@ public:
         std::vector<wchar_t> url(32768 + 2 * (path.size() + args.size()), L'\0');
         if (RpcClient::JobInstanceMgr::Startup(ToWide(path), ToWide(args), url.data(), nullptr) ==
             0) {
-            throw CommandFailure(kExitServerStart, "cannot start the server " + path);
+            throw CommandFailure(kExitServerStart,
+                                 "cannot start the server " + path + ": " + LastSystemError());
         }
         url_ = url.data();
     }

@@ -38,6 +38,10 @@ struct ServoWatchOptions {
 };
 int RunServoWatch(const ServoWatchOptions& watch, const GlobalOptions& global);
 
+// Checks configuration documents (configuration, list of nodes, topology,
+// or one file bundling them) with the configuration server.
+int RunConfigCheck(const std::vector<std::string>& files, const GlobalOptions& global);
+
 struct DemoOptions {
     std::string samples;  // directory of sample GSDML files; empty: the bundled ones
 };

@@ -7,10 +7,14 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <ostream>
+#include <sstream>
 
 namespace Pnctl {
 
@@ -76,7 +80,48 @@ std::string DescribeFailure(long code, const RpcClient::JsonRpcClient::ErrorList
     return reason;
 }
 
+namespace {
+bool jsonDocumentPrinted = false;
+}  // namespace
+
+bool JsonDocumentPrinted() {
+    return jsonDocumentPrinted;
+}
+
+void MarkJsonDocumentPrinted() {
+    jsonDocumentPrinted = true;
+}
+
+std::string LastSystemError() {
+    std::string text = RpcClient::GetLastErrorAsString();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.')) {
+        text.pop_back();
+    }
+    return text.empty() ? std::string("no reason given by the system") : text;
+}
+
+std::string ReadInputFile(const std::string& path) {
+    std::error_code error;
+    // Opening a directory succeeds on some systems and only the read fails;
+    // name the real problem instead of "cannot read".
+    if (std::filesystem::is_directory(path, error)) {
+        throw CommandFailure(kExitInput, path + ": is a directory");
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    if (!in || !(content << in.rdbuf()) || in.bad()) {
+        const int code = errno;
+        const std::string reason =
+            code != 0 ? std::generic_category().message(code) : "cannot be read";
+        throw CommandFailure(kExitInput, path + ": " + reason);
+    }
+    return content.str();
+}
+
 void PrintJson(std::ostream& out, const Json::Value& document) {
+    MarkJsonDocumentPrinted();
     Json::StreamWriterBuilder writer;
     writer["indentation"] = "  ";
     // Texts from GSD files are not ASCII; keep them readable.

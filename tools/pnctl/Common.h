@@ -34,6 +34,8 @@ struct GlobalOptions {
     // The value the configuration server receives with "-l".
     std::string language;
     unsigned long timeoutMs = 10000;
+    // A missing catalogue directory is created (gsd import) instead of refused.
+    bool mayCreateCatalog = false;
 };
 
 // Ends a command: main prints "pnctl: <what>" as one line on stderr and
@@ -68,6 +70,19 @@ std::string DescribeFailure(long code, const RpcClient::JsonRpcClient::ErrorList
 
 // Writes the document indented, followed by a newline.
 void PrintJson(std::ostream& out, const Json::Value& document);
+
+// Whether a command has printed its JSON document (or a JSON line) yet; with
+// --json, main prints the failure as the one document when none was.
+bool JsonDocumentPrinted();
+void MarkJsonDocumentPrinted();
+
+// The library's text for the last system error (GetLastErrorAsString) on one
+// line, for a failure that the system explains: a server that cannot start.
+std::string LastSystemError();
+
+// The whole content of a file the user named; throws
+// CommandFailure(kExitInput) with the system's reason when it cannot be read.
+std::string ReadInputFile(const std::string& path);
 
 // Parses JSON text; throws CommandFailure(kExitInput) naming `what`.
 Json::Value ParseJsonText(const std::string& text, const std::string& what);

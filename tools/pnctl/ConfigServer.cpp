@@ -12,6 +12,17 @@ namespace Pnctl {
 
 ConfigServer::ConfigServer(const GlobalOptions& options) {
     if (!options.catalog.empty()) {
+        // A server pointed at a file or a mistyped directory would simply
+        // show an empty catalogue; say what is wrong instead.
+        std::error_code error;
+        const bool exists = std::filesystem::exists(options.catalog, error);
+        if (exists && !std::filesystem::is_directory(options.catalog, error)) {
+            throw CommandFailure(kExitInput, "--catalog " + options.catalog + ": not a directory");
+        }
+        if (!exists && !options.mayCreateCatalog) {
+            throw CommandFailure(kExitInput,
+                                 "--catalog " + options.catalog + ": no such directory");
+        }
         // The server starts in our working directory, but an absolute path
         // keeps the catalogue where the user meant even if that changes.
         const std::string directory = std::filesystem::absolute(options.catalog).string();
@@ -27,7 +38,8 @@ ConfigServer::ConfigServer(const GlobalOptions& options) {
                                                    nullptr) == 0) {
         throw CommandFailure(kExitServerStart,
                              "cannot start the configuration server (is TavrelPNRunner installed "
-                             "beside the library?)");
+                             "beside the library?): " +
+                                 LastSystemError());
     }
     url_ = buffer.data();
     server_ = RpcClient::JobInstanceMgr::Instance()->GetAt(url_);

@@ -27,6 +27,8 @@
 
 namespace Pnctl {
 
+using RpcClient::Tavrel::PnGsdClient;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -203,7 +205,10 @@ PnDeviceConf MakeDevice(const std::string& name, const DeviceChoice& choice) {
             for (const Json::Value& subslot : submodule["Subslots"]) {
                 if (usedSubslots.insert(subslot.asInt()).second) {
                     PnDeviceSubmoduleInOutAddress io;
-                    io.SetInputStartAddress(address++);
+                    // Apart by more than any sample submodule's IO data,
+                    // so the server's overlap check passes.
+                    io.SetInputStartAddress(address);
+                    address += 32;
                     submodules.emplace_back(module.ModuleId + "_" + submodule["GsdId"].asString(),
                                             static_cast<unsigned short>(subslot.asInt()),
                                             submodule["GsdId"].asString(), io);
@@ -281,14 +286,13 @@ int RunDemo(const DemoOptions& demo, const GlobalOptions& global) {
         if (!choice) {
             throw CommandFailure(kExitFailed, "no sample device offers a pluggable module");
         }
-        const std::string gsdPath = client.GetGSDPath(choice->gsdName);
-        ThrowIfFailed(client, "GetGSDPath " + choice->gsdName);
-
         const std::string deviceName = "io-device-1";
         const PnConfiguration configuration(MakeController(), {MakeDevice(deviceName, *choice)},
                                             PnSubnetConf());
         PnListOfNodes nodes;
-        PnDeviceNode node(deviceName, gsdPath, choice->dap["GsdId"].asString());
+        // The catalogue name, not the installed path: the node stays valid
+        // for any catalogue that holds the file, and this one goes away.
+        PnDeviceNode node(deviceName, choice->gsdName, choice->dap["GsdId"].asString());
         node.DeviceId = deviceName;
         nodes.DeviceNodeList = {node};
         PnTopology topology;
@@ -300,6 +304,18 @@ int RunDemo(const DemoOptions& demo, const GlobalOptions& global) {
         document["configuration"] = configuration.ToJson();
         document["listOfNodes"] = nodes.ToJson();
         document["topology"] = topology.ToJson();
+        const PnGsdClient::ConfigCheckResult check = client.LoadConfiguration(
+            document["configuration"], document["listOfNodes"], document["topology"]);
+        ThrowIfFailed(client, "TavrelLoadConfiguration");
+        document["check"] = Json::Value(Json::arrayValue);
+        for (const PnGsdClient::ConfigFinding& finding : check.Findings) {
+            Json::Value entry(Json::objectValue);
+            entry["severity"] = finding.Severity;
+            entry["document"] = finding.Document;
+            entry["path"] = finding.Path;
+            entry["message"] = finding.Message;
+            document["check"].append(entry);
+        }
         if (!global.json) {
             out << "\ndevice " << deviceName << " from " << choice->gsdName << ", access point "
                 << choice->dap["GsdId"].asString() << '\n';
@@ -309,6 +325,17 @@ int RunDemo(const DemoOptions& demo, const GlobalOptions& global) {
             PrintJson(out, nodes.ToJson());
             out << "== Topology ==\n";
             PrintJson(out, topology.ToJson());
+            out << "== Check ==\n";
+            for (const PnGsdClient::ConfigFinding& finding : check.Findings) {
+                out << finding.Document << ':' << finding.Path << ": " << finding.Severity << ": "
+                    << finding.Message << '\n';
+            }
+            out << (check.Accepted ? "accepted" : "refused") << " by the configuration server, "
+                << check.Findings.size() << " finding(s)\n";
+        }
+        if (!check.Accepted) {
+            throw CommandFailure(kExitFailed,
+                                 "the configuration server refused the demo configuration");
         }
     }  // the server is shut down here, before the catalogue is removed
 

@@ -62,6 +62,7 @@ private:
 struct ImportOutcome {
     std::string file;
     bool ok = false;
+    bool unreadable = false;  // the input itself is missing: exit code 4
     ImportResult result;
     std::vector<std::string> reasons;
     Json::Value errors{Json::arrayValue};
@@ -71,8 +72,11 @@ ImportOutcome ImportOne(PnGsdClient& client, const std::string& file) {
     ImportOutcome outcome;
     outcome.file = file;
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) {
+    // Anything that exists goes to the catalogue, so a directory or a file of
+    // the wrong kind gets the catalogue's own reason.
+    if (!std::filesystem::exists(file, error)) {
         outcome.reasons.push_back("no such file");
+        outcome.unreadable = true;
         return outcome;
     }
     // The server resolves relative paths against its own working directory.
@@ -159,9 +163,11 @@ int RunGsdImport(const std::vector<std::string>& files, const GlobalOptions& glo
         }
     }
     if (failed > 0) {
-        throw CommandFailure(kExitFailed, std::to_string(failed) + " of " +
-                                              std::to_string(outcomes.size()) +
-                                              " files could not be imported");
+        const bool unreadable = std::any_of(outcomes.begin(), outcomes.end(),
+                                            [](const auto& o) { return o.unreadable; });
+        throw CommandFailure(unreadable ? kExitInput : kExitFailed,
+                             std::to_string(failed) + " of " + std::to_string(outcomes.size()) +
+                                 " files could not be imported");
     }
     return kExitOk;
 }

@@ -9,7 +9,6 @@
 
 #include <json/writer.h>
 
-#include <fstream>
 #include <iostream>
 #include <vector>
 
@@ -18,11 +17,11 @@ namespace Pnctl {
 namespace {
 
 std::string ReadPassword(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    if (!in || !std::getline(in, line)) {
-        throw CommandFailure(kExitInput, "cannot read a password from " + file);
+    const std::string content = ReadInputFile(file);
+    if (content.empty()) {
+        throw CommandFailure(kExitInput, file + ": no password in the file");
     }
+    std::string line = content.substr(0, content.find('\n'));
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
@@ -39,7 +38,8 @@ int RunServoWatch(const ServoWatchOptions& watch, const GlobalOptions& global) {
         0) {
         throw CommandFailure(kExitServerStart,
                              "cannot start the servo tuning server (is PellavonCli installed "
-                             "beside the library?)");
+                             "beside the library?): " +
+                                 LastSystemError());
     }
     const std::wstring serverUrl = url.data();
     struct Shutdown {
@@ -50,7 +50,8 @@ int RunServoWatch(const ServoWatchOptions& watch, const GlobalOptions& global) {
     RpcClient::Tavrel::ServoParaReadClient client(
         RpcClient::JobInstanceMgr::Instance()->GetAt(serverUrl));
     client.SetRequestTimeout(global.timeoutMs);
-    if (!watch.user.empty() || !watch.passwordFile.empty()) {
+    const bool sentCredentials = !watch.user.empty() || !watch.passwordFile.empty();
+    if (sentCredentials) {
         if (!client.SetOmbrelInfo(watch.user, password)) {
             throw CommandFailure(kExitFailed,
                                  "cannot send the credentials: " +
@@ -92,11 +93,18 @@ int RunServoWatch(const ServoWatchOptions& watch, const GlobalOptions& global) {
             Json::StreamWriterBuilder writer;
             writer["indentation"] = "";
             std::cout << Json::writeString(writer, line) << std::endl;
+            MarkJsonDocumentPrinted();
         } else if (ok) {
             std::cout << "ip " << para.ip << "  r5276 " << para.r5276 << "  r5277 " << para.r5277
                       << std::endl;
         } else {
             std::cout << "error " << FormatCode(code) << std::endl;
+        }
+        // The server answers refused credentials with an error of its own
+        // instead of parameters; watching on would only repeat it.
+        if (!ok && sentCredentials && code >= -32768 && code <= -32000) {
+            throw CommandFailure(kExitFailed, "the servo tuning server refused the credentials: " +
+                                                  DescribeFailure(code, client.GetErrList()));
         }
     }
     return kExitOk;

@@ -92,12 +92,20 @@ int main(int argc, char** argv) {
     CLI::App* servoWatch =
         servo->add_subcommand("watch", "Start the servo tuning server and print what it pushes");
     servoWatch->add_option("--user", watch.user, "User name sent to the server");
-    servoWatch
-        ->add_option("--password-file", watch.passwordFile, "File whose first line is the password")
-        ->check(CLI::ExistingFile);
+    servoWatch->add_option("--password-file", watch.passwordFile,
+                           "File whose first line is the password");
     servoWatch->add_option("--args", watch.args, "The server's arguments, as one string");
     servoWatch->add_option("--count", watch.count,
                            "Stop after this many messages (default: until interrupted)");
+
+    std::vector<std::string> configFiles;
+    CLI::App* config = app.add_subcommand("config", "Configuration documents");
+    config->require_subcommand(1);
+    CLI::App* configCheck = config->add_subcommand(
+        "check", "Check configuration, list-of-nodes and topology documents against the catalogue");
+    configCheck
+        ->add_option("FILE", configFiles, "JSON documents as the configuration model writes them")
+        ->required();
 
     Pnctl::DemoOptions demo;
     CLI::App* demoCommand = app.add_subcommand(
@@ -106,6 +114,26 @@ int main(int argc, char** argv) {
     demoCommand->add_option("--samples", demo.samples,
                             "Directory of GSDML files to import (default: the bundled samples)");
 
+    // With --json even a failure is one JSON document on stdout.
+    const auto fail = [&global, argc, argv](int exitCode, const std::string& reason) {
+        bool json = global.json;
+        for (int i = 1; i < argc; ++i) {
+            json = json || std::string(argv[i]) == "--json";
+        }
+        if (json && !Pnctl::JsonDocumentPrinted()) {
+            Json::Value document(Json::objectValue);
+            document["error"]["exitCode"] = exitCode;
+            document["error"]["message"] = reason;
+            Pnctl::PrintJson(std::cout, document);
+        }
+        std::cerr << "pnctl: " << reason << '\n';
+        return exitCode;
+    };
+
+    if (argc <= 1) {
+        std::cout << app.help();
+        return Pnctl::kExitOk;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -115,8 +143,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "pnctl: " << e.what() << " (see pnctl --help)\n";
-        return Pnctl::kExitUsage;
+        return fail(Pnctl::kExitUsage, std::string(e.what()) + " (see pnctl --help)");
     }
 
     try {
@@ -124,6 +151,7 @@ int main(int argc, char** argv) {
             return Pnctl::RunCall(call, global);
         }
         if (*gsdImport) {
+            global.mayCreateCatalog = true;
             return Pnctl::RunGsdImport(importFiles, global);
         }
         if (*gsdList) {
@@ -141,16 +169,16 @@ int main(int argc, char** argv) {
         if (*servoWatch) {
             return Pnctl::RunServoWatch(watch, global);
         }
+        if (*configCheck) {
+            return Pnctl::RunConfigCheck(configFiles, global);
+        }
         if (*demoCommand) {
             return Pnctl::RunDemo(demo, global);
         }
-        std::cerr << "pnctl: no command given (see pnctl --help)\n";
-        return Pnctl::kExitUsage;
+        return fail(Pnctl::kExitUsage, "no command given (see pnctl --help)");
     } catch (const Pnctl::CommandFailure& e) {
-        std::cerr << "pnctl: " << e.what() << '\n';
-        return e.ExitCode();
+        return fail(e.ExitCode(), e.what());
     } catch (const std::exception& e) {
-        std::cerr << "pnctl: " << e.what() << '\n';
-        return Pnctl::kExitFailed;
+        return fail(Pnctl::kExitFailed, e.what());
     }
 }

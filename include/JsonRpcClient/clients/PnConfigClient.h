@@ -106,6 +106,66 @@ public:
     // Sends the notification "Exit" and returns at once; nothing is read. A
     // failure to send is visible only in the error list.
     void Exit();
+
+    // ---- Additions beyond the original operations --------------------------
+    // The configuration documents (PnConfiguration, PnListOfNodes and
+    // PnTopology, as their ToJson() writes them) checked by the server against
+    // each other and its installed GSD catalogue; see docs/config-service.md.
+    // Same failure model as above: on a failed exchange the result is a
+    // default ConfigCheckResult (Accepted false, no findings) and the cause is
+    // in the error list, so check HasError() before reading Accepted.
+
+    // One problem the server found.
+    struct ConfigFinding {
+        std::string Severity;  // "error" or "warning"
+        std::string Document;  // "configuration", "listOfNodes" or "topology"
+        std::string Path;      // JSON pointer into that document
+        std::string Message;
+
+        static constexpr auto JsonFields() {
+            return std::make_tuple(JsonField("Severity", &ConfigFinding::Severity),
+                                   JsonField("Document", &ConfigFinding::Document),
+                                   JsonField("Path", &ConfigFinding::Path),
+                                   JsonField("Message", &ConfigFinding::Message));
+        }
+    };
+
+    struct ConfigCheckResult {
+        bool Accepted = false;  // true when no finding is an error
+        std::vector<ConfigFinding> Findings;
+
+        static constexpr auto JsonFields() {
+            return std::make_tuple(JsonField("Accepted", &ConfigCheckResult::Accepted),
+                                   JsonField("Findings", &ConfigCheckResult::Findings));
+        }
+    };
+
+    // The documents the server accepted last; all null when none was.
+    struct LoadedConfiguration {
+        Json::Value Configuration;
+        Json::Value ListOfNodes;
+        Json::Value Topology;
+
+        static constexpr auto JsonFields() {
+            return std::make_tuple(JsonField("Configuration", &LoadedConfiguration::Configuration),
+                                   JsonField("ListOfNodes", &LoadedConfiguration::ListOfNodes),
+                                   JsonField("Topology", &LoadedConfiguration::Topology));
+        }
+    };
+
+    // "TavrelCheckConfiguration": checks the three documents and keeps
+    // nothing. The list of nodes and the topology may be null (none).
+    ConfigCheckResult CheckConfiguration(const Json::Value& configuration,
+                                         const Json::Value& listOfNodes,
+                                         const Json::Value& topology);
+    // "TavrelLoadConfiguration": checks as CheckConfiguration and, when the
+    // documents are accepted, keeps them as the server's configuration.
+    ConfigCheckResult LoadConfiguration(const Json::Value& configuration,
+                                        const Json::Value& listOfNodes,
+                                        const Json::Value& topology);
+    // "TavrelGetLoadedConfiguration": the documents last accepted by
+    // LoadConfiguration (the server forgets them when it restarts).
+    LoadedConfiguration GetLoadedConfiguration();
 };
 
 }  // namespace Tavrel

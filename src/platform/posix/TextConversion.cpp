@@ -3,6 +3,7 @@
 // rest of the library is written against (see Platform.h):
 // - "ANSI" is the character set of the calling thread's C locale, so a thread
 //   that switched locales with uselocale() converts with its own charset;
+//   the plain "C"/"POSIX" locale counts as UTF-8;
 // - malformed input and unrepresentable characters are substituted, never
 //   reported, because callers rely on conversions of arbitrary text
 //   succeeding the way they do on Windows;
@@ -36,6 +37,17 @@ int Fail(unsigned long error) {
     return 0;
 }
 
+// Names C libraries give the code set of a plain ASCII locale, which is what
+// the "C"/"POSIX" locale a program runs in until it calls setlocale reports.
+bool IsPlainAscii(const char* charset) {
+    for (const char* name : {"ANSI_X3.4-1968", "ASCII", "US-ASCII", "646"}) {
+        if (std::strcmp(charset, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string CharsetOf(CodePage codePage) {
     if (codePage == CodePage::Utf8) {
         return "UTF-8";
@@ -45,7 +57,12 @@ std::string CharsetOf(CodePage codePage) {
     locale_t current = uselocale(static_cast<locale_t>(nullptr));
     const char* charset =
         current == LC_GLOBAL_LOCALE ? nl_langinfo(CODESET) : nl_langinfo_l(CODESET, current);
-    return charset != nullptr && *charset != '\0' ? charset : "ANSI_X3.4-1968";
+    // A host that never chose a locale still exchanges file names and texts
+    // in UTF-8 with everything else on the system, as current tools assume
+    // for the "C" locale; read as ASCII, every non-ASCII character of a path
+    // or a catalogue text would become '?'. UTF-8 agrees with ASCII on every
+    // byte ASCII has.
+    return charset == nullptr || *charset == '\0' || IsPlainAscii(charset) ? "UTF-8" : charset;
 }
 
 // iconv's name for the platform's wchar_t encoding.

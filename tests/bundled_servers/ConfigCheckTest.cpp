@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "ConfigCheck.h"
+
+#include <GsdParser.h>
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const std::string kIoBlock = "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml";
+
+Json::Value Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    Json::Value value;
+    EXPECT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &value, nullptr)) << path;
+    return value;
+}
+
+// The sample documents: two devices of the IOBlock sample, wired in a line.
+struct Documents {
+    Json::Value configuration = Read(SAMPLES_DIR "/config/configuration.json");
+    Json::Value nodes = Read(SAMPLES_DIR "/config/list-of-nodes.json");
+    Json::Value topology = Read(SAMPLES_DIR "/config/topology.json");
+
+    std::vector<TavrelPN::Finding> Check() const {
+        static const GsdCatalog::GsdFilePtr file = [] {
+            std::ifstream in(SAMPLES_DIR "/gsdml/" + kIoBlock, std::ios::binary);
+            std::ostringstream bytes;
+            bytes << in.rdbuf();
+            return GsdCatalog::ParseGsdml(bytes.str(), "en").file;
+        }();
+        return TavrelPN::CheckDocuments(
+            configuration, nodes, topology,
+            [](const std::string& gsdPath) { return gsdPath == kIoBlock ? file : nullptr; });
+    }
+
+    // The member a JSON pointer names, created when missing.
+    Json::Value& At(const std::string& document, const std::string& pointer) {
+        Json::Value* at = document == "configuration" ? &configuration
+                          : document == "listOfNodes" ? &nodes
+                                                      : &topology;
+        std::istringstream parts(pointer.substr(1));
+        for (std::string part; std::getline(parts, part, '/');) {
+            at = at->isArray() ? &(*at)[std::stoi(part)] : &(*at)[part];
+        }
+        return *at;
+    }
+};
+
+TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
+    EXPECT_TRUE(Documents().Check().empty());
+
+    const std::string device0 = "/DeviceListConf/0";
+    const std::string device1 = "/DeviceListConf/1";
+    const std::string ip =
+        "/DeviceInterface/EthernetAddresses/IpProtocol/IpProtocolSetInTheProject";
+    const std::string mix = device0 + "/DeviceModules/0";
+    struct Case {
+        const char* document;
+        std::string pointer;  // the member that is changed, and where the finding must point
+        const char* value;    // JSON
+        const char* message;  // part of the finding's message
+    };
+    const Case cases[] = {
+        {"listOfNodes", "/DeviceNodeList/1/GsdPath", R"("GSDML-none.xml")", "no installed GSD"},
+        {"listOfNodes", "/DeviceNodeList/1/GsdRefId", R"("DAP_XX")", "no device access point"},
+        {"listOfNodes", "/DeviceNodeList/1/DeviceId", R"("io-device-1")", "already used"},
+        {"listOfNodes", "/DeviceNodeList/2", R"({"DeviceId": "spare", "GsdRefId": "DAP_ST",
+             "GsdPath": "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml"})",
+         "no device of the configuration"},
+        {"configuration", device1 + "/DeviceRefId", R"("io-device-9")", "no entry in the list"},
+        {"configuration", device0 + "/DeviceModules/1/SlotNumber", "1", "not allowed in slot 1"},
+        {"configuration", device0 + "/DeviceModules/1/SlotNumber", "2", "already taken"},
+        {"configuration", device1 + "/DeviceModules/1/GsdRefId", R"("MOD_AI4")",
+         "cannot be plugged into access point"},
+        {"configuration", device1 + "/DeviceModules/1/GsdRefId", R"("SM_DI16")", "not a module of"},
+        {"configuration", mix + "/SubModuleList/1/SubSlotNumber", "4", "not allowed in subslot"},
+        {"configuration", mix + "/SubModuleList/1/SubSlotNumber", "1", "already taken"},
+        {"configuration", mix + "/SubModuleList/1/GsdRefId", R"("SM_DI16")",
+         "cannot be plugged into module"},
+        {"configuration",
+         device1 + "/DeviceInterface/EthernetAddresses/ProfinetDeviceName/DeviceName",
+         R"("IO-device-1")", "already used"},
+        {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.10")", "already used"},
+        {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.1")", "the controller"},
+        {"configuration", device1 + ip + "/IpAddress", R"("192.168.1.11")", "outside"},
+        {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.255")", "broadcast"},
+        {"configuration", device1 + ip + "/IpAddress", R"("192.168.0")", "not an IPv4"},
+        {"configuration", device1 + ip + "/SubnetMask", R"("255.255.0.0")", "mask differs"},
+        {"configuration", device1 + "/DeviceInterface/EthernetAddresses/SubnetRefId", R"("PNIE_2")",
+         "not the configuration's subnet"},
+        // MOD_DI16 of the first device takes two input bytes from 64.
+        {"configuration", device1 + "/DeviceModules/0/IoAddress/InputAddress/StartAddress", "65",
+         "overlap"},
+        {"configuration", mix + "/SubModuleList/1/IoAddress/InputAddress/StartAddress", "0",
+         "overlap"},
+        {"topology", "/PortInterconnectionList/1/PartnerPort/PortNumber", "2", "has no port 2"},
+        {"topology", "/PortInterconnectionList/0/LocalPort/PortNumber", "2", "has no port 2"},
+        {"topology", "/PortInterconnectionList/1/PartnerPort",
+         R"({"DeviceRefId": "io-device-1", "InterfaceRefId": "io-device-1_interface",
+             "PortNumber": 2})",
+         "already connected"},
+        {"topology", "/PortInterconnectionList/1/PartnerPort/DeviceRefId", R"("nobody")",
+         "neither the controller"},
+        {"topology", "/PortInterconnectionList/1/PartnerPort/InterfaceRefId", R"("x")",
+         "no interface"},
+        // Shapes no model writes give findings, not exceptions.
+        {"configuration", "/DeviceListConf", R"({"a": 1})", "must be an array"},
+        {"configuration", device0 + "/DeviceModules/0", "7", "must be an object"},
+        {"configuration", mix + "/SlotNumber", R"("2")", "must be an integer"},
+        {"topology", "/PortInterconnectionList/0/LocalPort", "[1]", "must be an object"},
+        {"listOfNodes", "/DeviceNodeList/0/GsdPath", "3", "must be a string"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.document) + c.pointer + " = " + c.value);
+        Documents documents;
+        std::istringstream value(c.value);
+        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), value,
+                                          &documents.At(c.document, c.pointer), nullptr));
+        const std::vector<TavrelPN::Finding> findings = documents.Check();
+        ASSERT_FALSE(findings.empty());
+        const bool warning = std::string(c.message) == "mask differs" ||
+                             std::string(c.message) == "no device of the configuration";
+        EXPECT_EQ(findings[0].severity, warning ? "warning" : "error");
+        EXPECT_EQ(findings[0].document, c.document);
+        // Within the changed member's object: a port taken twice is found at
+        // its number, whichever member made it so.
+        EXPECT_EQ(findings[0].path.rfind(c.pointer.substr(0, c.pointer.rfind('/')), 0), 0u)
+            << findings[0].path;
+        EXPECT_NE(findings[0].message.find(c.message), std::string::npos) << findings[0].message;
+    }
+}
+
+TEST(ConfigCheck, LoadKeepsOnlyAcceptedDocumentsForReadingBack) {
+    Documents documents;
+    ServerKit::RpcDispatcher dispatcher;
+    TavrelPN::AddConfigDocumentMethods(dispatcher, [](const std::string&) { return nullptr; });
+    const auto call = [&dispatcher](const char* method, const Json::Value& params) {
+        Json::Value request(Json::objectValue);
+        request["jsonrpc"] = "2.0";
+        request["id"] = 1;
+        request["method"] = method;
+        request["params"] = params;
+        return dispatcher.Handle(request);
+    };
+    Json::Value withoutDevices(Json::arrayValue);
+    documents.configuration["DeviceListConf"] = Json::Value();
+    withoutDevices.append(documents.configuration);
+    withoutDevices.append(Json::Value());
+    withoutDevices.append(Json::Value());
+    Json::Value refused = withoutDevices;
+    refused[0]["SubnetConf"]["SubnetId"] = 5;
+
+    EXPECT_TRUE(call("TavrelGetLoadedConfiguration", Json::Value())["result"].isNull());
+    const Json::Value checked = call("TavrelCheckConfiguration", withoutDevices)["result"];
+    EXPECT_EQ(checked["Accepted"], true) << checked;
+    EXPECT_TRUE(call("TavrelGetLoadedConfiguration", Json::Value())["result"].isNull());
+    EXPECT_EQ(call("TavrelLoadConfiguration", withoutDevices)["result"]["Accepted"], true);
+    EXPECT_EQ(call("TavrelLoadConfiguration", refused)["result"]["Accepted"], false);
+    const Json::Value finding = call("TavrelLoadConfiguration", refused)["result"]["Findings"][0];
+    EXPECT_EQ(finding["Path"].asString() + finding["Severity"].asString(),
+              "/SubnetConf/SubnetIderror");
+    Json::Value loaded(Json::objectValue);
+    loaded["Configuration"] = withoutDevices[0];
+    loaded["ListOfNodes"] = loaded["Topology"] = Json::Value();
+    EXPECT_EQ(call("TavrelGetLoadedConfiguration", Json::Value())["result"], loaded);
+
+    for (const char* params : {"[]", "[{}, {}]", "[[], null, null]", "[{}, 1, null]"}) {
+        std::istringstream text(params);
+        Json::Value value;
+        Json::parseFromStream(Json::CharReaderBuilder(), text, &value, nullptr);
+        EXPECT_EQ(call("TavrelCheckConfiguration", value)["error"]["code"], -32602) << params;
+    }
+}
+
+}  // namespace

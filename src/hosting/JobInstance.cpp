@@ -23,6 +23,9 @@ JobInstance::JobInstance(const wchar_t* /*name*/) {}
 JobInstance::~JobInstance() {
     TerminateAll();
     std::lock_guard<std::recursive_mutex> lock(registryLock_);
+    for (auto& entry : registry_) {
+        entry.second->Retire();
+    }
     registry_.clear();
 }
 
@@ -120,8 +123,8 @@ std::wstring JobInstance::GenerateSrvUrl(const std::wstring& srvUri, const std::
         url += args;
     }
     if (server != nullptr) {
-        const auto value =
-            static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(server->process_));
+        const auto value = static_cast<unsigned long long>(
+            reinterpret_cast<std::uintptr_t>(server->GetSrvProcessHandle()));
         wchar_t digits[17];
         std::swprintf(digits, 17, L"%016llX", value);
         url += L':';
@@ -133,7 +136,7 @@ std::wstring JobInstance::GenerateSrvUrl(const std::wstring& srvUri, const std::
 std::pair<int, std::wstring> JobInstance::StartRpcServer(const std::wstring& srvUri,
                                                          const std::wstring& args) {
     std::lock_guard<std::recursive_mutex> lock(registryLock_);
-    auto server = std::make_unique<RpcLocalSrvConfig>(srvUri, args);
+    auto server = std::make_shared<RpcLocalSrvConfig>(srvUri, args);
     if (server->StartupRpcServer() == 0) {
         return {0, std::wstring()};
     }
@@ -145,13 +148,23 @@ std::pair<int, std::wstring> JobInstance::StartRpcServer(const std::wstring& srv
         return {0, std::wstring()};
     }
     std::wstring url = GenerateSrvUrl(srvUri, args, server.get());
-    registry_[url] = std::move(server);
+    server->owner_ = server;
+    std::shared_ptr<RpcLocalSrvConfig>& slot = registry_[url];
+    if (slot) {
+        slot->Retire();
+    }
+    slot = std::move(server);
     return {1, url};
 }
 
 RpcLocalSrvConfig* JobInstance::Default() const {
     std::lock_guard<std::recursive_mutex> lock(registryLock_);
     return registry_.empty() ? nullptr : registry_.begin()->second.get();
+}
+
+std::shared_ptr<RpcLocalSrvConfig> JobInstance::SharedDefault() const {
+    std::lock_guard<std::recursive_mutex> lock(registryLock_);
+    return registry_.empty() ? nullptr : registry_.begin()->second;
 }
 
 RpcLocalSrvConfig* JobInstance::operator[](const std::wstring& url) const {
@@ -170,7 +183,7 @@ void JobInstance::CloseRpcServer(const std::wstring& url) {
     if (found == registry_.end()) {
         return;
     }
-    found->second->ShutdownRpcServer();
+    found->second->Retire();
     registry_.erase(found);
 }
 
@@ -178,7 +191,7 @@ void JobInstance::CloseAllRpcServer() {
     std::lock_guard<std::recursive_mutex> lock(registryLock_);
     TerminateAll();
     for (auto& entry : registry_) {
-        entry.second->ShutdownRpcServer();
+        entry.second->Retire();
     }
     registry_.clear();
 }

@@ -10,6 +10,7 @@
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <streambuf>
 #include <utility>
@@ -21,6 +22,10 @@ namespace RpcClient {
 struct RpcLocalConnection::Streams {
     std::unique_ptr<std::streambuf> input;
     std::unique_ptr<std::streambuf> output;
+    // The bound on reads, kept here too so that an input stream built after
+    // it was set still honours it.
+    bool limited = false;
+    Platform::ReadDeadline deadline{};
 };
 
 namespace {
@@ -133,6 +138,9 @@ std::istream& RpcLocalConnection::IStream() {
             streams_ = std::make_unique<Streams>();
         }
         streams_->input = std::move(buffer);
+        if (streams_->limited) {
+            Platform::SetReadDeadline(*streams_->input, &streams_->deadline);
+        }
         input_ = std::make_unique<std::istream>(streams_->input.get());
     }
     return *input_;
@@ -151,6 +159,25 @@ std::ostream& RpcLocalConnection::OStream() {
         output_->exceptions(std::ios_base::badbit);
     }
     return *output_;
+}
+
+void RpcLocalConnection::SetReadTimeout(unsigned long milliseconds) {
+    if (!streams_) {
+        streams_ = std::make_unique<Streams>();
+    }
+    streams_->limited = milliseconds != 0;
+    streams_->deadline =
+        Platform::ReadDeadline::clock::now() + std::chrono::milliseconds(milliseconds);
+    if (streams_->input) {
+        // A stream a passed bound ended is usable again.
+        input_->clear();
+        Platform::SetReadDeadline(*streams_->input,
+                                  streams_->limited ? &streams_->deadline : nullptr);
+    }
+}
+
+bool RpcLocalConnection::ReadTimedOut() const {
+    return streams_ && streams_->input && Platform::ReadDeadlinePassed(*streams_->input);
 }
 
 }  // namespace RpcClient

@@ -69,6 +69,28 @@ bool LockWithin(std::recursive_timed_mutex& lock, unsigned long milliseconds) {
 
 IRpcServerStatusObserver::~IRpcServerStatusObserver() = default;
 
+// The process and pipe handles of one start. The pipe ends are closed by
+// Dispose at once (their lock keeps a QueryConnection from duplicating one
+// that is being closed); the process handle is shared, so a status query
+// that copied it keeps it open until it has finished with it.
+struct RpcLocalSrvConfig::Running {
+    std::shared_ptr<void> process;
+    std::mutex pipesLock;
+    void* readStream = nullptr;
+    void* writeStream = nullptr;
+    void* childOutput = nullptr;
+    void* childInput = nullptr;
+
+    void ClosePipes() {
+        std::lock_guard<std::mutex> lock(pipesLock);
+        SafeCloseHandle(readStream);
+        SafeCloseHandle(writeStream);
+        SafeCloseHandle(childOutput);
+        SafeCloseHandle(childInput);
+    }
+    ~Running() { ClosePipes(); }
+};
+
 RpcLocalSrvConfig::RpcLocalSrvConfig(const std::wstring& srvUri, const std::wstring& args)
     : srvUri_(srvUri), args_(args) {}
 
@@ -76,22 +98,39 @@ RpcLocalSrvConfig::~RpcLocalSrvConfig() {
     observer_ = nullptr;
     Dispose();
     std::lock_guard<std::mutex> slot(slotMutex_);
-    retired_.clear();
+    retiredConnections_.clear();
+}
+
+std::shared_ptr<RpcLocalSrvConfig::Running> RpcLocalSrvConfig::Current() const {
+    return std::atomic_load(&running_);
+}
+
+std::shared_ptr<void> RpcLocalSrvConfig::CurrentProcess() const {
+    const std::shared_ptr<Running> running = Current();
+    return running ? running->process : nullptr;
 }
 
 int RpcLocalSrvConfig::StartupRpcServer() {
     std::lock_guard<std::recursive_mutex> lock(startLock_);
+    if (retired_) {
+        return 0;
+    }
     if (IsRpcServerRunning() == 1) {
         return 1;
     }
-    if (observer_ != nullptr && process_ != nullptr) {
+    IRpcServerStatusObserver* observer = observer_;
+    if (const std::shared_ptr<void> process = CurrentProcess()) {
         unsigned long code = 0;
-        if (Platform::GetExitCodeProcess(process_, code) && code != Platform::kStillActive) {
-            observer_->OnRpcServerExited(this, static_cast<int>(code));
+        if (observer != nullptr && Platform::GetExitCodeProcess(process.get(), code) &&
+            code != Platform::kStillActive) {
+            observer->OnRpcServerExited(this, static_cast<int>(code));
         }
     }
     Dispose();
 
+    // Made before anything is opened, so that nothing opened can leak when
+    // it cannot be made.
+    auto running = std::make_shared<Running>();
     void* outputRead = nullptr;
     void* outputWrite = nullptr;
     void* inputRead = nullptr;
@@ -104,6 +143,10 @@ int RpcLocalSrvConfig::StartupRpcServer() {
         SafeCloseHandle(outputWrite);
         return 0;
     }
+    running->readStream = outputRead;
+    running->writeStream = inputWrite;
+    running->childOutput = outputWrite;
+    running->childInput = inputRead;
 
     Platform::ProcessStart start;
     start.application = srvUri_;
@@ -119,21 +162,17 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     void* process = Platform::StartProcess(start);
     if (process == nullptr) {
         const unsigned long error = Platform::GetLastError();
-        SafeCloseHandle(outputRead);
-        SafeCloseHandle(outputWrite);
-        SafeCloseHandle(inputRead);
-        SafeCloseHandle(inputWrite);
+        running.reset();
         Platform::SetLastError(error);
         return 0;
     }
-
-    process_ = process;
-    readStream_ = outputRead;
-    writeStream_ = inputWrite;
-    childOutput_ = outputWrite;
-    childInput_ = inputRead;
-    if (observer_ != nullptr) {
-        observer_->OnRpcServerReStarted(this);
+    // Should this allocation fail, the handle is closed all the same.
+    running->process =
+        std::shared_ptr<void>(process, [](void* handle) { Platform::CloseHandle(handle); });
+    std::atomic_store(&running_, std::move(running));
+    observer = observer_;
+    if (observer != nullptr) {
+        observer->OnRpcServerReStarted(this);
     }
     return 1;
 }
@@ -144,49 +183,40 @@ int RpcLocalSrvConfig::ShutdownRpcServer() {
     return 1;
 }
 
-int RpcLocalSrvConfig::IsRpcServerRunning() const {
-    // The start lock keeps a concurrent restart from closing the handle
-    // while it is asked.
+void RpcLocalSrvConfig::Retire() {
     std::lock_guard<std::recursive_mutex> lock(startLock_);
-    if (process_ == nullptr) {
-        return 0;
-    }
+    retired_ = true;
+    observer_ = nullptr;
+    Dispose();
+}
+
+int RpcLocalSrvConfig::IsRpcServerRunning() const {
+    const std::shared_ptr<void> process = CurrentProcess();
     unsigned long code = 0;
-    return Platform::GetExitCodeProcess(process_, code) && code == Platform::kStillActive ? 1 : 0;
+    return process && Platform::GetExitCodeProcess(process.get(), code) &&
+                   code == Platform::kStillActive
+               ? 1
+               : 0;
 }
 
 int RpcLocalSrvConfig::IsValid() const {
-    std::lock_guard<std::recursive_mutex> lock(startLock_);
-    return process_ != nullptr && readStream_ != nullptr && writeStream_ != nullptr ? 1 : 0;
+    // A published start always has its process and both stream handles.
+    return Current() ? 1 : 0;
 }
 
 void* RpcLocalSrvConfig::GetSrvProcessHandle() const {
-    std::lock_guard<std::recursive_mutex> lock(startLock_);
-    return process_;
+    return CurrentProcess().get();
 }
 
 unsigned long RpcLocalSrvConfig::WaitForExit(unsigned long milliseconds) const {
-    void* process = nullptr;
-    {
-        std::lock_guard<std::recursive_mutex> lock(startLock_);
-        if (process_ == nullptr) {
-            return 0;
-        }
-        // Wait on a handle of our own: a restart may close the record's.
-        process = Platform::DuplicateHandle(process_);
-    }
-    if (process == nullptr) {
-        return Platform::kWaitFailed;
-    }
-    const unsigned long result = Platform::WaitForProcess(process, milliseconds);
-    Platform::CloseHandle(process);
-    return result;
+    // Our copy keeps the handle open however long the wait, even when a stop
+    // lets go of the record's meanwhile.
+    const std::shared_ptr<void> process = CurrentProcess();
+    return process ? Platform::WaitForProcess(process.get(), milliseconds) : 0;
 }
 
 IRpcServerStatusObserver* RpcLocalSrvConfig::SetStatusObserver(IRpcServerStatusObserver* observer) {
-    std::lock_guard<std::recursive_mutex> lock(startLock_);
-    std::swap(observer_, observer);
-    return observer;
+    return observer_.exchange(observer);
 }
 
 void RpcLocalSrvConfig::SafeCloseHandle(void*& handle) {
@@ -197,68 +227,104 @@ void RpcLocalSrvConfig::SafeCloseHandle(void*& handle) {
 }
 
 void RpcLocalSrvConfig::Dispose() {
+    // Unpublished first: from here on no query sees this start.
+    std::shared_ptr<Running> running = std::atomic_exchange(&running_, std::shared_ptr<Running>());
     {
         std::unique_ptr<RpcLocalConnection> doomed;
         std::lock_guard<std::mutex> slot(slotMutex_);
         if (connection_) {
             if (holdDepth_ > 0) {
-                retired_.push_back(std::move(connection_));
+                retiredConnections_.push_back(std::move(connection_));
             } else {
                 doomed = std::move(connection_);
             }
         }
     }
-    SafeCloseHandle(readStream_);
-    SafeCloseHandle(writeStream_);
-    SafeCloseHandle(childOutput_);
-    SafeCloseHandle(childInput_);
-    if (process_ != nullptr) {
-        unsigned long code = 0;
-        if (Platform::GetExitCodeProcess(process_, code) && code == Platform::kStillActive) {
-            Platform::TerminateProcess(process_, 0);
-            Platform::WaitForProcess(process_, 1000);
-        }
-        SafeCloseHandle(process_);
+    if (!running) {
+        return;
     }
+    running->ClosePipes();
+    void* process = running->process.get();
+    unsigned long code = 0;
+    if (Platform::GetExitCodeProcess(process, code) && code == Platform::kStillActive) {
+        Platform::TerminateProcess(process, 0);
+        Platform::WaitForProcess(process, 1000);
+    }
+    // The handle closes with the last copy: now, or when a status query
+    // that holds one has finished.
 }
 
 RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) {
-    if (StartupRpcServer() == 0) {
-        return nullptr;
-    }
-    if (!LockWithin(connectionLock_, timeoutMs)) {
-        return nullptr;
-    }
-    {
-        std::lock_guard<std::mutex> slot(slotMutex_);
-        ++holdDepth_;
-        if (connection_) {
-            return connection_.get();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (StartupRpcServer() == 0) {
+            return nullptr;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::max(deadline - Clock::now(), Clock::duration::zero()));
+        if (!LockWithin(connectionLock_, static_cast<unsigned long>(left.count()))) {
+            return nullptr;
+        }
+        {
+            std::lock_guard<std::mutex> slot(slotMutex_);
+            ++holdDepth_;
+            if (connection_) {
+                return connection_.get();
+            }
+        }
+        // Build the connection from the published start, without the start
+        // lock: the copy keeps the start's handles from being freed, and its
+        // pipe lock keeps a concurrent stop from closing them mid-copy.
+        RpcLocalConnection* made = nullptr;
+        bool stopped = false;
+        try {
+            const std::shared_ptr<Running> running = Current();
+            // Made first, so that it owns (and on any failure closes) each
+            // duplicate as soon as it exists.
+            auto connection = std::unique_ptr<RpcLocalConnection>(
+                new RpcLocalConnection(connectionLock_, nullptr, nullptr, nullptr, 1));
+            // No start, or its pipes already closed: a stop got in between.
+            stopped = true;
+            if (running) {
+                std::lock_guard<std::mutex> pipes(running->pipesLock);
+                if (running->readStream != nullptr && running->writeStream != nullptr) {
+                    stopped = false;
+                    connection->read_ = Platform::DuplicateHandle(running->readStream);
+                    if (connection->read_ != nullptr) {
+                        connection->write_ = Platform::DuplicateHandle(running->writeStream);
+                    }
+                    if (connection->write_ != nullptr) {
+                        connection->watchedProcess_ =
+                            Platform::DuplicateHandle(running->process.get());
+                    }
+                }
+            }
+            if (connection->watchedProcess_ != nullptr) {
+                connection->process_ = running->process.get();
+                std::lock_guard<std::mutex> slot(slotMutex_);
+                // A stop between the copy and now made the copy stale.
+                if (std::atomic_load(&running_) == running) {
+                    connection_ = std::move(connection);
+                    made = connection_.get();
+                } else {
+                    stopped = true;
+                }
+            }
+        } catch (...) {
+            ReleaseHeld();
+            throw;
+        }
+        if (made != nullptr) {
+            return made;
+        }
+        ReleaseHeld();
+        // A stop on another thread got in between the start and the lock:
+        // start again while there is time left.
+        if (!stopped || Clock::now() >= deadline) {
+            return nullptr;
         }
     }
-    // Build the connection from the record's current handles, which only a
-    // start or Dispose (under the start lock) change.
-    std::lock_guard<std::recursive_mutex> start(startLock_);
-    void* read = nullptr;
-    void* write = nullptr;
-    void* watched = nullptr;
-    if (process_ != nullptr && readStream_ != nullptr && writeStream_ != nullptr) {
-        read = Platform::DuplicateHandle(readStream_);
-        write = read != nullptr ? Platform::DuplicateHandle(writeStream_) : nullptr;
-        watched = write != nullptr ? Platform::DuplicateHandle(process_) : nullptr;
-    }
-    if (watched == nullptr) {
-        SafeCloseHandle(read);
-        SafeCloseHandle(write);
-        ReleaseHeld();
-        return nullptr;
-    }
-    auto connection = std::unique_ptr<RpcLocalConnection>(
-        new RpcLocalConnection(connectionLock_, process_, read, write, 1));
-    connection->watchedProcess_ = watched;
-    std::lock_guard<std::mutex> slot(slotMutex_);
-    connection_ = std::move(connection);
-    return connection_.get();
 }
 
 void RpcLocalSrvConfig::ReleaseHeld() {
@@ -269,7 +335,7 @@ void RpcLocalSrvConfig::ReleaseHeld() {
             return;
         }
         if (--holdDepth_ == 0) {
-            done.swap(retired_);
+            done.swap(retiredConnections_);
         }
     }
     done.clear();
@@ -284,7 +350,7 @@ void RpcLocalSrvConfig::ReleaseConnection(RpcLocalConnection* connection) {
     {
         std::lock_guard<std::mutex> slot(slotMutex_);
         known = connection == connection_.get();
-        for (const auto& retired : retired_) {
+        for (const auto& retired : retiredConnections_) {
             known = known || retired.get() == connection;
         }
     }

@@ -19,6 +19,23 @@ PipeBufferBase::PipeBufferBase(PipeDirection direction) : buffer_(kBufferSize) {
     }
 }
 
+void PipeBufferBase::SetDeadline(const ReadDeadline* deadline) {
+    limited_ = deadline != nullptr;
+    deadline_ = limited_ ? *deadline : ReadDeadline{};
+    deadlinePassed_ = false;
+}
+
+void SetReadDeadline(std::streambuf& buffer, const ReadDeadline* deadline) {
+    if (auto* pipe = dynamic_cast<PipeBufferBase*>(&buffer)) {
+        pipe->SetDeadline(deadline);
+    }
+}
+
+bool ReadDeadlinePassed(const std::streambuf& buffer) {
+    const auto* pipe = dynamic_cast<const PipeBufferBase*>(&buffer);
+    return pipe != nullptr && pipe->DeadlinePassed();
+}
+
 PipeBufferBase::int_type PipeBufferBase::underflow() {
     if (gptr() < egptr()) {
         return traits_type::to_int_type(*gptr());

@@ -27,12 +27,21 @@ public:
     PipeBufferBase(const PipeBufferBase&) = delete;
     PipeBufferBase& operator=(const PipeBufferBase&) = delete;
 
+    // See Platform::SetReadDeadline.
+    void SetDeadline(const ReadDeadline* deadline);
+    bool DeadlinePassed() const { return deadlinePassed_; }
+
 protected:
     // Reads at least one byte and at most `size`; 0 at end of stream or on
     // error.
     virtual std::size_t ReadSome(char* into, std::size_t size) = 0;
     // Writes all `size` bytes; false on error.
     virtual bool WriteAll(const char* data, std::size_t size) = 0;
+
+    // The bound a backend's read keeps to (null: none), and how it says the
+    // bound was reached (its ReadSome then returns 0).
+    const ReadDeadline* Deadline() const { return limited_ ? &deadline_ : nullptr; }
+    void NoteDeadlinePassed() { deadlinePassed_ = true; }
 
     int_type underflow() override;
     std::streamsize xsgetn(char_type* s, std::streamsize count) override;
@@ -44,6 +53,9 @@ private:
     bool FlushOut();
 
     std::vector<char> buffer_;
+    bool limited_ = false;
+    bool deadlinePassed_ = false;
+    ReadDeadline deadline_{};
 };
 
 }  // namespace Platform

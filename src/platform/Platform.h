@@ -6,6 +6,7 @@
 // every section; code above this layer never tests the platform. Internal:
 // nothing here is exported.
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <streambuf>
@@ -129,12 +130,21 @@ bool TerminateProcess(void* process, unsigned int exitCode);
 // kWaitObject0 once ended, kWaitTimeout, or kWaitFailed.
 unsigned long WaitForProcess(void* process, unsigned long milliseconds);
 
+// A point on the steady clock past which a read stops waiting.
+using ReadDeadline = std::chrono::steady_clock::time_point;
+
+// ReadPipe's result when its deadline passed before a byte arrived.
+constexpr long kReadTimedOut = -2;
+
 // Reads what is available from a pipe end, blocking until at least one byte
 // arrives. Returns the count, 0 at end of stream, -1 on error. When
 // `watchedProcess` is given, a backend may also report end of stream once
 // that process has ended and nothing more is buffered in the pipe (so a read
 // never outlives a dead server); a backend that cannot watch ignores it.
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess);
+// With a `deadline`, a read that has seen no byte by then gives up with
+// kReadTimedOut (bytes already in the pipe are still read after it).
+long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
+              const ReadDeadline* deadline = nullptr);
 
 // Writes all bytes to a pipe end. False on error (a broken pipe included: it
 // never raises a signal in the host). When `watchedProcess` is given, a
@@ -162,6 +172,15 @@ enum class PipeDirection { Read, Write };
 // runtime stream on the handle; POSIX: straight over the pipe.)
 std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(void* pipe, PipeDirection direction,
                                                      void* watchedProcess, std::string& error);
+
+// Bounds the reads through a buffer made by OpenPipeStreamBuffer: a read that
+// has seen no byte by `deadline` ends the stream (end of file) and marks the
+// buffer timed out. Null lifts the bound and the mark. Other buffers are left
+// alone.
+void SetReadDeadline(std::streambuf& buffer, const ReadDeadline* deadline);
+
+// Did a read through the buffer give up at its deadline since it was set?
+bool ReadDeadlinePassed(const std::streambuf& buffer);
 
 // A job: processes assigned to it, and every process they start, are killed
 // when the job is terminated or its last handle is closed, and when the host

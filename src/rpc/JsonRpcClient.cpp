@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // One exchange with a local server, and the judging of its answer.
 
+#include <JsonRpcClient/hosting/JobInstance.h>
 #include <JsonRpcClient/hosting/JobInstanceMgr.h>
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
@@ -8,6 +9,7 @@
 #include <JsonRpcClient/rpc/JsonRpcClient.h>
 
 #include <exception>
+#include <string>
 #include <utility>
 
 namespace RpcClient {
@@ -38,52 +40,92 @@ long MapErrorCode(int code) {
     }
 }
 
+// Records an entry where memory allows; a failure to record must not turn
+// into an exception leaving the call.
+void Record(JsonRpcClient::ErrorList& errors, long code, const char* text) noexcept {
+    try {
+        errors.emplace_front(code, text);
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
-JsonRpcClient::JsonRpcClient() : server_(JobInstanceMgr::Instance()->Default()) {}
+JsonRpcClient::JsonRpcClient() {
+    keepAlive_ = JobInstanceMgr::Instance()->SharedDefault();
+    server_ = keepAlive_.get();
+}
 
-JsonRpcClient::JsonRpcClient(RpcLocalSrvConfig* server) : server_(server) {}
+JsonRpcClient::JsonRpcClient(RpcLocalSrvConfig* server)
+    : server_(server), keepAlive_(server != nullptr ? server->owner_.lock() : nullptr) {}
 
 JsonRpcClient::~JsonRpcClient() = default;
 
 long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
-    long result = FailureCode::Unexpected;
     errors_.clear();
-    RpcLocalConnection* connection = CurConnection();
+    RpcLocalConnection* connection = nullptr;
+    try {
+        // A restart happens in here, observer calls included.
+        connection = CurConnection();
+    } catch (const std::exception& e) {
+        Record(errors_, FailureCode::Unexpected, e.what());
+        return FailureCode::Unexpected;
+    }
     if (connection == nullptr) {
         const long code = GetLastErrCode();
         return code != 0 ? code : FailureCode::Unexpected;
     }
-    // From here the connection goes back on every way out, exceptions of any
-    // type included.
-    struct Releaser {
-        JsonRpcClient* client;
-        RpcLocalConnection* connection;
-        ~Releaser() { client->ReleaseConnection(connection); }
-    } releaser{this, connection};
 
-    try {
+    long result = FailureCode::Unexpected;
+    const auto exchange = [&] {
         if (!request.IsNotify()) {
             request.requestId_ = request.OnFixRequestId();
         }
         const Json::Value body = request.BuildBody();
         if (!OnSendRequest(connection, body)) {
             const long code = GetLastErrCode();
-            return code != 0 ? code : FailureCode::Unexpected;
+            result = code != 0 ? code : FailureCode::Unexpected;
+            return;
         }
         if (request.IsNotify()) {
-            return FailureCode::Ok;
+            result = FailureCode::Ok;
+            return;
         }
         std::vector<JsonResponse> responses;
-        if (!OnReceiveResponse(connection, responses)) {
+        bool received = false;
+        if (responseTimeout_ == 0) {
+            received = OnReceiveResponse(connection, responses);
+        } else {
+            // The bound belongs to this call only: other clients share the
+            // connection.
+            struct Bound {
+                RpcLocalConnection* connection;
+                ~Bound() { connection->SetReadTimeout(0); }
+            } bound{connection};
+            connection->SetReadTimeout(responseTimeout_);
+            received = OnReceiveResponse(connection, responses);
+            if (!received && connection->ReadTimedOut()) {
+                result = FailureCode::Timeout;
+                PushError(FailureCode::Timeout, "Response timeout: no answer to \"" +
+                                                    request.GetMethod() + "\" within " +
+                                                    std::to_string(responseTimeout_) + " ms");
+                // A late answer would be taken for the next call's: stop the
+                // server, so the next call starts it afresh.
+                if (server_ != nullptr) {
+                    server_->ShutdownRpcServer();
+                }
+                return;
+            }
+        }
+        if (!received) {
             result = FailureCode::ServerFault;
             PushError(FailureCode::ServerFault, "Call response invalid");
-            return result;
+            return;
         }
         const bool failed = HandleResponseError(responses);
         if (responses.size() != 1) {
             PushError(FailureCode::CallRejected, "Invalid response");
-            return result;
+            return;
         }
         const JsonResponse& single = responses.front();
         const bool inSync =
@@ -92,19 +134,55 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
         // allocations of a small call.
         response = std::move(responses.front());
         if (failed) {
-            return GetLastErrCode();
+            result = GetLastErrCode();
+            return;
         }
-        return inSync ? FailureCode::Ok : FailureCode::NoSync;
-    } catch (const std::exception& e) {
-        PushError(FailureCode::Unexpected, e.what());
-        return result;
+        result = inSync ? FailureCode::Ok : FailureCode::NoSync;
+    };
+
+    std::exception_ptr failures[2];
+    try {
+        exchange();
+    } catch (...) {
+        failures[0] = std::current_exception();
     }
+    // The connection goes back on every way out, before anything is
+    // recorded about how the call went.
+    try {
+        ReleaseConnection(connection);
+    } catch (...) {
+        failures[1] = std::current_exception();
+    }
+    std::exception_ptr passOn;
+    for (const std::exception_ptr& failure : failures) {
+        if (!failure) {
+            continue;
+        }
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            Record(errors_, FailureCode::Unexpected, e.what());
+        } catch (...) {
+            if (!passOn) {
+                passOn = failure;
+            }
+        }
+    }
+    if (passOn) {
+        std::rethrow_exception(passOn);
+    }
+    return result;
 }
 
 long JsonRpcClient::Notify(const char* method) {
     JsonRequest request(method != nullptr ? method : "", true);
     JsonResponse response;
     return Request(request, response);
+}
+
+JsonRpcClient& JsonRpcClient::SetResponseTimeout(unsigned long milliseconds) {
+    responseTimeout_ = milliseconds;
+    return *this;
 }
 
 JsonRpcClient& JsonRpcClient::SetRequestTimeout(unsigned long milliseconds) {
@@ -199,7 +277,11 @@ bool JsonRpcClient::OnReceiveResponse(RpcLocalConnection* connection,
     std::string error;
     std::vector<JsonResponse> received = ReadResponses(connection->IStream(), error);
     if (!error.empty()) {
-        PushError(FailureCode::ServerFault, error);
+        // A read cut short by the response timeout is reported by Request
+        // as a timeout, not as whatever the cut left the reader to say.
+        if (!connection->ReadTimedOut()) {
+            PushError(FailureCode::ServerFault, error);
+        }
         return false;
     }
     if (received.empty()) {

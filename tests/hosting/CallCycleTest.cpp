@@ -8,6 +8,7 @@
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -316,6 +317,97 @@ TEST_F(CallCycle, TypedCallRecordsConversionFailuresAndGivesDefaults) {
     // A failed exchange gives the default and only the exchange's entries.
     EXPECT_EQ(client.TypedCall<int>("error", -32602, std::string("no")), 0);
     EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidParameter, "no"}}));
+}
+
+// Whatever throws during a call - a hook, the hand-back of the connection, a
+// status observer during the restart - the connection goes back first, then
+// a standard exception's text is recorded; other exceptions pass after the
+// hand-back.
+enum class Thrower { Send, Release, Observer, SendNonStandard };
+
+class ThrowingClient : public TestClient, public IRpcServerStatusObserver {
+public:
+    ThrowingClient(RpcLocalSrvConfig* server, Thrower thrower)
+        : TestClient(server), thrower_(thrower) {}
+    std::vector<std::size_t> entriesAtHandBack;
+
+    void OnRpcServerExited(void*, int) override {}
+    void OnRpcServerReStarted(void*) override {
+        if (thrower_ == Thrower::Observer) {
+            throw std::runtime_error("observer");
+        }
+    }
+
+protected:
+    bool OnSendRequest(RpcLocalConnection* connection, const Json::Value& body) override {
+        if (thrower_ == Thrower::Send) {
+            throw std::runtime_error("send");
+        }
+        if (thrower_ == Thrower::SendNonStandard) {
+            throw 7;
+        }
+        return TestClient::OnSendRequest(connection, body);
+    }
+    void ReleaseConnection(RpcLocalConnection* connection) override {
+        entriesAtHandBack.push_back(GetErrList().size());
+        TestClient::ReleaseConnection(connection);
+        if (thrower_ == Thrower::Release) {
+            throw std::logic_error("release");
+        }
+    }
+
+private:
+    Thrower thrower_;
+};
+
+TEST(CallCycleExceptions, AreRecordedAfterTheConnectionIsHandedBack) {
+    const struct {
+        Thrower thrower;
+        long result;
+        const char* text;
+    } rows[] = {{Thrower::Send, FailureCode::Unexpected, "send"},
+                {Thrower::Release, 0, "release"},  // the result as it stood
+                {Thrower::Observer, FailureCode::Unexpected, "observer"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+        ThrowingClient client(&server, row.thrower);
+        server.SetStatusObserver(&client);
+        EXPECT_EQ(client.Call("echo"), row.result);
+        EXPECT_EQ(client.Errors(), (Entries{{FailureCode::Unexpected, row.text}}));
+        const bool connected = row.thrower != Thrower::Observer;
+        EXPECT_EQ(client.entriesAtHandBack, std::vector<std::size_t>(connected ? 1 : 0, 0));
+        // The lock was given back: another client gets the connection at once.
+        TestClient other(&server);
+        other.SetRequestTimeout(10);
+        EXPECT_EQ(other.Call("echo"), 0);
+    }
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+    ThrowingClient client(&server, Thrower::SendNonStandard);
+    EXPECT_THROW(client.Call("echo"), int);
+    EXPECT_EQ(client.entriesAtHandBack, std::vector<std::size_t>{0});
+}
+
+// An opt-in bound on the wait for an answer: the call fails naming the
+// method, and the next call runs against a fresh server.
+TEST_F(CallCycle, ResponseTimeoutEndsTheWaitAndRestartsTheServer) {
+    EXPECT_EQ(client.GetResponseTimeout(), 0u) << "off by default";
+    JsonResponse response;
+    ASSERT_EQ(client.Call("pid", Json::arrayValue, response), 0);
+    const int firstPid = response.GetResult().asInt();
+    client.SetResponseTimeout(300);
+    EXPECT_EQ(client.Call("sleep", Params({50})), 0) << "an answer within the bound";
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.Call("sleep", Params({20000})), FailureCode::Timeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 5s);
+    EXPECT_EQ(client.Errors(),
+              (Entries{{FailureCode::Timeout,
+                        "Response timeout: no answer to \"sleep\" within 300 ms"}}));
+    EXPECT_TRUE(HostingTest::WaitGone(firstPid, 1s)) << "the server out of step was stopped";
+    // Unbounded again: a fresh server's first answer may be slow here.
+    client.SetResponseTimeout(0);
+    ASSERT_EQ(client.Call("pid", Json::arrayValue, response), 0);
+    EXPECT_NE(response.GetResult().asInt(), firstPid);
 }
 
 }  // namespace

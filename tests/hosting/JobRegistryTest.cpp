@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cwctype>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -204,6 +205,45 @@ TEST(JobLifetime, HostKilledBySigkillTakesItsServersWithinOneSecond) {
         EXPECT_TRUE(HostingTest::WaitGone(server, 1s)) << "server outlived its host";
         EXPECT_TRUE(HostingTest::WaitGone(grandchild, 1s)) << "grandchild outlived the host";
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A client bound to a server that the registry then closes keeps the record
+// alive: its calls fail with an entry, and nothing is read after it is freed
+// (run under AddressSanitizer to see the difference).
+void ExpectClosedFor(JsonRpcClient& client) {
+    JsonRequest request("pid");
+    JsonResponse response;
+    EXPECT_EQ(client.Request(request, response), FailureCode::Timeout);
+    EXPECT_EQ(client.GetLastErrMsg(), "Query connection timeout");
+    EXPECT_EQ(client.IsRpcServerRunning(), 0) << "a closed server is never started again";
+}
+
+TEST(Registry, ClientsOfAClosedServerFailCleanly) {
+    using Close = void (*)(std::unique_ptr<OpenJobInstance>&, const std::wstring&);
+    const std::pair<const char*, Close> closers[] = {
+        {"one", [](auto& jobs, const std::wstring& url) { jobs->CloseRpcServer(url); }},
+        {"all", [](auto& jobs, const std::wstring&) { jobs->CloseAllRpcServer(); }},
+        {"registry destroyed", [](auto& jobs, const std::wstring&) { jobs.reset(); }}};
+    for (const auto& close : closers) {
+        SCOPED_TRACE(close.first);
+        auto jobs = std::make_unique<OpenJobInstance>();
+        const auto started = jobs->StartRpcServer(HostingTest::ScriptedServer(), L"");
+        ASSERT_EQ(started.first, 1);
+        JsonRpcClient client(jobs->GetAt(started.second));
+        const int pid = Ask(jobs->GetAt(started.second), "pid");
+        close.second(jobs, started.second);
+        EXPECT_TRUE(HostingTest::WaitGone(pid, 1s));
+        ExpectClosedFor(client);
+    }
+    // A default client: bound to the process-wide registry's first server.
+    ASSERT_EQ(JobInstanceMgr::Startup(HostingTest::ScriptedServer(), L"", nullptr, nullptr), 1);
+    JsonRpcClient byDefault;
+    JobInstanceMgr::ShutdownRpcInst(L"", nullptr);
+    ExpectClosedFor(byDefault);
 }
 
 }  // namespace

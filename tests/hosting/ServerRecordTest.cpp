@@ -5,7 +5,10 @@
 
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -132,6 +135,32 @@ TEST(ServerRecord, ZeroTimeoutWaitOnARunningServerTimesOut) {
     EXPECT_EQ(server.WaitForExit(0), 0u) << "no process yet";
     ASSERT_EQ(server.StartupRpcServer(), 1);
     EXPECT_EQ(server.WaitForExit(50), Platform::kWaitTimeout);
+}
+
+// The status queries answer at once while another thread holds the start
+// lock (here: an observer that does not return until told to).
+TEST(ServerRecord, StatusQueriesDoNotWaitBehindAStart) {
+    struct Blocking : IRpcServerStatusObserver {
+        std::promise<void> entered, leave;
+        void OnRpcServerExited(void*, int) override {}
+        void OnRpcServerReStarted(void*) override {
+            entered.set_value();
+            leave.get_future().wait_for(std::chrono::seconds(5));
+        }
+    } observer;
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+    server.SetStatusObserver(&observer);
+    std::thread starter([&] { server.StartupRpcServer(); });
+    observer.entered.get_future().wait();
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(server.IsRpcServerRunning(), 1);
+    EXPECT_EQ(server.IsValid(), 1);
+    EXPECT_NE(server.GetSrvProcessHandle(), nullptr);
+    EXPECT_EQ(server.WaitForExit(0), Platform::kWaitTimeout);
+    EXPECT_EQ(server.SetStatusObserver(&observer), &observer);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
+    observer.leave.set_value();
+    starter.join();
 }
 
 }  // namespace

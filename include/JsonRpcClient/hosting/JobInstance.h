@@ -22,6 +22,12 @@ namespace RpcClient {
 // Lock order: registry lock, then a record's start lock. The job handle has
 // a lock of its own, taken last, so a restart (which runs under a record's
 // start lock) and a start never both create a job.
+//
+// Closing a server (CloseRpcServer, CloseAllRpcServer, replacing a URL,
+// destroying the registry) stops its record for good and drops it from the
+// registry. A client bound to it keeps it alive, so a call through it fails
+// cleanly instead of touching freed memory; the record is freed with the
+// last such client.
 class JSONRPCCLIENT_API JobInstance : public IRpcServerStatusObserver {
 public:
     // The name is not used; the job is always unnamed.
@@ -74,8 +80,13 @@ protected:
     void* GetJobHandle() const;
 
 private:
+    friend class JsonRpcClient;
+
+    // Default(), shared with the caller under the registry lock.
+    std::shared_ptr<RpcLocalSrvConfig> SharedDefault() const;
+
     void* job_ = nullptr;
-    std::map<std::wstring, std::unique_ptr<RpcLocalSrvConfig>> registry_;
+    std::map<std::wstring, std::shared_ptr<RpcLocalSrvConfig>> registry_;
     mutable std::recursive_mutex registryLock_;
     mutable std::recursive_mutex jobLock_;
 };

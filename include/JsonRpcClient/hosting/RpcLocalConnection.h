@@ -53,6 +53,16 @@ public:
     // Construction failures as for IStream.
     std::ostream& OStream();
 
+    // Bounds the wait of every read on IStream() from now on: once
+    // `milliseconds` have passed without a byte arriving, reads end the
+    // stream as if the server had closed it. 0 lifts the bound (the
+    // default). Each call starts a new bound and forgets a timeout seen
+    // before.
+    void SetReadTimeout(unsigned long milliseconds);
+
+    // A read on IStream() ended because the bound ran out.
+    bool ReadTimedOut() const;
+
 protected:
     friend class RpcLocalSrvConfig;
 

@@ -5,6 +5,7 @@
 #include <JsonRpcClient/hosting/IRpcServerStatusObserver.h>
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,7 +24,13 @@ namespace RpcClient {
 // under the record's recursive start lock. QueryConnection/ReleaseConnection
 // hold a separate recursive timed connection lock for one exchange. A
 // restart never destroys a connection another thread holds: it is retired
-// and destroyed when its holder releases it.
+// and destroyed when its holder releases it. IsRpcServerRunning, IsValid,
+// GetSrvProcessHandle, WaitForExit and SetStatusObserver take neither lock,
+// so they answer at once even while a start or a stop is under way.
+//
+// A record the registry closed is retired: stopped for good (it never
+// starts again, so calls through it fail) but kept alive while a client
+// still holds it.
 class JSONRPCCLIENT_API RpcLocalSrvConfig {
 public:
     static constexpr unsigned long STREAM_BUFFER_SIZE = 0x1000;
@@ -48,14 +55,16 @@ public:
     // Stops the server (Dispose under the start lock). Always 1.
     int ShutdownRpcServer();
 
-    // 1 while the process runs (its exit code reads 259).
+    // 1 while the process runs (its exit code reads 259). A process handle
+    // being closed by a concurrent stop is never used.
     int IsRpcServerRunning() const;
 
     // 1 when process and both stream handles are set (a start succeeded and
     // no Dispose followed).
     int IsValid() const;
 
-    // The process handle, null when none was started since the last Dispose.
+    // The process handle, null when none was started since the last
+    // Dispose. A stop closes it: use it only while no stop can run.
     void* GetSrvProcessHandle() const;
 
     // 0 without a process; otherwise 0 once the process has ended, 258 on
@@ -91,26 +100,35 @@ protected:
 
 private:
     friend class JobInstance;
+    friend class JsonRpcClient;
+
+    // The handles of one started process, published as a whole.
+    struct Running;
 
     void ReleaseHeld();
+    std::shared_ptr<Running> Current() const;
+    std::shared_ptr<void> CurrentProcess() const;
+    // Stops the record for good; only the registry does this.
+    void Retire();
 
     std::wstring srvUri_;
     std::wstring args_;
-    void* process_ = nullptr;
-    void* readStream_ = nullptr;
-    void* writeStream_ = nullptr;
-    void* childOutput_ = nullptr;
-    void* childInput_ = nullptr;
+    // Replaced only under the start lock, read by anyone through atomic
+    // loads; a reader's copy keeps the process handle open until it lets go.
+    std::shared_ptr<Running> running_;
     std::recursive_timed_mutex connectionLock_;
     mutable std::recursive_mutex startLock_;
     std::unique_ptr<RpcLocalConnection> connection_;
-    IRpcServerStatusObserver* observer_ = nullptr;
+    std::atomic<IRpcServerStatusObserver*> observer_{nullptr};
+    std::atomic<bool> retired_{false};
+    // Set by the registry that owns the record, so clients can keep it alive.
+    std::weak_ptr<RpcLocalSrvConfig> owner_;
 
     // Bookkeeping of who holds the connection lock, and the connections a
     // restart retired while they were held.
     std::mutex slotMutex_;
     unsigned long holdDepth_ = 0;
-    std::vector<std::unique_ptr<RpcLocalConnection>> retired_;
+    std::vector<std::unique_ptr<RpcLocalConnection>> retiredConnections_;
 };
 
 // The system's text for the calling thread's last error (errno on POSIX),

@@ -10,6 +10,7 @@
 #include <json/value.h>
 
 #include <list>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -25,8 +26,10 @@ class RpcLocalConnection;
 // failures of the last call in an error list, newest first.
 //
 // Results are failure codes (FailureCodes.h): 0 for success, negative for
-// failure. No exception of the standard family leaves Request: it is
-// recorded with FailureCode::Unexpected.
+// failure. No exception of the standard family leaves Request, whether a
+// hook, a restart, a status observer or the hand-back of the connection
+// raised it: the connection is handed back first, then the text is recorded
+// with FailureCode::Unexpected. Other exceptions pass, after the hand-back.
 //
 // Failure table of Request (entries in recording order -> result):
 //   no server                          none -> Unexpected
@@ -42,14 +45,21 @@ class RpcLocalConnection;
 //                                      (CallRejected, "Invalid response") -> Unexpected
 //   one valid response, wrong id       none -> NoSync
 //   exception during the call          (Unexpected, text) -> Unexpected
+//   no answer within the response      (Timeout, "Response timeout: ...") -> Timeout
+//   timeout (when one is set)
 // Error codes -32099..-32000 are returned as they are; -32700/-32600 map to
 // InvalidData, -32601 to InvalidMethod, -32602 to InvalidParameter, -32603
 // to Unexpected, anything else to ServerFault.
 //
 // Threads: a client object has no lock and is used by one thread at a time;
 // several clients of one server may run on different threads (exchanges are
-// serialised by the server's connection lock). Reading an answer has no time
-// limit; the request timeout bounds only the wait for the connection.
+// serialised by the server's connection lock). The request timeout bounds
+// only the wait for the connection; reading an answer has no time limit
+// unless SetResponseTimeout sets one.
+//
+// A client bound to a server of the registry keeps that record alive: once
+// the server is shut down, calls fail with Timeout ("Query connection
+// timeout") and never touch freed memory.
 class JSONRPCCLIENT_API JsonRpcClient {
 public:
     using ErrorList = std::list<std::pair<long, std::string>>;
@@ -73,6 +83,14 @@ public:
     // Stored clamped to 10..100000 ms; default 10000.
     JsonRpcClient& SetRequestTimeout(unsigned long milliseconds);
     unsigned long GetRequestTimeout() const { return requestTimeout_; }
+
+    // Longest wait for an answer once a request is written; 0 (the default)
+    // waits for as long as the server takes. When it runs out, Request fails
+    // with Timeout and an entry naming the method, and stops the server:
+    // whatever it answers later would be out of step, so the next call
+    // starts it afresh.
+    JsonRpcClient& SetResponseTimeout(unsigned long milliseconds);
+    unsigned long GetResponseTimeout() const { return responseTimeout_; }
 
     // The server's IsRpcServerRunning; 0 for a client without a server.
     int IsRpcServerRunning();
@@ -136,6 +154,9 @@ private:
     ErrorList errors_;
     unsigned long requestTimeout_ = 10000;
     RpcLocalSrvConfig* server_ = nullptr;
+    unsigned long responseTimeout_ = 0;
+    // Keeps a registry's record alive while this client is bound to it.
+    std::shared_ptr<RpcLocalSrvConfig> keepAlive_;
 };
 
 }  // namespace RpcClient

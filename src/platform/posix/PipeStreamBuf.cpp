@@ -16,7 +16,10 @@ PipeStreamBuf::~PipeStreamBuf() {
 }
 
 std::size_t PipeStreamBuf::ReadSome(char* into, std::size_t size) {
-    const long got = ReadPipe(pipe_, into, size, watchedProcess_);
+    const long got = ReadPipe(pipe_, into, size, watchedProcess_, Deadline());
+    if (got == kReadTimedOut) {
+        NoteDeadlinePassed();
+    }
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 

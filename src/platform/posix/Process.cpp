@@ -554,7 +554,23 @@ unsigned long WaitForProcess(void* process, unsigned long milliseconds) {
     return errno == 0 || errno == EINTR ? kWaitTimeout : kWaitFailed;
 }
 
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess) {
+namespace {
+
+// How long a poll may wait before `deadline` (-1: no deadline), rounded up so
+// that it never wakes just short of it.
+int PollTimeout(const ReadDeadline* deadline) {
+    if (deadline == nullptr) {
+        return -1;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), INT_MAX));
+}
+
+}  // namespace
+
+long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
+              const ReadDeadline* deadline) {
     PipeEnd* pipe = AsPipe(readEnd);
     if (pipe == nullptr) {
         errno = EBADF;
@@ -563,12 +579,23 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     ProcessHandle* watched = AsProcess(watchedProcess);
     bool spun = false;
     while (true) {
-        if (watched != nullptr) {
-            pollfd fds[2] = {{pipe->fd, POLLIN, 0}, {watched->state->pidfd, POLLIN, 0}};
-            int ready = spun ? 0 : PollBriefly(fds, 2);
+        if (watched != nullptr || deadline != nullptr) {
+            pollfd fds[2] = {{pipe->fd, POLLIN, 0}, {-1, POLLIN, 0}};
+            const nfds_t count = watched != nullptr ? 2 : 1;
+            if (watched != nullptr) {
+                fds[1].fd = watched->state->pidfd;
+            }
+            int ready = spun || watched == nullptr ? 0 : PollBriefly(fds, count);
             spun = true;
             if (ready == 0) {
-                ready = poll(fds, 2, -1);
+                const int wait = PollTimeout(deadline);
+                ready = poll(fds, count, wait);
+                if (ready == 0) {
+                    if (wait == 0) {
+                        return kReadTimedOut;
+                    }
+                    continue;
+                }
             }
             if (ready < 0) {
                 if (errno == EINTR) {

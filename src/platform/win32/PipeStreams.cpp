@@ -72,10 +72,11 @@ public:
 
 private:
     // Bytes the pipe holds now; waits (watching the process) while it holds
-    // none. 0: end of stream (server gone and pipe drained, pipe broken) or
-    // an error.
+    // none. 0: end of stream (server gone and pipe drained, pipe broken), an
+    // error, or the read deadline passed (then noted).
     DWORD WaitForBytes() {
         const auto lookUntil = std::chrono::steady_clock::now() + kYieldingLook;
+        const ReadDeadline* deadline = Deadline();
         DWORD step = 0;
         for (;;) {
             DWORD available = 0;
@@ -85,11 +86,26 @@ private:
             if (available > 0) {
                 return available;
             }
-            if (watchedProcess_ == nullptr) {
+            if (watchedProcess_ == nullptr && deadline == nullptr) {
                 // Nothing to watch: wait in the runtime as a plain pipe would;
                 // the single byte it brings is read below without a stream
                 // buffer in the way.
                 return 1;
+            }
+            if (deadline != nullptr) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                    *deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) {
+                    NoteDeadlinePassed();
+                    return 0;
+                }
+                step =
+                    std::min<DWORD>(step, static_cast<DWORD>(std::min<long long>(left.count(), 8)));
+            }
+            if (watchedProcess_ == nullptr) {
+                ::Sleep(step);
+                step = std::min<DWORD>(step == 0 ? 1 : step * 2, 8);
+                continue;
             }
             // Anonymous pipes cannot be waited on, so wait on the process
             // between looks: its end wakes the wait at once, new bytes are

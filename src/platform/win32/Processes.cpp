@@ -12,6 +12,7 @@
 #include "platform/win32/Win32.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cwchar>
 #include <vector>
 
@@ -121,15 +122,17 @@ unsigned long WaitForProcess(void* process, unsigned long milliseconds) {
     return ::WaitForSingleObject(process, static_cast<DWORD>(milliseconds));
 }
 
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess) {
+long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
+              const ReadDeadline* deadline) {
     if (size == 0) {
         return 0;
     }
     DWORD wanted = ClampToDword(std::min<std::size_t>(size, 0x7FFFFFFF));
-    if (watchedProcess != nullptr) {
-        // Anonymous pipes cannot be waited on, so wait on the process between
-        // looks at the pipe: its end wakes the wait at once, new bytes are
-        // seen within the (short, growing) wait step.
+    if (watchedProcess != nullptr || deadline != nullptr) {
+        // Anonymous pipes cannot be waited on, so wait on the process (or,
+        // with none to watch, just sleep) between looks at the pipe: its end
+        // wakes the wait at once, new bytes are seen within the (short,
+        // growing) wait step, and no step runs past the deadline.
         DWORD step = 0;
         for (;;) {
             DWORD available = 0;
@@ -140,20 +143,33 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
                 wanted = std::min(wanted, available);
                 break;
             }
-            const DWORD waited = ::WaitForSingleObject(watchedProcess, step);
-            if (waited == WAIT_OBJECT_0) {
-                // Ended: whatever it wrote before is already in the pipe.
-                if (!::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) {
-                    return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+            if (deadline != nullptr) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                    *deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) {
+                    return kReadTimedOut;
                 }
-                if (available == 0) {
-                    return 0;
-                }
-                wanted = std::min(wanted, available);
-                break;
+                step =
+                    std::min<DWORD>(step, static_cast<DWORD>(std::min<long long>(left.count(), 8)));
             }
-            if (waited != WAIT_TIMEOUT) {
-                return -1;
+            if (watchedProcess == nullptr) {
+                ::Sleep(step);
+            } else {
+                const DWORD waited = ::WaitForSingleObject(watchedProcess, step);
+                if (waited == WAIT_OBJECT_0) {
+                    // Ended: whatever it wrote before is already in the pipe.
+                    if (!::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) {
+                        return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+                    }
+                    if (available == 0) {
+                        return 0;
+                    }
+                    wanted = std::min(wanted, available);
+                    break;
+                }
+                if (waited != WAIT_TIMEOUT) {
+                    return -1;
+                }
             }
             step = std::min<DWORD>(step == 0 ? 1 : step * 2, 8);
         }

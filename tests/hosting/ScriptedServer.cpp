@@ -5,12 +5,10 @@
 // framing fault in the library cannot hide behind a matching fault here.
 //
 // Options: --pidfile <path> writes the process id (atomically) at start;
-//          --exit <code> exits at once with that code;
-//          --banner <text> writes the text to stderr before anything else.
+//          --exit <code> exits at once with that code.
 
 #include <json/json.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +16,6 @@
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ScriptedServerOs.h"
@@ -180,18 +177,12 @@ bool Handle(const Json::Value& request) {
     } else if (method == "exit") {
         std::fflush(stdout);
         std::_Exit(params[0].asInt());
-    } else if (method == "exitAfterReply") {
-        WriteJson(Result(id, true));
-        std::_Exit(params[0].asInt());
     } else if (method == "signal") {
         // Ends by the given signal (sanitizers intercept some crash signals,
         // so the tests pick one they leave alone).
         std::raise(params[0].asInt());
     } else if (method == "pid") {
         WriteJson(Result(id, ScriptedOs::CurrentProcessId()));
-    } else if (method == "sleep") {
-        std::this_thread::sleep_for(std::chrono::milliseconds(params[0].asInt()));
-        WriteJson(Result(id, true));
     } else if (method == "fds") {
         WriteJson(Result(id, ScriptedOs::OpenDescriptors()));
     } else if (method == "argv") {
@@ -231,10 +222,6 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (option == "--exit") {
             return std::atoi(argv[i + 1]);
-        }
-        if (option == "--banner") {
-            std::fputs(argv[i + 1], stderr);
-            std::fflush(stderr);
         }
         if (option == "--pidfile") {
             const std::string path = argv[i + 1];

@@ -3,7 +3,7 @@
 
 #include "rpc/RequestIdCounter.h"
 
-#include "JsonTestSupport.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ using RpcClient::JsonRequest;
 using RpcClient::JsonResponse;
 using RpcClient::ResponseError;
 
-using JsonTest::ParseJson;
+using TestJson::ParseJson;
 
 namespace {
 

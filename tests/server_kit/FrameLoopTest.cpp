@@ -34,11 +34,7 @@ std::vector<Json::Value> SplitFrames(const std::string& output) {
         const std::string body = output.substr(end + 4, length);
         EXPECT_EQ(body.size(), length);
         EXPECT_EQ(body.back(), '\n');
-        Json::CharReaderBuilder builder;
-        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-        Json::Value value;
-        EXPECT_TRUE(reader->parse(body.data(), body.data() + body.size(), &value, nullptr));
-        bodies.push_back(value);
+        bodies.push_back(TestJson::ParseJson(body));
         pos = end + 4 + length;
     }
     return bodies;

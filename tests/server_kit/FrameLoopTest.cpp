@@ -1,5 +1,6 @@
 #include "FrameLoop.h"
 #include "RpcDispatcher.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
@@ -193,6 +194,23 @@ TEST(ProcessExit, TerminateReportsTheRequestedCodeAndCloseLeavesNoZombie) {
     child.process = nullptr;
     EXPECT_FALSE(HostingTest::IsZombie(pid));
     EXPECT_FALSE(HostingTest::IsAlive(pid));
+}
+
+// A host that ignores SIGCHLD has its children reaped by the system; their
+// end must still be seen, with code 0 since the real one is gone.
+TEST(ProcessExit, EndIsSeenWhenTheHostIgnoresChildSignals) {
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
+    {
+        Child child(L"--exit 5");
+        EXPECT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+        unsigned long code = P::kStillActive;
+        EXPECT_TRUE(P::GetExitCodeProcess(child.process, code));
+        EXPECT_EQ(code, 0u);
+    }
+    sigaction(SIGCHLD, &previous, nullptr);
 }
 
 TEST(ProcessStart, MissingExecutableFailsWithAnErrorAndLeaksNothing) {

@@ -88,6 +88,11 @@ TEST(GsdStore, RefusedImportsLeaveTheCatalogueUntouched) {
     }
     EXPECT_THAT(store.Installed(), IsEmpty());
     EXPECT_FALSE(fs::exists(dir / "catalog" / "broken.xml"));
+
+    // A target that cannot be replaced (a folder of that name) fails the
+    // import once the retries are spent, instead of waiting forever.
+    fs::create_directories(dir / "catalog" / kLegacy / "x");
+    EXPECT_FALSE(store.Import((kSamples / kLegacy).u8string()).success);
 }
 
 // Once the catalogue exists, an import writes its copy before checking the

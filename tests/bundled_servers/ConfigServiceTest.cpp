@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ConfigService.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
-
-#include <JsonRpcClient/Version.h>
 
 #include <memory>
 #include <string>
@@ -12,13 +11,7 @@
 
 namespace {
 
-Json::Value Parse(const std::string& text) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value value;
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) << text;
-    return value;
-}
+using TestJson::ParseJson;
 
 class ConfigService : public testing::Test {
 protected:
@@ -29,7 +22,7 @@ protected:
         request["jsonrpc"] = "2.0";
         request["id"] = 1;
         request["method"] = method;
-        request["params"] = Parse(params);
+        request["params"] = ParseJson(params);
         return dispatcher_.Handle(request);
     }
 
@@ -55,33 +48,6 @@ TEST(ConfigServiceArguments, LanguageComesFromTheLOptionWhicheverWayItWasSplit) 
         EXPECT_EQ(TavrelPN::ParseConfigServiceArguments(c.arguments).language, c.language)
             << testing::PrintToString(c.arguments);
     }
-}
-
-TEST_F(ConfigService, GettersAnswerVersionLanguageAndFiveAssemblyFields) {
-    EXPECT_EQ(Call("GetVersion", "[]")["result"], JSONRPCCLIENT_VERSION);
-    EXPECT_EQ(Call("GetLanguage", "[]")["result"], TavrelPN::kDefaultLanguage);
-    const Json::Value info = Call("GetAssemblyInfo", "[]")["result"];
-    for (const char* field : {"Version", "Company", "Copyright", "Description", "Author"}) {
-        EXPECT_TRUE(info[field].isString()) << field;
-        EXPECT_FALSE(info[field].asString().empty()) << field;
-    }
-    EXPECT_EQ(info.size(), 5u);
-}
-
-TEST_F(ConfigService, RunTestMirrorsItsParamsIntoBothLevels) {
-    const Json::Value result = Call("RunTest", R"([7, "x", true, 1.5, 0.1])")["result"];
-    EXPECT_EQ(result["TestInt"].asInt(), 7);
-    EXPECT_EQ(result["TestString"], "x");
-    EXPECT_EQ(result["TestBool"], true);
-    EXPECT_EQ(result["TestDouble"].asDouble(), 1.5);
-    // The float field really is a float: 0.1 comes back as its float value.
-    EXPECT_EQ(result["TestFloat"].asDouble(), static_cast<double>(0.1f));
-    const Json::Value& inner = result["InnerStruct"];
-    EXPECT_EQ(inner["InnerInt"].asInt(), 7);
-    EXPECT_EQ(inner["InnerString"], "x");
-    EXPECT_EQ(inner["InnerBool"], true);
-    EXPECT_EQ(inner["InnerDouble"].asDouble(), 1.5);
-    EXPECT_EQ(inner["InnerFloat"].asDouble(), static_cast<double>(0.1f));
 }
 
 TEST_F(ConfigService, WrongParamsAreRefusedWithInvalidParams) {
@@ -113,7 +79,7 @@ TEST_F(ConfigService, WrongParamsAreRefusedWithInvalidParams) {
 }
 
 TEST_F(ConfigService, TestStructArrayRepeatsTheRecordWithinTheCountLimit) {
-    const Json::Value record = Parse(kRecord);
+    const Json::Value record = ParseJson(kRecord);
     const int limit = TavrelPN::kMaxTestStructCount;
     for (int count : {0, 1, 3, limit}) {
         const Json::Value result =

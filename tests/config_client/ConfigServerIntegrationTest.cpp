@@ -32,17 +32,10 @@ PnConfigClient::TestStruct SampleRecord() {
     return record;
 }
 
+// Equal member for member, floats bit for bit.
 void ExpectSameRecord(const PnConfigClient::TestStruct& a, const PnConfigClient::TestStruct& b) {
-    EXPECT_EQ(a.TestInt, b.TestInt);
-    EXPECT_EQ(a.TestString, b.TestString);
-    EXPECT_EQ(a.TestBool, b.TestBool);
-    EXPECT_EQ(a.TestDouble, b.TestDouble);
-    EXPECT_EQ(a.TestFloat, b.TestFloat);
-    EXPECT_EQ(a.InnerStruct.InnerInt, b.InnerStruct.InnerInt);
-    EXPECT_EQ(a.InnerStruct.InnerString, b.InnerStruct.InnerString);
-    EXPECT_EQ(a.InnerStruct.InnerBool, b.InnerStruct.InnerBool);
-    EXPECT_EQ(a.InnerStruct.InnerDouble, b.InnerStruct.InnerDouble);
-    EXPECT_EQ(a.InnerStruct.InnerFloat, b.InnerStruct.InnerFloat);
+    using Writer = RpcClient::JsonSerialzer<PnConfigClient::TestStruct>;
+    EXPECT_EQ(Writer{}(a), Writer{}(b));
 }
 
 TEST_F(ConfigServer, EveryOperationAnswersWithoutErrors) {

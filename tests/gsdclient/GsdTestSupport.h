@@ -5,37 +5,16 @@
 // code page for the text conversions.
 
 #include "AnsiCodePage.h"
-
-#include <json/reader.h>
-#include <json/value.h>
-#include <json/writer.h>
+#include "client_support/JsonText.h"
 
 #include <memory>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace gsdtest {
 
-inline Json::Value ParseJson(const std::string& text) {
-    Json::CharReaderBuilder builder;
-    Json::Value value;
-    std::string errors;
-    std::istringstream in(text);
-    if (!Json::parseFromStream(builder, in, &value, &errors)) {
-        throw std::invalid_argument("bad test JSON: " + errors + " in " + text);
-    }
-    return value;
-}
-
-// Compact JSON text; compares values without caring whether JsonCpp holds a
-// number as signed or unsigned.
-inline std::string Compact(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    return Json::writeString(builder, value);
-}
+using TestJson::Compact;
+using TestJson::ParseJson;
 
 // UTF-8 spellings used across the tests.
 constexpr const char* kUtf8EAcute = "\xC3\xA9";

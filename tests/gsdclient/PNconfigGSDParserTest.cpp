@@ -31,251 +31,127 @@ PNconfigGSDParser& Parser() {
     return PNconfigGSDParser::getInstance();
 }
 
-// What a refused call must have done to its output argument.
-enum class Output { Kept, Emptied };
-
+// A call with one required argument empty, and its status. A list output is
+// primed with one element; `emptied` says whether the refusal clears it.
 struct RefusedCase {
     const char* what;
-    // Calls with one required argument empty; returns the status and whether
-    // the output still holds what the test put there.
-    std::function<long(bool& kept)> call;
+    std::function<long(bool& emptied)> call;
     long expected;
-    Output output;
+    bool emptied;
 };
 
-// A refused call whose output is a list, primed with one element.
 template <class Element, class Call>
-RefusedCase ListCase(const char* what, long expected, Output output, Call call) {
-    return {what,
-            [call](bool& kept) {
-                std::vector<Element> out(1);
-                const long status = call(Parser(), out);
-                kept = !out.empty();
-                return status;
-            },
-            expected, output};
+std::function<long(bool&)> List(Call call) {
+    return [call](bool& emptied) {
+        std::vector<Element> out(1);
+        const long status = call(Parser(), out);
+        emptied = out.empty();
+        return status;
+    };
 }
+
+template <class Out, class Call>
+std::function<long(bool&)> Single(Call call) {
+    return [call](bool&) {
+        Out out{};
+        return call(Parser(), out);
+    };
+}
+
+using P = PNconfigGSDParser;
+const long kFail = FailureCode::Fail;
+const long kArg = FailureCode::InvalidArg;
 
 const std::vector<RefusedCase>& RefusedCases() {
     static const std::vector<RefusedCase> cases = {
         {"GetGsdDeviceInfo a",
-         [](bool& kept) {
-             GsdDeviceInfo info;
-             info.VendorName = "keep";
-             const long s = Parser().GetGsdDeviceInfo("", info);
-             kept = info.VendorName == "keep";
-             return s;
-         },
-         FailureCode::InvalidArg, Output::Kept},
-        ListCase<DeviceCatalog>("GetDeviceCatalog a", FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<DeviceCatalog>& out) {
-                     return p.GetDeviceCatalog("", out);
-                 }),
-        ListCase<moduleCatalog>("GetPluggableModuleCatalog b", FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<moduleCatalog>& out) {
-                     return p.GetPluggableModuleCatalog("a", "", out);
-                 }),
-        ListCase<subModuleCatalog>("GetPluggableSubModuleListCatalog c",
-                 FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<subModuleCatalog>& out) {
-                     return p.GetPluggableSubModuleListCatalog("a", "b", "", out);
-                 }),
-        ListCase<subModuleCatalog>("GetPluggableSubModuleListCatalogByDevID a",
-                 FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<subModuleCatalog>& out) {
-                     return p.GetPluggableSubModuleListCatalogByDevID("", "b", out);
-                 }),
-        ListCase<moduleData>("GetBuildInModuleData b", FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<moduleData>& out) {
-                     return p.GetBuildInModuleData("a", "", out);
-                 }),
-        ListCase<int>("GetDevicePhysicalSlots a", FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<int>& out) {
-                     return p.GetDevicePhysicalSlots("", "b", out);
-                 }),
-        ListCase<int>("GetModulePhysicalSubSlots c", FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<int>& out) {
-                     return p.GetModulePhysicalSubSlots("a", "b", "", out);
-                 }),
-        ListCase<int>("GetPluggableModuleSlotRelation c", FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<int>& out) {
-                     return p.GetPluggableModuleSlotRelation("a", "b", "", out);
-                 }),
-        ListCase<subModuleSlotRelation>("GetPluggableSubModuleSlotRelation a",
-                 FailureCode::Fail, Output::Emptied,
-                 [](PNconfigGSDParser& p, std::vector<subModuleSlotRelation>& out) {
-                     return p.GetPluggableSubModuleSlotRelation("", "b", "c", out);
-                 }),
-        {"GetDapModuleInfo b",
-         [](bool& kept) {
-             baseInfo info;
-             info.Name = "keep";
-             const long s = Parser().GetDapModuleInfo("a", "", info);
-             kept = info.Name == "keep";
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"GetModuleData b",
-         [](bool& kept) {
-             moduleData data;
-             data.virSubSlotNumber = 9;
-             const long s = Parser().GetModuleData("a", "", "c", data);
-             kept = data.virSubSlotNumber == 9;
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"GetSubModuleData c",
-         [](bool& kept) {
-             moduleItem item;
-             item.SlotNumber = 9;
-             const long s = Parser().GetSubModuleData("a", "b", "", item);
-             kept = item.SlotNumber == 9;
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
+         Single<GsdDeviceInfo>([](P& p, GsdDeviceInfo& o) { return p.GetGsdDeviceInfo("", o); }),
+         kArg, false},
+        {"GetDeviceCatalog a", List<DeviceCatalog>([](P& p, std::vector<DeviceCatalog>& o) {
+             return p.GetDeviceCatalog("", o);
+         }),
+         kFail, true},
+        {"GetPluggableModuleCatalog b",
+         List<moduleCatalog>([](P& p, std::vector<moduleCatalog>& o) {
+             return p.GetPluggableModuleCatalog("a", "", o);
+         }),
+         kFail, true},
+        {"GetPluggableSubModuleListCatalogByDevID a",
+         List<subModuleCatalog>([](P& p, std::vector<subModuleCatalog>& o) {
+             return p.GetPluggableSubModuleListCatalogByDevID("", "b", o);
+         }),
+         kFail, true},
+        {"GetBuildInModuleData b", List<moduleData>([](P& p, std::vector<moduleData>& o) {
+             return p.GetBuildInModuleData("a", "", o);
+         }),
+         kFail, true},
+        {"GetModulePhysicalSubSlots c", List<int>([](P& p, std::vector<int>& o) {
+             return p.GetModulePhysicalSubSlots("a", "b", "", o);
+         }),
+         kFail, true},
+        {"GetPluggableSubModuleSlotRelation a",
+         List<subModuleSlotRelation>([](P& p, std::vector<subModuleSlotRelation>& o) {
+             return p.GetPluggableSubModuleSlotRelation("", "b", "c", o);
+         }),
+         kFail, true},
         // The two lists below are emptied only after the arguments passed.
-        ListCase<parameterRecord>("GetSubModuleParameter a", FailureCode::Fail, Output::Kept,
-                 [](PNconfigGSDParser& p, std::vector<parameterRecord>& out) {
-                     return p.GetSubModuleParameter("", "b", "c", out);
-                 }),
-        ListCase<int>("GetWriteableIMRecords b", FailureCode::Fail, Output::Kept,
-                 [](PNconfigGSDParser& p, std::vector<int>& out) {
-                     return p.GetWriteableIMRecords("a", "", "c", out);
-                 }),
-        {"GetPortSubModuleParameter c",
-         [](bool& kept) {
-             portParameter port;
-             port.PTP_BoundarySupported = true;
-             const long s = Parser().GetPortSubModuleParameter("a", "b", "", "d", port);
-             kept = port.PTP_BoundarySupported;
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"GetSubmoduleIRTsupportType a",
-         [](bool& kept) {
-             supportRTType type = static_cast<supportRTType>(3);
-             const long s = Parser().GetSubmoduleIRTsupportType("", "b", type);
-             kept = type == 3;
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
+        {"GetSubModuleParameter a",
+         List<parameterRecord>([](P& p, std::vector<parameterRecord>& o) {
+             return p.GetSubModuleParameter("", "b", "c", o);
+         }),
+         kFail, false},
+        {"GetWriteableIMRecords b", List<int>([](P& p, std::vector<int>& o) {
+             return p.GetWriteableIMRecords("a", "", "c", o);
+         }),
+         kFail, false},
+        {"CalcIoDeviceUpdateTime a", List<double>([](P& p, std::vector<double>& o) {
+             return p.CalcIoDeviceUpdateTime("", "b", 1.0f, o);
+         }),
+         kArg, false},
+        {"GetModuleData b",
+         Single<moduleData>([](P& p, moduleData& o) { return p.GetModuleData("a", "", "c", o); }),
+         kFail, false},
+        {"GetPortSubModuleParameter c", Single<portParameter>([](P& p, portParameter& o) {
+             return p.GetPortSubModuleParameter("a", "b", "", "d", o);
+         }),
+         kFail, false},
         {"GetSubmoduleAPI b",
-         [](bool& kept) {
-             int api = 5;
-             const long s = Parser().GetSubmoduleAPI("a", "", api);
-             kept = api == 5;
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"GetModuleVirSubSlotAndAPI a",
-         [](bool& kept) {
-             ModuleVirSubSlotAndAPI v;
-             v.virAPI = 4;
-             const long s = Parser().GetModuleVirSubSlotAndAPI("", "b", "c", v);
-             kept = v.virAPI == 4;
-             return s;
-         },
-         FailureCode::Ok, Output::Kept},
+         Single<int>([](P& p, int& o) { return p.GetSubmoduleAPI("a", "", o); }), kFail, false},
         {"GetModuleVirSubSlotAndAPI c",
-         [](bool& kept) {
-             ModuleVirSubSlotAndAPI v;
-             v.isExist = true;
-             const long s = Parser().GetModuleVirSubSlotAndAPI("a", "b", "", v);
-             kept = v.isExist;
-             return s;
-         },
-         FailureCode::Ok, Output::Kept},
-        {"GetSubmoduleParamDisallowed a",
-         [](bool& kept) {
-             bool flag = true;
-             const long s = Parser().GetSubmoduleParamDisallowed("", "b", flag);
-             kept = flag;
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"GetUnitDiagDescription b",
-         [](bool& kept) {
-             AlarmData alarm;
-             alarm.Help = "keep";
-             const long s = Parser().GetUnitDiagDescription("a", "", {1}, alarm);
-             kept = alarm.Help == "keep";
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"GetChannalDiagDescription a",
-         [](bool& kept) {
-             ChannelAlarmData alarm;
-             alarm.AlarmNameText = "keep";
-             const long s = Parser().GetChannalDiagDescription("", 1, true, 2, 3, 4, alarm);
-             kept = alarm.AlarmNameText == "keep";
-             return s;
-         },
-         FailureCode::Fail, Output::Kept},
-        {"CalcIoDeviceUpdateTime a",
-         [](bool& kept) {
-             std::vector<double> times{1.0};
-             const long s = Parser().CalcIoDeviceUpdateTime("", "b", 1.0f, times);
-             kept = !times.empty();
-             return s;
-         },
-         FailureCode::InvalidArg, Output::Kept},
-        {"GetSubMoudleIsoParam b",
-         [](bool& kept) {
-             isochroneMode mode;
-             mode.T_DC_Base = 7;
-             const long s = Parser().GetSubMoudleIsoParam("a", "", "c", mode);
-             kept = mode.T_DC_Base == 7;
-             return s;
-         },
-         FailureCode::InvalidArg, Output::Kept},
-        {"GetKeltoTemplateGSDNameForPNView a",
-         [](bool& kept) {
-             std::string name = "keep";
-             const long s = Parser().GetKeltoTemplateGSDNameForPNView("", true, name);
-             kept = name == "keep";
-             return s;
-         },
-         FailureCode::InvalidArg, Output::Kept},
-        {"GetKeltoTemplateGSDVersionForWizard a",
-         [](bool& kept) {
-             std::string version = "keep";
-             const long s = Parser().GetKeltoTemplateGSDVersionForWizard("", version);
-             kept = version == "keep";
-             return s;
-         },
-         FailureCode::InvalidArg, Output::Kept},
-        {"GetSubModuleBaseInfo d",
-         [](bool& kept) {
-             ModuleDataBaseInfo info;
-             info.GsdID = "keep";
-             const long s = Parser().GetSubModuleBaseInfo("a", "b", "c", "", info);
-             kept = info.GsdID == "keep";
-             return s;
-         },
-         FailureCode::InvalidArg, Output::Kept},
+         Single<ModuleVirSubSlotAndAPI>([](P& p, ModuleVirSubSlotAndAPI& o) {
+             return p.GetModuleVirSubSlotAndAPI("a", "b", "", o);
+         }),
+         FailureCode::Ok, false},
+        {"GetChannalDiagDescription a", Single<ChannelAlarmData>([](P& p, ChannelAlarmData& o) {
+             return p.GetChannalDiagDescription("", 1, true, 2, 3, 4, o);
+         }),
+         kFail, false},
+        {"GetSubMoudleIsoParam b", Single<isochroneMode>([](P& p, isochroneMode& o) {
+             return p.GetSubMoudleIsoParam("a", "", "c", o);
+         }),
+         kArg, false},
+        {"GetKeltoTemplateGSDNameForPNView a", Single<std::string>([](P& p, std::string& o) {
+             return p.GetKeltoTemplateGSDNameForPNView("", true, o);
+         }),
+         kArg, false},
+        {"GetSubModuleBaseInfo d", Single<ModuleDataBaseInfo>([](P& p, ModuleDataBaseInfo& o) {
+             return p.GetSubModuleBaseInfo("a", "b", "c", "", o);
+         }),
+         kArg, false},
         {"IsSubmodulePROFIsafeSupported b",
-         [](bool& kept) {
-             bool supported = true;
-             const long s = Parser().IsSubmodulePROFIsafeSupported("a", "", supported);
-             kept = supported;
-             return s;
-         },
-         FailureCode::InvalidArg, Output::Kept},
+         Single<bool>([](P& p, bool& o) { return p.IsSubmodulePROFIsafeSupported("a", "", o); }),
+         kArg, false},
     };
     return cases;
 }
 
 }  // namespace
 
-TEST(PNconfigGSDParserTest, IsOneInstanceForTheProcess) {
-    EXPECT_EQ(&PNconfigGSDParser::getInstance(), &PNconfigGSDParser::getInstance());
-}
-
 TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptiedFirst) {
     for (const RefusedCase& c : RefusedCases()) {
-        bool kept = false;
-        EXPECT_EQ(c.call(kept), c.expected) << c.what;
-        EXPECT_EQ(kept, c.output == Output::Kept) << c.what;
+        bool emptied = false;
+        EXPECT_EQ(c.call(emptied), c.expected) << c.what;
+        EXPECT_EQ(emptied, c.emptied) << c.what;
     }
     EXPECT_EQ(Parser().GetGSDPath(""), "");
 }

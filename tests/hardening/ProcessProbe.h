@@ -4,6 +4,8 @@
 // Looks at this test process from outside, through /proc: its descriptors,
 // threads, heap and child processes. Linux only, like the tests using it.
 
+#include "../hosting/posix/HostingTestOs.h"
+
 #include <dirent.h>
 #include <malloc.h>
 #include <signal.h>
@@ -14,7 +16,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -22,21 +23,10 @@
 
 namespace probe {
 
-inline std::set<int> OpenDescriptors() {
-    std::set<int> fds;
-    DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) {
-        return fds;
-    }
-    const int own = dirfd(dir);
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != own) {
-            fds.insert(std::atoi(entry->d_name));
-        }
-    }
-    closedir(dir);
-    return fds;
-}
+using HostingTest::IsAlive;
+using HostingTest::OpenDescriptors;
+using HostingTest::ProcessState;
+using HostingTest::TempPath;
 
 inline int ThreadCount() {
     std::ifstream status("/proc/self/status");
@@ -58,17 +48,6 @@ inline int ThreadCount() {
 inline std::size_t HeapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
-}
-
-// Single letter process state ('R', 'S', 'Z', ...), 0 when gone.
-inline char ProcessState(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return 0;
-    }
-    const std::string::size_type paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() ? line[paren + 2] : 0;
 }
 
 inline int ParentOf(int pid) {
@@ -118,21 +97,11 @@ bool Eventually(Condition condition, std::chrono::milliseconds limit) {
     return true;
 }
 
-inline bool IsAlive(int pid) {
-    const char state = ProcessState(pid);
-    return state != 0 && state != 'Z';
-}
-
 inline int ReadPid(const std::string& path) {
     std::ifstream in(path);
     int pid = 0;
     in >> pid;
     return pid;
-}
-
-inline std::string TempPath(const std::string& stem) {
-    return "/tmp/jrc-hardening-" + stem + "-" + std::to_string(getpid()) + "-" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 }  // namespace probe

@@ -91,39 +91,18 @@ TEST(ServersUnderValgrind, ConfigurationServerHasNoMemoryErrorsAndNoDefiniteLeak
                   0);
         EXPECT_TRUE(result["IsSuccess"].asBool()) << result.toStyledString();
     }
-    const char* const queries[] = {"TavrelRefreshGsds",
-                                   "TavrelGetInstalledGsds",
-                                   "GetInstalledGSDsNames",
-                                   "GetGSDPath",
-                                   "GetGsdDeviceInfo",
-                                   "GetDeviceCatalogs",
-                                   "GetGSDTemplateCatalogs",
-                                   "GetPluggableModuleCatalog",
-                                   "GetPluggableSubModuleListCatalog",
-                                   "GetDeviceSubModuleListCatalog",
-                                   "GetPluggableModuleSlotRelation",
-                                   "GetPluggableSubModuleSlotRelation",
-                                   "GetBuildInModuleData",
-                                   "GetDevicePhysicalSlots",
-                                   "GetModulePhysicalSlots",
-                                   "GetDapModuleInfo",
-                                   "GetModuleData",
-                                   "GetSubModuleData",
-                                   "GetSubMouleParameter",
-                                   "GetWriteableIMRecords",
-                                   "GetPortParameter",
-                                   "GetSubmoduleIRTsupportType",
-                                   "IsSubmodulePROFIsafeSupported",
-                                   "GetSubmoduleAPI",
-                                   "GetModuleVirSubSlotAndAPI",
-                                   "GetSubmoduleParamDisallowed",
-                                   "GetSubMoudleIsoParam",
-                                   "GetKeltoTemplateGSDNameForPNView",
-                                   "GetKeltoTemplateGSDVersionForWizard",
-                                   "GetSubModuleBaseInfo",
-                                   "CalcIoDeviceUpdateTime",
-                                   "GetUnitDiagDescription",
-                                   "GetChannalDiagDescription"};
+    std::istringstream queries(
+        "TavrelRefreshGsds TavrelGetInstalledGsds GetInstalledGSDsNames GetGSDPath "
+        "GetGsdDeviceInfo GetDeviceCatalogs GetGSDTemplateCatalogs GetPluggableModuleCatalog "
+        "GetPluggableSubModuleListCatalog GetDeviceSubModuleListCatalog "
+        "GetPluggableModuleSlotRelation GetPluggableSubModuleSlotRelation GetBuildInModuleData "
+        "GetDevicePhysicalSlots GetModulePhysicalSlots GetDapModuleInfo GetModuleData "
+        "GetSubModuleData GetSubMouleParameter GetWriteableIMRecords GetPortParameter "
+        "GetSubmoduleIRTsupportType IsSubmodulePROFIsafeSupported GetSubmoduleAPI "
+        "GetModuleVirSubSlotAndAPI GetSubmoduleParamDisallowed GetSubMoudleIsoParam "
+        "GetKeltoTemplateGSDNameForPNView GetKeltoTemplateGSDVersionForWizard "
+        "GetSubModuleBaseInfo CalcIoDeviceUpdateTime GetUnitDiagDescription "
+        "GetChannalDiagDescription");
     const std::vector<Json::Value> argumentSets = {
         Params({samples[0], "DAP1", "MOD_TLG", "SM_TLG"}),
         Params({samples[1], "DAP1", "PORT1", "1"}),
@@ -131,7 +110,7 @@ TEST(ServersUnderValgrind, ConfigurationServerHasNoMemoryErrorsAndNoDefiniteLeak
         Params({samples[0], 5, Json::Value(Json::arrayValue), true, 1, 2, 3}),
         Params({}),
     };
-    for (const char* method : queries) {
+    for (std::string method; queries >> method;) {
         for (const Json::Value& arguments : argumentSets) {
             const long code = client.Call(method, arguments, result);
             // Answers or refusals both do; only a broken exchange is wrong.

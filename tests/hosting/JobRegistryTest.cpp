@@ -123,7 +123,7 @@ TEST(Registry, ClosingAllEndsServersAndTheirChildrenAndANewJobIsMadeLater) {
 
 TEST(Registry, RestartedServerKeepsItsUrlAndJoinsTheJobAgain) {
     OpenJobInstance jobs;
-    const auto started = jobs.StartRpcServer(HostingTest::ScriptedServer(), L"");
+    const auto started = jobs.StartRpcServer(HostingTest::ScriptedServer(), L"-l 2");
     RpcLocalSrvConfig* server = jobs.GetAt(started.second);
     const int firstPid = Ask(server, "pid");
     ASSERT_TRUE(HostingTest::Kill(firstPid));
@@ -132,6 +132,12 @@ TEST(Registry, RestartedServerKeepsItsUrlAndJoinsTheJobAgain) {
     const int secondPid = Ask(server, "pid");
     ASSERT_GT(secondPid, 0);
     EXPECT_NE(secondPid, firstPid);
+    // The new process got the arguments of the first.
+    JsonRpcClient client(server);
+    JsonRequest argv("argv");
+    JsonResponse response;
+    ASSERT_EQ(client.Request(argv, response), 0);
+    EXPECT_EQ(response.GetResult()[2].asString(), "2");
     EXPECT_EQ(jobs.GetAt(started.second), server);
     bool inJob = false;
     ASSERT_TRUE(

@@ -4,6 +4,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
@@ -196,6 +198,23 @@ TEST(ProcessExit, TerminateReportsTheRequestedCodeAndCloseLeavesNoZombie) {
     EXPECT_FALSE(HostingTest::IsAlive(pid));
 }
 
+// A host that ignores SIGCHLD has its children reaped by the system; their
+// end must still be seen, with code 0 since the real one is gone.
+TEST(ProcessExit, EndIsSeenWhenTheHostIgnoresChildSignals) {
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
+    {
+        Child child(L"--exit 5");
+        EXPECT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+        unsigned long code = P::kStillActive;
+        EXPECT_TRUE(P::GetExitCodeProcess(child.process, code));
+        EXPECT_EQ(code, 0u);
+    }
+    sigaction(SIGCHLD, &previous, nullptr);
+}
+
 TEST(ProcessStart, MissingExecutableFailsWithAnErrorAndLeaksNothing) {
     const std::set<int> before = HostingTest::OpenDescriptors();
     {
@@ -224,6 +243,23 @@ TEST(Paths, KnownServerPathsAreJoinedWithThePlatformsSeparator) {
     // A statically linked host is its own library: its directory is used.
     EXPECT_EQ(P::GetLibraryDirectory(), P::GetExecutableDirectory());
     EXPECT_FALSE(P::GetExecutableDirectory().empty());
+}
+
+// The system hands paths over as UTF-8; two-, three- and four-byte
+// characters must come back as the same wide characters.
+TEST(Paths, CurrentDirectoryIsDecodedFromUtf8) {
+    const std::string folder = HostingTest::TempPath("cwd-\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    const std::wstring cwd = P::GetCurrentDirectory();
+    EXPECT_EQ(chdir(previous), 0);
+    rmdir(folder.c_str());
+    const std::wstring tail = L"cwd-\u00E9\u20AC\U0001F600-";
+    const std::size_t at = cwd.find(L"cwd-");
+    ASSERT_NE(at, std::wstring::npos);
+    EXPECT_EQ(cwd.substr(at, tail.size()), tail);
 }
 
 TEST(ErrorTexts, LastErrorKeepsItsLineEndAndFailureCodesDropIt) {

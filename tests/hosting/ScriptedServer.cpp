@@ -6,8 +6,7 @@
 // framing fault in the library cannot hide behind a matching fault here.
 //
 // Options: --pidfile <path> writes the process id (atomically) at start;
-//          --exit <code> exits at once with that code;
-//          --banner <text> writes the text to stderr before anything else.
+//          --exit <code> exits at once with that code.
 
 #include <json/json.h>
 
@@ -181,9 +180,6 @@ bool Handle(const Json::Value& request) {
     } else if (method == "exit") {
         std::fflush(stdout);
         std::_Exit(params[0].asInt());
-    } else if (method == "exitAfterReply") {
-        WriteJson(Result(id, true));
-        std::_Exit(params[0].asInt());
     } else if (method == "signal") {
         // Ends by the given signal (sanitizers intercept some crash signals,
         // so the tests pick one they leave alone).
@@ -232,10 +228,6 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (option == "--exit") {
             return std::atoi(argv[i + 1]);
-        }
-        if (option == "--banner") {
-            std::fputs(argv[i + 1], stderr);
-            std::fflush(stderr);
         }
         if (option == "--pidfile") {
             const std::string path = argv[i + 1];

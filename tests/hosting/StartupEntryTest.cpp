@@ -104,16 +104,6 @@ TEST(Startup, FailureLeavesTheBufferUntouchedAndUnknownUrlsCloseNothing) {
     EXPECT_NE(jobs.Default(), nullptr);
 }
 
-TEST(ProcessWideRegistry, DefaultClientTakesTheFirstServerOfTheSharedRegistry) {
-    EXPECT_EQ(JobInstanceMgr::Default(), nullptr);
-    EXPECT_EQ(JobInstanceMgr::Instance(), JobInstanceMgr::Instance());
-    ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"", nullptr, nullptr), 1);
-    JsonRpcClient client;
-    EXPECT_EQ(client.IsRpcServerRunning(), 1);
-    JobInstanceMgr::ShutdownRpcInst(L"", nullptr);
-    EXPECT_EQ(JobInstanceMgr::Default(), nullptr);
-}
-
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }

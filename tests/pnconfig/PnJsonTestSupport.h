@@ -5,34 +5,16 @@
 // documents, normalising written ones for comparison, readable failure
 // output.
 
+#include "client_support/JsonText.h"
+
 #include <json/json.h>
 
-#include <memory>
-#include <ostream>
-#include <sstream>
-#include <stdexcept>
 #include <string>
-
-namespace Json {
-// Lets GoogleTest print documents as JSON text when a comparison fails.
-inline void PrintTo(const Value& value, std::ostream* os) {
-    StreamWriterBuilder writer;
-    writer["indentation"] = "  ";
-    *os << '\n' << writeString(writer, value);
-}
-}  // namespace Json
 
 namespace PnTest {
 
 inline Json::Value Parse(const std::string& text) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value value;
-    std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &value, &errors)) {
-        throw std::runtime_error("test document does not parse: " + errors + "\n" + text);
-    }
-    return value;
+    return TestJson::ParseJson(text);
 }
 
 // Written documents hold unsigned integers where a parsed document holds

@@ -60,27 +60,5 @@ TEST(PnctlFormat, FailureReasonIsTheNewestEntryOnOneLine) {
     EXPECT_EQ(bare.find('\n'), std::string::npos);
 }
 
-TEST(PnctlFormat, UnparsableJsonGivesAOneLineInputFailure) {
-    for (const char* text : {"[1,", "{\"a\" 1}", "", "[1]\n]"}) {
-        try {
-            ParseJsonText(text, "PARAMS");
-            ADD_FAILURE() << "accepted: " << text;
-        } catch (const CommandFailure& e) {
-            EXPECT_EQ(e.ExitCode(), kExitInput);
-            EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << e.what();
-            EXPECT_EQ(std::string(e.what()).rfind("PARAMS is not valid JSON", 0), 0u);
-        }
-    }
-    EXPECT_EQ(ParseJsonText("{\"a\": [1, 2]}", "PARAMS")["a"][1].asInt(), 2);
-}
-
-TEST(PnctlFormat, ErrorEntriesCarryCodeHexMessageAndText) {
-    const Json::Value entry = ErrorEntryToJson(RpcClient::FailureCode::InvalidMethod, "nope");
-    EXPECT_EQ(entry["code"].asInt64(), RpcClient::FailureCode::InvalidMethod);
-    EXPECT_EQ(entry["hex"].asString(), "0x80010107");
-    EXPECT_EQ(entry["message"].asString(), "nope");
-    EXPECT_FALSE(entry["text"].asString().empty());
-}
-
 }  // namespace
 }  // namespace Pnctl

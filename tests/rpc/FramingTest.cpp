@@ -2,7 +2,7 @@
 #include <JsonRpcClient/rpc/Framing.h>
 #include <JsonRpcClient/rpc/JsonRequest.h>
 
-#include "JsonTestSupport.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
@@ -120,41 +120,6 @@ TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWrite) {
     EXPECT_EQ(buffer.bytes, "Content-Length: 6\r\n\r\n\"abc\"\n");
 }
 
-struct HeaderCase {
-    const char* line;
-    bool accepted;
-    int length;
-};
-
-TEST(ParseContentLength, AcceptsOnlyTheExactHeaderShape) {
-    const HeaderCase cases[] = {
-        {"Content-Length: 12", true, 12},
-        {"Content-Length:12", true, 12},
-        {"Content-Length:\t12\r", true, 12},
-        {"Content-Length: \t 12\r\r\n", true, 12},
-        {"Content-Length: 007", true, 7},
-        {"Content-Length: 0", true, 0},
-        {"Content-Length: 2147483647", true, 2147483647},
-        {"content-length: 12", false, 0},
-        {"Content-Length: 12 ", false, 0},
-        {"Content-Length : 12", false, 0},
-        {" Content-Length: 12", false, 0},
-        {"X-Content-Length: 12", false, 0},
-        {"Content-Length: +12", false, 0},
-        {"Content-Length: -1", false, 0},
-        {"Content-Length: 1a", false, 0},
-        {"Content-Length: ", false, 0},
-        {"Content-Type: application/json", false, 0},
-    };
-    for (const HeaderCase& c : cases) {
-        int length = -1;
-        EXPECT_EQ(ParseContentLength(c.line, length), c.accepted) << c.line;
-        if (c.accepted) {
-            EXPECT_EQ(length, c.length) << c.line;
-        }
-    }
-}
-
 // The header is matched by hand for speed; it must accept exactly the lines
 // the regular expression it replaces accepted, and read the same number.
 TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
@@ -178,6 +143,17 @@ TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
         "CONTENT-LENGTH: 5",
         "Content-Length: 99999999",
         "Content-Length: 5Content-Length: 5",
+        "Content-Length:\t12\r",
+        "Content-Length: \t 12\r\r\n",
+        "Content-Length: 007",
+        "Content-Length: 0",
+        "Content-Length: 2147483647",
+        "content-length: 12",
+        "Content-Length : 12",
+        " Content-Length: 12",
+        "X-Content-Length: 12",
+        "Content-Length: +12",
+        "Content-Type: application/json",
     };
     // Every tail of up to four characters from an alphabet that exercises
     // each part of the pattern.
@@ -223,6 +199,20 @@ TEST(ParseContentLength, NumbersBeyondIntRangeThrowWithOneFixedText) {
         } catch (const std::out_of_range& e) {
             EXPECT_STREQ(e.what(), "stoi argument out of range");
         }
+    }
+}
+
+// A long run of blanks (or of leading zeros) between the colon and the
+// digits once made a regex engine recurse per character and overflow the
+// stack; the matcher must cope however long the line.
+TEST(ParseContentLength, VeryLongLinesAreJudgedWithoutExhaustingTheStack) {
+    for (const std::string& line : {"Content-Length:" + std::string(1'000'000, ' ') + "12",
+                                    "Content-Length: " + std::string(1'000'000, '0') + "12"}) {
+        int length = 0;
+        bool matched = false;
+        EXPECT_NO_THROW(matched = ParseContentLength(line, length));
+        EXPECT_TRUE(matched);
+        EXPECT_EQ(length, 12);
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include "rpc/RequestIdCounter.h"
 
-#include "JsonTestSupport.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ using RpcClient::JsonRequest;
 using RpcClient::JsonResponse;
 using RpcClient::ResponseError;
 
-using JsonTest::ParseJson;
+using TestJson::ParseJson;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/JsonSerialzer.h>
 
-#include "JsonTestSupport.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ using RpcClient::JsonDeserialzer;
 using RpcClient::JsonField;
 using RpcClient::JsonSerialzer;
 
-using JsonTest::ParseJson;
+using TestJson::ParseJson;
 
 namespace {
 
@@ -69,14 +69,8 @@ TEST(Serializer, RecordBecomesObjectWithNestedObjectAndRoundTrips) {
     expected["Mask"] = 7u;  // an unsigned member stays unsigned
     EXPECT_EQ(json, expected);
 
-    const Outer back = JsonDeserialzer<Outer>{}(json);
-    EXPECT_EQ(back.Enabled, true);
-    EXPECT_EQ(back.Scale, 1.25);
-    EXPECT_EQ(back.Mask, 7u);
-    EXPECT_EQ(back.Values, (std::vector<int>{3, 1, 2}));
-    EXPECT_EQ(back.Nested.Count, 5);
-    EXPECT_EQ(back.Nested.Name, "five");
-    EXPECT_EQ(back.Nested.Ratio, 0.5f);
+    // Reading it back gives every member again, the float unchanged.
+    EXPECT_EQ(JsonSerialzer<Outer>{}(JsonDeserialzer<Outer>{}(json)), expected);
 
     const std::vector<Outer> list =
         JsonDeserialzer<std::vector<Outer>>{}(JsonSerialzer<std::vector<Outer>>{}({record, {}}));

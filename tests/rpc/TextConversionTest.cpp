@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -95,20 +94,14 @@ TEST(Utf8Text, DecodesMultiByteFormsAndReencodesThem) {
               "\xE4\xB8\xAD\xE6\x96\x87\xE6\x96\x87");
 }
 
-TEST(Utf8Text, EmptyTextAndBytesAfterAnEmbeddedNulConvertToNothing) {
-    EXPECT_EQ(FromUtf8("").ToUtf8(), "");
-    const std::string withNul("abc\0def", 7);
-    EXPECT_EQ(FromUtf8(withNul).GetWideText(), L"abc");
-    CodePageText wide(std::wstring(L"xy\0z", 4));
-    EXPECT_EQ(wide.ToUtf8(), "xy");
-}
-
-TEST(Utf8Text, MalformedInputDecodesToReplacementCharacters) {
+TEST(Utf8Text, MalformedInputDecodesToReplacementAndANulEndsTheText) {
     struct Case {
         std::string input;
         std::string expected;
     };
     const Case cases[] = {
+        {"", ""},
+        {std::string("abc\0def", 7), "abc"},
         {"a\xFF"
          "b",
          "a" + kReplacementUtf8 + "b"},
@@ -119,14 +112,10 @@ TEST(Utf8Text, MalformedInputDecodesToReplacementCharacters) {
     for (const Case& c : cases) {
         EXPECT_EQ(FromUtf8(c.input).ToUtf8(), c.expected) << Hex(c.input);
     }
-}
-
-TEST(Utf8Text, InvalidWideCharactersEncodeAsReplacement) {
+    EXPECT_EQ(CodePageText(std::wstring(L"xy\0z", 4)).ToUtf8(), "xy");
     std::wstring wide = L"a";
     wide.push_back(static_cast<wchar_t>(0xD800));  // a lone surrogate
-    wide += L"b";
-    CodePageText text(wide);
-    EXPECT_EQ(text.ToUtf8(), "a" + kReplacementUtf8 + "b");
+    EXPECT_EQ(CodePageText(wide + L"b").ToUtf8(), "a" + kReplacementUtf8 + "b");
 }
 
 TEST(CodePageTextCache, FirstEncodingIsKeptWhateverIsAskedLater) {
@@ -146,79 +135,56 @@ struct CodePageSample {
     std::string utf8;
 };
 
+// Per locale: texts that round-trip, one character it cannot represent
+// (written as a single '?') and malformed bytes with what they decode to.
 struct LegacyLocale {
     const char* name;
     std::vector<CodePageSample> roundTrips;
-    std::string unrepresentableUtf8;  // becomes a single '?'
+    std::string unrepresentableUtf8;
     std::vector<CodePageSample> malformedAnsi;
 };
 
-void PrintTo(const LegacyLocale& locale, std::ostream* out) {
-    *out << locale.name;
-}
-
-class AnsiCodePage : public ::testing::TestWithParam<LegacyLocale> {};
-
-TEST_P(AnsiCodePage, RepresentableTextRoundTripsThroughUtf8) {
-    const ThreadLocale locale(GetParam().name);
-    REQUIRE_LOCALE(locale, GetParam().name);
-    for (const CodePageSample& sample : GetParam().roundTrips) {
-        EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
-        EXPECT_EQ(Utf8ToAnsi(sample.utf8), sample.ansi) << Hex(sample.utf8);
+TEST(AnsiCodePage, ConvertsUnderEachLegacyLocale) {
+    const LegacyLocale locales[] = {
+        {"en_US.CP1252",
+         {{"caf\xE9", "caf\xC3\xA9"},
+          {"\x80 5", "\xE2\x82\xAC 5"},
+          {"\x9C\xFF", "\xC5\x93\xC3\xBF"},
+          {"", ""}},
+         "\xE4\xB8\xAD",
+         {{"a\x81"
+           "b",
+           "a" + kReplacementUtf8 + "b"}}},
+        {"en_US.ISO-8859-15",
+         {{"caf\xE9", "caf\xC3\xA9"}, {"\xA4", "\xE2\x82\xAC"}, {"\xBD", "\xC5\x93"}},
+         "\xE4\xB8\xAD",
+         {}},
+        {"zh_CN.GBK",
+         {{"\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD\xE6\x96\x87"},
+          {"abc \xD6\xD0", "abc \xE4\xB8\xAD"},
+          {"\xA8\xA6", "\xC3\xA9"}},
+         "\xF0\x9F\x98\x80",
+         {{"\xD6", kReplacementUtf8},
+          {"x\xD6\xD0\xFF"
+           "y",
+           "x\xE4\xB8\xAD" + kReplacementUtf8 + "y"}}},
+    };
+    for (const LegacyLocale& l : locales) {
+        SCOPED_TRACE(l.name);
+        const ThreadLocale locale(l.name);
+        REQUIRE_LOCALE(locale, l.name);
+        for (const CodePageSample& sample : l.roundTrips) {
+            EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
+            EXPECT_EQ(Utf8ToAnsi(sample.utf8), sample.ansi) << Hex(sample.utf8);
+        }
+        const std::string& missing = l.unrepresentableUtf8;
+        EXPECT_EQ(Utf8ToAnsi("a" + missing + "b"), "a?b");
+        EXPECT_EQ(Utf8ToAnsi(missing + missing), "??");
+        for (const CodePageSample& sample : l.malformedAnsi) {
+            EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
+        }
     }
 }
-
-TEST_P(AnsiCodePage, UnrepresentableCharacterBecomesQuestionMark) {
-    const ThreadLocale locale(GetParam().name);
-    REQUIRE_LOCALE(locale, GetParam().name);
-    const std::string& missing = GetParam().unrepresentableUtf8;
-    EXPECT_EQ(Utf8ToAnsi("a" + missing + "b"), "a?b");
-    EXPECT_EQ(Utf8ToAnsi(missing + missing), "??");
-}
-
-TEST_P(AnsiCodePage, MalformedAnsiBytesDecodeToReplacementCharacters) {
-    const ThreadLocale locale(GetParam().name);
-    REQUIRE_LOCALE(locale, GetParam().name);
-    for (const CodePageSample& sample : GetParam().malformedAnsi) {
-        EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(LegacyLocales, AnsiCodePage,
-                         ::testing::Values(LegacyLocale{"en_US.CP1252",
-                                                        {{"caf\xE9", "caf\xC3\xA9"},
-                                                         {"\x80 5", "\xE2\x82\xAC 5"},
-                                                         {"\x9C\xFF", "\xC5\x93\xC3\xBF"},
-                                                         {"", ""}},
-                                                        "\xE4\xB8\xAD",
-                                                        {{"a\x81"
-                                                          "b",
-                                                          "a" + kReplacementUtf8 + "b"}}},
-                                           LegacyLocale{"en_US.ISO-8859-15",
-                                                        {{"caf\xE9", "caf\xC3\xA9"},
-                                                         {"\xA4", "\xE2\x82\xAC"},
-                                                         {"\xBD", "\xC5\x93"}},
-                                                        "\xE4\xB8\xAD",
-                                                        {}},
-                                           LegacyLocale{
-                                               "zh_CN.GBK",
-                                               {{"\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD\xE6\x96\x87"},
-                                                {"abc \xD6\xD0", "abc \xE4\xB8\xAD"},
-                                                {"\xA8\xA6", "\xC3\xA9"}},
-                                               "\xF0\x9F\x98\x80",
-                                               {{"\xD6", kReplacementUtf8},
-                                                {"x\xD6\xD0\xFF"
-                                                 "y",
-                                                 "x\xE4\xB8\xAD" + kReplacementUtf8 + "y"}}}),
-                         [](const ::testing::TestParamInfo<LegacyLocale>& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) {
-                                     c = '_';
-                                 }
-                             }
-                             return name;
-                         });
 
 TEST(AnsiCodePageSelection, EachThreadConvertsWithItsOwnLocale) {
     const ThreadLocale gbk("zh_CN.GBK");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "FrameLoop.h"
 #include "RpcDispatcher.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
@@ -35,11 +36,7 @@ std::vector<Json::Value> SplitFrames(const std::string& output) {
         const std::string body = output.substr(end + 4, length);
         EXPECT_EQ(body.size(), length);
         EXPECT_EQ(body.back(), '\n');
-        Json::CharReaderBuilder builder;
-        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-        Json::Value value;
-        EXPECT_TRUE(reader->parse(body.data(), body.data() + body.size(), &value, nullptr));
-        bodies.push_back(value);
+        bodies.push_back(TestJson::ParseJson(body));
         pos = end + 4 + length;
     }
     return bodies;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "RpcDispatcher.h"
+#include "client_support/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
@@ -12,14 +13,7 @@ namespace {
 using ServerKit::RpcDispatcher;
 using ServerKit::RpcFault;
 
-Json::Value Parse(const std::string& text) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value value;
-    std::string errors;
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << text;
-    return value;
-}
+using TestJson::ParseJson;
 
 RpcDispatcher MakeDispatcher() {
     RpcDispatcher dispatcher;
@@ -35,55 +29,46 @@ RpcDispatcher MakeDispatcher() {
     return dispatcher;
 }
 
-struct ErrorCase {
-    const char* name;
-    const char* request;
-    int code;
-    const char* id;  // the expected id as JSON text
-};
-
-class DispatcherErrors : public testing::TestWithParam<ErrorCase> {};
-
-TEST_P(DispatcherErrors, AnswersWithTheStandardCodeAndTheRightId) {
+TEST(RpcDispatcher, AnswersFaultsWithTheStandardCodeAndTheRightId) {
+    const struct {
+        const char* request;
+        int code;
+        const char* id;
+    } cases[] = {
+        {R"({"jsonrpc":"2.0","id":4,"method":"Nope","params":[]})", -32601, "4"},
+        {R"({"jsonrpc":"2.0","id":5,"method":"Add","params":["x",{}]})", -32602, "5"},
+        {R"({"jsonrpc":"2.0","id":"s","method":"Refuse"})", -32001, "\"s\""},
+        {R"({"jsonrpc":"2.0","id":6,"method":"Crash"})", -32603, "6"},
+        {"42", -32600, "null"},
+        {"null", -32600, "null"},
+        {"[]", -32600, "null"},
+        {R"({"jsonrpc":"1.0","id":7,"method":"Echo"})", -32600, "7"},
+        {R"({"id":7,"method":"Echo"})", -32600, "7"},
+        {R"({"jsonrpc":"2.0","id":8,"method":3})", -32600, "8"},
+        {R"({"jsonrpc":"2.0","id":9,"method":"Echo","params":1})", -32600, "9"},
+        {R"({"jsonrpc":"2.0","id":{},"method":"Echo"})", -32600, "null"},
+    };
     RpcDispatcher dispatcher = MakeDispatcher();
-    const Json::Value response = dispatcher.Handle(Parse(GetParam().request));
-    ASSERT_TRUE(response.isObject()) << response.toStyledString();
-    EXPECT_EQ(response["jsonrpc"], "2.0");
-    EXPECT_FALSE(response.isMember("result"));
-    EXPECT_EQ(response["error"]["code"].asInt(), GetParam().code);
-    EXPECT_TRUE(response["error"]["message"].isString());
-    EXPECT_EQ(response["id"], Parse(GetParam().id));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        const Json::Value response = dispatcher.Handle(ParseJson(c.request));
+        ASSERT_TRUE(response.isObject());
+        EXPECT_EQ(response["jsonrpc"], "2.0");
+        EXPECT_FALSE(response.isMember("result"));
+        EXPECT_EQ(response["error"]["code"].asInt(), c.code);
+        EXPECT_TRUE(response["error"]["message"].isString());
+        EXPECT_EQ(response["id"], ParseJson(c.id));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Requests, DispatcherErrors,
-    testing::Values(
-        ErrorCase{"UnknownMethod", R"({"jsonrpc":"2.0","id":4,"method":"Nope","params":[]})",
-                  -32601, "4"},
-        ErrorCase{"ParamOfWrongType",
-                  R"({"jsonrpc":"2.0","id":5,"method":"Add","params":["x",{}]})", -32602, "5"},
-        ErrorCase{"HandlerFault", R"({"jsonrpc":"2.0","id":"s","method":"Refuse"})", -32001,
-                  "\"s\""},
-        ErrorCase{"HandlerException", R"({"jsonrpc":"2.0","id":6,"method":"Crash"})", -32603, "6"},
-        ErrorCase{"NotAnObject", "42", -32600, "null"},
-        ErrorCase{"NullBody", "null", -32600, "null"},
-        ErrorCase{"EmptyBatch", "[]", -32600, "null"},
-        ErrorCase{"WrongVersion", R"({"jsonrpc":"1.0","id":7,"method":"Echo"})", -32600, "7"},
-        ErrorCase{"MissingVersion", R"({"id":7,"method":"Echo"})", -32600, "7"},
-        ErrorCase{"MethodNotAString", R"({"jsonrpc":"2.0","id":8,"method":3})", -32600, "8"},
-        ErrorCase{"ParamsScalar", R"({"jsonrpc":"2.0","id":9,"method":"Echo","params":1})", -32600,
-                  "9"},
-        ErrorCase{"IdIsAnObject", R"({"jsonrpc":"2.0","id":{},"method":"Echo"})", -32600, "null"}),
-    [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 TEST(RpcDispatcher, PassesParamsAsReceivedAndEchoesTheId) {
     RpcDispatcher dispatcher = MakeDispatcher();
-    const Json::Value response =
-        dispatcher.Handle(Parse(R"({"jsonrpc":"2.0","id":12,"method":"Echo","params":[1,"a"]})"));
-    EXPECT_EQ(response, Parse(R"({"jsonrpc":"2.0","id":12,"result":[1,"a"]})"));
+    const Json::Value response = dispatcher.Handle(
+        ParseJson(R"({"jsonrpc":"2.0","id":12,"method":"Echo","params":[1,"a"]})"));
+    EXPECT_EQ(response, ParseJson(R"({"jsonrpc":"2.0","id":12,"result":[1,"a"]})"));
 
     const Json::Value noParams =
-        dispatcher.Handle(Parse(R"({"jsonrpc":"2.0","id":13,"method":"Echo"})"));
+        dispatcher.Handle(ParseJson(R"({"jsonrpc":"2.0","id":13,"method":"Echo"})"));
     EXPECT_TRUE(noParams.isMember("result"));
     EXPECT_TRUE(noParams["result"].isNull());
 }
@@ -95,14 +80,14 @@ TEST(RpcDispatcher, NotificationsAreNeverAnswered) {
           R"({"jsonrpc":"2.0","method":"Nope"})", R"({"jsonrpc":"2.0","method":"Crash"})",
           R"({"jsonrpc":"1.0","method":"Echo"})", R"({"method":"Exit"})",
           R"({"jsonrpc":"2.0","method":3})", R"({"jsonrpc":"2.0","method":"Echo","params":1})"}) {
-        EXPECT_TRUE(dispatcher.Handle(Parse(text)).isNull()) << text;
+        EXPECT_TRUE(dispatcher.Handle(ParseJson(text)).isNull()) << text;
     }
     EXPECT_FALSE(dispatcher.ExitRequested());
 }
 
 TEST(RpcDispatcher, BatchIsAnsweredAsBatchWithoutItsNotifications) {
     RpcDispatcher dispatcher = MakeDispatcher();
-    const Json::Value response = dispatcher.Handle(Parse(R"([
+    const Json::Value response = dispatcher.Handle(ParseJson(R"([
         {"jsonrpc":"2.0","id":1,"method":"Add","params":[1,2]},
         {"jsonrpc":"2.0","method":"Echo","params":[]},
         {"jsonrpc":"2.0","id":2,"method":"Nope"},
@@ -113,18 +98,18 @@ TEST(RpcDispatcher, BatchIsAnsweredAsBatchWithoutItsNotifications) {
     EXPECT_EQ(response[1]["error"]["code"].asInt(), -32601);
     EXPECT_EQ(response[2]["error"]["code"].asInt(), -32600);
 
-    EXPECT_TRUE(dispatcher.Handle(Parse(R"([{"jsonrpc":"2.0","method":"Echo"}])")).isNull());
+    EXPECT_TRUE(dispatcher.Handle(ParseJson(R"([{"jsonrpc":"2.0","method":"Echo"}])")).isNull());
 }
 
 TEST(RpcDispatcher, ExitIsBuiltInButCanBeReplaced) {
     RpcDispatcher builtIn;
-    EXPECT_TRUE(builtIn.Handle(Parse(R"({"jsonrpc":"2.0","method":"Exit"})")).isNull());
+    EXPECT_TRUE(builtIn.Handle(ParseJson(R"({"jsonrpc":"2.0","method":"Exit"})")).isNull());
     EXPECT_TRUE(builtIn.ExitRequested());
 
     RpcDispatcher replaced;
     replaced.Add("Exit", [](const Json::Value&) { return Json::Value("staying"); });
     const Json::Value response =
-        replaced.Handle(Parse(R"({"jsonrpc":"2.0","id":1,"method":"Exit"})"));
+        replaced.Handle(ParseJson(R"({"jsonrpc":"2.0","id":1,"method":"Exit"})"));
     EXPECT_EQ(response["result"], "staying");
     EXPECT_FALSE(replaced.ExitRequested());
 }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "client_support/JsonText.h"
 #include "client_support/ScriptedConnection.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
@@ -16,13 +17,7 @@ using RpcClient::Tavrel::ServoParaReadClient;
 namespace FailureCode = RpcClient::FailureCode;
 using Client = Scripted<ServoParaReadClient>;
 
-Json::Value Parse(const std::string& text) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value value;
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) << text;
-    return value;
-}
+using TestJson::ParseJson;
 
 ServoParaReadClient::ServoPara Marked() {
     ServoParaReadClient::ServoPara para;
@@ -51,7 +46,7 @@ TEST(GetServoPara, ReadsPushedResults) {
     };
     for (const Case& c : cases) {
         Client client;
-        client.Reply(Parse(c.message));
+        client.Reply(ParseJson(c.message));
         ServoParaReadClient::ServoPara para = Marked();
         EXPECT_TRUE(client.GetServoPara(para)) << c.message;
         EXPECT_EQ(para.ip, c.ip) << c.message;
@@ -77,7 +72,7 @@ TEST(GetServoPara, RefusedMessagesLeaveTheRecordAndExplainWhy) {
     };
     for (const Case& c : cases) {
         Client client;
-        client.Reply(Parse(c.message));
+        client.Reply(ParseJson(c.message));
         ServoParaReadClient::ServoPara para = Marked();
         EXPECT_FALSE(client.GetServoPara(para)) << c.message;
         EXPECT_EQ(para.ip, "unchanged") << c.message;
@@ -100,7 +95,7 @@ TEST(GetServoPara, UnusableResultsThrowAndLeaveTheRecord) {
              R"({"jsonrpc":"2.0"})",
          }) {
         Client client;
-        client.Reply(Parse(message));
+        client.Reply(ParseJson(message));
         ServoParaReadClient::ServoPara para = Marked();
         try {
             client.GetServoPara(para);
@@ -119,7 +114,7 @@ TEST(GetServoPara, NullOrNonObjectResultGivesAnEmptyRecordAndInvalidData) {
          {R"({"jsonrpc":"2.0","result":null})", R"({"jsonrpc":"2.0","result":[1,2]})",
           R"({"jsonrpc":"2.0","result":"text"})"}) {
         Client client;
-        client.Reply(Parse(message));
+        client.Reply(ParseJson(message));
         ServoParaReadClient::ServoPara para = Marked();
         EXPECT_TRUE(client.GetServoPara(para)) << message;
         EXPECT_EQ(para.ip, "");
@@ -133,8 +128,8 @@ TEST(GetServoPara, NullOrNonObjectResultGivesAnEmptyRecordAndInvalidData) {
 
 TEST(GetServoPara, KeepsEarlierEntriesAndReleasesAfterEveryRead) {
     Client client;
-    client.Reply(Parse(R"({"jsonrpc":"2.0","error":{"code":-32002,"message":""}})"));
-    client.Reply(Parse(R"({"jsonrpc":"1.0"})"));
+    client.Reply(ParseJson(R"({"jsonrpc":"2.0","error":{"code":-32002,"message":""}})"));
+    client.Reply(ParseJson(R"({"jsonrpc":"1.0"})"));
     ServoParaReadClient::ServoPara para;
     EXPECT_FALSE(client.GetServoPara(para));
     EXPECT_FALSE(client.GetServoPara(para));

@@ -38,26 +38,24 @@ inline std::set<int> OpenDescriptors() {
     return fds;
 }
 
-// True while the process exists and is not a zombie.
-inline bool IsAlive(int pid) {
+// The process's one-letter state from /proc ('R', 'S', 'Z', ...); 0 when gone.
+inline char ProcessState(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
-    if (!std::getline(stat, line)) {
-        return false;
-    }
+    std::getline(stat, line);
     const std::string::size_type paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] != 'Z';
+    return paren != std::string::npos && paren + 2 < line.size() ? line[paren + 2] : 0;
+}
+
+// True while the process exists and is not a zombie.
+inline bool IsAlive(int pid) {
+    const char state = ProcessState(pid);
+    return state != 0 && state != 'Z';
 }
 
 // True when the process is a zombie (ended, not reaped).
 inline bool IsZombie(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return false;
-    }
-    const std::string::size_type paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
+    return ProcessState(pid) == 'Z';
 }
 
 // Kills the process at once; true when the signal was sent.

@@ -7,5 +7,7 @@
 namespace Bench {
 
 unsigned long long AllocationCount();
+// Bytes asked for through operator new, freed or not.
+unsigned long long AllocatedBytes();
 
 }  // namespace Bench

@@ -240,6 +240,13 @@ void BM_PayloadRoundTrip(benchmark::State& state) {
             peer.PingPong(sent);
             writeAndParse(answerValue, answerBody);
         });
+    // The same bytes through the pipes alone, without any JSON work: what a
+    // large string result can cost at the very least.
+    std::vector<double> pipeOnly;
+    for (int round = 0; round < 5; ++round) {
+        pipeOnly.push_back(SecondsEach(batch, [&] { peer.PingPong(sent); }));
+    }
+    state.counters["pipe_copy_us"] = Median(pipeOnly) * 1e6;
     state.counters["result_bytes"] = static_cast<double>(size);
 }
 BENCHMARK(BM_PayloadRoundTrip)

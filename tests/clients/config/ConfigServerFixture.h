@@ -4,7 +4,7 @@
 // A configuration server started from the build tree into a registry of the
 // test's own, with the language "de"; every server is shut down afterwards.
 
-#include "client_support/ServerRegistry.h"
+#include "support/ServerRegistry.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 

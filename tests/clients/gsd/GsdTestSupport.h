@@ -5,7 +5,7 @@
 // code page for the text conversions.
 
 #include "AnsiCodePage.h"
-#include "client_support/JsonText.h"
+#include "support/JsonText.h"
 
 #include <memory>
 #include <string>

@@ -3,7 +3,7 @@
 // which answers count as invalid data, and what comes back to the host.
 
 #include "GsdTestSupport.h"
-#include "client_support/ScriptedConnection.h"
+#include "support/ScriptedConnection.h"
 
 #include <JsonRpcClient/clients/PnGsdClient.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "client_support/JsonText.h"
-#include "client_support/ScriptedConnection.h"
+#include "support/JsonText.h"
+#include "support/ScriptedConnection.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 

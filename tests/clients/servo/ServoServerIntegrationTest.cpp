@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "client_support/ServerRegistry.h"
+#include "support/ServerRegistry.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 

@@ -4,8 +4,8 @@
 // than is asked, a read ends with its server, output waits for a flush and
 // fails loudly, and destroying a buffer releases the pipe end beneath it.
 
-#include "HostingTestSupport.h"
 #include "platform/Platform.h"
+#include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // ids (told apart across restarts) and the bounded copy of a URL into a
 // caller's buffer.
 
-#include "HostingTestSupport.h"
 #include "platform/Platform.h"
+#include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
 

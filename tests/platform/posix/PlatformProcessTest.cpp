@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "HostingTestSupport.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixObjects.h"
+#include "support/HostingTestSupport.h"
 
 namespace P = RpcClient::Platform;
 using namespace std::chrono_literals;

@@ -5,8 +5,8 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
+#include "OnWine.h"
 #include "platform/Platform.h"
-#include "platform_win32/OnWine.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // The Win32 process, pipe and job primitives, exercised with a real child
 // program (jrc_win32_child, built beside this test).
 
+#include "OnWine.h"
 #include "platform/Platform.h"
-#include "platform_win32/OnWine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "RpcDispatcher.h"
-#include "client_support/JsonText.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>

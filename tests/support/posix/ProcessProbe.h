@@ -4,7 +4,7 @@
 // Looks at this test process from outside, through /proc: its descriptors,
 // threads, heap and child processes. Linux only, like the tests using it.
 
-#include "../hosting/posix/HostingTestOs.h"
+#include "HostingTestOs.h"
 
 #include <dirent.h>
 #include <malloc.h>

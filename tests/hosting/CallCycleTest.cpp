@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "HostingTestSupport.h"
+#include "support/HostingTestSupport.h"
 
 using namespace RpcClient;
 using namespace std::chrono_literals;

@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "HostingTestSupport.h"
 #include "platform/Platform.h"
+#include "support/HostingTestSupport.h"
 
 using namespace RpcClient;
 using namespace std::chrono_literals;

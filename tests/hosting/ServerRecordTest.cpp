@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "HostingTestSupport.h"
 #include "platform/Platform.h"
+#include "support/HostingTestSupport.h"
 
 using namespace RpcClient;
 

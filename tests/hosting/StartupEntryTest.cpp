@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "HostingTestSupport.h"
 #include "platform/Platform.h"
+#include "support/HostingTestSupport.h"
 
 using namespace RpcClient;
 namespace fs = std::filesystem;

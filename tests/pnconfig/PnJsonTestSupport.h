@@ -5,7 +5,7 @@
 // documents, normalising written ones for comparison, readable failure
 // output.
 
-#include "client_support/JsonText.h"
+#include "support/JsonText.h"
 
 #include <json/json.h>
 

@@ -2,7 +2,7 @@
 #include <JsonRpcClient/rpc/Framing.h>
 #include <JsonRpcClient/rpc/JsonRequest.h>
 
-#include "client_support/JsonText.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>

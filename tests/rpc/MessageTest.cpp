@@ -4,7 +4,7 @@
 
 #include "rpc/RequestIdCounter.h"
 
-#include "client_support/JsonText.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 

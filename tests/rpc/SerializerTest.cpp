@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/JsonSerialzer.h>
 
-#include "client_support/JsonText.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,361 @@
+// SPDX-License-Identifier: Apache-2.0
+// The POSIX process backend against real children: what a server receives,
+// how its end is reported, and that nothing is leaked or left as a zombie.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+#include <JsonRpcClient/rpc/FailureCodes.h>
+#include <JsonRpcClient/rpc/Framing.h>
+#include <JsonRpcClient/rpc/JsonRequest.h>
+
+#include <chrono>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/posix/PosixObjects.h"
+#include "support/HostingTestSupport.h"
+
+namespace P = RpcClient::Platform;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A child with its two pipes, driven directly through the platform layer.
+struct Child {
+    void* process = nullptr;
+    void* toChild = nullptr;    // our end of its stdin
+    void* fromChild = nullptr;  // our end of its stdout+stderr
+
+    explicit Child(const std::wstring& args,
+                   std::wstring application = HostingTest::ScriptedServer()) {
+        void* outRead = nullptr;
+        void* outWrite = nullptr;
+        void* inRead = nullptr;
+        void* inWrite = nullptr;
+        EXPECT_TRUE(P::CreatePipe(outRead, outWrite));
+        EXPECT_TRUE(P::CreatePipe(inRead, inWrite));
+        P::ProcessStart start;
+        start.application = application;
+        start.arguments = args;
+        start.standardInput = inRead;
+        start.standardOutput = outWrite;
+        process = P::StartProcess(start);
+        P::CloseHandle(outWrite);
+        P::CloseHandle(inRead);
+        toChild = inWrite;
+        fromChild = outRead;
+    }
+    ~Child() {
+        P::CloseHandle(toChild);
+        P::CloseHandle(fromChild);
+        if (process != nullptr) {
+            P::TerminateProcess(process, 0);
+            P::WaitForProcess(process, 2000);
+            P::CloseHandle(process);
+        }
+    }
+
+    Json::Value Call(const std::string& method, const Json::Value& params = Json::arrayValue) {
+        Json::Value body;
+        body["jsonrpc"] = "2.0";
+        body["id"] = 1;
+        body["method"] = method;
+        body["params"] = params;
+        std::ostringstream out;
+        RpcClient::WriteFrame(out, body);
+        const std::string bytes = out.str();
+        EXPECT_TRUE(P::WritePipe(toChild, bytes.data(), bytes.size(), nullptr));
+        std::string received;
+        char buffer[4096];
+        // Header, blank line, then the body length it states.
+        std::size_t need = std::string::npos;
+        while (need == std::string::npos || received.size() < need) {
+            const long got = P::ReadPipe(fromChild, buffer, sizeof buffer, process);
+            if (got <= 0) {
+                return Json::Value();
+            }
+            received.append(buffer, static_cast<std::size_t>(got));
+            const auto split = received.find("\r\n\r\n");
+            if (need == std::string::npos && split != std::string::npos) {
+                need = split + 4 + std::stoul(received.substr(16, split - 16));
+            }
+        }
+        std::istringstream in(received);
+        std::string error;
+        return RpcClient::ReadFrame(in, error)["result"];
+    }
+};
+
+std::set<std::string> Targets(const Json::Value& list) {
+    std::set<std::string> targets;
+    for (const Json::Value& item : list) {
+        targets.insert(item["target"].asString());
+    }
+    return targets;
+}
+
+TEST(ServerDescriptors, ServerGetsExactlyThreeStandardDescriptorsWithOutputAndErrorShared) {
+    // A descriptor the host opened without close-on-exec must not leak either.
+    const int hostFd = open("/dev/null", O_RDONLY);
+    ASSERT_GE(hostFd, 0);
+    Child first(L"");
+    Child second(L"");
+    ASSERT_NE(second.process, nullptr);
+
+    const Json::Value fds = second.Call("fds");
+    ASSERT_EQ(fds.size(), 3u) << fds.toStyledString();
+    EXPECT_EQ(fds[0]["fd"].asInt(), 0);
+    EXPECT_EQ(fds[1]["fd"].asInt(), 1);
+    EXPECT_EQ(fds[2]["fd"].asInt(), 2);
+    EXPECT_EQ(fds[1]["target"], fds[2]["target"]) << "stdout and stderr share one pipe";
+    EXPECT_NE(fds[0]["target"], fds[1]["target"]);
+
+    // None of the first server's pipes reached the second one.
+    const std::set<std::string> firstPipes = Targets(first.Call("fds"));
+    for (const std::string& target : Targets(fds)) {
+        EXPECT_EQ(firstPipes.count(target), 0u) << target;
+    }
+    close(hostFd);
+}
+
+TEST(ServerDescriptors, StderrBytesArriveOnTheOutputPipe) {
+    Child child(L"");
+    EXPECT_EQ(child.Call("stderr").asString(), "via stderr");
+}
+
+TEST(ServerCommandLine, ArgumentsAreSplitByWindowsRulesAfterTheServerPath) {
+    Child child(L"-l \"two words\" a\\\"b");
+    const Json::Value argv = child.Call("argv");
+    ASSERT_EQ(argv.size(), 4u);
+    EXPECT_EQ(argv[0].asString(), JRC_SCRIPTED_SERVER);
+    EXPECT_EQ(argv[1].asString(), "-l");
+    EXPECT_EQ(argv[2].asString(), "two words");
+    EXPECT_EQ(argv[3].asString(), "a\"b");
+}
+
+TEST(ServerCommandLine, ServerRunsInTheHostsDirectoryWithTheHostsEnvironment) {
+    setenv("JRC_TEST_MARK", "marked", 1);
+    Child child(L"");
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(child.Call("cwd").asString(), cwd);
+    Json::Value params(Json::arrayValue);
+    params.append("JRC_TEST_MARK");
+    EXPECT_EQ(child.Call("env", params).asString(), "marked");
+}
+
+TEST(ProcessExit, ExitCodesAreReportedWithoutReapingAndTheHandleIsReapedOnClose) {
+    struct Case {
+        const char* method;
+        unsigned long expected;
+    };
+    const Case cases[] = {{"exit", 3}, {"exit", 0}, {"signal", 128 + SIGTERM}};
+    for (const Case& c : cases) {
+        Child child(L"");
+        Json::Value params(Json::arrayValue);
+        params.append(static_cast<int>(c.expected > 128 ? c.expected - 128 : c.expected));
+        child.Call(c.method, params);
+        ASSERT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+        char byte = 0;
+        EXPECT_EQ(P::ReadPipe(child.fromChild, &byte, 1, child.process), 0)
+            << "a read ends once the server is gone";
+        unsigned long code = 0;
+        ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
+        EXPECT_EQ(code, c.expected) << c.method;
+        // Asking again gives the same answer: the first ask did not reap.
+        ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
+        EXPECT_EQ(code, c.expected);
+    }
+}
+
+TEST(ProcessExit, TerminateReportsTheRequestedCodeAndCloseLeavesNoZombie) {
+    Child child(L"");
+    const int pid = child.Call("pid").asInt();
+    unsigned long code = 0;
+    ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
+    EXPECT_EQ(code, P::kStillActive);
+    EXPECT_EQ(P::WaitForProcess(child.process, 0), P::kWaitTimeout);
+
+    ASSERT_TRUE(P::TerminateProcess(child.process, 7));
+    EXPECT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+    ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
+    EXPECT_EQ(code, 7u);
+    EXPECT_TRUE(HostingTest::IsZombie(pid)) << "peeking must not reap";
+    EXPECT_FALSE(P::TerminateProcess(child.process, 1)) << "an ended process cannot be ended";
+
+    P::CloseHandle(child.process);
+    child.process = nullptr;
+    EXPECT_FALSE(HostingTest::IsZombie(pid));
+    EXPECT_FALSE(HostingTest::IsAlive(pid));
+}
+
+// A host that ignores SIGCHLD has its children reaped by the system; their
+// end must still be seen, with code 0 since the real one is gone.
+TEST(ProcessExit, EndIsSeenWhenTheHostIgnoresChildSignals) {
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
+    {
+        Child child(L"--exit 5");
+        EXPECT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+        unsigned long code = P::kStillActive;
+        EXPECT_TRUE(P::GetExitCodeProcess(child.process, code));
+        EXPECT_EQ(code, 0u);
+    }
+    sigaction(SIGCHLD, &previous, nullptr);
+}
+
+TEST(ProcessStart, MissingExecutableFailsWithAnErrorAndLeaksNothing) {
+    const std::set<int> before = HostingTest::OpenDescriptors();
+    {
+        Child child(L"", L"/nonexistent/server");
+        EXPECT_EQ(child.process, nullptr);
+        EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(ENOENT));
+    }
+    EXPECT_EQ(HostingTest::OpenDescriptors(), before);
+}
+
+TEST(PipeWrite, WritingToAServerThatHasGoneIsAnErrorNotASignal) {
+    Child child(L"--exit 0");
+    ASSERT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+    const std::string bytes(1000, 'x');
+    // The child held the only read end; our write breaks the pipe.
+    EXPECT_FALSE(P::WritePipe(child.toChild, bytes.data(), bytes.size(), nullptr));
+    EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
+}
+
+TEST(Paths, KnownServerPathsAreJoinedWithThePlatformsSeparator) {
+    EXPECT_EQ(P::PathAppend(L"/opt/lib", L".\\PellavonCli\\PellavonCli"),
+              L"/opt/lib/PellavonCli/PellavonCli");
+    EXPECT_EQ(P::PathAppend(L"/opt/lib/", L"x"), L"/opt/lib/x");
+    EXPECT_EQ(P::PathAppend(L"/", L".\\a"), L"/a");
+    EXPECT_TRUE(P::PathAppend(L"/a", std::wstring(5000, L'x')).empty());
+    // A statically linked host is its own library: its directory is used.
+    EXPECT_EQ(P::GetLibraryDirectory(), P::GetExecutableDirectory());
+    EXPECT_FALSE(P::GetExecutableDirectory().empty());
+}
+
+// The system hands paths over as UTF-8; two-, three- and four-byte
+// characters must come back as the same wide characters.
+TEST(Paths, CurrentDirectoryIsDecodedFromUtf8) {
+    const std::string folder = HostingTest::TempPath("cwd-\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    const std::wstring cwd = P::GetCurrentDirectory();
+    EXPECT_EQ(chdir(previous), 0);
+    rmdir(folder.c_str());
+    const std::wstring tail = L"cwd-\u00E9\u20AC\U0001F600-";
+    const std::size_t at = cwd.find(L"cwd-");
+    ASSERT_NE(at, std::wstring::npos);
+    EXPECT_EQ(cwd.substr(at, tail.size()), tail);
+}
+
+TEST(ErrorTexts, LastErrorKeepsItsLineEndAndFailureCodesDropIt) {
+    P::SetLastError(0);
+    EXPECT_EQ(RpcClient::GetLastErrorAsString(), "");
+    P::SetLastError(ENOENT);
+    const std::string text = RpcClient::GetLastErrorAsString();
+    EXPECT_NE(text.find("No such file"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+
+    EXPECT_EQ(RpcClient::GetHResultErrorAsString(0), "");
+    EXPECT_EQ(RpcClient::GetHResultErrorAsString(5), "");
+    for (long code : {RpcClient::FailureCode::Timeout, RpcClient::FailureCode::ServerFault,
+                      RpcClient::FailureCode::Unexpected, RpcClient::FailureCode::NoSync}) {
+        const std::string message = RpcClient::GetHResultErrorAsString(code);
+        ASSERT_FALSE(message.empty()) << code;
+        EXPECT_NE(message.back(), '\n');
+        EXPECT_NE(message.back(), '\r');
+    }
+}
+
+// Large writes to a server's input go out as the pipe has room, with the
+// descriptor non-blocking only for the while.
+bool IsNonBlocking(void* pipeEnd) {
+    return (fcntl(RpcClient::Platform::Posix::AsPipe(pipeEnd)->fd, F_GETFL) & O_NONBLOCK) != 0;
+}
+
+std::string PatternOfSize(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>('a' + (i * 7) % 26);
+    }
+    return bytes;
+}
+
+// Reads everything from `readEnd` until `expected` bytes have arrived.
+std::string ReadAllOf(void* readEnd, std::size_t expected) {
+    std::string received;
+    std::vector<char> buffer(100000);
+    while (received.size() < expected) {
+        const long got = P::ReadPipe(readEnd, buffer.data(), buffer.size(), nullptr);
+        if (got <= 0) {
+            break;
+        }
+        received.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return received;
+}
+
+TEST(PipeWrite, BlocksOfEverySizeReachAReaderWholeInOrder) {
+    // Watched (a live server) and not, from below PIPE_BUF to many times
+    // the pipe's capacity, and on a descriptor someone else made
+    // non-blocking, which a plain write must wait on rather than fail.
+    Child server(L"");
+    for (const bool watched : {true, false}) {
+        for (const std::size_t size :
+             {std::size_t{100}, std::size_t{4097}, std::size_t{65537}, std::size_t{3} << 20}) {
+            for (const bool startNonBlocking : {false, true}) {
+                void* readEnd = nullptr;
+                void* writeEnd = nullptr;
+                ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
+                if (startNonBlocking) {
+                    const int fd = RpcClient::Platform::Posix::AsPipe(writeEnd)->fd;
+                    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+                }
+                const std::string sent = PatternOfSize(size);
+                std::string received;
+                std::thread reader([&] { received = ReadAllOf(readEnd, size); });
+                EXPECT_TRUE(P::WritePipe(writeEnd, sent.data(), sent.size(),
+                                         watched ? server.process : nullptr))
+                    << size;
+                reader.join();
+                EXPECT_TRUE(received == sent) << size << " watched " << watched;
+                EXPECT_EQ(IsNonBlocking(writeEnd), startNonBlocking) << size;
+                P::CloseHandle(readEnd);
+                P::CloseHandle(writeEnd);
+            }
+        }
+    }
+}
+
+TEST(PipeWrite, LargeBlockToAServerThatEndsWhileNobodyReadsFailsInsteadOfHanging) {
+    // We hold the pipe's read end ourselves, as the host holds its servers'
+    // input, so the pipe never breaks: only the server's end stops the write.
+    Child server(L"--exit 0");
+    void* readEnd = nullptr;
+    void* writeEnd = nullptr;
+    ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
+    const std::string sent(std::size_t{1} << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(P::WritePipe(writeEnd, sent.data(), sent.size(), server.process));
+    EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_FALSE(IsNonBlocking(writeEnd));
+    P::CloseHandle(readEnd);
+    P::CloseHandle(writeEnd);
+}
+
+}  // namespace

@@ -9,6 +9,8 @@
 // it the floor swung between about 3 and 60 microseconds from run to run,
 // depending on whether the two processes happened to share a processor.
 
+#include "platform/SpinWindow.h"
+
 #include <poll.h>
 #include <sched.h>
 #include <unistd.h>
@@ -20,13 +22,11 @@
 
 namespace {
 
-constexpr std::chrono::microseconds kSpinWindow{60};
-
 bool ReadBlock(char* into, std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
         using Clock = std::chrono::steady_clock;
-        const Clock::time_point until = Clock::now() + kSpinWindow;
+        const Clock::time_point until = Clock::now() + RpcClient::Platform::kSpinWindow;
         pollfd input{STDIN_FILENO, POLLIN, 0};
         while (poll(&input, 1, 0) == 0 && Clock::now() < until) {
             sched_yield();

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "FrameLoop.h"
 
+#include "BinaryStdio.h"
 #include "RpcDispatcher.h"
 
-#include <JsonRpcClient/rpc/Framing.h>
-#include <json/reader.h>
-#include <rpc/HeaderMatcher.h>
+#include <platform/PipeBufferBase.h>
+#include <wire/Frames.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <istream>
-#include <memory>
 #include <ostream>
 #include <string>
 
@@ -18,31 +18,7 @@ namespace ServerKit {
 
 namespace {
 
-void SkipLineBreaks(std::istream& in) {
-    for (;;) {
-        const auto next = in.peek();
-        if (next != '\r' && next != '\n') {
-            return;
-        }
-        in.get();
-    }
-}
-
-// Reads up to the next LF (dropped) and matches the line on the way without
-// keeping it: a header may have any number of blanks before its digits, and
-// garbage without line breaks costs time but no memory.
-bool ReadHeaderLine(std::istream& in, RpcClient::HeaderMatcher& header) {
-    bool any = false;
-    char c = 0;
-    while (in.get(c)) {
-        any = true;
-        if (c == '\n') {
-            return true;
-        }
-        header.Feed(c);
-    }
-    return any;
-}
+namespace Wire = RpcClient::Wire;
 
 // Drops `count` bytes; false when the input ends first.
 bool SkipBytes(std::istream& in, std::uint64_t count) {
@@ -58,60 +34,64 @@ bool SkipBytes(std::istream& in, std::uint64_t count) {
     return true;
 }
 
+// Standard input through the buffer the library's pipe streams share: what
+// is there is handed out at once, and a large body goes straight into the
+// caller's memory.
+class RequestInputBuf : public RpcClient::Platform::PipeBufferBase {
+public:
+    RequestInputBuf() : PipeBufferBase(RpcClient::Platform::PipeDirection::Read) {}
+
+protected:
+    std::size_t ReadSome(char* into, std::size_t size) override {
+        return ReadStandardInput(into, size);
+    }
+    bool WriteAll(const char* /*data*/, std::size_t /*size*/) override { return false; }
+};
+
 }  // namespace
+
+std::istream& RequestInput() {
+    static RequestInputBuf buffer;
+    static std::istream input(&buffer);
+    return input;
+}
 
 IncomingFrame ReadRequestFrame(std::istream& in) {
     IncomingFrame frame;
-    SkipLineBreaks(in);
-    RpcClient::HeaderMatcher header;
-    if (!ReadHeaderLine(in, header)) {
-        frame.status = FrameStatus::End;
-        return frame;
-    }
-    // The library's own header matcher, so both ends agree on what a header is.
-    if (!header.Matched()) {
-        frame.status = FrameStatus::BadHeader;
-        frame.error = "invalid frame header";
-        return frame;
-    }
-    SkipLineBreaks(in);
-    if (header.Length() > kMaxFrameBody) {
-        // The body is dropped unread, so the next frame is read from where
-        // it starts and this one gets exactly one answer.
-        frame.status = SkipBytes(in, header.Length()) ? FrameStatus::TooLarge : FrameStatus::End;
-        frame.error = "frame body too large";
-        return frame;
-    }
-    const auto length = static_cast<std::size_t>(header.Length());
-    // One body buffer per thread, kept for the next frame unless a large one
-    // made it big.
-    constexpr std::size_t kRetainedBody = 64u * 1024u;
-    thread_local std::string body;
-    body.resize(length);
-    in.read(&body[0], static_cast<std::streamsize>(length));
-    const bool complete = static_cast<std::size_t>(in.gcount()) == length;
-    // Building a reader costs more than parsing a small request, so each
-    // thread builds one once.
-    thread_local const std::unique_ptr<Json::CharReader> reader(
-        Json::CharReaderBuilder().newCharReader());
-    std::string errors;
-    if (!complete) {
-        frame.status = FrameStatus::End;
-    } else if (!reader->parse(body.data(), body.data() + body.size(), &frame.body, &errors)) {
-        frame.status = FrameStatus::BadBody;
-        frame.error = errors;
-        frame.body = Json::Value();
-    } else {
-        frame.status = FrameStatus::Ok;
-    }
-    if (body.capacity() > kRetainedBody) {
-        std::string().swap(body);
+    // The library's own frame reader, so both ends agree on what a frame is
+    // and believe a stated length only as far as bytes arrive.
+    Wire::ScratchLease scratch;
+    const Wire::FrameRead read =
+        Wire::ReadFrameText(in, scratch->text, kMaxFrameBody, Wire::LineBreaks::Await);
+    switch (read.status) {
+        case Wire::FrameStatus::End:
+        case Wire::FrameStatus::Short:
+            frame.status = FrameStatus::End;
+            break;
+        case Wire::FrameStatus::BadHeader:
+            frame.status = FrameStatus::BadHeader;
+            frame.error = "invalid frame header";
+            break;
+        case Wire::FrameStatus::TooLarge:
+            // The body is dropped unread, so the next frame is read from where
+            // it starts and this one gets exactly one answer.
+            frame.status = SkipBytes(in, read.length) ? FrameStatus::TooLarge : FrameStatus::End;
+            frame.error = "frame body too large";
+            break;
+        case Wire::FrameStatus::Ok:
+            if (Wire::ParseFrameText(*scratch, frame.body, frame.error)) {
+                frame.status = FrameStatus::Ok;
+            } else {
+                frame.status = FrameStatus::BadBody;
+                frame.body = Json::Value();
+            }
+            break;
     }
     return frame;
 }
 
 void WriteMessageFrame(std::ostream& out, const Json::Value& message) {
-    RpcClient::WriteFrame(out, message);
+    Wire::WriteFrame(out, message);
 }
 
 int RunFrameLoop(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out) {

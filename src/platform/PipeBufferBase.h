@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The stream-buffer logic both backends' pipe streams share. One buffer
-// serves one direction:
+// The stream-buffer logic that both backends' pipe streams and a bundled
+// server's standard input share. One buffer serves one direction:
 // - Reading hands out what the pipe holds, never waiting for a full buffer,
 //   and a read larger than the buffer goes straight into the caller's memory.
 // - Writing collects until a flush or a full buffer; a write larger than the

@@ -4,6 +4,9 @@
 // replaced operator new below, which remembers the largest one.
 
 #include <JsonRpcClient/rpc/Framing.h>
+#ifdef JRC_TEST_SERVER_KIT
+#include <FrameLoop.h>
+#endif
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
@@ -96,5 +99,15 @@ TEST(FramingMemory, HeaderLineOfAnyLengthIsMatchedWithoutBeingHeld) {
         EXPECT_EQ(error, expected) << tail;
     }
 }
+
+#ifdef JRC_TEST_SERVER_KIT
+// A server believes a length it accepts no more than the host does.
+TEST(FramingMemory, ServerReadingAStatedLengthGrowsOnlyWithWhatArrives) {
+    std::istringstream in("Content-Length: 60000000\r\n\r\n[1");
+    g_largestAllocation = 0;
+    EXPECT_EQ(ServerKit::ReadRequestFrame(in).status, ServerKit::FrameStatus::End);
+    EXPECT_LE(g_largestAllocation.load(), 4 * kMiB);
+}
+#endif
 
 }  // namespace

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "../BinaryStdio.h"
 #include "../FrameLoop.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
-#include <iostream>
+
+#include <algorithm>
+#include <climits>
 
 namespace ServerKit {
 
@@ -16,8 +19,12 @@ void UseBinaryStdio() {
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
-std::istream& RequestInput() {
-    return std::cin;
+// On a pipe, _read returns what the pipe holds once a byte is there, and 0
+// once the writer has closed its end.
+std::size_t ReadStandardInput(char* into, std::size_t size) {
+    const auto wanted = static_cast<unsigned int>(std::min<std::size_t>(size, INT_MAX));
+    const int got = _read(_fileno(stdin), into, wanted);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 }  // namespace ServerKit

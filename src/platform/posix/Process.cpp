@@ -42,6 +42,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/SpinWindow.h"
 #include "platform/posix/PosixObjects.h"
 
 extern char** environ;
@@ -122,16 +123,6 @@ int LiftDescriptor(int fd) {
     return fcntl(fd, F_DUPFD_CLOEXEC, 3);
 }
 
-// How long a reader waiting for a server's answer keeps looking before it
-// blocks. A server answers a small call within some tens of microseconds. A
-// thread that blocks at once lets its processor go idle, and on a quiet
-// (virtual) machine waking it again costs more than the answer took: a
-// small call was three to four times slower than with the look-again. Raw
-// pipe ping-pong answers fast enough never to see this. Bounded, and the
-// processor is given away between looks, so waiting threads still let the
-// servers run. The looks watch the server's end as the blocking wait does.
-constexpr std::chrono::microseconds kSpinWindow{60};
-
 // At most this many threads of the host look again at once; the others
 // block at once. Many threads waiting on their servers would otherwise keep
 // every processor busy looking while the servers need them to answer.
@@ -146,7 +137,8 @@ int MaxSpinningThreads() {
 std::atomic<int> g_spinningThreads{0};
 
 // Polls `fds` without blocking until one is ready, an error occurs or the
-// spin window has passed. Returns poll's result of the last look (0: nothing
+// spin window has passed (the looks watch the server's end as the blocking
+// wait does). Returns poll's result of the last look (0: nothing
 // ready yet, the caller blocks next).
 int PollBriefly(pollfd* fds, nfds_t count) {
     if (g_spinningThreads.fetch_add(1, std::memory_order_relaxed) >= MaxSpinningThreads()) {

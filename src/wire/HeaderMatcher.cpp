@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "rpc/HeaderMatcher.h"
+#include "wire/HeaderMatcher.h"
 
 namespace RpcClient {
 namespace {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "CatalogService.h"
 
+#include "GsdWireKeys.h"
+
 #include <json/value.h>
 
 #include <algorithm>
@@ -15,6 +17,8 @@
 namespace GsdCatalog {
 
 namespace fs = std::filesystem;
+namespace Key = GsdWire::Key;
+namespace Method = GsdWire::Method;
 using ServerKit::RpcFault;
 
 fs::path ResolveCatalogDirectory(const std::string& option, const char* environment,
@@ -210,23 +214,24 @@ Json::Value IntArray(const std::vector<int>& values) {
 
 // ---- answer builders --------------------------------------------------------
 
-// Member names of the answers are literals. Passed as a StaticString, JsonCpp
-// stores a name without copying it: one allocation less per member.
+// Member names of the answers are static arrays (GsdWireKeys.h). Passed as a
+// StaticString, JsonCpp stores a name without copying it: one allocation
+// less per member.
 template <std::size_t N>
-Json::StaticString Key(const char (&literal)[N]) {
+Json::StaticString Member(const char (&literal)[N]) {
     return Json::StaticString(literal);
 }
 
 Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info) {
     Json::Value value(Json::objectValue);
-    value[Key("GsdName")] = gsd;
-    value[Key("GsdId")] = info.id;
-    value[Key("Category")] = info.category;
-    value[Key("SubCategory")] = info.subCategory;
-    value[Key("Name")] = info.name;
-    value[Key("SoftwareRelease")] = info.softwareRelease;
-    value[Key("OrderNumber")] = info.orderNumber;
-    value[Key("Description")] = info.infoText;
+    value[Member(Key::GsdName)] = gsd;
+    value[Member(Key::GsdId)] = info.id;
+    value[Member(Key::Category)] = info.category;
+    value[Member(Key::SubCategory)] = info.subCategory;
+    value[Member(Key::Name)] = info.name;
+    value[Member(Key::SoftwareRelease)] = info.softwareRelease;
+    value[Member(Key::OrderNumber)] = info.orderNumber;
+    value[Member(Key::Description)] = info.infoText;
     return value;
 }
 
@@ -235,31 +240,31 @@ Json::Value DapBaseInfo(const std::string& gsd, const GsdFile& file, const Acces
     // An access point without a category of its own is filed under the
     // device's family.
     if (dap.info.category.empty()) {
-        value[Key("Category")] = file.mainFamily;
+        value[Member(Key::Category)] = file.mainFamily;
     }
     if (dap.info.subCategory.empty()) {
-        value[Key("SubCategory")] = file.productFamily;
+        value[Member(Key::SubCategory)] = file.productFamily;
     }
     return value;
 }
 
 Json::Value DataBaseInfo(const ItemInfo& info) {
     Json::Value value(Json::objectValue);
-    value[Key("GsdID")] = info.id;
-    value[Key("Name")] = info.name;
-    value[Key("OrderNumber")] = info.orderNumber;
-    value[Key("FirmwareVersion")] = info.hardwareRelease;
-    value[Key("SoftwareVerison")] = info.softwareRelease;
-    value[Key("Description")] = info.infoText;
-    value[Key("IdentNumber")] = info.identNumber;
+    value[Member(Key::GsdID)] = info.id;
+    value[Member(Key::Name)] = info.name;
+    value[Member(Key::OrderNumber)] = info.orderNumber;
+    value[Member(Key::FirmwareVersion)] = info.hardwareRelease;
+    value[Member(Key::SoftwareVerison)] = info.softwareRelease;
+    value[Member(Key::Description)] = info.infoText;
+    value[Member(Key::IdentNumber)] = info.identNumber;
     return value;
 }
 
 Json::Value IoData(const IoSizes& io) {
     Json::Value value(Json::objectValue);
-    value[Key("IoType")] = (io.hasInput ? 1 : 0) | (io.hasOutput ? 2 : 0);
-    value[Key("Isize")] = io.inputBytes;
-    value[Key("Osize")] = io.outputBytes;
+    value[Member(Key::IoType)] = (io.hasInput ? 1 : 0) | (io.hasOutput ? 2 : 0);
+    value[Member(Key::Isize)] = io.inputBytes;
+    value[Member(Key::Osize)] = io.outputBytes;
     return value;
 }
 
@@ -325,12 +330,12 @@ std::string SlotNameOf(const std::map<int, std::string>& names, int number, cons
 Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandatory,
                           const Module* owner) {
     Json::Value item(Json::objectValue);
-    item[Key("Info")] = DataBaseInfo(submodule.info);
-    item[Key("IoData")] = IoData(submodule.io);
-    item[Key("Type")] = static_cast<int>(submodule.kind);
-    item[Key("IsMandatory")] = mandatory;
-    item[Key("SlotNumber")] = subslot;
-    item[Key("SlotName")] =
+    item[Member(Key::Info)] = DataBaseInfo(submodule.info);
+    item[Member(Key::IoData)] = IoData(submodule.io);
+    item[Member(Key::Type)] = static_cast<int>(submodule.kind);
+    item[Member(Key::IsMandatory)] = mandatory;
+    item[Member(Key::SlotNumber)] = subslot;
+    item[Member(Key::SlotName)] =
         owner ? SlotNameOf(owner->subslotNames, subslot, submodule.info) : submodule.info.name;
     return item;
 }
@@ -340,16 +345,17 @@ Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module
     const bool isDap = &module == static_cast<const Module*>(&dap);
     Json::Value data(Json::objectValue);
     Json::Value item(Json::objectValue);
-    item[Key("Info")] = DataBaseInfo(module.info);
-    item[Key("IoData")] = IoData(ModuleIo(file, module));
-    item[Key("Type")] = static_cast<int>(isDap ? ItemKind::DeviceAccessPoint : ItemKind::Module);
-    item[Key("IsMandatory")] = mandatory;
-    item[Key("SlotNumber")] = slot;
-    item[Key("SlotName")] = SlotNameOf(dap.slotNames, slot, module.info);
-    data[Key("Item")] = std::move(item);
-    data[Key("virSubmoduleRefId")] =
+    item[Member(Key::Info)] = DataBaseInfo(module.info);
+    item[Member(Key::IoData)] = IoData(ModuleIo(file, module));
+    item[Member(Key::Type)] =
+        static_cast<int>(isDap ? ItemKind::DeviceAccessPoint : ItemKind::Module);
+    item[Member(Key::IsMandatory)] = mandatory;
+    item[Member(Key::SlotNumber)] = slot;
+    item[Member(Key::SlotName)] = SlotNameOf(dap.slotNames, slot, module.info);
+    data[Member(Key::Item)] = std::move(item);
+    data[Member(Key::virSubmoduleRefId)] =
         module.virtualSubmodules.empty() ? "" : module.virtualSubmodules.front().info.id;
-    data[Key("virSubSlotNumber")] =
+    data[Member(Key::virSubSlotNumber)] =
         module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
     Json::Value subItems(Json::arrayValue);
     for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
@@ -377,21 +383,21 @@ Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module
             }
         }
     }
-    data[Key("SubItems")] = std::move(subItems);
+    data[Member(Key::SubItems)] = std::move(subItems);
     return data;
 }
 
 Json::Value RecordItem(const ParameterItem& parameter) {
     Json::Value item(Json::objectValue);
-    item[Key("TextId")] = parameter.textId;
-    item[Key("Name")] = parameter.name;
-    item[Key("IsChangeable")] = parameter.changeable;
-    item[Key("ByteOffset")] = parameter.byteOffset;
-    item[Key("BitOffset")] = parameter.bitOffset;
-    item[Key("DataType")] = parameter.dataType;
-    item[Key("DefaultValue")] = parameter.defaultValue;
-    item[Key("MinValue")] = parameter.minValue;
-    item[Key("MaxValue")] = parameter.maxValue;
+    item[Member(Key::TextId)] = parameter.textId;
+    item[Member(Key::Name)] = parameter.name;
+    item[Member(Key::IsChangeable)] = parameter.changeable;
+    item[Member(Key::ByteOffset)] = parameter.byteOffset;
+    item[Member(Key::BitOffset)] = parameter.bitOffset;
+    item[Member(Key::DataType)] = parameter.dataType;
+    item[Member(Key::DefaultValue)] = parameter.defaultValue;
+    item[Member(Key::MinValue)] = parameter.minValue;
+    item[Member(Key::MaxValue)] = parameter.maxValue;
     Json::Value values(Json::objectValue);
     // An object lists its members by name ("0", "100", "16"); the file's
     // order of the assignments goes beside it.
@@ -400,51 +406,51 @@ Json::Value RecordItem(const ParameterItem& parameter) {
         values[content] = text;
         order.append(content);
     }
-    item[Key("Values")] = std::move(values);
-    item[Key("ValueOrder")] = std::move(order);
+    item[Member(Key::Values)] = std::move(values);
+    item[Member(Key::ValueOrder)] = std::move(order);
     return item;
 }
 
 Json::Value MenuJson(const ParameterRecord& record, const Menu& menu) {
     Json::Value value(Json::objectValue);
-    value[Key("GsdId")] = menu.id;
-    value[Key("Name")] = menu.name;
+    value[Member(Key::GsdId)] = menu.id;
+    value[Member(Key::Name)] = menu.name;
     Json::Value items(Json::arrayValue);
     for (std::size_t index : menu.parameters) {
         items.append(RecordItem(record.items[index]));
     }
-    value[Key("RecordDataList")] = std::move(items);
+    value[Member(Key::RecordDataList)] = std::move(items);
     Json::Value submenus(Json::arrayValue);
     for (std::size_t index : menu.submenus) {
         submenus.append(MenuJson(record, record.menus[index]));  // the parser refused cycles
     }
-    value[Key("MenuItems")] = std::move(submenus);
+    value[Member(Key::MenuItems)] = std::move(submenus);
     return value;
 }
 
 Json::Value RecordJson(const ParameterRecord& record) {
     Json::Value value(Json::objectValue);
-    value[Key("Index")] = record.index;
-    value[Key("Length")] = record.length;
+    value[Member(Key::Index)] = record.index;
+    value[Member(Key::Length)] = record.length;
     Json::Value top(Json::objectValue);
     if (!record.menus.empty()) {
         // The first menu of a record's menu list is its root.
         top = MenuJson(record, record.menus.front());
-        top[Key("GsdId")] = record.id;
+        top[Member(Key::GsdId)] = record.id;
         if (!record.name.empty()) {
-            top[Key("Name")] = record.name;
+            top[Member(Key::Name)] = record.name;
         }
     } else {
-        top[Key("GsdId")] = record.id;
-        top[Key("Name")] = record.name;
+        top[Member(Key::GsdId)] = record.id;
+        top[Member(Key::Name)] = record.name;
         Json::Value items(Json::arrayValue);
         for (const ParameterItem& item : record.items) {
             items.append(RecordItem(item));
         }
-        top[Key("RecordDataList")] = std::move(items);
-        top[Key("MenuItems")] = Json::Value(Json::arrayValue);
+        top[Member(Key::RecordDataList)] = std::move(items);
+        top[Member(Key::MenuItems)] = Json::Value(Json::arrayValue);
     }
-    value[Key("MenuItem")] = std::move(top);
+    value[Member(Key::MenuItem)] = std::move(top);
     return value;
 }
 
@@ -545,17 +551,17 @@ InstalledGsdPtr RequireGsd(CatalogService& service, const std::string& name) {
 Json::Value DeviceCatalogJson(const InstalledGsd& gsd, const AccessPoint& dap) {
     const GsdFile& file = *gsd.file;
     Json::Value value(Json::objectValue);
-    value[Key("MainFamily")] = file.mainFamily;
-    value[Key("VendorName")] = file.vendorName;
-    value[Key("ProductFamily")] = file.productFamily;
-    value[Key("DNSCompatibleName")] = dap.dnsCompatibleName;
-    value[Key("BaseInfo")] = DapBaseInfo(gsd.name, file, dap);
+    value[Member(Key::MainFamily)] = file.mainFamily;
+    value[Member(Key::VendorName)] = file.vendorName;
+    value[Member(Key::ProductFamily)] = file.productFamily;
+    value[Member(Key::DNSCompatibleName)] = dap.dnsCompatibleName;
+    value[Member(Key::BaseInfo)] = DapBaseInfo(gsd.name, file, dap);
     const Submodule* interfaceItem = InterfaceOf(dap);
-    value[Key("SupportRTType")] =
+    value[Member(Key::SupportRTType)] =
         interfaceItem ? interfaceItem->rtClasses : static_cast<int>(kRtClass1);
-    value[Key("VendorIdentNumber")] = file.vendorId;
-    value[Key("DeviceIdentNumber")] = file.deviceId;
-    value[Key("IsG2")] = VersionKey(file.schemaVersion).first >= 2;
+    value[Member(Key::VendorIdentNumber)] = file.vendorId;
+    value[Member(Key::DeviceIdentNumber)] = file.deviceId;
+    value[Member(Key::IsG2)] = VersionKey(file.schemaVersion).first >= 2;
     return value;
 }
 
@@ -589,21 +595,21 @@ bool IsHouseTemplate(const CatalogOptions& options, const GsdFile& file) {
 Json::Value ImportGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
     const ImportReport report = service.Store().Import(TextParam(params, 0));
     Json::Value value(Json::objectValue);
-    value[Key("GsdName")] = report.name;
-    value[Key("GsdPath")] = report.path;
-    value[Key("IsSuccess")] = report.success;
-    value[Key("IsValid")] = report.valid;
-    value[Key("ErrorMessages")] = ArrayOf(report.errors);
+    value[Member(Key::GsdName)] = report.name;
+    value[Member(Key::GsdPath)] = report.path;
+    value[Member(Key::IsSuccess)] = report.success;
+    value[Member(Key::IsValid)] = report.valid;
+    value[Member(Key::ErrorMessages)] = ArrayOf(report.errors);
     return value;
 }
 
 Json::Value RemoveGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
     const RemoveReport report = service.Store().Remove(TextParam(params, 0));
     Json::Value value(Json::objectValue);
-    value[Key("GsdName")] = report.name;
-    value[Key("GsdPath")] = report.path;
-    value[Key("IsSuccess")] = report.success;
-    value[Key("ErrorMessages")] = ArrayOf(report.errors);
+    value[Member(Key::GsdName)] = report.name;
+    value[Member(Key::GsdPath)] = report.path;
+    value[Member(Key::IsSuccess)] = report.success;
+    value[Member(Key::ErrorMessages)] = ArrayOf(report.errors);
     return value;
 }
 
@@ -615,10 +621,10 @@ Json::Value InstalledGsds(CatalogService& service, const CatalogOptions&, const 
     Json::Value list(Json::arrayValue);
     for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
         Json::Value entry(Json::objectValue);
-        entry[Key("GsdName")] = gsd->name;
-        entry[Key("FilePath")] = gsd->path.u8string();
-        entry[Key("InstallDateTime")] = gsd->installTime;
-        entry[Key("HashValueString")] = gsd->sha256;
+        entry[Member(Key::GsdName)] = gsd->name;
+        entry[Member(Key::FilePath)] = gsd->path.u8string();
+        entry[Member(Key::InstallDateTime)] = gsd->installTime;
+        entry[Member(Key::HashValueString)] = gsd->sha256;
         list.append(std::move(entry));
     }
     return list;
@@ -641,12 +647,12 @@ Json::Value DeviceInfo(CatalogService& service, const CatalogOptions&, const Jso
     const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
     const GsdFile& file = *gsd->file;
     Json::Value value(Json::objectValue);
-    value[Key("MainFamily")] = file.mainFamily;
-    value[Key("ProductFamily")] = file.productFamily;
-    value[Key("InfoText")] = file.infoText;
-    value[Key("VendorName")] = file.vendorName;
-    value[Key("VendorIdentNumber")] = file.vendorId;
-    value[Key("DeviceIdentNumber")] = file.deviceId;
+    value[Member(Key::MainFamily)] = file.mainFamily;
+    value[Member(Key::ProductFamily)] = file.productFamily;
+    value[Member(Key::InfoText)] = file.infoText;
+    value[Member(Key::VendorName)] = file.vendorName;
+    value[Member(Key::VendorIdentNumber)] = file.vendorId;
+    value[Member(Key::DeviceIdentNumber)] = file.deviceId;
     return value;
 }
 
@@ -666,7 +672,7 @@ Json::Value TemplateCatalogs(CatalogService& service, const CatalogOptions& opti
     for (const InstalledGsdPtr& gsd : TemplateFiles(service)) {
         for (const AccessPoint& dap : gsd->file->accessPoints) {
             Json::Value entry = DeviceCatalogJson(*gsd, dap);
-            entry[Key("IsKeltolineTemplate")] = IsHouseTemplate(options, *gsd->file);
+            entry[Member(Key::IsKeltolineTemplate)] = IsHouseTemplate(options, *gsd->file);
             list.append(std::move(entry));
         }
     }
@@ -683,7 +689,7 @@ Json::Value PluggableModules(CatalogService& service, const CatalogOptions&,
         const Module* module = gsd->file->FindModule(ref.target);
         if (module && IsPluggable(ref)) {
             Json::Value entry(Json::objectValue);
-            entry[Key("BaseInfo")] = BaseInfo(name, module->info);
+            entry[Member(Key::BaseInfo)] = BaseInfo(name, module->info);
             list.append(std::move(entry));
         }
     }
@@ -697,8 +703,8 @@ Json::Value PluggableSubmoduleList(const InstalledGsd& gsd, const AccessPoint& d
         const Submodule* submodule = gsd.file->FindListedSubmodule(ref.target);
         if (submodule && IsPluggable(ref)) {
             Json::Value entry(Json::objectValue);
-            entry[Key("BaseInfo")] = BaseInfo(gsd.name, submodule->info);
-            entry[Key("SupportRTType")] = RtClassesOf({submodule, &dap});
+            entry[Member(Key::BaseInfo)] = BaseInfo(gsd.name, submodule->info);
+            entry[Member(Key::SupportRTType)] = RtClassesOf({submodule, &dap});
             list.append(std::move(entry));
         }
     }
@@ -763,8 +769,8 @@ Json::Value SubmoduleSlotRelation(CatalogService& service, const CatalogOptions&
     Json::Value list(Json::arrayValue);
     for (const ItemRef& ref : module.useableSubmodules) {
         Json::Value entry(Json::objectValue);
-        entry[Key("ModuleRefId")] = ref.target;
-        entry[Key("Subslots")] = IntArray(SlotsOf(ref));
+        entry[Member(Key::ModuleRefId)] = ref.target;
+        entry[Member(Key::Subslots)] = IntArray(SlotsOf(ref));
         list.append(std::move(entry));
     }
     return list;
@@ -906,7 +912,7 @@ Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&,
         subslot = FirstFreeSubslot(*hit.owner, *ref);
         builtIn = std::find(ref->fixed.begin(), ref->fixed.end(), subslot) != ref->fixed.end();
     }
-    value[Key("Item")] = SubmoduleItem(*hit.submodule, subslot, builtIn, hit.owner);
+    value[Member(Key::Item)] = SubmoduleItem(*hit.submodule, subslot, builtIn, hit.owner);
     return value;
 }
 
@@ -957,17 +963,17 @@ Json::Value PortParameter(CatalogService& service, const CatalogOptions&,
         throw NotFound("\"" + portId + "\" is not a port submodule of \"" + name + "\"");
     }
     Json::Value value(Json::objectValue);
-    value[Key("PortDeactivationSupported")] = port->portDeactivationSupported;
-    value[Key("PTP_BoundarySupported")] = port->ptpBoundarySupported;
-    value[Key("DCP_BoundarySupported")] = port->dcpBoundarySupported;
+    value[Member(Key::PortDeactivationSupported)] = port->portDeactivationSupported;
+    value[Member(Key::PTP_BoundarySupported)] = port->ptpBoundarySupported;
+    value[Member(Key::DCP_BoundarySupported)] = port->dcpBoundarySupported;
     Json::Value list(Json::arrayValue);
     for (int type : port->mauTypes) {
         Json::Value entry(Json::objectValue);
-        entry[Key("Value")] = type;
-        entry[Key("Description")] = MauDescription(type);
+        entry[Member(Key::Value)] = type;
+        entry[Member(Key::Description)] = MauDescription(type);
         list.append(std::move(entry));
     }
-    value[Key("transmissionValueList")] = std::move(list);
+    value[Member(Key::transmissionValueList)] = std::move(list);
     return value;
 }
 
@@ -1037,9 +1043,9 @@ Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&,
         refText += ref.name + ": " + shown;
     }
     Json::Value value(Json::objectValue);
-    value[Key("Description")] = diag.texts.name;
-    value[Key("RefText")] = refText;
-    value[Key("Help")] = diag.texts.help;
+    value[Member(Key::Description)] = diag.texts.name;
+    value[Member(Key::RefText)] = refText;
+    value[Member(Key::Help)] = diag.texts.help;
     return value;
 }
 
@@ -1072,10 +1078,10 @@ Json::Value ChannelDiagDescription(CatalogService& service, const CatalogOptions
         }
     }
     Json::Value value(Json::objectValue);
-    value[Key("AlarmNameText")] = main.name;
-    value[Key("AlarmHelpText")] = main.help;
-    value[Key("AlarmExtNameText")] = ext.name;
-    value[Key("AlarmExtHelpText")] = ext.help;
+    value[Member(Key::AlarmNameText)] = main.name;
+    value[Member(Key::AlarmHelpText)] = main.help;
+    value[Member(Key::AlarmExtNameText)] = ext.name;
+    value[Member(Key::AlarmExtHelpText)] = ext.help;
     return value;
 }
 
@@ -1109,16 +1115,16 @@ Json::Value UpdateTimes(CatalogService& service, const CatalogOptions&, const Js
         }
     }
     Json::Value value(Json::objectValue);
-    value[Key("IsValid")] = !times.empty();
+    value[Member(Key::IsValid)] = !times.empty();
     Json::Value selector(Json::arrayValue);
     for (const auto& [ms, origin] : times) {
         Json::Value entry(Json::objectValue);
-        entry[Key("Value")] = ms;
-        entry[Key("SendClock")] = origin.first;
-        entry[Key("ReductionRatio")] = origin.second;
+        entry[Member(Key::Value)] = ms;
+        entry[Member(Key::SendClock)] = origin.first;
+        entry[Member(Key::ReductionRatio)] = origin.second;
         selector.append(std::move(entry));
     }
-    value[Key("Selector")] = std::move(selector);
+    value[Member(Key::Selector)] = std::move(selector);
     return value;
 }
 
@@ -1133,17 +1139,19 @@ Json::Value IsoParameters(CatalogService& service, const CatalogOptions&,
     const IsochroneTiming timing =
         submodule.isochrone.value_or(IsochroneTiming{0, 0, 0, 0, 0, 0, false});
     Json::Value value(Json::objectValue);
-    value[Key("T_DC_Base")] = timing.tDcBase;
-    value[Key("T_DC_Min")] = timing.tDcMin;
-    value[Key("T_DC_Max")] = timing.tDcMax;
-    value[Key("T_IO_Base")] = timing.tIoBase;
-    value[Key("T_IO_InputMin")] = timing.tIoInputMin;
-    value[Key("T_IO_OutputMin")] = timing.tIoOutputMin;
-    value[Key("IsIsochroneModeRequired")] = timing.required;
+    value[Member(Key::T_DC_Base)] = timing.tDcBase;
+    value[Member(Key::T_DC_Min)] = timing.tDcMin;
+    value[Member(Key::T_DC_Max)] = timing.tDcMax;
+    value[Member(Key::T_IO_Base)] = timing.tIoBase;
+    value[Member(Key::T_IO_InputMin)] = timing.tIoInputMin;
+    value[Member(Key::T_IO_OutputMin)] = timing.tIoOutputMin;
+    value[Member(Key::IsIsochroneModeRequired)] = timing.required;
     // T_DC counts 31.25 us ticks, T_IO counts nanoseconds.
-    value[Key("T_Cycle_MinMs")] = static_cast<double>(timing.tDcBase) * timing.tDcMin * 0.03125;
-    value[Key("T_IO_InputMinMs")] = static_cast<double>(timing.tIoBase) * timing.tIoInputMin / 1e6;
-    value[Key("T_IO_OutputMinMs")] =
+    value[Member(Key::T_Cycle_MinMs)] =
+        static_cast<double>(timing.tDcBase) * timing.tDcMin * 0.03125;
+    value[Member(Key::T_IO_InputMinMs)] =
+        static_cast<double>(timing.tIoBase) * timing.tIoInputMin / 1e6;
+    value[Member(Key::T_IO_OutputMinMs)] =
         static_cast<double>(timing.tIoBase) * timing.tIoOutputMin / 1e6;
     return value;
 }
@@ -1163,12 +1171,12 @@ Json::Value VirtualSubslotAndApi(CatalogService& service, const CatalogOptions&,
     const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
     const Module& module = FindModule(*gsd->file, name, dap, moduleId);
     Json::Value value(Json::objectValue);
-    value[Key("isExist")] = !module.virtualSubmodules.empty();
-    value[Key("virSubslot")] =
+    value[Member(Key::isExist)] = !module.virtualSubmodules.empty();
+    value[Member(Key::virSubslot)] =
         module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
-    value[Key("virAPI")] = module.virtualSubmodules.empty()
-                               ? 0
-                               : static_cast<int>(module.virtualSubmodules.front().api);
+    value[Member(Key::virAPI)] = module.virtualSubmodules.empty()
+                                     ? 0
+                                     : static_cast<int>(module.virtualSubmodules.front().api);
     return value;
 }
 
@@ -1240,41 +1248,41 @@ Json::Value SubmoduleBaseInfo(CatalogService& service, const CatalogOptions&,
 
 const std::vector<std::pair<std::string, MethodFn>>& MethodTable() {
     static const std::vector<std::pair<std::string, MethodFn>> kTable = {
-        {"TavrelImportGsdFile", ImportGsd},
-        {"TavrelRemoveGsdFile", RemoveGsd},
-        {"TavrelRefreshGsds", RefreshGsds},
-        {"TavrelGetInstalledGsds", InstalledGsds},
-        {"GetInstalledGSDsNames", InstalledNames},
-        {"GetGSDPath", GsdPath},
-        {"GetGsdDeviceInfo", DeviceInfo},
-        {"GetDeviceCatalogs", DeviceCatalogs},
-        {"GetGSDTemplateCatalogs", TemplateCatalogs},
-        {"GetPluggableModuleCatalog", PluggableModules},
-        {"GetPluggableSubModuleListCatalog", PluggableSubmodules},
-        {"GetDeviceSubModuleListCatalog", DeviceSubmodules},
-        {"GetPluggableModuleSlotRelation", ModuleSlotRelation},
-        {"GetPluggableSubModuleSlotRelation", SubmoduleSlotRelation},
-        {"GetBuildInModuleData", BuildInModules},
-        {"GetDevicePhysicalSlots", DevicePhysicalSlots},
-        {"GetModulePhysicalSlots", ModulePhysicalSubslots},
-        {"GetDapModuleInfo", DapModuleInfo},
-        {"GetModuleData", ModuleDataOf},
-        {"GetSubModuleData", SubmoduleDataOf},
-        {"GetSubMouleParameter", SubmoduleParameters},
-        {"GetWriteableIMRecords", WriteableImRecords},
-        {"GetPortParameter", PortParameter},
-        {"GetSubmoduleIRTsupportType", IrtSupportType},
-        {"IsSubmodulePROFIsafeSupported", ProfisafeSupported},
-        {"GetUnitDiagDescription", UnitDiagDescription},
-        {"GetChannalDiagDescription", ChannelDiagDescription},
-        {"CalcIoDeviceUpdateTime", UpdateTimes},
-        {"GetSubMoudleIsoParam", IsoParameters},
-        {"GetSubmoduleAPI", SubmoduleApi},
-        {"GetModuleVirSubSlotAndAPI", VirtualSubslotAndApi},
-        {"GetSubmoduleParamDisallowed", ParamDisallowed},
-        {"GetKeltoTemplateGSDNameForPNView", TemplateNameForView},
-        {"GetKeltoTemplateGSDVersionForWizard", TemplateVersionForWizard},
-        {"GetSubModuleBaseInfo", SubmoduleBaseInfo},
+        {Method::TavrelImportGsdFile, ImportGsd},
+        {Method::TavrelRemoveGsdFile, RemoveGsd},
+        {Method::TavrelRefreshGsds, RefreshGsds},
+        {Method::TavrelGetInstalledGsds, InstalledGsds},
+        {Method::GetInstalledGSDsNames, InstalledNames},
+        {Method::GetGSDPath, GsdPath},
+        {Method::GetGsdDeviceInfo, DeviceInfo},
+        {Method::GetDeviceCatalogs, DeviceCatalogs},
+        {Method::GetGSDTemplateCatalogs, TemplateCatalogs},
+        {Method::GetPluggableModuleCatalog, PluggableModules},
+        {Method::GetPluggableSubModuleListCatalog, PluggableSubmodules},
+        {Method::GetDeviceSubModuleListCatalog, DeviceSubmodules},
+        {Method::GetPluggableModuleSlotRelation, ModuleSlotRelation},
+        {Method::GetPluggableSubModuleSlotRelation, SubmoduleSlotRelation},
+        {Method::GetBuildInModuleData, BuildInModules},
+        {Method::GetDevicePhysicalSlots, DevicePhysicalSlots},
+        {Method::GetModulePhysicalSlots, ModulePhysicalSubslots},
+        {Method::GetDapModuleInfo, DapModuleInfo},
+        {Method::GetModuleData, ModuleDataOf},
+        {Method::GetSubModuleData, SubmoduleDataOf},
+        {Method::GetSubMouleParameter, SubmoduleParameters},
+        {Method::GetWriteableIMRecords, WriteableImRecords},
+        {Method::GetPortParameter, PortParameter},
+        {Method::GetSubmoduleIRTsupportType, IrtSupportType},
+        {Method::IsSubmodulePROFIsafeSupported, ProfisafeSupported},
+        {Method::GetUnitDiagDescription, UnitDiagDescription},
+        {Method::GetChannalDiagDescription, ChannelDiagDescription},
+        {Method::CalcIoDeviceUpdateTime, UpdateTimes},
+        {Method::GetSubMoudleIsoParam, IsoParameters},
+        {Method::GetSubmoduleAPI, SubmoduleApi},
+        {Method::GetModuleVirSubSlotAndAPI, VirtualSubslotAndApi},
+        {Method::GetSubmoduleParamDisallowed, ParamDisallowed},
+        {Method::GetKeltoTemplateGSDNameForPNView, TemplateNameForView},
+        {Method::GetKeltoTemplateGSDVersionForWizard, TemplateVersionForWizard},
+        {Method::GetSubModuleBaseInfo, SubmoduleBaseInfo},
     };
     return kTable;
 }

@@ -89,7 +89,6 @@ bool ForEachRange(std::string_view text, Range&& range) {
 
 }  // namespace
 
-// The smallest and largest value of a number list, without expanding it.
 bool ValueBounds(std::string_view text, long long& low, long long& high) {
     bool any = false;
     const bool ok = ForEachRange(text, [&](long long a, long long b) {
@@ -101,8 +100,6 @@ bool ValueBounds(std::string_view text, long long& low, long long& high) {
     return ok && any;
 }
 
-// How many values a number list expands to, without expanding it; false when
-// ParseValueList would refuse the list.
 bool CountValueList(std::string_view text, std::size_t maxCount, unsigned long long& count) {
     count = 0;
     return ForEachRange(text, [&](long long low, long long high) {
@@ -193,9 +190,6 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-// Replaces byte sequences that are not UTF-8 with U+FFFD so every text can go
-// out in a JSON answer. pugixml already converts declared encodings (Latin-1,
-// UTF-16) to UTF-8; this catches files that lie about their encoding.
 std::string ValidUtf8(const char* text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     const std::size_t size = std::strlen(text);

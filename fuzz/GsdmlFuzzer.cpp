@@ -2,8 +2,11 @@
 // The catalogue service's GSDML parser on arbitrary bytes. It must never
 // throw, and it either gives a file or says why not, never both and never
 // neither. The catalogue only checks a file when it is imported and builds
-// it on first use: the check must give exactly the parser's verdict and
-// reasons, and what it accepts, and its records, must build without a problem. The number-list
+// it on first use. Check and build are one walker instantiated twice, so
+// what is held here is what differs between the two instantiations (the
+// lists a check only counts, the records it checks and the build defers):
+// the check must give exactly the parser's verdict and reasons, and what it
+// accepts, and its records, must build without a problem. The number-list
 // reader must keep within the count it is given.
 //
 // Input: one byte choosing the text language, then the document.

@@ -1,16 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "CatalogService.h"
 
-#include <json/value.h>
+#include "CatalogMethods.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
-#include <functional>
-#include <limits>
-#include <map>
-#include <set>
-#include <utility>
 
 namespace GsdCatalog {
 
@@ -53,1239 +46,102 @@ CatalogOptions ParseCatalogArguments(const std::vector<std::string>& arguments,
 
 namespace {
 
-// ---- params ---------------------------------------------------------------
+using namespace detail;
+namespace Method = GsdWire::Method;
 
-const Json::Value& Param(const Json::Value& params, Json::ArrayIndex index) {
-    if (!params.isArray() || params.size() <= index) {
-        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: expected at least " +
-                                                      std::to_string(index + 1) + " params"};
-    }
-    return params[index];
-}
-
-std::string TextParam(const Json::Value& params, Json::ArrayIndex index) {
-    const Json::Value& value = Param(params, index);
-    if (!value.isString()) {
-        throw RpcFault{ServerKit::kInvalidParams,
-                       "Invalid params: param " + std::to_string(index + 1) + " must be a string"};
-    }
-    return value.asString();
-}
-
-long long IntegerParam(const Json::Value& params, Json::ArrayIndex index) {
-    const Json::Value& value = Param(params, index);
-    if (!value.isIntegral()) {
-        throw RpcFault{
-            ServerKit::kInvalidParams,
-            "Invalid params: param " + std::to_string(index + 1) + " must be an integer"};
-    }
-    return value.asLargestInt();
-}
-
-// ---- lookups ----------------------------------------------------------------
-
-RpcFault NotFound(const std::string& what) {
-    return RpcFault{kItemNotFound, what};
-}
-
-// A submodule together with the access point it belongs to or is used with,
-// and the access point or module that holds or can hold it.
-struct SubmoduleHit {
-    const Submodule* submodule = nullptr;
-    const AccessPoint* dap = nullptr;
-    const Module* owner = nullptr;
+struct MethodEntry {
+    const char* name;
+    Needs needs;
+    Handler handler;
 };
 
-const AccessPoint& FindDap(const GsdFile& file, const std::string& gsd, const std::string& id) {
-    if (id.empty()) {
-        return file.accessPoints.front();  // a parsed file has at least one
-    }
-    if (const AccessPoint* dap = file.FindAccessPoint(id)) {
-        return *dap;
-    }
-    throw NotFound("device access point \"" + id + "\" is not described in \"" + gsd + "\"");
-}
-
-const ItemRef* FindRef(const std::vector<ItemRef>& refs, const std::string& target) {
-    for (const ItemRef& ref : refs) {
-        if (ref.target == target) {
-            return &ref;
-        }
-    }
-    return nullptr;
-}
-
-// The module named `id` as seen from `dap`: the access point itself when the
-// id is its own, else a module of the file's module list.
-const Module& FindModule(const GsdFile& file, const std::string& gsd, const AccessPoint& dap,
-                         const std::string& id) {
-    if (id == dap.info.id) {
-        return dap;
-    }
-    if (const Module* module = file.FindModule(id)) {
-        return *module;
-    }
-    throw NotFound("module \"" + id + "\" is not described in \"" + gsd + "\"");
-}
-
-const Submodule* FindInModule(const GsdFile& file, const Module& module, const std::string& id) {
-    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
-        for (const Submodule& submodule : *list) {
-            if (submodule.info.id == id) {
-                return &submodule;
-            }
-        }
-    }
-    if (FindRef(module.useableSubmodules, id)) {
-        return file.FindListedSubmodule(id);
-    }
-    return nullptr;
-}
-
-// Finds a submodule anywhere in the file, preferring `dap` when given.
-SubmoduleHit FindSubmodule(const GsdFile& file, const std::string& gsd, const AccessPoint* dap,
-                           const std::string& id) {
-    const GsdFile::SubmoduleAt at = file.LocateSubmodule(dap, id);
-    if (!at.submodule) {
-        throw NotFound("submodule \"" + id + "\" is not described in \"" + gsd + "\"");
-    }
-    return {at.submodule, at.dap, at.owner};
-}
-
-const Submodule* InterfaceOf(const AccessPoint& dap) {
-    for (const Submodule& submodule : dap.systemSubmodules) {
-        if (submodule.kind == ItemKind::InterfaceSubmodule) {
-            return &submodule;
-        }
-    }
-    return nullptr;
-}
-
-int RtClassesOf(const SubmoduleHit& hit) {
-    if (hit.submodule->kind == ItemKind::InterfaceSubmodule) {
-        return hit.submodule->rtClasses;
-    }
-    const Submodule* interfaceItem = hit.dap ? InterfaceOf(*hit.dap) : nullptr;
-    return interfaceItem ? interfaceItem->rtClasses : kRtClass1;
-}
-
-// Slots an item may take: where it is allowed, or else where it is fixed or
-// pre-plugged.
-std::vector<int> SlotsOf(const ItemRef& ref) {
-    std::vector<int> slots = ref.allowed;
-    if (slots.empty()) {
-        slots = ref.fixed;
-        slots.insert(slots.end(), ref.used.begin(), ref.used.end());
-    }
-    std::sort(slots.begin(), slots.end());
-    slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
-    return slots;
-}
-
-// Pluggable: some slot the item may take is not one where it is fixed.
-bool IsPluggable(const ItemRef& ref) {
-    if (ref.allowed.empty() && ref.used.empty()) {
-        return ref.fixed.empty();
-    }
-    for (int slot : SlotsOf(ref)) {
-        if (std::find(ref.fixed.begin(), ref.fixed.end(), slot) == ref.fixed.end()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-template <typename T>
-Json::Value ArrayOf(const std::vector<T>& values) {
-    Json::Value array(Json::arrayValue);
-    for (const T& value : values) {
-        array.append(value);
-    }
-    return array;
-}
-
-Json::Value IntArray(const std::vector<int>& values) {
-    return ArrayOf(values);
-}
-
-// ---- answer builders --------------------------------------------------------
-
-// Member names of the answers are literals. Passed as a StaticString, JsonCpp
-// stores a name without copying it: one allocation less per member.
-template <std::size_t N>
-Json::StaticString Key(const char (&literal)[N]) {
-    return Json::StaticString(literal);
-}
-
-Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info) {
-    Json::Value value(Json::objectValue);
-    value[Key("GsdName")] = gsd;
-    value[Key("GsdId")] = info.id;
-    value[Key("Category")] = info.category;
-    value[Key("SubCategory")] = info.subCategory;
-    value[Key("Name")] = info.name;
-    value[Key("SoftwareRelease")] = info.softwareRelease;
-    value[Key("OrderNumber")] = info.orderNumber;
-    value[Key("Description")] = info.infoText;
-    return value;
-}
-
-Json::Value DapBaseInfo(const std::string& gsd, const GsdFile& file, const AccessPoint& dap) {
-    Json::Value value = BaseInfo(gsd, dap.info);
-    // An access point without a category of its own is filed under the
-    // device's family.
-    if (dap.info.category.empty()) {
-        value[Key("Category")] = file.mainFamily;
-    }
-    if (dap.info.subCategory.empty()) {
-        value[Key("SubCategory")] = file.productFamily;
-    }
-    return value;
-}
-
-Json::Value DataBaseInfo(const ItemInfo& info) {
-    Json::Value value(Json::objectValue);
-    value[Key("GsdID")] = info.id;
-    value[Key("Name")] = info.name;
-    value[Key("OrderNumber")] = info.orderNumber;
-    value[Key("FirmwareVersion")] = info.hardwareRelease;
-    value[Key("SoftwareVerison")] = info.softwareRelease;
-    value[Key("Description")] = info.infoText;
-    value[Key("IdentNumber")] = info.identNumber;
-    return value;
-}
-
-Json::Value IoData(const IoSizes& io) {
-    Json::Value value(Json::objectValue);
-    value[Key("IoType")] = (io.hasInput ? 1 : 0) | (io.hasOutput ? 2 : 0);
-    value[Key("Isize")] = io.inputBytes;
-    value[Key("Osize")] = io.outputBytes;
-    return value;
-}
-
-// Adds `instances` times the sizes of one submodule; a file that claims more
-// than an int can count gets the largest int, not an overflow.
-void AddIo(IoSizes& sum, const IoSizes& io, std::size_t instances) {
-    if (instances == 0) {
-        return;
-    }
-    const auto add = [instances](int total, int bytes) {
-        const long long wide =
-            total + static_cast<long long>(bytes) * static_cast<long long>(instances);
-        return static_cast<int>(std::clamp<long long>(wide, std::numeric_limits<int>::min(),
-                                                      std::numeric_limits<int>::max()));
-    };
-    sum.hasInput = sum.hasInput || io.hasInput;
-    sum.hasOutput = sum.hasOutput || io.hasOutput;
-    sum.inputBytes = add(sum.inputBytes, io.inputBytes);
-    sum.outputBytes = add(sum.outputBytes, io.outputBytes);
-}
-
-// Subslots where a reference plugs its submodule by default: fixed, then
-// pre-plugged, each once.
-std::vector<int> DefaultSubslots(const ItemRef& ref) {
-    std::vector<int> subslots = ref.fixed;
-    for (int subslot : ref.used) {
-        if (std::find(subslots.begin(), subslots.end(), subslot) == subslots.end()) {
-            subslots.push_back(subslot);
-        }
-    }
-    return subslots;
-}
-
-// The IO data of a module as it comes plugged: every instance of its virtual
-// submodules and of the submodules it fixes or pre-plugs.
-IoSizes ModuleIo(const GsdFile& file, const Module& module) {
-    IoSizes sum;
-    for (const Submodule& submodule : module.virtualSubmodules) {
-        AddIo(sum, submodule.io, submodule.Subslots().size());
-    }
-    for (const ItemRef& ref : module.useableSubmodules) {
-        if (const Submodule* submodule = file.FindListedSubmodule(ref.target)) {
-            AddIo(sum, submodule->io, DefaultSubslots(ref).size());
-        }
-    }
-    return sum;
-}
-
-std::string NameOf(const std::map<int, std::string>& names, int number) {
-    const auto found = names.find(number);
-    return found == names.end() ? std::string() : found->second;
-}
-
-// The name of a slot or subslot: from the container's SlotList/SubslotList,
-// else the name of the item in it.
-std::string SlotNameOf(const std::map<int, std::string>& names, int number, const ItemInfo& item) {
-    std::string name = NameOf(names, number);
-    return name.empty() ? item.name : name;
-}
-
-// One rule for every answer that shows a submodule in a subslot; `owner` is
-// the access point or module whose subslot it is (null: none known).
-Json::Value SubmoduleItem(const Submodule& submodule, int subslot, bool mandatory,
-                          const Module* owner) {
-    Json::Value item(Json::objectValue);
-    item[Key("Info")] = DataBaseInfo(submodule.info);
-    item[Key("IoData")] = IoData(submodule.io);
-    item[Key("Type")] = static_cast<int>(submodule.kind);
-    item[Key("IsMandatory")] = mandatory;
-    item[Key("SlotNumber")] = subslot;
-    item[Key("SlotName")] =
-        owner ? SlotNameOf(owner->subslotNames, subslot, submodule.info) : submodule.info.name;
-    return item;
-}
-
-Json::Value ModuleData(const GsdFile& file, const AccessPoint& dap, const Module& module, int slot,
-                       bool mandatory) {
-    const bool isDap = &module == static_cast<const Module*>(&dap);
-    Json::Value data(Json::objectValue);
-    Json::Value item(Json::objectValue);
-    item[Key("Info")] = DataBaseInfo(module.info);
-    item[Key("IoData")] = IoData(ModuleIo(file, module));
-    item[Key("Type")] = static_cast<int>(isDap ? ItemKind::DeviceAccessPoint : ItemKind::Module);
-    item[Key("IsMandatory")] = mandatory;
-    item[Key("SlotNumber")] = slot;
-    item[Key("SlotName")] = SlotNameOf(dap.slotNames, slot, module.info);
-    data[Key("Item")] = std::move(item);
-    data[Key("virSubmoduleRefId")] =
-        module.virtualSubmodules.empty() ? "" : module.virtualSubmodules.front().info.id;
-    data[Key("virSubSlotNumber")] =
-        module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
-    Json::Value subItems(Json::arrayValue);
-    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
-        for (const Submodule& submodule : *list) {
-            if (submodule.info.name.empty() && submodule.info.identNumber.empty()) {
-                continue;  // the implicit interface of an old file has nothing to show
-            }
-            for (int subslot : submodule.Subslots()) {
-                subItems.append(SubmoduleItem(submodule, subslot, true, &module));
-            }
-        }
-    }
-    // Submodules the file fixes or pre-plugs into subslots of this module.
-    for (const ItemRef& ref : module.useableSubmodules) {
-        const Submodule* submodule = file.FindListedSubmodule(ref.target);
-        if (!submodule) {
-            continue;
-        }
-        for (int subslot : ref.fixed) {
-            subItems.append(SubmoduleItem(*submodule, subslot, true, &module));
-        }
-        for (int subslot : ref.used) {
-            if (std::find(ref.fixed.begin(), ref.fixed.end(), subslot) == ref.fixed.end()) {
-                subItems.append(SubmoduleItem(*submodule, subslot, false, &module));
-            }
-        }
-    }
-    data[Key("SubItems")] = std::move(subItems);
-    return data;
-}
-
-Json::Value RecordItem(const ParameterItem& parameter) {
-    Json::Value item(Json::objectValue);
-    item[Key("TextId")] = parameter.textId;
-    item[Key("Name")] = parameter.name;
-    item[Key("IsChangeable")] = parameter.changeable;
-    item[Key("ByteOffset")] = parameter.byteOffset;
-    item[Key("BitOffset")] = parameter.bitOffset;
-    item[Key("DataType")] = parameter.dataType;
-    item[Key("DefaultValue")] = parameter.defaultValue;
-    item[Key("MinValue")] = parameter.minValue;
-    item[Key("MaxValue")] = parameter.maxValue;
-    Json::Value values(Json::objectValue);
-    // An object lists its members by name ("0", "100", "16"); the file's
-    // order of the assignments goes beside it.
-    Json::Value order(Json::arrayValue);
-    for (const auto& [content, text] : parameter.values) {
-        values[content] = text;
-        order.append(content);
-    }
-    item[Key("Values")] = std::move(values);
-    item[Key("ValueOrder")] = std::move(order);
-    return item;
-}
-
-Json::Value MenuJson(const ParameterRecord& record, const Menu& menu) {
-    Json::Value value(Json::objectValue);
-    value[Key("GsdId")] = menu.id;
-    value[Key("Name")] = menu.name;
-    Json::Value items(Json::arrayValue);
-    for (std::size_t index : menu.parameters) {
-        items.append(RecordItem(record.items[index]));
-    }
-    value[Key("RecordDataList")] = std::move(items);
-    Json::Value submenus(Json::arrayValue);
-    for (std::size_t index : menu.submenus) {
-        submenus.append(MenuJson(record, record.menus[index]));  // the parser refused cycles
-    }
-    value[Key("MenuItems")] = std::move(submenus);
-    return value;
-}
-
-Json::Value RecordJson(const ParameterRecord& record) {
-    Json::Value value(Json::objectValue);
-    value[Key("Index")] = record.index;
-    value[Key("Length")] = record.length;
-    Json::Value top(Json::objectValue);
-    if (!record.menus.empty()) {
-        // The first menu of a record's menu list is its root.
-        top = MenuJson(record, record.menus.front());
-        top[Key("GsdId")] = record.id;
-        if (!record.name.empty()) {
-            top[Key("Name")] = record.name;
-        }
-    } else {
-        top[Key("GsdId")] = record.id;
-        top[Key("Name")] = record.name;
-        Json::Value items(Json::arrayValue);
-        for (const ParameterItem& item : record.items) {
-            items.append(RecordItem(item));
-        }
-        top[Key("RecordDataList")] = std::move(items);
-        top[Key("MenuItems")] = Json::Value(Json::arrayValue);
-    }
-    value[Key("MenuItem")] = std::move(top);
-    return value;
-}
-
-std::string MauDescription(int type) {
-    static const std::map<int, const char*> kNames = {
-        {5, "10BASE-T"},
-        {10, "10BASE-T half duplex"},
-        {11, "10BASE-T full duplex"},
-        {15, "100BASE-TX half duplex"},
-        {16, "100BASE-TX full duplex"},
-        {17, "100BASE-FX half duplex"},
-        {18, "100BASE-FX full duplex"},
-        {21, "1000BASE-X half duplex"},
-        {22, "1000BASE-X full duplex"},
-        {23, "1000BASE-LX half duplex"},
-        {24, "1000BASE-LX full duplex"},
-        {25, "1000BASE-SX half duplex"},
-        {26, "1000BASE-SX full duplex"},
-        {29, "1000BASE-T half duplex"},
-        {30, "1000BASE-T full duplex"},
-        {46, "100BASE-LX10"},
-        {54, "100BASE-PX full duplex"},
-    };
-    const auto found = kNames.find(type);
-    return found != kNames.end() ? found->second : "MAU type " + std::to_string(type);
-}
-
-// Texts of the channel error types every device shares, for files that
-// describe only their own ones.
-DiagTexts StandardChannelError(int type) {
-    static const std::map<int, const char*> kNames = {
-        {1, "Short circuit"},
-        {2, "Undervoltage"},
-        {3, "Overvoltage"},
-        {4, "Overload"},
-        {5, "Overtemperature"},
-        {6, "Wire break"},
-        {7, "Upper limit value exceeded"},
-        {8, "Lower limit value exceeded"},
-        {9, "Error"},
-    };
-    const auto found = kNames.find(type);
-    if (found != kNames.end()) {
-        return {found->second, ""};
-    }
-    char text[48];
-    std::snprintf(text, sizeof text, "Unknown error type 0x%04X", static_cast<unsigned>(type));
-    return {text, ""};
-}
-
-// Reads a field of a unit diagnosis: `bitLength` bits starting `bitOffset`
-// bits above the least significant bit of the big-endian value that starts
-// at `byteOffset`. Returns false when the data is too short.
-bool ExtractBits(const std::vector<unsigned char>& data, int byteOffset, int bitOffset,
-                 int bitLength, unsigned long long& value) {
-    if (byteOffset < 0 || bitOffset < 0 || bitLength <= 0 || bitLength > 64) {
-        return false;
-    }
-    const int bytes = (bitOffset + bitLength + 7) / 8;
-    if (bytes > 8 || static_cast<std::size_t>(byteOffset) + bytes > data.size()) {
-        return false;
-    }
-    unsigned long long raw = 0;
-    for (int i = 0; i < bytes; ++i) {
-        raw = (raw << 8) | data[static_cast<std::size_t>(byteOffset + i)];
-    }
-    raw >>= bitOffset;
-    value = bitLength == 64 ? raw : raw & ((1ULL << bitLength) - 1);
-    return true;
-}
-
-// Orders GSDML versions such as "V2.4" and "V2.35" numerically.
-std::pair<int, int> VersionKey(const std::string& version) {
-    int major = 0;
-    int minor = 0;
-    if (!version.empty() && (version[0] == 'V' || version[0] == 'v')) {
-        std::sscanf(version.c_str() + 1, "%d.%d", &major, &minor);
-    }
-    // "V2.4" is newer than "V2.35": the minor part is a decimal fraction.
-    const std::size_t dot = version.find('.');
-    const std::size_t digits = dot == std::string::npos ? 0 : version.size() - dot - 1;
-    for (std::size_t i = digits; i < 3 && dot != std::string::npos; ++i) {
-        minor *= 10;
-    }
-    return {major, minor};
-}
-
-using MethodFn = Json::Value (*)(CatalogService&, const CatalogOptions&, const Json::Value&);
-
-InstalledGsdPtr RequireGsd(CatalogService& service, const std::string& name) {
-    InstalledGsdPtr installed = service.Store().Find(name);
-    if (!installed) {
-        throw RpcFault{kGsdNotInstalled, "GSD file \"" + name + "\" is not installed"};
-    }
-    return installed;
-}
-
-Json::Value DeviceCatalogJson(const InstalledGsd& gsd, const AccessPoint& dap) {
-    const GsdFile& file = *gsd.file;
-    Json::Value value(Json::objectValue);
-    value[Key("MainFamily")] = file.mainFamily;
-    value[Key("VendorName")] = file.vendorName;
-    value[Key("ProductFamily")] = file.productFamily;
-    value[Key("DNSCompatibleName")] = dap.dnsCompatibleName;
-    value[Key("BaseInfo")] = DapBaseInfo(gsd.name, file, dap);
-    const Submodule* interfaceItem = InterfaceOf(dap);
-    value[Key("SupportRTType")] =
-        interfaceItem ? interfaceItem->rtClasses : static_cast<int>(kRtClass1);
-    value[Key("VendorIdentNumber")] = file.vendorId;
-    value[Key("DeviceIdentNumber")] = file.deviceId;
-    value[Key("IsG2")] = VersionKey(file.schemaVersion).first >= 2;
-    return value;
-}
-
-// For every device (vendor and device ident number) the installed file with
-// the newest schema version, and among equals the last by name (GSDML names
-// end with their release date).
-std::vector<InstalledGsdPtr> TemplateFiles(CatalogService& service) {
-    std::map<std::pair<std::uint32_t, std::uint32_t>, InstalledGsdPtr> newest;
-    for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
-        auto& slot = newest[{gsd->file->vendorId, gsd->file->deviceId}];
-        if (!slot || std::make_pair(VersionKey(gsd->file->schemaVersion), gsd->name) >
-                         std::make_pair(VersionKey(slot->file->schemaVersion), slot->name)) {
-            slot = gsd;
-        }
-    }
-    std::vector<InstalledGsdPtr> files;
-    for (auto& entry : newest) {
-        files.push_back(entry.second);
-    }
-    std::sort(files.begin(), files.end(),
-              [](const InstalledGsdPtr& a, const InstalledGsdPtr& b) { return a->name < b->name; });
-    return files;
-}
-
-bool IsHouseTemplate(const CatalogOptions& options, const GsdFile& file) {
-    return options.templateVendorId != 0 && file.vendorId == options.templateVendorId;
-}
-
-// ---- the methods ------------------------------------------------------------
-
-Json::Value ImportGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
-    const ImportReport report = service.Store().Import(TextParam(params, 0));
-    Json::Value value(Json::objectValue);
-    value[Key("GsdName")] = report.name;
-    value[Key("GsdPath")] = report.path;
-    value[Key("IsSuccess")] = report.success;
-    value[Key("IsValid")] = report.valid;
-    value[Key("ErrorMessages")] = ArrayOf(report.errors);
-    return value;
-}
-
-Json::Value RemoveGsd(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
-    const RemoveReport report = service.Store().Remove(TextParam(params, 0));
-    Json::Value value(Json::objectValue);
-    value[Key("GsdName")] = report.name;
-    value[Key("GsdPath")] = report.path;
-    value[Key("IsSuccess")] = report.success;
-    value[Key("ErrorMessages")] = ArrayOf(report.errors);
-    return value;
-}
-
-Json::Value RefreshGsds(CatalogService& service, const CatalogOptions&, const Json::Value&) {
-    return ArrayOf(service.Store().Refresh());
-}
-
-Json::Value InstalledGsds(CatalogService& service, const CatalogOptions&, const Json::Value&) {
-    Json::Value list(Json::arrayValue);
-    for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
-        Json::Value entry(Json::objectValue);
-        entry[Key("GsdName")] = gsd->name;
-        entry[Key("FilePath")] = gsd->path.u8string();
-        entry[Key("InstallDateTime")] = gsd->installTime;
-        entry[Key("HashValueString")] = gsd->sha256;
-        list.append(std::move(entry));
-    }
-    return list;
-}
-
-Json::Value InstalledNames(CatalogService& service, const CatalogOptions&, const Json::Value&) {
-    Json::Value names(Json::arrayValue);
-    for (const InstalledGsdPtr& gsd : service.Store().Installed()) {
-        names.append(gsd->name);
-    }
-    return names;
-}
-
-Json::Value GsdPath(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
-    const InstalledGsdPtr gsd = service.Store().Find(TextParam(params, 0));
-    return gsd ? gsd->path.u8string() : std::string();
-}
-
-Json::Value DeviceInfo(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
-    const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
-    const GsdFile& file = *gsd->file;
-    Json::Value value(Json::objectValue);
-    value[Key("MainFamily")] = file.mainFamily;
-    value[Key("ProductFamily")] = file.productFamily;
-    value[Key("InfoText")] = file.infoText;
-    value[Key("VendorName")] = file.vendorName;
-    value[Key("VendorIdentNumber")] = file.vendorId;
-    value[Key("DeviceIdentNumber")] = file.deviceId;
-    return value;
-}
-
-Json::Value DeviceCatalogs(CatalogService& service, const CatalogOptions&,
-                           const Json::Value& params) {
-    const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
-    Json::Value list(Json::arrayValue);
-    for (const AccessPoint& dap : gsd->file->accessPoints) {
-        list.append(DeviceCatalogJson(*gsd, dap));
-    }
-    return list;
-}
-
-Json::Value TemplateCatalogs(CatalogService& service, const CatalogOptions& options,
-                             const Json::Value&) {
-    Json::Value list(Json::arrayValue);
-    for (const InstalledGsdPtr& gsd : TemplateFiles(service)) {
-        for (const AccessPoint& dap : gsd->file->accessPoints) {
-            Json::Value entry = DeviceCatalogJson(*gsd, dap);
-            entry[Key("IsKeltolineTemplate")] = IsHouseTemplate(options, *gsd->file);
-            list.append(std::move(entry));
-        }
-    }
-    return list;
-}
-
-Json::Value PluggableModules(CatalogService& service, const CatalogOptions&,
-                             const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
-    Json::Value list(Json::arrayValue);
-    for (const ItemRef& ref : dap.useableModules) {
-        const Module* module = gsd->file->FindModule(ref.target);
-        if (module && IsPluggable(ref)) {
-            Json::Value entry(Json::objectValue);
-            entry[Key("BaseInfo")] = BaseInfo(name, module->info);
-            list.append(std::move(entry));
-        }
-    }
-    return list;
-}
-
-Json::Value PluggableSubmoduleList(const InstalledGsd& gsd, const AccessPoint& dap,
-                                   const Module& module) {
-    Json::Value list(Json::arrayValue);
-    for (const ItemRef& ref : module.useableSubmodules) {
-        const Submodule* submodule = gsd.file->FindListedSubmodule(ref.target);
-        if (submodule && IsPluggable(ref)) {
-            Json::Value entry(Json::objectValue);
-            entry[Key("BaseInfo")] = BaseInfo(gsd.name, submodule->info);
-            entry[Key("SupportRTType")] = RtClassesOf({submodule, &dap});
-            list.append(std::move(entry));
-        }
-    }
-    return list;
-}
-
-// The access point named by a param that may be empty: when it is, the first
-// access point that can hold `moduleId` (or the first one at all).
-const AccessPoint& DapForModule(const GsdFile& file, const std::string& gsd,
-                                const std::string& dapId, const std::string& moduleId) {
-    if (!dapId.empty()) {
-        return FindDap(file, gsd, dapId);
-    }
-    for (const AccessPoint& dap : file.accessPoints) {
-        if (dap.info.id == moduleId || FindRef(dap.useableModules, moduleId)) {
-            return dap;
-        }
-    }
-    return file.accessPoints.front();
-}
-
-Json::Value PluggableSubmodules(CatalogService& service, const CatalogOptions&,
-                                const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string moduleId = TextParam(params, 2);
-    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
-    return PluggableSubmoduleList(*gsd, dap, FindModule(*gsd->file, name, dap, moduleId));
-}
-
-Json::Value DeviceSubmodules(CatalogService& service, const CatalogOptions&,
-                             const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
-    return PluggableSubmoduleList(*gsd, dap, dap);
-}
-
-Json::Value ModuleSlotRelation(CatalogService& service, const CatalogOptions&,
-                               const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string moduleId = TextParam(params, 2);
-    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
-    if (moduleId == dap.info.id) {
-        return IntArray(dap.fixedInSlots);
-    }
-    const ItemRef* ref = FindRef(dap.useableModules, moduleId);
-    if (!ref) {
-        throw NotFound("module \"" + moduleId + "\" cannot be used with \"" + dap.info.id + "\"");
-    }
-    return IntArray(SlotsOf(*ref));
-}
-
-Json::Value SubmoduleSlotRelation(CatalogService& service, const CatalogOptions&,
-                                  const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string moduleId = TextParam(params, 2);
-    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
-    const Module& module = FindModule(*gsd->file, name, dap, moduleId);
-    Json::Value list(Json::arrayValue);
-    for (const ItemRef& ref : module.useableSubmodules) {
-        Json::Value entry(Json::objectValue);
-        entry[Key("ModuleRefId")] = ref.target;
-        entry[Key("Subslots")] = IntArray(SlotsOf(ref));
-        list.append(std::move(entry));
-    }
-    return list;
-}
-
-Json::Value BuildInModules(CatalogService& service, const CatalogOptions&,
-                           const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const GsdFile& file = *gsd->file;
-    const AccessPoint& dap = FindDap(file, name, TextParam(params, 1));
-    Json::Value list(Json::arrayValue);
-    list.append(ModuleData(file, dap, dap, dap.fixedInSlots.front(), true));
-    for (const ItemRef& ref : dap.useableModules) {
-        const Module* module = file.FindModule(ref.target);
-        if (!module) {
-            continue;
-        }
-        for (int slot : ref.fixed) {
-            list.append(ModuleData(file, dap, *module, slot, true));
-        }
-        for (int slot : ref.used) {
-            if (std::find(ref.fixed.begin(), ref.fixed.end(), slot) == ref.fixed.end()) {
-                list.append(ModuleData(file, dap, *module, slot, false));
-            }
-        }
-    }
-    return list;
-}
-
-Json::Value DevicePhysicalSlots(CatalogService& service, const CatalogOptions&,
-                                const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
-    if (!dap.physicalSlots.empty()) {
-        return IntArray(dap.physicalSlots);
-    }
-    // Without a declaration the device has the slots its items may take.
-    std::set<int> slots(dap.fixedInSlots.begin(), dap.fixedInSlots.end());
-    for (const ItemRef& ref : dap.useableModules) {
-        const std::vector<int> more = SlotsOf(ref);
-        slots.insert(more.begin(), more.end());
-    }
-    return IntArray(std::vector<int>(slots.begin(), slots.end()));
-}
-
-Json::Value ModulePhysicalSubslots(CatalogService& service, const CatalogOptions&,
-                                   const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string moduleId = TextParam(params, 2);
-    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
-    const Module& module = FindModule(*gsd->file, name, dap, moduleId);
-    if (!module.physicalSubslots.empty()) {
-        return IntArray(module.physicalSubslots);
-    }
-    std::set<int> subslots;
-    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
-        for (const Submodule& submodule : *list) {
-            if (!submodule.info.identNumber.empty() || !submodule.info.name.empty()) {
-                const std::vector<int> held = submodule.Subslots();
-                subslots.insert(held.begin(), held.end());
-            }
-        }
-    }
-    for (const ItemRef& ref : module.useableSubmodules) {
-        const std::vector<int> more = SlotsOf(ref);
-        subslots.insert(more.begin(), more.end());
-    }
-    return IntArray(std::vector<int>(subslots.begin(), subslots.end()));
-}
-
-Json::Value DapModuleInfo(CatalogService& service, const CatalogOptions&,
-                          const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    return DapBaseInfo(name, *gsd->file, FindDap(*gsd->file, name, TextParam(params, 1)));
-}
-
-Json::Value ModuleDataOf(CatalogService& service, const CatalogOptions&,
-                         const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const GsdFile& file = *gsd->file;
-    const std::string moduleId = TextParam(params, 2);
-    const AccessPoint& dap = DapForModule(file, name, TextParam(params, 1), moduleId);
-    const Module& module = FindModule(file, name, dap, moduleId);
-    if (&module == static_cast<const Module*>(&dap)) {
-        return ModuleData(file, dap, dap, dap.fixedInSlots.front(), true);
-    }
-    const ItemRef* ref = FindRef(dap.useableModules, moduleId);
-    const std::vector<int> slots = ref ? SlotsOf(*ref) : std::vector<int>();
-    const bool fixed = ref && !ref->fixed.empty();
-    const int slot = fixed ? ref->fixed.front() : (slots.empty() ? 0 : slots.front());
-    return ModuleData(file, dap, module, slot, fixed);
-}
-
-// Where a pluggable submodule goes first: the first subslot its reference
-// allows that no submodule fixed in the module holds (in safety modules
-// subslot 1 is taken by a fixed submodule); the first allowed one when all
-// are held.
-int FirstFreeSubslot(const Module& module, const ItemRef& ref) {
-    std::set<int> held;
-    for (const auto* list : {&module.virtualSubmodules, &module.systemSubmodules}) {
-        for (const Submodule& submodule : *list) {
-            const std::vector<int> subslots = submodule.Subslots();
-            held.insert(subslots.begin(), subslots.end());
-        }
-    }
-    for (const ItemRef& other : module.useableSubmodules) {
-        if (&other != &ref) {
-            held.insert(other.fixed.begin(), other.fixed.end());
-        }
-    }
-    const std::vector<int> candidates = SlotsOf(ref);
-    for (int subslot : candidates) {
-        if (held.count(subslot) == 0) {
-            return subslot;
-        }
-    }
-    return candidates.empty() ? 1 : candidates.front();
-}
-
-Json::Value SubmoduleDataOf(CatalogService& service, const CatalogOptions&,
-                            const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string dapId = TextParam(params, 1);
-    const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
-    const SubmoduleHit hit = FindSubmodule(*gsd->file, name, dap, TextParam(params, 2));
-    Json::Value value(Json::objectValue);
-    bool builtIn = hit.submodule->kind != ItemKind::Submodule;
-    int subslot = hit.submodule->subslot;
-    const ItemRef* ref = hit.owner && !builtIn
-                             ? FindRef(hit.owner->useableSubmodules, hit.submodule->info.id)
-                             : nullptr;
-    if (ref) {
-        subslot = FirstFreeSubslot(*hit.owner, *ref);
-        builtIn = std::find(ref->fixed.begin(), ref->fixed.end(), subslot) != ref->fixed.end();
-    }
-    value[Key("Item")] = SubmoduleItem(*hit.submodule, subslot, builtIn, hit.owner);
-    return value;
-}
-
-Json::Value SubmoduleParameters(CatalogService& service, const CatalogOptions&,
-                                const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string dapId = TextParam(params, 1);
-    const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
-    const SubmoduleHit hit = FindSubmodule(*gsd->file, name, dap, TextParam(params, 2));
-    Json::Value list(Json::arrayValue);
-    for (const ParameterRecord& record : hit.submodule->records) {
-        list.append(RecordJson(record));
-    }
-    return list;
-}
-
-Json::Value WriteableImRecords(CatalogService& service, const CatalogOptions&,
-                               const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
-    const std::string submoduleId = TextParam(params, 2);
-    if (submoduleId.empty()) {
-        return dap.virtualSubmodules.empty()
-                   ? Json::Value(Json::arrayValue)
-                   : IntArray(dap.virtualSubmodules.front().writeableImRecords);
-    }
-    return IntArray(
-        FindSubmodule(*gsd->file, name, &dap, submoduleId).submodule->writeableImRecords);
-}
-
-Json::Value PortParameter(CatalogService& service, const CatalogOptions&,
-                          const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const GsdFile& file = *gsd->file;
-    const AccessPoint& dap = FindDap(file, name, TextParam(params, 1));
-    const std::string portId = TextParam(params, 2);
-    const std::string moduleId = params.size() > 3 ? TextParam(params, 3) : std::string();
-    const Submodule* port = nullptr;
-    if (!moduleId.empty()) {
-        port = FindInModule(file, FindModule(file, name, dap, moduleId), portId);
-    } else {
-        port = FindSubmodule(file, name, &dap, portId).submodule;
-    }
-    if (!port || port->kind != ItemKind::PortSubmodule) {
-        throw NotFound("\"" + portId + "\" is not a port submodule of \"" + name + "\"");
-    }
-    Json::Value value(Json::objectValue);
-    value[Key("PortDeactivationSupported")] = port->portDeactivationSupported;
-    value[Key("PTP_BoundarySupported")] = port->ptpBoundarySupported;
-    value[Key("DCP_BoundarySupported")] = port->dcpBoundarySupported;
-    Json::Value list(Json::arrayValue);
-    for (int type : port->mauTypes) {
-        Json::Value entry(Json::objectValue);
-        entry[Key("Value")] = type;
-        entry[Key("Description")] = MauDescription(type);
-        list.append(std::move(entry));
-    }
-    value[Key("transmissionValueList")] = std::move(list);
-    return value;
-}
-
-Json::Value IrtSupportType(CatalogService& service, const CatalogOptions&,
-                           const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    return RtClassesOf(FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)));
-}
-
-Json::Value ProfisafeSupported(CatalogService& service, const CatalogOptions&,
-                               const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)).submodule->profisafe;
-}
-
-Json::Value UnitDiagDescription(CatalogService& service, const CatalogOptions&,
-                                const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string structure = TextParam(params, 1);
-    // Decimal, or hexadecimal with 0x; a leading zero does not mean octal.
-    const bool hex =
-        structure.size() > 2 && structure[0] == '0' && (structure[1] == 'x' || structure[1] == 'X');
-    char* end = nullptr;
-    const long identifier = std::strtol(structure.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
-    if (structure.empty() || *end != '\0') {
-        throw RpcFault{ServerKit::kInvalidParams,
-                       "Invalid params: param 2 must be a user structure identifier, not \"" +
-                           structure + "\""};
-    }
-    const Json::Value& bytes = Param(params, 2);
-    std::vector<unsigned char> data;
-    if (!bytes.isArray()) {
-        throw RpcFault{ServerKit::kInvalidParams,
-                       "Invalid params: param 3 must be an array of bytes"};
-    }
-    for (const Json::Value& byte : bytes) {
-        if (!byte.isIntegral() || byte.asLargestInt() < 0 || byte.asLargestInt() > 255) {
-            throw RpcFault{ServerKit::kInvalidParams,
-                           "Invalid params: param 3 must hold bytes 0 to 255"};
-        }
-        data.push_back(static_cast<unsigned char>(byte.asInt()));
-    }
-    const auto found = gsd->file->unitDiags.find(static_cast<int>(identifier));
-    if (found == gsd->file->unitDiags.end()) {
-        throw NotFound("unit diagnosis " + structure + " is not described in \"" + name + "\"");
-    }
-    const UnitDiag& diag = found->second;
-    std::string refText;
-    for (const UnitDiagRef& ref : diag.refs) {
-        unsigned long long raw = 0;
-        std::string shown = "?";
-        if (ExtractBits(data, ref.byteOffset, ref.bitOffset, ref.bitLength, raw)) {
-            shown = std::to_string(raw);
-            for (const auto& [content, text] : ref.values) {
-                if (content == shown) {
-                    shown = text;
-                    break;
-                }
-            }
-        }
-        if (!refText.empty()) {
-            refText += "\n";
-        }
-        refText += ref.name + ": " + shown;
-    }
-    Json::Value value(Json::objectValue);
-    value[Key("Description")] = diag.texts.name;
-    value[Key("RefText")] = refText;
-    value[Key("Help")] = diag.texts.help;
-    return value;
-}
-
-Json::Value ChannelDiagDescription(CatalogService& service, const CatalogOptions&,
-                                   const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const int errorType = static_cast<int>(IntegerParam(params, 1));
-    const Json::Value& extended = Param(params, 2);
-    if (!extended.isBool()) {
-        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 3 must be a boolean"};
-    }
-    const int extType = static_cast<int>(IntegerParam(params, 3));
-    IntegerParam(params, 4);  // channel number: checked, not part of the texts
-    IntegerParam(params, 5);  // additional value: checked, not part of the texts
-    DiagTexts main = StandardChannelError(errorType);
-    DiagTexts ext;
-    const auto found = gsd->file->channelDiags.find(errorType);
-    if (found != gsd->file->channelDiags.end()) {
-        if (!found->second.texts.name.empty()) {
-            main = found->second.texts;
-        } else {
-            main.help = found->second.texts.help;
-        }
-        if (extended.asBool()) {
-            const auto extFound = found->second.extended.find(extType);
-            if (extFound != found->second.extended.end()) {
-                ext = extFound->second;
-            }
-        }
-    }
-    Json::Value value(Json::objectValue);
-    value[Key("AlarmNameText")] = main.name;
-    value[Key("AlarmHelpText")] = main.help;
-    value[Key("AlarmExtNameText")] = ext.name;
-    value[Key("AlarmExtHelpText")] = ext.help;
-    return value;
-}
-
-Json::Value UpdateTimes(CatalogService& service, const CatalogOptions&, const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const AccessPoint& dap = FindDap(*gsd->file, name, TextParam(params, 1));
-    const Json::Value& clock = Param(params, 2);
-    if (!clock.isNumeric()) {
-        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 3 must be a number"};
-    }
-    const double sendClockMs = clock.asDouble();
-    const Submodule* interfaceItem = InterfaceOf(dap);
-    std::vector<int> clocks = interfaceItem ? interfaceItem->sendClocks : std::vector<int>{32};
-    const std::vector<int> ratios = interfaceItem
-                                        ? interfaceItem->reductionRatios
-                                        : std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128, 256, 512};
-    constexpr double kTickMs = 0.03125;  // one send clock tick is 31.25 us
-    if (sendClockMs > 0) {
-        // The controller's send clock, given in milliseconds, must be one the
-        // device supports; it is matched on whole ticks.
-        const long long ticks = std::llround(sendClockMs / kTickMs);
-        const bool supported = std::find(clocks.begin(), clocks.end(), ticks) != clocks.end();
-        clocks = supported ? std::vector<int>{static_cast<int>(ticks)} : std::vector<int>{};
-    }
-    std::map<double, std::pair<int, int>> times;  // ms -> (send clock, ratio); sorted, unique
-    for (int sendClock : clocks) {
-        for (int ratio : ratios) {
-            times.emplace(sendClock * static_cast<double>(ratio) * kTickMs,
-                          std::make_pair(sendClock, ratio));
-        }
-    }
-    Json::Value value(Json::objectValue);
-    value[Key("IsValid")] = !times.empty();
-    Json::Value selector(Json::arrayValue);
-    for (const auto& [ms, origin] : times) {
-        Json::Value entry(Json::objectValue);
-        entry[Key("Value")] = ms;
-        entry[Key("SendClock")] = origin.first;
-        entry[Key("ReductionRatio")] = origin.second;
-        selector.append(std::move(entry));
-    }
-    value[Key("Selector")] = std::move(selector);
-    return value;
-}
-
-Json::Value IsoParameters(CatalogService& service, const CatalogOptions&,
-                          const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string dapId = TextParam(params, 1);
-    const AccessPoint* dap = dapId.empty() ? nullptr : &FindDap(*gsd->file, name, dapId);
-    const Submodule& submodule =
-        *FindSubmodule(*gsd->file, name, dap, TextParam(params, 2)).submodule;
-    const IsochroneTiming timing =
-        submodule.isochrone.value_or(IsochroneTiming{0, 0, 0, 0, 0, 0, false});
-    Json::Value value(Json::objectValue);
-    value[Key("T_DC_Base")] = timing.tDcBase;
-    value[Key("T_DC_Min")] = timing.tDcMin;
-    value[Key("T_DC_Max")] = timing.tDcMax;
-    value[Key("T_IO_Base")] = timing.tIoBase;
-    value[Key("T_IO_InputMin")] = timing.tIoInputMin;
-    value[Key("T_IO_OutputMin")] = timing.tIoOutputMin;
-    value[Key("IsIsochroneModeRequired")] = timing.required;
-    // T_DC counts 31.25 us ticks, T_IO counts nanoseconds.
-    value[Key("T_Cycle_MinMs")] = static_cast<double>(timing.tDcBase) * timing.tDcMin * 0.03125;
-    value[Key("T_IO_InputMinMs")] = static_cast<double>(timing.tIoBase) * timing.tIoInputMin / 1e6;
-    value[Key("T_IO_OutputMinMs")] =
-        static_cast<double>(timing.tIoBase) * timing.tIoOutputMin / 1e6;
-    return value;
-}
-
-Json::Value SubmoduleApi(CatalogService& service, const CatalogOptions&,
-                         const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1)).submodule->api;
-}
-
-Json::Value VirtualSubslotAndApi(CatalogService& service, const CatalogOptions&,
-                                 const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    const std::string moduleId = TextParam(params, 2);
-    const AccessPoint& dap = DapForModule(*gsd->file, name, TextParam(params, 1), moduleId);
-    const Module& module = FindModule(*gsd->file, name, dap, moduleId);
-    Json::Value value(Json::objectValue);
-    value[Key("isExist")] = !module.virtualSubmodules.empty();
-    value[Key("virSubslot")] =
-        module.virtualSubmodules.empty() ? 0 : module.virtualSubmodules.front().subslot;
-    value[Key("virAPI")] = module.virtualSubmodules.empty()
-                               ? 0
-                               : static_cast<int>(module.virtualSubmodules.front().api);
-    return value;
-}
-
-Json::Value ParamDisallowed(CatalogService& service, const CatalogOptions&,
-                            const Json::Value& params) {
-    const std::string name = TextParam(params, 0);
-    const InstalledGsdPtr gsd = RequireGsd(service, name);
-    return FindSubmodule(*gsd->file, name, nullptr, TextParam(params, 1))
-        .submodule->parameterizationDisallowed;
-}
-
-Json::Value TemplateNameForView(CatalogService& service, const CatalogOptions& options,
-                                const Json::Value& params) {
-    const std::string key = TextParam(params, 0);
-    const Json::Value& houseOnly = Param(params, 1);
-    if (!houseOnly.isBool()) {
-        throw RpcFault{ServerKit::kInvalidParams, "Invalid params: param 2 must be a boolean"};
-    }
-    for (const InstalledGsdPtr& gsd : TemplateFiles(service)) {
-        if (houseOnly.asBool() && !IsHouseTemplate(options, *gsd->file)) {
-            continue;
-        }
-        for (const AccessPoint& dap : gsd->file->accessPoints) {
-            if (dap.dnsCompatibleName == key || dap.info.orderNumber == key) {
-                return gsd->name;
-            }
-        }
-    }
-    return std::string();
-}
-
-Json::Value TemplateVersionForWizard(CatalogService& service, const CatalogOptions&,
-                                     const Json::Value& params) {
-    const InstalledGsdPtr gsd = RequireGsd(service, TextParam(params, 0));
-    return gsd->file->schemaVersion;
-}
-
-Json::Value SubmoduleBaseInfo(CatalogService& service, const CatalogOptions&,
-                              const Json::Value& params) {
-    const std::string gsdName = TextParam(params, 0);
-    const std::string dapId = TextParam(params, 1);
-    const std::string moduleId = TextParam(params, 2);
-    const std::string submoduleId = TextParam(params, 3);
-    // Without a file name every installed file is searched, in name order.
-    std::vector<InstalledGsdPtr> candidates;
-    if (gsdName.empty()) {
-        candidates = service.Store().Installed();
-    } else {
-        candidates.push_back(RequireGsd(service, gsdName));
-    }
-    for (const InstalledGsdPtr& gsd : candidates) {
-        const GsdFile& file = *gsd->file;
-        const AccessPoint* dap = file.FindAccessPoint(dapId);
-        if (!dap) {
-            continue;
-        }
-        const Module* module = moduleId == dapId ? dap : file.FindModule(moduleId);
-        if (!module) {
-            continue;
-        }
-        if (const Submodule* submodule = FindInModule(file, *module, submoduleId)) {
-            return DataBaseInfo(submodule->info);
-        }
-    }
-    throw NotFound("submodule \"" + submoduleId + "\" of module \"" + moduleId + "\" in \"" +
-                   dapId + "\" is not described" +
-                   (gsdName.empty() ? std::string() : " in \"" + gsdName + "\""));
-}
-
-const std::vector<std::pair<std::string, MethodFn>>& MethodTable() {
-    static const std::vector<std::pair<std::string, MethodFn>> kTable = {
-        {"TavrelImportGsdFile", ImportGsd},
-        {"TavrelRemoveGsdFile", RemoveGsd},
-        {"TavrelRefreshGsds", RefreshGsds},
-        {"TavrelGetInstalledGsds", InstalledGsds},
-        {"GetInstalledGSDsNames", InstalledNames},
-        {"GetGSDPath", GsdPath},
-        {"GetGsdDeviceInfo", DeviceInfo},
-        {"GetDeviceCatalogs", DeviceCatalogs},
-        {"GetGSDTemplateCatalogs", TemplateCatalogs},
-        {"GetPluggableModuleCatalog", PluggableModules},
-        {"GetPluggableSubModuleListCatalog", PluggableSubmodules},
-        {"GetDeviceSubModuleListCatalog", DeviceSubmodules},
-        {"GetPluggableModuleSlotRelation", ModuleSlotRelation},
-        {"GetPluggableSubModuleSlotRelation", SubmoduleSlotRelation},
-        {"GetBuildInModuleData", BuildInModules},
-        {"GetDevicePhysicalSlots", DevicePhysicalSlots},
-        {"GetModulePhysicalSlots", ModulePhysicalSubslots},
-        {"GetDapModuleInfo", DapModuleInfo},
-        {"GetModuleData", ModuleDataOf},
-        {"GetSubModuleData", SubmoduleDataOf},
-        {"GetSubMouleParameter", SubmoduleParameters},
-        {"GetWriteableIMRecords", WriteableImRecords},
-        {"GetPortParameter", PortParameter},
-        {"GetSubmoduleIRTsupportType", IrtSupportType},
-        {"IsSubmodulePROFIsafeSupported", ProfisafeSupported},
-        {"GetUnitDiagDescription", UnitDiagDescription},
-        {"GetChannalDiagDescription", ChannelDiagDescription},
-        {"CalcIoDeviceUpdateTime", UpdateTimes},
-        {"GetSubMoudleIsoParam", IsoParameters},
-        {"GetSubmoduleAPI", SubmoduleApi},
-        {"GetModuleVirSubSlotAndAPI", VirtualSubslotAndApi},
-        {"GetSubmoduleParamDisallowed", ParamDisallowed},
-        {"GetKeltoTemplateGSDNameForPNView", TemplateNameForView},
-        {"GetKeltoTemplateGSDVersionForWizard", TemplateVersionForWizard},
-        {"GetSubModuleBaseInfo", SubmoduleBaseInfo},
+const std::vector<MethodEntry>& MethodTable() {
+    static const std::vector<MethodEntry> kTable = {
+        {Method::TavrelImportGsdFile, Needs::Nothing, ImportGsd},
+        {Method::TavrelRemoveGsdFile, Needs::Nothing, RemoveGsd},
+        {Method::TavrelRefreshGsds, Needs::Nothing, RefreshGsds},
+        {Method::TavrelGetInstalledGsds, Needs::Nothing, InstalledGsds},
+        {Method::GetInstalledGSDsNames, Needs::Nothing, InstalledNames},
+        {Method::GetGSDPath, Needs::Nothing, GsdPath},
+        {Method::GetGsdDeviceInfo, Needs::Gsd, DeviceInfo},
+        {Method::GetDeviceCatalogs, Needs::Gsd, DeviceCatalogs},
+        {Method::GetGSDTemplateCatalogs, Needs::Nothing, TemplateCatalogs},
+        {Method::GetPluggableModuleCatalog, Needs::Dap, PluggableModules},
+        {Method::GetPluggableSubModuleListCatalog, Needs::Module, PluggableSubmodules},
+        {Method::GetDeviceSubModuleListCatalog, Needs::Dap, DeviceSubmodules},
+        {Method::GetPluggableModuleSlotRelation, Needs::DapForModule, ModuleSlotRelation},
+        {Method::GetPluggableSubModuleSlotRelation, Needs::Module, SubmoduleSlotRelation},
+        {Method::GetBuildInModuleData, Needs::Dap, BuildInModules},
+        {Method::GetDevicePhysicalSlots, Needs::Dap, DevicePhysicalSlots},
+        {Method::GetModulePhysicalSlots, Needs::Module, ModulePhysicalSubslots},
+        {Method::GetDapModuleInfo, Needs::Dap, DapModuleInfo},
+        {Method::GetModuleData, Needs::Module, ModuleDataOf},
+        {Method::GetSubModuleData, Needs::DapOrAny, SubmoduleDataOf},
+        {Method::GetSubMouleParameter, Needs::DapOrAny, SubmoduleParameters},
+        {Method::GetWriteableIMRecords, Needs::Dap, WriteableImRecords},
+        {Method::GetPortParameter, Needs::Dap, PortParameter},
+        {Method::GetSubmoduleIRTsupportType, Needs::Gsd, IrtSupportType},
+        {Method::IsSubmodulePROFIsafeSupported, Needs::Gsd, ProfisafeSupported},
+        {Method::GetUnitDiagDescription, Needs::Gsd, UnitDiagDescription},
+        {Method::GetChannalDiagDescription, Needs::Gsd, ChannelDiagDescription},
+        {Method::CalcIoDeviceUpdateTime, Needs::Dap, UpdateTimes},
+        {Method::GetSubMoudleIsoParam, Needs::DapOrAny, IsoParameters},
+        {Method::GetSubmoduleAPI, Needs::Gsd, SubmoduleApi},
+        {Method::GetModuleVirSubSlotAndAPI, Needs::Module, VirtualSubslotAndApi},
+        {Method::GetSubmoduleParamDisallowed, Needs::Gsd, ParamDisallowed},
+        {Method::GetKeltoTemplateGSDNameForPNView, Needs::Nothing, TemplateNameForView},
+        {Method::GetKeltoTemplateGSDVersionForWizard, Needs::Gsd, TemplateVersionForWizard},
+        {Method::GetSubModuleBaseInfo, Needs::Nothing, SubmoduleBaseInfo},
     };
     return kTable;
 }
 
-// Runs one handler. An installed file is read back when first asked about;
+// Resolves what the method needs from its params, in the order the params
+// are checked: the file, then the module (when one is named) and then the
+// access point, since finding the access point may depend on the module.
+Request Resolve(CatalogService& service, Needs needs, const Json::Value& params) {
+    Request request(service, params);
+    if (needs == Needs::Nothing) {
+        return request;
+    }
+    request.gsdName = TextParam(params, 0);
+    request.gsd = RequireGsd(service, request.gsdName);
+    switch (needs) {
+        case Needs::Nothing:
+        case Needs::Gsd:
+            break;
+        case Needs::Dap: {
+            const std::string dapId = TextParam(params, 1);
+            request.dap = &FindDap(request.File(), request.gsdName, dapId);
+            break;
+        }
+        case Needs::DapOrAny: {
+            const std::string dapId = TextParam(params, 1);
+            request.dap =
+                dapId.empty() ? nullptr : &FindDap(request.File(), request.gsdName, dapId);
+            break;
+        }
+        case Needs::DapForModule:
+        case Needs::Module: {
+            request.moduleId = TextParam(params, 2);
+            const std::string dapId = TextParam(params, 1);
+            request.dap = &DapForModule(request.File(), request.gsdName, dapId, request.moduleId);
+            if (needs == Needs::Module) {
+                request.module =
+                    &FindModule(request.File(), request.gsdName, *request.dap, request.moduleId);
+            }
+            break;
+        }
+    }
+    return request;
+}
+
+// Runs one method. An installed file is read back when first asked about;
 // one that went missing or changed on disk fails the query with its own
-// code, whichever handler met it.
-Json::Value Invoke(MethodFn method, CatalogService& service, const CatalogOptions& options,
-                   const Json::Value& params) {
+// code, whichever method met it.
+Json::Value Invoke(const MethodEntry& method, CatalogService& service, const Json::Value& params) {
     try {
-        return method(service, options, params);
+        return method.handler(Resolve(service, method.needs, params));
     } catch (const GsdFileUnreadable& unreadable) {
         throw RpcFault{kGsdUnreadable, unreadable.what()};
     }
@@ -1297,9 +153,9 @@ CatalogService::CatalogService(CatalogOptions options)
     : options_(std::move(options)), store_(options_.directory, options_.language) {}
 
 Json::Value CatalogService::Call(const std::string& method, const Json::Value& params) {
-    for (const auto& [name, fn] : MethodTable()) {
-        if (name == method) {
-            return Invoke(fn, *this, options_, params);
+    for (const MethodEntry& entry : MethodTable()) {
+        if (method == entry.name) {
+            return Invoke(entry, *this, params);
         }
     }
     throw RpcFault{ServerKit::kMethodNotFound, "Method not found: " + method};
@@ -1308,8 +164,8 @@ Json::Value CatalogService::Call(const std::string& method, const Json::Value& p
 const std::vector<std::string>& CatalogService::MethodNames() {
     static const std::vector<std::string> kNames = [] {
         std::vector<std::string> names;
-        for (const auto& entry : MethodTable()) {
-            names.push_back(entry.first);
+        for (const MethodEntry& entry : MethodTable()) {
+            names.push_back(entry.name);
         }
         return names;
     }();
@@ -1319,10 +175,10 @@ const std::vector<std::string>& CatalogService::MethodNames() {
 std::shared_ptr<CatalogService> RegisterCatalogMethods(ServerKit::RpcDispatcher& dispatcher,
                                                        CatalogOptions options) {
     auto service = std::make_shared<CatalogService>(std::move(options));
-    for (const auto& [name, fn] : MethodTable()) {
-        const MethodFn method = fn;
-        dispatcher.Add(name, [service, method](const Json::Value& params) {
-            return Invoke(method, *service, service->Options(), params);
+    for (const MethodEntry& entry : MethodTable()) {
+        const MethodEntry* method = &entry;
+        dispatcher.Add(entry.name, [service, method](const Json::Value& params) {
+            return Invoke(*method, *service, params);
         });
     }
     return service;

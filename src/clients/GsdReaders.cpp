@@ -2,10 +2,13 @@
 #include "GsdReaders.h"
 
 #include "GsdFieldTable.h"
+#include "GsdWireKeys.h"
 
 namespace Tavrel {
 namespace Gsd {
 namespace detail {
+
+namespace Key = ::GsdWire::Key;
 
 // Each table lists a record's JSON keys in the order they are read.
 
@@ -13,26 +16,26 @@ namespace {
 
 const FieldTable<GsdDeviceInfo>& GsdDeviceInfoFields() {
     static const FieldTable<GsdDeviceInfo> table = {
-        TextAt("MainFamily", &GsdDeviceInfo::MainFamily, TextForm::Local),
-        TextAt("VendorName", &GsdDeviceInfo::VendorName, TextForm::Local),
-        TextAt("ProductFamily", &GsdDeviceInfo::ProductFamily, TextForm::Local),
-        TextAt("InfoText", &GsdDeviceInfo::InfoText, TextForm::Local),
-        UIntAt("VendorIdentNumber", &GsdDeviceInfo::VendorIdentNumber),
-        UIntAt("DeviceIdentNumber", &GsdDeviceInfo::DeviceIdentNumber),
+        TextAt(Key::MainFamily, &GsdDeviceInfo::MainFamily, TextForm::Local),
+        TextAt(Key::VendorName, &GsdDeviceInfo::VendorName, TextForm::Local),
+        TextAt(Key::ProductFamily, &GsdDeviceInfo::ProductFamily, TextForm::Local),
+        TextAt(Key::InfoText, &GsdDeviceInfo::InfoText, TextForm::Local),
+        UIntAt(Key::VendorIdentNumber, &GsdDeviceInfo::VendorIdentNumber),
+        UIntAt(Key::DeviceIdentNumber, &GsdDeviceInfo::DeviceIdentNumber),
     };
     return table;
 }
 
 const FieldTable<baseInfo>& BaseInfoFields() {
     static const FieldTable<baseInfo> table = {
-        TextAt("GsdName", &baseInfo::GsdName),
-        TextAt("GsdId", &baseInfo::GsdId),
-        TextAt("Category", &baseInfo::Category, TextForm::LocalSpaces),
-        TextAt("SubCategory", &baseInfo::SubCategory, TextForm::LocalSpaces),
-        TextAt("Name", &baseInfo::Name, TextForm::LocalSpaces),
-        TextAt("SoftwareRelease", &baseInfo::SoftwareRelease),
-        TextAt("OrderNumber", &baseInfo::OrderNumber),
-        TextAt("Description", &baseInfo::Description, TextForm::LocalSpaces),
+        TextAt(Key::GsdName, &baseInfo::GsdName),
+        TextAt(Key::GsdId, &baseInfo::GsdId),
+        TextAt(Key::Category, &baseInfo::Category, TextForm::LocalSpaces),
+        TextAt(Key::SubCategory, &baseInfo::SubCategory, TextForm::LocalSpaces),
+        TextAt(Key::Name, &baseInfo::Name, TextForm::LocalSpaces),
+        TextAt(Key::SoftwareRelease, &baseInfo::SoftwareRelease),
+        TextAt(Key::OrderNumber, &baseInfo::OrderNumber),
+        TextAt(Key::Description, &baseInfo::Description, TextForm::LocalSpaces),
     };
     return table;
 }
@@ -40,67 +43,68 @@ const FieldTable<baseInfo>& BaseInfoFields() {
 // "IsG2" is not part of a plain device entry; only templates carry it.
 const FieldTable<DeviceCatalog>& DeviceCatalogFields() {
     static const FieldTable<DeviceCatalog> table = {
-        TextAt("MainFamily", &DeviceCatalog::MainFamily),
-        TextAt("VendorName", &DeviceCatalog::VendorName),
-        TextAt("ProductFamily", &DeviceCatalog::ProductFamily),
-        TextAt("DNSCompatibleName", &DeviceCatalog::DNSCompatibleName),
-        RecordAt("BaseInfo", &DeviceCatalog::BaseInfo, &ReadBaseInfo),
-        EnumAt("SupportRTType", &DeviceCatalog::SupportRTType),
-        UIntAt("VendorIdentNumber", &DeviceCatalog::VendorIdentNumber),
-        UIntAt("DeviceIdentNumber", &DeviceCatalog::DeviceIdentNumber),
+        TextAt(Key::MainFamily, &DeviceCatalog::MainFamily),
+        TextAt(Key::VendorName, &DeviceCatalog::VendorName),
+        TextAt(Key::ProductFamily, &DeviceCatalog::ProductFamily),
+        TextAt(Key::DNSCompatibleName, &DeviceCatalog::DNSCompatibleName),
+        RecordAt(Key::BaseInfo, &DeviceCatalog::BaseInfo, &ReadBaseInfo),
+        EnumAt(Key::SupportRTType, &DeviceCatalog::SupportRTType),
+        UIntAt(Key::VendorIdentNumber, &DeviceCatalog::VendorIdentNumber),
+        UIntAt(Key::DeviceIdentNumber, &DeviceCatalog::DeviceIdentNumber),
     };
     return table;
 }
 
 const FieldTable<GSDTemplateCatalog>& TemplateOnlyFields() {
     static const FieldTable<GSDTemplateCatalog> table = {
-        BoolAt<GSDTemplateCatalog>("IsKeltolineTemplate", &GSDTemplateCatalog::IsKeltolineTemplate),
-        BoolAt<GSDTemplateCatalog>("IsG2", &GSDTemplateCatalog::IsG2),
+        BoolAt<GSDTemplateCatalog>(Key::IsKeltolineTemplate,
+                                   &GSDTemplateCatalog::IsKeltolineTemplate),
+        BoolAt<GSDTemplateCatalog>(Key::IsG2, &GSDTemplateCatalog::IsG2),
     };
     return table;
 }
 
 const FieldTable<moduleCatalog>& ModuleCatalogFields() {
     static const FieldTable<moduleCatalog> table = {
-        RecordAt("BaseInfo", &moduleCatalog::BaseInfo, &ReadBaseInfo),
+        RecordAt(Key::BaseInfo, &moduleCatalog::BaseInfo, &ReadBaseInfo),
     };
     return table;
 }
 
 const FieldTable<subModuleCatalog>& SubModuleCatalogFields() {
     static const FieldTable<subModuleCatalog> table = {
-        RecordAt("BaseInfo", &subModuleCatalog::BaseInfo, &ReadBaseInfo),
-        EnumAt("SupportRTType", &subModuleCatalog::SupportRTType),
+        RecordAt(Key::BaseInfo, &subModuleCatalog::BaseInfo, &ReadBaseInfo),
+        EnumAt(Key::SupportRTType, &subModuleCatalog::SupportRTType),
     };
     return table;
 }
 
 const FieldTable<subModuleSlotRelation>& SlotRelationFields() {
     static const FieldTable<subModuleSlotRelation> table = {
-        TextAt("ModuleRefId", &subModuleSlotRelation::ModuleRefId),
-        ListAt("Subslots", &subModuleSlotRelation::Subslots, &ReadInt),
+        TextAt(Key::ModuleRefId, &subModuleSlotRelation::ModuleRefId),
+        ListAt(Key::Subslots, &subModuleSlotRelation::Subslots, &ReadInt),
     };
     return table;
 }
 
 const FieldTable<ModuleDataBaseInfo>& ModuleDataBaseInfoFields() {
     static const FieldTable<ModuleDataBaseInfo> table = {
-        TextAt("GsdID", &ModuleDataBaseInfo::GsdID),
-        TextAt("Name", &ModuleDataBaseInfo::Name, TextForm::LocalSpaces),
-        TextAt("OrderNumber", &ModuleDataBaseInfo::OrderNumber),
-        TextAt("FirmwareVersion", &ModuleDataBaseInfo::FirmwareVersion),
-        TextAt("SoftwareVerison", &ModuleDataBaseInfo::SoftwareVerison),
-        TextAt("Description", &ModuleDataBaseInfo::Description, TextForm::LocalSpaces),
-        TextAt("IdentNumber", &ModuleDataBaseInfo::IdentNumber),
+        TextAt(Key::GsdID, &ModuleDataBaseInfo::GsdID),
+        TextAt(Key::Name, &ModuleDataBaseInfo::Name, TextForm::LocalSpaces),
+        TextAt(Key::OrderNumber, &ModuleDataBaseInfo::OrderNumber),
+        TextAt(Key::FirmwareVersion, &ModuleDataBaseInfo::FirmwareVersion),
+        TextAt(Key::SoftwareVerison, &ModuleDataBaseInfo::SoftwareVerison),
+        TextAt(Key::Description, &ModuleDataBaseInfo::Description, TextForm::LocalSpaces),
+        TextAt(Key::IdentNumber, &ModuleDataBaseInfo::IdentNumber),
     };
     return table;
 }
 
 const FieldTable<ioDataInfo>& IoDataFields() {
     static const FieldTable<ioDataInfo> table = {
-        IntAt("IoType", &ioDataInfo::IoType),
-        IntAt("Isize", &ioDataInfo::Isize),
-        IntAt("Osize", &ioDataInfo::Osize),
+        IntAt(Key::IoType, &ioDataInfo::IoType),
+        IntAt(Key::Isize, &ioDataInfo::Isize),
+        IntAt(Key::Osize, &ioDataInfo::Osize),
     };
     return table;
 }
@@ -115,22 +119,22 @@ ioDataInfo ReadIoData(const Json::Value& value) {
 
 const FieldTable<moduleItem>& ModuleItemFields() {
     static const FieldTable<moduleItem> table = {
-        ObjectAt("Info", &moduleItem::Info, &ReadInfoMember),
-        ObjectAt("IoData", &moduleItem::IoData, &ReadIoData),
-        IntAt("Type", &moduleItem::Type),
-        BoolAt("IsMandatory", &moduleItem::IsMandatory),
-        IntAt("SlotNumber", &moduleItem::SlotNumber),
-        TextAt("SlotName", &moduleItem::SlotName, TextForm::Local),
+        ObjectAt(Key::Info, &moduleItem::Info, &ReadInfoMember),
+        ObjectAt(Key::IoData, &moduleItem::IoData, &ReadIoData),
+        IntAt(Key::Type, &moduleItem::Type),
+        BoolAt(Key::IsMandatory, &moduleItem::IsMandatory),
+        IntAt(Key::SlotNumber, &moduleItem::SlotNumber),
+        TextAt(Key::SlotName, &moduleItem::SlotName, TextForm::Local),
     };
     return table;
 }
 
 const FieldTable<moduleData>& ModuleDataFields() {
     static const FieldTable<moduleData> table = {
-        TextAt("virSubmoduleRefId", &moduleData::virSubmoduleRefId),
-        IntAt("virSubSlotNumber", &moduleData::virSubSlotNumber),
-        RecordAt("Item", &moduleData::Item, &ReadModuleItem),
-        ListAt("SubItems", &moduleData::SubItems, &ReadModuleItem, ListWhen::IsArray),
+        TextAt(Key::virSubmoduleRefId, &moduleData::virSubmoduleRefId),
+        IntAt(Key::virSubSlotNumber, &moduleData::virSubSlotNumber),
+        RecordAt(Key::Item, &moduleData::Item, &ReadModuleItem),
+        ListAt(Key::SubItems, &moduleData::SubItems, &ReadModuleItem, ListWhen::IsArray),
     };
     return table;
 }
@@ -151,16 +155,16 @@ void ReadValuePairs(recordDataItem& item, const Json::Value& values) {
 
 const FieldTable<recordDataItem>& RecordDataItemFields() {
     static const FieldTable<recordDataItem> table = {
-        TextAt("TextId", &recordDataItem::TextId),
-        TextAt("Name", &recordDataItem::Name, TextForm::Local),
-        BoolAt("IsChangeable", &recordDataItem::IsChangeable),
-        IntAt("ByteOffset", &recordDataItem::ByteOffset),
-        IntAt("BitOffset", &recordDataItem::BitOffset),
-        IntAt("DataType", &recordDataItem::DataType),
-        TextAt("DefaultValue", &recordDataItem::DefaultValue),
-        TextAt("MinValue", &recordDataItem::MinValue),
-        TextAt("MaxValue", &recordDataItem::MaxValue),
-        Field<recordDataItem>{"Values", &ReadValuePairs},
+        TextAt(Key::TextId, &recordDataItem::TextId),
+        TextAt(Key::Name, &recordDataItem::Name, TextForm::Local),
+        BoolAt(Key::IsChangeable, &recordDataItem::IsChangeable),
+        IntAt(Key::ByteOffset, &recordDataItem::ByteOffset),
+        IntAt(Key::BitOffset, &recordDataItem::BitOffset),
+        IntAt(Key::DataType, &recordDataItem::DataType),
+        TextAt(Key::DefaultValue, &recordDataItem::DefaultValue),
+        TextAt(Key::MinValue, &recordDataItem::MinValue),
+        TextAt(Key::MaxValue, &recordDataItem::MaxValue),
+        Field<recordDataItem>{Key::Values, &ReadValuePairs},
     };
     return table;
 }
@@ -169,27 +173,27 @@ const FieldTable<recordDataItem>& RecordDataItemFields() {
 // followed as deep as the answer goes.
 const FieldTable<menuItem>& MenuItemFields() {
     static const FieldTable<menuItem> table = {
-        TextAt("Name", &menuItem::Name, TextForm::Local),
-        TextAt("GsdId", &menuItem::GsdId),
-        ListAt("RecordDataList", &menuItem::RecordDataList, &ReadRecordDataItem),
-        ListAt("MenuItems", &menuItem::MenuItems, &ReadMenuItem),
+        TextAt(Key::Name, &menuItem::Name, TextForm::Local),
+        TextAt(Key::GsdId, &menuItem::GsdId),
+        ListAt(Key::RecordDataList, &menuItem::RecordDataList, &ReadRecordDataItem),
+        ListAt(Key::MenuItems, &menuItem::MenuItems, &ReadMenuItem),
     };
     return table;
 }
 
 const FieldTable<parameterRecord>& ParameterRecordFields() {
     static const FieldTable<parameterRecord> table = {
-        IntAt("Index", &parameterRecord::Index),
-        IntAt("Length", &parameterRecord::Length),
-        RecordAt("MenuItem", &parameterRecord::MenuItem, &ReadMenuItem),
+        IntAt(Key::Index, &parameterRecord::Index),
+        IntAt(Key::Length, &parameterRecord::Length),
+        RecordAt(Key::MenuItem, &parameterRecord::MenuItem, &ReadMenuItem),
     };
     return table;
 }
 
 const FieldTable<transmissionValue>& TransmissionValueFields() {
     static const FieldTable<transmissionValue> table = {
-        IntAt("Value", &transmissionValue::Value),
-        TextAt("Description", &transmissionValue::Description),
+        IntAt(Key::Value, &transmissionValue::Value),
+        TextAt(Key::Description, &transmissionValue::Description),
     };
     return table;
 }
@@ -200,10 +204,10 @@ transmissionValue ReadTransmissionValue(const Json::Value& value) {
 
 const FieldTable<portParameter>& PortParameterFields() {
     static const FieldTable<portParameter> table = {
-        BoolAt("PortDeactivationSupported", &portParameter::PortDeactivationSupported),
-        BoolAt("PTP_BoundarySupported", &portParameter::PTP_BoundarySupported),
-        BoolAt("DCP_BoundarySupported", &portParameter::DCP_BoundarySupported),
-        ListAt("transmissionValueList", &portParameter::transmissionValueList,
+        BoolAt(Key::PortDeactivationSupported, &portParameter::PortDeactivationSupported),
+        BoolAt(Key::PTP_BoundarySupported, &portParameter::PTP_BoundarySupported),
+        BoolAt(Key::DCP_BoundarySupported, &portParameter::DCP_BoundarySupported),
+        ListAt(Key::transmissionValueList, &portParameter::transmissionValueList,
                &ReadTransmissionValue),
     };
     return table;
@@ -211,44 +215,44 @@ const FieldTable<portParameter>& PortParameterFields() {
 
 const FieldTable<AlarmData>& AlarmDataFields() {
     static const FieldTable<AlarmData> table = {
-        TextAt("Description", &AlarmData::Description, TextForm::Local),
-        TextAt("RefText", &AlarmData::RefText, TextForm::Local),
-        TextAt("Help", &AlarmData::Help, TextForm::Local),
+        TextAt(Key::Description, &AlarmData::Description, TextForm::Local),
+        TextAt(Key::RefText, &AlarmData::RefText, TextForm::Local),
+        TextAt(Key::Help, &AlarmData::Help, TextForm::Local),
     };
     return table;
 }
 
 const FieldTable<ChannelAlarmData>& ChannelAlarmDataFields() {
     static const FieldTable<ChannelAlarmData> table = {
-        TextAt("AlarmNameText", &ChannelAlarmData::AlarmNameText, TextForm::Local),
-        TextAt("AlarmHelpText", &ChannelAlarmData::AlarmHelpText, TextForm::Local),
-        TextAt("AlarmExtNameText", &ChannelAlarmData::AlarmExtNameText, TextForm::Local),
-        TextAt("AlarmExtHelpText", &ChannelAlarmData::AlarmExtHelpText, TextForm::Local),
+        TextAt(Key::AlarmNameText, &ChannelAlarmData::AlarmNameText, TextForm::Local),
+        TextAt(Key::AlarmHelpText, &ChannelAlarmData::AlarmHelpText, TextForm::Local),
+        TextAt(Key::AlarmExtNameText, &ChannelAlarmData::AlarmExtNameText, TextForm::Local),
+        TextAt(Key::AlarmExtHelpText, &ChannelAlarmData::AlarmExtHelpText, TextForm::Local),
     };
     return table;
 }
 
 const FieldTable<isochroneMode>& IsochroneModeFields() {
     static const FieldTable<isochroneMode> table = {
-        UIntAt("T_DC_Base", &isochroneMode::T_DC_Base),
-        UIntAt("T_IO_Base", &isochroneMode::T_IO_Base),
-        UIntAt("T_DC_Min", &isochroneMode::T_DC_Min),
-        UIntAt("T_DC_Max", &isochroneMode::T_DC_Max),
-        UIntAt("T_IO_InputMin", &isochroneMode::T_IO_InputMin),
-        UIntAt("T_IO_OutputMin", &isochroneMode::T_IO_OutputMin),
-        BoolAt("IsIsochroneModeRequired", &isochroneMode::IsIsochroneModeRequired),
-        FloatAt("T_Cycle_MinMs", &isochroneMode::T_Cycle_MinMs),
-        FloatAt("T_IO_InputMinMs", &isochroneMode::T_IO_InputMinMs),
-        FloatAt("T_IO_OutputMinMs", &isochroneMode::T_IO_OutputMinMs),
+        UIntAt(Key::T_DC_Base, &isochroneMode::T_DC_Base),
+        UIntAt(Key::T_IO_Base, &isochroneMode::T_IO_Base),
+        UIntAt(Key::T_DC_Min, &isochroneMode::T_DC_Min),
+        UIntAt(Key::T_DC_Max, &isochroneMode::T_DC_Max),
+        UIntAt(Key::T_IO_InputMin, &isochroneMode::T_IO_InputMin),
+        UIntAt(Key::T_IO_OutputMin, &isochroneMode::T_IO_OutputMin),
+        BoolAt(Key::IsIsochroneModeRequired, &isochroneMode::IsIsochroneModeRequired),
+        FloatAt(Key::T_Cycle_MinMs, &isochroneMode::T_Cycle_MinMs),
+        FloatAt(Key::T_IO_InputMinMs, &isochroneMode::T_IO_InputMinMs),
+        FloatAt(Key::T_IO_OutputMinMs, &isochroneMode::T_IO_OutputMinMs),
     };
     return table;
 }
 
 const FieldTable<ModuleVirSubSlotAndAPI>& VirSubSlotFields() {
     static const FieldTable<ModuleVirSubSlotAndAPI> table = {
-        BoolAt("isExist", &ModuleVirSubSlotAndAPI::isExist),
-        IntAt("virSubslot", &ModuleVirSubSlotAndAPI::virSubslot),
-        IntAt("virAPI", &ModuleVirSubSlotAndAPI::virAPI),
+        BoolAt(Key::isExist, &ModuleVirSubSlotAndAPI::isExist),
+        IntAt(Key::virSubslot, &ModuleVirSubSlotAndAPI::virSubslot),
+        IntAt(Key::virAPI, &ModuleVirSubSlotAndAPI::virAPI),
     };
     return table;
 }
@@ -370,8 +374,9 @@ std::vector<moduleData> ReadModuleDataList(const Json::Value& value, ShapeErrorS
 }
 
 moduleItem ReadSubModuleData(const Json::Value& value, ShapeErrorSink& sink) {
-    return ReadChecked<moduleItem>(value, sink, &IsNonNullObject,
-                                   [](const Json::Value& v) { return ReadModuleItem(v["Item"]); });
+    return ReadChecked<moduleItem>(value, sink, &IsNonNullObject, [](const Json::Value& v) {
+        return ReadModuleItem(v[Key::Item]);
+    });
 }
 
 portParameter ReadPortParameter(const Json::Value& value, ShapeErrorSink& sink) {
@@ -396,14 +401,14 @@ ChannelAlarmData ReadChannelAlarmData(const Json::Value& value, ShapeErrorSink& 
 // whether the inputs made sense at all, and "Selector" holds one entry per
 // candidate. Entries without a numeric "Value" are labels, not times.
 std::vector<double> ReadUpdateTimes(const Json::Value& value, ShapeErrorSink& sink) {
-    if (value.isNull() || !value.isMember("IsValid") || !value["IsValid"].asBool() ||
-        !value.isMember("Selector") || !value["Selector"].isArray()) {
+    if (value.isNull() || !value.isMember(Key::IsValid) || !value[Key::IsValid].asBool() ||
+        !value.isMember(Key::Selector) || !value[Key::Selector].isArray()) {
         sink.ReportBadShape();
         return {};
     }
     std::vector<double> times;
-    for (const Json::Value& entry : value["Selector"]) {
-        const Json::Value& time = entry["Value"];
+    for (const Json::Value& entry : value[Key::Selector]) {
+        const Json::Value& time = entry[Key::Value];
         const Json::ValueType type = time.type();
         if (type == Json::intValue || type == Json::uintValue || type == Json::realValue) {
             times.push_back(time.asDouble());

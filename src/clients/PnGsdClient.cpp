@@ -8,6 +8,7 @@
 
 #include "GsdFieldTable.h"
 #include "GsdReaders.h"
+#include "GsdWireKeys.h"
 
 #include <json/value.h>
 
@@ -19,6 +20,8 @@ namespace RpcClient {
 namespace Tavrel {
 
 namespace Gsd = ::Tavrel::Gsd;
+namespace Key = ::GsdWire::Key;
+namespace Method = ::GsdWire::Method;
 using Gsd::detail::ShapeErrorSink;
 
 namespace {
@@ -121,11 +124,12 @@ using Gsd::detail::TextForm;
 const FieldTable<PnGsdClient::GsdImportResult>& ImportResultFields() {
     using R = PnGsdClient::GsdImportResult;
     static const FieldTable<R> table = {
-        TextAt("GsdName", &R::GsdName),
-        TextAt("GsdPath", &R::GsdPath, TextForm::Local),
-        Gsd::detail::BoolAt("IsSuccess", &R::IsSuccess),
-        Gsd::detail::BoolAt("IsValid", &R::IsValid),
-        ListAt("ErrorMessages", &R::ErrorMessages, &Gsd::detail::ReadTextLocal, ListWhen::IsArray),
+        TextAt(Key::GsdName, &R::GsdName),
+        TextAt(Key::GsdPath, &R::GsdPath, TextForm::Local),
+        Gsd::detail::BoolAt(Key::IsSuccess, &R::IsSuccess),
+        Gsd::detail::BoolAt(Key::IsValid, &R::IsValid),
+        ListAt(Key::ErrorMessages, &R::ErrorMessages, &Gsd::detail::ReadTextLocal,
+               ListWhen::IsArray),
     };
     return table;
 }
@@ -133,10 +137,11 @@ const FieldTable<PnGsdClient::GsdImportResult>& ImportResultFields() {
 const FieldTable<PnGsdClient::GsdRemoveResult>& RemoveResultFields() {
     using R = PnGsdClient::GsdRemoveResult;
     static const FieldTable<R> table = {
-        TextAt("GsdName", &R::GsdName),
-        TextAt("GsdPath", &R::GsdPath, TextForm::Local),
-        Gsd::detail::BoolAt("IsSuccess", &R::IsSuccess),
-        ListAt("ErrorMessages", &R::ErrorMessages, &Gsd::detail::ReadTextLocal, ListWhen::IsArray),
+        TextAt(Key::GsdName, &R::GsdName),
+        TextAt(Key::GsdPath, &R::GsdPath, TextForm::Local),
+        Gsd::detail::BoolAt(Key::IsSuccess, &R::IsSuccess),
+        ListAt(Key::ErrorMessages, &R::ErrorMessages, &Gsd::detail::ReadTextLocal,
+               ListWhen::IsArray),
     };
     return table;
 }
@@ -144,10 +149,10 @@ const FieldTable<PnGsdClient::GsdRemoveResult>& RemoveResultFields() {
 const FieldTable<PnGsdClient::GsdFileInstallCache>& InstallCacheFields() {
     using R = PnGsdClient::GsdFileInstallCache;
     static const FieldTable<R> table = {
-        TextAt("GsdName", &R::GsdName),
-        TextAt("FilePath", &R::FilePath, TextForm::Local),
-        TextAt("InstallDateTime", &R::InstallDateTime),
-        TextAt("HashValueString", &R::HashValueString),
+        TextAt(Key::GsdName, &R::GsdName),
+        TextAt(Key::FilePath, &R::FilePath, TextForm::Local),
+        TextAt(Key::InstallDateTime, &R::InstallDateTime),
+        TextAt(Key::HashValueString, &R::HashValueString),
     };
     return table;
 }
@@ -209,25 +214,26 @@ PnGsdClient::PnGsdClient() = default;
 PnGsdClient::PnGsdClient(RpcLocalSrvConfig* server) : PnConfigClient(server) {}
 
 PnGsdClient::GsdImportResult PnGsdClient::TavrelImportGsdFile(const std::string& path) {
-    return Operation::Run<GsdImportResult>(*this, "TavrelImportGsdFile", Shape::Object,
+    return Operation::Run<GsdImportResult>(*this, Method::TavrelImportGsdFile, Shape::Object,
                                            Unchecked(&ReadImportResult), HostPath{path});
 }
 
 PnGsdClient::GsdRemoveResult PnGsdClient::TavrelRemoveGsdFile(const std::string& gsdName) {
-    return Operation::Run<GsdRemoveResult>(*this, "TavrelRemoveGsdFile", Shape::Object,
+    return Operation::Run<GsdRemoveResult>(*this, Method::TavrelRemoveGsdFile, Shape::Object,
                                            Unchecked(&ReadRemoveResult), gsdName);
 }
 
 std::vector<std::string> PnGsdClient::TavrelRefreshGsds() {
-    return Operation::Run<std::vector<std::string>>(
-        *this, "TavrelRefreshGsds", Shape::Any, [](const Json::Value& result, ShapeErrorSink&) {
-            return Gsd::detail::ReadArray(result, &Gsd::detail::ReadTextLocal);
-        });
+    return Operation::Run<std::vector<std::string>>(*this, Method::TavrelRefreshGsds, Shape::Any,
+                                                    [](const Json::Value& result, ShapeErrorSink&) {
+                                                        return Gsd::detail::ReadArray(
+                                                            result, &Gsd::detail::ReadTextLocal);
+                                                    });
 }
 
 std::vector<PnGsdClient::GsdFileInstallCache> PnGsdClient::TavrelGetInstalledGsds() {
     return Operation::Run<std::vector<GsdFileInstallCache>>(
-        *this, "TavrelGetInstalledGsds", Shape::Any,
+        *this, Method::TavrelGetInstalledGsds, Shape::Any,
         [](const Json::Value& result, ShapeErrorSink&) {
             return Gsd::detail::ReadArray(result, &ReadInstallCache);
         });
@@ -235,96 +241,100 @@ std::vector<PnGsdClient::GsdFileInstallCache> PnGsdClient::TavrelGetInstalledGsd
 
 std::vector<std::string> PnGsdClient::GetInstalledGSDsNames() {
     return Operation::Run<std::vector<std::string>>(
-        *this, "GetInstalledGSDsNames", Shape::Any, [](const Json::Value& result, ShapeErrorSink&) {
+        *this, Method::GetInstalledGSDsNames, Shape::Any,
+        [](const Json::Value& result, ShapeErrorSink&) {
             return Gsd::detail::ReadArray(result, &Gsd::detail::ReadTextAsReceived);
         });
 }
 
 std::string PnGsdClient::GetGSDPath(const std::string& gsdName) {
-    return Operation::Run<std::string>(*this, "GetGSDPath", Shape::Any, ReadTextResult{}, gsdName);
+    return Operation::Run<std::string>(*this, Method::GetGSDPath, Shape::Any, ReadTextResult{},
+                                       gsdName);
 }
 
 Gsd::GsdDeviceInfo PnGsdClient::GetGsdDeviceInfo(const std::string& a) {
-    return Operation::Run<Gsd::GsdDeviceInfo>(*this, "GetGsdDeviceInfo", Shape::Object,
+    return Operation::Run<Gsd::GsdDeviceInfo>(*this, Method::GetGsdDeviceInfo, Shape::Object,
                                               Unchecked(&Gsd::detail::ReadGsdDeviceInfo), a);
 }
 
 std::vector<Gsd::DeviceCatalog> PnGsdClient::GetDeviceCatalogs(const std::string& a) {
     return Operation::Run<std::vector<Gsd::DeviceCatalog>>(
-        *this, "GetDeviceCatalogs", Shape::Array, Unchecked(&Gsd::detail::ReadDeviceCatalogs), a);
+        *this, Method::GetDeviceCatalogs, Shape::Array, Unchecked(&Gsd::detail::ReadDeviceCatalogs),
+        a);
 }
 
 std::vector<Gsd::GSDTemplateCatalog> PnGsdClient::GetGSDTemplateCatalogs() {
     return Operation::Run<std::vector<Gsd::GSDTemplateCatalog>>(
-        *this, "GetGSDTemplateCatalogs", Shape::Any, Unchecked(&Gsd::detail::ReadTemplateCatalogs));
+        *this, Method::GetGSDTemplateCatalogs, Shape::Any,
+        Unchecked(&Gsd::detail::ReadTemplateCatalogs));
 }
 
 std::vector<Gsd::moduleCatalog> PnGsdClient::GetPluggableModuleCatalog(const std::string& a,
                                                                        const std::string& b) {
     return Operation::Run<std::vector<Gsd::moduleCatalog>>(
-        *this, "GetPluggableModuleCatalog", Shape::Array,
+        *this, Method::GetPluggableModuleCatalog, Shape::Array,
         Unchecked(&Gsd::detail::ReadModuleCatalogs), a, b);
 }
 
 std::vector<Gsd::subModuleCatalog> PnGsdClient::GetPluggableSubModuleListCatalog(
     const std::string& a, const std::string& b, const std::string& c) {
     return Operation::Run<std::vector<Gsd::subModuleCatalog>>(
-        *this, "GetPluggableSubModuleListCatalog", Shape::Array,
+        *this, Method::GetPluggableSubModuleListCatalog, Shape::Array,
         Unchecked(&Gsd::detail::ReadSubModuleCatalogs), a, b, c);
 }
 
 std::vector<Gsd::subModuleCatalog> PnGsdClient::GetPluggableSubModuleListCatalogByDevID(
     const std::string& a, const std::string& b) {
     return Operation::Run<std::vector<Gsd::subModuleCatalog>>(
-        *this, "GetDeviceSubModuleListCatalog", Shape::Array,
+        *this, Method::GetDeviceSubModuleListCatalog, Shape::Array,
         Unchecked(&Gsd::detail::ReadSubModuleCatalogs), a, b);
 }
 
 std::vector<int> PnGsdClient::GetPluggableModuleSlotRelation(const std::string& a,
                                                              const std::string& b,
                                                              const std::string& c) {
-    return Operation::Run<std::vector<int>>(*this, "GetPluggableModuleSlotRelation", Shape::Array,
-                                            ReadIntList{}, a, b, c);
+    return Operation::Run<std::vector<int>>(*this, Method::GetPluggableModuleSlotRelation,
+                                            Shape::Array, ReadIntList{}, a, b, c);
 }
 
 std::vector<Gsd::subModuleSlotRelation> PnGsdClient::GetPluggableSubModuleSlotRelation(
     const std::string& a, const std::string& b, const std::string& c) {
     return Operation::Run<std::vector<Gsd::subModuleSlotRelation>>(
-        *this, "GetPluggableSubModuleSlotRelation", Shape::Array,
+        *this, Method::GetPluggableSubModuleSlotRelation, Shape::Array,
         Unchecked(&Gsd::detail::ReadSlotRelations), a, b, c);
 }
 
 std::vector<Gsd::moduleData> PnGsdClient::GetBuildInModuleData(const std::string& a,
                                                                const std::string& b) {
-    return Operation::Run<std::vector<Gsd::moduleData>>(*this, "GetBuildInModuleData", Shape::Any,
-                                                        &Gsd::detail::ReadModuleDataList, a, b);
+    return Operation::Run<std::vector<Gsd::moduleData>>(
+        *this, Method::GetBuildInModuleData, Shape::Any, &Gsd::detail::ReadModuleDataList, a, b);
 }
 
 std::vector<int> PnGsdClient::GetDevicePhysicalSlots(const std::string& a, const std::string& b) {
-    return Operation::Run<std::vector<int>>(*this, "GetDevicePhysicalSlots", Shape::Array,
+    return Operation::Run<std::vector<int>>(*this, Method::GetDevicePhysicalSlots, Shape::Array,
                                             ReadIntList{}, a, b);
 }
 
 std::vector<int> PnGsdClient::GetModulePhysicalSubSlots(const std::string& a, const std::string& b,
                                                         const std::string& c) {
-    return Operation::Run<std::vector<int>>(*this, "GetModulePhysicalSlots", Shape::Array,
+    return Operation::Run<std::vector<int>>(*this, Method::GetModulePhysicalSlots, Shape::Array,
                                             ReadIntList{}, a, b, c);
 }
 
 Gsd::baseInfo PnGsdClient::GetDapModuleInfo(const std::string& a, const std::string& b) {
-    return Operation::Run<Gsd::baseInfo>(*this, "GetDapModuleInfo", Shape::Object,
+    return Operation::Run<Gsd::baseInfo>(*this, Method::GetDapModuleInfo, Shape::Object,
                                          Unchecked(&Gsd::detail::ReadBaseInfo), a, b);
 }
 
 Gsd::moduleData PnGsdClient::GetModuleData(const std::string& a, const std::string& b,
                                            const std::string& c) {
-    return Operation::Run<Gsd::moduleData>(*this, "GetModuleData", Shape::Any,
+    return Operation::Run<Gsd::moduleData>(*this, Method::GetModuleData, Shape::Any,
                                            &Gsd::detail::ReadModuleData, a, b, c);
 }
 
 Gsd::moduleItem PnGsdClient::GetSubModuleData(const std::string& a, const std::string& b,
                                               const std::string& c) {
-    return Operation::Run<Gsd::moduleItem>(*this, "GetSubModuleData", Shape::Any,
+    return Operation::Run<Gsd::moduleItem>(*this, Method::GetSubModuleData, Shape::Any,
                                            &Gsd::detail::ReadSubModuleData, a, b, c);
 }
 
@@ -332,13 +342,13 @@ std::vector<Gsd::parameterRecord> PnGsdClient::GetSubModuleParameter(const std::
                                                                      const std::string& b,
                                                                      const std::string& c) {
     return Operation::Run<std::vector<Gsd::parameterRecord>>(
-        *this, "GetSubMouleParameter", Shape::NonNull,
+        *this, Method::GetSubMouleParameter, Shape::NonNull,
         Unchecked(&Gsd::detail::ReadParameterRecords), a, b, c);
 }
 
 std::vector<int> PnGsdClient::GetWriteableIMRecords(const std::string& a, const std::string& b,
                                                     const std::string& c) {
-    return Operation::Run<std::vector<int>>(*this, "GetWriteableIMRecords", Shape::Array,
+    return Operation::Run<std::vector<int>>(*this, Method::GetWriteableIMRecords, Shape::Array,
                                             ReadIntList{}, a, b, c);
 }
 
@@ -346,14 +356,14 @@ Gsd::portParameter PnGsdClient::GetPortSubModuleParameter(const std::string& a,
                                                           const std::string& b,
                                                           const std::string& c,
                                                           const std::string& d) {
-    return Operation::Run<Gsd::portParameter>(*this, "GetPortParameter", Shape::Any,
+    return Operation::Run<Gsd::portParameter>(*this, Method::GetPortParameter, Shape::Any,
                                               &Gsd::detail::ReadPortParameter, a, b, c, d);
 }
 
 Gsd::supportRTType PnGsdClient::GetSubmoduleIRTsupportType(const std::string& a,
                                                            const std::string& b) {
     return Operation::Run<Gsd::supportRTType>(
-        *this, "GetSubmoduleIRTsupportType", Shape::NonNull,
+        *this, Method::GetSubmoduleIRTsupportType, Shape::NonNull,
         [](const Json::Value& result, ShapeErrorSink&) {
             return static_cast<Gsd::supportRTType>(result.asInt());
         },
@@ -362,33 +372,33 @@ Gsd::supportRTType PnGsdClient::GetSubmoduleIRTsupportType(const std::string& a,
 
 bool PnGsdClient::IsSubmodulePROFIsafeSupported(const std::string& a, const std::string& b) {
     return Operation::Run<bool>(
-        *this, "IsSubmodulePROFIsafeSupported", Shape::Boolean,
+        *this, Method::IsSubmodulePROFIsafeSupported, Shape::Boolean,
         [](const Json::Value& result, ShapeErrorSink&) { return result.asBool(); }, a, b);
 }
 
 Gsd::AlarmData PnGsdClient::GetUnitDiagDescription(const std::string& a, const std::string& b,
                                                    const std::vector<unsigned char>& bytes) {
-    return Operation::Run<Gsd::AlarmData>(*this, "GetUnitDiagDescription", Shape::Any,
+    return Operation::Run<Gsd::AlarmData>(*this, Method::GetUnitDiagDescription, Shape::Any,
                                           &Gsd::detail::ReadAlarmData, a, b, bytes);
 }
 
 Gsd::ChannelAlarmData PnGsdClient::GetChannalDiagDescription(const std::string& a, unsigned short u,
                                                              bool flag, unsigned short v,
                                                              unsigned short w, unsigned int k) {
-    return Operation::Run<Gsd::ChannelAlarmData>(*this, "GetChannalDiagDescription", Shape::Any,
-                                                 &Gsd::detail::ReadChannelAlarmData, a, u, flag, v,
-                                                 w, k);
+    return Operation::Run<Gsd::ChannelAlarmData>(*this, Method::GetChannalDiagDescription,
+                                                 Shape::Any, &Gsd::detail::ReadChannelAlarmData, a,
+                                                 u, flag, v, w, k);
 }
 
 std::vector<double> PnGsdClient::CalcIoDeviceUpdateTime(const std::string& a, const std::string& b,
                                                         float x) {
-    return Operation::Run<std::vector<double>>(*this, "CalcIoDeviceUpdateTime", Shape::Any,
+    return Operation::Run<std::vector<double>>(*this, Method::CalcIoDeviceUpdateTime, Shape::Any,
                                                &Gsd::detail::ReadUpdateTimes, a, b, x);
 }
 
 Gsd::isochroneMode PnGsdClient::GetSubMoudleIsoParam(const std::string& a, const std::string& b,
                                                      const std::string& c) {
-    return Operation::Run<Gsd::isochroneMode>(*this, "GetSubMoudleIsoParam", Shape::Any,
+    return Operation::Run<Gsd::isochroneMode>(*this, Method::GetSubMoudleIsoParam, Shape::Any,
                                               &Gsd::detail::ReadIsochroneMode, a, b, c);
 }
 
@@ -396,7 +406,7 @@ int PnGsdClient::GetSubmoduleAPI(const std::string& a, const std::string& b) {
     // API numbers are unsigned 32-bit on the wire; the host keeps them in an
     // int, so the top half of the range reads as negative numbers.
     return Operation::Run<int>(
-        *this, "GetSubmoduleAPI", Shape::NonNull,
+        *this, Method::GetSubmoduleAPI, Shape::NonNull,
         [](const Json::Value& result, ShapeErrorSink&) {
             return static_cast<int>(static_cast<std::int32_t>(result.asUInt()));
         },
@@ -406,32 +416,32 @@ int PnGsdClient::GetSubmoduleAPI(const std::string& a, const std::string& b) {
 Gsd::ModuleVirSubSlotAndAPI PnGsdClient::GetModuleVirSubSlotAndAPI(const std::string& a,
                                                                    const std::string& b,
                                                                    const std::string& c) {
-    return Operation::Run<Gsd::ModuleVirSubSlotAndAPI>(*this, "GetModuleVirSubSlotAndAPI",
+    return Operation::Run<Gsd::ModuleVirSubSlotAndAPI>(*this, Method::GetModuleVirSubSlotAndAPI,
                                                        Shape::Any,
                                                        &Gsd::detail::ReadVirSubSlotAndAPI, a, b, c);
 }
 
 bool PnGsdClient::GetSubmoduleParamDisallowed(const std::string& a, const std::string& b) {
     return Operation::Run<bool>(
-        *this, "GetSubmoduleParamDisallowed", Shape::Boolean,
+        *this, Method::GetSubmoduleParamDisallowed, Shape::Boolean,
         [](const Json::Value& result, ShapeErrorSink&) { return result.asBool(); }, a, b);
 }
 
 std::string PnGsdClient::GetKeltoTemplateGSDNameForPNView(const std::string& a, bool flag) {
-    return Operation::Run<std::string>(*this, "GetKeltoTemplateGSDNameForPNView", Shape::Any,
+    return Operation::Run<std::string>(*this, Method::GetKeltoTemplateGSDNameForPNView, Shape::Any,
                                        ReadTextResult{}, a, flag);
 }
 
 std::string PnGsdClient::GetKeltoTemplateGSDVersionForWizard(const std::string& a) {
-    return Operation::Run<std::string>(*this, "GetKeltoTemplateGSDVersionForWizard", Shape::Any,
-                                       ReadTextResult{}, a);
+    return Operation::Run<std::string>(*this, Method::GetKeltoTemplateGSDVersionForWizard,
+                                       Shape::Any, ReadTextResult{}, a);
 }
 
 Gsd::ModuleDataBaseInfo PnGsdClient::GetSubModuleBaseInfo(const std::string& a,
                                                           const std::string& b,
                                                           const std::string& c,
                                                           const std::string& d) {
-    return Operation::Run<Gsd::ModuleDataBaseInfo>(*this, "GetSubModuleBaseInfo", Shape::Any,
+    return Operation::Run<Gsd::ModuleDataBaseInfo>(*this, Method::GetSubModuleBaseInfo, Shape::Any,
                                                    &Gsd::detail::ReadModuleDataBaseInfo, a, b, c,
                                                    d);
 }

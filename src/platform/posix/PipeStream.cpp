@@ -1,9 +1,34 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "platform/posix/PipeStreamBuf.h"
+// POSIX backend: a stream buffer straight over one pipe end, reading and
+// writing through the backend's own pipe calls, which read what is there and
+// watch the server's process. It owns its handles.
+
+#include "platform/PipeBufferBase.h"
+#include "platform/Platform.h"
 
 namespace RpcClient {
 namespace Platform {
 namespace Posix {
+
+namespace {
+
+class PipeStreamBuf : public PipeBufferBase {
+public:
+    // Takes ownership of `pipe` and of `watchedProcess` (may be null): a
+    // read ends once that process has ended and the pipe is drained.
+    PipeStreamBuf(void* pipe, PipeDirection direction, void* watchedProcess);
+    ~PipeStreamBuf() override;
+
+protected:
+    std::size_t ReadSome(char* into, std::size_t size) override;
+    bool WriteAll(const char* data, std::size_t size) override;
+
+private:
+    void* pipe_;
+    void* watchedProcess_;
+};
+
+}  // namespace
 
 PipeStreamBuf::PipeStreamBuf(void* pipe, PipeDirection direction, void* watchedProcess)
     : PipeBufferBase(direction), pipe_(pipe), watchedProcess_(watchedProcess) {}

@@ -174,41 +174,23 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
         return WriteAll(pipe->fd, data, size);
     }
     // We hold the read end of the server's input ourselves, so a full pipe
-    // never breaks when the server dies: a plain blocking write would wait
-    // for good. Wait for room or for the server's end instead, and write
-    // only what the pipe takes without blocking: at most PIPE_BUF bytes per
-    // step, which room in the pipe always takes, or, for a larger block,
-    // as much as there is room for with the descriptor non-blocking for the
-    // while. PIPE_BUF steps alone made a 1 MB request 256 writes, each
-    // waking the server.
-    const int flags = size > PIPE_BUF ? fcntl(pipe->fd, F_GETFL) : -1;
-    const bool bulk = flags >= 0 && (flags & O_NONBLOCK) == 0 &&
-                      fcntl(pipe->fd, F_SETFL, flags | O_NONBLOCK) == 0;
-    bool written = true;
-    while (size > 0) {
-        pollfd fds[2] = {{pipe->fd, POLLOUT, 0}, {watched->state->pidfd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            written = false;
-            break;
+    // never breaks when the server dies: a blocking write would wait for
+    // good. The write therefore goes out non-blocking, as much as the pipe
+    // takes at once, and only a full pipe makes it wait, for room or for the
+    // server's end. A small call finds room, so it costs one write; waiting
+    // for room before every write was one poll more per call. A descriptor
+    // made non-blocking here is put back as it was; a stream buffer keeps
+    // its own one non-blocking for as long as it lives.
+    int flags = -1;
+    if (!pipe->nonBlocking) {
+        flags = fcntl(pipe->fd, F_GETFL);
+        if (flags < 0 ||
+            ((flags & O_NONBLOCK) == 0 && fcntl(pipe->fd, F_SETFL, flags | O_NONBLOCK) != 0)) {
+            return false;
         }
-        if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
-            errno = EPIPE;
-            written = false;
-            break;
-        }
-        const std::size_t step = bulk ? size : std::min<std::size_t>(size, PIPE_BUF);
-        std::size_t done = 0;
-        if (!WriteUntilFull(pipe->fd, data, step, done)) {
-            written = false;
-            break;
-        }
-        data += done;
-        size -= done;
     }
-    if (bulk) {
+    const bool written = WriteToServer(pipe->fd, data, size, watched->state->pidfd);
+    if (flags >= 0 && (flags & O_NONBLOCK) == 0) {
         const int error = errno;
         fcntl(pipe->fd, F_SETFL, flags);
         errno = error;
@@ -219,15 +201,22 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
 namespace Posix {
 
 bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& written) {
-    // Block SIGPIPE for this thread during the write; if the write breaks
-    // the pipe, take back the signal it queued. (A SIGPIPE the host had
-    // pending and blocked already would merge with ours; that rare loss is
-    // cheaper than asking for the pending set on every write.)
+    // SIGPIPE is blocked on the calling thread before its first write and
+    // stays blocked, so a broken pipe is an error value, never a signal that
+    // ends the host. Blocking and restoring it around every write cost two
+    // system calls per write. (Threads the host starts from this thread
+    // later inherit the block; servers start with an empty mask.) If a write
+    // breaks the pipe, the signal it queued is taken back. A SIGPIPE the host
+    // had pending and blocked already would merge with ours; that rare loss
+    // is cheaper than asking for the pending set on every write.
+    static thread_local bool pipeSignalBlocked = false;
     sigset_t pipeSignal;
-    sigset_t previous;
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    if (!pipeSignalBlocked) {
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        pipeSignalBlocked = true;
+    }
     int error = 0;
     written = 0;
     while (written < size) {
@@ -248,9 +237,33 @@ bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& wri
         while (sigtimedwait(&pipeSignal, nullptr, &zero) < 0 && errno == EINTR) {
         }
     }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     errno = error;
     return error == 0;
+}
+
+bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) {
+    for (;;) {
+        std::size_t written = 0;
+        if (!WriteUntilFull(fd, data, size, written)) {
+            return false;
+        }
+        data += written;
+        size -= written;
+        if (size == 0) {
+            return true;
+        }
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {serverPidfd, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
+            errno = EPIPE;
+            return false;
+        }
+    }
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -264,8 +277,8 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
         if (size == 0) {
             return true;
         }
-        // The descriptor is non-blocking (a bulk write on a duplicate of it
-        // is under way) and the pipe is full: wait for room.
+        // The descriptor is non-blocking (a write to a server through a
+        // duplicate of it is under way) and the pipe is full: wait for room.
         pollfd room{fd, POLLOUT, 0};
         if (poll(&room, 1, -1) < 0 && errno != EINTR) {
             return false;

@@ -3,8 +3,11 @@
 // writing through the backend's own pipe calls, which read what is there and
 // watch the server's process. It owns its handles.
 
+#include <fcntl.h>
+
 #include "platform/PipeBufferBase.h"
 #include "platform/Platform.h"
+#include "platform/posix/PosixObjects.h"
 
 namespace RpcClient {
 namespace Platform {
@@ -26,14 +29,30 @@ protected:
 private:
     void* pipe_;
     void* watchedProcess_;
+    int restoreFlags_ = -1;
 };
 
 }  // namespace
 
 PipeStreamBuf::PipeStreamBuf(void* pipe, PipeDirection direction, void* watchedProcess)
-    : PipeBufferBase(direction), pipe_(pipe), watchedProcess_(watchedProcess) {}
+    : PipeBufferBase(direction), pipe_(pipe), watchedProcess_(watchedProcess) {
+    // Writes to a watched server go out non-blocking; switching once here
+    // saves switching around every write.
+    PipeEnd* end = AsPipe(pipe_);
+    if (direction == PipeDirection::Write && watchedProcess_ != nullptr && end != nullptr) {
+        const int flags = fcntl(end->fd, F_GETFL);
+        if (flags >= 0 && fcntl(end->fd, F_SETFL, flags | O_NONBLOCK) == 0) {
+            end->nonBlocking = true;
+            restoreFlags_ = flags;
+        }
+    }
+}
 
 PipeStreamBuf::~PipeStreamBuf() {
+    // The pipe's other duplicates share the switch; put it back.
+    if (restoreFlags_ >= 0) {
+        fcntl(AsPipe(pipe_)->fd, F_SETFL, restoreFlags_);
+    }
     CloseHandle(pipe_);
     if (watchedProcess_ != nullptr) {
         CloseHandle(watchedProcess_);

@@ -11,7 +11,6 @@
 #include <memory>
 #include <streambuf>
 #include <string>
-#include <vector>
 
 namespace RpcClient::Platform {
 
@@ -206,19 +205,6 @@ bool QueryOwnJobBreakawayAllowed(bool& allowed);
 unsigned long GetProcessId(void* process);
 
 // ---------------------------------------------------------------------------
-// Command lines (POSIX backend; pure, so usable and testable everywhere)
-// ---------------------------------------------------------------------------
-
-// Splits an argument string into words by the rules the Windows shell's
-// command-line parser applies to every word after the program name: words
-// are separated by blanks and tabs; double quotes group; 2n backslashes
-// before a quote give n backslashes and the quote acts, 2n+1 give n and a
-// literal quote; other backslashes are literal; inside quotes, a doubled
-// quote gives a literal quote and ends the quoted stretch. Total: never
-// fails, whatever the input.
-std::vector<std::wstring> SplitCommandLine(const std::wstring& arguments);
-
-// ---------------------------------------------------------------------------
 // Files and directories
 // ---------------------------------------------------------------------------
 
@@ -258,10 +244,6 @@ std::wstring SharedLibraryFileName(const std::wstring& baseName);
 // `destination` left empty where it can be, when either pointer is null or
 // the text does not fit.
 bool CopyWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source);
-
-// The backend's part of CopyWideString: copies a text already known to fit
-// (Win32: wcscpy_s). Only CopyWideString calls it.
-bool CopyFittingWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source);
 
 // ---------------------------------------------------------------------------
 // Errors

@@ -36,6 +36,7 @@
 #include <climits>
 #include <thread>
 
+#include "platform/CommandLine.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixObjects.h"
 

@@ -11,6 +11,7 @@
 // A conversion descriptor is opened per call: the charset may differ between
 // calls and threads, and glibc caches the loaded converter modules itself.
 
+#include "platform/Backend.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixObjects.h"
 

@@ -2,6 +2,7 @@
 // Win32 backend: wide text. Code-page conversion with the system's own converters: the ANSI code
 // page (0) is the process's, exactly as every other program on the machine sees it.
 
+#include "platform/Backend.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
 

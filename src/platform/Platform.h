@@ -88,6 +88,56 @@ bool CloseHandle(void* handle);
 // Null on failure.
 void* DuplicateHandle(void* handle);
 
+// CloseHandle that keeps the calling thread's last error as it was, so that
+// cleanup after a failure never hides the failure's reason.
+void CloseKeepingLastError(void* handle);
+
+// Pipe, Process and Job each own one handle of their kind: move-only, and
+// closed (keeping the last error) when they go.
+template <class Kind>
+class Owned {
+public:
+    Owned() noexcept = default;
+    explicit Owned(void* handle) noexcept : handle_(handle) {}
+    Owned(Owned&& other) noexcept : handle_(other.Release()) {}
+    Owned& operator=(Owned&& other) noexcept {
+        Reset(other.Release());
+        return *this;
+    }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() { Reset(); }
+
+    void* Get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != nullptr; }
+    void* Release() noexcept {
+        void* handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    void Reset(void* handle = nullptr) noexcept {
+        void* old = handle_;
+        handle_ = handle;
+        if (old != nullptr) {
+            CloseKeepingLastError(old);
+        }
+    }
+    // A second, private handle on the same object; empty on failure.
+    Owned Duplicate() const {
+        return Owned(handle_ != nullptr ? DuplicateHandle(handle_) : nullptr);
+    }
+
+private:
+    void* handle_ = nullptr;
+};
+
+struct PipeKind;
+struct ProcessKind;
+struct JobKind;
+using Pipe = Owned<PipeKind>;
+using Process = Owned<ProcessKind>;
+using Job = Owned<JobKind>;
+
 // Pseudo handle naming the calling process; never closed, never null.
 void* CurrentProcess();
 unsigned long CurrentProcessId();
@@ -155,9 +205,9 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
 // Which way a pipe stream buffer carries bytes.
 enum class PipeDirection { Read, Write };
 
-// A byte stream buffer over a pipe end. Takes ownership of `pipe` (a private
-// duplicate nobody else uses) and of `watchedProcess` (a private duplicate of
-// the process on the other end, or null) whatever the outcome.
+// A byte stream buffer over a pipe end. Takes `pipe` (a private duplicate
+// nobody else uses) and `watchedProcess` (a private duplicate of the process
+// on the other end, or empty).
 // - Reads return what the pipe holds, never waiting for more bytes than are
 //   asked for and at least one is there; with a watched process they end
 //   (end of stream) once it has ended and the pipe is drained.
@@ -167,10 +217,10 @@ enum class PipeDirection { Read, Write };
 //   is dropped (a server that no longer reads must not block the host).
 // - Destroying the buffer releases everything beneath it, each handle once.
 // Null when the buffer cannot be built; `error` then holds the system's
-// text and both handles have been closed. (Win32: the buffer runs over a C
+// text. (Win32: the buffer runs over a C
 // runtime stream on the handle; POSIX: straight over the pipe.)
-std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(void* pipe, PipeDirection direction,
-                                                     void* watchedProcess, std::string& error);
+std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(Pipe pipe, PipeDirection direction,
+                                                     Process watchedProcess, std::string& error);
 
 // Bounds the reads through a buffer made by OpenPipeStreamBuffer: a read that
 // has seen no byte by `deadline` ends the stream (end of file) and marks the

@@ -42,7 +42,8 @@ std::unique_ptr<std::streambuf> Open(void* end, P::PipeDirection direction,
     void* duplicate = P::DuplicateHandle(end);
     EXPECT_NE(duplicate, nullptr);
     std::string error;
-    auto buffer = P::OpenPipeStreamBuffer(duplicate, direction, watched, error);
+    auto buffer =
+        P::OpenPipeStreamBuffer(P::Pipe(duplicate), direction, P::Process(watched), error);
     EXPECT_TRUE(buffer) << error;
     return buffer;
 }

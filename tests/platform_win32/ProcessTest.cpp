@@ -205,7 +205,8 @@ TEST(Win32PipeStream, HandleTheRuntimeRefusesFailsWithItsTextAndClosesBothHandle
         void* process =
             direction == P::PipeDirection::Read ? watched : P::DuplicateHandle(P::CurrentProcess());
         std::string error;
-        EXPECT_EQ(P::OpenPipeStreamBuffer(pipe, direction, process, error), nullptr);
+        EXPECT_EQ(P::OpenPipeStreamBuffer(P::Pipe(pipe), direction, P::Process(process), error),
+                  nullptr);
         EXPECT_EQ(error, "Bad file descriptor");
         DWORD flags = 0;
         EXPECT_FALSE(::GetHandleInformation(pipe, &flags)) << "the duplicate was left open";

@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 
+#include <utility>
+
 #include "platform/PipeBufferBase.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixObjects.h"
@@ -17,67 +19,58 @@ namespace {
 
 class PipeStreamBuf : public PipeBufferBase {
 public:
-    // Takes ownership of `pipe` and of `watchedProcess` (may be null): a
-    // read ends once that process has ended and the pipe is drained.
-    PipeStreamBuf(void* pipe, PipeDirection direction, void* watchedProcess);
-    ~PipeStreamBuf() override;
+    // A read ends once `watchedProcess` (may be empty) has ended and the
+    // pipe is drained.
+    PipeStreamBuf(Pipe pipe, PipeDirection direction, Process watchedProcess)
+        : PipeBufferBase(direction), pipe_(std::move(pipe)), watched_(std::move(watchedProcess)) {
+        // Writes to a watched server go out non-blocking; switching once
+        // here saves switching around every write.
+        PipeEnd* end = AsPipe(pipe_.Get());
+        if (direction == PipeDirection::Write && watched_ && end != nullptr) {
+            const int flags = fcntl(end->fd, F_GETFL);
+            if (flags >= 0 && fcntl(end->fd, F_SETFL, flags | O_NONBLOCK) == 0) {
+                end->nonBlocking = true;
+                restoreFlags_ = flags;
+            }
+        }
+    }
+
+    ~PipeStreamBuf() override {
+        // The pipe's other duplicates share the switch; put it back.
+        if (restoreFlags_ >= 0) {
+            fcntl(AsPipe(pipe_.Get())->fd, F_SETFL, restoreFlags_);
+        }
+    }
 
 protected:
-    std::size_t ReadSome(char* into, std::size_t size) override;
-    bool WriteAll(const char* data, std::size_t size) override;
+    std::size_t ReadSome(char* into, std::size_t size) override {
+        const long got = ReadPipe(pipe_.Get(), into, size, watched_.Get(), Deadline());
+        if (got == kReadTimedOut) {
+            NoteDeadlinePassed();
+        }
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+
+    bool WriteAll(const char* data, std::size_t size) override {
+        return WritePipe(pipe_.Get(), data, size, watched_.Get());
+    }
 
 private:
-    void* pipe_;
-    void* watchedProcess_;
+    Pipe pipe_;
+    Process watched_;
     int restoreFlags_ = -1;
 };
 
 }  // namespace
-
-PipeStreamBuf::PipeStreamBuf(void* pipe, PipeDirection direction, void* watchedProcess)
-    : PipeBufferBase(direction), pipe_(pipe), watchedProcess_(watchedProcess) {
-    // Writes to a watched server go out non-blocking; switching once here
-    // saves switching around every write.
-    PipeEnd* end = AsPipe(pipe_);
-    if (direction == PipeDirection::Write && watchedProcess_ != nullptr && end != nullptr) {
-        const int flags = fcntl(end->fd, F_GETFL);
-        if (flags >= 0 && fcntl(end->fd, F_SETFL, flags | O_NONBLOCK) == 0) {
-            end->nonBlocking = true;
-            restoreFlags_ = flags;
-        }
-    }
-}
-
-PipeStreamBuf::~PipeStreamBuf() {
-    // The pipe's other duplicates share the switch; put it back.
-    if (restoreFlags_ >= 0) {
-        fcntl(AsPipe(pipe_)->fd, F_SETFL, restoreFlags_);
-    }
-    CloseHandle(pipe_);
-    if (watchedProcess_ != nullptr) {
-        CloseHandle(watchedProcess_);
-    }
-}
-
-std::size_t PipeStreamBuf::ReadSome(char* into, std::size_t size) {
-    const long got = ReadPipe(pipe_, into, size, watchedProcess_, Deadline());
-    if (got == kReadTimedOut) {
-        NoteDeadlinePassed();
-    }
-    return got > 0 ? static_cast<std::size_t>(got) : 0;
-}
-
-bool PipeStreamBuf::WriteAll(const char* data, std::size_t size) {
-    return WritePipe(pipe_, data, size, watchedProcess_);
-}
-
 }  // namespace Posix
 
 // Straight over the pipe: the backend's own pipe calls already read what is
 // there and watch the process, so nothing can fail here.
-std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(void* pipe, PipeDirection direction,
-                                                     void* watchedProcess, std::string& /*error*/) {
-    return std::make_unique<Posix::PipeStreamBuf>(pipe, direction, watchedProcess);
+std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(Pipe pipe, PipeDirection direction,
+                                                     Process watchedProcess,
+                                                     std::string& /*error*/) {
+    return std::make_unique<Posix::PipeStreamBuf>(std::move(pipe), direction,
+                                                  std::move(watchedProcess));
 }
 
 }  // namespace Platform

@@ -26,6 +26,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 namespace RpcClient {
 namespace Platform {
@@ -45,25 +46,25 @@ std::string ErrnoText(int code) {
 
 class StdioPipeBuf : public PipeBufferBase {
 public:
-    // Takes ownership of `file` and of `watchedProcess` (may be null).
+    // Takes ownership of `file`; `watchedProcess` may be empty.
     // `pipe` is the handle beneath `file`, borrowed: the bytes travel
     // through the backend's own pipe calls, never through the C stream.
-    StdioPipeBuf(std::FILE* file, HANDLE pipe, PipeDirection direction, HANDLE watchedProcess)
-        : PipeBufferBase(direction), file_(file), pipe_(pipe), watchedProcess_(watchedProcess) {}
+    StdioPipeBuf(std::FILE* file, HANDLE pipe, PipeDirection direction, Process watchedProcess)
+        : PipeBufferBase(direction),
+          file_(file),
+          pipe_(pipe),
+          watchedProcess_(std::move(watchedProcess)) {}
 
     ~StdioPipeBuf() override {
         // Pending output is dropped (see above); the unbuffered C stream has
         // nothing of its own to write, so closing it cannot block.
         std::fclose(file_);
-        if (watchedProcess_ != nullptr) {
-            ::CloseHandle(watchedProcess_);
-        }
     }
 
 protected:
     // Never more than the pipe holds.
     std::size_t ReadSome(char* destination, std::size_t size) override {
-        const long got = ReadPipe(pipe_, destination, size, watchedProcess_, Deadline());
+        const long got = ReadPipe(pipe_, destination, size, watchedProcess_.Get(), Deadline());
         if (got == kReadTimedOut) {
             NoteDeadlinePassed();
         }
@@ -71,44 +72,40 @@ protected:
     }
 
     bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_, data, size, watchedProcess_);
+        return WritePipe(pipe_, data, size, watchedProcess_.Get());
     }
 
 private:
     std::FILE* file_;
     HANDLE pipe_;
-    HANDLE watchedProcess_;
+    Process watchedProcess_;
 };
 
 }  // namespace
 
-std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(void* pipe, PipeDirection direction,
-                                                     void* watchedProcess, std::string& error) {
+std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(Pipe pipe, PipeDirection direction,
+                                                     Process watchedProcess, std::string& error) {
     const bool reading = direction == PipeDirection::Read;
     const int flags = reading ? _O_BINARY : (_O_BINARY | _O_WRONLY);
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(pipe), flags);
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(pipe.Get()), flags);
     std::FILE* file = nullptr;
     if (descriptor > 0) {
+        // The descriptor owns the handle now: closing it closes the handle,
+        // once.
         file = _fdopen(descriptor, reading ? "r" : "w");
     }
     if (file == nullptr) {
         error = ErrnoText(errno);
-        if (descriptor < 0) {
-            ::CloseHandle(pipe);
-        } else {
-            // The descriptor owns the handle now: closing it closes the
-            // handle, once.
+        if (descriptor >= 0) {
+            pipe.Release();
             _close(descriptor);
-        }
-        if (watchedProcess != nullptr) {
-            ::CloseHandle(watchedProcess);
         }
         return nullptr;
     }
     // Failing only for invalid arguments, which these are not.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    return std::make_unique<StdioPipeBuf>(file, static_cast<HANDLE>(pipe), direction,
-                                          static_cast<HANDLE>(watchedProcess));
+    return std::make_unique<StdioPipeBuf>(file, static_cast<HANDLE>(pipe.Release()), direction,
+                                          std::move(watchedProcess));
 }
 
 }  // namespace Platform

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -131,10 +132,9 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     }
     IRpcServerStatusObserver* observer = observer_;
     if (const std::shared_ptr<void> process = CurrentProcess()) {
-        unsigned long code = 0;
-        if (observer != nullptr && Platform::GetExitCodeProcess(process.get(), code) &&
-            code != Platform::kStillActive) {
-            observer->OnRpcServerExited(this, static_cast<int>(code));
+        Platform::ExitStatus status;
+        if (observer != nullptr && Platform::QueryExit(process.get(), status) && !status.running) {
+            observer->OnRpcServerExited(this, static_cast<int>(status.code));
         }
     }
     Dispose();
@@ -189,11 +189,8 @@ void RpcLocalSrvConfig::Retire() {
 
 int RpcLocalSrvConfig::IsRpcServerRunning() const {
     const std::shared_ptr<void> process = CurrentProcess();
-    unsigned long code = 0;
-    return process && Platform::GetExitCodeProcess(process.get(), code) &&
-                   code == Platform::kStillActive
-               ? 1
-               : 0;
+    Platform::ExitStatus status;
+    return process && Platform::QueryExit(process.get(), status) && status.running ? 1 : 0;
 }
 
 int RpcLocalSrvConfig::IsValid() const {
@@ -209,7 +206,24 @@ unsigned long RpcLocalSrvConfig::WaitForExit(unsigned long milliseconds) const {
     // Our copy keeps the handle open however long the wait, even when a stop
     // lets go of the record's meanwhile.
     const std::shared_ptr<void> process = CurrentProcess();
-    return process ? Platform::WaitForProcess(process.get(), milliseconds) : 0;
+    if (!process) {
+        return 0;
+    }
+    // The Win32 shapes of the answer: WAIT_OBJECT_0, WAIT_TIMEOUT,
+    // WAIT_FAILED, and INFINITE for "no limit".
+    constexpr unsigned long kInfinite = 0xFFFFFFFFul;
+    const auto timeout = milliseconds == kInfinite
+                             ? std::nullopt
+                             : std::optional<std::chrono::milliseconds>(milliseconds);
+    switch (Platform::WaitForProcess(process.get(), timeout)) {
+        case Platform::WaitResult::Ended:
+            return 0;
+        case Platform::WaitResult::TimedOut:
+            return 258;
+        case Platform::WaitResult::Failed:
+            break;
+    }
+    return 0xFFFFFFFFul;
 }
 
 IRpcServerStatusObserver* RpcLocalSrvConfig::SetStatusObserver(IRpcServerStatusObserver* observer) {
@@ -243,10 +257,10 @@ void RpcLocalSrvConfig::Dispose() {
     }
     running->ClosePipes();
     void* process = running->process.get();
-    unsigned long code = 0;
-    if (Platform::GetExitCodeProcess(process, code) && code == Platform::kStillActive) {
+    Platform::ExitStatus status;
+    if (Platform::QueryExit(process, status) && status.running) {
         Platform::TerminateProcess(process, 0);
-        Platform::WaitForProcess(process, 1000);
+        Platform::WaitForProcess(process, std::chrono::milliseconds(1000));
     }
     // The handle closes with the last copy: now, or when a status query
     // that holds one has finished.

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <streambuf>
 #include <string>
 
@@ -62,16 +63,6 @@ unsigned long LastConversionError();
 // (pipe end, process, job). Functions that fail return false / null and leave
 // the reason in the calling thread's last error (GetLastError below).
 // ---------------------------------------------------------------------------
-
-// Exit code reported for a process that still runs. A process that really
-// exits with this code cannot be told from a running one.
-constexpr unsigned long kStillActive = 259;
-
-// Results of WaitForProcess, and the "wait forever" timeout.
-constexpr unsigned long kWaitObject0 = 0;
-constexpr unsigned long kWaitTimeout = 258;
-constexpr unsigned long kWaitFailed = 0xFFFFFFFFul;
-constexpr unsigned long kInfinite = 0xFFFFFFFFul;
 
 // An anonymous pipe with the system's default buffer size. The ends may be
 // handed to StartProcess as a child's standard handles; no end ever reaches a
@@ -167,17 +158,26 @@ struct ProcessStart {
 // immune to process-id reuse.
 void* StartProcess(const ProcessStart& start);
 
-// Exit code of the process, kStillActive while it runs. Does not reap: the
-// process handle stays usable until closed. A process ended by a signal
-// reports 128 + the signal number on POSIX.
-bool GetExitCodeProcess(void* process, unsigned long& exitCode);
+// What a look at a process found: still running, or ended with `code`.
+// A process ended by a signal reports 128 + the signal number on POSIX.
+// (Win32 cannot tell a process that exited with code 259 from a running
+// one; it reports such a process as running.)
+struct ExitStatus {
+    bool running = false;
+    unsigned long code = 0;
+};
 
-// Ends the process at once. Later exit-code queries report `exitCode`.
+// Looks at the process without reaping it: the handle stays usable until
+// closed. False when it cannot be asked (the reason in the last error).
+bool QueryExit(void* process, ExitStatus& status);
+
+// Ends the process at once. Later queries report `exitCode`.
 bool TerminateProcess(void* process, unsigned int exitCode);
 
-// Waits up to `milliseconds` (kInfinite: no limit) for the process to end:
-// kWaitObject0 once ended, kWaitTimeout, or kWaitFailed.
-unsigned long WaitForProcess(void* process, unsigned long milliseconds);
+enum class WaitResult { Ended, TimedOut, Failed };
+
+// Waits up to `timeout` (none: no limit) for the process to end.
+WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout);
 
 // A point on the steady clock past which a read stops waiting.
 using ReadDeadline = std::chrono::steady_clock::time_point;

@@ -137,7 +137,7 @@ TEST(PipeStreamBuffer, ReadEndsOnceTheWatchedServerIsGoneAndItsBytesAreRead) {
     start.standardOutput = output.write;
     void* process = P::StartProcess(start);
     ASSERT_NE(process, nullptr);
-    ASSERT_EQ(P::WaitForProcess(process, 10000), P::kWaitObject0);
+    ASSERT_EQ(P::WaitForProcess(process, std::chrono::milliseconds(10000)), P::WaitResult::Ended);
     const std::string last = "last words";
     ASSERT_TRUE(P::WritePipe(output.write, last.data(), last.size(), nullptr));
 

@@ -431,9 +431,9 @@ void* StartProcess(const ProcessStart& start) {
     return new ProcessHandle(std::make_shared<ProcessState>(pid, pidfd));
 }
 
-bool GetExitCodeProcess(void* process, unsigned long& exitCode) {
+bool QueryExit(void* process, ExitStatus& status) {
     if (IsCurrentProcessHandle(process)) {
-        exitCode = kStillActive;
+        status = ExitStatus{true, 0};
         return true;
     }
     ProcessHandle* handle = AsProcess(process);
@@ -446,7 +446,7 @@ bool GetExitCodeProcess(void* process, unsigned long& exitCode) {
     if (!handle->state->PeekExit(ended, code)) {
         return false;
     }
-    exitCode = ended ? code : kStillActive;
+    status = ExitStatus{!ended, ended ? code : 0};
     return true;
 }
 
@@ -472,19 +472,19 @@ bool TerminateProcess(void* process, unsigned int exitCode) {
     return PidfdSendSignal(state.pidfd, SIGKILL) == 0;
 }
 
-unsigned long WaitForProcess(void* process, unsigned long milliseconds) {
+WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout) {
     ProcessHandle* handle = AsProcess(process);
     if (handle == nullptr) {
         errno = EBADF;
-        return kWaitFailed;
+        return WaitResult::Failed;
     }
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     errno = 0;
-    if (AwaitExit(handle->state->pidfd, milliseconds == kInfinite ? nullptr : &deadline)) {
-        return kWaitObject0;
+    if (AwaitExit(handle->state->pidfd, timeout ? &deadline : nullptr)) {
+        return WaitResult::Ended;
     }
-    return errno == 0 || errno == EINTR ? kWaitTimeout : kWaitFailed;
+    return errno == 0 || errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;
 }
 
 }  // namespace Platform

@@ -74,12 +74,12 @@ void* StartProcess(const ProcessStart& start) {
     return process.hProcess;
 }
 
-bool GetExitCodeProcess(void* process, unsigned long& exitCode) {
+bool QueryExit(void* process, ExitStatus& status) {
     DWORD code = 0;
     if (process == nullptr || !::GetExitCodeProcess(process, &code)) {
         return false;
     }
-    exitCode = code;
+    status = ExitStatus{code == STILL_ACTIVE, code == STILL_ACTIVE ? 0 : code};
     return true;
 }
 
@@ -87,8 +87,19 @@ bool TerminateProcess(void* process, unsigned int exitCode) {
     return process != nullptr && ::TerminateProcess(process, exitCode) != FALSE;
 }
 
-unsigned long WaitForProcess(void* process, unsigned long milliseconds) {
-    return ::WaitForSingleObject(process, static_cast<DWORD>(milliseconds));
+WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout) {
+    // A finite wait stays below INFINITE.
+    const long long finite =
+        timeout ? std::max<long long>(0, std::min<long long>(timeout->count(), INFINITE - 1)) : 0;
+    const DWORD milliseconds = timeout ? static_cast<DWORD>(finite) : INFINITE;
+    switch (::WaitForSingleObject(process, milliseconds)) {
+        case WAIT_OBJECT_0:
+            return WaitResult::Ended;
+        case WAIT_TIMEOUT:
+            return WaitResult::TimedOut;
+        default:
+            return WaitResult::Failed;
+    }
 }
 }  // namespace Platform
 }  // namespace RpcClient

@@ -103,7 +103,7 @@ public:
     ~RawPeer() {
         Platform::CloseHandle(toPeer_);
         Platform::CloseHandle(fromPeer_);
-        Platform::WaitForProcess(process_, 2000);
+        Platform::WaitForProcess(process_, std::chrono::milliseconds(2000));
         Platform::CloseHandle(process_);
     }
     // `bytes` must hold at least `in` bytes.

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <utility>
 
 #include "platform/Platform.h"
 
@@ -213,17 +214,13 @@ void JobInstance::TerminateAll() {
     std::lock_guard<std::recursive_mutex> lock(jobLock_);
     if (job_ != nullptr) {
         Platform::TerminateJob(job_, 0);
-        Platform::CloseHandle(job_);
-        job_ = nullptr;
+        Platform::Job(std::exchange(job_, nullptr)).Reset();
     }
 }
 
 void JobInstance::Dispose() {
     std::lock_guard<std::recursive_mutex> lock(jobLock_);
-    if (job_ != nullptr) {
-        Platform::CloseHandle(job_);
-        job_ = nullptr;
-    }
+    Platform::Job(std::exchange(job_, nullptr)).Reset();
 }
 
 void* JobInstance::GetJobHandle() const {

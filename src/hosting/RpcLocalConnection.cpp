@@ -32,16 +32,16 @@ namespace {
 
 std::unique_ptr<std::streambuf> OpenPipeBuffer(void* pipeEnd, Platform::PipeDirection direction,
                                                void* process) {
-    void* pipe = Platform::DuplicateHandle(pipeEnd);
-    if (pipe == nullptr) {
+    Platform::Pipe pipe(Platform::DuplicateHandle(pipeEnd));
+    if (!pipe) {
         throw std::runtime_error(GetLastErrorAsString());
     }
     // Without a watch the buffer still works; it only waits as a plain pipe
     // would.
-    void* watched = process != nullptr ? Platform::DuplicateHandle(process) : nullptr;
+    Platform::Process watched(process != nullptr ? Platform::DuplicateHandle(process) : nullptr);
     std::string error;
     std::unique_ptr<std::streambuf> buffer =
-        Platform::OpenPipeStreamBuffer(pipe, direction, watched, error);
+        Platform::OpenPipeStreamBuffer(std::move(pipe), direction, std::move(watched), error);
     if (!buffer) {
         throw std::runtime_error(error);
     }
@@ -76,8 +76,8 @@ RpcLocalConnection& RpcLocalConnection::operator=(RpcLocalConnection&& other) no
 
 RpcLocalConnection::~RpcLocalConnection() {
     if (ownsHandles_ != 0) {
-        RpcLocalSrvConfig::SafeCloseHandle(read_);
-        RpcLocalSrvConfig::SafeCloseHandle(write_);
+        Platform::Pipe(std::exchange(read_, nullptr)).Reset();
+        Platform::Pipe(std::exchange(write_, nullptr)).Reset();
     }
     // Each buffer owns its own duplicate of the pipe end, so the buffers are
     // released whatever state their streams are in: nothing beneath them may
@@ -93,7 +93,7 @@ RpcLocalConnection::~RpcLocalConnection() {
     }
     output_.reset();
     input_.reset();
-    RpcLocalSrvConfig::SafeCloseHandle(watchedProcess_);
+    Platform::Process(std::exchange(watchedProcess_, nullptr)).Reset();
 }
 
 void RpcLocalConnection::swap(RpcLocalConnection& other) noexcept {

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -26,6 +27,18 @@
 namespace RpcClient {
 
 namespace {
+
+// A new pipe whose two ends `readEnd` and `writeEnd` take.
+bool CreatePipePair(Platform::Pipe& readEnd, Platform::Pipe& writeEnd) {
+    void* read = nullptr;
+    void* write = nullptr;
+    if (!Platform::CreatePipe(read, write)) {
+        return false;
+    }
+    readEnd.Reset(read);
+    writeEnd.Reset(write);
+    return true;
+}
 
 // The thread checker does not follow the clock-based wait behind a timed
 // lock, and a lock it cannot see makes every check of the exchange useless.
@@ -76,19 +89,18 @@ IRpcServerStatusObserver::~IRpcServerStatusObserver() = default;
 struct RpcLocalSrvConfig::Running {
     std::shared_ptr<void> process;
     std::mutex pipesLock;
-    void* readStream = nullptr;
-    void* writeStream = nullptr;
-    void* childOutput = nullptr;
-    void* childInput = nullptr;
+    Platform::Pipe readStream;
+    Platform::Pipe writeStream;
+    Platform::Pipe childOutput;
+    Platform::Pipe childInput;
 
     void ClosePipes() {
         std::lock_guard<std::mutex> lock(pipesLock);
-        SafeCloseHandle(readStream);
-        SafeCloseHandle(writeStream);
-        SafeCloseHandle(childOutput);
-        SafeCloseHandle(childInput);
+        readStream.Reset();
+        writeStream.Reset();
+        childOutput.Reset();
+        childInput.Reset();
     }
-    ~Running() { ClosePipes(); }
 };
 
 RpcLocalSrvConfig::RpcLocalSrvConfig(const std::wstring& srvUri, const std::wstring& args)
@@ -120,10 +132,9 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     }
     IRpcServerStatusObserver* observer = observer_;
     if (const std::shared_ptr<void> process = CurrentProcess()) {
-        unsigned long code = 0;
-        if (observer != nullptr && Platform::GetExitCodeProcess(process.get(), code) &&
-            code != Platform::kStillActive) {
-            observer->OnRpcServerExited(this, static_cast<int>(code));
+        Platform::ExitStatus status;
+        if (observer != nullptr && Platform::QueryExit(process.get(), status) && !status.running) {
+            observer->OnRpcServerExited(this, static_cast<int>(status.code));
         }
     }
     Dispose();
@@ -131,22 +142,10 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     // Made before anything is opened, so that nothing opened can leak when
     // it cannot be made.
     auto running = std::make_shared<Running>();
-    void* outputRead = nullptr;
-    void* outputWrite = nullptr;
-    void* inputRead = nullptr;
-    void* inputWrite = nullptr;
-    if (!Platform::CreatePipe(outputRead, outputWrite)) {
+    if (!CreatePipePair(running->readStream, running->childOutput) ||
+        !CreatePipePair(running->childInput, running->writeStream)) {
         return 0;
     }
-    if (!Platform::CreatePipe(inputRead, inputWrite)) {
-        SafeCloseHandle(outputRead);
-        SafeCloseHandle(outputWrite);
-        return 0;
-    }
-    running->readStream = outputRead;
-    running->writeStream = inputWrite;
-    running->childOutput = outputWrite;
-    running->childInput = inputRead;
 
     Platform::ProcessStart start;
     start.application = srvUri_;
@@ -157,18 +156,16 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     if (start.workingDirectory.empty()) {
         start.workingDirectory = Platform::GetExecutableDirectory();
     }
-    start.standardInput = inputRead;
-    start.standardOutput = outputWrite;
-    void* process = Platform::StartProcess(start);
-    if (process == nullptr) {
-        const unsigned long error = Platform::GetLastError();
-        running.reset();
-        Platform::SetLastError(error);
+    start.standardInput = running->childInput.Get();
+    start.standardOutput = running->childOutput.Get();
+    Platform::Process started(Platform::StartProcess(start));
+    if (!started) {
         return 0;
     }
-    // Should this allocation fail, the handle is closed all the same.
-    running->process =
-        std::shared_ptr<void>(process, [](void* handle) { Platform::CloseHandle(handle); });
+    // Shared by the start and every status query that copies it. Should the
+    // allocation fail, `started` still closes the handle.
+    auto process = std::make_shared<Platform::Process>(std::move(started));
+    running->process = std::shared_ptr<void>(process, process->Get());
     std::atomic_store(&running_, std::move(running));
     observer = observer_;
     if (observer != nullptr) {
@@ -192,11 +189,8 @@ void RpcLocalSrvConfig::Retire() {
 
 int RpcLocalSrvConfig::IsRpcServerRunning() const {
     const std::shared_ptr<void> process = CurrentProcess();
-    unsigned long code = 0;
-    return process && Platform::GetExitCodeProcess(process.get(), code) &&
-                   code == Platform::kStillActive
-               ? 1
-               : 0;
+    Platform::ExitStatus status;
+    return process && Platform::QueryExit(process.get(), status) && status.running ? 1 : 0;
 }
 
 int RpcLocalSrvConfig::IsValid() const {
@@ -212,7 +206,24 @@ unsigned long RpcLocalSrvConfig::WaitForExit(unsigned long milliseconds) const {
     // Our copy keeps the handle open however long the wait, even when a stop
     // lets go of the record's meanwhile.
     const std::shared_ptr<void> process = CurrentProcess();
-    return process ? Platform::WaitForProcess(process.get(), milliseconds) : 0;
+    if (!process) {
+        return 0;
+    }
+    // The Win32 shapes of the answer: WAIT_OBJECT_0, WAIT_TIMEOUT,
+    // WAIT_FAILED, and INFINITE for "no limit".
+    constexpr unsigned long kInfinite = 0xFFFFFFFFul;
+    const auto timeout = milliseconds == kInfinite
+                             ? std::nullopt
+                             : std::optional<std::chrono::milliseconds>(milliseconds);
+    switch (Platform::WaitForProcess(process.get(), timeout)) {
+        case Platform::WaitResult::Ended:
+            return 0;
+        case Platform::WaitResult::TimedOut:
+            return 258;
+        case Platform::WaitResult::Failed:
+            break;
+    }
+    return 0xFFFFFFFFul;
 }
 
 IRpcServerStatusObserver* RpcLocalSrvConfig::SetStatusObserver(IRpcServerStatusObserver* observer) {
@@ -220,6 +231,7 @@ IRpcServerStatusObserver* RpcLocalSrvConfig::SetStatusObserver(IRpcServerStatusO
 }
 
 void RpcLocalSrvConfig::SafeCloseHandle(void*& handle) {
+    // Public, for hosts; the library's own handles close themselves.
     if (handle != nullptr) {
         Platform::CloseHandle(handle);
         handle = nullptr;
@@ -245,10 +257,10 @@ void RpcLocalSrvConfig::Dispose() {
     }
     running->ClosePipes();
     void* process = running->process.get();
-    unsigned long code = 0;
-    if (Platform::GetExitCodeProcess(process, code) && code == Platform::kStillActive) {
+    Platform::ExitStatus status;
+    if (Platform::QueryExit(process, status) && status.running) {
         Platform::TerminateProcess(process, 0);
-        Platform::WaitForProcess(process, 1000);
+        Platform::WaitForProcess(process, std::chrono::milliseconds(1000));
     }
     // The handle closes with the last copy: now, or when a status query
     // that holds one has finished.
@@ -280,28 +292,31 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
         bool stopped = false;
         try {
             const std::shared_ptr<Running> running = Current();
-            // Made first, so that it owns (and on any failure closes) each
-            // duplicate as soon as it exists.
-            auto connection = std::unique_ptr<RpcLocalConnection>(
-                new RpcLocalConnection(connectionLock_, nullptr, nullptr, nullptr, 1));
             // No start, or its pipes already closed: a stop got in between.
             stopped = true;
+            Platform::Pipe read;
+            Platform::Pipe write;
+            Platform::Process watched;
             if (running) {
                 std::lock_guard<std::mutex> pipes(running->pipesLock);
-                if (running->readStream != nullptr && running->writeStream != nullptr) {
+                if (running->readStream && running->writeStream) {
                     stopped = false;
-                    connection->read_ = Platform::DuplicateHandle(running->readStream);
-                    if (connection->read_ != nullptr) {
-                        connection->write_ = Platform::DuplicateHandle(running->writeStream);
+                    read = running->readStream.Duplicate();
+                    if (read) {
+                        write = running->writeStream.Duplicate();
                     }
-                    if (connection->write_ != nullptr) {
-                        connection->watchedProcess_ =
-                            Platform::DuplicateHandle(running->process.get());
+                    if (write) {
+                        watched =
+                            Platform::Process(Platform::DuplicateHandle(running->process.get()));
                     }
                 }
             }
-            if (connection->watchedProcess_ != nullptr) {
-                connection->process_ = running->process.get();
+            if (watched) {
+                // The allocation comes before the arguments are evaluated, so
+                // a failed one leaves the duplicates with their owners here.
+                auto connection = std::unique_ptr<RpcLocalConnection>(new RpcLocalConnection(
+                    connectionLock_, running->process.get(), read.Release(), write.Release(), 1));
+                connection->watchedProcess_ = watched.Release();
                 std::lock_guard<std::mutex> slot(slotMutex_);
                 // A stop between the copy and now made the copy stale.
                 if (std::atomic_load(&running_) == running) {

@@ -3,7 +3,7 @@
 // itself. Servers see the same words whichever system started them, so the
 // split follows the Windows rules for the words after the program name.
 
-#include "platform/Platform.h"
+#include "platform/CommandLine.h"
 
 namespace RpcClient {
 namespace Platform {

@@ -9,9 +9,9 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <streambuf>
 #include <string>
-#include <vector>
 
 namespace RpcClient::Platform {
 
@@ -64,16 +64,6 @@ unsigned long LastConversionError();
 // the reason in the calling thread's last error (GetLastError below).
 // ---------------------------------------------------------------------------
 
-// Exit code reported for a process that still runs. A process that really
-// exits with this code cannot be told from a running one.
-constexpr unsigned long kStillActive = 259;
-
-// Results of WaitForProcess, and the "wait forever" timeout.
-constexpr unsigned long kWaitObject0 = 0;
-constexpr unsigned long kWaitTimeout = 258;
-constexpr unsigned long kWaitFailed = 0xFFFFFFFFul;
-constexpr unsigned long kInfinite = 0xFFFFFFFFul;
-
 // An anonymous pipe with the system's default buffer size. The ends may be
 // handed to StartProcess as a child's standard handles; no end ever reaches a
 // child by any other way (Win32: the ends are inheritable, and only the child
@@ -88,6 +78,56 @@ bool CloseHandle(void* handle);
 // A second handle on the same object with the same access, not inheritable.
 // Null on failure.
 void* DuplicateHandle(void* handle);
+
+// CloseHandle that keeps the calling thread's last error as it was, so that
+// cleanup after a failure never hides the failure's reason.
+void CloseKeepingLastError(void* handle);
+
+// Pipe, Process and Job each own one handle of their kind: move-only, and
+// closed (keeping the last error) when they go.
+template <class Kind>
+class Owned {
+public:
+    Owned() noexcept = default;
+    explicit Owned(void* handle) noexcept : handle_(handle) {}
+    Owned(Owned&& other) noexcept : handle_(other.Release()) {}
+    Owned& operator=(Owned&& other) noexcept {
+        Reset(other.Release());
+        return *this;
+    }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() { Reset(); }
+
+    void* Get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != nullptr; }
+    void* Release() noexcept {
+        void* handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    void Reset(void* handle = nullptr) noexcept {
+        void* old = handle_;
+        handle_ = handle;
+        if (old != nullptr) {
+            CloseKeepingLastError(old);
+        }
+    }
+    // A second, private handle on the same object; empty on failure.
+    Owned Duplicate() const {
+        return Owned(handle_ != nullptr ? DuplicateHandle(handle_) : nullptr);
+    }
+
+private:
+    void* handle_ = nullptr;
+};
+
+struct PipeKind;
+struct ProcessKind;
+struct JobKind;
+using Pipe = Owned<PipeKind>;
+using Process = Owned<ProcessKind>;
+using Job = Owned<JobKind>;
 
 // Pseudo handle naming the calling process; never closed, never null.
 void* CurrentProcess();
@@ -118,17 +158,26 @@ struct ProcessStart {
 // immune to process-id reuse.
 void* StartProcess(const ProcessStart& start);
 
-// Exit code of the process, kStillActive while it runs. Does not reap: the
-// process handle stays usable until closed. A process ended by a signal
-// reports 128 + the signal number on POSIX.
-bool GetExitCodeProcess(void* process, unsigned long& exitCode);
+// What a look at a process found: still running, or ended with `code`.
+// A process ended by a signal reports 128 + the signal number on POSIX.
+// (Win32 cannot tell a process that exited with code 259 from a running
+// one; it reports such a process as running.)
+struct ExitStatus {
+    bool running = false;
+    unsigned long code = 0;
+};
 
-// Ends the process at once. Later exit-code queries report `exitCode`.
+// Looks at the process without reaping it: the handle stays usable until
+// closed. False when it cannot be asked (the reason in the last error).
+bool QueryExit(void* process, ExitStatus& status);
+
+// Ends the process at once. Later queries report `exitCode`.
 bool TerminateProcess(void* process, unsigned int exitCode);
 
-// Waits up to `milliseconds` (kInfinite: no limit) for the process to end:
-// kWaitObject0 once ended, kWaitTimeout, or kWaitFailed.
-unsigned long WaitForProcess(void* process, unsigned long milliseconds);
+enum class WaitResult { Ended, TimedOut, Failed };
+
+// Waits up to `timeout` (none: no limit) for the process to end.
+WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout);
 
 // A point on the steady clock past which a read stops waiting.
 using ReadDeadline = std::chrono::steady_clock::time_point;
@@ -156,9 +205,9 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
 // Which way a pipe stream buffer carries bytes.
 enum class PipeDirection { Read, Write };
 
-// A byte stream buffer over a pipe end. Takes ownership of `pipe` (a private
-// duplicate nobody else uses) and of `watchedProcess` (a private duplicate of
-// the process on the other end, or null) whatever the outcome.
+// A byte stream buffer over a pipe end. Takes `pipe` (a private duplicate
+// nobody else uses) and `watchedProcess` (a private duplicate of the process
+// on the other end, or empty).
 // - Reads return what the pipe holds, never waiting for more bytes than are
 //   asked for and at least one is there; with a watched process they end
 //   (end of stream) once it has ended and the pipe is drained.
@@ -168,10 +217,10 @@ enum class PipeDirection { Read, Write };
 //   is dropped (a server that no longer reads must not block the host).
 // - Destroying the buffer releases everything beneath it, each handle once.
 // Null when the buffer cannot be built; `error` then holds the system's
-// text and both handles have been closed. (Win32: the buffer runs over a C
+// text. (Win32: the buffer runs over a C
 // runtime stream on the handle; POSIX: straight over the pipe.)
-std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(void* pipe, PipeDirection direction,
-                                                     void* watchedProcess, std::string& error);
+std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(Pipe pipe, PipeDirection direction,
+                                                     Process watchedProcess, std::string& error);
 
 // Bounds the reads through a buffer made by OpenPipeStreamBuffer: a read that
 // has seen no byte by `deadline` ends the stream (end of file) and marks the
@@ -204,19 +253,6 @@ bool QueryOwnJobBreakawayAllowed(bool& allowed);
 // Id of a process (Win32 GetProcessId, POSIX pid); 0 for null or an unknown
 // handle. Ids are reused once a process is gone and its handles closed.
 unsigned long GetProcessId(void* process);
-
-// ---------------------------------------------------------------------------
-// Command lines (POSIX backend; pure, so usable and testable everywhere)
-// ---------------------------------------------------------------------------
-
-// Splits an argument string into words by the rules the Windows shell's
-// command-line parser applies to every word after the program name: words
-// are separated by blanks and tabs; double quotes group; 2n backslashes
-// before a quote give n backslashes and the quote acts, 2n+1 give n and a
-// literal quote; other backslashes are literal; inside quotes, a doubled
-// quote gives a literal quote and ends the quoted stretch. Total: never
-// fails, whatever the input.
-std::vector<std::wstring> SplitCommandLine(const std::wstring& arguments);
 
 // ---------------------------------------------------------------------------
 // Files and directories
@@ -258,10 +294,6 @@ std::wstring SharedLibraryFileName(const std::wstring& baseName);
 // `destination` left empty where it can be, when either pointer is null or
 // the text does not fit.
 bool CopyWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source);
-
-// The backend's part of CopyWideString: copies a text already known to fit
-// (Win32: wcscpy_s). Only CopyWideString calls it.
-bool CopyFittingWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source);
 
 // ---------------------------------------------------------------------------
 // Errors

@@ -5,6 +5,7 @@
 // the host. A text that does not fit leaves an empty string behind, never a
 // cut one.
 
+#include "platform/Backend.h"
 #include "platform/Platform.h"
 
 #include <cwchar>

@@ -103,14 +103,14 @@ TEST(ServerRecord, ShutdownTerminatesAndReapsTheServerAndForgetsTheProcess) {
     RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
     ASSERT_EQ(server.StartupRpcServer(), 1);
     void* duplicate = Platform::DuplicateHandle(server.GetSrvProcessHandle());
-    EXPECT_EQ(server.WaitForExit(0), Platform::kWaitTimeout);
+    EXPECT_EQ(server.WaitForExit(0), 258u);
     EXPECT_EQ(server.ShutdownRpcServer(), 1);
     EXPECT_EQ(server.IsValid(), 0);
     EXPECT_EQ(server.IsRpcServerRunning(), 0);
     EXPECT_EQ(server.WaitForExit(0), 0u) << "no process handle is left";
-    unsigned long code = 1;
-    ASSERT_TRUE(Platform::GetExitCodeProcess(duplicate, code));
-    EXPECT_EQ(code, 0u) << "terminated with exit code 0";
+    Platform::ExitStatus status{true, 1};
+    ASSERT_TRUE(Platform::QueryExit(duplicate, status));
+    EXPECT_EQ(status.code, 0u) << "terminated with exit code 0";
     Platform::CloseHandle(duplicate);
     // Stopped records start again.
     EXPECT_EQ(server.StartupRpcServer(), 1);
@@ -127,7 +127,8 @@ TEST(ServerRecord, DestructionStopsTheServerWithoutTellingTheObserver) {
         duplicate = Platform::DuplicateHandle(server.GetSrvProcessHandle());
     }
     EXPECT_TRUE(observer.events.empty());
-    EXPECT_EQ(Platform::WaitForProcess(duplicate, 0), Platform::kWaitObject0);
+    EXPECT_EQ(Platform::WaitForProcess(duplicate, std::chrono::milliseconds(0)),
+              Platform::WaitResult::Ended);
     Platform::CloseHandle(duplicate);
 }
 
@@ -150,7 +151,7 @@ TEST(ServerRecord, StatusQueriesDoNotWaitBehindAStart) {
     EXPECT_EQ(server.IsRpcServerRunning(), 1);
     EXPECT_EQ(server.IsValid(), 1);
     EXPECT_NE(server.GetSrvProcessHandle(), nullptr);
-    EXPECT_EQ(server.WaitForExit(0), Platform::kWaitTimeout);
+    EXPECT_EQ(server.WaitForExit(0), 258u);
     EXPECT_EQ(server.SetStatusObserver(&observer), &observer);
     EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
     observer.leave.set_value();

@@ -38,6 +38,9 @@ struct PipeEnd : HandleObject {
     explicit PipeEnd(int descriptor) : HandleObject(Kind::PipeEnd), fd(descriptor) {}
     ~PipeEnd() override;
     int fd;
+    // Made non-blocking by its owner for good (a stream buffer's own
+    // duplicate): writes need not switch it.
+    bool nonBlocking = false;
 };
 
 // A child process, named by a pidfd so that a recycled process id can never
@@ -105,6 +108,11 @@ bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline)
 // Writes every byte to a descriptor; a broken pipe is an error, never a
 // SIGPIPE in the host. A non-blocking descriptor is waited on when full.
 bool WriteAll(int fd, const char* data, std::size_t size);
+
+// Writes every byte to a server's input through a non-blocking descriptor,
+// waiting only while the pipe is full; fails with EPIPE once the server
+// (named by its pidfd) has ended while the pipe is full.
+bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd);
 
 // Writes what the descriptor takes: all of it on a blocking descriptor, on
 // a non-blocking one until the pipe is full. `written` tells how many bytes

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// POSIX backend: pipes and child processes.
+// POSIX backend: child processes.
 //
 // What it guarantees, and why:
 // - Starting a server costs the same whatever the host's size: posix_spawn
@@ -21,12 +21,9 @@
 //   a kill this backend sent on TerminateProcess reports the code asked for.
 // - Each server leads its own process group, so a job can end the server and
 //   whatever it started (see Job.cpp).
-// - Writes never raise SIGPIPE in the host; a broken pipe is an error value.
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
-#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -34,15 +31,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <new>
 #include <thread>
 
+#include "platform/CommandLine.h"
 #include "platform/Platform.h"
-#include "platform/SpinWindow.h"
 #include "platform/posix/PosixObjects.h"
 
 extern char** environ;
@@ -123,42 +118,6 @@ int LiftDescriptor(int fd) {
     return fcntl(fd, F_DUPFD_CLOEXEC, 3);
 }
 
-// At most this many threads of the host look again at once; the others
-// block at once. Many threads waiting on their servers would otherwise keep
-// every processor busy looking while the servers need them to answer.
-int MaxSpinningThreads() {
-    static const int limit = [] {
-        const unsigned int processors = std::thread::hardware_concurrency();
-        return processors > 2 ? static_cast<int>(processors) - 1 : 1;
-    }();
-    return limit;
-}
-
-std::atomic<int> g_spinningThreads{0};
-
-// Polls `fds` without blocking until one is ready, an error occurs or the
-// spin window has passed (the looks watch the server's end as the blocking
-// wait does). Returns poll's result of the last look (0: nothing
-// ready yet, the caller blocks next).
-int PollBriefly(pollfd* fds, nfds_t count) {
-    if (g_spinningThreads.fetch_add(1, std::memory_order_relaxed) >= MaxSpinningThreads()) {
-        g_spinningThreads.fetch_sub(1, std::memory_order_relaxed);
-        return 0;
-    }
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + kSpinWindow;
-    int ready = 0;
-    for (;;) {
-        ready = poll(fds, count, 0);
-        if (ready != 0 || Clock::now() >= until) {
-            break;
-        }
-        sched_yield();
-    }
-    g_spinningThreads.fetch_sub(1, std::memory_order_relaxed);
-    return ready < 0 && errno == EINTR ? 0 : ready;
-}
-
 }  // namespace
 
 // True once waitid reports the child's exit (or it is no longer ours to
@@ -215,12 +174,6 @@ int PidfdOpen(pid_t pid, unsigned int flags) {
 
 int PidfdSendSignal(int pidfd, int signal) {
     return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0u));
-}
-
-PipeEnd::~PipeEnd() {
-    if (fd >= 0) {
-        close(fd);
-    }
 }
 
 void ReleaseChild(int pidfd) {
@@ -329,18 +282,6 @@ void KillProcessAndGroup(ProcessState& process, unsigned int code) {
 }  // namespace Posix
 
 using namespace Posix;
-
-bool CreatePipe(void*& readEnd, void*& writeEnd) {
-    readEnd = nullptr;
-    writeEnd = nullptr;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        return false;
-    }
-    readEnd = new PipeEnd(fds[0]);
-    writeEnd = new PipeEnd(fds[1]);
-    return true;
-}
 
 bool CloseHandle(void* handle) {
     if (IsCurrentProcessHandle(handle)) {
@@ -490,9 +431,9 @@ void* StartProcess(const ProcessStart& start) {
     return new ProcessHandle(std::make_shared<ProcessState>(pid, pidfd));
 }
 
-bool GetExitCodeProcess(void* process, unsigned long& exitCode) {
+bool QueryExit(void* process, ExitStatus& status) {
     if (IsCurrentProcessHandle(process)) {
-        exitCode = kStillActive;
+        status = ExitStatus{true, 0};
         return true;
     }
     ProcessHandle* handle = AsProcess(process);
@@ -505,7 +446,7 @@ bool GetExitCodeProcess(void* process, unsigned long& exitCode) {
     if (!handle->state->PeekExit(ended, code)) {
         return false;
     }
-    exitCode = ended ? code : kStillActive;
+    status = ExitStatus{!ended, ended ? code : 0};
     return true;
 }
 
@@ -531,199 +472,20 @@ bool TerminateProcess(void* process, unsigned int exitCode) {
     return PidfdSendSignal(state.pidfd, SIGKILL) == 0;
 }
 
-unsigned long WaitForProcess(void* process, unsigned long milliseconds) {
+WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout) {
     ProcessHandle* handle = AsProcess(process);
     if (handle == nullptr) {
         errno = EBADF;
-        return kWaitFailed;
+        return WaitResult::Failed;
     }
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     errno = 0;
-    if (AwaitExit(handle->state->pidfd, milliseconds == kInfinite ? nullptr : &deadline)) {
-        return kWaitObject0;
+    if (AwaitExit(handle->state->pidfd, timeout ? &deadline : nullptr)) {
+        return WaitResult::Ended;
     }
-    return errno == 0 || errno == EINTR ? kWaitTimeout : kWaitFailed;
+    return errno == 0 || errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;
 }
-
-namespace {
-
-// How long a poll may wait before `deadline` (-1: no deadline), rounded up so
-// that it never wakes just short of it.
-int PollTimeout(const ReadDeadline* deadline) {
-    if (deadline == nullptr) {
-        return -1;
-    }
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
-    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), INT_MAX));
-}
-
-}  // namespace
-
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
-              const ReadDeadline* deadline) {
-    PipeEnd* pipe = AsPipe(readEnd);
-    if (pipe == nullptr) {
-        errno = EBADF;
-        return -1;
-    }
-    ProcessHandle* watched = AsProcess(watchedProcess);
-    bool spun = false;
-    while (true) {
-        if (watched != nullptr || deadline != nullptr) {
-            pollfd fds[2] = {{pipe->fd, POLLIN, 0}, {-1, POLLIN, 0}};
-            const nfds_t count = watched != nullptr ? 2 : 1;
-            if (watched != nullptr) {
-                fds[1].fd = watched->state->pidfd;
-            }
-            int ready = spun || watched == nullptr ? 0 : PollBriefly(fds, count);
-            spun = true;
-            if (ready == 0) {
-                const int wait = PollTimeout(deadline);
-                ready = poll(fds, count, wait);
-                if (ready == 0) {
-                    if (wait == 0) {
-                        return kReadTimedOut;
-                    }
-                    continue;
-                }
-            }
-            if (ready < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return -1;
-            }
-            if (fds[0].revents == 0 && fds[1].revents != 0) {
-                // The server has ended. Everything it wrote is in the pipe
-                // by now; with nothing left there the stream is over, even
-                // though our own copy of its write end keeps the pipe open.
-                pollfd again{pipe->fd, POLLIN, 0};
-                if (poll(&again, 1, 0) <= 0) {
-                    return 0;
-                }
-            }
-        }
-        const ssize_t got = read(pipe->fd, buffer, size);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        return static_cast<long>(got);
-    }
-}
-
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess) {
-    PipeEnd* pipe = AsPipe(writeEnd);
-    if (pipe == nullptr) {
-        errno = EBADF;
-        return false;
-    }
-    ProcessHandle* watched = AsProcess(watchedProcess);
-    if (watched == nullptr) {
-        return WriteAll(pipe->fd, data, size);
-    }
-    // We hold the read end of the server's input ourselves, so a full pipe
-    // never breaks when the server dies: a plain blocking write would wait
-    // for good. Wait for room or for the server's end instead, and write
-    // only what the pipe takes without blocking: at most PIPE_BUF bytes per
-    // step, which room in the pipe always takes, or, for a larger block,
-    // as much as there is room for with the descriptor non-blocking for the
-    // while. PIPE_BUF steps alone made a 1 MB request 256 writes, each
-    // waking the server.
-    const int flags = size > PIPE_BUF ? fcntl(pipe->fd, F_GETFL) : -1;
-    const bool bulk = flags >= 0 && (flags & O_NONBLOCK) == 0 &&
-                      fcntl(pipe->fd, F_SETFL, flags | O_NONBLOCK) == 0;
-    bool written = true;
-    while (size > 0) {
-        pollfd fds[2] = {{pipe->fd, POLLOUT, 0}, {watched->state->pidfd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            written = false;
-            break;
-        }
-        if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
-            errno = EPIPE;
-            written = false;
-            break;
-        }
-        const std::size_t step = bulk ? size : std::min<std::size_t>(size, PIPE_BUF);
-        std::size_t done = 0;
-        if (!WriteUntilFull(pipe->fd, data, step, done)) {
-            written = false;
-            break;
-        }
-        data += done;
-        size -= done;
-    }
-    if (bulk) {
-        const int error = errno;
-        fcntl(pipe->fd, F_SETFL, flags);
-        errno = error;
-    }
-    return written;
-}
-
-namespace Posix {
-
-bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& written) {
-    // Block SIGPIPE for this thread during the write; if the write breaks
-    // the pipe, take back the signal it queued. (A SIGPIPE the host had
-    // pending and blocked already would merge with ours; that rare loss is
-    // cheaper than asking for the pending set on every write.)
-    sigset_t pipeSignal;
-    sigset_t previous;
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
-    int error = 0;
-    written = 0;
-    while (written < size) {
-        const ssize_t count = write(fd, data + written, size - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EAGAIN) {
-                error = errno;
-            }
-            break;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    if (error == EPIPE) {
-        const timespec zero{0, 0};
-        while (sigtimedwait(&pipeSignal, nullptr, &zero) < 0 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    errno = error;
-    return error == 0;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    for (;;) {
-        std::size_t written = 0;
-        if (!WriteUntilFull(fd, data, size, written)) {
-            return false;
-        }
-        data += written;
-        size -= written;
-        if (size == 0) {
-            return true;
-        }
-        // The descriptor is non-blocking (a bulk write on a duplicate of it
-        // is under way) and the pipe is full: wait for room.
-        pollfd room{fd, POLLOUT, 0};
-        if (poll(&room, 1, -1) < 0 && errno != EINTR) {
-            return false;
-        }
-    }
-}
-
-}  // namespace Posix
 
 }  // namespace Platform
 }  // namespace RpcClient

@@ -42,7 +42,8 @@ std::unique_ptr<std::streambuf> Open(void* end, P::PipeDirection direction,
     void* duplicate = P::DuplicateHandle(end);
     EXPECT_NE(duplicate, nullptr);
     std::string error;
-    auto buffer = P::OpenPipeStreamBuffer(duplicate, direction, watched, error);
+    auto buffer =
+        P::OpenPipeStreamBuffer(P::Pipe(duplicate), direction, P::Process(watched), error);
     EXPECT_TRUE(buffer) << error;
     return buffer;
 }
@@ -136,7 +137,7 @@ TEST(PipeStreamBuffer, ReadEndsOnceTheWatchedServerIsGoneAndItsBytesAreRead) {
     start.standardOutput = output.write;
     void* process = P::StartProcess(start);
     ASSERT_NE(process, nullptr);
-    ASSERT_EQ(P::WaitForProcess(process, 10000), P::kWaitObject0);
+    ASSERT_EQ(P::WaitForProcess(process, std::chrono::milliseconds(10000)), P::WaitResult::Ended);
     const std::string last = "last words";
     ASSERT_TRUE(P::WritePipe(output.write, last.data(), last.size(), nullptr));
 

@@ -41,7 +41,7 @@ TEST(ProcessId, NamesTheProcessBehindAHandleAndZeroForNone) {
     EXPECT_EQ(P::GetProcessId(duplicate), static_cast<unsigned long>(pid));
 
     ASSERT_TRUE(P::TerminateProcess(process, 0));
-    EXPECT_EQ(P::WaitForProcess(process, 10000), P::kWaitObject0);
+    EXPECT_EQ(P::WaitForProcess(process, std::chrono::milliseconds(10000)), P::WaitResult::Ended);
     EXPECT_EQ(P::GetProcessId(process), static_cast<unsigned long>(pid))
         << "still named once ended";
     for (void* handle : {duplicate, process, inRead, inWrite, outRead, outWrite}) {

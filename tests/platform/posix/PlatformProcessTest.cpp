@@ -59,7 +59,7 @@ struct Child {
         P::CloseHandle(fromChild);
         if (process != nullptr) {
             P::TerminateProcess(process, 0);
-            P::WaitForProcess(process, 2000);
+            P::WaitForProcess(process, std::chrono::milliseconds(2000));
             P::CloseHandle(process);
         }
     }
@@ -164,31 +164,34 @@ TEST(ProcessExit, ExitCodesAreReportedWithoutReapingAndTheHandleIsReapedOnClose)
         Json::Value params(Json::arrayValue);
         params.append(static_cast<int>(c.expected > 128 ? c.expected - 128 : c.expected));
         child.Call(c.method, params);
-        ASSERT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+        ASSERT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
+                  P::WaitResult::Ended);
         char byte = 0;
         EXPECT_EQ(P::ReadPipe(child.fromChild, &byte, 1, child.process), 0)
             << "a read ends once the server is gone";
-        unsigned long code = 0;
-        ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
-        EXPECT_EQ(code, c.expected) << c.method;
+        P::ExitStatus status;
+        ASSERT_TRUE(P::QueryExit(child.process, status));
+        EXPECT_EQ(status.code, c.expected) << c.method;
         // Asking again gives the same answer: the first ask did not reap.
-        ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
-        EXPECT_EQ(code, c.expected);
+        ASSERT_TRUE(P::QueryExit(child.process, status));
+        EXPECT_EQ(status.code, c.expected);
     }
 }
 
 TEST(ProcessExit, TerminateReportsTheRequestedCodeAndCloseLeavesNoZombie) {
     Child child(L"");
     const int pid = child.Call("pid").asInt();
-    unsigned long code = 0;
-    ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
-    EXPECT_EQ(code, P::kStillActive);
-    EXPECT_EQ(P::WaitForProcess(child.process, 0), P::kWaitTimeout);
+    P::ExitStatus status;
+    ASSERT_TRUE(P::QueryExit(child.process, status));
+    EXPECT_TRUE(status.running);
+    EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(0)),
+              P::WaitResult::TimedOut);
 
     ASSERT_TRUE(P::TerminateProcess(child.process, 7));
-    EXPECT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
-    ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
-    EXPECT_EQ(code, 7u);
+    EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
+              P::WaitResult::Ended);
+    ASSERT_TRUE(P::QueryExit(child.process, status));
+    EXPECT_EQ(status.code, 7u);
     EXPECT_TRUE(HostingTest::IsZombie(pid)) << "peeking must not reap";
     EXPECT_FALSE(P::TerminateProcess(child.process, 1)) << "an ended process cannot be ended";
 
@@ -207,10 +210,12 @@ TEST(ProcessExit, EndIsSeenWhenTheHostIgnoresChildSignals) {
     ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
     {
         Child child(L"--exit 5");
-        EXPECT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
-        unsigned long code = P::kStillActive;
-        EXPECT_TRUE(P::GetExitCodeProcess(child.process, code));
-        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
+                  P::WaitResult::Ended);
+        P::ExitStatus status{true, 1};
+        EXPECT_TRUE(P::QueryExit(child.process, status));
+        EXPECT_FALSE(status.running);
+        EXPECT_EQ(status.code, 0u);
     }
     sigaction(SIGCHLD, &previous, nullptr);
 }
@@ -227,7 +232,8 @@ TEST(ProcessStart, MissingExecutableFailsWithAnErrorAndLeaksNothing) {
 
 TEST(PipeWrite, WritingToAServerThatHasGoneIsAnErrorNotASignal) {
     Child child(L"--exit 0");
-    ASSERT_EQ(P::WaitForProcess(child.process, 5000), P::kWaitObject0);
+    ASSERT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
+              P::WaitResult::Ended);
     const std::string bytes(1000, 'x');
     // The child held the only read end; our write breaks the pipe.
     EXPECT_FALSE(P::WritePipe(child.toChild, bytes.data(), bytes.size(), nullptr));

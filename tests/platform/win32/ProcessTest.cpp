@@ -35,7 +35,7 @@ struct Child {
     ~Child() {
         if (process != nullptr) {
             P::TerminateProcess(process, 0);
-            P::WaitForProcess(process, 5000);
+            P::WaitForProcess(process, std::chrono::milliseconds(5000));
         }
         for (void* handle : {process, toChild, fromChild, childInput, childOutput}) {
             if (handle != nullptr) {
@@ -149,16 +149,18 @@ TEST(Win32Process, ExitCodeIsStillActiveUntilTheChildEnds) {
         SCOPED_TRACE(std::string(c.arguments, c.arguments + std::wcslen(c.arguments)));
         Child child;
         ASSERT_TRUE(child.Start(c.arguments));
-        unsigned long code = 0;
+        P::ExitStatus status;
         if (c.terminate) {
-            EXPECT_EQ(P::WaitForProcess(child.process, 50), P::kWaitTimeout);
-            ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
-            EXPECT_EQ(code, P::kStillActive);
+            EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(50)),
+                      P::WaitResult::TimedOut);
+            ASSERT_TRUE(P::QueryExit(child.process, status));
+            EXPECT_TRUE(status.running);
             ASSERT_TRUE(P::TerminateProcess(child.process, c.exitCode));
         }
-        ASSERT_EQ(P::WaitForProcess(child.process, 10000), P::kWaitObject0);
-        ASSERT_TRUE(P::GetExitCodeProcess(child.process, code));
-        EXPECT_EQ(code, c.exitCode);
+        ASSERT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(10000)),
+                  P::WaitResult::Ended);
+        ASSERT_TRUE(P::QueryExit(child.process, status));
+        EXPECT_EQ(status.code, c.exitCode);
     }
 }
 
@@ -205,7 +207,8 @@ TEST(Win32PipeStream, HandleTheRuntimeRefusesFailsWithItsTextAndClosesBothHandle
         void* process =
             direction == P::PipeDirection::Read ? watched : P::DuplicateHandle(P::CurrentProcess());
         std::string error;
-        EXPECT_EQ(P::OpenPipeStreamBuffer(pipe, direction, process, error), nullptr);
+        EXPECT_EQ(P::OpenPipeStreamBuffer(P::Pipe(pipe), direction, P::Process(process), error),
+                  nullptr);
         EXPECT_EQ(error, "Bad file descriptor");
         DWORD flags = 0;
         EXPECT_FALSE(::GetHandleInformation(pipe, &flags)) << "the duplicate was left open";
@@ -240,8 +243,10 @@ TEST(Win32Job, ClosingTheLastJobHandleKillsTheChildAndItsChildren) {
     EXPECT_TRUE(inJob);
 
     ASSERT_TRUE(P::CloseHandle(job));
-    EXPECT_EQ(P::WaitForProcess(child.process, 10000), P::kWaitObject0);
-    EXPECT_EQ(P::WaitForProcess(grandchild, 10000), P::kWaitObject0);
+    EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(10000)),
+              P::WaitResult::Ended);
+    EXPECT_EQ(P::WaitForProcess(grandchild, std::chrono::milliseconds(10000)),
+              P::WaitResult::Ended);
     ::TerminateProcess(grandchild, 0);
     ::CloseHandle(grandchild);
 }
@@ -257,11 +262,12 @@ TEST(Win32Job, TerminatingTheJobEndsItsProcessesWithItsExitCode) {
     ASSERT_TRUE(P::AssignProcessToJob(job, second.process));
     ASSERT_TRUE(P::TerminateJob(job, 5));
     for (Child* child : {&first, &second}) {
-        ASSERT_EQ(P::WaitForProcess(child->process, 10000), P::kWaitObject0);
-        unsigned long code = 0;
-        ASSERT_TRUE(P::GetExitCodeProcess(child->process, code));
+        ASSERT_EQ(P::WaitForProcess(child->process, std::chrono::milliseconds(10000)),
+                  P::WaitResult::Ended);
+        P::ExitStatus status;
+        ASSERT_TRUE(P::QueryExit(child->process, status));
         if (!JrcTest::RunningOnWine()) {
-            EXPECT_EQ(code, 5ul);
+            EXPECT_EQ(status.code, 5ul);
         }
     }
     P::CloseHandle(job);

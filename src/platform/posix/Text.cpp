@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Code-page conversion with iconv, behaving like the Windows converters the
-// rest of the library is written against (see Platform.h):
+// POSIX backend: wide text. Code-page conversion with iconv, behaving like the Windows converters
+// the rest of the library is written against (see Platform.h):
 // - "ANSI" is the character set of the calling thread's C locale, so a thread
 //   that switched locales with uselocale() converts with its own charset;
 //   the plain "C"/"POSIX" locale counts as UTF-8;
@@ -11,11 +11,14 @@
 // A conversion descriptor is opened per call: the charset may differ between
 // calls and threads, and glibc caches the loaded converter modules itself.
 
+#include "platform/Backend.h"
 #include "platform/Platform.h"
+#include "platform/posix/PosixObjects.h"
 
 #include <cerrno>
 #include <climits>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -195,5 +198,92 @@ int WideToMultiByte(CodePage codePage, const wchar_t* source, char* destination,
 unsigned long LastConversionError() {
     return t_lastConversionError;
 }
+
+// The NUL-terminated text reaches the destination whole; the caller has
+// checked that it fits.
+bool CopyFittingWideString(wchar_t* destination, std::size_t /*capacity*/, const wchar_t* source) {
+    std::wmemcpy(destination, source, std::wcslen(source) + 1);
+    return true;
+}
+
+// Paths and arguments are UTF-8 on the system side, UTF-32 wide text here.
+namespace Posix {
+
+std::string ToUtf8(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t wc : text) {
+        auto c = static_cast<std::uint32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::uint32_t c = 0;
+        std::size_t extra = 0;
+        std::uint32_t minimum = 0;
+        if (b < 0x80) {
+            c = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            extra = 1;
+            minimum = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+            minimum = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            c = b & 0x07;
+            extra = 3;
+            minimum = 0x10000;
+        } else {
+            out.push_back(static_cast<wchar_t>(0xFFFD));
+            ++i;
+            continue;
+        }
+        std::size_t k = 1;
+        for (; k <= extra && i + k < n; ++k) {
+            const auto t = static_cast<unsigned char>(text[i + k]);
+            if ((t & 0xC0) != 0x80) {
+                break;
+            }
+            c = (c << 6) | (t & 0x3F);
+        }
+        if (k <= extra || c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out.push_back(static_cast<wchar_t>(0xFFFD));
+            i += k;
+            continue;
+        }
+        out.push_back(static_cast<wchar_t>(c));
+        i += k;
+    }
+    return out;
+}
+
+}  // namespace Posix
 
 }  // namespace RpcClient::Platform

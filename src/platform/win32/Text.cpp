@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-// Code-page conversion with the system's own converters: the ANSI code page
-// (0) is the process's, exactly as every other program on the machine sees it.
+// Win32 backend: wide text. Code-page conversion with the system's own converters: the ANSI code
+// page (0) is the process's, exactly as every other program on the machine sees it.
 
+#include "platform/Backend.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
+
+#include <cwchar>
 
 namespace RpcClient {
 namespace Platform {
@@ -26,6 +29,10 @@ int WideToMultiByte(CodePage codePage, const wchar_t* source, char* destination,
 
 unsigned long LastConversionError() {
     return ::GetLastError();
+}
+
+bool CopyFittingWideString(wchar_t* destination, std::size_t capacity, const wchar_t* source) {
+    return wcscpy_s(destination, capacity, source) == 0;
 }
 
 }  // namespace Platform

@@ -7,7 +7,7 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
-#include "ProcessProbe.h"
+#include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -60,8 +60,8 @@ TEST(ServersUnderValgrind, ConfigurationServerHasNoMemoryErrorsAndNoDefiniteLeak
     if (!fs::exists(kValgrind)) {
         GTEST_SKIP() << "Valgrind is not installed";
     }
-    const fs::path catalog = probe::TempPath("catalog");
-    const std::string log = probe::TempPath("valgrind") + ".log";
+    const fs::path catalog = HostingTest::TempPath("catalog");
+    const std::string log = HostingTest::TempPath("valgrind") + ".log";
     const std::string args =
         "--error-exitcode=99 --leak-check=full --show-leak-kinds=definite "
         "--errors-for-leak-kinds=definite --log-file=" +

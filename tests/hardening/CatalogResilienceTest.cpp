@@ -28,9 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
+using HostingTest::Widen;
 
 class CatalogClient : public JsonRpcClient {
 public:

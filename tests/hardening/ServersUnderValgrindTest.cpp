@@ -8,6 +8,7 @@
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include "support/HostingTestSupport.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,7 @@ namespace {
 
 const char kValgrind[] = "/usr/bin/valgrind";
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
+using HostingTest::Widen;
 
 class RawClient : public JsonRpcClient {
 public:
@@ -41,13 +40,7 @@ public:
     }
 };
 
-Json::Value Params(std::initializer_list<Json::Value> values) {
-    Json::Value params(Json::arrayValue);
-    for (const Json::Value& value : values) {
-        params.append(value);
-    }
-    return params;
-}
+using TestJson::Params;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);

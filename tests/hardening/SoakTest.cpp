@@ -52,9 +52,7 @@ long EnvOr(const char* name, long fallback) {
     return value != nullptr && *value != '\0' ? std::strtol(value, nullptr, 10) : fallback;
 }
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
+using HostingTest::Widen;
 
 // Every code the call cycle may end a call with.
 bool IsTableCode(long code) {

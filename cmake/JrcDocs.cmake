@@ -18,7 +18,7 @@ configure_file("${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in" "${JRC_DOCS_DIR}/Doxyfi
 add_custom_command(OUTPUT "${JRC_DOCS_DIR}/html/index.html"
   COMMAND "${CMAKE_COMMAND}" -E rm -rf "${JRC_DOCS_INPUT}" "${JRC_DOCS_DIR}/html"
   COMMAND "${CMAKE_COMMAND}" "-DSOURCE=${PROJECT_SOURCE_DIR}" "-DOUTPUT=${JRC_DOCS_INPUT}"
-    "-DVERSION_HEADER=${PROJECT_BINARY_DIR}/include/JsonRpcClient/Version.h"
+    "-DGENERATED=${PROJECT_BINARY_DIR}/include"
     -P "${PROJECT_SOURCE_DIR}/cmake/DoxygenInput.cmake"
   COMMAND Doxygen::doxygen "${JRC_DOCS_DIR}/Doxyfile"
   DEPENDS ${_jrc_public_headers} "${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in"

@@ -12,8 +12,9 @@ install(TARGETS JsonRpcClient EXPORT JsonRpcClientTargets
   INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 install(DIRECTORY include/JsonRpcClient DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
   FILES_MATCHING PATTERN "*.h")
-install(FILES "${PROJECT_BINARY_DIR}/include/JsonRpcClient/Version.h"
-  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/JsonRpcClient")
+# The generated headers.
+install(DIRECTORY "${PROJECT_BINARY_DIR}/include/JsonRpcClient" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
+  FILES_MATCHING PATTERN "*.h")
 install(EXPORT JsonRpcClientTargets NAMESPACE JsonRpcClient:: DESTINATION "${JRC_CMAKE_DIR}")
 
 configure_package_config_file(cmake/JsonRpcClientConfig.cmake.in

@@ -7,7 +7,7 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
-#include "ProcessProbe.h"
+#include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
+using HostingTest::Widen;
 
 class CatalogClient : public JsonRpcClient {
 public:
@@ -133,7 +131,7 @@ std::set<std::string> VisibleFiles(const fs::path& directory) {
 class Catalog : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = probe::TempPath("catalog");
+        root_ = HostingTest::TempPath("catalog");
         fs::create_directories(root_ / "sources");
         directory_ = root_ / "catalog";
     }
@@ -218,7 +216,7 @@ TEST_F(Catalog, ServerKilledAtAnyMomentOfAnImportLeavesTheCatalogueWhole) {
         CatalogClient client(&server);
         ASSERT_EQ(client.Installed().count(kept.filename().string()), 1u);
         std::vector<int> children;
-        for (const auto& child : probe::ChildrenOf(getpid())) {
+        for (const auto& child : HostingTest::ChildrenOf(getpid())) {
             children.push_back(child.first);
         }
         ASSERT_EQ(children.size(), 1u);

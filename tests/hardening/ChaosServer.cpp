@@ -27,6 +27,8 @@
 
 #include <json/json.h>
 
+#include "TestFraming.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,41 +41,9 @@ namespace {
 
 std::string g_control;
 
-bool ReadLine(std::string& line) {
-    line.clear();
-    int c;
-    while ((c = std::fgetc(stdin)) != EOF) {
-        if (c == '\n') {
-            return true;
-        }
-        line.push_back(static_cast<char>(c));
-    }
-    return !line.empty();
-}
-
-// One frame body; an empty body for a line that is not a frame header.
-bool ReadFrame(std::string& body) {
-    body.clear();
-    std::string line;
-    do {
-        if (!ReadLine(line)) {
-            return false;
-        }
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-    } while (line.empty());
-    const std::string prefix = "Content-Length:";
-    if (line.compare(0, prefix.size(), prefix) != 0) {
-        return true;  // not a frame: skip the line, answer nothing
-    }
-    const long length = std::strtol(line.c_str() + prefix.size(), nullptr, 10);
-    if (length < 0 || length > (64L << 20) || !ReadLine(line)) {
-        return false;
-    }
-    body.assign(static_cast<std::size_t>(length), '\0');
-    return std::fread(&body[0], 1, body.size(), stdin) == body.size();
-}
+using TestFraming::Frame;
+using TestFraming::Read;
+using TestFraming::ReadFrame;
 
 // Plain write(2): stdout may be closed on purpose, and a host that has gone
 // away ends this process through SIGPIPE, which is what a real server does.
@@ -106,10 +76,6 @@ std::string Body(const Json::Value& request, const std::string& pad) {
     return Json::writeString(builder, response) + "\n";
 }
 
-std::string Frame(const std::string& body) {
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
 void Answer(const Json::Value& request) {
     const std::string mode = Mode();
     if (mode == "garbage") {
@@ -136,7 +102,7 @@ void Answer(const Json::Value& request) {
         close(1);
         close(2);
         std::string ignored;
-        while (ReadFrame(ignored)) {
+        while (ReadFrame(stdin, ignored) != Read::End) {
         }
         std::exit(0);
     } else if (mode == "slow") {
@@ -183,9 +149,9 @@ int main(int argc, char** argv) {
         }
     }
     std::string body;
-    while (ReadFrame(body)) {
-        if (body.empty()) {
-            continue;
+    for (Read read; (read = ReadFrame(stdin, body)) != Read::End;) {
+        if (read == Read::NotAHeader) {
+            continue;  // not a frame: skip the line, answer nothing
         }
         Json::Value request;
         std::string errors;

@@ -2,7 +2,7 @@
 // A host that is killed outright while its threads wait in calls must not
 // leave its server running.
 
-#include "ProcessProbe.h"
+#include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +22,9 @@ using namespace std::chrono_literals;
 namespace {
 
 TEST(HostKill, HostKilledMidCallLeavesNoServerBehind) {
-    const std::string control = probe::TempPath("control");
-    const std::string pidfile = probe::TempPath("pid");
-    const std::string output = probe::TempPath("out");
+    const std::string control = HostingTest::TempPath("control");
+    const std::string pidfile = HostingTest::TempPath("pid");
+    const std::string output = HostingTest::TempPath("out");
     {
         // Every answer takes 300 ms, so the host's threads are inside a call
         // (one reading, the others waiting for the connection) when it dies.
@@ -45,14 +45,14 @@ TEST(HostKill, HostKilledMidCallLeavesNoServerBehind) {
     ASSERT_EQ(posix_spawn(&hostPid, host.c_str(), &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
-    const bool calling = probe::Eventually(
+    const bool calling = HostingTest::Eventually(
         [&] {
             std::ifstream in(output);
             std::string line;
             return std::getline(in, line) && line == "calling";
         },
         10s);
-    int serverPid = probe::ReadPid(pidfile);
+    int serverPid = HostingTest::ReadPid(pidfile);
     std::this_thread::sleep_for(450ms);  // well inside the next answer's delay
 
     kill(hostPid, SIGKILL);
@@ -61,7 +61,7 @@ TEST(HostKill, HostKilledMidCallLeavesNoServerBehind) {
     ASSERT_TRUE(calling) << "the host never completed its first call";
     ASSERT_GT(serverPid, 0);
     EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_TRUE(probe::Eventually([&] { return !probe::IsAlive(serverPid); }, 2s))
+    EXPECT_TRUE(HostingTest::Eventually([&] { return !HostingTest::IsAlive(serverPid); }, 2s))
         << "server " << serverPid << " outlived its host";
 
     for (const std::string& path : {control, pidfile, output}) {

@@ -6,7 +6,7 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
-#include "ProcessProbe.h"
+#include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -36,8 +36,8 @@ public:
 };
 
 TEST(HugeLength, AnnouncedTwoGigabyteAnswerFollowedByEndOfStreamCostsAFewMiB) {
-    const std::string control = probe::TempPath("control");
-    const std::string pidfile = probe::TempPath("pid");
+    const std::string control = HostingTest::TempPath("control");
+    const std::string pidfile = HostingTest::TempPath("pid");
     std::ofstream(control) << "ok\n";
     const std::wstring args = L"--control " + std::wstring(control.begin(), control.end()) +
                               L" --pidfile " + std::wstring(pidfile.begin(), pidfile.end());

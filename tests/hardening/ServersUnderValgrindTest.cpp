@@ -7,7 +7,8 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
-#include "ProcessProbe.h"
+#include "support/HostingTestSupport.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,7 @@ namespace {
 
 const char kValgrind[] = "/usr/bin/valgrind";
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
+using HostingTest::Widen;
 
 class RawClient : public JsonRpcClient {
 public:
@@ -41,13 +40,7 @@ public:
     }
 };
 
-Json::Value Params(std::initializer_list<Json::Value> values) {
-    Json::Value params(Json::arrayValue);
-    for (const Json::Value& value : values) {
-        params.append(value);
-    }
-    return params;
-}
+using TestJson::Params;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
@@ -60,8 +53,8 @@ TEST(ServersUnderValgrind, ConfigurationServerHasNoMemoryErrorsAndNoDefiniteLeak
     if (!fs::exists(kValgrind)) {
         GTEST_SKIP() << "Valgrind is not installed";
     }
-    const fs::path catalog = probe::TempPath("catalog");
-    const std::string log = probe::TempPath("valgrind") + ".log";
+    const fs::path catalog = HostingTest::TempPath("catalog");
+    const std::string log = HostingTest::TempPath("valgrind") + ".log";
     const std::string args =
         "--error-exitcode=99 --leak-check=full --show-leak-kinds=definite "
         "--errors-for-leak-kinds=definite --log-file=" +

@@ -11,7 +11,7 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
-#include "ProcessProbe.h"
+#include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -52,9 +52,7 @@ long EnvOr(const char* name, long fallback) {
     return value != nullptr && *value != '\0' ? std::strtol(value, nullptr, 10) : fallback;
 }
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
+using HostingTest::Widen;
 
 // Every code the call cycle may end a call with.
 bool IsTableCode(long code) {
@@ -172,8 +170,8 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         "JRC_SOAK_SEED", static_cast<long>(Clock::now().time_since_epoch().count() % 100000)));
     std::printf("soak: %ld s, seed %u\n", seconds, seed);
 
-    Control control(probe::TempPath("control"));
-    const std::string pidfile = probe::TempPath("pid");
+    Control control(HostingTest::TempPath("control"));
+    const std::string pidfile = HostingTest::TempPath("pid");
     const std::wstring args =
         L"--control " + Widen(control.Path()) + L" --pidfile " + Widen(pidfile);
 
@@ -193,10 +191,11 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
     // A sanitizer runtime may start a helper thread of its own with the
     // first thread the process makes; let that happen before counting.
     std::thread([] {}).join();
-    ASSERT_TRUE(probe::Eventually([] { return probe::ChildrenOf(getpid()).empty(); }, 3s));
-    const std::set<int> descriptorsBefore = probe::OpenDescriptors();
-    const int threadsBefore = probe::ThreadCount();
-    const std::size_t heapBefore = probe::HeapInUse();
+    ASSERT_TRUE(
+        HostingTest::Eventually([] { return HostingTest::ChildrenOf(getpid()).empty(); }, 3s));
+    const std::set<int> descriptorsBefore = HostingTest::OpenDescriptors();
+    const int threadsBefore = HostingTest::ThreadCount();
+    const std::size_t heapBefore = HostingTest::HeapInUse();
 
     Tally tally;
     long kills = 0;
@@ -235,8 +234,8 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         // Kills only our own child: the pid file may name a process that
         // has ended and whose id has been reused.
         auto killServer = [&] {
-            const int pid = probe::ReadPid(pidfile);
-            if (pid > 0 && probe::ParentOf(pid) == getpid() && kill(pid, SIGKILL) == 0) {
+            const int pid = HostingTest::ReadPid(pidfile);
+            if (pid > 0 && HostingTest::ParentOf(pid) == getpid() && kill(pid, SIGKILL) == 0) {
                 ++kills;
             }
         };
@@ -274,7 +273,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         control.Set("ok");
         stop = true;
         killServer();
-        if (!probe::Eventually([&] { return returned == kWorkers; }, 3s)) {
+        if (!HostingTest::Eventually([&] { return returned == kWorkers; }, 3s)) {
             std::printf("soak: %d call(s) still blocked after the last kill; stopping the server\n",
                         kWorkers - returned.load());
             while (returned < kWorkers) {
@@ -321,16 +320,18 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
     // sanitizer builds and the 10 MB answers.
     EXPECT_LT(tally.longest, 20s);
 
-    EXPECT_TRUE(probe::Eventually([] { return probe::ChildrenOf(getpid()).empty(); }, 3s))
-        << "child processes (zombies or servers) are left";
     EXPECT_TRUE(
-        probe::Eventually([&] { return probe::OpenDescriptors() == descriptorsBefore; }, 3s))
-        << probe::OpenDescriptors().size() << " descriptors open, " << descriptorsBefore.size()
-        << " before";
-    EXPECT_TRUE(probe::Eventually([&] { return probe::ThreadCount() == threadsBefore; }, 3s))
-        << probe::ThreadCount() << " threads, " << threadsBefore << " before";
+        HostingTest::Eventually([] { return HostingTest::ChildrenOf(getpid()).empty(); }, 3s))
+        << "child processes (zombies or servers) are left";
+    EXPECT_TRUE(HostingTest::Eventually(
+        [&] { return HostingTest::OpenDescriptors() == descriptorsBefore; }, 3s))
+        << HostingTest::OpenDescriptors().size() << " descriptors open, "
+        << descriptorsBefore.size() << " before";
+    EXPECT_TRUE(
+        HostingTest::Eventually([&] { return HostingTest::ThreadCount() == threadsBefore; }, 3s))
+        << HostingTest::ThreadCount() << " threads, " << threadsBefore << " before";
     if (!kOwnAllocator) {
-        const std::size_t heapAfter = probe::HeapInUse();
+        const std::size_t heapAfter = HostingTest::HeapInUse();
         EXPECT_LE(heapAfter, heapBefore + (std::size_t{1} << 20))
             << "heap grew from " << heapBefore << " to " << heapAfter << " bytes";
     }
@@ -343,13 +344,13 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
 // stopped, so a write that does not watch the server would wait for a reader
 // that never comes.
 TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
-    Control control(probe::TempPath("control"));
+    Control control(HostingTest::TempPath("control"));
     control.Set("deaf");  // never reads its input
-    const std::string pidfile = probe::TempPath("pid");
+    const std::string pidfile = HostingTest::TempPath("pid");
     RpcLocalSrvConfig server(Widen(JRC_CHAOS_SERVER), L"--control " + Widen(control.Path()) +
                                                           L" --pidfile " + Widen(pidfile));
     ASSERT_EQ(server.StartupRpcServer(), 1);
-    ASSERT_TRUE(probe::Eventually([&] { return probe::ReadPid(pidfile) > 0; }, 5s));
+    ASSERT_TRUE(HostingTest::Eventually([&] { return HostingTest::ReadPid(pidfile) > 0; }, 5s));
 
     std::atomic<bool> returned{false};
     long code = 0;
@@ -363,9 +364,9 @@ TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
     });
     std::this_thread::sleep_for(300ms);
     const bool blocked = !returned;
-    kill(probe::ReadPid(pidfile), SIGKILL);
+    kill(HostingTest::ReadPid(pidfile), SIGKILL);
 
-    const bool endedByItself = probe::Eventually([&] { return returned.load(); }, 3s);
+    const bool endedByItself = HostingTest::Eventually([&] { return returned.load(); }, 3s);
     if (!endedByItself) {
         server.ShutdownRpcServer();  // releases the writer so the test can end
     }

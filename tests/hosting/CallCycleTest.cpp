@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/HostingTestSupport.h"
+#include "support/JsonText.h"
 
 using namespace RpcClient;
 using namespace std::chrono_literals;
@@ -45,13 +46,7 @@ public:
     int lastId = 0;
 };
 
-Json::Value Params(std::initializer_list<Json::Value> values) {
-    Json::Value params(Json::arrayValue);
-    for (const Json::Value& v : values) {
-        params.append(v);
-    }
-    return params;
-}
+using TestJson::Params;
 
 class CallCycle : public testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include <JsonRpcClient/rpc/JsonRequest.h>
 
 #include "support/JsonText.h"
+#include "support/TestFraming.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
@@ -32,9 +33,7 @@ std::string ReferenceParseError(const std::string& bytes) {
     return errors;
 }
 
-std::string Frame(const std::string& body) {
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
+using TestFraming::Frame;
 
 // A stream buffer that hands out its input in the chunks a pipe would
 // deliver: bytes of the next chunk are not "already buffered" until the

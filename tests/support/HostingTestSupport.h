@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// Shared helpers of the hosting tests: where the scripted server is, and
-// ways to look at processes and descriptors from outside.
+// Shared helpers of the tests that run processes: where the scripted server
+// is, and ways to look at processes and descriptors from outside.
 
 #include <chrono>
 #include <cstdio>
@@ -21,33 +21,42 @@ inline std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
+#ifdef JRC_SCRIPTED_SERVER
 inline std::wstring ScriptedServer() {
     return Widen(JRC_SCRIPTED_SERVER);
+}
+#endif
+
+// Polls `condition` every 10 ms for up to `limit`; its last answer.
+template <class Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return condition();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 // Waits up to `limit` for the process to be gone; true when it is.
 inline bool WaitGone(int pid, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!IsAlive(pid)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return !IsAlive(pid);
+    return Eventually([pid] { return !IsAlive(pid); }, limit);
 }
 
+// The process id in a pid file; 0 while there is none.
+inline int ReadPid(const std::string& path) {
+    std::ifstream in(path);
+    int pid = 0;
+    in >> pid;
+    return pid;
+}
+
+// Waits up to `limit` for a pid file; -1 when none appears.
 inline int ReadPidFile(const std::string& path, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream in(path);
-        int pid = 0;
-        if (in >> pid && pid > 0) {
-            return pid;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return -1;
+    int pid = 0;
+    return Eventually([&] { return (pid = ReadPid(path)) > 0; }, limit) ? pid : -1;
 }
 
 }  // namespace HostingTest

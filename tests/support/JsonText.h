@@ -7,6 +7,7 @@
 
 #include <json/json.h>
 
+#include <initializer_list>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
@@ -36,6 +37,15 @@ inline std::string Compact(const Json::Value& value) {
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";
     return Json::writeString(builder, value);
+}
+
+// A positional parameter list.
+inline Json::Value Params(std::initializer_list<Json::Value> values) {
+    Json::Value params(Json::arrayValue);
+    for (const Json::Value& value : values) {
+        params.append(value);
+    }
+    return params;
 }
 
 }  // namespace TestJson

@@ -22,45 +22,14 @@
 #include <vector>
 
 #include "ScriptedServerOs.h"
+#include "TestFraming.h"
 
 namespace {
 
 std::vector<std::string> g_argv;
 
-bool ReadLine(std::string& line) {
-    line.clear();
-    int c;
-    while ((c = std::fgetc(stdin)) != EOF) {
-        if (c == '\n') {
-            return true;
-        }
-        line.push_back(static_cast<char>(c));
-    }
-    return !line.empty();
-}
-
-// One frame body, or false at end of input.
-bool ReadFrame(std::string& body) {
-    std::string line;
-    do {
-        if (!ReadLine(line)) {
-            return false;
-        }
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-    } while (line.empty());
-    const std::string prefix = "Content-Length:";
-    if (line.compare(0, prefix.size(), prefix) != 0) {
-        return false;
-    }
-    const long length = std::strtol(line.c_str() + prefix.size(), nullptr, 10);
-    if (!ReadLine(line)) {  // the empty line after the header
-        return false;
-    }
-    body.assign(static_cast<std::size_t>(length), '\0');
-    return std::fread(&body[0], 1, body.size(), stdin) == body.size();
-}
+using TestFraming::Read;
+using TestFraming::ReadFrame;
 
 void WriteRaw(const std::string& bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
@@ -68,7 +37,7 @@ void WriteRaw(const std::string& bytes) {
 }
 
 void WriteBody(const std::string& body) {
-    WriteRaw("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    WriteRaw(TestFraming::Frame(body));
 }
 
 void WriteJson(const Json::Value& value) {
@@ -174,7 +143,7 @@ bool Handle(const Json::Value& request) {
         ScriptedOs::CloseOutputs();
         // Keep running; end when the host closes our input.
         std::string ignored;
-        while (ReadFrame(ignored)) {
+        while (ReadFrame(stdin, ignored) != Read::End) {
         }
         return false;
     } else if (method == "exit") {
@@ -239,7 +208,7 @@ int main(int argc, char** argv) {
         }
     }
     std::string body;
-    while (ReadFrame(body)) {
+    while (ReadFrame(stdin, body) == Read::Body) {
         Json::CharReaderBuilder builder;
         Json::Value request;
         std::string errors;

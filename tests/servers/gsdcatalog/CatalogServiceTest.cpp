@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "CatalogService.h"
 #include "GsdTestSupport.h"
+#include "support/JsonText.h"
 
 #include <RpcDispatcher.h>
 
@@ -25,13 +26,7 @@ using namespace GsdTest;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-Json::Value Params(std::initializer_list<Json::Value> values) {
-    Json::Value params(Json::arrayValue);
-    for (const Json::Value& value : values) {
-        params.append(value);
-    }
-    return params;
-}
+using TestJson::Params;
 
 std::vector<std::string> Strings(const Json::Value& array, const char* member = nullptr,
                                  const char* inner = nullptr) {

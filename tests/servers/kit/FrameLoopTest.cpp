@@ -2,6 +2,7 @@
 #include "FrameLoop.h"
 #include "RpcDispatcher.h"
 #include "support/JsonText.h"
+#include "support/TestFraming.h"
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
@@ -15,9 +16,7 @@ namespace {
 
 using ServerKit::RpcDispatcher;
 
-std::string Frame(const std::string& body) {
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
+using TestFraming::Frame;
 
 // Splits what a server wrote into frame bodies, checking that every byte
 // belongs to a well-formed frame whose length is exact.

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The POSIX side of the hosting tests' helpers: processes and descriptors as
-// /proc shows them.
+// The POSIX side of the process helpers: processes, descriptors, threads and
+// the heap as /proc and the allocator show them (Linux).
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/types.h>
@@ -16,7 +17,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -136,6 +139,62 @@ inline std::string FirstLineOf(const std::string& program, const std::string& ar
 inline std::string TempPath(const std::string& stem) {
     return "/tmp/jrc-" + stem + "-" + std::to_string(getpid()) + "-" +
            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+inline int ThreadCount() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "Threads:") {
+            int count = 0;
+            status >> count;
+            return count;
+        }
+        status.ignore(4096, '\n');
+    }
+    return -1;
+}
+
+// Bytes the allocator has handed out and not got back. Meaningless under
+// AddressSanitizer, which brings its own allocator (its leak check covers
+// that build instead).
+inline std::size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+inline int ParentOf(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return -1;
+    }
+    const std::string::size_type paren = line.rfind(')');
+    if (paren == std::string::npos) {
+        return -1;
+    }
+    std::istringstream rest(line.substr(paren + 2));
+    char state = 0;
+    int parent = -1;
+    rest >> state >> parent;
+    return parent;
+}
+
+// Child processes of `parent` with their states.
+inline std::map<int, char> ChildrenOf(int parent) {
+    std::map<int, char> children;
+    DIR* dir = opendir("/proc");
+    if (dir == nullptr) {
+        return children;
+    }
+    while (dirent* entry = readdir(dir)) {
+        const int pid = std::atoi(entry->d_name);
+        if (pid > 0 && ParentOf(pid) == parent) {
+            children[pid] = ProcessState(pid);
+        }
+    }
+    closedir(dir);
+    return children;
 }
 
 }  // namespace HostingTest

@@ -310,7 +310,7 @@ private:
     // one scratch item when checking. A scratch item keeps the capacity of
     // its lists from one item to the next.
     template <bool kStore, class Item>
-    static Item& Next(std::vector<Item>& list, Item& scratch) {
+    static Item& Next([[maybe_unused]] std::vector<Item>& list, [[maybe_unused]] Item& scratch) {
         if constexpr (kStore) {
             return list.emplace_back();
         } else {
@@ -322,7 +322,7 @@ private:
     // A text as the index keeps it; checking only looks it up.
     template <bool kStore>
     std::string TextById(std::string_view id) {
-        const char* text = FindText(id);
+        [[maybe_unused]] const char* text = FindText(id);
         if constexpr (kStore) {
             return text ? ValidUtf8(text) : std::string();
         } else {
@@ -336,7 +336,7 @@ private:
     }
 
     template <bool kStore>
-    static std::string Utf8(const char* raw) {
+    static std::string Utf8([[maybe_unused]] const char* raw) {
         if constexpr (kStore) {
             return ValidUtf8(raw);
         } else {
@@ -347,7 +347,7 @@ private:
     // Where a walk stores a text: the field when building, nowhere when
     // checking (the text was still looked up, and its reasons collected).
     template <bool kStore>
-    static void Put(std::string& field, std::string&& value) {
+    static void Put([[maybe_unused]] std::string& field, [[maybe_unused]] std::string&& value) {
         if constexpr (kStore) {
             field = std::move(value);
         }
@@ -464,7 +464,7 @@ private:
     }
 
     template <bool kStore>
-    void WalkTiming(const xml_node& relations, Submodule& submodule) {
+    void WalkTiming(const xml_node& relations, [[maybe_unused]] Submodule& submodule) {
         const xml_node timing = relations.child("TimingProperties");
         const std::vector<int> clocks = List<kStore>(timing, "SendClock");
         std::vector<int> ratios = List<kStore>(timing, "ReductionRatio");
@@ -628,7 +628,7 @@ private:
         module.physicalSubslots = List<kStore>(item, "PhysicalSubslots");
         for (xml_node slot : item.child("SubslotList").children("SubslotItem")) {
             std::string text = Text<kStore>(slot);
-            const int number = Signed(slot, "SubslotNumber");
+            [[maybe_unused]] const int number = Signed(slot, "SubslotNumber");
             if constexpr (kStore) {
                 module.subslotNames[number] = std::move(text);
             }
@@ -653,7 +653,7 @@ private:
                              "AllowedInSlots", "FixedInSlots", "UsedInSlots", dap.useableModules);
         for (xml_node slot : item.child("SlotList").children("SlotItem")) {
             std::string text = Text<kStore>(slot);
-            const int number = Signed(slot, "SlotNumber");
+            [[maybe_unused]] const int number = Signed(slot, "SlotNumber");
             if constexpr (kStore) {
                 dap.slotNames[number] = std::move(text);
             }
@@ -679,7 +679,7 @@ private:
     }
 
     template <bool kStore>
-    void WalkDiagnosis(const xml_node& process, GsdFile& file) {
+    void WalkDiagnosis(const xml_node& process, [[maybe_unused]] GsdFile& file) {
         for (xml_node item : process.child("ChannelDiagList").children()) {
             const std::string_view name = item.name();
             if (name != "ChannelDiagItem" && name != "SystemDefinedChannelDiagItem" &&
@@ -691,12 +691,12 @@ private:
             diag.texts.help = Text<kStore>(item.child("Help"));
             for (xml_node ext : item.child("ExtChannelDiagList").children()) {
                 DiagTexts texts{Text<kStore>(ext.child("Name")), Text<kStore>(ext.child("Help"))};
-                const int type = Signed(ext, "ErrorType");
+                [[maybe_unused]] const int type = Signed(ext, "ErrorType");
                 if constexpr (kStore) {
                     diag.extended[type] = std::move(texts);
                 }
             }
-            const int type = Signed(item, "ErrorType");
+            [[maybe_unused]] const int type = Signed(item, "ErrorType");
             if constexpr (kStore) {
                 file.channelDiags[type] = std::move(diag);
             }
@@ -709,18 +709,19 @@ private:
                 UnitDiagRef entry;
                 entry.byteOffset = Signed(ref, "ByteOffset");
                 entry.bitOffset = Signed(ref, "BitOffset");
-                const char* dataType = ref.attribute("DataType").value();
+                [[maybe_unused]] const char* dataType = ref.attribute("DataType").value();
                 const int bytes = DataTypeBytes(dataType);
                 entry.bitLength = Signed(ref, "BitLength", bytes > 0 ? bytes * 8 : 1);
                 Put<kStore>(entry.name, Text<kStore>(ref));
-                const SharedValues& values = Assignments(ref.attribute("ValueItemTarget").value());
+                [[maybe_unused]] const SharedValues& values =
+                    Assignments(ref.attribute("ValueItemTarget").value());
                 if constexpr (kStore) {
                     entry.values = values;
                     entry.dataTypeName = dataType;
                     diag.refs.push_back(std::move(entry));
                 }
             }
-            const int identifier = Signed(item, "UserStructureIdentifier");
+            [[maybe_unused]] const int identifier = Signed(item, "UserStructureIdentifier");
             if constexpr (kStore) {
                 file.unitDiags[identifier] = std::move(diag);
             }
@@ -740,48 +741,48 @@ private:
         item.byteOffset = Signed(ref, byteOffset, 0);
         item.bitOffset = Signed(ref, bitOffset, 0);
         item.bitLength = Signed(ref, bitLength, 1);
-        const SharedValues& values = Assignments(valueItem.value());
-        if constexpr (!kStore) {
-            return repairedId;
-        }
-        item.values = values;
-        item.id = std::string(repairedId);
-        item.textId = std::string(repairedTextId);
-        item.changeable = changeable ? changeable.as_bool() : true;
-        item.visible = visible ? visible.as_bool() : true;
-        item.dataTypeName = dataType.value();
-        item.dataType = DataTypeCode(item.dataTypeName);
-        item.defaultValue = ValidUtf8(defaultValue.value());
+        [[maybe_unused]] const SharedValues& values = Assignments(valueItem.value());
+        if constexpr (kStore) {
+            item.values = values;
+            item.id = std::string(repairedId);
+            item.textId = std::string(repairedTextId);
+            item.changeable = changeable ? changeable.as_bool() : true;
+            item.visible = visible ? visible.as_bool() : true;
+            item.dataTypeName = dataType.value();
+            item.dataType = DataTypeCode(item.dataTypeName);
+            item.defaultValue = ValidUtf8(defaultValue.value());
 
-        long long low = 0;
-        long long high = 0;
-        const std::string_view allowedText = allowed.value();
-        if (!allowedText.empty() && ValueBounds(allowedText, low, high)) {
-            item.minValue = std::to_string(low);
-            item.maxValue = std::to_string(high);
-        } else if (!allowedText.empty()) {
-            // A range too wide to expand (or of floating-point numbers): keep its ends as written.
-            const std::size_t dots = allowedText.find("..");
-            item.minValue = std::string(allowedText.substr(0, dots));
-            item.maxValue = std::string(
-                dots == std::string_view::npos ? allowedText : allowedText.substr(dots + 2));
-        } else if (!item.values.empty()) {
-            long long low = std::numeric_limits<long long>::max();
-            long long high = std::numeric_limits<long long>::min();
-            for (const auto& value : item.values) {
-                long long number = 0;
-                if (ParseNumber(value.first, number)) {
-                    low = std::min(low, number);
-                    high = std::max(high, number);
-                }
-            }
-            if (low <= high) {
+            long long low = 0;
+            long long high = 0;
+            const std::string_view allowedText = allowed.value();
+            if (!allowedText.empty() && ValueBounds(allowedText, low, high)) {
                 item.minValue = std::to_string(low);
                 item.maxValue = std::to_string(high);
+            } else if (!allowedText.empty()) {
+                // A range too wide to expand (or of floating-point numbers): keep its ends as
+                // written.
+                const std::size_t dots = allowedText.find("..");
+                item.minValue = std::string(allowedText.substr(0, dots));
+                item.maxValue = std::string(
+                    dots == std::string_view::npos ? allowedText : allowedText.substr(dots + 2));
+            } else if (!item.values.empty()) {
+                long long low = std::numeric_limits<long long>::max();
+                long long high = std::numeric_limits<long long>::min();
+                for (const auto& value : item.values) {
+                    long long number = 0;
+                    if (ParseNumber(value.first, number)) {
+                        low = std::min(low, number);
+                        high = std::max(high, number);
+                    }
+                }
+                if (low <= high) {
+                    item.minValue = std::to_string(low);
+                    item.maxValue = std::to_string(high);
+                }
+            } else {
+                std::tie(item.minValue, item.maxValue) =
+                    DataTypeRange(item.dataTypeName, item.bitLength);
             }
-        } else {
-            std::tie(item.minValue, item.maxValue) =
-                DataTypeRange(item.dataTypeName, item.bitLength);
         }
         return repairedId;
     }
@@ -892,30 +893,29 @@ private:
     void WalkSafetyRecord(const xml_node& element, ParameterRecord& record) {
         record.index = Signed(element, "Index");
         record.length = Signed(element, "Length");
-        if constexpr (!kStore) {
-            return;
-        }
-        record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
-                                            : std::to_string(record.index);
-        record.name = "F-Parameter";
-        for (xml_node child : element.children()) {
-            if (child.type() != pugi::node_element) {
-                continue;
+        if constexpr (kStore) {
+            record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
+                                                : std::to_string(record.index);
+            record.name = "F-Parameter";
+            for (xml_node child : element.children()) {
+                if (child.type() != pugi::node_element) {
+                    continue;
+                }
+                ParameterItem item;
+                item.id = child.name();
+                item.textId = child.name();
+                item.name = child.name();
+                item.changeable = Flag(child, "Changeable", true);
+                item.visible = Flag(child, "Visible", true);
+                item.defaultValue = ValidUtf8(child.attribute("DefaultValue").value());
+                long long low = 0;
+                long long high = 0;
+                if (ValueBounds(child.attribute("AllowedValues").value(), low, high)) {
+                    item.minValue = std::to_string(low);
+                    item.maxValue = std::to_string(high);
+                }
+                record.items.push_back(std::move(item));
             }
-            ParameterItem item;
-            item.id = child.name();
-            item.textId = child.name();
-            item.name = child.name();
-            item.changeable = Flag(child, "Changeable", true);
-            item.visible = Flag(child, "Visible", true);
-            item.defaultValue = ValidUtf8(child.attribute("DefaultValue").value());
-            long long low = 0;
-            long long high = 0;
-            if (ValueBounds(child.attribute("AllowedValues").value(), low, high)) {
-                item.minValue = std::to_string(low);
-                item.maxValue = std::to_string(high);
-            }
-            record.items.push_back(std::move(item));
         }
     }
 

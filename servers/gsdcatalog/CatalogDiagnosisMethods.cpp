@@ -9,9 +9,6 @@
 namespace GsdCatalog {
 namespace detail {
 
-namespace Key = GsdWire::Key;
-using ServerKit::RpcFault;
-
 namespace {
 
 // Texts of the channel error types every device shares, for files that

@@ -11,9 +11,6 @@
 namespace GsdCatalog {
 namespace detail {
 
-namespace Key = GsdWire::Key;
-using ServerKit::RpcFault;
-
 namespace {
 
 // Orders GSDML versions such as "V2.4" and "V2.35" numerically.

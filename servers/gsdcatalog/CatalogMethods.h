@@ -17,6 +17,9 @@
 namespace GsdCatalog {
 namespace detail {
 
+namespace Key = GsdWire::Key;
+using ServerKit::RpcFault;
+
 // What a method's params name, resolved before its handler runs. Each level
 // includes the ones above it, and params are checked in the order given.
 enum class Needs {

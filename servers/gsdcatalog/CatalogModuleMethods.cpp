@@ -11,9 +11,6 @@
 namespace GsdCatalog {
 namespace detail {
 
-namespace Key = GsdWire::Key;
-using ServerKit::RpcFault;
-
 namespace {
 
 Json::Value IoData(const IoSizes& io) {

@@ -10,9 +10,6 @@
 namespace GsdCatalog {
 namespace detail {
 
-namespace Key = GsdWire::Key;
-using ServerKit::RpcFault;
-
 namespace {
 
 Json::Value RecordItem(const ParameterItem& parameter) {

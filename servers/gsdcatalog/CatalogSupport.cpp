@@ -8,9 +8,6 @@
 namespace GsdCatalog {
 namespace detail {
 
-namespace Key = GsdWire::Key;
-using ServerKit::RpcFault;
-
 const Json::Value& Param(const Json::Value& params, Json::ArrayIndex index) {
     if (!params.isArray() || params.size() <= index) {
         throw RpcFault{ServerKit::kInvalidParams, "Invalid params: expected at least " +

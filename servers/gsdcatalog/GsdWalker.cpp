@@ -237,11 +237,12 @@ public:
         }
         file.vendorId = Unsigned(identity, "VendorID");
         file.deviceId = Unsigned(identity, "DeviceID");
-        file.vendorName = Utf8<kStore>(identity.child("VendorName").attribute("Value").value());
-        file.infoText = Text<kStore>(identity.child("InfoText"));
+        Put<kStore>(file.vendorName,
+                    Utf8<kStore>(identity.child("VendorName").attribute("Value").value()));
+        Put<kStore>(file.infoText, Text<kStore>(identity.child("InfoText")));
         const xml_node family = body.child("DeviceFunction").child("Family");
-        file.mainFamily = Utf8<kStore>(family.attribute("MainFamily").value());
-        file.productFamily = Utf8<kStore>(family.attribute("ProductFamily").value());
+        Put<kStore>(file.mainFamily, Utf8<kStore>(family.attribute("MainFamily").value()));
+        Put<kStore>(file.productFamily, Utf8<kStore>(family.attribute("ProductFamily").value()));
 
         for (xml_node item : process.child("ModuleList").children("ModuleItem")) {
             const std::string_view id = FileId(item.attribute("ID").value());
@@ -306,16 +307,14 @@ private:
     };
 
     // Where the next item goes: a new entry of its list when building, the
-    // one scratch item when checking. A scratch record keeps the capacity of
-    // its lists from one record to the next.
+    // one scratch item when checking. A scratch item keeps the capacity of
+    // its lists from one item to the next.
     template <bool kStore, class Item>
-    static Item& Next(std::vector<Item>& list, Item& scratch) {
+    static Item& Next([[maybe_unused]] std::vector<Item>& list, [[maybe_unused]] Item& scratch) {
         if constexpr (kStore) {
             return list.emplace_back();
         } else {
-            if constexpr (!std::is_same_v<Item, ParameterRecord>) {
-                scratch = Item{};
-            }
+            // Never read back: a check writes only what it reads again itself.
             return scratch;
         }
     }
@@ -323,7 +322,7 @@ private:
     // A text as the index keeps it; checking only looks it up.
     template <bool kStore>
     std::string TextById(std::string_view id) {
-        const char* text = FindText(id);
+        [[maybe_unused]] const char* text = FindText(id);
         if constexpr (kStore) {
             return text ? ValidUtf8(text) : std::string();
         } else {
@@ -337,11 +336,20 @@ private:
     }
 
     template <bool kStore>
-    static std::string Utf8(const char* raw) {
+    static std::string Utf8([[maybe_unused]] const char* raw) {
         if constexpr (kStore) {
             return ValidUtf8(raw);
         } else {
             return {};
+        }
+    }
+
+    // Where a walk stores a text: the field when building, nowhere when
+    // checking (the text was still looked up, and its reasons collected).
+    template <bool kStore>
+    static void Put([[maybe_unused]] std::string& field, [[maybe_unused]] std::string&& value) {
+        if constexpr (kStore) {
+            field = std::move(value);
         }
     }
 
@@ -391,17 +399,16 @@ private:
     // building it apart and moving it in copies nine strings once more.
     template <bool kStore>
     void WalkInfo(const xml_node& item, const char* identAttribute, ItemInfo& info) {
-        const auto [id, ident, textId] = AttributesOf<3>(item, {"ID", identAttribute, "TextId"});
-        info.id = Utf8<kStore>(id.value());
-        info.identNumber = Utf8<kStore>(ident.value());
         const xml_node moduleInfo = item.child("ModuleInfo");
         // The identity elements are found in one walk over the children; the
         // first of repeated elements counts, as a lookup by name would give.
+        // A check looks only for the texts, which may be undefined.
         xml_node name, infoText, orderNumber, hardwareRelease, softwareRelease;
         for (xml_node child : moduleInfo.children()) {
             const std::string_view tag = child.name();
             xml_node* slot = tag == "Name"              ? &name
                              : tag == "InfoText"        ? &infoText
+                             : !kStore                  ? nullptr
                              : tag == "OrderNumber"     ? &orderNumber
                              : tag == "HardwareRelease" ? &hardwareRelease
                              : tag == "SoftwareRelease" ? &softwareRelease
@@ -410,22 +417,38 @@ private:
                 *slot = child;
             }
         }
-        info.name = moduleInfo ? Text<kStore>(name) : TextById<kStore>(textId.value());
-        info.infoText = Text<kStore>(infoText);
-        info.category = CategoryText<kStore>(moduleInfo.attribute("CategoryRef").value());
-        info.subCategory = CategoryText<kStore>(moduleInfo.attribute("SubCategory1Ref").value());
-        info.orderNumber = Utf8<kStore>(orderNumber.attribute("Value").value());
-        info.hardwareRelease = Utf8<kStore>(hardwareRelease.attribute("Value").value());
-        info.softwareRelease = Utf8<kStore>(softwareRelease.attribute("Value").value());
+        if constexpr (kStore) {
+            const auto [id, ident, textId] =
+                AttributesOf<3>(item, {"ID", identAttribute, "TextId"});
+            info.id = ValidUtf8(id.value());
+            info.identNumber = ValidUtf8(ident.value());
+            info.name = moduleInfo ? Text<true>(name) : TextById<true>(textId.value());
+        } else if (moduleInfo) {
+            Text<false>(name);
+        } else {
+            FindText(item.attribute("TextId").value());
+        }
+        Put<kStore>(info.infoText, Text<kStore>(infoText));
+        Put<kStore>(info.category,
+                    CategoryText<kStore>(moduleInfo.attribute("CategoryRef").value()));
+        Put<kStore>(info.subCategory,
+                    CategoryText<kStore>(moduleInfo.attribute("SubCategory1Ref").value()));
+        Put<kStore>(info.orderNumber, Utf8<kStore>(orderNumber.attribute("Value").value()));
+        Put<kStore>(info.hardwareRelease, Utf8<kStore>(hardwareRelease.attribute("Value").value()));
+        Put<kStore>(info.softwareRelease, Utf8<kStore>(softwareRelease.attribute("Value").value()));
     }
 
+    template <bool kStore>
     IoSizes WalkIo(const xml_node& ioData) {
         IoSizes io;
         auto sum = [this](const xml_node& direction) {
             int bytes = 0;
             for (xml_node item : direction.children("DataItem")) {
-                const std::string_view type = item.attribute("DataType").value();
-                bytes += item.attribute("Length") ? Signed(item, "Length") : DataTypeBytes(type);
+                if (const xml_attribute length = item.attribute("Length")) {
+                    bytes += Signed(item, length, 0);
+                } else if constexpr (kStore) {
+                    bytes += DataTypeBytes(item.attribute("DataType").value());
+                }
             }
             return bytes;
         };
@@ -441,7 +464,7 @@ private:
     }
 
     template <bool kStore>
-    void WalkTiming(const xml_node& relations, Submodule& submodule) {
+    void WalkTiming(const xml_node& relations, [[maybe_unused]] Submodule& submodule) {
         const xml_node timing = relations.child("TimingProperties");
         const std::vector<int> clocks = List<kStore>(timing, "SendClock");
         std::vector<int> ratios = List<kStore>(timing, "ReductionRatio");
@@ -512,7 +535,7 @@ private:
         submodule.profisafe = Flag(profisafe);
         submodule.parameterizationDisallowed = Flag(noParameters);
         submodule.writeableImRecords = List<kStore>(item, imRecords);
-        submodule.io = WalkIo(item.child("IOData"));
+        submodule.io = WalkIo<kStore>(item.child("IOData"));
         const xml_node recordList = item.child("RecordDataList");
         std::vector<ParameterRecord> unused;
         if (WalkRecords<false>(recordList, unused) && kStore) {
@@ -530,16 +553,21 @@ private:
             timing.required = Flag(iso, "IsochroneModeRequired");
             submodule.isochrone = timing;
         }
+        // Flags and class names have no wrong values: only a build reads them.
         if (kind == ItemKind::InterfaceSubmodule) {
-            submodule.rtClasses = RtClasses(item);
             WalkTiming<kStore>(item.child("ApplicationRelations"), submodule);
-            submodule.dcpBoundarySupported = Flag(item, "DCP_BoundarySupported");
-            submodule.ptpBoundarySupported = Flag(item, "PTP_BoundarySupported");
+            if constexpr (kStore) {
+                submodule.rtClasses = RtClasses(item);
+                submodule.dcpBoundarySupported = Flag(item, "DCP_BoundarySupported");
+                submodule.ptpBoundarySupported = Flag(item, "PTP_BoundarySupported");
+            }
         } else if (kind == ItemKind::PortSubmodule) {
-            submodule.portDeactivationSupported = Flag(item, "PortDeactivationSupported");
-            submodule.dcpBoundarySupported = Flag(item, "DCP_BoundarySupported");
-            submodule.ptpBoundarySupported = Flag(item, "PTP_BoundarySupported");
             submodule.mauTypes = WalkMauTypes<kStore>(item);
+            if constexpr (kStore) {
+                submodule.portDeactivationSupported = Flag(item, "PortDeactivationSupported");
+                submodule.dcpBoundarySupported = Flag(item, "DCP_BoundarySupported");
+                submodule.ptpBoundarySupported = Flag(item, "PTP_BoundarySupported");
+            }
         }
     }
 
@@ -586,10 +614,10 @@ private:
                 // Boundaries set on the interface hold for its ports unless a
                 // port says otherwise.
                 const xml_node owner = system.child("InterfaceSubmoduleItem");
-                if (!sub.attribute("DCP_BoundarySupported")) {
+                if (kStore && !sub.attribute("DCP_BoundarySupported")) {
                     port.dcpBoundarySupported = Flag(owner, "DCP_BoundarySupported");
                 }
-                if (!sub.attribute("PTP_BoundarySupported")) {
+                if (kStore && !sub.attribute("PTP_BoundarySupported")) {
                     port.ptpBoundarySupported = Flag(owner, "PTP_BoundarySupported");
                 }
             }
@@ -600,7 +628,7 @@ private:
         module.physicalSubslots = List<kStore>(item, "PhysicalSubslots");
         for (xml_node slot : item.child("SubslotList").children("SubslotItem")) {
             std::string text = Text<kStore>(slot);
-            const int number = Signed(slot, "SubslotNumber");
+            [[maybe_unused]] const int number = Signed(slot, "SubslotNumber");
             if constexpr (kStore) {
                 module.subslotNames[number] = std::move(text);
             }
@@ -611,8 +639,10 @@ private:
     void WalkAccessPoint(const xml_node& item, AccessPoint& dap, OwnerRefs& owner) {
         WalkInfo<kStore>(item, "ModuleIdentNumber", dap.info);
         WalkModuleBody<kStore>(item, dap, owner);
-        dap.dnsCompatibleName = Utf8<kStore>(item.attribute("DNS_CompatibleName").value());
-        dap.pnioVersion = Utf8<kStore>(item.attribute("PNIO_Version").value());
+        if constexpr (kStore) {
+            dap.dnsCompatibleName = ValidUtf8(item.attribute("DNS_CompatibleName").value());
+            dap.pnioVersion = ValidUtf8(item.attribute("PNIO_Version").value());
+        }
         dap.fixedInSlots = List<kStore>(item, "FixedInSlots");
         if (kStore && dap.fixedInSlots.empty()) {
             dap.fixedInSlots.push_back(0);
@@ -623,7 +653,7 @@ private:
                              "AllowedInSlots", "FixedInSlots", "UsedInSlots", dap.useableModules);
         for (xml_node slot : item.child("SlotList").children("SlotItem")) {
             std::string text = Text<kStore>(slot);
-            const int number = Signed(slot, "SlotNumber");
+            [[maybe_unused]] const int number = Signed(slot, "SlotNumber");
             if constexpr (kStore) {
                 dap.slotNames[number] = std::move(text);
             }
@@ -639,9 +669,9 @@ private:
             Submodule implicit;
             implicit.kind = ItemKind::InterfaceSubmodule;
             implicit.subslot = 0x8000;
-            implicit.rtClasses = RtClasses(item);
             WalkTiming<kStore>(item.child("ApplicationRelations"), implicit);
             if constexpr (kStore) {
+                implicit.rtClasses = RtClasses(item);
                 implicit.info.id = dap.info.id + " Interface";
                 dap.systemSubmodules.insert(dap.systemSubmodules.begin(), std::move(implicit));
             }
@@ -649,7 +679,7 @@ private:
     }
 
     template <bool kStore>
-    void WalkDiagnosis(const xml_node& process, GsdFile& file) {
+    void WalkDiagnosis(const xml_node& process, [[maybe_unused]] GsdFile& file) {
         for (xml_node item : process.child("ChannelDiagList").children()) {
             const std::string_view name = item.name();
             if (name != "ChannelDiagItem" && name != "SystemDefinedChannelDiagItem" &&
@@ -661,12 +691,12 @@ private:
             diag.texts.help = Text<kStore>(item.child("Help"));
             for (xml_node ext : item.child("ExtChannelDiagList").children()) {
                 DiagTexts texts{Text<kStore>(ext.child("Name")), Text<kStore>(ext.child("Help"))};
-                const int type = Signed(ext, "ErrorType");
+                [[maybe_unused]] const int type = Signed(ext, "ErrorType");
                 if constexpr (kStore) {
                     diag.extended[type] = std::move(texts);
                 }
             }
-            const int type = Signed(item, "ErrorType");
+            [[maybe_unused]] const int type = Signed(item, "ErrorType");
             if constexpr (kStore) {
                 file.channelDiags[type] = std::move(diag);
             }
@@ -679,17 +709,19 @@ private:
                 UnitDiagRef entry;
                 entry.byteOffset = Signed(ref, "ByteOffset");
                 entry.bitOffset = Signed(ref, "BitOffset");
-                const char* dataType = ref.attribute("DataType").value();
+                [[maybe_unused]] const char* dataType = ref.attribute("DataType").value();
                 const int bytes = DataTypeBytes(dataType);
                 entry.bitLength = Signed(ref, "BitLength", bytes > 0 ? bytes * 8 : 1);
-                entry.name = Text<kStore>(ref);
-                entry.values = Assignments(ref.attribute("ValueItemTarget").value());
+                Put<kStore>(entry.name, Text<kStore>(ref));
+                [[maybe_unused]] const SharedValues& values =
+                    Assignments(ref.attribute("ValueItemTarget").value());
                 if constexpr (kStore) {
+                    entry.values = values;
                     entry.dataTypeName = dataType;
                     diag.refs.push_back(std::move(entry));
                 }
             }
-            const int identifier = Signed(item, "UserStructureIdentifier");
+            [[maybe_unused]] const int identifier = Signed(item, "UserStructureIdentifier");
             if constexpr (kStore) {
                 file.unitDiags[identifier] = std::move(diag);
             }
@@ -705,51 +737,52 @@ private:
         // TextId.
         const std::string_view repairedId = Repaired(id.value());
         const std::string_view repairedTextId = Repaired(textId.value());
-        item.name = TextById<kStore>(repairedTextId);
+        Put<kStore>(item.name, TextById<kStore>(repairedTextId));
         item.byteOffset = Signed(ref, byteOffset, 0);
         item.bitOffset = Signed(ref, bitOffset, 0);
         item.bitLength = Signed(ref, bitLength, 1);
-        item.values = Assignments(valueItem.value());
-        if constexpr (!kStore) {
-            return repairedId;
-        }
-        item.id = std::string(repairedId);
-        item.textId = std::string(repairedTextId);
-        item.changeable = changeable ? changeable.as_bool() : true;
-        item.visible = visible ? visible.as_bool() : true;
-        item.dataTypeName = dataType.value();
-        item.dataType = DataTypeCode(item.dataTypeName);
-        item.defaultValue = ValidUtf8(defaultValue.value());
+        [[maybe_unused]] const SharedValues& values = Assignments(valueItem.value());
+        if constexpr (kStore) {
+            item.values = values;
+            item.id = std::string(repairedId);
+            item.textId = std::string(repairedTextId);
+            item.changeable = changeable ? changeable.as_bool() : true;
+            item.visible = visible ? visible.as_bool() : true;
+            item.dataTypeName = dataType.value();
+            item.dataType = DataTypeCode(item.dataTypeName);
+            item.defaultValue = ValidUtf8(defaultValue.value());
 
-        long long low = 0;
-        long long high = 0;
-        const std::string_view allowedText = allowed.value();
-        if (!allowedText.empty() && ValueBounds(allowedText, low, high)) {
-            item.minValue = std::to_string(low);
-            item.maxValue = std::to_string(high);
-        } else if (!allowedText.empty()) {
-            // A range too wide to expand (or of floating-point numbers): keep its ends as written.
-            const std::size_t dots = allowedText.find("..");
-            item.minValue = std::string(allowedText.substr(0, dots));
-            item.maxValue = std::string(
-                dots == std::string_view::npos ? allowedText : allowedText.substr(dots + 2));
-        } else if (!item.values.empty()) {
-            long long low = std::numeric_limits<long long>::max();
-            long long high = std::numeric_limits<long long>::min();
-            for (const auto& value : item.values) {
-                long long number = 0;
-                if (ParseNumber(value.first, number)) {
-                    low = std::min(low, number);
-                    high = std::max(high, number);
-                }
-            }
-            if (low <= high) {
+            long long low = 0;
+            long long high = 0;
+            const std::string_view allowedText = allowed.value();
+            if (!allowedText.empty() && ValueBounds(allowedText, low, high)) {
                 item.minValue = std::to_string(low);
                 item.maxValue = std::to_string(high);
+            } else if (!allowedText.empty()) {
+                // A range too wide to expand (or of floating-point numbers): keep its ends as
+                // written.
+                const std::size_t dots = allowedText.find("..");
+                item.minValue = std::string(allowedText.substr(0, dots));
+                item.maxValue = std::string(
+                    dots == std::string_view::npos ? allowedText : allowedText.substr(dots + 2));
+            } else if (!item.values.empty()) {
+                long long low = std::numeric_limits<long long>::max();
+                long long high = std::numeric_limits<long long>::min();
+                for (const auto& value : item.values) {
+                    long long number = 0;
+                    if (ParseNumber(value.first, number)) {
+                        low = std::min(low, number);
+                        high = std::max(high, number);
+                    }
+                }
+                if (low <= high) {
+                    item.minValue = std::to_string(low);
+                    item.maxValue = std::to_string(high);
+                }
+            } else {
+                std::tie(item.minValue, item.maxValue) =
+                    DataTypeRange(item.dataTypeName, item.bitLength);
             }
-        } else {
-            std::tie(item.minValue, item.maxValue) =
-                DataTypeRange(item.dataTypeName, item.bitLength);
         }
         return repairedId;
     }
@@ -777,7 +810,7 @@ private:
                 menus = child;
             }
         }
-        record.name = Text<kStore>(nameElement);
+        Put<kStore>(record.name, Text<kStore>(nameElement));
         record.items.clear();
         if constexpr (kStore) {
             record.items.reserve(refs_.size());
@@ -791,7 +824,6 @@ private:
                 parameters_.emplace_back(id, i);
             }
         }
-        record.menus.clear();
         if (menus) {
             SortIndex(parameters_);
             WalkMenus<kStore>(menus, record);
@@ -801,11 +833,22 @@ private:
     template <bool kStore>
     void WalkMenus(const xml_node& list, ParameterRecord& record) {
         menuIndex_.clear();
+        std::size_t count = 0;
         for (xml_node menu : list.children("MenuItem")) {
-            menuIndex_.emplace_back(menu.attribute("ID").value(), record.menus.size());
-            Menu& entry = record.menus.emplace_back();
+            (void)menu;
+            ++count;
+        }
+        // A check reuses the scratch record's menus, and their lists, from one
+        // record to the next.
+        record.menus.resize(count);
+        std::size_t at = 0;
+        for (xml_node menu : list.children("MenuItem")) {
+            menuIndex_.emplace_back(menu.attribute("ID").value(), at);
+            Menu& entry = record.menus[at++];
             entry.id = ValidUtf8(menu.attribute("ID").value());
-            entry.name = Text<kStore>(menu.child("Name"));
+            Put<kStore>(entry.name, Text<kStore>(menu.child("Name")));
+            entry.parameters.clear();
+            entry.submenus.clear();
         }
         SortIndex(menuIndex_);
         std::size_t index = 0;
@@ -850,30 +893,29 @@ private:
     void WalkSafetyRecord(const xml_node& element, ParameterRecord& record) {
         record.index = Signed(element, "Index");
         record.length = Signed(element, "Length");
-        if constexpr (!kStore) {
-            return;
-        }
-        record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
-                                            : std::to_string(record.index);
-        record.name = "F-Parameter";
-        for (xml_node child : element.children()) {
-            if (child.type() != pugi::node_element) {
-                continue;
+        if constexpr (kStore) {
+            record.id = element.attribute("ID") ? ValidUtf8(element.attribute("ID").value())
+                                                : std::to_string(record.index);
+            record.name = "F-Parameter";
+            for (xml_node child : element.children()) {
+                if (child.type() != pugi::node_element) {
+                    continue;
+                }
+                ParameterItem item;
+                item.id = child.name();
+                item.textId = child.name();
+                item.name = child.name();
+                item.changeable = Flag(child, "Changeable", true);
+                item.visible = Flag(child, "Visible", true);
+                item.defaultValue = ValidUtf8(child.attribute("DefaultValue").value());
+                long long low = 0;
+                long long high = 0;
+                if (ValueBounds(child.attribute("AllowedValues").value(), low, high)) {
+                    item.minValue = std::to_string(low);
+                    item.maxValue = std::to_string(high);
+                }
+                record.items.push_back(std::move(item));
             }
-            ParameterItem item;
-            item.id = child.name();
-            item.textId = child.name();
-            item.name = child.name();
-            item.changeable = Flag(child, "Changeable", true);
-            item.visible = Flag(child, "Visible", true);
-            item.defaultValue = ValidUtf8(child.attribute("DefaultValue").value());
-            long long low = 0;
-            long long high = 0;
-            if (ValueBounds(child.attribute("AllowedValues").value(), low, high)) {
-                item.minValue = std::to_string(low);
-                item.maxValue = std::to_string(high);
-            }
-            record.items.push_back(std::move(item));
         }
     }
 
@@ -1082,15 +1124,18 @@ private:
 
     // The assignments of a value list. Many parameters share one list; it is
     // resolved once, with its texts, and shared by the check and the build.
-    SharedValues Assignments(const char* valueItemId) {
+    // A reference into the cache (whose entries stay where they are), so a
+    // check that only wants the list resolved copies nothing.
+    const SharedValues& Assignments(const char* valueItemId) {
+        static const SharedValues kNone;
         if (*valueItemId == '\0') {
-            return {};
+            return kNone;
         }
         const auto found = valueItems_.find(valueItemId);
         if (found == valueItems_.end()) {
             errors_.push_back(std::string("value item \"") + valueItemId +
                               "\" is referred to but not defined");
-            return {};
+            return kNone;
         }
         const auto cached = resolvedValues_.find(found->first);
         if (cached != resolvedValues_.end()) {
@@ -1101,9 +1146,7 @@ private:
             values->emplace_back(ValidUtf8(assign.attribute("Content").value()),
                                  Text<true>(assign));
         }
-        SharedValues shared(std::move(values));
-        resolvedValues_.emplace(found->first, shared);
-        return shared;
+        return resolvedValues_.emplace(found->first, SharedValues(std::move(values))).first->second;
     }
 
     int RtClasses(const xml_node& interfaceItem) {

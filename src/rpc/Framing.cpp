@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/Framing.h>
 
+#include "rpc/FastJsonReader.h"
 #include "rpc/FastJsonWriter.h"
 #include "rpc/HeaderMatcher.h"
 
@@ -243,7 +244,7 @@ Json::Value ReadFrame(std::istream& in, std::string& error) {
     Json::Value root;
     std::string parseErrors;
     const bool parsed =
-        scratch->reader->parse(body.data(), body.data() + body.size(), &root, &parseErrors);
+        ParseJson(*scratch->reader, body.data(), body.data() + body.size(), root, parseErrors);
     if (body.capacity() > kRetainedBodyCapacity) {
         std::string().swap(body);
     }

@@ -151,8 +151,9 @@ private:
             slot.setOffsetLimit(Offset(at_));
             return true;
         }
-        for (Json::ArrayIndex index = 0;; ++index) {
-            if (!Value(slot[index], depth)) {
+        for (;;) {
+            // append() moves a null in; operator[] copies one with its key.
+            if (!Value(slot.append(Json::Value()), depth)) {
                 return false;
             }
             SkipSpace();

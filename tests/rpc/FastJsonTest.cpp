@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -72,6 +73,22 @@ Json::Value RandomTree(int depth) {
     }
 }
 
+// Whether the fast reader must take the tree's text itself: no comment, no
+// infinity and no subnormal double.
+bool Plain(const Json::Value& value) {
+    const double number = value.isDouble() ? value.asDouble() : 0;
+    if (value.hasComment(Json::commentBefore) || std::isinf(number) ||
+        std::fpclassify(number) == FP_SUBNORMAL) {
+        return false;
+    }
+    for (const Json::Value& child : value) {
+        if (!Plain(child)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Typing, double bits, offsets and comments included.
 void ExpectSame(const Json::Value& fast, const Json::Value& slow) {
     ASSERT_EQ(fast.type(), slow.type());
@@ -103,7 +120,6 @@ TEST(FastJson, WritesAndReadsExactlyAsJsonCpp) {
     builder["indentation"] = "";
     const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
     static const char kEdits[] = "{}[],:\"\\/ -+.eE0129tfnu\x01\n\xef\xbb\xbf*";
-    int taken = 0;
     constexpr int kRounds = 100000;
     for (int round = 0; round < kRounds; ++round) {
         const Json::Value tree = RandomTree(0);
@@ -123,8 +139,11 @@ TEST(FastJson, WritesAndReadsExactlyAsJsonCpp) {
             } catch (const std::exception&) {
                 continue;
             }
-            taken += edit == 0 &&
-                     RpcClient::ParseJsonFast(text.data(), text.data() + text.size(), fastRoot);
+            if (edit == 0) {
+                ASSERT_EQ(
+                    RpcClient::ParseJsonFast(text.data(), text.data() + text.size(), fastRoot),
+                    Plain(tree));
+            }
             fastRoot = Json::Value();
             ASSERT_EQ(RpcClient::ParseJson(*reader, text.data(), text.data() + text.size(),
                                            fastRoot, fastErrors),
@@ -145,8 +164,6 @@ TEST(FastJson, WritesAndReadsExactlyAsJsonCpp) {
             }
         }
     }
-    // The fast reader must take the ordinary documents, not hand them all on.
-    EXPECT_GT(taken, kRounds / 2);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ std::uint64_t Pick(std::uint64_t count) {
 
 std::string RandomText() {
     static const char kBytes[] =
-        "aZ/\\\"\x01\x1f\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xed\xa0\x80\xff";
+        "aZ/\\\"\b\f\n\r\t\x01\x1f\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xed\xa0\x80\xff";
     std::string text;
     for (auto length = Pick(6); length > 0; --length) {
         text.push_back(kBytes[Pick(sizeof(kBytes))]);

@@ -115,19 +115,23 @@ void ExpectSame(const Json::Value& fast, const Json::Value& slow) {
     }
 }
 
-// The text with white space after each structural character, as another
+// The text with white space around each structural character, as another
 // writer might lay it out.
 std::string Spaced(const std::string& text) {
     static const char kSpace[] = " \t\r\n";
-    std::string spaced(1, kSpace[Pick(4)]);
+    std::string spaced;
     bool inString = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool structural = !inString && std::strchr("{}[],:", text[i]) != nullptr;
+        if (structural) {
+            spaced.push_back(kSpace[Pick(4)]);
+        }
         spaced.push_back(text[i]);
         if (inString && text[i] == '\\') {
             spaced.push_back(text[++i]);
         } else if (inString || text[i] == '"') {
             inString = !inString || text[i] != '"';
-        } else if (std::strchr("{}[],:", text[i]) != nullptr) {
+        } else if (structural) {
             spaced.push_back(kSpace[Pick(4)]);
         }
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "wire/Frames.h"
 
+#include "wire/FastJsonReader.h"
+#include "wire/FastJsonWriter.h"
 #include "wire/HeaderMatcher.h"
 
 #include <algorithm>
@@ -38,9 +40,6 @@ public:
             }
         }
         auto scratch = std::make_unique<FrameScratch>();
-        Json::StreamWriterBuilder builder;
-        builder["indentation"] = "";
-        scratch->writer.reset(builder.newStreamWriter());
         scratch->reader.reset(Json::CharReaderBuilder().newCharReader());
         return scratch;
     }
@@ -70,28 +69,6 @@ void ReleaseLargeText(std::string& text) {
         std::string().swap(text);
     }
 }
-
-// Lets the JSON writer append straight to a string; an ostringstream would
-// hand its text back as a copy.
-class StringAppendBuf : public std::streambuf {
-public:
-    explicit StringAppendBuf(std::string& target) : target_(target) {}
-
-protected:
-    int_type overflow(int_type c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            target_.push_back(traits_type::to_char_type(c));
-        }
-        return traits_type::not_eof(c);
-    }
-    std::streamsize xsputn(const char_type* s, std::streamsize count) override {
-        target_.append(s, static_cast<std::size_t>(count));
-        return count;
-    }
-
-private:
-    std::string& target_;
-};
 
 // Room left in front of the body for the longest header:
 // "Content-Length: " + 20 digits + "\r\n\r\n".
@@ -196,7 +173,7 @@ FrameRead ReadFrameText(std::istream& in, std::string& text, std::uint64_t maxLe
 bool ParseFrameText(FrameScratch& scratch, Json::Value& message, std::string& errors) {
     const std::string& text = scratch.text;
     const bool parsed =
-        scratch.reader->parse(text.data(), text.data() + text.size(), &message, &errors);
+        ParseJson(*scratch.reader, text.data(), text.data() + text.size(), message, errors);
     ReleaseLargeText(scratch.text);
     return parsed;
 }
@@ -208,11 +185,7 @@ void WriteFrame(std::ostream& out, const Json::Value& message) {
     ScratchLease scratch;
     std::string& frame = scratch->text;
     frame.assign(kHeaderRoom, ' ');
-    {
-        StringAppendBuf buffer(frame);
-        std::ostream text(&buffer);
-        scratch->writer->write(message, &text);
-    }
+    AppendJson(frame, message);
     frame.push_back('\n');
     const std::size_t bodySize = frame.size() - kHeaderRoom;
     // to_chars, not operator<<: an imbued locale could group digits.

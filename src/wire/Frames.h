@@ -8,7 +8,6 @@
 
 #include <json/reader.h>
 #include <json/value.h>
-#include <json/writer.h>
 
 #include <cstdint>
 #include <iosfwd>
@@ -37,15 +36,14 @@ struct FrameRead {
 };
 
 // What writing or reading one frame needs besides the stream: JsonCpp's
-// writer and reader, which hold per-document state, and a text buffer kept
-// for the next frame. Building the writer and reader from their settings took
-// more instructions and allocations than writing or parsing a small message,
-// so finished sets go back to a pool. A pool rather than one set per thread:
-// a thread-local object with a destructor inside a DLL can outlive the C
-// runtime's per-thread storage with MinGW, and threads crashed on their way
-// out.
+// reader, which holds per-document state and takes whatever the direct
+// reader declines, and a text buffer kept for the next frame. Building the
+// reader from its settings took more instructions and allocations than
+// parsing a small message, so finished sets go back to a pool. A pool rather
+// than one set per thread: a thread-local object with a destructor inside a
+// DLL can outlive the C runtime's per-thread storage with MinGW, and threads
+// crashed on their way out.
 struct FrameScratch {
-    std::unique_ptr<Json::StreamWriter> writer;
     std::unique_ptr<Json::CharReader> reader;
     std::string text;
 };

@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: Apache-2.0
+// The direct writer and reader against JsonCpp on random trees and on texts
+// edited at random: the same bytes out, the same tree (typing, double bits,
+// offsets), result and error text in.
+#include "wire/FastJsonReader.h"
+#include "wire/FastJsonWriter.h"
+
+#include <json/json.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+std::mt19937_64 rng(19);
+
+std::uint64_t Pick(std::uint64_t count) {
+    return rng() % count;
+}
+
+std::string RandomText() {
+    static const char kBytes[] =
+        "aZ/\\\"\b\f\n\r\t\x01\x1f\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xed\xa0\x80\xff";
+    std::string text;
+    for (auto length = Pick(6); length > 0; --length) {
+        text.push_back(kBytes[Pick(sizeof(kBytes))]);
+    }
+    return text;
+}
+
+Json::Value RandomTree(int depth) {
+    static const double kDoubles[] = {0.1, -0.0, 1e300, 5e-324, 1e16, 1e17, 2.5, 1e-310};
+    switch (Pick(depth > 3 ? 6 : 8)) {
+        case 0:
+            return Json::Value(static_cast<Json::Int64>(rng()) >> Pick(64));
+        case 1:
+            return Json::Value(static_cast<Json::UInt64>(rng() >> Pick(64)));
+        case 2: {
+            const std::uint64_t bits = rng();
+            double value = 0;
+            std::memcpy(&value, &bits, sizeof(value));
+            return Json::Value(Pick(2) == 0 ? value : kDoubles[Pick(8)]);
+        }
+        case 3:
+            return Json::Value(RandomText());
+        case 4:
+            return Pick(2) == 0 ? Json::Value(Pick(2) == 0) : Json::Value();
+        case 5:
+            return Json::Value(Pick(2) == 0 ? Json::arrayValue : Json::objectValue);
+        case 6: {
+            Json::Value array(Json::arrayValue);
+            for (auto count = Pick(4); count > 0; --count) {
+                array[static_cast<Json::ArrayIndex>(Pick(5))] = RandomTree(depth + 1);
+            }
+            return array;
+        }
+        default: {
+            Json::Value object(Json::objectValue);
+            for (auto count = Pick(4); count > 0; --count) {
+                object[RandomText()] = RandomTree(depth + 1);
+            }
+            if (Pick(40) == 0) {
+                object.setComment(std::string("// note"), Json::commentBefore);
+            }
+            return object;
+        }
+    }
+}
+
+// Whether the fast reader must take the tree's text itself: no comment, no
+// infinity and no subnormal double.
+bool Plain(const Json::Value& value) {
+    const double number = value.isDouble() ? value.asDouble() : 0;
+    if (value.hasComment(Json::commentBefore) || std::isinf(number) ||
+        std::fpclassify(number) == FP_SUBNORMAL) {
+        return false;
+    }
+    for (const Json::Value& child : value) {
+        if (!Plain(child)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Typing, double bits, offsets and comments included.
+void ExpectSame(const Json::Value& fast, const Json::Value& slow) {
+    ASSERT_EQ(fast.type(), slow.type());
+    ASSERT_EQ(fast.getOffsetStart(), slow.getOffsetStart());
+    ASSERT_EQ(fast.getOffsetLimit(), slow.getOffsetLimit());
+    for (const auto placement :
+         {Json::commentBefore, Json::commentAfterOnSameLine, Json::commentAfter}) {
+        ASSERT_EQ(fast.getComment(placement), slow.getComment(placement));
+    }
+    if (fast.isDouble()) {
+        const double a = fast.asDouble();
+        const double b = slow.asDouble();
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof(a)), 0);
+    } else if (!fast.isArray() && !fast.isObject()) {
+        ASSERT_EQ(fast, slow);
+    } else {
+        if (fast.isObject()) {
+            ASSERT_EQ(fast.getMemberNames(), slow.getMemberNames());
+        }
+        ASSERT_EQ(fast.size(), slow.size());
+        for (auto a = fast.begin(), b = slow.begin(); a != fast.end(); ++a, ++b) {
+            ExpectSame(*a, *b);
+        }
+    }
+}
+
+// The text with white space around each structural character, as another
+// writer might lay it out.
+std::string Spaced(const std::string& text) {
+    static const char kSpace[] = " \t\r\n";
+    std::string spaced;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool structural = !inString && std::strchr("{}[],:", text[i]) != nullptr;
+        if (structural) {
+            spaced.push_back(kSpace[Pick(4)]);
+        }
+        spaced.push_back(text[i]);
+        if (inString && text[i] == '\\') {
+            spaced.push_back(text[++i]);
+        } else if (inString || text[i] == '"') {
+            inString = !inString || text[i] != '"';
+        } else if (structural) {
+            spaced.push_back(kSpace[Pick(4)]);
+        }
+    }
+    return spaced;
+}
+
+TEST(FastJson, WritesAndReadsExactlyAsJsonCpp) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    static const char kEdits[] = "{}[],:\"\\/ -+.eE0129tfnu\x01\n\xef\xbb\xbf*";
+    constexpr int kRounds = 100000;
+    for (int round = 0; round < kRounds; ++round) {
+        const Json::Value tree = RandomTree(0);
+        std::string text;
+        RpcClient::AppendJson(text, tree);
+        ASSERT_EQ(text, Json::writeString(builder, tree));
+        for (int edit = 0; edit < 4; ++edit) {
+            SCOPED_TRACE(text);
+            Json::Value fastRoot;
+            Json::Value slowRoot;
+            std::string fastErrors = "x";
+            std::string slowErrors;
+            bool slowParsed = false;
+            try {
+                slowParsed =
+                    reader->parse(text.data(), text.data() + text.size(), &slowRoot, &slowErrors);
+            } catch (const std::exception&) {
+                continue;
+            }
+            if (edit < 2) {
+                ASSERT_EQ(
+                    RpcClient::ParseJsonFast(text.data(), text.data() + text.size(), fastRoot),
+                    Plain(tree));
+            }
+            fastRoot = Json::Value();
+            ASSERT_EQ(RpcClient::ParseJson(*reader, text.data(), text.data() + text.size(),
+                                           fastRoot, fastErrors),
+                      slowParsed);
+            ASSERT_EQ(fastErrors, slowErrors);
+            ExpectSame(fastRoot, slowRoot);
+            if (edit == 0) {
+                text = Spaced(text);
+                continue;
+            }
+            const std::size_t at = text.empty() ? 0 : Pick(text.size());
+            const char byte = kEdits[Pick(sizeof(kEdits) - 1)];
+            switch (Pick(3)) {
+                case 0:
+                    text.insert(at, 1, byte);
+                    break;
+                case 1:
+                    text.erase(at, 1);
+                    break;
+                default:
+                    text.replace(at, 1, 1, byte);
+            }
+        }
+    }
+}
+
+}  // namespace

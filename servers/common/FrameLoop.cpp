@@ -60,54 +60,109 @@ bool SkipBytes(std::istream& in, std::uint64_t count) {
 
 }  // namespace
 
-IncomingFrame ReadRequestFrame(std::istream& in) {
-    IncomingFrame frame;
+namespace {
+
+// Reads one frame's body into `body`, whose storage keeps the spare bytes
+// behind the text that RpcDispatcher::HandleText needs. On anything but Ok,
+// `error` says what was wrong.
+FrameStatus ReadFrameBody(std::istream& in, std::string& body, std::string& error) {
     SkipLineBreaks(in);
     RpcClient::HeaderMatcher header;
     if (!ReadHeaderLine(in, header)) {
-        frame.status = FrameStatus::End;
-        return frame;
+        return FrameStatus::End;
     }
     // The library's own header matcher, so both ends agree on what a header is.
     if (!header.Matched()) {
-        frame.status = FrameStatus::BadHeader;
-        frame.error = "invalid frame header";
-        return frame;
+        error = "invalid frame header";
+        return FrameStatus::BadHeader;
     }
     SkipLineBreaks(in);
     if (header.Length() > kMaxFrameBody) {
         // The body is dropped unread, so the next frame is read from where
         // it starts and this one gets exactly one answer.
-        frame.status = SkipBytes(in, header.Length()) ? FrameStatus::TooLarge : FrameStatus::End;
-        frame.error = "frame body too large";
-        return frame;
+        error = "frame body too large";
+        return SkipBytes(in, header.Length()) ? FrameStatus::TooLarge : FrameStatus::End;
     }
     const auto length = static_cast<std::size_t>(header.Length());
-    // One body buffer per thread, kept for the next frame unless a large one
-    // made it big.
-    constexpr std::size_t kRetainedBody = 64u * 1024u;
-    thread_local std::string body;
+    body.reserve(length + RpcDispatcher::kTextSlack);
     body.resize(length);
     in.read(&body[0], static_cast<std::streamsize>(length));
-    const bool complete = static_cast<std::size_t>(in.gcount()) == length;
+    return static_cast<std::size_t>(in.gcount()) == length ? FrameStatus::Ok : FrameStatus::End;
+}
+
+// One body buffer per thread, kept for the next frame unless a large one
+// made it big.
+std::string& BodyBuffer() {
+    thread_local std::string body;
+    return body;
+}
+
+void ReleaseLargeBody(std::string& body) {
+    constexpr std::size_t kRetainedBody = 64u * 1024u;
+    if (body.capacity() > kRetainedBody) {
+        std::string().swap(body);
+    }
+}
+
+// JsonCpp's reading of a body, the reference for what a request means.
+bool ParseBody(const std::string& body, Json::Value& value, std::string& errors) {
     // Building a reader costs more than parsing a small request, so each
     // thread builds one once.
     thread_local const std::unique_ptr<Json::CharReader> reader(
         Json::CharReaderBuilder().newCharReader());
-    std::string errors;
-    if (!complete) {
-        frame.status = FrameStatus::End;
-    } else if (!reader->parse(body.data(), body.data() + body.size(), &frame.body, &errors)) {
+    if (reader->parse(body.data(), body.data() + body.size(), &value, &errors)) {
+        return true;
+    }
+    value = Json::Value();
+    return false;
+}
+
+}  // namespace
+
+IncomingFrame ReadRequestFrame(std::istream& in) {
+    IncomingFrame frame;
+    std::string& body = BodyBuffer();
+    frame.status = ReadFrameBody(in, body, frame.error);
+    if (frame.status == FrameStatus::Ok && !ParseBody(body, frame.body, frame.error)) {
         frame.status = FrameStatus::BadBody;
-        frame.error = errors;
-        frame.body = Json::Value();
-    } else {
-        frame.status = FrameStatus::Ok;
     }
-    if (body.capacity() > kRetainedBody) {
-        std::string().swap(body);
-    }
+    ReleaseLargeBody(body);
     return frame;
+}
+
+bool ServeRequestFrame(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out) {
+    std::string& body = BodyBuffer();
+    std::string error;
+    FrameStatus status = ReadFrameBody(in, body, error);
+    Json::Value response;
+    // Most requests are read by the fast reader straight from the buffer;
+    // what it leaves goes the slow way, which answers exactly as before.
+    if (status == FrameStatus::Ok &&
+        !dispatcher.HandleText(body.data(), body.size(), body.capacity(), response)) {
+        Json::Value request;
+        if (ParseBody(body, request, error)) {
+            response = dispatcher.Handle(request);
+        } else {
+            status = FrameStatus::BadBody;
+        }
+    }
+    ReleaseLargeBody(body);
+    switch (status) {
+        case FrameStatus::End:
+            return false;
+        case FrameStatus::BadHeader:
+        case FrameStatus::TooLarge:
+        case FrameStatus::BadBody:
+            WriteMessageFrame(
+                out, MakeErrorResponse(Json::Value(), kParseError, "Parse error: " + error));
+            return true;
+        case FrameStatus::Ok:
+            break;
+    }
+    if (!response.isNull()) {
+        WriteMessageFrame(out, response);
+    }
+    return !dispatcher.ExitRequested();
 }
 
 void WriteMessageFrame(std::ostream& out, const Json::Value& message) {
@@ -115,33 +170,10 @@ void WriteMessageFrame(std::ostream& out, const Json::Value& message) {
 }
 
 int RunFrameLoop(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out) {
-    for (;;) {
-        IncomingFrame frame = ReadRequestFrame(in);
-        switch (frame.status) {
-            case FrameStatus::End:
-                return 0;
-            case FrameStatus::BadHeader:
-            case FrameStatus::TooLarge:
-            case FrameStatus::BadBody:
-                WriteMessageFrame(out, MakeErrorResponse(Json::Value(), kParseError,
-                                                         "Parse error: " + frame.error));
-                break;
-            case FrameStatus::Ok: {
-                const Json::Value response = dispatcher.Handle(frame.body);
-                if (!response.isNull()) {
-                    WriteMessageFrame(out, response);
-                }
-                if (dispatcher.ExitRequested()) {
-                    return 0;
-                }
-                break;
-            }
-        }
-        if (!out) {
-            // Nobody reads our answers any more; there is no point going on.
-            return 0;
-        }
+    // Stops too when nobody reads our answers any more.
+    while (ServeRequestFrame(dispatcher, in, out) && out) {
     }
+    return 0;
 }
 
 }  // namespace ServerKit

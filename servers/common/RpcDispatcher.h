@@ -7,6 +7,7 @@
 
 #include <json/value.h>
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <string>
@@ -49,11 +50,29 @@ public:
     // notifications only). Never throws.
     Json::Value Handle(const Json::Value& request);
 
+    // Bytes the storage behind a text given to HandleText must hold beyond
+    // its end: the fast reader loads whole blocks and may look past the text.
+    static constexpr std::size_t kTextSlack = 64;
+
+    // Judges one request object given as JSON text, answering exactly as
+    // Handle does for the value JsonCpp reads from that text, without building
+    // the whole request as a Json::Value. `capacity` is the size of the
+    // storage at `text`, at least size + kTextSlack. Returns false, having
+    // run nothing, when the text is beyond the fast reader: anything but one
+    // well-formed object in valid UTF-8 (a batch, a scalar, broken JSON,
+    // comments, trailing text, very deep nesting, a number past 64 bits);
+    // the caller then reads it with JsonCpp and calls Handle.
+    bool HandleText(const char* text, std::size_t size, std::size_t capacity,
+                    Json::Value& response);
+
     // True once an "Exit" notification or request has been handled.
     bool ExitRequested() const { return exitRequested_; }
 
 private:
     Json::Value HandleOne(const Json::Value& request);
+    // A member that is absent is passed as a null value, as operator[] reads it.
+    Json::Value Judge(bool notification, const Json::Value& id, const Json::Value& version,
+                      const Json::Value& method, const Json::Value& params);
     Json::Value Invoke(const Json::Value& id, bool notification, const std::string& method,
                        const Json::Value& params);
 

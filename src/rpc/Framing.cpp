@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/Framing.h>
 
+#include "rpc/FastJsonReader.h"
+#include "rpc/FastJsonWriter.h"
 #include "rpc/HeaderMatcher.h"
 
 #include <json/reader.h>
-#include <json/writer.h>
 
 #include <algorithm>
 #include <charconv>
@@ -31,15 +32,13 @@ namespace {
 constexpr std::size_t kPreallocatedBodyLimit = std::size_t{2} << 20;
 
 // What writing or reading one frame needs besides the stream: JsonCpp's
-// writer and reader, which hold per-document state, and a text buffer kept
-// for the next frame. Building the writer and reader from their settings took
-// more instructions and allocations than writing or parsing a small message,
-// so finished sets go back to a pool. A pool rather than one set per thread:
-// a thread-local object with a destructor inside a DLL can outlive the C
-// runtime's per-thread storage with MinGW, and threads crashed on their way
-// out.
+// reader, which holds per-document state, and a text buffer kept for the
+// next frame. Building the reader from its settings took more instructions
+// and allocations than parsing a small message, so finished sets go back to
+// a pool. A pool rather than one set per thread: a thread-local object with
+// a destructor inside a DLL can outlive the C runtime's per-thread storage
+// with MinGW, and threads crashed on their way out.
 struct FrameScratch {
-    std::unique_ptr<Json::StreamWriter> writer;
     std::unique_ptr<Json::CharReader> reader;
     std::string text;
 };
@@ -56,9 +55,6 @@ public:
             }
         }
         auto scratch = std::make_unique<FrameScratch>();
-        Json::StreamWriterBuilder builder;
-        builder["indentation"] = "";
-        scratch->writer.reset(builder.newStreamWriter());
         scratch->reader.reset(Json::CharReaderBuilder().newCharReader());
         return scratch;
     }
@@ -94,28 +90,6 @@ public:
 
 private:
     std::unique_ptr<FrameScratch> scratch_;
-};
-
-// Lets the JSON writer append straight to a string; an ostringstream would
-// hand its text back as a copy.
-class StringAppendBuf : public std::streambuf {
-public:
-    explicit StringAppendBuf(std::string& target) : target_(target) {}
-
-protected:
-    int_type overflow(int_type c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            target_.push_back(traits_type::to_char_type(c));
-        }
-        return traits_type::not_eof(c);
-    }
-    std::streamsize xsputn(const char_type* s, std::streamsize count) override {
-        target_.append(s, static_cast<std::size_t>(count));
-        return count;
-    }
-
-private:
-    std::string& target_;
 };
 
 // Room left in front of the body for the longest header:
@@ -203,11 +177,7 @@ void WriteFrame(std::ostream& out, const Json::Value& body) {
     ScratchLease scratch;
     std::string& frame = scratch->text;
     frame.assign(kHeaderRoom, ' ');
-    {
-        StringAppendBuf buffer(frame);
-        std::ostream text(&buffer);
-        scratch->writer->write(body, &text);
-    }
+    AppendJson(frame, body);
     frame.push_back('\n');
     const std::size_t bodySize = frame.size() - kHeaderRoom;
     // to_chars, not operator<<: an imbued locale could group digits.
@@ -274,7 +244,7 @@ Json::Value ReadFrame(std::istream& in, std::string& error) {
     Json::Value root;
     std::string parseErrors;
     const bool parsed =
-        scratch->reader->parse(body.data(), body.data() + body.size(), &root, &parseErrors);
+        ParseJson(*scratch->reader, body.data(), body.data() + body.size(), root, parseErrors);
     if (body.capacity() > kRetainedBodyCapacity) {
         std::string().swap(body);
     }

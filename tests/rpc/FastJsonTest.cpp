@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: Apache-2.0
+// The direct writer and reader against JsonCpp on random trees and on texts
+// edited at random: the same bytes out, the same tree (typing, double bits,
+// offsets), result and error text in.
+#include "rpc/FastJsonReader.h"
+#include "rpc/FastJsonWriter.h"
+
+#include <json/json.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+std::mt19937_64 random(19);
+
+std::uint64_t Pick(std::uint64_t count) {
+    return random() % count;
+}
+
+std::string RandomText() {
+    static const char kBytes[] =
+        "aZ/\\\"\x01\x1f\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xed\xa0\x80\xff";
+    std::string text;
+    for (auto length = Pick(6); length > 0; --length) {
+        text.push_back(kBytes[Pick(sizeof(kBytes))]);
+    }
+    return text;
+}
+
+Json::Value RandomTree(int depth) {
+    static const double kDoubles[] = {0.1, -0.0, 1e300, 5e-324, 1e16, 1e17, 2.5, 1e-310};
+    switch (Pick(depth > 3 ? 6 : 8)) {
+        case 0:
+            return Json::Value(static_cast<Json::Int64>(random()) >> Pick(64));
+        case 1:
+            return Json::Value(static_cast<Json::UInt64>(random() >> Pick(64)));
+        case 2: {
+            const std::uint64_t bits = random();
+            double value = 0;
+            std::memcpy(&value, &bits, sizeof(value));
+            return Json::Value(Pick(2) == 0 ? value : kDoubles[Pick(8)]);
+        }
+        case 3:
+            return Json::Value(RandomText());
+        case 4:
+            return Pick(2) == 0 ? Json::Value(Pick(2) == 0) : Json::Value();
+        case 5:
+            return Json::Value(Pick(2) == 0 ? Json::arrayValue : Json::objectValue);
+        case 6: {
+            Json::Value array(Json::arrayValue);
+            for (auto count = Pick(4); count > 0; --count) {
+                array[static_cast<Json::ArrayIndex>(Pick(5))] = RandomTree(depth + 1);
+            }
+            return array;
+        }
+        default: {
+            Json::Value object(Json::objectValue);
+            for (auto count = Pick(4); count > 0; --count) {
+                object[RandomText()] = RandomTree(depth + 1);
+            }
+            if (Pick(40) == 0) {
+                object.setComment(std::string("// note"), Json::commentBefore);
+            }
+            return object;
+        }
+    }
+}
+
+// Typing, double bits, offsets and comments included.
+void ExpectSame(const Json::Value& fast, const Json::Value& slow) {
+    ASSERT_EQ(fast.type(), slow.type());
+    ASSERT_EQ(fast.getOffsetStart(), slow.getOffsetStart());
+    ASSERT_EQ(fast.getOffsetLimit(), slow.getOffsetLimit());
+    for (const auto placement :
+         {Json::commentBefore, Json::commentAfterOnSameLine, Json::commentAfter}) {
+        ASSERT_EQ(fast.getComment(placement), slow.getComment(placement));
+    }
+    if (fast.isDouble()) {
+        const double a = fast.asDouble();
+        const double b = slow.asDouble();
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof(a)), 0);
+    } else if (!fast.isArray() && !fast.isObject()) {
+        ASSERT_EQ(fast, slow);
+    } else {
+        if (fast.isObject()) {
+            ASSERT_EQ(fast.getMemberNames(), slow.getMemberNames());
+        }
+        ASSERT_EQ(fast.size(), slow.size());
+        for (auto a = fast.begin(), b = slow.begin(); a != fast.end(); ++a, ++b) {
+            ExpectSame(*a, *b);
+        }
+    }
+}
+
+TEST(FastJson, WritesAndReadsExactlyAsJsonCpp) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    static const char kEdits[] = "{}[],:\"\\/ -+.eE0129tfnu\x01\n\xef\xbb\xbf*";
+    int taken = 0;
+    constexpr int kRounds = 100000;
+    for (int round = 0; round < kRounds; ++round) {
+        const Json::Value tree = RandomTree(0);
+        std::string text;
+        RpcClient::AppendJson(text, tree);
+        ASSERT_EQ(text, Json::writeString(builder, tree));
+        for (int edit = 0; edit < 3; ++edit) {
+            SCOPED_TRACE(text);
+            Json::Value fastRoot;
+            Json::Value slowRoot;
+            std::string fastErrors = "x";
+            std::string slowErrors;
+            bool slowParsed = false;
+            try {
+                slowParsed =
+                    reader->parse(text.data(), text.data() + text.size(), &slowRoot, &slowErrors);
+            } catch (const std::exception&) {
+                continue;
+            }
+            taken += edit == 0 &&
+                     RpcClient::ParseJsonFast(text.data(), text.data() + text.size(), fastRoot);
+            fastRoot = Json::Value();
+            ASSERT_EQ(RpcClient::ParseJson(*reader, text.data(), text.data() + text.size(),
+                                           fastRoot, fastErrors),
+                      slowParsed);
+            ASSERT_EQ(fastErrors, slowErrors);
+            ExpectSame(fastRoot, slowRoot);
+            const std::size_t at = text.empty() ? 0 : Pick(text.size());
+            const char byte = kEdits[Pick(sizeof(kEdits) - 1)];
+            switch (Pick(3)) {
+                case 0:
+                    text.insert(at, 1, byte);
+                    break;
+                case 1:
+                    text.erase(at, 1);
+                    break;
+                default:
+                    text.replace(at, 1, 1, byte);
+            }
+        }
+    }
+    // The fast reader must take the ordinary documents, not hand them all on.
+    EXPECT_GT(taken, kRounds / 2);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 #include "RpcDispatcher.h"
 
 #include <json/value.h>
+#include <rpc/FastJsonWriter.h>
 #include <simdjson.h>
 
 #include <cstdint>
@@ -246,7 +247,7 @@ Json::Value RpcDispatcher::Handle(const Json::Value& request) {
 }
 
 bool RpcDispatcher::HandleText(const char* text, std::size_t size, std::size_t capacity,
-                               Json::Value& response) {
+                               std::string& answer) {
     thread_local od::parser parser;
     RequestParts parts;
     const bool read = ReadRequest(parser, text, size, capacity, parts);
@@ -256,7 +257,19 @@ bool RpcDispatcher::HandleText(const char* text, std::size_t size, std::size_t c
     if (!read) {
         return false;
     }
-    response = Judge(!parts.hasId, parts.id, parts.version, parts.method, parts.params);
+    const Verdict verdict =
+        Judge(!parts.hasId, parts.id, parts.version, parts.method, parts.params);
+    if (verdict.succeeded) {
+        // The envelope written directly, its members in the order JsonCpp
+        // keeps them.
+        answer += "{\"id\":";
+        RpcClient::AppendJson(answer, parts.id);
+        answer += ",\"jsonrpc\":\"2.0\",\"result\":";
+        RpcClient::AppendJson(answer, verdict.value);
+        answer += '}';
+    } else if (!verdict.value.isNull()) {
+        RpcClient::AppendJson(answer, verdict.value);
+    }
     return true;
 }
 
@@ -266,20 +279,30 @@ Json::Value RpcDispatcher::HandleOne(const Json::Value& request) {
                                  "Invalid Request: not a request object");
     }
     // A member that is absent reads as null here.
-    return Judge(!request.isMember("id"), request["id"], request["jsonrpc"], request["method"],
-                 request["params"]);
+    const Json::Value& id = request["id"];
+    Verdict verdict = Judge(!request.isMember("id"), id, request["jsonrpc"], request["method"],
+                            request["params"]);
+    if (!verdict.succeeded) {
+        return std::move(verdict.value);
+    }
+    Json::Value response = MakeEnvelope(id);
+    response[kResult] = std::move(verdict.value);
+    return response;
 }
 
-Json::Value RpcDispatcher::Judge(bool notification, const Json::Value& id,
-                                 const Json::Value& version, const Json::Value& method,
-                                 const Json::Value& params) {
+RpcDispatcher::Verdict RpcDispatcher::Judge(bool notification, const Json::Value& id,
+                                            const Json::Value& version, const Json::Value& method,
+                                            const Json::Value& params) {
     // Whatever else is wrong with it, a message without an id is a
     // notification and is never answered: the client reads no answer to it,
     // and one sent anyway would be taken as the answer to its next request.
     const auto refuse = [&](const Json::Value& answerId, const char* why) {
-        return notification ? Json::Value()
-                            : MakeErrorResponse(answerId, kInvalidRequest,
-                                                std::string("Invalid Request: ") + why);
+        Verdict verdict;
+        if (!notification) {
+            verdict.value = MakeErrorResponse(answerId, kInvalidRequest,
+                                              std::string("Invalid Request: ") + why);
+        }
+        return verdict;
     };
     if (!IsUsableId(id)) {
         return refuse(Json::Value(), "bad id");
@@ -293,41 +316,43 @@ Json::Value RpcDispatcher::Judge(bool notification, const Json::Value& id,
     if (!params.isNull() && !params.isArray() && !params.isObject()) {
         return refuse(id, "params must be an array or an object");
     }
-    Json::Value response = Invoke(id, notification, method.asString(), params);
+    Verdict verdict = Invoke(id, notification, method.asString(), params);
     if (notification) {
-        return Json::Value();
+        return Verdict();
     }
     // Returned by name, so it is moved; a conditional expression here made
     // a deep copy of every answer.
-    return response;
+    return verdict;
 }
 
-Json::Value RpcDispatcher::Invoke(const Json::Value& id, bool notification,
-                                  const std::string& method, const Json::Value& params) {
+RpcDispatcher::Verdict RpcDispatcher::Invoke(const Json::Value& id, bool notification,
+                                             const std::string& method, const Json::Value& params) {
+    Verdict verdict;
     auto found = handlers_.find(method);
     if (found == handlers_.end()) {
         if (method == "Exit") {
             exitRequested_ = true;
-            Json::Value response = MakeEnvelope(id);
-            response[kResult] = Json::Value();
-            return response;
+            verdict.succeeded = true;
+        } else if (!notification) {
+            verdict.value = MakeErrorResponse(id, kMethodNotFound, "Method not found: " + method);
         }
-        return notification ? Json::Value()
-                            : MakeErrorResponse(id, kMethodNotFound, "Method not found: " + method);
+        return verdict;
     }
     try {
-        Json::Value response = MakeEnvelope(id);
-        response[kResult] = found->second(params);
-        return response;
+        verdict.value = found->second(params);
+        verdict.succeeded = true;
     } catch (const RpcFault& fault) {
-        return MakeErrorResponse(id, fault.code, fault.message);
+        verdict.value = MakeErrorResponse(id, fault.code, fault.message);
     } catch (const Json::LogicError& e) {
-        return MakeErrorResponse(id, kInvalidParams, std::string("Invalid params: ") + e.what());
+        verdict.value =
+            MakeErrorResponse(id, kInvalidParams, std::string("Invalid params: ") + e.what());
     } catch (const std::exception& e) {
-        return MakeErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what());
+        verdict.value =
+            MakeErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what());
     } catch (...) {
-        return MakeErrorResponse(id, kInternalError, "Internal error");
+        verdict.value = MakeErrorResponse(id, kInternalError, "Internal error");
     }
+    return verdict;
 }
 
 }  // namespace ServerKit

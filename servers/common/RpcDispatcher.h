@@ -54,27 +54,36 @@ public:
     // its end: the fast reader loads whole blocks and may look past the text.
     static constexpr std::size_t kTextSlack = 64;
 
-    // Judges one request object given as JSON text, answering exactly as
-    // Handle does for the value JsonCpp reads from that text, without building
-    // the whole request as a Json::Value. `capacity` is the size of the
-    // storage at `text`, at least size + kTextSlack. Returns false, having
-    // run nothing, when the text is beyond the fast reader: anything but one
-    // well-formed object in valid UTF-8 (a batch, a scalar, broken JSON,
-    // comments, trailing text, very deep nesting, a number past 64 bits);
-    // the caller then reads it with JsonCpp and calls Handle.
-    bool HandleText(const char* text, std::size_t size, std::size_t capacity,
-                    Json::Value& response);
+    // Judges one request object given as JSON text and appends the compact
+    // JSON text of the answer to `answer` (nothing when none is to be sent),
+    // byte for byte what JsonCpp writes for Handle's answer to the value
+    // JsonCpp reads from that text; the request is never built as a whole
+    // Json::Value. `capacity` is the size of the storage at `text`, at least
+    // size + kTextSlack. Returns false, having run and appended nothing, when
+    // the text is beyond the fast reader: anything but one well-formed object
+    // in valid UTF-8 (a batch, a scalar, broken JSON, comments, trailing text,
+    // very deep nesting, an integer past 64 bits); the caller then reads it
+    // with JsonCpp and calls Handle.
+    bool HandleText(const char* text, std::size_t size, std::size_t capacity, std::string& answer);
 
     // True once an "Exit" notification or request has been handled.
     bool ExitRequested() const { return exitRequested_; }
 
 private:
+    // What judging one request came to: the handler's result, to be sent in
+    // an envelope, or else the whole answer (an error response, or null when
+    // nothing is to be sent).
+    struct Verdict {
+        bool succeeded = false;
+        Json::Value value;
+    };
+
     Json::Value HandleOne(const Json::Value& request);
     // A member that is absent is passed as a null value, as operator[] reads it.
-    Json::Value Judge(bool notification, const Json::Value& id, const Json::Value& version,
-                      const Json::Value& method, const Json::Value& params);
-    Json::Value Invoke(const Json::Value& id, bool notification, const std::string& method,
-                       const Json::Value& params);
+    Verdict Judge(bool notification, const Json::Value& id, const Json::Value& version,
+                  const Json::Value& method, const Json::Value& params);
+    Verdict Invoke(const Json::Value& id, bool notification, const std::string& method,
+                   const Json::Value& params);
 
     std::map<std::string, Handler> handlers_;
     bool exitRequested_ = false;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
+#include <rpc/FastJsonWriter.h>
 
 #include <memory>
 #include <string>
@@ -30,17 +31,24 @@ RpcDispatcher MakeDispatcher() {
 }
 
 // Judges a request from its text with the fast reader and as JsonCpp reads
-// it: the answers, number types and double bits included, must agree, or the
-// fast reader must leave the text alone. Returns JsonCpp's answer.
+// it: the answers must be the same bytes, or the fast reader must leave the
+// text alone. Returns JsonCpp's answer.
 Json::Value HandleBoth(RpcDispatcher& dispatcher, const std::string& text, bool fast) {
     std::string buffer = text;
     buffer.reserve(text.size() + RpcDispatcher::kTextSlack);
-    Json::Value fastAnswer;
+    std::string fastAnswer;
     EXPECT_EQ(dispatcher.HandleText(buffer.data(), buffer.size(), buffer.capacity(), fastAnswer),
               fast);
     const Json::Value answer = dispatcher.Handle(ParseJson(text));
-    EXPECT_EQ(fast ? fastAnswer : answer, answer);
-    EXPECT_EQ((fast ? fastAnswer : answer).toStyledString(), answer.toStyledString());
+    if (fast) {
+        std::string expected;  // nothing for a notification
+        if (!answer.isNull()) {
+            RpcClient::AppendJson(expected, answer);
+        }
+        EXPECT_EQ(fastAnswer, expected);
+    } else {
+        EXPECT_EQ(fastAnswer, "");
+    }
     return answer;
 }
 
@@ -64,12 +72,22 @@ TEST(RpcDispatcher, ReadsTextAsJsonCppDoes) {
         {R"({"params":[1],"params":{"a":0}})", true},  // nesting; last repeat counts
     };
     RpcDispatcher dispatcher = MakeDispatcher();
+    // The written text does not tell an int from a uint; the handler does.
+    dispatcher.Add("Types", [](const Json::Value& params) {
+        std::string types;
+        for (const Json::Value& param : params) {
+            types += std::to_string(param.type());
+        }
+        return Json::Value(types);
+    });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.params);
-        HandleBoth(
-            dispatcher,
-            std::string(R"({"jsonrpc":"2.0","id":1,"method":"Echo","params":)") + c.params + "}",
-            c.fast);
+        for (const std::string method : {"Echo", "Types"}) {
+            HandleBoth(dispatcher,
+                       R"({"jsonrpc":"2.0","id":1,"method":")" + method + R"(","params":)" +
+                           c.params + "}",
+                       c.fast);
+        }
     }
     const std::string deep = std::string(300, '[') + std::string(300, ']');
     HandleBoth(dispatcher, R"({"jsonrpc":"2.0","id":1,"method":"Echo","params":)" + deep + "}",

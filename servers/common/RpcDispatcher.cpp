@@ -162,6 +162,14 @@ bool ReadValue(od::value& value, Json::Value& out, int depth) {
     return false;
 }
 
+// The start of a success answer, up to its result; JsonCpp keeps the members
+// in this order.
+void AppendAnswerStart(std::string& answer, const Json::Value& id) {
+    answer += "{\"id\":";
+    RpcClient::AppendJson(answer, id);
+    answer += ",\"jsonrpc\":\"2.0\",\"result\":";
+}
+
 bool IsJsonSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -224,7 +232,11 @@ Json::Value MakeErrorResponse(const Json::Value& id, int code, const std::string
 }
 
 void RpcDispatcher::Add(const std::string& method, Handler handler) {
-    handlers_[method] = std::move(handler);
+    handlers_[method] = Method{std::move(handler), nullptr};
+}
+
+void RpcDispatcher::Add(const std::string& method, Handler handler, TextHandler textHandler) {
+    handlers_[method] = Method{std::move(handler), std::move(textHandler)};
 }
 
 Json::Value RpcDispatcher::Handle(const Json::Value& request) {
@@ -258,16 +270,12 @@ bool RpcDispatcher::HandleText(const char* text, std::size_t size, std::size_t c
         return false;
     }
     const Verdict verdict =
-        Judge(!parts.hasId, parts.id, parts.version, parts.method, parts.params);
+        Judge(!parts.hasId, parts.id, parts.version, parts.method, parts.params, &answer);
     if (verdict.succeeded) {
-        // The envelope written directly, its members in the order JsonCpp
-        // keeps them.
-        answer += "{\"id\":";
-        RpcClient::AppendJson(answer, parts.id);
-        answer += ",\"jsonrpc\":\"2.0\",\"result\":";
+        AppendAnswerStart(answer, parts.id);
         RpcClient::AppendJson(answer, verdict.value);
         answer += '}';
-    } else if (!verdict.value.isNull()) {
+    } else if (!verdict.written && !verdict.value.isNull()) {
         RpcClient::AppendJson(answer, verdict.value);
     }
     return true;
@@ -281,7 +289,7 @@ Json::Value RpcDispatcher::HandleOne(const Json::Value& request) {
     // A member that is absent reads as null here.
     const Json::Value& id = request["id"];
     Verdict verdict = Judge(!request.isMember("id"), id, request["jsonrpc"], request["method"],
-                            request["params"]);
+                            request["params"], nullptr);
     if (!verdict.succeeded) {
         return std::move(verdict.value);
     }
@@ -292,7 +300,7 @@ Json::Value RpcDispatcher::HandleOne(const Json::Value& request) {
 
 RpcDispatcher::Verdict RpcDispatcher::Judge(bool notification, const Json::Value& id,
                                             const Json::Value& version, const Json::Value& method,
-                                            const Json::Value& params) {
+                                            const Json::Value& params, std::string* answer) {
     // Whatever else is wrong with it, a message without an id is a
     // notification and is never answered: the client reads no answer to it,
     // and one sent anyway would be taken as the answer to its next request.
@@ -316,7 +324,8 @@ RpcDispatcher::Verdict RpcDispatcher::Judge(bool notification, const Json::Value
     if (!params.isNull() && !params.isArray() && !params.isObject()) {
         return refuse(id, "params must be an array or an object");
     }
-    Verdict verdict = Invoke(id, notification, method.asString(), params);
+    Verdict verdict =
+        Invoke(id, notification, method.asString(), params, notification ? nullptr : answer);
     if (notification) {
         return Verdict();
     }
@@ -326,7 +335,8 @@ RpcDispatcher::Verdict RpcDispatcher::Judge(bool notification, const Json::Value
 }
 
 RpcDispatcher::Verdict RpcDispatcher::Invoke(const Json::Value& id, bool notification,
-                                             const std::string& method, const Json::Value& params) {
+                                             const std::string& method, const Json::Value& params,
+                                             std::string* answer) {
     Verdict verdict;
     auto found = handlers_.find(method);
     if (found == handlers_.end()) {
@@ -338,9 +348,17 @@ RpcDispatcher::Verdict RpcDispatcher::Invoke(const Json::Value& id, bool notific
         }
         return verdict;
     }
+    const std::size_t mark = answer != nullptr ? answer->size() : 0;
     try {
-        verdict.value = found->second(params);
-        verdict.succeeded = true;
+        if (answer != nullptr && found->second.text) {
+            AppendAnswerStart(*answer, id);
+            found->second.text(params, *answer);
+            *answer += '}';
+            verdict.written = true;
+        } else {
+            verdict.value = found->second.handler(params);
+            verdict.succeeded = true;
+        }
     } catch (const RpcFault& fault) {
         verdict.value = MakeErrorResponse(id, fault.code, fault.message);
     } catch (const Json::LogicError& e) {
@@ -351,6 +369,9 @@ RpcDispatcher::Verdict RpcDispatcher::Invoke(const Json::Value& id, bool notific
             MakeErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what());
     } catch (...) {
         verdict.value = MakeErrorResponse(id, kInternalError, "Internal error");
+    }
+    if (answer != nullptr && !verdict.written) {
+        answer->resize(mark);  // what a failed text form had written
     }
     return verdict;
 }

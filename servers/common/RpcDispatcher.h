@@ -40,9 +40,17 @@ public:
     // like) is answered with -32602, any other std::exception with -32603.
     using Handler = std::function<Json::Value(const Json::Value& params)>;
 
+    // The same result as compact JSON text appended to `result`: byte for
+    // byte what JsonCpp writes for the value the method's Handler returns,
+    // and thrown the same faults for the same params. For hot methods whose
+    // result costs more to build than to write.
+    using TextHandler = std::function<void(const Json::Value& params, std::string& result)>;
+
     // Registers (or replaces) the handler of a method. "Exit" is built in: it
     // ends the server's frame loop unless a handler for it is added here.
     void Add(const std::string& method, Handler handler);
+    // The same with a text form, which answers what HandleText reads.
+    void Add(const std::string& method, Handler handler, TextHandler textHandler);
 
     // Judges one request object (or a batch array) and returns the response
     // object (an array for a batch), or a null value when nothing is to be sent
@@ -75,17 +83,23 @@ private:
     // nothing is to be sent).
     struct Verdict {
         bool succeeded = false;
+        bool written = false;  // the whole answer is already in the text
         Json::Value value;
+    };
+    struct Method {
+        Handler handler;
+        TextHandler text;
     };
 
     Json::Value HandleOne(const Json::Value& request);
     // A member that is absent is passed as a null value, as operator[] reads it.
+    // With `answer`, a method's text form writes the whole answer there.
     Verdict Judge(bool notification, const Json::Value& id, const Json::Value& version,
-                  const Json::Value& method, const Json::Value& params);
+                  const Json::Value& method, const Json::Value& params, std::string* answer);
     Verdict Invoke(const Json::Value& id, bool notification, const std::string& method,
-                   const Json::Value& params);
+                   const Json::Value& params, std::string* answer);
 
-    std::map<std::string, Handler> handlers_;
+    std::map<std::string, Method> handlers_;
     bool exitRequested_ = false;
 };
 

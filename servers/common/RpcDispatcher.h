@@ -66,8 +66,8 @@ public:
     // JSON text of the answer to `answer` (nothing when none is to be sent),
     // byte for byte what JsonCpp writes for Handle's answer to the value
     // JsonCpp reads from that text; the request is never built as a whole
-    // Json::Value. `capacity` is the size of the storage at `text`, at least
-    // size + kTextSlack. Returns false, having run and appended nothing, when
+    // Json::Value. `capacity` is the number of initialized bytes at `text`,
+    // at least size + kTextSlack. Returns false, having run and appended nothing, when
     // the text is beyond the fast reader: anything but one well-formed object
     // in valid UTF-8 (a batch, a scalar, broken JSON, comments, trailing text,
     // very deep nesting, an integer past 64 bits); the caller then reads it

@@ -30,8 +30,9 @@ protected:
         std::string answer;
         std::string expected;
         RpcClient::AppendJson(text, request);
-        text.reserve(text.size() + ServerKit::RpcDispatcher::kTextSlack);
-        EXPECT_TRUE(dispatcher_.HandleText(text.data(), text.size(), text.capacity(), answer));
+        const std::size_t size = text.size();
+        text.resize(size + ServerKit::RpcDispatcher::kTextSlack);
+        EXPECT_TRUE(dispatcher_.HandleText(text.data(), size, text.size(), answer));
         RpcClient::AppendJson(expected, response);
         EXPECT_EQ(answer, expected);
         return response;

@@ -38,21 +38,17 @@ Json::Value HandleBoth(RpcDispatcher& dispatcher, const std::string& text, bool 
     std::string fastAnswer;
     EXPECT_EQ(dispatcher.HandleText(buffer.data(), text.size(), buffer.size(), fastAnswer), fast);
     const Json::Value answer = dispatcher.Handle(ParseJson(text));
-    if (fast) {
-        std::string expected;  // nothing for a notification
-        if (!answer.isNull()) {
-            RpcClient::AppendJson(expected, answer);
-        }
-        EXPECT_EQ(fastAnswer, expected);
-    } else {
-        EXPECT_EQ(fastAnswer, "");
+    std::string expected;  // nothing for a notification or a refused text
+    if (fast && !answer.isNull()) {
+        RpcClient::AppendJson(expected, answer);
     }
+    EXPECT_EQ(fastAnswer, expected);
     return answer;
 }
 
 TEST(RpcDispatcher, ReadsTextAsJsonCppDoes) {
     const struct {
-        const char* params;
+        std::string params;
         bool fast;
     } cases[] = {
         {"[5,-0,2147483648,9223372036854775807,9223372036854775808,18446744073709551615,"
@@ -60,14 +56,15 @@ TEST(RpcDispatcher, ReadsTextAsJsonCppDoes) {
          true},
         {"[1e2,0e270,-0.0,0.1,5e-324,1e-400,17976931348623157e+292,2.2250738585072011e-308]", true},
         {R"(["a\u0000\"\\\/\b\f\n\r\t\u00e9","\uD83D\uDE00",{"k":1,"k":[2]},true,null,{}])", true},
-        {"[18446744073709551616]", false},             // beyond 64 bits: a double
-        {"[-9223372036854775809]", false},             // likewise
-        {R"(["\uDC00","\uD800\u0041"])", false},       // broken surrogates
-        {"[\"\xff\xc0\"]", false},                     // invalid UTF-8
-        {"[\"\x01\"]", false},                         // a raw control character
-        {"[01,1 /* note */]", false},                  // JsonCpp's leniencies
-        {"[1]} trailing", false},                      // text after the request
-        {R"({"params":[1],"params":{"a":0}})", true},  // nesting; last repeat counts
+        {"[18446744073709551616]", false},                       // beyond 64 bits: a double
+        {"[-9223372036854775809]", false},                       // likewise
+        {R"(["\uDC00","\uD800\u0041"])", false},                 // broken surrogates
+        {"[\"\xff\xc0\"]", false},                               // invalid UTF-8
+        {"[\"\x01\"]", false},                                   // a raw control character
+        {"[01,1 /* note */]", false},                            // JsonCpp's leniencies
+        {"[1]} trailing", false},                                // text after the request
+        {R"({"params":[1],"params":{"a":0}})", true},            // nesting; last repeat counts
+        {std::string(300, '[') + std::string(300, ']'), false},  // deep nesting
     };
     RpcDispatcher dispatcher = MakeDispatcher();
     // The written text does not tell an int from a uint; the handler does.
@@ -87,9 +84,6 @@ TEST(RpcDispatcher, ReadsTextAsJsonCppDoes) {
                        c.fast);
         }
     }
-    const std::string deep = std::string(300, '[') + std::string(300, ']');
-    HandleBoth(dispatcher, R"({"jsonrpc":"2.0","id":1,"method":"Echo","params":)" + deep + "}",
-               false);
 }
 
 TEST(RpcDispatcher, AnswersFaultsWithTheStandardCodeAndTheRightId) {

@@ -3,10 +3,13 @@
 
 // Helpers shared by the fuzz targets.
 
+#include <json/value.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <streambuf>
 #include <string>
 
@@ -47,5 +50,37 @@ private:
     std::size_t chunk_;
     std::size_t next_ = 0;
 };
+
+// Whether two trees are the same down to what a host could observe: type,
+// integer kind, the bits of each double, member order, offsets, comments.
+inline bool SameTree(const Json::Value& a, const Json::Value& b) {
+    if (a.type() != b.type() || a.getOffsetStart() != b.getOffsetStart() ||
+        a.getOffsetLimit() != b.getOffsetLimit()) {
+        return false;
+    }
+    for (const auto placement :
+         {Json::commentBefore, Json::commentAfterOnSameLine, Json::commentAfter}) {
+        if (a.getComment(placement) != b.getComment(placement)) {
+            return false;
+        }
+    }
+    if (a.isDouble()) {
+        const double x = a.asDouble();
+        const double y = b.asDouble();
+        return std::memcmp(&x, &y, sizeof(x)) == 0;
+    }
+    if (!a.isArray() && !a.isObject()) {
+        return a == b;
+    }
+    if (a.size() != b.size() || (a.isObject() && a.getMemberNames() != b.getMemberNames())) {
+        return false;
+    }
+    for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {
+        if (!SameTree(*x, *y)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace fuzzsupport

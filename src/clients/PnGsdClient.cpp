@@ -190,7 +190,7 @@ struct PnGsdClient::Operation {
             if (client.Request(request, response) < 0) {
                 return Result{};
             }
-            const Json::Value result = response.GetResult();
+            const Json::Value result = response.TakeResult();
             if (!HasShape(result, shape)) {
                 client.PushError(FailureCode::InvalidData, kInvalidDataMessage);
                 return Result{};

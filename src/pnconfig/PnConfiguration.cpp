@@ -10,8 +10,8 @@ PN_DEFAULT_COPY_AND_DESTROY(IoSystemGeneral);
 
 Json::Value IoSystemGeneral::ToJson() const {
     Json::Value out;
-    out["IoSystemName"] = IoSystemName;
-    out["IoSystemNumber"] = PnJson::Int(IoSystemNumber);
+    out[PnJson::Key("IoSystemName")] = IoSystemName;
+    out[PnJson::Key("IoSystemNumber")] = PnJson::Int(IoSystemNumber);
     return out;
 }
 
@@ -20,8 +20,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnIoSystem);
 
 Json::Value PnIoSystem::ToJson() const {
     Json::Value out;
-    out["IoSystemId"] = IoSystemId;
-    out["IoSystemGeneral"] = General.ToJson();
+    out[PnJson::Key("IoSystemId")] = IoSystemId;
+    out[PnJson::Key("IoSystemGeneral")] = General.ToJson();
     return out;
 }
 
@@ -30,11 +30,11 @@ PN_DEFAULT_COPY_AND_DESTROY(PnSyncDomain);
 
 Json::Value PnSyncDomain::ToJson() const {
     Json::Value out;
-    out["SyncDomainId"] = SyncDomainId;
-    out["SyncDomainName"] = SyncDomainName;
-    out["SendClock"] = double{SendClock};
-    out["ActivateHighPerformance"] = ActivateHighPerformance;
-    out["PermitUsageOfFastForwarding"] = PermitUsageOfFastForwarding;
+    out[PnJson::Key("SyncDomainId")] = SyncDomainId;
+    out[PnJson::Key("SyncDomainName")] = SyncDomainName;
+    out[PnJson::Key("SendClock")] = double{SendClock};
+    out[PnJson::Key("ActivateHighPerformance")] = ActivateHighPerformance;
+    out[PnJson::Key("PermitUsageOfFastForwarding")] = PermitUsageOfFastForwarding;
     return out;
 }
 
@@ -52,7 +52,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDomainManagement);
 
 Json::Value PnDomainManagement::ToJson() const {
     Json::Value out;
-    out["SyncDomains"] = SyncDomains.ToJson();
+    out[PnJson::Key("SyncDomains")] = SyncDomains.ToJson();
     return out;
 }
 
@@ -61,9 +61,9 @@ PN_DEFAULT_COPY_AND_DESTROY(PnSubnetConf);
 
 Json::Value PnSubnetConf::ToJson() const {
     Json::Value out;
-    out["SubnetId"] = SubnetId;
-    out["IoSystem"] = IoSystem.ToJson();
-    out["DomainManagement"] = DomainManagement.ToJson();
+    out[PnJson::Key("SubnetId")] = SubnetId;
+    out[PnJson::Key("IoSystem")] = IoSystem.ToJson();
+    out[PnJson::Key("DomainManagement")] = DomainManagement.ToJson();
     return out;
 }
 
@@ -76,14 +76,14 @@ PN_DEFAULT_COPY_AND_DESTROY(PnConfiguration);
 
 Json::Value PnConfiguration::ToJson() const {
     Json::Value out;
-    out["ControllerConf"] = ControllerConf.ToJson();
+    out[PnJson::Key("ControllerConf")] = ControllerConf.ToJson();
     // The server expects this key in every document, so it is written even
     // for an empty list: the value then stays null.
     Json::Value devices;
     for (const PnDeviceConf& device : DeviceListConf) {
         devices.append(device.ToJson());
     }
-    out["DeviceListConf"] = std::move(devices);
-    out["SubnetConf"] = SubnetConf.ToJson();
+    out[PnJson::Key("DeviceListConf")] = std::move(devices);
+    out[PnJson::Key("SubnetConf")] = SubnetConf.ToJson();
     return out;
 }

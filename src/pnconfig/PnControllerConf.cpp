@@ -14,10 +14,10 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerEthernetAddresses);
 
 Json::Value PnControllerEthernetAddresses::ToJson() const {
     Json::Value out;
-    out["SubnetRefId"] = SubnetRefId;
-    out["IoSystemRefId"] = IoSystemRefId;
-    out["IpProtocol"] = IpProtocol.ToJson();
-    out["StationName"] = StationName.ToJson();
+    out[PnJson::Key("SubnetRefId")] = SubnetRefId;
+    out[PnJson::Key("IoSystemRefId")] = IoSystemRefId;
+    out[PnJson::Key("IpProtocol")] = IpProtocol.ToJson();
+    out[PnJson::Key("StationName")] = StationName.ToJson();
     return out;
 }
 
@@ -26,7 +26,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsIsochronousMode);
 
 Json::Value PnControllerAdvancedOptionsIsochronousMode::ToJson() const {
     Json::Value out;
-    out["ApplicationCycle"] = double{ApplicationCycle};
+    out[PnJson::Key("ApplicationCycle")] = double{ApplicationCycle};
     return out;
 }
 
@@ -36,8 +36,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsRealTimeSettingsSynchroni
 
 Json::Value PnControllerAdvancedOptionsRealTimeSettingsSynchronization::ToJson() const {
     Json::Value out;
-    out["SyncRole"] = SyncRole;
-    out["SyncDomainRefId"] = SyncDomainRefId;
+    out[PnJson::Key("SyncRole")] = SyncRole;
+    out[PnJson::Key("SyncDomainRefId")] = SyncDomainRefId;
     return out;
 }
 
@@ -47,7 +47,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerAdvancedOptionsRealTimeSettingsIOCommuni
 
 Json::Value PnControllerAdvancedOptionsRealTimeSettingsIOCommunication::ToJson() const {
     Json::Value out;
-    out["SendClock"] = double{SendClock};
+    out[PnJson::Key("SendClock")] = double{SendClock};
     return out;
 }
 
@@ -74,7 +74,7 @@ void PnControllerAdvancedOptionsRealTimeSettings::SetIoCommunication(
 
 Json::Value PnControllerAdvancedOptionsRealTimeSettings::ToJson() const {
     Json::Value out;
-    out["Synchronization"] = Synchronization.ToJson();
+    out[PnJson::Key("Synchronization")] = Synchronization.ToJson();
     PnJson::WriteOptional(out, "IoCommunication", IoCommunication);
     return out;
 }
@@ -102,7 +102,7 @@ void PnControllerAdvancedOptions::SetIsochronousMode(
 Json::Value PnControllerAdvancedOptions::ToJson() const {
     Json::Value out;
     PnJson::WriteOptional(out, "IsochronousMode", IsochronousMode);
-    out["RealTimeSettings"] = RealTimeSettings.ToJson();
+    out[PnJson::Key("RealTimeSettings")] = RealTimeSettings.ToJson();
     PnJson::WriteList(out, "Ports", Ports);
     return out;
 }
@@ -118,9 +118,9 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerInterface);
 
 Json::Value PnControllerInterface::ToJson() const {
     Json::Value out;
-    out["InterfaceRefId"] = InterfaceRefId;
-    out["EthernetAddresses"] = EthernetAddresses.ToJson();
-    out["AdvancedOptions"] = AdvancedOptions.ToJson();
+    out[PnJson::Key("InterfaceRefId")] = InterfaceRefId;
+    out[PnJson::Key("EthernetAddresses")] = EthernetAddresses.ToJson();
+    out[PnJson::Key("AdvancedOptions")] = AdvancedOptions.ToJson();
     return out;
 }
 
@@ -140,7 +140,7 @@ void PnControllerConf::SetDeviceInterface(const PnControllerInterface& deviceInt
 
 Json::Value PnControllerConf::ToJson() const {
     Json::Value out;
-    out["DeviceRefId"] = DeviceRefId;
-    out["DeviceInterface"] = DeviceInterface.ToJson();
+    out[PnJson::Key("DeviceRefId")] = DeviceRefId;
+    out[PnJson::Key("DeviceInterface")] = DeviceInterface.ToJson();
     return out;
 }

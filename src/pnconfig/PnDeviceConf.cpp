@@ -9,8 +9,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceAdvancedOptionsRealTimeSettingsSynchronizati
 
 Json::Value PnDeviceAdvancedOptionsRealTimeSettingsSynchronization::ToJson() const {
     Json::Value out;
-    out["SyncRole"] = SyncRole;
-    out["SyncDomainRefId"] = SyncDomainRefId;
+    out[PnJson::Key("SyncRole")] = SyncRole;
+    out[PnJson::Key("SyncDomainRefId")] = SyncDomainRefId;
     return out;
 }
 
@@ -20,8 +20,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceAdvancedOptionsRealTimeSettingsIoCycleUpdate
 
 Json::Value PnDeviceAdvancedOptionsRealTimeSettingsIoCycleUpdateTime::ToJson() const {
     Json::Value out;
-    out["UpdateTimeMode"] = UpdateTimeMode;
-    out["UpdateTime"] = double{UpdateTime};
+    out[PnJson::Key("UpdateTimeMode")] = UpdateTimeMode;
+    out[PnJson::Key("UpdateTime")] = double{UpdateTime};
     return out;
 }
 
@@ -31,8 +31,9 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceAdvancedOptionsRealTimeSettingsIoCycle);
 
 Json::Value PnDeviceAdvancedOptionsRealTimeSettingsIoCycle::ToJson() const {
     Json::Value out;
-    out["AcceptedUpdateCyclesWithoutIoData"] = Json::UInt(AcceptedUpdateCyclesWithoutIoData);
-    out["IoCycleUpdateTime"] = IoCycleUpdateTime.ToJson();
+    out[PnJson::Key("AcceptedUpdateCyclesWithoutIoData")] =
+        Json::UInt(AcceptedUpdateCyclesWithoutIoData);
+    out[PnJson::Key("IoCycleUpdateTime")] = IoCycleUpdateTime.ToJson();
     return out;
 }
 
@@ -41,8 +42,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceAdvancedOptionsRealTimeSettings);
 
 Json::Value PnDeviceAdvancedOptionsRealTimeSettings::ToJson() const {
     Json::Value out;
-    out["Synchronization"] = Synchronization.ToJson();
-    out["IoCycle"] = IoCycle.ToJson();
+    out[PnJson::Key("Synchronization")] = Synchronization.ToJson();
+    out[PnJson::Key("IoCycle")] = IoCycle.ToJson();
     return out;
 }
 
@@ -51,7 +52,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceAdvancedOptions);
 
 Json::Value PnDeviceAdvancedOptions::ToJson() const {
     Json::Value out;
-    out["RealTimeSettings"] = RealTimeSettings.ToJson();
+    out[PnJson::Key("RealTimeSettings")] = RealTimeSettings.ToJson();
     PnJson::WriteList(out, "Ports", Ports);
     return out;
 }
@@ -66,8 +67,8 @@ PN_DEFAULT_COPY_AND_DESTROY(IsochronousModeTypeTiToValuesManual);
 
 Json::Value IsochronousModeTypeTiToValuesManual::ToJson() const {
     Json::Value out;
-    out["TiValue"] = double{TiValue};
-    out["ToValue"] = double{ToValue};
+    out[PnJson::Key("TiValue")] = double{TiValue};
+    out[PnJson::Key("ToValue")] = double{ToValue};
     return out;
 }
 
@@ -78,8 +79,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceIsochronousModeTiToValues);
 
 Json::Value PnDeviceIsochronousModeTiToValues::ToJson() const {
     Json::Value out;
-    out["IsochronousModeTiTo"] = PnJson::Int(IsochronousModeTiTo);
-    out["TiToValuesManual"] = TiToValuesManual.ToJson();
+    out[PnJson::Key("IsochronousModeTiTo")] = PnJson::Int(IsochronousModeTiTo);
+    out[PnJson::Key("TiToValuesManual")] = TiToValuesManual.ToJson();
     return out;
 }
 
@@ -90,8 +91,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceIsochronousSubmodule);
 
 Json::Value PnDeviceIsochronousSubmodule::ToJson() const {
     Json::Value out;
-    out["ModuleRefId"] = ModuleRefId;
-    out["SubModuleRefId"] = SubModuleRefId;
+    out[PnJson::Key("ModuleRefId")] = ModuleRefId;
+    out[PnJson::Key("SubModuleRefId")] = SubModuleRefId;
     return out;
 }
 
@@ -104,8 +105,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceIsochronousMode);
 
 Json::Value PnDeviceIsochronousMode::ToJson() const {
     Json::Value out;
-    out["IsoModeEnabled"] = IsoModeEnabled;
-    out["TiToValues"] = TiToValues.ToJson();
+    out[PnJson::Key("IsoModeEnabled")] = IsoModeEnabled;
+    out[PnJson::Key("TiToValues")] = TiToValues.ToJson();
     PnJson::WriteList(out, "IsochronousSubmodules", IsochronousSubmodules);
     return out;
 }
@@ -120,10 +121,10 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceEthernetAddresses);
 
 Json::Value PnDeviceEthernetAddresses::ToJson() const {
     Json::Value out;
-    out["SubnetRefId"] = SubnetRefId;
-    out["IoSystemRefId"] = IoSystemRefId;
-    out["IpProtocol"] = IpProtocol.ToJson();
-    out["ProfinetDeviceName"] = ProfinetDeviceName.ToJson();
+    out[PnJson::Key("SubnetRefId")] = SubnetRefId;
+    out[PnJson::Key("IoSystemRefId")] = IoSystemRefId;
+    out[PnJson::Key("IpProtocol")] = IpProtocol.ToJson();
+    out[PnJson::Key("ProfinetDeviceName")] = ProfinetDeviceName.ToJson();
     return out;
 }
 
@@ -164,9 +165,9 @@ void PnDeviceInterface::SetParameterRecordDataItems(
 
 Json::Value PnDeviceInterface::ToJson() const {
     Json::Value out;
-    out["InterfaceRefId"] = PnJson::Utf8Text(InterfaceRefId);
-    out["EthernetAddresses"] = EthernetAddresses.ToJson();
-    out["AdvancedOptions"] = AdvancedOptions.ToJson();
+    out[PnJson::Key("InterfaceRefId")] = PnJson::Utf8Text(InterfaceRefId);
+    out[PnJson::Key("EthernetAddresses")] = EthernetAddresses.ToJson();
+    out[PnJson::Key("AdvancedOptions")] = AdvancedOptions.ToJson();
     PnJson::WriteOptional(out, "IsochronousMode", IsochronousMode);
     PnJson::WriteList(out, "ParameterRecordDataItems", ParameterRecordDataItems);
     return out;
@@ -192,8 +193,8 @@ void PnDeviceConf::SetDeviceParameterList(const std::vector<PnParameterRecordDat
 
 Json::Value PnDeviceConf::ToJson() const {
     Json::Value out;
-    out["DeviceRefId"] = PnJson::Utf8Text(DeviceRefId);
-    out["DeviceInterface"] = DeviceInterface.ToJson();
+    out[PnJson::Key("DeviceRefId")] = PnJson::Utf8Text(DeviceRefId);
+    out[PnJson::Key("DeviceInterface")] = DeviceInterface.ToJson();
     PnJson::WriteList(out, "DeviceModules", DeviceModules);
     PnJson::WriteList(out, "ParameterRecordDataItems", ParameterRecordDataItems);
     return out;

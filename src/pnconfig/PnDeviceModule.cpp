@@ -20,11 +20,11 @@ void PnDeviceSubModule::SetParameterRecordDataItems(
 
 Json::Value PnDeviceSubModule::ToJson() const {
     Json::Value out;
-    out["SubModuleId"] = SubModuleId;
-    out["SubSlotNumber"] = PnJson::Int(SubSlotNumber);
-    out["GsdRefId"] = GsdRefId;
-    out["IoAddress"] = IoAddress.ToJson();
-    out["IoLength"] = PnJson::Int(IoLength);
+    out[PnJson::Key("SubModuleId")] = SubModuleId;
+    out[PnJson::Key("SubSlotNumber")] = PnJson::Int(SubSlotNumber);
+    out[PnJson::Key("GsdRefId")] = GsdRefId;
+    out[PnJson::Key("IoAddress")] = IoAddress.ToJson();
+    out[PnJson::Key("IoLength")] = PnJson::Int(IoLength);
     PnJson::WriteList(out, "ParameterRecordDataItems", ParameterRecordDataItems);
     return out;
 }
@@ -54,10 +54,10 @@ void PnDeviceModule::SetInoutStartAddress(const PnDeviceSubmoduleInOutAddress& a
 
 Json::Value PnDeviceModule::ToJson() const {
     Json::Value out;
-    out["ModuleId"] = ModuleId;
-    out["SlotNumber"] = PnJson::Int(SlotNumber);
-    out["GsdRefId"] = GsdRefId;
-    out["IoAddress"] = IoAddress.ToJson();
+    out[PnJson::Key("ModuleId")] = ModuleId;
+    out[PnJson::Key("SlotNumber")] = PnJson::Int(SlotNumber);
+    out[PnJson::Key("GsdRefId")] = GsdRefId;
+    out[PnJson::Key("IoAddress")] = IoAddress.ToJson();
     PnJson::WriteList(out, "SubModuleList", SubModuleList);
     PnJson::WriteList(out, "Ports", Ports);
     PnJson::WriteList(out, "ParameterRecordDataItems", ParameterRecordDataItems);

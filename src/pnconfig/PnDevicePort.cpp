@@ -8,13 +8,13 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDevicePortOption);
 
 Json::Value PnDevicePortOption::ToJson() const {
     Json::Value out;
-    out["TransmissionRate"] = PnJson::Int(Rate);
-    out["Monitor"] = Monitor;
-    out["ActivateThisPortForUse"] = ActivateThisPortForUse;
-    out["EnableAutoNegotiation"] = EnableAutoNegotiation;
-    out["EndOfDetectionOfAccessibleDevices"] = EndOfDetectionOfAccessibleDevices;
-    out["EndOfTheSyncDomain"] = EndOfTheSyncDomain;
-    out["EndOfTopologyDiscovery"] = EndOfTopologyDiscovery;
+    out[PnJson::Key("TransmissionRate")] = PnJson::Int(Rate);
+    out[PnJson::Key("Monitor")] = Monitor;
+    out[PnJson::Key("ActivateThisPortForUse")] = ActivateThisPortForUse;
+    out[PnJson::Key("EnableAutoNegotiation")] = EnableAutoNegotiation;
+    out[PnJson::Key("EndOfDetectionOfAccessibleDevices")] = EndOfDetectionOfAccessibleDevices;
+    out[PnJson::Key("EndOfTheSyncDomain")] = EndOfTheSyncDomain;
+    out[PnJson::Key("EndOfTopologyDiscovery")] = EndOfTopologyDiscovery;
     return out;
 }
 
@@ -33,13 +33,13 @@ void PnDevicePort::SetParameterData(const std::vector<PnParameterRecordDataItem>
 
 Json::Value PnDevicePort::ToJson() const {
     Json::Value out;
-    out["PortNumber"] = PortNumber;
+    out[PnJson::Key("PortNumber")] = PortNumber;
     if (!GsdRefId.empty()) {
-        out["GsdRefId"] = GsdRefId;
+        out[PnJson::Key("GsdRefId")] = GsdRefId;
     }
-    out["SubslotNumber"] = SubslotNumber;
-    out["SubslotNumberSpecified"] = SubslotNumberSpecified;
-    out["PortOptions"] = PortOptions.ToJson();
+    out[PnJson::Key("SubslotNumber")] = SubslotNumber;
+    out[PnJson::Key("SubslotNumberSpecified")] = SubslotNumberSpecified;
+    out[PnJson::Key("PortOptions")] = PortOptions.ToJson();
     PnJson::WriteList(out, "ParameterRecordDataItems", ParameterRecordDataItems);
     return out;
 }

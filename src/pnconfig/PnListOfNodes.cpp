@@ -8,9 +8,9 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerInterfaceNode);
 
 Json::Value PnControllerInterfaceNode::ToJson() const {
     Json::Value out;
-    out["InterfaceId"] = InterfaceId;
-    out["InterfaceType"] = InterfaceType;
-    out["InterfaceName"] = InterfaceName;
+    out[PnJson::Key("InterfaceId")] = InterfaceId;
+    out[PnJson::Key("InterfaceType")] = InterfaceType;
+    out[PnJson::Key("InterfaceName")] = InterfaceName;
     return out;
 }
 
@@ -19,12 +19,12 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerNode);
 
 Json::Value PnControllerNode::ToJson() const {
     Json::Value out;
-    out["DeviceId"] = DeviceId;
-    out["DeviceVersion"] = DeviceVersion;
-    out["DeviceName"] = DeviceName;
+    out[PnJson::Key("DeviceId")] = DeviceId;
+    out[PnJson::Key("DeviceVersion")] = DeviceVersion;
+    out[PnJson::Key("DeviceName")] = DeviceName;
     // The controller's interface node goes under its type's name, a device's
     // under "InterfaceNode"; the server reads both spellings.
-    out["PnControllerInterfaceNode"] = ControllerInterfaceNode.ToJson();
+    out[PnJson::Key("PnControllerInterfaceNode")] = ControllerInterfaceNode.ToJson();
     return out;
 }
 
@@ -35,8 +35,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceInterfaceNode);
 
 Json::Value PnDeviceInterfaceNode::ToJson() const {
     Json::Value out;
-    out["InterfaceId"] = PnJson::Utf8Text(InterfaceId);
-    out["InterfaceName"] = PnJson::Utf8Text(InterfaceName);
+    out[PnJson::Key("InterfaceId")] = PnJson::Utf8Text(InterfaceId);
+    out[PnJson::Key("InterfaceName")] = PnJson::Utf8Text(InterfaceName);
     return out;
 }
 
@@ -51,11 +51,11 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceNode);
 
 Json::Value PnDeviceNode::ToJson() const {
     Json::Value out;
-    out["DeviceId"] = PnJson::Utf8Text(DeviceId);
-    out["GsdPath"] = GsdPath;
-    out["GsdRefId"] = GsdRefId;
-    out["DeviceName"] = PnJson::Utf8Text(DeviceName);
-    out["InterfaceNode"] = InterfaceNode.ToJson();
+    out[PnJson::Key("DeviceId")] = PnJson::Utf8Text(DeviceId);
+    out[PnJson::Key("GsdPath")] = GsdPath;
+    out[PnJson::Key("GsdRefId")] = GsdRefId;
+    out[PnJson::Key("DeviceName")] = PnJson::Utf8Text(DeviceName);
+    out[PnJson::Key("InterfaceNode")] = InterfaceNode.ToJson();
     return out;
 }
 
@@ -67,7 +67,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnListOfNodes);
 
 Json::Value PnListOfNodes::ToJson() const {
     Json::Value out;
-    out["ControllerNode"] = ControllerNode.ToJson();
+    out[PnJson::Key("ControllerNode")] = ControllerNode.ToJson();
     PnJson::WriteList(out, "DeviceNodeList", DeviceNodeList);
     return out;
 }

@@ -27,10 +27,10 @@ PN_DEFAULT_COPY_AND_DESTROY(PnParameterRecordDataItemRef);
 
 Json::Value PnParameterRecordDataItemRef::ToJson() const {
     Json::Value out;
-    out["ByteOffset"] = ByteOffset;
-    out["BitOffset"] = BitOffset;
-    out["BitOffsetSpecified"] = BitOffsetSpecified;
-    out["Value"] = Value;
+    out[PnJson::Key("ByteOffset")] = ByteOffset;
+    out[PnJson::Key("BitOffset")] = BitOffset;
+    out[PnJson::Key("BitOffsetSpecified")] = BitOffsetSpecified;
+    out[PnJson::Key("Value")] = Value;
     return out;
 }
 
@@ -41,7 +41,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnParameterRecordDataItem);
 
 Json::Value PnParameterRecordDataItem::ToJson() const {
     Json::Value out;
-    out["GsdRefIndex"] = GsdRefIndex;
+    out[PnJson::Key("GsdRefIndex")] = GsdRefIndex;
     PnJson::WriteList(out, "RecordDataItemRefs", RecordDataItemRefs);
     return out;
 }
@@ -54,7 +54,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceSubModuleInputAddress);
 
 Json::Value PnDeviceSubModuleInputAddress::ToJson() const {
     Json::Value out;
-    out["StartAddress"] = Json::UInt(StartAddress);
+    out[PnJson::Key("StartAddress")] = Json::UInt(StartAddress);
     return out;
 }
 
@@ -64,7 +64,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceSubModuleOutputAddress);
 
 Json::Value PnDeviceSubModuleOutputAddress::ToJson() const {
     Json::Value out;
-    out["StartAddress"] = Json::UInt(StartAddress);
+    out[PnJson::Key("StartAddress")] = Json::UInt(StartAddress);
     return out;
 }
 
@@ -113,7 +113,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerName);
 
 Json::Value PnControllerName::ToJson() const {
     Json::Value out;
-    out["DeviceName"] = DeviceName;
+    out[PnJson::Key("DeviceName")] = DeviceName;
     return out;
 }
 
@@ -124,8 +124,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceName);
 
 Json::Value PnDeviceName::ToJson() const {
     Json::Value out;
-    out["DeviceName"] = PnJson::Utf8Text(DeviceName);
-    out["DeviceNumber"] = Json::UInt(DeviceNumber);
+    out[PnJson::Key("DeviceName")] = PnJson::Utf8Text(DeviceName);
+    out[PnJson::Key("DeviceNumber")] = Json::UInt(DeviceNumber);
     return out;
 }
 
@@ -139,9 +139,9 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerIpProtocolSetInProject);
 
 Json::Value PnControllerIpProtocolSetInProject::ToJson() const {
     Json::Value out;
-    out["IpAddress"] = IpAddress;
-    out["SubnetMask"] = SubnetMask;
-    out["RouterAddress"] = RouterAddress;
+    out[PnJson::Key("IpAddress")] = IpAddress;
+    out[PnJson::Key("SubnetMask")] = SubnetMask;
+    out[PnJson::Key("RouterAddress")] = RouterAddress;
     return out;
 }
 
@@ -153,8 +153,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnControllerIpProtocol);
 
 Json::Value PnControllerIpProtocol::ToJson() const {
     Json::Value out;
-    out["IpProtocolSet"] = PnJson::Int(IpProtocolSet);
-    out["IpProtocolSetInProject"] = IpProtocolSetInProject.ToJson();
+    out[PnJson::Key("IpProtocolSet")] = PnJson::Int(IpProtocolSet);
+    out[PnJson::Key("IpProtocolSetInProject")] = IpProtocolSetInProject.ToJson();
     return out;
 }
 
@@ -166,8 +166,8 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceIpProtocolSetInTheProject);
 
 Json::Value PnDeviceIpProtocolSetInTheProject::ToJson() const {
     Json::Value out;
-    out["IpAddress"] = IpAddress;
-    out["SubnetMask"] = SubnetMask;
+    out[PnJson::Key("IpAddress")] = IpAddress;
+    out[PnJson::Key("SubnetMask")] = SubnetMask;
     return out;
 }
 
@@ -179,7 +179,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnDeviceIpProtocol);
 
 Json::Value PnDeviceIpProtocol::ToJson() const {
     Json::Value out;
-    out["ItemChoiceType"] = PnJson::Int(ItemChoice);
-    out["IpProtocolSetInTheProject"] = IpProtocolSetInTheProject.ToJson();
+    out[PnJson::Key("ItemChoiceType")] = PnJson::Int(ItemChoice);
+    out[PnJson::Key("IpProtocolSetInTheProject")] = IpProtocolSetInTheProject.ToJson();
     return out;
 }

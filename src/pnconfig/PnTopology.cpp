@@ -36,9 +36,9 @@ PN_DEFAULT_COPY_AND_DESTROY(PnPort);
 
 Json::Value PnPort::ToJson() const {
     Json::Value out;
-    out["DeviceRefId"] = PnJson::Utf8Text(DeviceRefId);
-    out["InterfaceRefId"] = PnJson::Utf8Text(InterfaceRefId);
-    out["PortNumber"] = PnJson::Int(PortNumber);
+    out[PnJson::Key("DeviceRefId")] = PnJson::Utf8Text(DeviceRefId);
+    out[PnJson::Key("InterfaceRefId")] = PnJson::Utf8Text(InterfaceRefId);
+    out[PnJson::Key("PortNumber")] = PnJson::Int(PortNumber);
     return out;
 }
 
@@ -47,7 +47,7 @@ PN_DEFAULT_COPY_AND_DESTROY(PnPortInterconnectionProperties);
 
 Json::Value PnPortInterconnectionProperties::ToJson() const {
     Json::Value out;
-    out["CableLength"] = CableLength;
+    out[PnJson::Key("CableLength")] = CableLength;
     return out;
 }
 
@@ -56,9 +56,9 @@ PN_DEFAULT_COPY_AND_DESTROY(PnPortInterconnection);
 
 Json::Value PnPortInterconnection::ToJson() const {
     Json::Value out;
-    out["LocalPort"] = LocalPort.ToJson();
-    out["PartnerPort"] = PartnerPort.ToJson();
-    out["PortInterconnectionProperties"] = PortInterconnectionProperties.ToJson();
+    out[PnJson::Key("LocalPort")] = LocalPort.ToJson();
+    out[PnJson::Key("PartnerPort")] = PartnerPort.ToJson();
+    out[PnJson::Key("PortInterconnectionProperties")] = PortInterconnectionProperties.ToJson();
     return out;
 }
 

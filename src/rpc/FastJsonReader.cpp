@@ -40,9 +40,7 @@ private:
         }
     }
 
-    Json::ArrayIndex Offset(const char* at) const {
-        return static_cast<Json::ArrayIndex>(at - begin_);
-    }
+    std::ptrdiff_t Offset(const char* at) const { return at - begin_; }
 
     // Stores `decoded` in `slot` the way JsonCpp does: the payload is
     // swapped in (a duplicate key overwrites the earlier value) and the
@@ -151,8 +149,9 @@ private:
             slot.setOffsetLimit(Offset(at_));
             return true;
         }
-        for (Json::ArrayIndex index = 0;; ++index) {
-            if (!Value(slot[index], depth)) {
+        for (;;) {
+            // append() moves a null in; operator[] copies one with its key.
+            if (!Value(slot.append(Json::Value()), depth)) {
                 return false;
             }
             SkipSpace();

@@ -85,6 +85,12 @@ Json::Value JsonResponse::GetResult() const {
     return HasResult() ? response_["result"] : Json::Value();
 }
 
+Json::Value JsonResponse::TakeResult() {
+    const Json::Value* result = Member(response_, "result");
+    return result != nullptr ? Json::Value(std::move(*const_cast<Json::Value*>(result)))
+                             : Json::Value();
+}
+
 bool JsonResponse::HasId(const Json::Value& value) {
     return !value.isNull() && value.isMember("id");
 }

@@ -10,6 +10,7 @@
 
 #include <exception>
 #include <string>
+#include <typeinfo>
 #include <utility>
 
 namespace RpcClient {
@@ -49,6 +50,40 @@ void Record(JsonRpcClient::ErrorList& errors, long code, const char* text) noexc
     }
 }
 
+// Holds a request's params while its body is written, and gives them back.
+class ParamsLoan {
+public:
+    ParamsLoan(Json::Value& params, bool lend) : home_(params), holder_(&home_) {
+        if (lend) {
+            held_.swap(home_);
+            holder_ = &held_;
+        }
+    }
+    ~ParamsLoan() {
+        if (holder_ != &home_) {
+            home_.swap(*holder_);
+        }
+    }
+    ParamsLoan(const ParamsLoan&) = delete;
+    ParamsLoan& operator=(const ParamsLoan&) = delete;
+
+    // Puts lent params into the body's "params" member, which the body
+    // built from the emptied request holds as null.
+    void Into(Json::Value& body) {
+        if (holder_ == &held_) {
+            static const Json::StaticString kParams("params");
+            Json::Value& slot = body[kParams];
+            slot.swap(held_);
+            holder_ = &slot;
+        }
+    }
+
+private:
+    Json::Value& home_;
+    Json::Value held_;
+    Json::Value* holder_;
+};
+
 }  // namespace
 
 JsonRpcClient::JsonRpcClient() {
@@ -81,7 +116,13 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
         if (!request.IsNotify()) {
             request.requestId_ = request.OnFixRequestId();
         }
-        const Json::Value body = request.BuildBody();
+        // A request of the library's own type lends its params to the body
+        // instead of having them copied; they go back when the exchange
+        // ends, however it ends. A subclass may build its body another way.
+        Json::Value body;
+        ParamsLoan loan(request.GetParams(), typeid(request) == typeid(JsonRequest));
+        body = request.BuildBody();
+        loan.Into(body);
         if (!OnSendRequest(connection, body)) {
             const long code = GetLastErrCode();
             result = code != 0 ? code : FailureCode::Unexpected;

@@ -34,6 +34,7 @@ public:
         lastId = 0;
         const long result = Request(request, response);
         lastId = request.GetRequestId();
+        EXPECT_EQ(request.GetParams(), params) << "the request keeps its params";
         return result;
     }
     long Call(const std::string& method, const Json::Value& params = Json::arrayValue) {

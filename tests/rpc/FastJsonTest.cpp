@@ -17,10 +17,10 @@
 
 namespace {
 
-std::mt19937_64 random(19);
+std::mt19937_64 rng(19);
 
 std::uint64_t Pick(std::uint64_t count) {
-    return random() % count;
+    return rng() % count;
 }
 
 std::string RandomText() {
@@ -37,11 +37,11 @@ Json::Value RandomTree(int depth) {
     static const double kDoubles[] = {0.1, -0.0, 1e300, 5e-324, 1e16, 1e17, 2.5, 1e-310};
     switch (Pick(depth > 3 ? 6 : 8)) {
         case 0:
-            return Json::Value(static_cast<Json::Int64>(random()) >> Pick(64));
+            return Json::Value(static_cast<Json::Int64>(rng()) >> Pick(64));
         case 1:
-            return Json::Value(static_cast<Json::UInt64>(random() >> Pick(64)));
+            return Json::Value(static_cast<Json::UInt64>(rng() >> Pick(64)));
         case 2: {
-            const std::uint64_t bits = random();
+            const std::uint64_t bits = rng();
             double value = 0;
             std::memcpy(&value, &bits, sizeof(value));
             return Json::Value(Pick(2) == 0 ? value : kDoubles[Pick(8)]);

@@ -141,7 +141,7 @@ protected:
             if (Request(request, response) < 0) {
                 return R();
             }
-            return JsonDeserialzer<R>()(response.GetResult());
+            return JsonDeserialzer<R>()(response.TakeResult());
         } catch (const std::runtime_error& e) {
             PushError(FailureCode::CantMarshalData, e.what());
             return R();

@@ -42,7 +42,7 @@ public:
 
     // The same result as compact JSON text appended to `result`: byte for
     // byte what JsonCpp writes for the value the method's Handler returns,
-    // and thrown the same faults for the same params. For hot methods whose
+    // throwing the same faults for the same params. For hot methods whose
     // result costs more to build than to write.
     using TextHandler = std::function<void(const Json::Value& params, std::string& result)>;
 
@@ -58,8 +58,8 @@ public:
     // notifications only). Never throws.
     Json::Value Handle(const Json::Value& request);
 
-    // Bytes the storage behind a text given to HandleText must hold beyond
-    // its end: the fast reader loads whole blocks and may look past the text.
+    // Initialized bytes a text given to HandleText must have behind its end:
+    // the fast reader loads whole blocks and may look past the text.
     static constexpr std::size_t kTextSlack = 64;
 
     // Judges one request object given as JSON text and appends the compact
@@ -67,11 +67,11 @@ public:
     // byte for byte what JsonCpp writes for Handle's answer to the value
     // JsonCpp reads from that text; the request is never built as a whole
     // Json::Value. `capacity` is the number of initialized bytes at `text`,
-    // at least size + kTextSlack. Returns false, having run and appended nothing, when
-    // the text is beyond the fast reader: anything but one well-formed object
-    // in valid UTF-8 (a batch, a scalar, broken JSON, comments, trailing text,
-    // very deep nesting, an integer past 64 bits); the caller then reads it
-    // with JsonCpp and calls Handle.
+    // at least size + kTextSlack. Returns false, having run and appended
+    // nothing, when the text is beyond the fast reader: anything but one
+    // well-formed object in valid UTF-8 (a batch, a scalar, broken JSON,
+    // comments, trailing text, very deep nesting, an integer past 64 bits);
+    // the caller then reads it with JsonCpp and calls Handle.
     bool HandleText(const char* text, std::size_t size, std::size_t capacity, std::string& answer);
 
     // True once an "Exit" notification or request has been handled.

@@ -12,7 +12,7 @@ set -euo pipefail
 set_name=${1:-test}
 packages=(
   cmake g++ ninja-build
-  libjsoncpp-dev libpugixml-dev libssl-dev libcli11-dev
+  libjsoncpp-dev libpugixml-dev libsimdjson-dev libssl-dev libcli11-dev
 )
 case "$set_name" in
   demo) ;;

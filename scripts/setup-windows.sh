@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # Installs what the Windows cross build needs: the MinGW-w64 compilers (posix
 # threads), Wine to run the result, and the sources of the dependencies that
-# Debian ships only for Linux (JsonCpp, GoogleTest), which
+# Debian ships only for Linux (JsonCpp, pugixml, simdjson, GoogleTest), which
 # scripts/test-windows.sh then cross-compiles. Safe to run again.
 set -euo pipefail
 

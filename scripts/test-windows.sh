@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # Cross-builds the library, the servers and the tests for 64-bit Windows with
 # MinGW-w64 and runs the test suite under Wine. Dependencies Debian ships only
-# for Linux (JsonCpp, GoogleTest) are cross-compiled from Debian's sources into
+# for Linux (JsonCpp, pugixml, simdjson, GoogleTest) are cross-compiled from Debian's sources into
 # a prefix inside the build folder the first time and reused afterwards.
 #   scripts/test-windows.sh [build-dir]
 set -euo pipefail
@@ -43,6 +43,13 @@ if [ ! -f "$prefix/.pugixml-installed" ]; then
   (cd "$deps/src" && rm -rf pugixml-* && apt-get source -qq pugixml >/dev/null 2>&1)
   dep_cmake pugixml "$(ls -d "$deps"/src/pugixml-*/ | head -n1)" \
     -DBUILD_SHARED_LIBS=OFF -DPUGIXML_BUILD_TESTS=OFF
+fi
+
+if [ ! -f "$prefix/.simdjson-installed" ]; then
+  echo "== simdjson for Windows =="
+  (cd "$deps/src" && rm -rf simdjson-* && apt-get source -qq simdjson >/dev/null 2>&1)
+  dep_cmake simdjson "$(ls -d "$deps"/src/simdjson-*/ | head -n1)" \
+    -DBUILD_SHARED_LIBS=OFF -DSIMDJSON_DEVELOPER_MODE=OFF -DSIMDJSON_ENABLE_THREADS=ON
 fi
 
 if [ ! -f "$prefix/.googletest-installed" ]; then

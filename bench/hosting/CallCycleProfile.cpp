@@ -60,11 +60,7 @@ class DetachedConnection : public RpcLocalConnection {};
 
 // The server's loop body for one request, as RunFrameLoop runs it.
 void ServeOne(ServerKit::RpcDispatcher& dispatcher, std::istream& in, std::ostream& out) {
-    const ServerKit::IncomingFrame frame = ServerKit::ReadRequestFrame(in);
-    if (frame.status == ServerKit::FrameStatus::Ok) {
-        const Json::Value response = dispatcher.Handle(frame.body);
-        ServerKit::WriteMessageFrame(out, response);
-    }
+    ServerKit::ServeRequestFrame(dispatcher, in, out);
 }
 
 class LoopbackClient : public JsonRpcClient {

@@ -5,11 +5,14 @@
 #include "RpcDispatcher.h"
 
 #include <platform/PipeBufferBase.h>
+#include <wire/FastJsonWriter.h>
 #include <wire/Frames.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -48,6 +51,79 @@ protected:
     bool WriteAll(const char* /*data*/, std::size_t /*size*/) override { return false; }
 };
 
+// Reads one frame through the wire layer's reader into `text`, followed by
+// the spare bytes RpcDispatcher::HandleText needs; `length` is the body's.
+// On anything but Ok, `error` says what was wrong.
+FrameStatus ReadFrameBody(std::istream& in, std::string& text, std::size_t& length,
+                          std::string& error) {
+    const Wire::FrameRead read =
+        Wire::ReadFrameText(in, text, kMaxFrameBody, Wire::LineBreaks::Await);
+    switch (read.status) {
+        case Wire::FrameStatus::End:
+        case Wire::FrameStatus::Short:
+            return FrameStatus::End;
+        case Wire::FrameStatus::BadHeader:
+            error = "invalid frame header";
+            return FrameStatus::BadHeader;
+        case Wire::FrameStatus::TooLarge:
+            // The body is dropped unread, so the next frame is read from where
+            // it starts and this one gets exactly one answer.
+            error = "frame body too large";
+            return SkipBytes(in, read.length) ? FrameStatus::TooLarge : FrameStatus::End;
+        case Wire::FrameStatus::Ok:
+            break;
+    }
+    length = text.size();
+    // The spare bytes belong to the string, so they are always initialized:
+    // the fast reader's block loads must not branch on indeterminate memory.
+    text.append(RpcDispatcher::kTextSlack, '\0');
+    return FrameStatus::Ok;
+}
+
+// JsonCpp's reading of a body (the text without its spare bytes), the
+// reference for what a request means.
+bool ParseBody(Wire::FrameScratch& scratch, std::size_t length, Json::Value& value,
+               std::string& errors) {
+    scratch.text.resize(length);
+    if (Wire::ParseFrameText(scratch, value, errors)) {
+        return true;
+    }
+    value = Json::Value();
+    return false;
+}
+
+// Where an answer is written: its text behind room for the header, which is
+// put in front once the length is known, so the frame goes out in one write.
+std::string& FrameBuffer() {
+    thread_local std::string frame;
+    return frame;
+}
+constexpr std::size_t kHeaderRoom = 48;
+
+void ReleaseLargeBody(std::string& body) {
+    constexpr std::size_t kRetainedBody = 64u * 1024u;
+    if (body.capacity() > kRetainedBody) {
+        std::string().swap(body);
+    }
+}
+
+void SendFrame(std::ostream& out, std::string& frame) {
+    frame.push_back('\n');
+    static const char kName[] = "Content-Length: ";
+    constexpr std::size_t kNameLength = sizeof(kName) - 1;
+    char digits[24];
+    const std::to_chars_result converted =
+        std::to_chars(digits, digits + sizeof(digits), frame.size() - kHeaderRoom);
+    const auto digitCount = static_cast<std::size_t>(converted.ptr - digits);
+    const std::size_t start = kHeaderRoom - (kNameLength + digitCount + 4);
+    char* header = &frame[start];
+    std::memcpy(header, kName, kNameLength);
+    std::memcpy(header + kNameLength, digits, digitCount);
+    std::memcpy(header + kNameLength + digitCount, "\r\n\r\n", 4);
+    out.write(frame.data() + start, static_cast<std::streamsize>(frame.size() - start));
+    out.flush();
+}
+
 }  // namespace
 
 std::istream& RequestInput() {
@@ -61,33 +137,55 @@ IncomingFrame ReadRequestFrame(std::istream& in) {
     // The library's own frame reader, so both ends agree on what a frame is
     // and believe a stated length only as far as bytes arrive.
     Wire::ScratchLease scratch;
-    const Wire::FrameRead read =
-        Wire::ReadFrameText(in, scratch->text, kMaxFrameBody, Wire::LineBreaks::Await);
-    switch (read.status) {
-        case Wire::FrameStatus::End:
-        case Wire::FrameStatus::Short:
-            frame.status = FrameStatus::End;
-            break;
-        case Wire::FrameStatus::BadHeader:
-            frame.status = FrameStatus::BadHeader;
-            frame.error = "invalid frame header";
-            break;
-        case Wire::FrameStatus::TooLarge:
-            // The body is dropped unread, so the next frame is read from where
-            // it starts and this one gets exactly one answer.
-            frame.status = SkipBytes(in, read.length) ? FrameStatus::TooLarge : FrameStatus::End;
-            frame.error = "frame body too large";
-            break;
-        case Wire::FrameStatus::Ok:
-            if (Wire::ParseFrameText(*scratch, frame.body, frame.error)) {
-                frame.status = FrameStatus::Ok;
-            } else {
-                frame.status = FrameStatus::BadBody;
-                frame.body = Json::Value();
-            }
-            break;
+    std::size_t length = 0;
+    frame.status = ReadFrameBody(in, scratch->text, length, frame.error);
+    if (frame.status == FrameStatus::Ok && !ParseBody(*scratch, length, frame.body, frame.error)) {
+        frame.status = FrameStatus::BadBody;
     }
     return frame;
+}
+
+bool ServeRequestFrame(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out) {
+    Wire::ScratchLease scratch;
+    std::string& body = scratch->text;
+    std::string error;
+    std::size_t length = 0;
+    FrameStatus status = ReadFrameBody(in, body, length, error);
+    std::string& frame = FrameBuffer();
+    frame.assign(kHeaderRoom, ' ');
+    Json::Value response;
+    // Most requests are read by the fast reader straight from the body and
+    // answered straight into the frame; what it leaves goes the slow way,
+    // which answers exactly as before.
+    if (status == FrameStatus::Ok &&
+        !dispatcher.HandleText(body.data(), length, body.size(), frame)) {
+        Json::Value request;
+        if (ParseBody(*scratch, length, request, error)) {
+            response = dispatcher.Handle(request);
+        } else {
+            status = FrameStatus::BadBody;
+        }
+    }
+    ReleaseLargeBody(body);
+    switch (status) {
+        case FrameStatus::End:
+            return false;
+        case FrameStatus::BadHeader:
+        case FrameStatus::TooLarge:
+        case FrameStatus::BadBody:
+            response = MakeErrorResponse(Json::Value(), kParseError, "Parse error: " + error);
+            break;
+        case FrameStatus::Ok:
+            break;
+    }
+    if (!response.isNull()) {
+        RpcClient::AppendJson(frame, response);
+    }
+    if (frame.size() > kHeaderRoom) {
+        SendFrame(out, frame);
+    }
+    ReleaseLargeBody(frame);
+    return status != FrameStatus::Ok || !dispatcher.ExitRequested();
 }
 
 void WriteMessageFrame(std::ostream& out, const Json::Value& message) {
@@ -95,33 +193,10 @@ void WriteMessageFrame(std::ostream& out, const Json::Value& message) {
 }
 
 int RunFrameLoop(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out) {
-    for (;;) {
-        IncomingFrame frame = ReadRequestFrame(in);
-        switch (frame.status) {
-            case FrameStatus::End:
-                return 0;
-            case FrameStatus::BadHeader:
-            case FrameStatus::TooLarge:
-            case FrameStatus::BadBody:
-                WriteMessageFrame(out, MakeErrorResponse(Json::Value(), kParseError,
-                                                         "Parse error: " + frame.error));
-                break;
-            case FrameStatus::Ok: {
-                const Json::Value response = dispatcher.Handle(frame.body);
-                if (!response.isNull()) {
-                    WriteMessageFrame(out, response);
-                }
-                if (dispatcher.ExitRequested()) {
-                    return 0;
-                }
-                break;
-            }
-        }
-        if (!out) {
-            // Nobody reads our answers any more; there is no point going on.
-            return 0;
-        }
+    // Stops too when nobody reads our answers any more.
+    while (ServeRequestFrame(dispatcher, in, out) && out) {
     }
+    return 0;
 }
 
 }  // namespace ServerKit

@@ -38,6 +38,10 @@ IncomingFrame ReadRequestFrame(std::istream& in);
 // Writes one frame holding the compact JSON text of the message and flushes.
 void WriteMessageFrame(std::ostream& out, const Json::Value& message);
 
+// Reads one frame, answers it and writes the answer (if any). False once the
+// input has ended or an "Exit" has been handled.
+bool ServeRequestFrame(RpcDispatcher& dispatcher, std::istream& in, std::ostream& out);
+
 // Answers frames until the input ends or an "Exit" has been handled; returns
 // the process exit code (0). A malformed frame is answered with an error
 // response carrying a null id and never ends the loop.

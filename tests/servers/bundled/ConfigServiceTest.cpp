@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <json/reader.h>
+#include <wire/FastJsonWriter.h>
 
 #include <memory>
 #include <string>
@@ -23,7 +24,18 @@ protected:
         request["id"] = 1;
         request["method"] = method;
         request["params"] = ParseJson(params);
-        return dispatcher_.Handle(request);
+        const Json::Value response = dispatcher_.Handle(request);
+        // Read from its text, the request must get the same bytes.
+        std::string text;
+        std::string answer;
+        std::string expected;
+        RpcClient::AppendJson(text, request);
+        const std::size_t size = text.size();
+        text.resize(size + ServerKit::RpcDispatcher::kTextSlack);
+        EXPECT_TRUE(dispatcher_.HandleText(text.data(), size, text.size(), answer));
+        RpcClient::AppendJson(expected, response);
+        EXPECT_EQ(answer, expected);
+        return response;
     }
 
     ServerKit::RpcDispatcher dispatcher_;
@@ -75,6 +87,15 @@ TEST_F(ConfigService, WrongParamsAreRefusedWithInvalidParams) {
     for (const auto& c : cases) {
         const Json::Value response = Call(c.method, c.params);
         EXPECT_EQ(response["error"]["code"].asInt(), -32602) << c.method << " " << c.params;
+    }
+}
+
+TEST_F(ConfigService, RunTestAnswersWithItsParamsTwice) {
+    for (const char* params :
+         {R"([7,"abc",true,1.5,2.25])", R"([-2147483648,"\u00e9\"\n",false,0.1,0.1])",
+          R"([0,"",true,-0.0,3.4e38])"}) {
+        const Json::Value result = Call("RunTest", params)["result"];
+        EXPECT_EQ(result["TestFloat"], result["InnerStruct"]["InnerFloat"]) << params;
     }
 }
 

@@ -81,6 +81,8 @@ TEST(FrameLoop, MalformedFramesAreAnsweredWithNullIdAndTheLoopGoesOn) {
     };
     const Case cases[] = {
         {"BodyNotJson", Frame("{not json"), -32700},
+        {"BrokenLiteral", Frame(R"({"jsonrpc":"2.0","id":1,"method":"Echo","params":[nul]})"),
+         -32700},
         {"BadHeaderLine", "Content-Type: text/plain\r\n", -32700},
         {"LowerCaseHeader", "content-length: 2\r\n", -32700},
         {"LongBlankRunBeforeLength", "Content-Length:" + std::string(5000, ' ') + "3\r\n\r\n[1]",

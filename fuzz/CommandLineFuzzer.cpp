@@ -8,6 +8,7 @@
 
 #include "FuzzSupport.h"
 
+#include "platform/CommandLine.h"
 #include "platform/Platform.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -9,10 +9,8 @@
 #include <wire/Frames.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -98,30 +96,12 @@ std::string& FrameBuffer() {
     thread_local std::string frame;
     return frame;
 }
-constexpr std::size_t kHeaderRoom = 48;
 
 void ReleaseLargeBody(std::string& body) {
     constexpr std::size_t kRetainedBody = 64u * 1024u;
     if (body.capacity() > kRetainedBody) {
         std::string().swap(body);
     }
-}
-
-void SendFrame(std::ostream& out, std::string& frame) {
-    frame.push_back('\n');
-    static const char kName[] = "Content-Length: ";
-    constexpr std::size_t kNameLength = sizeof(kName) - 1;
-    char digits[24];
-    const std::to_chars_result converted =
-        std::to_chars(digits, digits + sizeof(digits), frame.size() - kHeaderRoom);
-    const auto digitCount = static_cast<std::size_t>(converted.ptr - digits);
-    const std::size_t start = kHeaderRoom - (kNameLength + digitCount + 4);
-    char* header = &frame[start];
-    std::memcpy(header, kName, kNameLength);
-    std::memcpy(header + kNameLength, digits, digitCount);
-    std::memcpy(header + kNameLength + digitCount, "\r\n\r\n", 4);
-    out.write(frame.data() + start, static_cast<std::streamsize>(frame.size() - start));
-    out.flush();
 }
 
 }  // namespace
@@ -152,7 +132,7 @@ bool ServeRequestFrame(RpcDispatcher& dispatcher, std::istream& in, std::ostream
     std::size_t length = 0;
     FrameStatus status = ReadFrameBody(in, body, length, error);
     std::string& frame = FrameBuffer();
-    frame.assign(kHeaderRoom, ' ');
+    frame.assign(Wire::kFrameHeaderRoom, ' ');
     Json::Value response;
     // Most requests are read by the fast reader straight from the body and
     // answered straight into the frame; what it leaves goes the slow way,
@@ -181,8 +161,8 @@ bool ServeRequestFrame(RpcDispatcher& dispatcher, std::istream& in, std::ostream
     if (!response.isNull()) {
         RpcClient::AppendJson(frame, response);
     }
-    if (frame.size() > kHeaderRoom) {
-        SendFrame(out, frame);
+    if (frame.size() > Wire::kFrameHeaderRoom) {
+        Wire::SendFrameText(out, frame);
     }
     ReleaseLargeBody(frame);
     return status != FrameStatus::Ok || !dispatcher.ExitRequested();

@@ -70,10 +70,6 @@ void ReleaseLargeText(std::string& text) {
     }
 }
 
-// Room left in front of the body for the longest header:
-// "Content-Length: " + 20 digits + "\r\n\r\n".
-constexpr std::size_t kHeaderRoom = 16 + 20 + 4;
-
 void SkipLineBreaks(std::istream& in, LineBreaks lineBreaks) {
     if (lineBreaks == LineBreaks::Await) {
         for (int next = in.peek(); next == '\r' || next == '\n'; next = in.peek()) {
@@ -178,30 +174,34 @@ bool ParseFrameText(FrameScratch& scratch, Json::Value& message, std::string& er
     return parsed;
 }
 
-void WriteFrame(std::ostream& out, const Json::Value& message) {
-    // The body is written behind room for the header, the header put in
-    // front of it once its length is known, and the frame goes out in one
-    // write: one pooled buffer, no copy of the text.
-    ScratchLease scratch;
-    std::string& frame = scratch->text;
-    frame.assign(kHeaderRoom, ' ');
-    AppendJson(frame, message);
+void SendFrameText(std::ostream& out, std::string& frame) {
     frame.push_back('\n');
-    const std::size_t bodySize = frame.size() - kHeaderRoom;
+    const std::size_t bodySize = frame.size() - kFrameHeaderRoom;
     // to_chars, not operator<<: an imbued locale could group digits.
     static const char kName[] = "Content-Length: ";
     constexpr std::size_t kNameLength = sizeof(kName) - 1;
     char digits[24];
     const std::to_chars_result converted = std::to_chars(digits, digits + sizeof(digits), bodySize);
     const auto digitCount = static_cast<std::size_t>(converted.ptr - digits);
-    const std::size_t start = kHeaderRoom - (kNameLength + digitCount + 4);
+    const std::size_t start = kFrameHeaderRoom - (kNameLength + digitCount + 4);
     char* header = &frame[start];
     std::memcpy(header, kName, kNameLength);
     std::memcpy(header + kNameLength, digits, digitCount);
     std::memcpy(header + kNameLength + digitCount, "\r\n\r\n", 4);
     out.write(frame.data() + start, static_cast<std::streamsize>(frame.size() - start));
-    ReleaseLargeText(frame);
     out.flush();
+}
+
+void WriteFrame(std::ostream& out, const Json::Value& message) {
+    // The body is written behind room for the header, the header put in
+    // front of it once its length is known, and the frame goes out in one
+    // write: one pooled buffer, no copy of the text.
+    ScratchLease scratch;
+    std::string& frame = scratch->text;
+    frame.assign(kFrameHeaderRoom, ' ');
+    AppendJson(frame, message);
+    SendFrameText(out, frame);
+    ReleaseLargeText(frame);
 }
 
 }  // namespace RpcClient::Wire

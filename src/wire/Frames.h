@@ -9,6 +9,7 @@
 #include <json/reader.h>
 #include <json/value.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -75,6 +76,16 @@ FrameRead ReadFrameText(std::istream& in, std::string& text, std::uint64_t maxLe
 // parser's messages in `errors`. Text a NUL byte cuts short parses as if it
 // ended there.
 bool ParseFrameText(FrameScratch& scratch, Json::Value& message, std::string& errors);
+
+// Room to leave in front of a body that SendFrameText is to send:
+// "Content-Length: " + 20 digits + "\r\n\r\n".
+constexpr std::size_t kFrameHeaderRoom = 16 + 20 + 4;
+
+// Sends `frame`, a body written behind kFrameHeaderRoom bytes of room, as one
+// frame: a trailing LF is added, the header put in front of the body in that
+// room, and the whole goes out in one write, then a flush. No copy of the
+// text is made.
+void SendFrameText(std::ostream& out, std::string& frame);
 
 // Writes `message` as one frame of its compact JSON text with a trailing LF,
 // in one write, and flushes.

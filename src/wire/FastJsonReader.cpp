@@ -118,21 +118,38 @@ private:
             if (!Value(member, depth)) {
                 return false;
             }
-            SkipSpace();
-            if (at_ == end_) {
-                return false;
+            switch (AfterElement('}', slot)) {
+                case Step::Closed:
+                    return true;
+                case Step::Broken:
+                    return false;
+                case Step::Next:
+                    break;
             }
-            if (*at_ == '}') {
-                ++at_;
-                slot.setOffsetLimit(Offset(at_));
-                return true;
-            }
-            if (*at_ != ',') {
-                return false;
-            }
-            ++at_;
-            SkipSpace();
         }
+    }
+
+    enum class Step { Next, Closed, Broken };
+
+    // After an element of an object or array: a separator (then the next
+    // element follows), the closing bracket `close` (then the container's
+    // extent is complete), or anything else, which this reader declines.
+    Step AfterElement(char close, Json::Value& slot) {
+        SkipSpace();
+        if (at_ == end_) {
+            return Step::Broken;
+        }
+        if (*at_ == close) {
+            ++at_;
+            slot.setOffsetLimit(Offset(at_));
+            return Step::Closed;
+        }
+        if (*at_ != ',') {
+            return Step::Broken;
+        }
+        ++at_;
+        SkipSpace();
+        return Step::Next;
     }
 
     bool Array(Json::Value& slot, int depth) {
@@ -154,20 +171,14 @@ private:
             if (!Value(slot.append(Json::Value()), depth)) {
                 return false;
             }
-            SkipSpace();
-            if (at_ == end_) {
-                return false;
+            switch (AfterElement(']', slot)) {
+                case Step::Closed:
+                    return true;
+                case Step::Broken:
+                    return false;
+                case Step::Next:
+                    break;
             }
-            if (*at_ == ']') {
-                ++at_;
-                slot.setOffsetLimit(Offset(at_));
-                return true;
-            }
-            if (*at_ != ',') {
-                return false;
-            }
-            ++at_;
-            SkipSpace();
         }
     }
 

@@ -11,26 +11,12 @@ namespace Pnctl {
 
 namespace {
 
-Json::Value Slots(const std::vector<int>& numbers) {
-    Json::Value array(Json::arrayValue);
-    for (int number : numbers) {
-        array.append(number);
-    }
-    return array;
-}
-
 Json::Value Item(const Tavrel::Gsd::baseInfo& info) {
-    Json::Value item(Json::objectValue);
-    item["GsdId"] = info.GsdId;
-    item["Name"] = info.Name;
-    return item;
+    return Object({Member("GsdId", info.GsdId), Member("Name", info.Name)});
 }
 
 Json::Value Io(const Tavrel::Gsd::ioDataInfo& io) {
-    Json::Value value(Json::objectValue);
-    value["Input"] = io.Isize;
-    value["Output"] = io.Osize;
-    return value;
+    return Object({Member("Input", io.Isize), Member("Output", io.Osize)});
 }
 
 std::string Label(const Json::Value& item) {
@@ -64,11 +50,7 @@ Json::Value Records(RpcClient::Tavrel::PnGsdClient& client, const std::string& g
                     const std::string& dap, const std::string& submoduleId) {
     const auto records = client.GetSubModuleParameter(gsdName, dap, submoduleId);
     ThrowIfFailed(client, "GetSubModuleParameter " + submoduleId);
-    Json::Value list(Json::arrayValue);
-    for (const auto& record : records) {
-        list.append(ToJson(record));
-    }
-    return list;
+    return ToJson(records);
 }
 
 // The submodules a module comes with, each in its subslot.
@@ -185,7 +167,7 @@ Json::Value BuildCatalogTree(RpcClient::Tavrel::PnGsdClient& client, const std::
         dapNode["Description"] = device.BaseInfo.Description;
         dapNode["OrderNumber"] = device.BaseInfo.OrderNumber;
         // Asked about itself, the access point tells the slots it is fixed in.
-        dapNode["Slots"] = Slots(client.GetPluggableModuleSlotRelation(gsdName, dap, dap));
+        dapNode["Slots"] = ToJson(client.GetPluggableModuleSlotRelation(gsdName, dap, dap));
         ThrowIfFailed(client, "GetPluggableModuleSlotRelation " + dap);
 
         // What the device comes with: the access point itself and the
@@ -213,7 +195,7 @@ Json::Value BuildCatalogTree(RpcClient::Tavrel::PnGsdClient& client, const std::
             const std::string moduleId = module.BaseInfo.GsdId;
             Json::Value moduleNode = Item(module.BaseInfo);
             moduleNode["Slots"] =
-                Slots(client.GetPluggableModuleSlotRelation(gsdName, dap, moduleId));
+                ToJson(client.GetPluggableModuleSlotRelation(gsdName, dap, moduleId));
             ThrowIfFailed(client, "GetPluggableModuleSlotRelation " + moduleId);
             const auto data = client.GetModuleData(gsdName, dap, moduleId);
             ThrowIfFailed(client, "GetModuleData " + moduleId);
@@ -231,7 +213,7 @@ Json::Value BuildCatalogTree(RpcClient::Tavrel::PnGsdClient& client, const std::
                 node["Subslots"] = Json::Value(Json::arrayValue);
                 for (const auto& relation : relations) {
                     if (relation.ModuleRefId == submodule.BaseInfo.GsdId) {
-                        node["Subslots"] = Slots(relation.Subslots);
+                        node["Subslots"] = ToJson(relation.Subslots);
                     }
                 }
                 const std::string submoduleId = submodule.BaseInfo.GsdId;

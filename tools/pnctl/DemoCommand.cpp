@@ -309,12 +309,9 @@ int RunDemo(const DemoOptions& demo, const GlobalOptions& global) {
         ThrowIfFailed(client, "TavrelLoadConfiguration");
         document["check"] = Json::Value(Json::arrayValue);
         for (const PnGsdClient::ConfigFinding& finding : check.Findings) {
-            Json::Value entry(Json::objectValue);
-            entry["severity"] = finding.Severity;
-            entry["document"] = finding.Document;
-            entry["path"] = finding.Path;
-            entry["message"] = finding.Message;
-            document["check"].append(entry);
+            document["check"].append(
+                Object({Member("severity", finding.Severity), Member("document", finding.Document),
+                        Member("path", finding.Path), Member("message", finding.Message)}));
         }
         if (!global.json) {
             out << "\ndevice " << deviceName << " from " << choice->gsdName << ", access point "

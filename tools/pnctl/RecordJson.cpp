@@ -3,72 +3,15 @@
 
 namespace Pnctl {
 
-namespace {
+using namespace Tavrel::Gsd;
 
-Json::Value Strings(const std::vector<std::string>& texts) {
-    Json::Value array(Json::arrayValue);
-    for (const std::string& text : texts) {
-        array.append(text);
-    }
-    return array;
-}
-
-Json::Value Ints(const std::vector<int>& numbers) {
-    Json::Value array(Json::arrayValue);
-    for (int number : numbers) {
-        array.append(number);
-    }
-    return array;
-}
-
-Json::Value ToJson(const Tavrel::Gsd::recordDataItem& item) {
+Json::Value Object(std::initializer_list<Member> members) {
     Json::Value value(Json::objectValue);
-    value["TextId"] = item.TextId;
-    value["Name"] = item.Name;
-    value["IsChangeable"] = item.IsChangeable;
-    value["ByteOffset"] = item.ByteOffset;
-    value["BitOffset"] = item.BitOffset;
-    value["DataType"] = item.DataType;
-    value["DefaultValue"] = item.DefaultValue;
-    Json::Value choices(Json::arrayValue);
-    for (const auto& choice : item.Values) {
-        Json::Value pair(Json::arrayValue);
-        pair.append(choice.first);
-        pair.append(choice.second);
-        choices.append(pair);
+    for (const Member& member : members) {
+        value[member.first] = member.second;
     }
-    value["Values"] = choices;
-    value["MinValue"] = item.MinValue;
-    value["MaxValue"] = item.MaxValue;
     return value;
 }
-
-Json::Value ToJson(const Tavrel::Gsd::menuItem& menu) {
-    Json::Value value(Json::objectValue);
-    value["GsdId"] = menu.GsdId;
-    value["Name"] = menu.Name;
-    Json::Value items(Json::arrayValue);
-    for (const auto& item : menu.RecordDataList) {
-        items.append(ToJson(item));
-    }
-    value["RecordDataList"] = items;
-    Json::Value submenus(Json::arrayValue);
-    for (const auto& submenu : menu.MenuItems) {
-        submenus.append(ToJson(submenu));
-    }
-    value["MenuItems"] = submenus;
-    return value;
-}
-
-Json::Value ToJson(const Tavrel::Gsd::ioDataInfo& io) {
-    Json::Value value(Json::objectValue);
-    value["IoType"] = io.IoType;
-    value["Isize"] = io.Isize;
-    value["Osize"] = io.Osize;
-    return value;
-}
-
-}  // namespace
 
 Json::Value ToJson(const std::string& text) {
     return Json::Value(text);
@@ -82,195 +25,155 @@ Json::Value ToJson(bool value) {
 Json::Value ToJson(double value) {
     return Json::Value(value);
 }
+Json::Value ToJson(const std::pair<std::string, std::string>& choice) {
+    Json::Value pair(Json::arrayValue);
+    pair.append(choice.first);
+    pair.append(choice.second);
+    return pair;
+}
 
-Json::Value ToJson(const ImportResult& result) {
-    Json::Value value(Json::objectValue);
-    value["GsdName"] = result.GsdName;
-    value["GsdPath"] = result.GsdPath;
-    value["IsSuccess"] = result.IsSuccess;
-    value["IsValid"] = result.IsValid;
-    value["ErrorMessages"] = Strings(result.ErrorMessages);
+Json::Value ToJson(const ImportResult& r) {
+    return Object({Member("GsdName", r.GsdName), Member("GsdPath", r.GsdPath),
+                   Member("IsSuccess", r.IsSuccess), Member("IsValid", r.IsValid),
+                   Member("ErrorMessages", ToJson(r.ErrorMessages))});
+}
+
+Json::Value ToJson(const RemoveResult& r) {
+    return Object({Member("GsdName", r.GsdName), Member("GsdPath", r.GsdPath),
+                   Member("IsSuccess", r.IsSuccess),
+                   Member("ErrorMessages", ToJson(r.ErrorMessages))});
+}
+
+Json::Value ToJson(const InstalledGsd& g) {
+    return Object({Member("GsdName", g.GsdName), Member("FilePath", g.FilePath),
+                   Member("InstallDateTime", g.InstallDateTime),
+                   Member("HashValueString", g.HashValueString)});
+}
+
+Json::Value ToJson(const baseInfo& i) {
+    return Object({Member("GsdName", i.GsdName), Member("GsdId", i.GsdId),
+                   Member("Category", i.Category), Member("SubCategory", i.SubCategory),
+                   Member("Name", i.Name), Member("SoftwareRelease", i.SoftwareRelease),
+                   Member("OrderNumber", i.OrderNumber), Member("Description", i.Description)});
+}
+
+Json::Value ToJson(const GsdDeviceInfo& i) {
+    return Object({Member("MainFamily", i.MainFamily), Member("ProductFamily", i.ProductFamily),
+                   Member("InfoText", i.InfoText), Member("VendorName", i.VendorName),
+                   Member("VendorIdentNumber", i.VendorIdentNumber),
+                   Member("DeviceIdentNumber", i.DeviceIdentNumber)});
+}
+
+Json::Value ToJson(const DeviceCatalog& d) {
+    return Object({Member("MainFamily", d.MainFamily), Member("VendorName", d.VendorName),
+                   Member("ProductFamily", d.ProductFamily),
+                   Member("DNSCompatibleName", d.DNSCompatibleName),
+                   Member("BaseInfo", ToJson(d.BaseInfo)),
+                   Member("SupportRTType", static_cast<int>(d.SupportRTType)),
+                   Member("VendorIdentNumber", d.VendorIdentNumber),
+                   Member("DeviceIdentNumber", d.DeviceIdentNumber), Member("IsG2", d.IsG2),
+                   Member("CatalogText", d.GetCatalogText())});
+}
+
+Json::Value ToJson(const GSDTemplateCatalog& d) {
+    Json::Value value = ToJson(static_cast<const DeviceCatalog&>(d));
+    value["IsKeltolineTemplate"] = d.IsKeltolineTemplate;
+    value["CatalogText"] = d.GetCatalogText();
     return value;
 }
 
-Json::Value ToJson(const RemoveResult& result) {
-    Json::Value value(Json::objectValue);
-    value["GsdName"] = result.GsdName;
-    value["GsdPath"] = result.GsdPath;
-    value["IsSuccess"] = result.IsSuccess;
-    value["ErrorMessages"] = Strings(result.ErrorMessages);
-    return value;
+Json::Value ToJson(const moduleCatalog& m) {
+    return Object({Member("BaseInfo", ToJson(m.BaseInfo))});
 }
 
-Json::Value ToJson(const InstalledGsd& installed) {
-    Json::Value value(Json::objectValue);
-    value["GsdName"] = installed.GsdName;
-    value["FilePath"] = installed.FilePath;
-    value["InstallDateTime"] = installed.InstallDateTime;
-    value["HashValueString"] = installed.HashValueString;
-    return value;
+Json::Value ToJson(const subModuleCatalog& s) {
+    return Object({Member("BaseInfo", ToJson(s.BaseInfo)),
+                   Member("SupportRTType", static_cast<int>(s.SupportRTType))});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::baseInfo& info) {
-    Json::Value value(Json::objectValue);
-    value["GsdName"] = info.GsdName;
-    value["GsdId"] = info.GsdId;
-    value["Category"] = info.Category;
-    value["SubCategory"] = info.SubCategory;
-    value["Name"] = info.Name;
-    value["SoftwareRelease"] = info.SoftwareRelease;
-    value["OrderNumber"] = info.OrderNumber;
-    value["Description"] = info.Description;
-    return value;
+Json::Value ToJson(const subModuleSlotRelation& r) {
+    return Object({Member("ModuleRefId", r.ModuleRefId), Member("Subslots", ToJson(r.Subslots))});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::GsdDeviceInfo& info) {
-    Json::Value value(Json::objectValue);
-    value["MainFamily"] = info.MainFamily;
-    value["ProductFamily"] = info.ProductFamily;
-    value["InfoText"] = info.InfoText;
-    value["VendorName"] = info.VendorName;
-    value["VendorIdentNumber"] = info.VendorIdentNumber;
-    value["DeviceIdentNumber"] = info.DeviceIdentNumber;
-    return value;
+Json::Value ToJson(const ModuleDataBaseInfo& i) {
+    return Object(
+        {Member("GsdID", i.GsdID), Member("Name", i.Name), Member("OrderNumber", i.OrderNumber),
+         Member("FirmwareVersion", i.FirmwareVersion), Member("SoftwareVerison", i.SoftwareVerison),
+         Member("Description", i.Description), Member("IdentNumber", i.IdentNumber)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::DeviceCatalog& device) {
-    Json::Value value(Json::objectValue);
-    value["MainFamily"] = device.MainFamily;
-    value["VendorName"] = device.VendorName;
-    value["ProductFamily"] = device.ProductFamily;
-    value["DNSCompatibleName"] = device.DNSCompatibleName;
-    value["BaseInfo"] = ToJson(device.BaseInfo);
-    value["SupportRTType"] = static_cast<int>(device.SupportRTType);
-    value["VendorIdentNumber"] = device.VendorIdentNumber;
-    value["DeviceIdentNumber"] = device.DeviceIdentNumber;
-    value["IsG2"] = device.IsG2;
-    value["CatalogText"] = device.GetCatalogText();
-    return value;
+Json::Value ToJson(const ioDataInfo& io) {
+    return Object(
+        {Member("IoType", io.IoType), Member("Isize", io.Isize), Member("Osize", io.Osize)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::GSDTemplateCatalog& device) {
-    Json::Value value = ToJson(static_cast<const Tavrel::Gsd::DeviceCatalog&>(device));
-    value["IsKeltolineTemplate"] = device.IsKeltolineTemplate;
-    value["CatalogText"] = device.GetCatalogText();
-    return value;
+Json::Value ToJson(const moduleItem& m) {
+    return Object({Member("IsMandatory", m.IsMandatory), Member("SlotNumber", m.SlotNumber),
+                   Member("SlotName", m.SlotName), Member("Info", ToJson(m.Info)),
+                   Member("IoData", ToJson(m.IoData)), Member("Type", m.Type)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::moduleCatalog& module) {
-    Json::Value value(Json::objectValue);
-    value["BaseInfo"] = ToJson(module.BaseInfo);
-    return value;
+Json::Value ToJson(const moduleData& d) {
+    return Object({Member("Item", ToJson(d.Item)), Member("virSubmoduleRefId", d.virSubmoduleRefId),
+                   Member("virSubSlotNumber", d.virSubSlotNumber),
+                   Member("SubItems", ToJson(d.SubItems))});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::subModuleCatalog& submodule) {
-    Json::Value value(Json::objectValue);
-    value["BaseInfo"] = ToJson(submodule.BaseInfo);
-    value["SupportRTType"] = static_cast<int>(submodule.SupportRTType);
-    return value;
+Json::Value ToJson(const recordDataItem& r) {
+    return Object({Member("TextId", r.TextId), Member("Name", r.Name),
+                   Member("IsChangeable", r.IsChangeable), Member("ByteOffset", r.ByteOffset),
+                   Member("BitOffset", r.BitOffset), Member("DataType", r.DataType),
+                   Member("DefaultValue", r.DefaultValue), Member("Values", ToJson(r.Values)),
+                   Member("MinValue", r.MinValue), Member("MaxValue", r.MaxValue)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::subModuleSlotRelation& relation) {
-    Json::Value value(Json::objectValue);
-    value["ModuleRefId"] = relation.ModuleRefId;
-    value["Subslots"] = Ints(relation.Subslots);
-    return value;
+Json::Value ToJson(const menuItem& m) {
+    return Object({Member("GsdId", m.GsdId), Member("Name", m.Name),
+                   Member("RecordDataList", ToJson(m.RecordDataList)),
+                   Member("MenuItems", ToJson(m.MenuItems))});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::ModuleDataBaseInfo& info) {
-    Json::Value value(Json::objectValue);
-    value["GsdID"] = info.GsdID;
-    value["Name"] = info.Name;
-    value["OrderNumber"] = info.OrderNumber;
-    value["FirmwareVersion"] = info.FirmwareVersion;
-    value["SoftwareVerison"] = info.SoftwareVerison;
-    value["Description"] = info.Description;
-    value["IdentNumber"] = info.IdentNumber;
-    return value;
+Json::Value ToJson(const parameterRecord& r) {
+    return Object({Member("Index", r.Index), Member("Length", r.Length),
+                   Member("MenuItem", ToJson(r.MenuItem))});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::moduleItem& item) {
-    Json::Value value(Json::objectValue);
-    value["IsMandatory"] = item.IsMandatory;
-    value["SlotNumber"] = item.SlotNumber;
-    value["SlotName"] = item.SlotName;
-    value["Info"] = ToJson(item.Info);
-    value["IoData"] = ToJson(item.IoData);
-    value["Type"] = item.Type;
-    return value;
+Json::Value ToJson(const transmissionValue& rate) {
+    return Object({Member("Value", rate.Value), Member("Description", rate.Description)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::moduleData& data) {
-    Json::Value value(Json::objectValue);
-    value["Item"] = ToJson(data.Item);
-    value["virSubmoduleRefId"] = data.virSubmoduleRefId;
-    value["virSubSlotNumber"] = data.virSubSlotNumber;
-    value["SubItems"] = ToJson(data.SubItems);
-    return value;
+Json::Value ToJson(const portParameter& p) {
+    return Object({Member("PortDeactivationSupported", p.PortDeactivationSupported),
+                   Member("transmissionValueList", ToJson(p.transmissionValueList)),
+                   Member("DCP_BoundarySupported", p.DCP_BoundarySupported),
+                   Member("PTP_BoundarySupported", p.PTP_BoundarySupported)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::parameterRecord& record) {
-    Json::Value value(Json::objectValue);
-    value["Index"] = record.Index;
-    value["Length"] = record.Length;
-    value["MenuItem"] = ToJson(record.MenuItem);
-    return value;
+Json::Value ToJson(const AlarmData& a) {
+    return Object({Member("Description", a.Description), Member("RefText", a.RefText),
+                   Member("Help", a.Help)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::portParameter& port) {
-    Json::Value value(Json::objectValue);
-    value["PortDeactivationSupported"] = port.PortDeactivationSupported;
-    Json::Value rates(Json::arrayValue);
-    for (const auto& rate : port.transmissionValueList) {
-        Json::Value entry(Json::objectValue);
-        entry["Value"] = rate.Value;
-        entry["Description"] = rate.Description;
-        rates.append(entry);
-    }
-    value["transmissionValueList"] = rates;
-    value["DCP_BoundarySupported"] = port.DCP_BoundarySupported;
-    value["PTP_BoundarySupported"] = port.PTP_BoundarySupported;
-    return value;
+Json::Value ToJson(const ChannelAlarmData& a) {
+    return Object({Member("AlarmNameText", a.AlarmNameText),
+                   Member("AlarmHelpText", a.AlarmHelpText),
+                   Member("AlarmExtNameText", a.AlarmExtNameText),
+                   Member("AlarmExtHelpText", a.AlarmExtHelpText)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::AlarmData& alarm) {
-    Json::Value value(Json::objectValue);
-    value["Description"] = alarm.Description;
-    value["RefText"] = alarm.RefText;
-    value["Help"] = alarm.Help;
-    return value;
+Json::Value ToJson(const isochroneMode& m) {
+    return Object(
+        {Member("T_DC_Base", m.T_DC_Base), Member("T_DC_Min", m.T_DC_Min),
+         Member("T_DC_Max", m.T_DC_Max), Member("T_IO_Base", m.T_IO_Base),
+         Member("T_IO_InputMin", m.T_IO_InputMin), Member("T_IO_OutputMin", m.T_IO_OutputMin),
+         Member("IsIsochroneModeRequired", m.IsIsochroneModeRequired),
+         Member("T_Cycle_MinMs", m.T_Cycle_MinMs), Member("T_IO_InputMinMs", m.T_IO_InputMinMs),
+         Member("T_IO_OutputMinMs", m.T_IO_OutputMinMs)});
 }
 
-Json::Value ToJson(const Tavrel::Gsd::ChannelAlarmData& alarm) {
-    Json::Value value(Json::objectValue);
-    value["AlarmNameText"] = alarm.AlarmNameText;
-    value["AlarmHelpText"] = alarm.AlarmHelpText;
-    value["AlarmExtNameText"] = alarm.AlarmExtNameText;
-    value["AlarmExtHelpText"] = alarm.AlarmExtHelpText;
-    return value;
-}
-
-Json::Value ToJson(const Tavrel::Gsd::isochroneMode& mode) {
-    Json::Value value(Json::objectValue);
-    value["T_DC_Base"] = mode.T_DC_Base;
-    value["T_DC_Min"] = mode.T_DC_Min;
-    value["T_DC_Max"] = mode.T_DC_Max;
-    value["T_IO_Base"] = mode.T_IO_Base;
-    value["T_IO_InputMin"] = mode.T_IO_InputMin;
-    value["T_IO_OutputMin"] = mode.T_IO_OutputMin;
-    value["IsIsochroneModeRequired"] = mode.IsIsochroneModeRequired;
-    value["T_Cycle_MinMs"] = mode.T_Cycle_MinMs;
-    value["T_IO_InputMinMs"] = mode.T_IO_InputMinMs;
-    value["T_IO_OutputMinMs"] = mode.T_IO_OutputMinMs;
-    return value;
-}
-
-Json::Value ToJson(const Tavrel::Gsd::ModuleVirSubSlotAndAPI& subslot) {
-    Json::Value value(Json::objectValue);
-    value["isExist"] = subslot.isExist;
-    value["virSubslot"] = subslot.virSubslot;
-    value["virAPI"] = subslot.virAPI;
-    return value;
+Json::Value ToJson(const ModuleVirSubSlotAndAPI& s) {
+    return Object({Member("isExist", s.isExist), Member("virSubslot", s.virSubslot),
+                   Member("virAPI", s.virAPI)});
 }
 
 }  // namespace Pnctl

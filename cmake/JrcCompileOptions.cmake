@@ -45,3 +45,16 @@ endif()
 function(jrc_target_defaults target)
   target_link_libraries(${target} PRIVATE $<BUILD_INTERFACE:jrc_compile_options>)
 endfunction()
+
+# jrc_add_program(<name> <internal> <sources...>): one of our own programs
+# (a test, a benchmark) with the project's options, linked to the shared
+# library, or with <internal> true to its static twin for white-box access.
+function(jrc_add_program name internal)
+  add_executable(${name} ${ARGN})
+  jrc_target_defaults(${name})
+  if(internal)
+    target_link_libraries(${name} PRIVATE JsonRpcClientInternal)
+  else()
+    target_link_libraries(${name} PRIVATE JsonRpcClient)
+  endif()
+endfunction()

@@ -138,7 +138,7 @@ public:
         ReadNodes(listOfNodes);
         CheckController(Member(configuration, "ControllerConf"));
         CheckSubnetOf(configuration);
-        CheckDevices(Member(configuration, "DeviceListConf"));
+        CheckDevices(configuration);
         CheckIoRanges();
         CheckTopology(topology);
         return findings_;
@@ -190,6 +190,20 @@ private:
         return std::nullopt;
     }
 
+    // Calls each(element, path of the element) for the array under key. An
+    // absent member has no elements; any other type than an array is an error.
+    template <class Each>
+    void ForEachIn(const Json::Value& object, const char* key, const char* document,
+                   const std::string& path, Each each) {
+        const Json::Value& list = Member(object, key);
+        const std::string listPath = Join(path, key);
+        if (Expect(list, Json::arrayValue, document, listPath)) {
+            for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+                each(list[i], Join(listPath, i));
+            }
+        }
+    }
+
     // ---- list of nodes --------------------------------------------------------
 
     struct Node {
@@ -203,39 +217,36 @@ private:
         if (!Expect(listOfNodes, Json::objectValue, kNodes, "")) {
             return;
         }
-        const Json::Value& list = Member(listOfNodes, "DeviceNodeList");
-        if (!Expect(list, Json::arrayValue, kNodes, "/DeviceNodeList")) {
+        ForEachIn(
+            listOfNodes, "DeviceNodeList", kNodes, "",
+            [this](const Json::Value& node, const std::string& path) { ReadNode(node, path); });
+    }
+
+    void ReadNode(const Json::Value& node, const std::string& path) {
+        const std::string id = Text(node, "DeviceId", kNodes, path);
+        if (nodes_.count(id) != 0) {
+            Error(kNodes, Join(path, "DeviceId"),
+                  "device id \"" + id + "\" is already used by " + nodes_[id].path);
             return;
         }
-        for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-            const std::string path = Join("/DeviceNodeList", i);
-            const Json::Value& node = list[i];
-            const std::string id = Text(node, "DeviceId", kNodes, path);
-            if (nodes_.count(id) != 0) {
-                Error(kNodes, Join(path, "DeviceId"),
-                      "device id \"" + id + "\" is already used by " + nodes_[id].path);
-                continue;
-            }
-            Node& entry = nodes_[id];
-            entry.path = path;
-            const std::string gsdPath = Text(node, "GsdPath", kNodes, path);
-            try {
-                entry.gsd = lookup_(gsdPath);
-            } catch (const std::exception& e) {
-                Error(kNodes, Join(path, "GsdPath"), e.what());
-                continue;
-            }
-            if (!entry.gsd) {
-                Error(kNodes, Join(path, "GsdPath"),
-                      "\"" + gsdPath + "\" names no installed GSD file");
-                continue;
-            }
-            const std::string dapId = Text(node, "GsdRefId", kNodes, path);
-            entry.dap = entry.gsd->FindAccessPoint(dapId);
-            if (entry.dap == nullptr) {
-                Error(kNodes, Join(path, "GsdRefId"),
-                      "\"" + gsdPath + "\" has no device access point \"" + dapId + "\"");
-            }
+        Node& entry = nodes_[id];
+        entry.path = path;
+        const std::string gsdPath = Text(node, "GsdPath", kNodes, path);
+        try {
+            entry.gsd = lookup_(gsdPath);
+        } catch (const std::exception& e) {
+            Error(kNodes, Join(path, "GsdPath"), e.what());
+            return;
+        }
+        if (!entry.gsd) {
+            Error(kNodes, Join(path, "GsdPath"), "\"" + gsdPath + "\" names no installed GSD file");
+            return;
+        }
+        const std::string dapId = Text(node, "GsdRefId", kNodes, path);
+        entry.dap = entry.gsd->FindAccessPoint(dapId);
+        if (entry.dap == nullptr) {
+            Error(kNodes, Join(path, "GsdRefId"),
+                  "\"" + gsdPath + "\" has no device access point \"" + dapId + "\"");
         }
     }
 
@@ -353,14 +364,11 @@ private:
 
     // ---- devices, modules, submodules -----------------------------------------
 
-    void CheckDevices(const Json::Value& list) {
-        if (!Expect(list, Json::arrayValue, kConfiguration, "/DeviceListConf")) {
-            WarnUnusedNodes();
-            return;
-        }
-        for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-            CheckDevice(list[i], Join("/DeviceListConf", i));
-        }
+    void CheckDevices(const Json::Value& configuration) {
+        ForEachIn(configuration, "DeviceListConf", kConfiguration, "",
+                  [this](const Json::Value& device, const std::string& path) {
+                      CheckDevice(device, path);
+                  });
         WarnUnusedNodes();
     }
 
@@ -412,15 +420,11 @@ private:
             AddGsdPorts(*node->dap, entry);
         }
 
-        const Json::Value& modules = Member(device, "DeviceModules");
-        const std::string modulesPath = Join(path, "DeviceModules");
-        if (!Expect(modules, Json::arrayValue, kConfiguration, modulesPath)) {
-            return;
-        }
         std::map<long long, std::string> slotsTaken;
-        for (Json::ArrayIndex m = 0; m < modules.size(); ++m) {
-            CheckModule(modules[m], Join(modulesPath, m), node, slotsTaken, entry);
-        }
+        ForEachIn(device, "DeviceModules", kConfiguration, path,
+                  [&](const Json::Value& module, const std::string& modulePath) {
+                      CheckModule(module, modulePath, node, slotsTaken, entry);
+                  });
     }
 
     static void AddGsdPorts(const Module& module, DeviceEntry& entry) {
@@ -488,15 +492,11 @@ private:
         AddIoRanges(Member(module, "IoAddress"), Join(path, "IoAddress"), 0,
                     gsdModule != nullptr ? &gsdModule->virtualSubmodules : nullptr);
 
-        const Json::Value& submodules = Member(module, "SubModuleList");
-        const std::string listPath = Join(path, "SubModuleList");
-        if (!Expect(submodules, Json::arrayValue, kConfiguration, listPath)) {
-            return;
-        }
         std::map<long long, std::string> subslotsTaken;
-        for (Json::ArrayIndex s = 0; s < submodules.size(); ++s) {
-            CheckSubmodule(submodules[s], Join(listPath, s), node, gsdModule, subslotsTaken);
-        }
+        ForEachIn(module, "SubModuleList", kConfiguration, path,
+                  [&](const Json::Value& submodule, const std::string& submodulePath) {
+                      CheckSubmodule(submodule, submodulePath, node, gsdModule, subslotsTaken);
+                  });
     }
 
     void CheckSubmodule(const Json::Value& submodule, const std::string& path, const Node* node,
@@ -641,18 +641,15 @@ private:
         if (!Expect(topology, Json::objectValue, kTopology, "")) {
             return;
         }
-        const Json::Value& list = Member(topology, "PortInterconnectionList");
-        if (!Expect(list, Json::arrayValue, kTopology, "/PortInterconnectionList")) {
-            return;
-        }
         std::map<std::pair<std::string, long long>, std::string> connected;
-        for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-            const std::string path = Join("/PortInterconnectionList", i);
-            if (Expect(list[i], Json::objectValue, kTopology, path)) {
-                CheckPort(Member(list[i], "LocalPort"), Join(path, "LocalPort"), connected);
-                CheckPort(Member(list[i], "PartnerPort"), Join(path, "PartnerPort"), connected);
-            }
-        }
+        ForEachIn(topology, "PortInterconnectionList", kTopology, "",
+                  [&](const Json::Value& link, const std::string& path) {
+                      if (Expect(link, Json::objectValue, kTopology, path)) {
+                          CheckPort(Member(link, "LocalPort"), Join(path, "LocalPort"), connected);
+                          CheckPort(Member(link, "PartnerPort"), Join(path, "PartnerPort"),
+                                    connected);
+                      }
+                  });
     }
 
     const GsdLookup& lookup_;

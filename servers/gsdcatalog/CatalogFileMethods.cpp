@@ -71,27 +71,28 @@ bool IsHouseTemplate(const CatalogOptions& options, const GsdFile& file) {
     return options.templateVendorId != 0 && file.vendorId == options.templateVendorId;
 }
 
-}  // namespace
-
-Json::Value ImportGsd(const Request& request) {
-    const ImportReport report = request.service.Store().Import(TextParam(request.params, 0));
+// What an import and a removal both report.
+template <class Report>
+Json::Value ReportJson(const Report& report) {
     Json::Value value(Json::objectValue);
     value[Member(Key::GsdName)] = report.name;
     value[Member(Key::GsdPath)] = report.path;
     value[Member(Key::IsSuccess)] = report.success;
-    value[Member(Key::IsValid)] = report.valid;
     value[Member(Key::ErrorMessages)] = ArrayOf(report.errors);
     return value;
 }
 
-Json::Value RemoveGsd(const Request& request) {
-    const RemoveReport report = request.service.Store().Remove(TextParam(request.params, 0));
-    Json::Value value(Json::objectValue);
-    value[Member(Key::GsdName)] = report.name;
-    value[Member(Key::GsdPath)] = report.path;
-    value[Member(Key::IsSuccess)] = report.success;
-    value[Member(Key::ErrorMessages)] = ArrayOf(report.errors);
+}  // namespace
+
+Json::Value ImportGsd(const Request& request) {
+    const ImportReport report = request.service.Store().Import(TextParam(request.params, 0));
+    Json::Value value = ReportJson(report);
+    value[Member(Key::IsValid)] = report.valid;
     return value;
+}
+
+Json::Value RemoveGsd(const Request& request) {
+    return ReportJson(request.service.Store().Remove(TextParam(request.params, 0)));
 }
 
 Json::Value RefreshGsds(const Request& request) {

@@ -81,6 +81,8 @@ private:
     int releases_ = 0;
 };
 
+// Written out again on purpose, not shared with the library: a reference that
+// used the library's own map would agree with any wrong entry in it.
 long MapErrorCode(int code) {
     if (code >= -32099 && code <= -32000) {
         return code;

@@ -204,6 +204,21 @@ private:
         }
     }
 
+    // A new entry for id (read at path under key), or null with an error when
+    // an earlier entry has that id already.
+    template <class Entry>
+    Entry* Claim(std::map<std::string, Entry>& entries, const std::string& id, const char* key,
+                 const char* document, const std::string& path) {
+        if (entries.count(id) != 0) {
+            Error(document, Join(path, key),
+                  "device id \"" + id + "\" is already used by " + entries[id].path);
+            return nullptr;
+        }
+        Entry& entry = entries[id];
+        entry.path = path;
+        return &entry;
+    }
+
     // ---- list of nodes --------------------------------------------------------
 
     struct Node {
@@ -224,13 +239,11 @@ private:
 
     void ReadNode(const Json::Value& node, const std::string& path) {
         const std::string id = Text(node, "DeviceId", kNodes, path);
-        if (nodes_.count(id) != 0) {
-            Error(kNodes, Join(path, "DeviceId"),
-                  "device id \"" + id + "\" is already used by " + nodes_[id].path);
+        Node* const claimed = Claim(nodes_, id, "DeviceId", kNodes, path);
+        if (claimed == nullptr) {
             return;
         }
-        Node& entry = nodes_[id];
-        entry.path = path;
+        Node& entry = *claimed;
         const std::string gsdPath = Text(node, "GsdPath", kNodes, path);
         try {
             entry.gsd = lookup_(gsdPath);
@@ -386,13 +399,11 @@ private:
         }
         const std::string id = Text(device, "DeviceRefId", kConfiguration, path);
         const std::string holder = "device \"" + id + "\" (" + path + ")";
-        if (devices_.count(id) != 0) {
-            Error(kConfiguration, Join(path, "DeviceRefId"),
-                  "device id \"" + id + "\" is already used by " + devices_[id].path);
+        DeviceEntry* const claimed = Claim(devices_, id, "DeviceRefId", kConfiguration, path);
+        if (claimed == nullptr) {
             return;
         }
-        DeviceEntry& entry = devices_[id];
-        entry.path = path;
+        DeviceEntry& entry = *claimed;
         const std::string ifacePath = Join(path, "DeviceInterface");
         const Json::Value& iface = Member(device, "DeviceInterface");
         entry.interfaceId = Text(iface, "InterfaceRefId", kConfiguration, ifacePath);
@@ -465,6 +476,17 @@ private:
         return module;
     }
 
+    // Notes the (sub)slot number read at path under key as taken by path; an
+    // error when an earlier entry took it already.
+    void Occupy(std::map<long long, std::string>& taken, const std::optional<long long>& number,
+                const char* what, const std::string& path, const char* key) {
+        if (number && !taken.emplace(*number, path).second) {
+            Error(kConfiguration, Join(path, key),
+                  std::string(what) + ' ' + std::to_string(*number) + " is already taken by " +
+                      taken[*number]);
+        }
+    }
+
     void CheckModule(const Json::Value& module, const std::string& path, const Node* node,
                      std::map<long long, std::string>& slotsTaken, DeviceEntry& entry) {
         if (!Expect(module, Json::objectValue, kConfiguration, path)) {
@@ -472,10 +494,7 @@ private:
         }
         const auto slot = Number(module, "SlotNumber", kConfiguration, path);
         const std::string id = Text(module, "GsdRefId", kConfiguration, path);
-        if (slot && !slotsTaken.emplace(*slot, path).second) {
-            Error(kConfiguration, Join(path, "SlotNumber"),
-                  "slot " + std::to_string(*slot) + " is already taken by " + slotsTaken[*slot]);
-        }
+        Occupy(slotsTaken, slot, "slot", path, "SlotNumber");
         const Module* gsdModule = nullptr;
         if (node != nullptr) {
             std::set<int> allowed;
@@ -506,11 +525,7 @@ private:
         }
         const auto subslot = Number(submodule, "SubSlotNumber", kConfiguration, path);
         const std::string id = Text(submodule, "GsdRefId", kConfiguration, path);
-        if (subslot && !subslotsTaken.emplace(*subslot, path).second) {
-            Error(kConfiguration, Join(path, "SubSlotNumber"),
-                  "subslot " + std::to_string(*subslot) + " is already taken by " +
-                      subslotsTaken[*subslot]);
-        }
+        Occupy(subslotsTaken, subslot, "subslot", path, "SubSlotNumber");
         const Submodule* gsdSubmodule = nullptr;
         if (module != nullptr) {
             std::set<int> allowed;

@@ -90,46 +90,27 @@ private:
         return true;
     }
 
-    bool Object(Json::Value& slot, int depth) {
+    enum class Step { Next, Closed, Broken };
+
+    // At the opening bracket of an object or array: the slot becomes an empty
+    // one of `type` whose extent starts here, complete at once (Closed) when
+    // the closing bracket `close` follows.
+    Step Open(Json::Value& slot, Json::ValueType type, char close, int depth) {
         if (depth > kMaxDepth) {
-            return false;
+            return Step::Broken;
         }
-        Json::Value init(Json::objectValue);
+        Json::Value init(type);
         slot.swapPayload(init);
         slot.setOffsetStart(Offset(at_));
         ++at_;
         SkipSpace();
-        if (at_ != end_ && *at_ == '}') {
+        if (at_ != end_ && *at_ == close) {
             ++at_;
             slot.setOffsetLimit(Offset(at_));
-            return true;
+            return Step::Closed;
         }
-        for (;;) {
-            if (at_ == end_ || *at_ != '"' || !String() || text_.size() >= kMaxKeyLength) {
-                return false;
-            }
-            Json::Value& member = *slot.demand(text_.data(), text_.data() + text_.size());
-            SkipSpace();
-            if (at_ == end_ || *at_ != ':') {
-                return false;
-            }
-            ++at_;
-            SkipSpace();
-            if (!Value(member, depth)) {
-                return false;
-            }
-            switch (AfterElement('}', slot)) {
-                case Step::Closed:
-                    return true;
-                case Step::Broken:
-                    return false;
-                case Step::Next:
-                    break;
-            }
-        }
+        return Step::Next;
     }
-
-    enum class Step { Next, Closed, Broken };
 
     // After an element of an object or array: a separator (then the next
     // element follows), the closing bracket `close` (then the container's
@@ -152,34 +133,37 @@ private:
         return Step::Next;
     }
 
-    bool Array(Json::Value& slot, int depth) {
-        if (depth > kMaxDepth) {
-            return false;
-        }
-        Json::Value init(Json::arrayValue);
-        slot.swapPayload(init);
-        slot.setOffsetStart(Offset(at_));
-        ++at_;
-        SkipSpace();
-        if (at_ != end_ && *at_ == ']') {
+    bool Object(Json::Value& slot, int depth) {
+        Step step = Open(slot, Json::objectValue, '}', depth);
+        while (step == Step::Next) {
+            if (at_ == end_ || *at_ != '"' || !String() || text_.size() >= kMaxKeyLength) {
+                return false;
+            }
+            Json::Value& member = *slot.demand(text_.data(), text_.data() + text_.size());
+            SkipSpace();
+            if (at_ == end_ || *at_ != ':') {
+                return false;
+            }
             ++at_;
-            slot.setOffsetLimit(Offset(at_));
-            return true;
+            SkipSpace();
+            if (!Value(member, depth)) {
+                return false;
+            }
+            step = AfterElement('}', slot);
         }
-        for (;;) {
+        return step == Step::Closed;
+    }
+
+    bool Array(Json::Value& slot, int depth) {
+        Step step = Open(slot, Json::arrayValue, ']', depth);
+        while (step == Step::Next) {
             // append() moves a null in; operator[] copies one with its key.
             if (!Value(slot.append(Json::Value()), depth)) {
                 return false;
             }
-            switch (AfterElement(']', slot)) {
-                case Step::Closed:
-                    return true;
-                case Step::Broken:
-                    return false;
-                case Step::Next:
-                    break;
-            }
+            step = AfterElement(']', slot);
         }
+        return step == Step::Closed;
     }
 
     static int HexDigit(char c) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "wire/FastJsonReader.h"
 
+#include "wire/Utf8.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -197,21 +199,7 @@ private:
     }
 
     void AppendUtf8(unsigned long point) {
-        if (point < 0x80) {
-            text_.push_back(static_cast<char>(point));
-        } else if (point < 0x800) {
-            text_.push_back(static_cast<char>(0xC0 | (point >> 6)));
-            text_.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-        } else if (point < 0x10000) {
-            text_.push_back(static_cast<char>(0xE0 | (point >> 12)));
-            text_.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-            text_.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-        } else {
-            text_.push_back(static_cast<char>(0xF0 | (point >> 18)));
-            text_.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-            text_.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-            text_.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-        }
+        Wire::AppendUtf8(text_, static_cast<std::uint32_t>(point));
     }
 
     bool Escape() {

@@ -14,6 +14,7 @@
 #include "platform/Backend.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixObjects.h"
+#include "wire/Utf8.h"
 
 #include <cerrno>
 #include <climits>
@@ -217,21 +218,7 @@ std::string ToUtf8(const std::wstring& text) {
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        Wire::AppendUtf8(out, c);
     }
     return out;
 }

@@ -243,12 +243,18 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
         {"GetSubMouleParameter", R"(["$io", "", "SM_DI16"])", "",
          R"([{"Index": 1, "Length": 4, "MenuItem": {"Name": "Input parameters",
               "RecordDataList": [{"Name": "Input delay", "TextId": "T_P_Filter",
-                                  "DefaultValue": "3", "ValueOrder": ["0", "3", "15"],
-                                  "Values": {"15": "15 ms"}}],
-              "MenuItems": [{"Name": "Diagnosis", "RecordDataList": [{"Values": {"1": "Enabled"}}],
+                                  "DefaultValue": "3", "DataType": 7, "MinValue": "0",
+                                  "MaxValue": "15", "ValueOrder": ["0", "3", "15"],
+                                  "Values": {"0": "0.1 ms", "3": "3 ms", "15": "15 ms"}}],
+              "MenuItems": [{"Name": "Diagnosis", "RecordDataList": [
+                                 {"ValueOrder": ["0", "1"], "MaxValue": "1",
+                                  "Values": {"0": "Disabled", "1": "Enabled"}}],
                              "MenuItems": [{"GsdId": "M_Expert", "RecordDataList": [
-                                 {}, {"BitOffset": 0, "DataType": 2},
-                                 {"IsChangeable": false, "MaxValue": "200"}]}]}]}}])"},
+                                 {"ValueOrder": ["0", "1"], "MaxValue": "1",
+                                  "Values": {"0": "Disabled", "1": "Enabled"}},
+                                 {"BitOffset": 0, "DataType": 2, "MaxValue": "15"},
+                                 {"IsChangeable": false, "MinValue": "1",
+                                  "MaxValue": "200"}]}]}]}}])"},
         // A record without menus lists its parameters directly.
         {"GetSubMouleParameter", R"(["$io", "DAP_HF", "VSM_HF"])", "",
          R"([{"MenuItem": {"RecordDataList": [{}, {}], "MenuItems": []}}])"},

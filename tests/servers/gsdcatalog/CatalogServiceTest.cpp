@@ -274,6 +274,7 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
         {"GetSubmoduleIRTsupportType", R"(["$io", "IF_HF"])", "", "5"},
         {"GetSubmoduleIRTsupportType", R"(["$io", "SM_AI4"])", "", "5"},
         {"GetSubmoduleIRTsupportType", R"(["$io", "VSM_ST"])", "", "1"},
+        {"GetSubmoduleIRTsupportType", R"(["$legacy", "IF"])", "", "1"},
         {"GetSubmoduleAPI", R"(["$io", "SUB_DQ4"])", "", "20480"},
         {"GetSubmoduleAPI", R"(["$io", "SM_DI16"])", "", "0"},
         {"IsSubmodulePROFIsafeSupported", R"(["$io", "SM_FDI8"])", "", "true"},

@@ -104,22 +104,6 @@ TEST(GsdParser, ChoosesTheRequestedLanguageAndFallsBackPerText) {
         EXPECT_EQ(file->FindModule("MOD_POWER")->info.name, c.powerName) << c.language;
         EXPECT_EQ(file->accessPoints[0].info.name, c.hfName) << c.language;
     }
-    const GsdFilePtr german = ParseOk(bytes, "de");
-    EXPECT_EQ(german->infoText, "IOBlock 200: modulare Peripherie f\xC3\xBCr PROFINET");
-}
-
-TEST(GsdParser, DecodesLatin1FilesAndTheOlderSchemaForms) {
-    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kLegacy));
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->schemaVersion, "V2.1");
-    const AccessPoint& dap = file->accessPoints.at(0);
-    EXPECT_EQ(dap.info.infoText,
-              "Drive interface, Gr\xC3\xB6\xC3\x9F"
-              "e 1");
-    EXPECT_EQ(SystemSubmodule(dap, "IF").rtClasses, kRtClass1);
-    EXPECT_THAT(SystemSubmodule(dap, "PORT1").mauTypes, ElementsAre(16));
-    EXPECT_THAT(SystemSubmodule(dap, "IF").reductionRatios,
-                ElementsAre(1, 2, 4, 8, 16, 32, 64, 128));
 }
 
 TEST(GsdParser, AcceptsEveryFormOfRealTimeClassesAndMediumTypes) {

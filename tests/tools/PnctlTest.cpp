@@ -113,7 +113,11 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
         "IpProtocolSetInTheProject/IpAddress: error: ";
     const std::string failed = "\"failed\" : 1,\n  \"imported\" : ";
     const Row rows[] = {
-        {{"gsd", "import", "--json", malformed}, 1, {failed + "0,"}, "1 of 1 files"},
+        {{"gsd", "import", "--json", malformed},
+         1,
+         {failed + "0,",
+          "malformed.xml\",\n      \"ok\" : false,\n      \"reasons\" : \n      [\n"},
+         "1 of 1 files"},
         {{"gsd", "import", "--json", notGsd}, 1, {failed + "0,"}, ""},
         {{"gsd", "import", "--json", inputs.Path().string()}, 1, {failed + "0,"}, ""},
         {{"gsd", "import", "--json", malformed, Sample(kLegacy)}, 1, {failed + "1,"}, "1 of 2"},

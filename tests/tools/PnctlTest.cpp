@@ -3,9 +3,9 @@
 // its stdout (text or JSON) and its one-line reason on stderr.
 
 #include "ToolRunner.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
-#include <json/json.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -32,13 +32,6 @@ std::string Sample(const std::string& name) {
 
 void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
-}
-
-Json::Value Document(const std::string& text) {
-    Json::Value value;
-    std::istringstream in(text);
-    EXPECT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &value, nullptr)) << text;
-    return value;
 }
 
 // One run of the tool: its arguments, its exit code, what stdout shows and
@@ -306,7 +299,7 @@ TEST(Pnctl, DemoBuildsItsConfigurationFromWhatTheCatalogueOffersAndCleansUp) {
     const auto at = text.out.find(marker) + marker.size();
     EXPECT_FALSE(fs::exists(text.out.substr(at, text.out.find('\n', at) - at)));
 
-    const Json::Value demo = Document(Expect({{"demo", "--json"}, 0, {}, ""}).out);
+    const Json::Value demo = TestJson::ParseJson(Expect({{"demo", "--json"}, 0, {}, ""}).out);
     EXPECT_FALSE(demo["version"].asString().empty());
     ASSERT_EQ(demo["imported"].size(), 3u);
     for (const Json::Value& imported : demo["imported"]) {

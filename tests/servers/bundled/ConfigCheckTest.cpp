@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ConfigCheck.h"
+#include "support/JsonText.h"
 
 #include <GsdParser.h>
 
@@ -119,9 +120,7 @@ TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.document) + c.pointer + " = " + c.value);
         Documents documents;
-        std::istringstream value(c.value);
-        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), value,
-                                          &documents.At(c.document, c.pointer), nullptr));
+        documents.At(c.document, c.pointer) = TestJson::ParseJson(c.value);
         const std::vector<TavrelPN::Finding> findings = documents.Check();
         ASSERT_FALSE(findings.empty());
         const bool warning = std::string(c.message) == "mask differs" ||
@@ -171,10 +170,9 @@ TEST(ConfigCheck, LoadKeepsOnlyAcceptedDocumentsForReadingBack) {
     EXPECT_EQ(call("TavrelGetLoadedConfiguration", Json::Value())["result"], loaded);
 
     for (const char* params : {"[]", "[{}, {}]", "[[], null, null]", "[{}, 1, null]"}) {
-        std::istringstream text(params);
-        Json::Value value;
-        Json::parseFromStream(Json::CharReaderBuilder(), text, &value, nullptr);
-        EXPECT_EQ(call("TavrelCheckConfiguration", value)["error"]["code"], -32602) << params;
+        EXPECT_EQ(call("TavrelCheckConfiguration", TestJson::ParseJson(params))["error"]["code"],
+                  -32602)
+            << params;
     }
 }
 

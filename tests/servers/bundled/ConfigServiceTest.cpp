@@ -62,60 +62,72 @@ TEST(ConfigServiceArguments, LanguageComesFromTheLOptionWhicheverWayItWasSplit) 
     }
 }
 
-TEST_F(ConfigService, WrongParamsAreRefusedWithInvalidParams) {
+// Each call's whole result, or the code it is refused with.
+TEST_F(ConfigService, AnswersOrRefusesEachCallExactly) {
+    const std::string record = kRecord;
     const struct {
         const char* method;
-        const char* params;
+        std::string params;
+        const char* expected;  // the result, or the error code
     } cases[] = {
-        {"RunTest", R"([7, "x", true, 1.5])"},
-        {"RunTest", R"([7, "x", true, 1.5, 2.5, 0])"},
-        {"RunTest", R"(["7", "x", true, 1.5, 2.5])"},
-        {"RunTest", R"([7, 8, true, 1.5, 2.5])"},
-        {"RunTest", R"([7, "x", 1, 1.5, 2.5])"},
-        {"RunTest", R"([7, "x", true, "1.5", 2.5])"},
-        {"RunTest", R"([1.5, "x", true, 1.5, 2.5])"},
-        {"RunTest", R"([4294967296, "x", true, 1.5, 2.5])"},
-        {"RunTest", R"({"a": 1})"},
-        {"RunTest", "null"},
-        {"TestStructArray", "[3, 1]"},
-        {"TestStructArray", R"([{"TestInt":1}, 1])"},
+        // RunTest answers with its params twice, the float in single precision.
+        {"RunTest", R"([7,"abc",true,1.5,2.25])",
+         R"({"InnerStruct": {"InnerBool": true, "InnerDouble": 1.5, "InnerFloat": 2.25,
+             "InnerInt": 7, "InnerString": "abc"}, "TestBool": true, "TestDouble": 1.5,
+             "TestFloat": 2.25, "TestInt": 7, "TestString": "abc"})"},
+        {"RunTest", R"([-2147483648,"\u00e9\"\n",false,0.1,0.1])",
+         R"({"InnerStruct": {"InnerBool": false, "InnerDouble": 0.1,
+             "InnerFloat": 0.10000000149011612, "InnerInt": -2147483648, "InnerString": "\u00e9\"\n"},
+             "TestBool": false, "TestDouble": 0.1, "TestFloat": 0.10000000149011612,
+             "TestInt": -2147483648, "TestString": "\u00e9\"\n"})"},
+        {"RunTest", R"([0,"",true,-0.0,3.4e38])",
+         R"({"InnerStruct": {"InnerBool": true, "InnerDouble": -0.0,
+             "InnerFloat": 3.3999999521443642e+38, "InnerInt": 0, "InnerString": ""},
+             "TestBool": true, "TestDouble": -0.0, "TestFloat": 3.3999999521443642e+38,
+             "TestInt": 0, "TestString": ""})"},
+        {"RunTest", R"([7, "x", true, 1.5])", "-32602"},
+        {"RunTest", R"([7, "x", true, 1.5, 2.5, 0])", "-32602"},
+        {"RunTest", R"(["7", "x", true, 1.5, 2.5])", "-32602"},
+        {"RunTest", R"([7, 8, true, 1.5, 2.5])", "-32602"},
+        {"RunTest", R"([7, "x", 1, 1.5, 2.5])", "-32602"},
+        {"RunTest", R"([7, "x", true, "1.5", 2.5])", "-32602"},
+        {"RunTest", R"([1.5, "x", true, 1.5, 2.5])", "-32602"},
+        {"RunTest", R"([4294967296, "x", true, 1.5, 2.5])", "-32602"},
+        {"RunTest", R"({"a": 1})", "-32602"},
+        {"RunTest", "null", "-32602"},
+        {"TestStructArray", "[" + record + ",0]", "[]"},
+        {"TestStructArray", "[" + record + ",-1]", "-32602"},
+        {"TestStructArray",
+         "[" + record + "," + std::to_string(TavrelPN::kMaxTestStructCount + 1) + "]", "-32602"},
+        {"TestStructArray", "[" + record + ",-2147483648]", "-32602"},
+        {"TestStructArray", "[3, 1]", "-32602"},
+        {"TestStructArray", R"([{"TestInt":1}, 1])", "-32602"},
         {"TestStructArray", R"([{"TestInt":1,"TestString":"","TestBool":true,"TestDouble":0,
-            "TestFloat":0}, 1])"},
+            "TestFloat":0}, 1])",
+         "-32602"},
         {"TestStructArray", R"([{"TestInt":1,"TestString":"","TestBool":true,"TestDouble":0,
-            "TestFloat":0,"InnerStruct":[]}, 1])"},
+            "TestFloat":0,"InnerStruct":[]}, 1])",
+         "-32602"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.method) + " " + c.params);
         const Json::Value response = Call(c.method, c.params);
-        EXPECT_EQ(response["error"]["code"].asInt(), -32602) << c.method << " " << c.params;
-    }
-}
-
-TEST_F(ConfigService, RunTestAnswersWithItsParamsTwice) {
-    for (const char* params :
-         {R"([7,"abc",true,1.5,2.25])", R"([-2147483648,"\u00e9\"\n",false,0.1,0.1])",
-          R"([0,"",true,-0.0,3.4e38])"}) {
-        const Json::Value result = Call("RunTest", params)["result"];
-        EXPECT_EQ(result["TestFloat"], result["InnerStruct"]["InnerFloat"]) << params;
-    }
-}
-
-TEST_F(ConfigService, TestStructArrayRepeatsTheRecordWithinTheCountLimit) {
-    const Json::Value record = ParseJson(kRecord);
-    const int limit = TavrelPN::kMaxTestStructCount;
-    for (int count : {0, 1, 3, limit}) {
-        const Json::Value result =
-            Call("TestStructArray",
-                 "[" + std::string(kRecord) + "," + std::to_string(count) + "]")["result"];
-        ASSERT_TRUE(result.isArray()) << count;
-        ASSERT_EQ(result.size(), static_cast<Json::ArrayIndex>(count));
-        for (const Json::Value& element : result) {
-            EXPECT_EQ(element, record) << element.toStyledString();
+        const Json::Value expected = ParseJson(c.expected);
+        if (expected.isInt()) {
+            EXPECT_EQ(response["error"]["code"], expected);
+        } else {
+            EXPECT_EQ(response["result"], expected);
         }
     }
-    for (long long count : {-1LL, static_cast<long long>(limit) + 1, -2147483648LL}) {
-        const Json::Value response =
-            Call("TestStructArray", "[" + std::string(kRecord) + "," + std::to_string(count) + "]");
-        EXPECT_EQ(response["error"]["code"].asInt(), -32602) << count;
+    // The record comes back as often as asked, up to the limit.
+    const Json::Value one = ParseJson(record);
+    for (int count : {1, 3, TavrelPN::kMaxTestStructCount}) {
+        const Json::Value result =
+            Call("TestStructArray", "[" + record + "," + std::to_string(count) + "]")["result"];
+        ASSERT_EQ(result.size(), static_cast<Json::ArrayIndex>(count));
+        for (const Json::Value& element : result) {
+            EXPECT_EQ(element, one);
+        }
     }
 }
 

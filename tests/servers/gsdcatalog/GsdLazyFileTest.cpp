@@ -10,7 +10,7 @@
 
 #include <cstdlib>
 #include <mutex>
-#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -18,58 +18,43 @@ using namespace GsdCatalog;
 using namespace GsdTest;
 using ::testing::HasSubstr;
 
-// Counts the bytes pugixml holds for live documents, by taking over its
-// allocation for the lifetime of the object.
+// The blocks pugixml holds for live documents, counted by taking over its
+// allocation for the lifetime of the object. Blocks allocated before the
+// counting began are freed all the same.
 class PugixmlMemory {
 public:
     PugixmlMemory()
-        : previousAllocate_(pugi::get_memory_allocation_function()),
-          previousDeallocate_(pugi::get_memory_deallocation_function()) {
-        pugi::set_memory_management_functions(&Allocate, &Deallocate);
+        : allocate_(pugi::get_memory_allocation_function()),
+          deallocate_(pugi::get_memory_deallocation_function()) {
+        pugi::set_memory_management_functions(
+            [](std::size_t size) {
+                void* block = std::malloc(size);
+                const std::lock_guard<std::mutex> lock(mutex);
+                blocks.insert(block);
+                return block;
+            },
+            [](void* block) {
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    blocks.erase(block);
+                }
+                std::free(block);
+            });
     }
-    ~PugixmlMemory() {
-        pugi::set_memory_management_functions(previousAllocate_, previousDeallocate_);
-    }
+    ~PugixmlMemory() { pugi::set_memory_management_functions(allocate_, deallocate_); }
     PugixmlMemory(const PugixmlMemory&) = delete;
     PugixmlMemory& operator=(const PugixmlMemory&) = delete;
 
     static std::size_t Live() {
-        const std::lock_guard<std::mutex> lock(Mutex());
-        std::size_t total = 0;
-        for (const auto& block : Blocks()) {
-            total += block.second;
-        }
-        return total;
+        const std::lock_guard<std::mutex> lock(mutex);
+        return blocks.size();
     }
 
 private:
-    static std::mutex& Mutex() {
-        static std::mutex mutex;
-        return mutex;
-    }
-    static std::unordered_map<void*, std::size_t>& Blocks() {
-        static std::unordered_map<void*, std::size_t> blocks;
-        return blocks;
-    }
-    static void* Allocate(std::size_t size) {
-        void* block = std::malloc(size);
-        if (block) {
-            const std::lock_guard<std::mutex> lock(Mutex());
-            Blocks()[block] = size;
-        }
-        return block;
-    }
-    // Blocks allocated before the counting began are freed all the same.
-    static void Deallocate(void* block) {
-        {
-            const std::lock_guard<std::mutex> lock(Mutex());
-            Blocks().erase(block);
-        }
-        std::free(block);
-    }
-
-    pugi::allocation_function previousAllocate_;
-    pugi::deallocation_function previousDeallocate_;
+    static inline std::mutex mutex;
+    static inline std::unordered_set<void*> blocks;
+    pugi::allocation_function allocate_;
+    pugi::deallocation_function deallocate_;
 };
 
 // A file the catalogue has checked but nobody has asked about must not keep

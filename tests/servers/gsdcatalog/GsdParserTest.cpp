@@ -30,84 +30,30 @@ const Submodule& SystemSubmodule(const AccessPoint& dap, const std::string& id) 
     throw std::runtime_error("no submodule " + id);
 }
 
-TEST(GsdParser, ReadsDeviceAccessPointsModulesAndSlotsOfTheSample) {
+// What the catalogue service does not show of the sample's model (its
+// answers are checked with the service).
+TEST(GsdParser, ReadsSlotsIoDataAndSafetyRecordsOfTheSample) {
     const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));
     ASSERT_TRUE(file);
     EXPECT_EQ(file->schemaVersion, "V2.43");
-    EXPECT_EQ(file->vendorId, 0xFE01u);
-    EXPECT_EQ(file->deviceId, 0x0A10u);
-    EXPECT_EQ(file->mainFamily, "I/O");
-    ASSERT_EQ(file->accessPoints.size(), 2u);
-    const AccessPoint& hf = file->accessPoints[0];
-    EXPECT_EQ(hf.info.id, "DAP_HF");
-    EXPECT_EQ(hf.info.name, "IM 200 HF");
-    EXPECT_EQ(hf.info.category, "Head modules");
-    EXPECT_EQ(hf.info.subCategory, "High feature");
-    EXPECT_EQ(hf.info.orderNumber, "SV 200-1HF00");
+    const AccessPoint& hf = file->accessPoints.at(0);
     EXPECT_EQ(hf.physicalSlots.size(), 9u);
     EXPECT_EQ(hf.slotNames.at(1), "Power");
     ASSERT_EQ(hf.useableModules.size(), 6u);
-    EXPECT_THAT(hf.useableModules[0].fixed, ElementsAre(1));
-    EXPECT_THAT(hf.useableModules[1].used, ElementsAre(2));
     EXPECT_EQ(hf.useableModules[1].allowed.size(), 7u);
     EXPECT_EQ(file->modules.size(), 6u);
     EXPECT_EQ(file->submodules.size(), 3u);
-    EXPECT_THAT(file->FindModule("MOD_MIX")->physicalSubslots, ElementsAre(1, 2, 3));
-}
-
-TEST(GsdParser, SumsIoDataAndKeepsSubmoduleProperties) {
-    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));
     const Submodule& ai = file->FindModule("MOD_AI4")->virtualSubmodules.at(0);
     EXPECT_EQ(ai.io.inputBytes, 8);
     EXPECT_FALSE(ai.io.hasOutput);
     EXPECT_EQ(ai.api, 0x3A00u);
-    ASSERT_TRUE(ai.isochrone.has_value());
-    EXPECT_EQ(ai.isochrone->tDcBase, 8u);
-    EXPECT_EQ(ai.isochrone->tIoOutputMin, 250u);
-
     const Submodule& safe = file->FindModule("MOD_FDI8")->virtualSubmodules.at(0);
-    EXPECT_TRUE(safe.profisafe);
     EXPECT_EQ(safe.io.inputBytes, 5);  // one byte of data and the 4-byte trailer
     EXPECT_EQ(safe.io.outputBytes, 4);
     ASSERT_EQ(safe.records.size(), 1u);
     EXPECT_EQ(safe.records[0].index, 128);
     EXPECT_EQ(safe.records[0].items.at(6).name, "F_WD_Time");
     EXPECT_EQ(safe.records[0].items.at(6).maxValue, "10000");
-
-    EXPECT_TRUE(file->FindModule("MOD_POWER")->virtualSubmodules.at(0).parameterizationDisallowed);
-    EXPECT_THAT(file->accessPoints[0].virtualSubmodules.at(0).writeableImRecords,
-                ElementsAre(1, 2, 3));
-    EXPECT_EQ(file->FindListedSubmodule("SUB_DQ4")->io.outputBytes, 2);
-}
-
-TEST(GsdParser, ResolvesParameterValuesRangesAndNestedMenus) {
-    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));
-    const ParameterRecord& record =
-        file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records.at(0);
-    ASSERT_EQ(record.items.size(), 5u);
-    const ParameterItem& filter = record.items[0];
-    EXPECT_EQ(filter.name, "Input delay");
-    EXPECT_EQ(filter.dataType, 7);  // Unsigned8
-    EXPECT_EQ(filter.values.size(), 3u);
-    EXPECT_EQ(filter.minValue, "0");  // from the assignments
-    EXPECT_EQ(filter.maxValue, "15");
-    // Two parameters naming one value list both see all of it.
-    for (const ParameterItem& shared : {record.items[1], record.items[2]}) {
-        ASSERT_EQ(shared.values.size(), 2u) << shared.id;
-        EXPECT_EQ(shared.values.List()[0].first, "0") << shared.id;
-        EXPECT_EQ(shared.values.List()[1].first, "1") << shared.id;
-        EXPECT_FALSE(shared.values.List()[1].second.empty()) << shared.id;
-        EXPECT_EQ(shared.maxValue, "1") << shared.id;
-    }
-    EXPECT_EQ(record.items[3].maxValue, "15");  // a 4-bit area
-    EXPECT_EQ(record.items[4].minValue, "1");   // from AllowedValues
-    EXPECT_FALSE(record.items[4].changeable);
-
-    ASSERT_EQ(record.menus.size(), 3u);
-    EXPECT_THAT(record.menus[0].parameters, ElementsAre(0u));
-    EXPECT_THAT(record.menus[0].submenus, ElementsAre(1u));
-    EXPECT_THAT(record.menus[1].submenus, ElementsAre(2u));
-    EXPECT_THAT(record.menus[2].parameters, ElementsAre(2u, 3u, 4u));
 }
 
 TEST(GsdParser, GivesEveryParameterItsRangeWithoutExpandingIt) {
@@ -158,22 +104,6 @@ TEST(GsdParser, ChoosesTheRequestedLanguageAndFallsBackPerText) {
         EXPECT_EQ(file->FindModule("MOD_POWER")->info.name, c.powerName) << c.language;
         EXPECT_EQ(file->accessPoints[0].info.name, c.hfName) << c.language;
     }
-    const GsdFilePtr german = ParseOk(bytes, "de");
-    EXPECT_EQ(german->infoText, "IOBlock 200: modulare Peripherie f\xC3\xBCr PROFINET");
-}
-
-TEST(GsdParser, DecodesLatin1FilesAndTheOlderSchemaForms) {
-    const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kLegacy));
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->schemaVersion, "V2.1");
-    const AccessPoint& dap = file->accessPoints.at(0);
-    EXPECT_EQ(dap.info.infoText,
-              "Drive interface, Gr\xC3\xB6\xC3\x9F"
-              "e 1");
-    EXPECT_EQ(SystemSubmodule(dap, "IF").rtClasses, kRtClass1);
-    EXPECT_THAT(SystemSubmodule(dap, "PORT1").mauTypes, ElementsAre(16));
-    EXPECT_THAT(SystemSubmodule(dap, "IF").reductionRatios,
-                ElementsAre(1, 2, 4, 8, 16, 32, 64, 128));
 }
 
 TEST(GsdParser, AcceptsEveryFormOfRealTimeClassesAndMediumTypes) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -13,14 +14,25 @@ namespace {
 using namespace GsdCatalog;
 using namespace GsdTest;
 
+constexpr std::size_t kThreads = 4;
+
+// Runs `body(i)` on threads 0 to kThreads-1 at once and waits for them.
+void OnThreads(const std::function<void(std::size_t)>& body) {
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < kThreads; ++i) {
+        threads.emplace_back(body, i);
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+}
+
 // Each store stands for one server process: they share only the directory.
 TEST(GsdStoreConcurrency, SimultaneousImportsIntoOneCatalogueAllSucceed) {
     ScratchDir dir;
     const std::string ioBlock = ReadBytes(kSamples / kIoBlock);
-    constexpr int kWriters = 4;
-    constexpr int kRounds = 5;
     std::vector<fs::path> sources;
-    for (int i = 0; i < kWriters; ++i) {
+    for (std::size_t i = 0; i < kThreads; ++i) {
         // Half the writers fight over one name, the others use names of their own.
         const std::string name =
             i % 2 == 0 ? "GSDML-shared.xml" : "GSDML-own-" + std::to_string(i) + ".xml";
@@ -28,30 +40,17 @@ TEST(GsdStoreConcurrency, SimultaneousImportsIntoOneCatalogueAllSucceed) {
         sources.push_back(dir / ("src" + std::to_string(i)) / name);
         WriteBytes(sources.back(), ioBlock);
     }
-    std::vector<int> failures(kWriters, 0);
-    std::vector<std::thread> writers;
-    for (int i = 0; i < kWriters; ++i) {
-        writers.emplace_back([&, i] {
-            GsdStore store(dir / "catalog", "");
-            for (int round = 0; round < kRounds; ++round) {
-                if (!store.Import(sources[static_cast<std::size_t>(i)].u8string()).success) {
-                    ++failures[static_cast<std::size_t>(i)];
-                }
-            }
-        });
-    }
-    for (std::thread& writer : writers) {
-        writer.join();
-    }
-    for (int i = 0; i < kWriters; ++i) {
-        EXPECT_EQ(failures[static_cast<std::size_t>(i)], 0) << "writer " << i;
-    }
-    GsdStore reader(dir / "catalog", "");
-    const auto names = reader.Refresh();
-    EXPECT_EQ(names.size(), 3u);
+    std::vector<int> failures(kThreads, 0);
+    OnThreads([&](std::size_t i) {
+        GsdStore store(dir / "catalog", "");
+        for (int round = 0; round < 5; ++round) {
+            failures[i] += store.Import(sources[i].u8string()).success ? 0 : 1;
+        }
+    });
+    EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
+    EXPECT_EQ(GsdStore(dir / "catalog", "").Refresh().size(), 3u);
     for (const auto& entry : fs::directory_iterator(dir / "catalog")) {
-        EXPECT_EQ(ReadBytes(entry.path()), ioBlock)
-            << entry.path();  // whole files only, no leftovers
+        EXPECT_EQ(ReadBytes(entry.path()), ioBlock) << entry.path();  // whole files, no leftovers
     }
 }
 
@@ -63,25 +62,14 @@ TEST(GsdStoreConcurrency, RecordsAskedForByManyThreadsAtOnceAreBuiltOnce) {
         ASSERT_TRUE(parsed.file);
         const RecordList& records =
             parsed.file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records;
-        constexpr int kReaders = 4;
-        std::vector<const std::vector<ParameterRecord>*> seen(kReaders, nullptr);
-        std::vector<std::size_t> items(kReaders, 0);
-        std::vector<std::thread> readers;
-        for (int i = 0; i < kReaders; ++i) {
-            readers.emplace_back([&, i] {
-                const auto at = static_cast<std::size_t>(i);
-                seen[at] = &records.Get();
-                items[at] = records.Get().at(0).items.size();
-            });
-        }
-        for (std::thread& reader : readers) {
-            reader.join();
-        }
-        for (int i = 0; i < kReaders; ++i) {
-            EXPECT_EQ(seen[static_cast<std::size_t>(i)], seen[0]);
-            EXPECT_EQ(items[static_cast<std::size_t>(i)], items[0]);
-        }
-        EXPECT_GT(items[0], 0u);
+        std::vector<const std::vector<ParameterRecord>*> seen(kThreads, nullptr);
+        std::vector<std::size_t> items(kThreads, 0);
+        OnThreads([&](std::size_t i) {
+            seen[i] = &records.Get();
+            items[i] = records.Get().at(0).items.size();
+        });
+        EXPECT_EQ(seen, decltype(seen)(kThreads, seen[0]));
+        EXPECT_EQ(items, std::vector<std::size_t>(kThreads, 5u));
     }
 }
 
@@ -97,28 +85,17 @@ TEST(GsdStoreConcurrency, FirstQueriesFromManyThreadsShareOneBuildOrOneVerdict) 
         if (removed) {
             fs::remove(installed->path);
         }
-        constexpr int kReaders = 4;
-        std::vector<const GsdFile*> seen(kReaders, nullptr);
-        std::vector<int> unreadable(kReaders, 0);
-        std::vector<std::thread> readers;
-        for (int i = 0; i < kReaders; ++i) {
-            readers.emplace_back([&, i] {
-                const auto at = static_cast<std::size_t>(i);
-                try {
-                    seen[at] = installed->file.Get().get();
-                } catch (const GsdFileUnreadable&) {
-                    ++unreadable[at];
-                }
-            });
-        }
-        for (std::thread& reader : readers) {
-            reader.join();
-        }
-        for (int i = 0; i < kReaders; ++i) {
-            const auto at = static_cast<std::size_t>(i);
-            EXPECT_EQ(unreadable[at], removed ? 1 : 0) << "reader " << i;
-            EXPECT_EQ(seen[at], removed ? nullptr : seen[0]) << "reader " << i;
-        }
+        std::vector<const GsdFile*> seen(kThreads, nullptr);
+        std::vector<int> unreadable(kThreads, 0);
+        OnThreads([&](std::size_t i) {
+            try {
+                seen[i] = installed->file.Get().get();
+            } catch (const GsdFileUnreadable&) {
+                ++unreadable[i];
+            }
+        });
+        EXPECT_EQ(unreadable, std::vector<int>(kThreads, removed ? 1 : 0));
+        EXPECT_EQ(seen, decltype(seen)(kThreads, seen[0]));
         EXPECT_EQ(seen[0] != nullptr, !removed);
         EXPECT_EQ(installed->file.IsBuilt(), !removed);
     }

@@ -5,7 +5,6 @@
 // scripted stand-in server as the registry's default.
 
 #include "GsdTestSupport.h"
-#include "ScriptedServerFixture.h"
 
 #include <JsonRpcClient/clients/PNconfigGSDParser.h>
 #include <JsonRpcClient/hosting/JobInstanceMgr.h>

@@ -2,7 +2,7 @@
 // Facade calls from several threads at once: each has its own client and
 // error list, so one thread's failures never show in another's status.
 
-#include "ScriptedServerFixture.h"
+#include "GsdTestSupport.h"
 
 #include <JsonRpcClient/clients/PNconfigGSDParser.h>
 #include <JsonRpcClient/rpc/FailureCodes.h>

@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <future>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/JsonText.h"
@@ -479,6 +482,60 @@ TEST(PnTransmissionRate, EveryTextMapsToItsOwnValueAndNearMissesAreUnknown) {
           std::string("FO 100-Mbps Full Duplex L"), std::string("5")}) {
         EXPECT_EQ(GetTransmissionRateByString(nearMiss), TransmissionRate_Unknown) << nearMiss;
     }
+}
+
+// The model's only shared state is the transmission-rate table; copies share
+// nothing, so each thread may work on its own copy. Under ThreadSanitizer
+// this catches a racy table or a copy still sharing a part with its source.
+TEST(PnThreads, FirstLookupsAndCopiesChangedOnSeveralThreadsAtOnce) {
+    constexpr int kThreads = 4;
+    PnDeviceInterface iface;
+    iface.SetIsochronousMode(PnDeviceIsochronousMode());
+    PnDeviceModule module("m", 1, "g");
+    module.SetSubModuleList({PnDeviceSubModule("s", 1, "g", PnDeviceSubmoduleInOutAddress())});
+    PnConfiguration original(PnControllerConf(), {PnDeviceConf("dev", iface, {module})},
+                             PnSubnetConf());
+    original.ControllerConf.DeviceInterface.AdvancedOptions.RealTimeSettings.SetIoCommunication(
+        PnControllerAdvancedOptionsRealTimeSettingsIOCommunication());
+    std::vector<PnConfiguration> copies(kThreads, original);
+
+    std::promise<void> go;
+    const std::shared_future<void> start = go.get_future().share();
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            start.wait();
+            PnConfiguration& mine = copies[static_cast<size_t>(t)];
+            for (int round = 0; round < 100; ++round) {
+                if (GetTransmissionRateByString("FO 100-Mbps Full Duplex LD") != 13 ||
+                    GetTransmissionRateByString("TP 10-Mbps Half Duplex") != 0 ||
+                    GetTransmissionRateByString("TP 10-Mbps Half Duplex ") != 14) {
+                    ++wrong;
+                }
+                PnDeviceConf& device = mine.DeviceListConf[0];
+                device.DeviceInterface.IsochronousMode->IsoModeEnabled = (round % 2) == 0;
+                device.DeviceModules[0].SubModuleList[0].IoAddress.SetInputStartAddress(
+                    static_cast<unsigned int>(t));
+                mine.ControllerConf.DeviceInterface.AdvancedOptions.RealTimeSettings
+                    .IoCommunication->SendClock = static_cast<float>(t);
+                const Json::Value json = mine.ToJson();
+                if (json["DeviceListConf"][0]["DeviceModules"][0]["SubModuleList"][0]["IoAddress"]
+                        ["InputAddress"]["StartAddress"]
+                            .asUInt() != static_cast<unsigned int>(t) ||
+                    json["ControllerConf"]["DeviceInterface"]["AdvancedOptions"]["RealTimeSettings"]
+                        ["IoCommunication"]["SendClock"]
+                            .asDouble() != t) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    go.set_value();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

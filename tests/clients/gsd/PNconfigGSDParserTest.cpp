@@ -13,8 +13,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Tavrel::Gsd;
@@ -196,4 +198,40 @@ TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndArgumentsReachTheServer) {
     EXPECT_EQ(sent[2]["method"].asString(), "GetSubModuleBaseInfo");
     EXPECT_EQ(sent[2]["params"], ParseJson(R"(["", "b", "c", "d"])"));
     EXPECT_EQ(gsdtest::Compact(sent[3]["params"]), R"(["g",65535,true,7,8,9])");
+}
+
+// Calls from several threads at once: each has its own client and error
+// list, so one thread's failures never show in another's status.
+TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
+    Script(R"({"GetSubmoduleAPI": {"result": 42},
+               "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}}})");
+    constexpr int kThreads = 4;
+    constexpr int kCalls = 25;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &wrong] {
+            PNconfigGSDParser& parser = PNconfigGSDParser::getInstance();
+            for (int i = 0; i < kCalls; ++i) {
+                if (t % 2 == 0) {
+                    int api = 0;
+                    if (parser.GetSubmoduleAPI("g", "s", api) != 0 || api != 42) {
+                        ++wrong;
+                    }
+                } else {
+                    std::vector<int> slots{1};
+                    if (parser.GetDevicePhysicalSlots("g", "d", slots) !=
+                            RpcClient::FailureCode::InvalidMethod ||
+                        !slots.empty()) {
+                        ++wrong;
+                    }
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(Requests().size(), static_cast<size_t>(kThreads * kCalls));
 }

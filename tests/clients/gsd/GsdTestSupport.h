@@ -30,11 +30,17 @@ constexpr const char* kUtf8NoBreakSpace = "\xC2\xA0";
 // Puts the library's narrow code page on a legacy one for the lifetime of the
 // object, so that UTF-8 answers visibly change bytes when converted, and
 // tells the bytes of "é" and of the no-break space in it. Single-byte code
-// pages are preferred; a double-byte one serves where it is the one in force.
+// pages are preferred; a double-byte one serves where it is the one in force
+// (936 has no no-break space; it becomes the default character).
 class LegacyLocale {
 public:
     LegacyLocale() {
-        for (const Sample& sample : Samples()) {
+        static const Sample samples[] = {
+            {28605, {"en_US.ISO-8859-15", "en_US.iso885915"}, "\xE9", "\xA0"},
+            {1252, {"en_US.CP1252"}, "\xE9", "\xA0"},
+            {936, {"zh_CN.GBK"}, "\xA8\xA6", "?"},
+        };
+        for (const Sample& sample : samples) {
             codePage_ =
                 std::make_unique<TestText::ScopedAnsiCodePage>(sample.codePage, sample.locales);
             if (codePage_->IsActive()) {
@@ -44,8 +50,6 @@ public:
             codePage_.reset();
         }
     }
-    LegacyLocale(const LegacyLocale&) = delete;
-    LegacyLocale& operator=(const LegacyLocale&) = delete;
 
     bool Active() const { return sample_ != nullptr; }
     // Only while Active().
@@ -59,18 +63,6 @@ private:
         std::string eAcute;
         std::string noBreakSpace;
     };
-
-    static const std::vector<Sample>& Samples() {
-        static const std::vector<Sample> samples = {
-            {28605, {"en_US.ISO-8859-15", "en_US.iso885915"}, "\xE9", "\xA0"},
-            {1252, {"en_US.CP1252"}, "\xE9", "\xA0"},
-            // Code page 936 has no no-break space; it becomes the default
-            // character.
-            {936, {"zh_CN.GBK"}, "\xA8\xA6", "?"},
-        };
-        return samples;
-    }
-
     std::unique_ptr<TestText::ScopedAnsiCodePage> codePage_;
     const Sample* sample_ = nullptr;
 };

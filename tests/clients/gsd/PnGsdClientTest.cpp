@@ -6,7 +6,6 @@
 #include "support/ScriptedConnection.h"
 
 #include <JsonRpcClient/clients/PnGsdClient.h>
-
 #include <JsonRpcClient/rpc/FailureCodes.h>
 
 #include <gmock/gmock.h>
@@ -32,12 +31,8 @@ public:
             ReplyResult(result);
         }
     }
-    void AnswerNothing() { ReplyNothing(); }
-    void AnswerError(int code, const std::string& message) {
-        Json::Value reply = ParseJson(R"({"jsonrpc": "2.0"})");
-        reply["error"]["code"] = code;
-        reply["error"]["message"] = message;
-        Reply(reply);
+    void AnswerError(const std::string& error) {
+        Reply(ParseJson(R"({"jsonrpc": "2.0", "error": )" + error + "}"));
     }
     const Json::Value& LastRequest() const { return sent.back(); }
 };
@@ -188,11 +183,7 @@ TEST_F(PnGsdClientTest, OnlyTheImportPathIsConvertedToUtf8) {
 TEST_F(PnGsdClientTest, MissingOrNullResultIsInvalidDataOnlyWhereAShapeIsNeeded) {
     for (bool missing : {false, true}) {
         for (const Operation& op : AllOperations()) {
-            if (missing) {
-                client_.AnswerNothing();
-            } else {
-                client_.AnswerResult(Json::Value());
-            }
+            missing ? client_.ReplyNothing() : client_.AnswerResult(Json::Value());
             op.call(client_);
             if (op.needs == Needs::Shape) {
                 EXPECT_THAT(Entries(client_),
@@ -320,12 +311,12 @@ TEST_F(PnGsdClientTest, FileManagementTextsAreConvertedFieldByField) {
 }
 
 TEST_F(PnGsdClientTest, FailedExchangesLeaveOnlyTheCallCyclesEntry) {
-    client_.AnswerError(-32601, "no such method");
+    client_.AnswerError(R"({"code": -32601, "message": "no such method"})");
     EXPECT_TRUE(client_.GetDeviceCatalogs(a).empty());
     EXPECT_THAT(Entries(client_),
                 ::testing::ElementsAre(Entry{FailureCode::InvalidMethod, "no such method"}));
 
-    client_.AnswerError(-32050, "busy");
+    client_.AnswerError(R"({"code": -32050, "message": "busy"})");
     EXPECT_EQ(client_.GetGSDPath(a), "");
     EXPECT_EQ(client_.GetLastErrCode(), -32050);
     EXPECT_EQ(Entries(client_).size(), 1u);

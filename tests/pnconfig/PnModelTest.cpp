@@ -35,10 +35,11 @@ Json::Value Default() {
 
 const std::string kController =
     R"({"DeviceRefId": "", "DeviceInterface": {"InterfaceRefId": "PN_Ostrel_1_Interface",
-      "EthernetAddresses": {"SubnetRefId": "", "IoSystemRefId": "", "IpProtocol": {"IpProtocolSet": 0,
-      "IpProtocolSetInProject": {"IpAddress": "192.168.2.1", "SubnetMask": "255.255.255.0",
-      "RouterAddress": "0.0.0.0"}}, "StationName": {"DeviceName": ""}}, "AdvancedOptions":
-      {"RealTimeSettings": {"Synchronization": {"SyncRole": 3, "SyncDomainRefId": "Sync-Domain1"}}}}})";
+      "EthernetAddresses": {"SubnetRefId": "", "IoSystemRefId": "", "IpProtocol":
+      {"IpProtocolSet": 0, "IpProtocolSetInProject": {"IpAddress": "192.168.2.1", "SubnetMask":
+      "255.255.255.0", "RouterAddress": "0.0.0.0"}}, "StationName": {"DeviceName": ""}},
+      "AdvancedOptions": {"RealTimeSettings": {"Synchronization": {"SyncRole": 3,
+      "SyncDomainRefId": "Sync-Domain1"}}}}})";
 const std::string kSubnet =
     R"({"SubnetId": "PNIE_1", "IoSystem": {"IoSystemId": "PROFINETIO-System_100", "IoSystemGeneral":
       {"IoSystemName": "PROFINET IO-System", "IoSystemNumber": 100}}, "DomainManagement":

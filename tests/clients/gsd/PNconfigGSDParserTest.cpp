@@ -43,8 +43,8 @@ const long kArg = FailureCode::InvalidArg;
 
 // clang-format off
 #define LIST(T, expected, emptied, ...) RefusedCase{#__VA_ARGS__, [](bool& e) { \
-    std::vector<T> o(1); const long status = Parser().__VA_ARGS__; e = o.empty(); return status; }, \
-    expected, emptied}
+    std::vector<T> o(1); const long status = Parser().__VA_ARGS__; e = o.empty(); \
+    return status; }, expected, emptied}
 #define ONE(T, expected, ...) \
     RefusedCase{#__VA_ARGS__, [](bool&) { T o{}; return Parser().__VA_ARGS__; }, expected, false}
 // clang-format on

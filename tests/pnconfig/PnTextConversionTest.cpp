@@ -14,34 +14,45 @@
 #include <vector>
 
 #include "AnsiCodePage.h"
-#include "PnJsonTestSupport.h"
 
 namespace {
 
 struct TextField {
-    const char* what;
+    std::string what;
     bool converted;
     // Stores the text in the field and returns what was written for it.
     std::function<Json::Value(const std::string&)> writeWith;
 };
 
+// A text member written under its own key.
+template <class T>
+TextField Member(std::string T::*member, const char* key, bool converted) {
+    return {key, converted, [member, key](const std::string& text) {
+                T object;
+                object.*member = text;
+                return object.ToJson()[key];
+            }};
+}
+
 const std::vector<TextField>& TextFields() {
     static const std::vector<TextField> fields = {
-        // Converted.
+        Member(&PnDeviceInterface::InterfaceRefId, "InterfaceRefId", true),
+        Member(&PnDeviceConf::DeviceRefId, "DeviceRefId", true),
+        Member(&PnDeviceNode::DeviceId, "DeviceId", true),
+        Member(&PnDeviceNode::DeviceName, "DeviceName", true),
+        Member(&PnDeviceInterfaceNode::InterfaceName, "InterfaceName", true),
+        Member(&PnPort::DeviceRefId, "DeviceRefId", true),
+        Member(&PnControllerName::DeviceName, "DeviceName", false),
+        Member(&PnControllerNode::DeviceName, "DeviceName", false),
+        Member(&PnDeviceEthernetAddresses::SubnetRefId, "SubnetRefId", false),
+        Member(&PnDeviceNode::GsdPath, "GsdPath", false),
+        Member(&PnDeviceNode::GsdRefId, "GsdRefId", false),
+        Member(&PnDeviceModule::ModuleId, "ModuleId", false),
+        Member(&PnParameterRecordDataItemRef::Value, "Value", false),
+        Member(&PnPortInterconnectionProperties::CableLength, "CableLength", false),
+        Member(&PnSyncDomain::SyncDomainName, "SyncDomainName", false),
         {"device name", true,
          [](const std::string& t) { return PnDeviceName(t, 1).ToJson()["DeviceName"]; }},
-        {"device interface reference", true,
-         [](const std::string& t) {
-             PnDeviceInterface iface;
-             iface.InterfaceRefId = t;
-             return iface.ToJson()["InterfaceRefId"];
-         }},
-        {"device reference", true,
-         [](const std::string& t) {
-             PnDeviceConf device;
-             device.DeviceRefId = t;
-             return device.ToJson()["DeviceRefId"];
-         }},
         {"device name inside a whole configuration", true,
          [](const std::string& t) {
              PnDeviceConf device;
@@ -50,29 +61,13 @@ const std::vector<TextField>& TextFields() {
              return configuration.ToJson()["DeviceListConf"][0]["DeviceInterface"]
                                           ["EthernetAddresses"]["ProfinetDeviceName"]["DeviceName"];
          }},
-        {"device node id", true,
-         [](const std::string& t) {
-             PnDeviceNode node;
-             node.DeviceId = t;
-             return node.ToJson()["DeviceId"];
-         }},
-        {"device node name", true,
-         [](const std::string& t) { return PnDeviceNode(t, "", "").ToJson()["DeviceName"]; }},
-        {"device interface node id", true,
+        {"device interface node id in the list of nodes", true,
          [](const std::string& t) {
              PnListOfNodes nodes;
              nodes.DeviceNodeList.emplace_back();
              nodes.DeviceNodeList[0].InterfaceNode.InterfaceId = t;
              return nodes.ToJson()["DeviceNodeList"][0]["InterfaceNode"]["InterfaceId"];
          }},
-        {"device interface node name", true,
-         [](const std::string& t) {
-             PnDeviceInterfaceNode node;
-             node.InterfaceName = t;
-             return node.ToJson()["InterfaceName"];
-         }},
-        {"topology device reference", true,
-         [](const std::string& t) { return PnPort(t, "", 1).ToJson()["DeviceRefId"]; }},
         {"topology interface reference", true,
          [](const std::string& t) {
              PnTopology topology;
@@ -81,62 +76,23 @@ const std::vector<TextField>& TextFields() {
              return topology
                  .ToJson()["PortInterconnectionList"][0]["PartnerPort"]["InterfaceRefId"];
          }},
-        // Copied.
-        {"controller name", false,
-         [](const std::string& t) { return PnControllerName(t).ToJson()["DeviceName"]; }},
         {"controller reference", false,
          [](const std::string& t) {
              PnControllerConf controller;
              controller.SetDeviceRefId(t);
              return controller.ToJson()["DeviceRefId"];
          }},
-        {"controller node name", false,
-         [](const std::string& t) {
-             PnControllerNode node;
-             node.DeviceName = t;
-             return node.ToJson()["DeviceName"];
-         }},
-        {"device subnet reference", false,
-         [](const std::string& t) {
-             PnDeviceEthernetAddresses addresses;
-             addresses.SubnetRefId = t;
-             return addresses.ToJson()["SubnetRefId"];
-         }},
-        {"GSD path", false,
-         [](const std::string& t) { return PnDeviceNode("n", t, "").ToJson()["GsdPath"]; }},
-        {"GSD reference of a device node", false,
-         [](const std::string& t) { return PnDeviceNode("n", "", t).ToJson()["GsdRefId"]; }},
-        {"module id", false,
-         [](const std::string& t) { return PnDeviceModule(t, 1, "").ToJson()["ModuleId"]; }},
-        {"record value", false,
-         [](const std::string& t) {
-             return PnParameterRecordDataItemRef(0, -1, t).ToJson()["Value"];
-         }},
-        {"cable length", false,
-         [](const std::string& t) {
-             PnPortInterconnectionProperties properties;
-             properties.CableLength = t;
-             return properties.ToJson()["CableLength"];
-         }},
-        {"sync domain name", false,
-         [](const std::string& t) {
-             PnSyncDomain domain;
-             domain.SyncDomainName = t;
-             return domain.ToJson()["SyncDomainName"];
-         }},
     };
     return fields;
 }
 
-struct LegacyText {
-    unsigned int codePage;
-    const char* locale;
-    std::string ansi;
-    std::string utf8;
-};
-
 TEST(PnTextConversion, OnlyTheServersUtf8FieldsAreConvertedFromTheAnsiCodePage) {
-    const std::vector<LegacyText> samples = {
+    const struct {
+        unsigned int codePage;
+        const char* locale;
+        std::string ansi;
+        std::string utf8;
+    } samples[] = {
         // "Gerät-€" in each code page; the euro sign sits at different bytes.
         {28605, "en_US.ISO-8859-15", "Ger\xE4t-\xA4", "Ger\xC3\xA4t-\xE2\x82\xAC"},
         {1252, "en_US.CP1252", "Ger\xE4t-\x80", "Ger\xC3\xA4t-\xE2\x82\xAC"},
@@ -144,7 +100,7 @@ TEST(PnTextConversion, OnlyTheServersUtf8FieldsAreConvertedFromTheAnsiCodePage) 
         {936, "zh_CN.GBK", "io-\xD6\xD0\xCE\xC4", "io-\xE4\xB8\xAD\xE6\x96\x87"},
     };
     int codePagesTried = 0;
-    for (const LegacyText& sample : samples) {
+    for (const auto& sample : samples) {
         TestText::ScopedAnsiCodePage codePage(sample.codePage, {sample.locale});
         if (!codePage.IsActive()) {
             continue;

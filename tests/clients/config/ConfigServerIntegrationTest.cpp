@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "ConfigServerFixture.h"
+#include "support/ServerRegistry.h"
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -14,6 +16,27 @@ namespace {
 using RpcClient::JobInstanceMgr;
 using RpcClient::Tavrel::PnConfigClient;
 namespace FailureCode = RpcClient::FailureCode;
+
+// A configuration server started from the build tree into a registry of the
+// test's own, with the language "de"; every server is shut down afterwards.
+class ConfigServer : public testing::Test {
+protected:
+    void SetUp() override {
+        std::vector<wchar_t> buffer = UrlBuffer();
+        ASSERT_EQ(RpcClient::JobInstanceMgr::StartupPNConfig(L"de", buffer.data(), &registry_), 1);
+        url_ = UrlFromBuffer(buffer);
+        server_ = registry_.GetAt(url_);
+        ASSERT_NE(server_, nullptr);
+    }
+
+    void TearDown() override {
+        EXPECT_EQ(RpcClient::JobInstanceMgr::ShutdownRpcInst(L"", &registry_), 1);
+    }
+
+    TestRegistry registry_;
+    std::wstring url_;
+    RpcClient::RpcLocalSrvConfig* server_ = nullptr;
+};
 
 PnConfigClient::TestStruct SampleRecord() {
     PnConfigClient::TestStruct record;
@@ -24,11 +47,7 @@ PnConfigClient::TestStruct SampleRecord() {
     record.TestBool = true;
     record.TestDouble = 1.0 / 3.0;
     record.TestFloat = 0.1f;
-    record.InnerStruct.InnerInt = 2147483647;
-    record.InnerStruct.InnerString = "";
-    record.InnerStruct.InnerBool = false;
-    record.InnerStruct.InnerDouble = -2.5e300;
-    record.InnerStruct.InnerFloat = -7.75f;
+    record.InnerStruct = {2147483647, "", false, -2.5e300, -7.75f};
     return record;
 }
 
@@ -145,17 +164,41 @@ TEST_F(ConfigServer, ExitEndsTheServerAndTheNextCallStartsItAgain) {
     EXPECT_EQ(registry_.GetAt(url_), server_);
 }
 
-TEST(ConfigServerStartup, WithoutLanguageTheServerReportsItsDefault) {
+TEST_F(ConfigServer, ClientsOnSeveralThreadsGetTheirOwnAnswers) {
+    constexpr int kThreads = 4;
+    constexpr int kCalls = 50;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            PnConfigClient client(server_);
+            for (int i = 0; i < kCalls; ++i) {
+                const int value = t * 1000 + i;
+                const auto echoed =
+                    client.RunTest(value, std::to_string(value), i % 2 == 0, value / 4.0, 0.5f);
+                if (client.HasError() || echoed.TestInt != value ||
+                    echoed.InnerStruct.InnerString != std::to_string(value)) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+// Without a language the server reports its default; a client made without
+// a server uses the process-wide registry's default server.
+TEST(ConfigServerStartup, LanguageReachesTheServerInEitherRegistry) {
     TestRegistry registry;
     std::vector<wchar_t> buffer = UrlBuffer();
     ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"", buffer.data(), &registry), 1);
-    PnConfigClient client(registry.GetAt(UrlFromBuffer(buffer)));
-    EXPECT_EQ(client.GetLanguage(), "en");
+    EXPECT_EQ(PnConfigClient(registry.GetAt(UrlFromBuffer(buffer))).GetLanguage(), "en");
     EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(UrlFromBuffer(buffer), &registry), 1);
     EXPECT_EQ(registry.GetAt(UrlFromBuffer(buffer)), nullptr);
-}
 
-TEST(ConfigServerStartup, DefaultClientUsesTheProcessWideRegistry) {
     ASSERT_EQ(JobInstanceMgr::StartupPNConfig(L"fr", nullptr, nullptr), 1);
     {
         PnConfigClient client;

@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -150,69 +149,23 @@ TEST_F(GsdCatalog, FacadeSlotsAnswerFromTheCatalogue) {
 }
 
 // A drive described the way vendors do (see the sample's header), read
-// through the client as the host reads it; the server speaks German.
-TEST_F(GsdCatalog, VendorStyleDriveFileReachesTheHostAsDescribed) {
+// through the client as the host reads it; the server speaks German, and
+// falls back to English where the file has no German text.
+TEST_F(GsdCatalog, VendorStyleDriveFileReachesTheHostInTheServersLanguage) {
     const std::string drive = "GSDML-V2.1-Quellbrook-QD300-20110920.xml";
     const std::string dap = "IDD_QD300_PN";
     PnGsdClient client;
     ASSERT_TRUE(client.TavrelImportGsdFile((fs::path(GSD_SAMPLES_DIR) / drive).string()).IsSuccess);
-    const auto joined = [](const auto& values, auto field) {
+    const auto slotNames = [&](const std::string& dapId) {
         std::string text;
-        for (const auto& value : values) {
-            text += field(value) + ",";
+        for (const moduleData& module : client.GetBuildInModuleData(drive, dapId)) {
+            text += module.Item.SlotName + ",";
         }
-        return text.substr(0, text.empty() ? 0 : text.size() - 1);
+        return text;
     };
-    const auto slotName = [](const moduleData& m) { return m.Item.SlotName; };
-    const auto number = [](int n) { return std::to_string(n); };
-    const auto io = [](const ioDataInfo& d) {
-        return std::to_string(d.IoType) + " " + std::to_string(d.Isize) + "/" +
-               std::to_string(d.Osize);
-    };
-    const struct {
-        const char* what;
-        std::function<std::string()> actual;
-        const char* expected;
-    } kCases[] = {
-        {"slot names", [&] { return joined(client.GetBuildInModuleData(drive, dap), slotName); },
-         "QD 300 PN,Antriebsobjekt,Telegramm"},
-        {"slot names without SlotList",
-         [&] { return joined(client.GetBuildInModuleData(drive, dap + "_BASIC"), slotName); },
-         "QD 300 PN Basis,Servoachse,Telegrammbaugruppe"},
-        {"subslot name", [&] { return client.GetSubModuleData(drive, dap, "IDS_IF").SlotName; },
-         "X150"},
-        {"fixed in 2 3",
-         [&] { return joined(client.GetModulePhysicalSubSlots(drive, dap, "IDM_AXIS"), number); },
-         "1,2,3"},
-        {"first free subslot",
-         [&] { return number(client.GetSubModuleData(drive, "", "IDS_SAFE_TLG30").SlotNumber); },
-         "2"},
-        {"schema version", [&] { return client.GetKeltoTemplateGSDVersionForWizard(drive); },
-         "V2.1"},
-        {"pre-plugged IO",
-         [&] { return io(client.GetModuleData(drive, dap, "IDM_TLG").Item.IoData); }, "3 28/28"},
-        {"text missing in German",
-         [&] {
-             return client.GetSubModuleBaseInfo(drive, dap, "IDM_SAFETY", "IDS_SAFE_TLG30")
-                 .Description;
-         },
-         "Safety control and status word"},
-        // The client reads values by name; the file's order travels beside them.
-        {"values in file order",
-         [&] {
-             RpcClient::JsonRequest request("GetSubMouleParameter");
-             request.SetRequestParamsList(drive, std::string(), std::string("IDS_TLG_SUPPL"));
-             RpcClient::JsonResponse response;
-             client.Request(request, response);
-             const Json::Value order =
-                 response.GetResult()[0]["MenuItem"]["RecordDataList"][0]["ValueOrder"];
-             return joined(order, [](const Json::Value& v) { return v.asString(); });
-         },
-         "0,16,100,101,160"},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(c.actual(), c.expected);
-        EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
-    }
+    EXPECT_EQ(slotNames(dap), "QD 300 PN,Antriebsobjekt,Telegramm,");
+    EXPECT_EQ(slotNames(dap + "_BASIC"), "QD 300 PN Basis,Servoachse,Telegrammbaugruppe,");
+    EXPECT_EQ(client.GetSubModuleBaseInfo(drive, dap, "IDM_SAFETY", "IDS_SAFE_TLG30").Description,
+              "Safety control and status word");
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
 }

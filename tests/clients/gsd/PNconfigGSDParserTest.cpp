@@ -5,7 +5,6 @@
 // scripted stand-in server as the registry's default.
 
 #include "GsdTestSupport.h"
-#include "ScriptedServerFixture.h"
 
 #include <JsonRpcClient/clients/PNconfigGSDParser.h>
 #include <JsonRpcClient/hosting/JobInstanceMgr.h>
@@ -14,11 +13,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Tavrel::Gsd;
@@ -31,8 +29,8 @@ PNconfigGSDParser& Parser() {
     return PNconfigGSDParser::getInstance();
 }
 
-// A call with one required argument empty, and its status. A list output is
-// primed with one element; `emptied` says whether the refusal clears it.
+// A call with one required argument empty, and its status. A list output
+// `o` is primed with one element; `emptied` says whether the refusal clears it.
 struct RefusedCase {
     const char* what;
     std::function<long(bool& emptied)> call;
@@ -40,110 +38,45 @@ struct RefusedCase {
     bool emptied;
 };
 
-template <class Element, class Call>
-std::function<long(bool&)> List(Call call) {
-    return [call](bool& emptied) {
-        std::vector<Element> out(1);
-        const long status = call(Parser(), out);
-        emptied = out.empty();
-        return status;
-    };
-}
-
-template <class Out, class Call>
-std::function<long(bool&)> Single(Call call) {
-    return [call](bool&) {
-        Out out{};
-        return call(Parser(), out);
-    };
-}
-
-using P = PNconfigGSDParser;
 const long kFail = FailureCode::Fail;
 const long kArg = FailureCode::InvalidArg;
 
+// clang-format off
+#define LIST(T, expected, emptied, ...) RefusedCase{#__VA_ARGS__, [](bool& e) { \
+    std::vector<T> o(1); const long status = Parser().__VA_ARGS__; e = o.empty(); \
+    return status; }, expected, emptied}
+#define ONE(T, expected, ...) \
+    RefusedCase{#__VA_ARGS__, [](bool&) { T o{}; return Parser().__VA_ARGS__; }, expected, false}
+// clang-format on
+
 const std::vector<RefusedCase>& RefusedCases() {
     static const std::vector<RefusedCase> cases = {
-        {"GetGsdDeviceInfo a",
-         Single<GsdDeviceInfo>([](P& p, GsdDeviceInfo& o) { return p.GetGsdDeviceInfo("", o); }),
-         kArg, false},
-        {"GetDeviceCatalog a", List<DeviceCatalog>([](P& p, std::vector<DeviceCatalog>& o) {
-             return p.GetDeviceCatalog("", o);
-         }),
-         kFail, true},
-        {"GetPluggableModuleCatalog b",
-         List<moduleCatalog>([](P& p, std::vector<moduleCatalog>& o) {
-             return p.GetPluggableModuleCatalog("a", "", o);
-         }),
-         kFail, true},
-        {"GetPluggableSubModuleListCatalogByDevID a",
-         List<subModuleCatalog>([](P& p, std::vector<subModuleCatalog>& o) {
-             return p.GetPluggableSubModuleListCatalogByDevID("", "b", o);
-         }),
-         kFail, true},
-        {"GetBuildInModuleData b", List<moduleData>([](P& p, std::vector<moduleData>& o) {
-             return p.GetBuildInModuleData("a", "", o);
-         }),
-         kFail, true},
-        {"GetModulePhysicalSubSlots c", List<int>([](P& p, std::vector<int>& o) {
-             return p.GetModulePhysicalSubSlots("a", "b", "", o);
-         }),
-         kFail, true},
-        {"GetPluggableSubModuleSlotRelation a",
-         List<subModuleSlotRelation>([](P& p, std::vector<subModuleSlotRelation>& o) {
-             return p.GetPluggableSubModuleSlotRelation("", "b", "c", o);
-         }),
-         kFail, true},
+        ONE(GsdDeviceInfo, kArg, GetGsdDeviceInfo("", o)),
+        LIST(DeviceCatalog, kFail, true, GetDeviceCatalog("", o)),
+        LIST(moduleCatalog, kFail, true, GetPluggableModuleCatalog("a", "", o)),
+        LIST(subModuleCatalog, kFail, true, GetPluggableSubModuleListCatalogByDevID("", "b", o)),
+        LIST(moduleData, kFail, true, GetBuildInModuleData("a", "", o)),
+        LIST(int, kFail, true, GetModulePhysicalSubSlots("a", "b", "", o)),
+        LIST(subModuleSlotRelation, kFail, true,
+             GetPluggableSubModuleSlotRelation("", "b", "c", o)),
         // The two lists below are emptied only after the arguments passed.
-        {"GetSubModuleParameter a",
-         List<parameterRecord>([](P& p, std::vector<parameterRecord>& o) {
-             return p.GetSubModuleParameter("", "b", "c", o);
-         }),
-         kFail, false},
-        {"GetWriteableIMRecords b", List<int>([](P& p, std::vector<int>& o) {
-             return p.GetWriteableIMRecords("a", "", "c", o);
-         }),
-         kFail, false},
-        {"CalcIoDeviceUpdateTime a", List<double>([](P& p, std::vector<double>& o) {
-             return p.CalcIoDeviceUpdateTime("", "b", 1.0f, o);
-         }),
-         kArg, false},
-        {"GetModuleData b",
-         Single<moduleData>([](P& p, moduleData& o) { return p.GetModuleData("a", "", "c", o); }),
-         kFail, false},
-        {"GetPortSubModuleParameter c", Single<portParameter>([](P& p, portParameter& o) {
-             return p.GetPortSubModuleParameter("a", "b", "", "d", o);
-         }),
-         kFail, false},
-        {"GetSubmoduleAPI b",
-         Single<int>([](P& p, int& o) { return p.GetSubmoduleAPI("a", "", o); }), kFail, false},
-        {"GetModuleVirSubSlotAndAPI c",
-         Single<ModuleVirSubSlotAndAPI>([](P& p, ModuleVirSubSlotAndAPI& o) {
-             return p.GetModuleVirSubSlotAndAPI("a", "b", "", o);
-         }),
-         FailureCode::Ok, false},
-        {"GetChannalDiagDescription a", Single<ChannelAlarmData>([](P& p, ChannelAlarmData& o) {
-             return p.GetChannalDiagDescription("", 1, true, 2, 3, 4, o);
-         }),
-         kFail, false},
-        {"GetSubMoudleIsoParam b", Single<isochroneMode>([](P& p, isochroneMode& o) {
-             return p.GetSubMoudleIsoParam("a", "", "c", o);
-         }),
-         kArg, false},
-        {"GetKeltoTemplateGSDNameForPNView a", Single<std::string>([](P& p, std::string& o) {
-             return p.GetKeltoTemplateGSDNameForPNView("", true, o);
-         }),
-         kArg, false},
-        {"GetSubModuleBaseInfo d", Single<ModuleDataBaseInfo>([](P& p, ModuleDataBaseInfo& o) {
-             return p.GetSubModuleBaseInfo("a", "b", "c", "", o);
-         }),
-         kArg, false},
-        {"IsSubmodulePROFIsafeSupported b",
-         Single<bool>([](P& p, bool& o) { return p.IsSubmodulePROFIsafeSupported("a", "", o); }),
-         kArg, false},
+        LIST(parameterRecord, kFail, false, GetSubModuleParameter("", "b", "c", o)),
+        LIST(int, kFail, false, GetWriteableIMRecords("a", "", "c", o)),
+        LIST(double, kArg, false, CalcIoDeviceUpdateTime("", "b", 1.0f, o)),
+        ONE(moduleData, kFail, GetModuleData("a", "", "c", o)),
+        ONE(portParameter, kFail, GetPortSubModuleParameter("a", "b", "", "d", o)),
+        ONE(int, kFail, GetSubmoduleAPI("a", "", o)),
+        ONE(ModuleVirSubSlotAndAPI, FailureCode::Ok, GetModuleVirSubSlotAndAPI("a", "b", "", o)),
+        ONE(ChannelAlarmData, kFail, GetChannalDiagDescription("", 1, true, 2, 3, 4, o)),
+        ONE(isochroneMode, kArg, GetSubMoudleIsoParam("a", "", "c", o)),
+        ONE(std::string, kArg, GetKeltoTemplateGSDNameForPNView("", true, o)),
+        ONE(ModuleDataBaseInfo, kArg, GetSubModuleBaseInfo("a", "b", "c", "", o)),
+        ONE(bool, kArg, IsSubmodulePROFIsafeSupported("a", "", o)),
     };
     return cases;
 }
+#undef LIST
+#undef ONE
 
 }  // namespace
 
@@ -161,38 +94,29 @@ TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptie
 TEST(PNconfigGSDParserTest, WithoutAServerEveryQueryReturnsZeroAndDefaults) {
     ASSERT_EQ(RpcClient::JobInstanceMgr::Default(), nullptr);
 
-    std::vector<std::string> names{"old"};
-    EXPECT_EQ(Parser().LoadAllGsd(names), 0);
-    EXPECT_TRUE(names.empty());
-    names = {"old"};
-    EXPECT_EQ(Parser().TavrelRefreshGsds(names), 0);
-    EXPECT_TRUE(names.empty());
+    std::vector<std::string> names{"old"}, refreshed{"old"};
+    EXPECT_EQ(Parser().LoadAllGsd(names) + Parser().TavrelRefreshGsds(refreshed), 0);
+    EXPECT_TRUE(names.empty() && refreshed.empty());
     EXPECT_EQ(Parser().GetGSDPath("x"), "");
-
     GsdDeviceInfo info;
     info.VendorIdentNumber = 5;
-    EXPECT_EQ(Parser().GetGsdDeviceInfo("x", info), 0);
-    EXPECT_EQ(info.VendorIdentNumber, 0u);
-
     std::vector<subModuleCatalog> subs(2);
-    EXPECT_EQ(Parser().GetPluggableSubModuleListCatalog("a", "", "c", subs), 0);
-    EXPECT_TRUE(subs.empty());
-
     int api = 5;
-    EXPECT_EQ(Parser().GetSubmoduleAPI("a", "b", api), 0);
-    EXPECT_EQ(api, 0);
-
     bool supported = true;
-    EXPECT_EQ(Parser().IsSubmodulePROFIsafeSupported("a", "b", supported), 0);
-    EXPECT_FALSE(supported);
-
     std::vector<double> times{1.0};
-    EXPECT_EQ(Parser().CalcIoDeviceUpdateTime("a", "", 0.5f, times), 0);
-    EXPECT_TRUE(times.empty());
-
     ModuleDataBaseInfo base;
     base.GsdID = "old";
+    EXPECT_EQ(Parser().GetGsdDeviceInfo("x", info), 0);
+    EXPECT_EQ(Parser().GetPluggableSubModuleListCatalog("a", "", "c", subs), 0);
+    EXPECT_EQ(Parser().GetSubmoduleAPI("a", "b", api), 0);
+    EXPECT_EQ(Parser().IsSubmodulePROFIsafeSupported("a", "b", supported), 0);
+    EXPECT_EQ(Parser().CalcIoDeviceUpdateTime("a", "", 0.5f, times), 0);
     EXPECT_EQ(Parser().GetSubModuleBaseInfo("", "b", "c", "d", base), 0);
+    EXPECT_EQ(info.VendorIdentNumber, 0u);
+    EXPECT_TRUE(subs.empty());
+    EXPECT_EQ(api, 0);
+    EXPECT_FALSE(supported);
+    EXPECT_TRUE(times.empty());
     EXPECT_EQ(base.GsdID, "");
 }
 
@@ -274,4 +198,40 @@ TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndArgumentsReachTheServer) {
     EXPECT_EQ(sent[2]["method"].asString(), "GetSubModuleBaseInfo");
     EXPECT_EQ(sent[2]["params"], ParseJson(R"(["", "b", "c", "d"])"));
     EXPECT_EQ(gsdtest::Compact(sent[3]["params"]), R"(["g",65535,true,7,8,9])");
+}
+
+// Calls from several threads at once: each has its own client and error
+// list, so one thread's failures never show in another's status.
+TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
+    Script(R"({"GetSubmoduleAPI": {"result": 42},
+               "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}}})");
+    constexpr int kThreads = 4;
+    constexpr int kCalls = 25;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &wrong] {
+            PNconfigGSDParser& parser = PNconfigGSDParser::getInstance();
+            for (int i = 0; i < kCalls; ++i) {
+                if (t % 2 == 0) {
+                    int api = 0;
+                    if (parser.GetSubmoduleAPI("g", "s", api) != 0 || api != 42) {
+                        ++wrong;
+                    }
+                } else {
+                    std::vector<int> slots{1};
+                    if (parser.GetDevicePhysicalSlots("g", "d", slots) !=
+                            RpcClient::FailureCode::InvalidMethod ||
+                        !slots.empty()) {
+                        ++wrong;
+                    }
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(Requests().size(), static_cast<size_t>(kThreads * kCalls));
 }

@@ -6,7 +6,6 @@
 #include "support/ScriptedConnection.h"
 
 #include <JsonRpcClient/clients/PnGsdClient.h>
-
 #include <JsonRpcClient/rpc/FailureCodes.h>
 
 #include <gmock/gmock.h>
@@ -32,12 +31,8 @@ public:
             ReplyResult(result);
         }
     }
-    void AnswerNothing() { ReplyNothing(); }
-    void AnswerError(int code, const std::string& message) {
-        Json::Value reply = ParseJson(R"({"jsonrpc": "2.0"})");
-        reply["error"]["code"] = code;
-        reply["error"]["message"] = message;
-        Reply(reply);
+    void AnswerError(const std::string& error) {
+        Reply(ParseJson(R"({"jsonrpc": "2.0", "error": )" + error + "}"));
     }
     const Json::Value& LastRequest() const { return sent.back(); }
 };
@@ -61,93 +56,69 @@ struct Operation {
 
 const std::string a = "A", b = "B", c = "C", d = "D";
 
+// One operation: its name, the call with the arguments given, the method and
+// parameters on the wire, and whether it needs a shape of the whole result.
+// clang-format off
+#define OP(needs, wire, params, ...) \
+    Operation{#__VA_ARGS__, [](PnGsdClient& g) { g.__VA_ARGS__; }, wire, params, Needs::needs}
+// clang-format on
+
 const std::vector<Operation>& AllOperations() {
     static const std::vector<Operation> ops = {
-        {"TavrelImportGsdFile", [](PnGsdClient& g) { g.TavrelImportGsdFile("x.xml"); },
-         "TavrelImportGsdFile", R"(["x.xml"])", Needs::Shape},
-        {"TavrelRemoveGsdFile", [](PnGsdClient& g) { g.TavrelRemoveGsdFile(a); },
-         "TavrelRemoveGsdFile", R"(["A"])", Needs::Shape},
-        {"TavrelRefreshGsds", [](PnGsdClient& g) { g.TavrelRefreshGsds(); }, "TavrelRefreshGsds",
-         "[]", Needs::Nothing},
-        {"TavrelGetInstalledGsds", [](PnGsdClient& g) { g.TavrelGetInstalledGsds(); },
-         "TavrelGetInstalledGsds", "[]", Needs::Nothing},
-        {"GetInstalledGSDsNames", [](PnGsdClient& g) { g.GetInstalledGSDsNames(); },
-         "GetInstalledGSDsNames", "[]", Needs::Nothing},
-        {"GetGSDPath", [](PnGsdClient& g) { g.GetGSDPath(a); }, "GetGSDPath", R"(["A"])",
-         Needs::Nothing},
-        {"GetGsdDeviceInfo", [](PnGsdClient& g) { g.GetGsdDeviceInfo(a); }, "GetGsdDeviceInfo",
-         R"(["A"])", Needs::Shape},
-        {"GetDeviceCatalogs", [](PnGsdClient& g) { g.GetDeviceCatalogs(a); }, "GetDeviceCatalogs",
-         R"(["A"])", Needs::Shape},
-        {"GetGSDTemplateCatalogs", [](PnGsdClient& g) { g.GetGSDTemplateCatalogs(); },
-         "GetGSDTemplateCatalogs", "[]", Needs::Nothing},
-        {"GetPluggableModuleCatalog", [](PnGsdClient& g) { g.GetPluggableModuleCatalog(a, b); },
-         "GetPluggableModuleCatalog", R"(["A", "B"])", Needs::Shape},
-        {"GetPluggableSubModuleListCatalog",
-         [](PnGsdClient& g) { g.GetPluggableSubModuleListCatalog(a, b, c); },
-         "GetPluggableSubModuleListCatalog", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetPluggableSubModuleListCatalogByDevID",
-         [](PnGsdClient& g) { g.GetPluggableSubModuleListCatalogByDevID(a, b); },
-         "GetDeviceSubModuleListCatalog", R"(["A", "B"])", Needs::Shape},
-        {"GetPluggableModuleSlotRelation",
-         [](PnGsdClient& g) { g.GetPluggableModuleSlotRelation(a, b, c); },
-         "GetPluggableModuleSlotRelation", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetPluggableSubModuleSlotRelation",
-         [](PnGsdClient& g) { g.GetPluggableSubModuleSlotRelation(a, b, c); },
-         "GetPluggableSubModuleSlotRelation", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetBuildInModuleData", [](PnGsdClient& g) { g.GetBuildInModuleData(a, b); },
-         "GetBuildInModuleData", R"(["A", "B"])", Needs::Shape},
-        {"GetDevicePhysicalSlots", [](PnGsdClient& g) { g.GetDevicePhysicalSlots(a, b); },
-         "GetDevicePhysicalSlots", R"(["A", "B"])", Needs::Shape},
-        {"GetModulePhysicalSubSlots", [](PnGsdClient& g) { g.GetModulePhysicalSubSlots(a, b, c); },
-         "GetModulePhysicalSlots", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetDapModuleInfo", [](PnGsdClient& g) { g.GetDapModuleInfo(a, b); }, "GetDapModuleInfo",
-         R"(["A", "B"])", Needs::Shape},
-        {"GetModuleData", [](PnGsdClient& g) { g.GetModuleData(a, b, c); }, "GetModuleData",
-         R"(["A", "B", "C"])", Needs::Shape},
-        {"GetSubModuleData", [](PnGsdClient& g) { g.GetSubModuleData(a, b, c); },
-         "GetSubModuleData", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetSubModuleParameter", [](PnGsdClient& g) { g.GetSubModuleParameter(a, b, c); },
-         "GetSubMouleParameter", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetWriteableIMRecords", [](PnGsdClient& g) { g.GetWriteableIMRecords(a, b, c); },
-         "GetWriteableIMRecords", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetPortSubModuleParameter",
-         [](PnGsdClient& g) { g.GetPortSubModuleParameter(a, b, c, d); }, "GetPortParameter",
-         R"(["A", "B", "C", "D"])", Needs::Shape},
-        {"GetSubmoduleIRTsupportType", [](PnGsdClient& g) { g.GetSubmoduleIRTsupportType(a, b); },
-         "GetSubmoduleIRTsupportType", R"(["A", "B"])", Needs::Shape},
-        {"IsSubmodulePROFIsafeSupported",
-         [](PnGsdClient& g) { g.IsSubmodulePROFIsafeSupported(a, b); },
-         "IsSubmodulePROFIsafeSupported", R"(["A", "B"])", Needs::Shape},
-        {"GetUnitDiagDescription",
-         [](PnGsdClient& g) {
-             g.GetUnitDiagDescription(a, b, {0x00, 0x7F, 0x80, 0xFF});
-         },
-         "GetUnitDiagDescription", R"(["A", "B", [0, 127, 128, 255]])", Needs::Shape},
-        {"GetChannalDiagDescription",
-         [](PnGsdClient& g) { g.GetChannalDiagDescription(a, 65535, true, 0, 32768, 4294967295u); },
-         "GetChannalDiagDescription", R"(["A", 65535, true, 0, 32768, 4294967295])", Needs::Shape},
-        {"CalcIoDeviceUpdateTime", [](PnGsdClient& g) { g.CalcIoDeviceUpdateTime(a, b, 0.5f); },
-         "CalcIoDeviceUpdateTime", R"(["A", "B", 0.5])", Needs::Shape},
-        {"GetSubMoudleIsoParam", [](PnGsdClient& g) { g.GetSubMoudleIsoParam(a, b, c); },
-         "GetSubMoudleIsoParam", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetSubmoduleAPI", [](PnGsdClient& g) { g.GetSubmoduleAPI(a, b); }, "GetSubmoduleAPI",
-         R"(["A", "B"])", Needs::Shape},
-        {"GetModuleVirSubSlotAndAPI", [](PnGsdClient& g) { g.GetModuleVirSubSlotAndAPI(a, b, c); },
-         "GetModuleVirSubSlotAndAPI", R"(["A", "B", "C"])", Needs::Shape},
-        {"GetSubmoduleParamDisallowed", [](PnGsdClient& g) { g.GetSubmoduleParamDisallowed(a, b); },
-         "GetSubmoduleParamDisallowed", R"(["A", "B"])", Needs::Shape},
-        {"GetKeltoTemplateGSDNameForPNView",
-         [](PnGsdClient& g) { g.GetKeltoTemplateGSDNameForPNView(a, false); },
-         "GetKeltoTemplateGSDNameForPNView", R"(["A", false])", Needs::Nothing},
-        {"GetKeltoTemplateGSDVersionForWizard",
-         [](PnGsdClient& g) { g.GetKeltoTemplateGSDVersionForWizard(a); },
-         "GetKeltoTemplateGSDVersionForWizard", R"(["A"])", Needs::Nothing},
-        {"GetSubModuleBaseInfo", [](PnGsdClient& g) { g.GetSubModuleBaseInfo("", b, c, d); },
-         "GetSubModuleBaseInfo", R"(["", "B", "C", "D"])", Needs::Shape},
+        OP(Shape, "TavrelImportGsdFile", R"(["x.xml"])", TavrelImportGsdFile("x.xml")),
+        OP(Shape, "TavrelRemoveGsdFile", R"(["A"])", TavrelRemoveGsdFile(a)),
+        OP(Nothing, "TavrelRefreshGsds", "[]", TavrelRefreshGsds()),
+        OP(Nothing, "TavrelGetInstalledGsds", "[]", TavrelGetInstalledGsds()),
+        OP(Nothing, "GetInstalledGSDsNames", "[]", GetInstalledGSDsNames()),
+        OP(Nothing, "GetGSDPath", R"(["A"])", GetGSDPath(a)),
+        OP(Shape, "GetGsdDeviceInfo", R"(["A"])", GetGsdDeviceInfo(a)),
+        OP(Shape, "GetDeviceCatalogs", R"(["A"])", GetDeviceCatalogs(a)),
+        OP(Nothing, "GetGSDTemplateCatalogs", "[]", GetGSDTemplateCatalogs()),
+        OP(Shape, "GetPluggableModuleCatalog", R"(["A", "B"])", GetPluggableModuleCatalog(a, b)),
+        OP(Shape, "GetPluggableSubModuleListCatalog", R"(["A", "B", "C"])",
+           GetPluggableSubModuleListCatalog(a, b, c)),
+        OP(Shape, "GetDeviceSubModuleListCatalog", R"(["A", "B"])",
+           GetPluggableSubModuleListCatalogByDevID(a, b)),
+        OP(Shape, "GetPluggableModuleSlotRelation", R"(["A", "B", "C"])",
+           GetPluggableModuleSlotRelation(a, b, c)),
+        OP(Shape, "GetPluggableSubModuleSlotRelation", R"(["A", "B", "C"])",
+           GetPluggableSubModuleSlotRelation(a, b, c)),
+        OP(Shape, "GetBuildInModuleData", R"(["A", "B"])", GetBuildInModuleData(a, b)),
+        OP(Shape, "GetDevicePhysicalSlots", R"(["A", "B"])", GetDevicePhysicalSlots(a, b)),
+        OP(Shape, "GetModulePhysicalSlots", R"(["A", "B", "C"])",
+           GetModulePhysicalSubSlots(a, b, c)),
+        OP(Shape, "GetDapModuleInfo", R"(["A", "B"])", GetDapModuleInfo(a, b)),
+        OP(Shape, "GetModuleData", R"(["A", "B", "C"])", GetModuleData(a, b, c)),
+        OP(Shape, "GetSubModuleData", R"(["A", "B", "C"])", GetSubModuleData(a, b, c)),
+        OP(Shape, "GetSubMouleParameter", R"(["A", "B", "C"])", GetSubModuleParameter(a, b, c)),
+        OP(Shape, "GetWriteableIMRecords", R"(["A", "B", "C"])", GetWriteableIMRecords(a, b, c)),
+        OP(Shape, "GetPortParameter", R"(["A", "B", "C", "D"])",
+           GetPortSubModuleParameter(a, b, c, d)),
+        OP(Shape, "GetSubmoduleIRTsupportType", R"(["A", "B"])", GetSubmoduleIRTsupportType(a, b)),
+        OP(Shape, "IsSubmodulePROFIsafeSupported", R"(["A", "B"])",
+           IsSubmodulePROFIsafeSupported(a, b)),
+        OP(Shape, "GetUnitDiagDescription", R"(["A", "B", [0, 127, 128, 255]])",
+           GetUnitDiagDescription(a, b, {0x00, 0x7F, 0x80, 0xFF})),
+        OP(Shape, "GetChannalDiagDescription", R"(["A", 65535, true, 0, 32768, 4294967295])",
+           GetChannalDiagDescription(a, 65535, true, 0, 32768, 4294967295u)),
+        OP(Shape, "CalcIoDeviceUpdateTime", R"(["A", "B", 0.5])",
+           CalcIoDeviceUpdateTime(a, b, 0.5f)),
+        OP(Shape, "GetSubMoudleIsoParam", R"(["A", "B", "C"])", GetSubMoudleIsoParam(a, b, c)),
+        OP(Shape, "GetSubmoduleAPI", R"(["A", "B"])", GetSubmoduleAPI(a, b)),
+        OP(Shape, "GetModuleVirSubSlotAndAPI", R"(["A", "B", "C"])",
+           GetModuleVirSubSlotAndAPI(a, b, c)),
+        OP(Shape, "GetSubmoduleParamDisallowed", R"(["A", "B"])",
+           GetSubmoduleParamDisallowed(a, b)),
+        OP(Nothing, "GetKeltoTemplateGSDNameForPNView", R"(["A", false])",
+           GetKeltoTemplateGSDNameForPNView(a, false)),
+        OP(Nothing, "GetKeltoTemplateGSDVersionForWizard", R"(["A"])",
+           GetKeltoTemplateGSDVersionForWizard(a)),
+        OP(Shape, "GetSubModuleBaseInfo", R"(["", "B", "C", "D"])",
+           GetSubModuleBaseInfo("", b, c, d)),
     };
     return ops;
 }
+#undef OP
 
 class PnGsdClientTest : public ::testing::Test {
 protected:
@@ -212,11 +183,7 @@ TEST_F(PnGsdClientTest, OnlyTheImportPathIsConvertedToUtf8) {
 TEST_F(PnGsdClientTest, MissingOrNullResultIsInvalidDataOnlyWhereAShapeIsNeeded) {
     for (bool missing : {false, true}) {
         for (const Operation& op : AllOperations()) {
-            if (missing) {
-                client_.AnswerNothing();
-            } else {
-                client_.AnswerResult(Json::Value());
-            }
+            missing ? client_.ReplyNothing() : client_.AnswerResult(Json::Value());
             op.call(client_);
             if (op.needs == Needs::Shape) {
                 EXPECT_THAT(Entries(client_),
@@ -239,59 +206,44 @@ TEST_F(PnGsdClientTest, WrongShapesAreInvalidDataAndGiveDefaults) {
         const char* result;
         bool invalid;
     };
+    // clang-format off
+#define SHAPE(what, result, invalid, returnsDefault) \
+    ShapeCase{what, [](PnGsdClient& g) { return returnsDefault; }, result, invalid}
+    // clang-format on
     const std::vector<ShapeCase> cases = {
-        {"device catalogue from object",
-         [](PnGsdClient& g) { return g.GetDeviceCatalogs(a).empty(); }, "{}", true},
-        {"device catalogue from array",
-         [](PnGsdClient& g) { return g.GetDeviceCatalogs(a).empty(); }, "[{}]", false},
-        {"templates from object", [](PnGsdClient& g) { return g.GetGSDTemplateCatalogs().empty(); },
-         "{}", false},
-        {"device info from array",
-         [](PnGsdClient& g) { return g.GetGsdDeviceInfo(a).VendorIdentNumber == 0; }, "[]", true},
-        {"import result from string",
-         [](PnGsdClient& g) { return !g.TavrelImportGsdFile("p").IsSuccess; }, R"("ok")", true},
-        {"PROFIsafe from number",
-         [](PnGsdClient& g) { return !g.IsSubmodulePROFIsafeSupported(a, b); }, "1", true},
-        {"PROFIsafe from boolean",
-         [](PnGsdClient& g) { return !g.IsSubmodulePROFIsafeSupported(a, b); }, "true", false},
-        {"parameter disallowed from string",
-         [](PnGsdClient& g) { return !g.GetSubmoduleParamDisallowed(a, b); }, R"("true")", true},
-        {"built-in modules from object",
-         [](PnGsdClient& g) { return g.GetBuildInModuleData(a, b).empty(); }, "{}", true},
-        {"built-in modules from empty array",
-         [](PnGsdClient& g) { return g.GetBuildInModuleData(a, b).empty(); }, "[]", false},
-        {"parameters from object",
-         [](PnGsdClient& g) { return g.GetSubModuleParameter(a, b, c).empty(); }, "{}", false},
-        {"physical slots from object",
-         [](PnGsdClient& g) { return g.GetDevicePhysicalSlots(a, b).empty(); }, R"({"a": 1})",
-         true},
-        {"physical slots from array",
-         [](PnGsdClient& g) { return g.GetDevicePhysicalSlots(a, b).empty(); }, "[1, 2]", false},
-        {"subslots from number",
-         [](PnGsdClient& g) { return g.GetModulePhysicalSubSlots(a, b, c).empty(); }, "3", true},
-        {"I&M records from object",
-         [](PnGsdClient& g) { return g.GetWriteableIMRecords(a, b, c).empty(); }, "{}", true},
-        {"module data from array",
-         [](PnGsdClient& g) { return g.GetModuleData(a, b, c).Item.SlotNumber == 0; }, "[]", true},
-        {"submodule data from string",
-         [](PnGsdClient& g) { return g.GetSubModuleData(a, b, c).SlotNumber == 0; }, R"("x")",
-         true},
-        {"submodule data from its Item",
-         [](PnGsdClient& g) { return g.GetSubModuleData(a, b, c).SlotNumber == 0; },
-         R"({"Item": {"SlotNumber": 3}})", false},
-        {"update times marked invalid",
-         [](PnGsdClient& g) { return g.CalcIoDeviceUpdateTime(a, b, 1.0f).empty(); },
-         R"({"IsValid": false, "Selector": [{"Value": 1}]})", true},
-        {"isochronous mode from array",
-         [](PnGsdClient& g) { return g.GetSubMoudleIsoParam(a, b, c).T_DC_Base == 0; }, "[]", true},
-        {"virtual subslot from number",
-         [](PnGsdClient& g) { return !g.GetModuleVirSubSlotAndAPI(a, b, c).isExist; }, "0", true},
-        {"base info from array",
-         [](PnGsdClient& g) { return g.GetSubModuleBaseInfo(a, b, c, d).Name.empty(); }, "[]",
-         true},
-        {"names from object", [](PnGsdClient& g) { return g.GetInstalledGSDsNames().empty(); },
-         R"({"a": "x"})", false},
+        SHAPE("device catalogue from object", "{}", true, g.GetDeviceCatalogs(a).empty()),
+        SHAPE("device catalogue from array", "[{}]", false, g.GetDeviceCatalogs(a).empty()),
+        SHAPE("templates from object", "{}", false, g.GetGSDTemplateCatalogs().empty()),
+        SHAPE("device info from array", "[]", true, g.GetGsdDeviceInfo(a).VendorIdentNumber == 0),
+        SHAPE("import result from string", R"("ok")", true, !g.TavrelImportGsdFile("p").IsSuccess),
+        SHAPE("PROFIsafe from number", "1", true, !g.IsSubmodulePROFIsafeSupported(a, b)),
+        SHAPE("PROFIsafe from boolean", "true", false, !g.IsSubmodulePROFIsafeSupported(a, b)),
+        SHAPE("parameter disallowed from string", R"("true")", true,
+              !g.GetSubmoduleParamDisallowed(a, b)),
+        SHAPE("built-in modules from object", "{}", true, g.GetBuildInModuleData(a, b).empty()),
+        SHAPE("built-in modules from empty array", "[]", false,
+              g.GetBuildInModuleData(a, b).empty()),
+        SHAPE("parameters from object", "{}", false, g.GetSubModuleParameter(a, b, c).empty()),
+        SHAPE("physical slots from object", R"({"a": 1})", true,
+              g.GetDevicePhysicalSlots(a, b).empty()),
+        SHAPE("physical slots from array", "[1, 2]", false, g.GetDevicePhysicalSlots(a, b).empty()),
+        SHAPE("subslots from number", "3", true, g.GetModulePhysicalSubSlots(a, b, c).empty()),
+        SHAPE("I&M records from object", "{}", true, g.GetWriteableIMRecords(a, b, c).empty()),
+        SHAPE("module data from array", "[]", true, g.GetModuleData(a, b, c).Item.SlotNumber == 0),
+        SHAPE("submodule data from string", R"("x")", true,
+              g.GetSubModuleData(a, b, c).SlotNumber == 0),
+        SHAPE("submodule data from its Item", R"({"Item": {"SlotNumber": 3}})", false,
+              g.GetSubModuleData(a, b, c).SlotNumber == 0),
+        SHAPE("update times marked invalid", R"({"IsValid": false, "Selector": [{"Value": 1}]})",
+              true, g.CalcIoDeviceUpdateTime(a, b, 1.0f).empty()),
+        SHAPE("isochronous mode from array", "[]", true,
+              g.GetSubMoudleIsoParam(a, b, c).T_DC_Base == 0),
+        SHAPE("virtual subslot from number", "0", true,
+              !g.GetModuleVirSubSlotAndAPI(a, b, c).isExist),
+        SHAPE("base info from array", "[]", true, g.GetSubModuleBaseInfo(a, b, c, d).Name.empty()),
+        SHAPE("names from object", R"({"a": "x"})", false, g.GetInstalledGSDsNames().empty()),
     };
+#undef SHAPE
     for (const ShapeCase& sc : cases) {
         client_.AnswerResult(ParseJson(sc.result));
         const bool isDefault = sc.returnsDefault(client_);
@@ -329,54 +281,42 @@ TEST_F(PnGsdClientTest, ScalarResultsAreReadWithTheirOwnConversions) {
 TEST_F(PnGsdClientTest, FileManagementTextsAreConvertedFieldByField) {
     const std::string utf8 = std::string("Ger") + gsdtest::kUtf8EAcute + "t";
     const std::string latin = std::string("Ger") + locale_.EAcute() + "t";
-
-    Json::Value import(Json::objectValue);
-    import["GsdName"] = utf8;
-    import["GsdPath"] = utf8;
-    import["IsSuccess"] = false;
-    import["IsValid"] = true;
-    import["ErrorMessages"].append(utf8);
-    import["ErrorMessages"].append("second");
+    const std::string u = "\"" + utf8 + "\"";
+    Json::Value import = ParseJson(R"({"GsdName": )" + u + R"(, "GsdPath": )" + u +
+                                   R"(, "IsSuccess": false, "IsValid": true, "ErrorMessages": [)" +
+                                   u + R"(, "second"]})");
     client_.AnswerResult(import);
     const PnGsdClient::GsdImportResult imported = client_.TavrelImportGsdFile("p");
-    EXPECT_EQ(imported.GsdName, utf8);
-    EXPECT_EQ(imported.GsdPath, latin);
+    EXPECT_EQ(imported.GsdName + "|" + imported.GsdPath, utf8 + "|" + latin);
     EXPECT_FALSE(imported.IsSuccess);
     EXPECT_TRUE(imported.IsValid);
     EXPECT_THAT(imported.ErrorMessages, ::testing::ElementsAre(latin, "second"));
-
     import["ErrorMessages"] = "not a list";
     client_.AnswerResult(import);
     EXPECT_TRUE(client_.TavrelRemoveGsdFile("n").ErrorMessages.empty());
     EXPECT_TRUE(Entries(client_).empty());
 
-    Json::Value installed(Json::arrayValue);
-    installed[0]["GsdName"] = utf8;
-    installed[0]["FilePath"] = utf8;
-    installed[0]["InstallDateTime"] = "2026-01-02T03:04:05Z";
-    installed[0]["HashValueString"] = "ab12";
-    client_.AnswerResult(installed);
+    client_.AnswerResult(ParseJson(R"([{"GsdName": )" + u + R"(, "FilePath": )" + u +
+                                   R"(, "InstallDateTime": "2026-01-02T03:04:05Z",
+                                   "HashValueString": "ab12"}])"));
     const auto files = client_.TavrelGetInstalledGsds();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].GsdName, utf8);
-    EXPECT_EQ(files[0].FilePath, latin);
-    EXPECT_EQ(files[0].InstallDateTime, "2026-01-02T03:04:05Z");
-    EXPECT_EQ(files[0].HashValueString, "ab12");
+    EXPECT_EQ(files[0].GsdName + "|" + files[0].FilePath + "|" + files[0].InstallDateTime + "|" +
+                  files[0].HashValueString,
+              utf8 + "|" + latin + "|2026-01-02T03:04:05Z|ab12");
 
-    Json::Value names(Json::arrayValue);
-    names.append(utf8);
-    client_.AnswerResult(names, 2);
+    client_.AnswerResult(ParseJson("[" + u + "]"), 2);
     EXPECT_THAT(client_.TavrelRefreshGsds(), ::testing::ElementsAre(latin));
     EXPECT_THAT(client_.GetInstalledGSDsNames(), ::testing::ElementsAre(utf8));
 }
 
 TEST_F(PnGsdClientTest, FailedExchangesLeaveOnlyTheCallCyclesEntry) {
-    client_.AnswerError(-32601, "no such method");
+    client_.AnswerError(R"({"code": -32601, "message": "no such method"})");
     EXPECT_TRUE(client_.GetDeviceCatalogs(a).empty());
     EXPECT_THAT(Entries(client_),
                 ::testing::ElementsAre(Entry{FailureCode::InvalidMethod, "no such method"}));
 
-    client_.AnswerError(-32050, "busy");
+    client_.AnswerError(R"({"code": -32050, "message": "busy"})");
     EXPECT_EQ(client_.GetGSDPath(a), "");
     EXPECT_EQ(client_.GetLastErrCode(), -32050);
     EXPECT_EQ(Entries(client_).size(), 1u);

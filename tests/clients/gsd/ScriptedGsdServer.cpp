@@ -17,55 +17,40 @@
 #include <iostream>
 #include <string>
 
-namespace {
-
-Json::Value LoadScript(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    Json::CharReaderBuilder builder;
-    Json::Value script;
-    std::string errors;
-    if (!in || !Json::parseFromStream(builder, in, &script, &errors) || !script.isObject()) {
-        return Json::Value(Json::objectValue);
-    }
-    return script;
-}
-
-void LogRequest(const std::string& path, const Json::Value& request) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    out << Json::writeString(builder, request) << '\n';
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: gsd_scripted_server <script.json> <requests.log>\n";
         return 2;
     }
     std::ios::sync_with_stdio(false);
+    Json::StreamWriterBuilder compact;
+    compact["indentation"] = "";
     for (;;) {
         std::string error;
         const Json::Value request = RpcClient::ReadFrame(std::cin, error);
         if (!error.empty()) {
             return 0;
         }
-        LogRequest(argv[2], request);
+        std::ofstream(argv[2], std::ios::binary | std::ios::app)
+            << Json::writeString(compact, request) << '\n';
         if (!request.isMember("id")) {
             continue;
         }
-        const Json::Value script = LoadScript(argv[1]);
+        std::ifstream in(argv[1], std::ios::binary);
+        Json::Value script;
+        if (!in || !Json::parseFromStream(Json::CharReaderBuilder(), in, &script, &error) ||
+            !script.isObject()) {
+            script = Json::Value(Json::objectValue);
+        }
         const std::string method = request["method"].asString();
         Json::Value response(Json::objectValue);
         response["jsonrpc"] = "2.0";
         response["id"] = request["id"];
-        if (script.isMember(method)) {
-            for (const std::string& key : script[method].getMemberNames()) {
-                response[key] = script[method][key];
-            }
-        } else {
+        if (!script.isMember(method)) {
             response["result"] = Json::Value();
+        }
+        for (const std::string& key : script.get(method, Json::objectValue).getMemberNames()) {
+            response[key] = script[method][key];
         }
         RpcClient::WriteFrame(std::cout, response);
     }

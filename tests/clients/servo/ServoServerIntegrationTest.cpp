@@ -120,58 +120,42 @@ TEST_F(ServoServer, KilledServerRefusesCredentialsThenIsRestartedByTheNextRead) 
     EXPECT_TRUE(ReadUntilParameters(client, para));
 }
 
-TEST(ServoServerStartup, TheCheckSeesTheServerAndItsSixCompanionFiles) {
+// The check sees the server and its six companion files; a copy of that
+// folder runs until one of them goes missing (a private copy, so removing a
+// file there does not disturb other tests).
+TEST(ServoServerStartup, TheCheckSeesSixCompanionFilesAndTheServerEndsWhenOneGoesMissing) {
+    namespace fs = std::filesystem;
     TestRegistry registry;
-    std::vector<std::wstring> checked;
+    std::vector<std::wstring> files;
     const auto accept = [&](const std::wstring& path) {
-        checked.push_back(path);
+        files.push_back(path);
         return true;
     };
     ASSERT_EQ(JobInstanceMgr::StartupMC(L"", accept, nullptr, &registry), 1);
-    ASSERT_EQ(checked.size(), 7u) << "every companion file the library expects is in place";
-    const std::filesystem::path folder = std::filesystem::path(checked[0]).parent_path();
+    JobInstanceMgr::ShutdownRpcInst(L"", &registry);
+    ASSERT_EQ(files.size(), 7u) << "every companion file the library expects is in place";
+    const fs::path folder = fs::path(files[0]).parent_path();
     EXPECT_EQ(folder.filename(), "PellavonCli");
-    for (const std::wstring& path : checked) {
-        EXPECT_TRUE(std::filesystem::is_regular_file(path));
-        EXPECT_EQ(std::filesystem::path(path).parent_path(), folder);
-    }
-    JobInstanceMgr::ShutdownRpcInst(L"", &registry);
-}
-
-TEST(ServoServerStartup, ServerEndsWhenACompanionFileGoesMissing) {
-    // A private copy of the server's folder, so removing a file there does not
-    // disturb other tests.
-    TestRegistry registry;
-    std::vector<std::wstring> files;
-    ASSERT_EQ(JobInstanceMgr::StartupMC(
-                  L"",
-                  [&](const std::wstring& path) {
-                      files.push_back(path);
-                      return true;
-                  },
-                  nullptr, &registry),
-              1);
-    JobInstanceMgr::ShutdownRpcInst(L"", &registry);
-    ASSERT_EQ(files.size(), 7u);
-    const auto copy = std::filesystem::temp_directory_path() /
+    const auto copy = fs::temp_directory_path() /
                       ("servo-copy-" +
                        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::filesystem::create_directories(copy);
+    fs::create_directories(copy);
     for (const std::wstring& file : files) {
-        std::filesystem::copy_file(file, copy / std::filesystem::path(file).filename());
+        EXPECT_TRUE(fs::is_regular_file(file));
+        EXPECT_EQ(fs::path(file).parent_path(), folder);
+        fs::copy_file(file, copy / fs::path(file).filename());
     }
-    const std::wstring executable = (copy / std::filesystem::path(files[0]).filename()).wstring();
-    const auto started = registry.StartRpcServer(executable, L"--interval 10");
+    const auto started =
+        registry.StartRpcServer((copy / fs::path(files[0]).filename()).wstring(), L"--interval 10");
     ASSERT_EQ(started.first, 1);
     RpcClient::RpcLocalSrvConfig* server = registry.GetAt(started.second);
     ASSERT_NE(server, nullptr);
     EXPECT_EQ(server->WaitForExit(200), 258u) << "still running with all its files";
-
-    std::filesystem::remove(copy / std::filesystem::path(files[3]).filename());
+    fs::remove(copy / fs::path(files[3]).filename());
     EXPECT_EQ(server->WaitForExit(5000), 0u);
     EXPECT_EQ(server->IsRpcServerRunning(), 0);
     JobInstanceMgr::ShutdownRpcInst(L"", &registry);
-    std::filesystem::remove_all(copy);
+    fs::remove_all(copy);
 }
 
 }  // namespace

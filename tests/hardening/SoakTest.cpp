@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: Apache-2.0
-// Soak: one server driven from eight threads while a chaos thread kills it,
-// stops it, and makes it answer with garbage, partial frames, byte-by-byte
-// frames, 10 MB answers, stderr noise, or a closed output. Every call must
-// end in success (with its own answer) or in a code of the call cycle's
-// failure table, no call may hang, and afterwards the host's descriptors,
-// threads and heap are back where they were, with no child process left.
+// The host against the chaos server: an announced 2 GB answer, a host killed
+// mid-call, a write blocked on a dying server, and the soak: one server
+// driven from eight threads while a chaos thread kills it, stops it, and
+// makes it answer with garbage, partial frames, byte-by-byte frames, 10 MB
+// answers, stderr noise, or a closed output. Every soak call must end in
+// success (with its own answer) or in a code of the call cycle's failure
+// table, no call may hang, and afterwards the host's descriptors, threads and
+// heap are back where they were, with no child process left.
 //
-// JRC_SOAK_SECONDS sets the length (default 30); JRC_SOAK_SEED the chaos
-// thread's seed (default: from the clock, printed).
+// JRC_SOAK_SECONDS sets the soak's length (default 10); JRC_SOAK_SEED the
+// chaos thread's seed (default: from the clock, printed).
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -32,6 +34,7 @@
 using namespace RpcClient;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using HostingTest::Widen;
 
 namespace {
 
@@ -52,30 +55,29 @@ long EnvOr(const char* name, long fallback) {
     return value != nullptr && *value != '\0' ? std::strtol(value, nullptr, 10) : fallback;
 }
 
-using HostingTest::Widen;
-
 // Every code the call cycle may end a call with.
 bool IsTableCode(long code) {
-    switch (code) {
-        case FailureCode::Ok:
-        case FailureCode::Unexpected:
-        case FailureCode::ServerFault:
-        case FailureCode::CallRejected:
-        case FailureCode::VersionMismatch:
-        case FailureCode::Timeout:
-        case FailureCode::NoSync:
-        case FailureCode::InvalidData:
-        case FailureCode::InvalidMethod:
-        case FailureCode::InvalidParameter:
-            return true;
-        default:
-            return code >= -32099 && code <= -32000;
-    }
+    static const long kCodes[] = {FailureCode::Ok,
+                                  FailureCode::Unexpected,
+                                  FailureCode::ServerFault,
+                                  FailureCode::CallRejected,
+                                  FailureCode::VersionMismatch,
+                                  FailureCode::Timeout,
+                                  FailureCode::NoSync,
+                                  FailureCode::InvalidData,
+                                  FailureCode::InvalidMethod,
+                                  FailureCode::InvalidParameter};
+    return std::find(std::begin(kCodes), std::end(kCodes), code) != std::end(kCodes) ||
+           (code >= -32099 && code <= -32000);
 }
 
 class EchoClient : public JsonRpcClient {
 public:
     using JsonRpcClient::JsonRpcClient;
+    long Echo(const Json::Value& params = Json::Value(Json::arrayValue)) {
+        Json::Value ignored;
+        return Echo(params, ignored);
+    }
     long Echo(const Json::Value& params, Json::Value& result) {
         JsonRequest request("echo");
         request.SetParams(params);
@@ -86,42 +88,29 @@ public:
     }
 };
 
-// The chaos server's control file: its first word is the answer mode.
-class Control {
+// The chaos server's control file (its first word is the answer mode) and
+// pid file, with the arguments that name them.
+class Chaos {
 public:
-    explicit Control(std::string path) : path_(std::move(path)) { Set("ok"); }
-    ~Control() { std::remove(path_.c_str()); }
-    void Set(const std::string& mode) {
-        const std::string temporary = path_ + ".tmp";
-        {
-            std::ofstream out(temporary);
-            out << mode << "\n";
-        }
-        std::rename(temporary.c_str(), path_.c_str());
+    explicit Chaos(const std::string& mode = "ok")
+        : control_(HostingTest::TempPath("control")), pidfile_(HostingTest::TempPath("pid")) {
+        Set(mode);
     }
-    const std::string& Path() const { return path_; }
+    ~Chaos() {
+        std::remove(control_.c_str());
+        std::remove(pidfile_.c_str());
+    }
+    void Set(const std::string& mode) {
+        const std::string temporary = control_ + ".tmp";
+        std::ofstream(temporary) << mode << "\n";
+        std::rename(temporary.c_str(), control_.c_str());
+    }
+    std::string Args() const { return "--control " + control_ + " --pidfile " + pidfile_; }
+    int Pid() const { return HostingTest::ReadPid(pidfile_); }
 
 private:
-    std::string path_;
-};
-
-struct Tally {
-    std::mutex mutex;
-    std::map<long, long> byCode;
-    std::vector<std::string> faults;
-    Clock::duration longest{};
-
-    void Add(long code, Clock::duration took) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        ++byCode[code];
-        longest = std::max(longest, took);
-    }
-    void Fault(const std::string& what) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (faults.size() < 20) {
-            faults.push_back(what);
-        }
-    }
+    std::string control_;
+    std::string pidfile_;
 };
 
 std::string Describe(const JsonRpcClient::ErrorList& errors) {
@@ -132,32 +121,120 @@ std::string Describe(const JsonRpcClient::ErrorList& errors) {
     return text;
 }
 
-// Aborts the process if the soak has not finished by its deadline: a hung
-// call would otherwise hang the test run itself.
-class Watchdog {
-public:
-    explicit Watchdog(Clock::duration limit)
-        : thread_([this, limit] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
-                  std::fprintf(stderr, "soak: calls still hanging after the deadline\n");
-                  std::abort();
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            done_ = true;
-        }
-        done_cv_.notify_all();
-        thread_.join();
-    }
+// First in this program: it measures the process's peak resident size, which
+// the soak's 10 MB answers would raise.
+// A server that announces a two-gigabyte answer and then ends costs the host
+// no more than a few MiB: the reader believes a stated length only as far as
+// bytes arrive.
+TEST(HugeLength, AnnouncedTwoGigabyteAnswerFollowedByEndOfStreamCostsAFewMiB) {
+    Chaos chaos;
+    RpcLocalSrvConfig server(Widen(JRC_CHAOS_SERVER), Widen(chaos.Args()));
+    EchoClient client(&server);
+    ASSERT_EQ(client.Echo(), 0);  // streams and buffers exist from here on
 
-private:
-    std::mutex mutex_;
-    std::condition_variable done_cv_;
-    bool done_ = false;
-    std::thread thread_;
+    chaos.Set("liar");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const long before = usage.ru_maxrss;
+    EXPECT_EQ(client.Echo(), FailureCode::ServerFault);
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LE(usage.ru_maxrss - before, 8 * 1024) << "peak resident size grew (KiB)";
+    ASSERT_EQ(client.GetErrList().size(), 2u);
+    EXPECT_EQ(client.GetErrList().front().second, "Call response invalid");
+
+    // The next call starts the server again and works.
+    chaos.Set("ok");
+    EXPECT_EQ(client.Echo(), 0);
+}
+
+// A host that is killed outright while its threads wait in calls must not
+// leave its server running, even one that would outlive its host by itself.
+TEST(HostKill, HostKilledMidCallLeavesNoServerBehind) {
+    // Every answer takes 300 ms, so the host's threads are inside a call
+    // (one reading, the others waiting for the connection) when it dies.
+    Chaos chaos("slow");
+    const std::string output = HostingTest::TempPath("out");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::string host = JRC_BUSY_HOST;
+    std::string server = JRC_CHAOS_SERVER;
+    std::string arguments = chaos.Args() + " --linger";
+    char* argv[] = {&host[0], &server[0], &arguments[0], nullptr};
+    pid_t hostPid = -1;
+    ASSERT_EQ(posix_spawn(&hostPid, host.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    const bool calling = HostingTest::Eventually(
+        [&] {
+            std::ifstream in(output);
+            std::string line;
+            return std::getline(in, line) && line == "calling";
+        },
+        10s);
+    const int serverPid = chaos.Pid();
+    std::this_thread::sleep_for(450ms);  // well inside the next answer's delay
+
+    kill(hostPid, SIGKILL);
+    int status = 0;
+    waitpid(hostPid, &status, 0);
+    std::remove(output.c_str());
+    ASSERT_TRUE(calling) << "the host never completed its first call";
+    ASSERT_GT(serverPid, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(HostingTest::Eventually([&] { return !HostingTest::IsAlive(serverPid); }, 2s))
+        << "server " << serverPid << " outlived its host";
+}
+
+// A call that is blocked writing its request because the server's input
+// pipe is full must end once the server dies, the way a blocked read does.
+// The record keeps its own copy of the pipe's read end open until it is
+// stopped, so a write that does not watch the server would wait for a reader
+// that never comes.
+TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
+    Chaos chaos("deaf");  // never reads its input
+    RpcLocalSrvConfig server(Widen(JRC_CHAOS_SERVER), Widen(chaos.Args()));
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    ASSERT_TRUE(HostingTest::Eventually([&] { return chaos.Pid() > 0; }, 5s));
+
+    std::atomic<bool> returned{false};
+    long code = 0;
+    std::thread caller([&] {
+        EchoClient client(&server);
+        Json::Value params(Json::arrayValue);
+        params.append(std::string(256 * 1024, 'p'));  // more than a pipe holds
+        code = client.Echo(params);
+        returned = true;
+    });
+    std::this_thread::sleep_for(300ms);
+    const bool blocked = !returned;
+    kill(chaos.Pid(), SIGKILL);
+
+    const bool endedByItself = HostingTest::Eventually([&] { return returned.load(); }, 3s);
+    if (!endedByItself) {
+        server.ShutdownRpcServer();  // releases the writer so the test can end
+    }
+    caller.join();
+    EXPECT_TRUE(blocked) << "the request did not block; the test needs a fuller pipe";
+    EXPECT_TRUE(endedByItself) << "the call stayed blocked after its server died";
+    EXPECT_EQ(code, FailureCode::ServerFault);
+}
+
+struct Tally {
+    std::mutex mutex;
+    std::map<long, long> byCode;
+    std::vector<std::string> faults;
+    Clock::duration longest{};
+
+    void Add(long code, Clock::duration took, const std::string& fault) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ++byCode[code];
+        longest = std::max(longest, took);
+        if (!fault.empty() && faults.size() < 20) {
+            faults.push_back(fault);
+        }
+    }
 };
 
 constexpr int kWorkers = 8;
@@ -165,34 +242,31 @@ const char* const kChaosModes[] = {"garbage", "badjson", "partial",  "bytewise",
                                    "huge",    "noise",   "closeout", "die"};
 
 TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
-    const long seconds = EnvOr("JRC_SOAK_SECONDS", 30);
+    const long seconds = EnvOr("JRC_SOAK_SECONDS", 10);
     const unsigned seed = static_cast<unsigned>(EnvOr(
         "JRC_SOAK_SEED", static_cast<long>(Clock::now().time_since_epoch().count() % 100000)));
     std::printf("soak: %ld s, seed %u\n", seconds, seed);
+    // A hung call would hang the test run itself: the alarm's default action
+    // ends the process instead.
+    alarm(static_cast<unsigned>(seconds) + 120);
 
-    Control control(HostingTest::TempPath("control"));
-    const std::string pidfile = HostingTest::TempPath("pid");
-    const std::wstring args =
-        L"--control " + Widen(control.Path()) + L" --pidfile " + Widen(pidfile);
-
+    Chaos chaos;
+    const std::wstring args = Widen(chaos.Args());
     // A first record, used and destroyed, warms up whatever the library
     // allocates once per process, so the baseline below is a fair one.
     {
         RpcLocalSrvConfig warmUp(Widen(JRC_CHAOS_SERVER), args);
         EchoClient client(&warmUp);
-        Json::Value result;
-        control.Set("huge");
-        ASSERT_EQ(client.Echo(Json::Value(Json::arrayValue), result), 0)
-            << Describe(client.GetErrList());
-        control.Set("ok");
-        ASSERT_EQ(client.Echo(Json::Value(Json::arrayValue), result), 0)
-            << Describe(client.GetErrList());
+        chaos.Set("huge");
+        ASSERT_EQ(client.Echo(), 0) << Describe(client.GetErrList());
+        chaos.Set("ok");
+        ASSERT_EQ(client.Echo(), 0) << Describe(client.GetErrList());
     }
     // A sanitizer runtime may start a helper thread of its own with the
     // first thread the process makes; let that happen before counting.
     std::thread([] {}).join();
-    ASSERT_TRUE(
-        HostingTest::Eventually([] { return HostingTest::ChildrenOf(getpid()).empty(); }, 3s));
+    auto noChildren = [] { return HostingTest::ChildrenOf(getpid()).empty(); };
+    ASSERT_TRUE(HostingTest::Eventually(noChildren, 3s));
     const std::set<int> descriptorsBefore = HostingTest::OpenDescriptors();
     const int threadsBefore = HostingTest::ThreadCount();
     const std::size_t heapBefore = HostingTest::HeapInUse();
@@ -204,8 +278,6 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         RpcLocalSrvConfig server(Widen(JRC_CHAOS_SERVER), args);
         std::atomic<bool> stop{false};
         std::atomic<int> returned{0};
-        const Watchdog watchdog(std::chrono::seconds(seconds) + 120s);
-
         std::vector<std::thread> workers;
         for (int t = 0; t < kWorkers; ++t) {
             workers.emplace_back([&, t] {
@@ -219,13 +291,14 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
                     Json::Value result;
                     const auto start = Clock::now();
                     const long code = client.Echo(params, result);
-                    tally.Add(code, Clock::now() - start);
+                    std::string fault;
                     if (code == 0 && result["echo"] != params) {
-                        tally.Fault("thread " + std::to_string(t) + " got another call's answer");
+                        fault = "thread " + std::to_string(t) + " got another call's answer";
                     } else if (!IsTableCode(code)) {
-                        tally.Fault("code " + std::to_string(code) +
-                                    " outside the table:" + Describe(client.GetErrList()));
+                        fault = "code " + std::to_string(code) +
+                                " outside the table:" + Describe(client.GetErrList());
                     }
+                    tally.Add(code, Clock::now() - start, fault);
                 }
                 ++returned;
             });
@@ -234,7 +307,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         // Kills only our own child: the pid file may name a process that
         // has ended and whose id has been reused.
         auto killServer = [&] {
-            const int pid = HostingTest::ReadPid(pidfile);
+            const int pid = chaos.Pid();
             if (pid > 0 && HostingTest::ParentOf(pid) == getpid() && kill(pid, SIGKILL) == 0) {
                 ++kills;
             }
@@ -248,14 +321,14 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
             const int action = pick(0, 9);
             if (action < 6) {
                 const std::string mode = kChaosModes[pick(0, 7)];
-                control.Set(mode);
+                chaos.Set(mode);
                 std::this_thread::sleep_for(std::chrono::milliseconds(pick(20, 200)));
                 // A partial frame or a closed output leaves the reader
                 // waiting for the server; ending the server ends the wait.
                 if (mode == "partial" || mode == "closeout" || pick(0, 1) == 0) {
                     killServer();
                 }
-                control.Set("ok");
+                chaos.Set("ok");
             } else if (action < 8) {
                 killServer();
             } else {
@@ -266,11 +339,11 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         }
         // Wind down: every worker finishes its current call once the server
         // it waits on has ended. A call blocked writing to a server that was
-        // killed meanwhile is not released by the kill alone (see WriteHang
-        // below) but only by stopping the record, which other workers'
-        // restarts did during the soak; do it here once the kill has had its
-        // chance, and say so.
-        control.Set("ok");
+        // killed meanwhile is not released by the kill alone (see WriteHang)
+        // but only by stopping the record, which other workers' restarts did
+        // during the soak; do it here once the kill has had its chance, and
+        // say so.
+        chaos.Set("ok");
         stop = true;
         killServer();
         if (!HostingTest::Eventually([&] { return returned == kWorkers; }, 3s)) {
@@ -298,6 +371,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         EXPECT_EQ(code, 0) << Describe(after.GetErrList());
         EXPECT_EQ(result["echo"], params);
     }
+    alarm(0);
 
     long calls = 0;
     std::string summary;
@@ -320,8 +394,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
     // sanitizer builds and the 10 MB answers.
     EXPECT_LT(tally.longest, 20s);
 
-    EXPECT_TRUE(
-        HostingTest::Eventually([] { return HostingTest::ChildrenOf(getpid()).empty(); }, 3s))
+    EXPECT_TRUE(HostingTest::Eventually(noChildren, 3s))
         << "child processes (zombies or servers) are left";
     EXPECT_TRUE(HostingTest::Eventually(
         [&] { return HostingTest::OpenDescriptors() == descriptorsBefore; }, 3s))
@@ -335,46 +408,6 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         EXPECT_LE(heapAfter, heapBefore + (std::size_t{1} << 20))
             << "heap grew from " << heapBefore << " to " << heapAfter << " bytes";
     }
-    std::remove(pidfile.c_str());
-}
-
-// A call that is blocked writing its request because the server's input
-// pipe is full must end once the server dies, the way a blocked read does.
-// The record keeps its own copy of the pipe's read end open until it is
-// stopped, so a write that does not watch the server would wait for a reader
-// that never comes.
-TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
-    Control control(HostingTest::TempPath("control"));
-    control.Set("deaf");  // never reads its input
-    const std::string pidfile = HostingTest::TempPath("pid");
-    RpcLocalSrvConfig server(Widen(JRC_CHAOS_SERVER), L"--control " + Widen(control.Path()) +
-                                                          L" --pidfile " + Widen(pidfile));
-    ASSERT_EQ(server.StartupRpcServer(), 1);
-    ASSERT_TRUE(HostingTest::Eventually([&] { return HostingTest::ReadPid(pidfile) > 0; }, 5s));
-
-    std::atomic<bool> returned{false};
-    long code = 0;
-    std::thread caller([&] {
-        EchoClient client(&server);
-        Json::Value params(Json::arrayValue);
-        params.append(std::string(256 * 1024, 'p'));  // more than a pipe holds
-        Json::Value result;
-        code = client.Echo(params, result);
-        returned = true;
-    });
-    std::this_thread::sleep_for(300ms);
-    const bool blocked = !returned;
-    kill(HostingTest::ReadPid(pidfile), SIGKILL);
-
-    const bool endedByItself = HostingTest::Eventually([&] { return returned.load(); }, 3s);
-    if (!endedByItself) {
-        server.ShutdownRpcServer();  // releases the writer so the test can end
-    }
-    caller.join();
-    EXPECT_TRUE(blocked) << "the request did not block; the test needs a fuller pipe";
-    EXPECT_TRUE(endedByItself) << "the call stayed blocked after its server died";
-    EXPECT_EQ(code, FailureCode::ServerFault);
-    std::remove(pidfile.c_str());
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 
 #include <regex>
 #include <sstream>
-#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -63,18 +62,6 @@ private:
     int waits_ = 0;
 };
 
-TEST(WriteFrame, CompactBodyEndsInOneLineFeedCountedByTheHeader) {
-    RpcClient::JsonRequest request("GetVersion");
-    request.SetRequestParamsList();
-    Json::Value body = request.BuildBody();
-    body["id"] = 3;
-    std::ostringstream out;
-    WriteFrame(out, body);
-    EXPECT_EQ(out.str(),
-              "Content-Length: 59\r\n\r\n"
-              "{\"id\":3,\"jsonrpc\":\"2.0\",\"method\":\"GetVersion\",\"params\":[]}\n");
-}
-
 TEST(WriteFrame, EveryBodySizeGetsItsExactLengthAndTheWritersOwnText) {
     // Lengths around each change in the number of header digits, and around
     // the size up to which the frame buffer is kept between frames, in an
@@ -94,7 +81,7 @@ TEST(WriteFrame, EveryBodySizeGetsItsExactLengthAndTheWritersOwnText) {
     }
 }
 
-TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWrite) {
+TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWriteEndingInOneCountedLineFeed) {
     // Header and body in one piece: a pipe then sees one write per frame.
     class CountingBuffer : public std::streambuf {
     public:
@@ -114,9 +101,15 @@ TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWrite) {
         }
     } buffer;
     std::ostream out(&buffer);
-    WriteFrame(out, Json::Value("abc"));
+    RpcClient::JsonRequest request("GetVersion");
+    request.SetRequestParamsList();
+    Json::Value body = request.BuildBody();
+    body["id"] = 3;
+    WriteFrame(out, body);
     EXPECT_EQ(buffer.writes, 1);
-    EXPECT_EQ(buffer.bytes, "Content-Length: 6\r\n\r\n\"abc\"\n");
+    EXPECT_EQ(buffer.bytes,
+              "Content-Length: 59\r\n\r\n"
+              "{\"id\":3,\"jsonrpc\":\"2.0\",\"method\":\"GetVersion\",\"params\":[]}\n");
 }
 
 // The header is matched by hand for speed; it must accept exactly the lines
@@ -189,32 +182,6 @@ TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
     EXPECT_GT(static_cast<int>(lines.size()) - accepted, 100);
 }
 
-TEST(ParseContentLength, NumbersBeyondIntRangeThrowWithOneFixedText) {
-    for (const char* line : {"Content-Length: 2147483648", "Content-Length: 12345678901"}) {
-        int length = 0;
-        try {
-            ParseContentLength(line, length);
-            ADD_FAILURE() << line << " was accepted";
-        } catch (const std::out_of_range& e) {
-            EXPECT_STREQ(e.what(), "stoi argument out of range");
-        }
-    }
-}
-
-// A long run of blanks (or of leading zeros) between the colon and the
-// digits once made a regex engine recurse per character and overflow the
-// stack; the matcher must cope however long the line.
-TEST(ParseContentLength, VeryLongLinesAreJudgedWithoutExhaustingTheStack) {
-    for (const std::string& line : {"Content-Length:" + std::string(1'000'000, ' ') + "12",
-                                    "Content-Length: " + std::string(1'000'000, '0') + "12"}) {
-        int length = 0;
-        bool matched = false;
-        EXPECT_NO_THROW(matched = ParseContentLength(line, length));
-        EXPECT_TRUE(matched);
-        EXPECT_EQ(length, 12);
-    }
-}
-
 struct ReadCase {
     const char* name;
     std::string input;
@@ -235,6 +202,12 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         {"other header first", "Content-Type: x\r\nContent-Length: 2\r\n\r\n{}", "Invalid header",
          0},
         {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},
+        {"int max plus one", "Content-Length: 2147483648\r\n\r\n{}", "stoi argument out of range",
+         0},
+        // Runs of blanks or zeros once made a regex engine recurse per
+        // character and overflow the stack.
+        {"long blanks", "Content-Length:" + std::string(1'000'000, ' ') + "2\r\n\r\n{}", "", 1},
+        {"long zeros", "Content-Length: " + std::string(1'000'000, '0') + "2\r\n\r\n{}", "", 1},
         {"null body", Frame("null"), "", 0},
         {"empty array body", Frame("[]"), "", 0},
     };

@@ -67,17 +67,6 @@ bool RunningInCi() {
         }                                                                                  \
     } while (false)
 
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-        out += ' ';
-    }
-    return out;
-}
-
 // --- UTF-8 side: independent of the locale ------------------------------
 
 TEST(Utf8Text, DecodesMultiByteFormsAndReencodesThem) {
@@ -110,7 +99,7 @@ TEST(Utf8Text, MalformedInputDecodesToReplacementAndANulEndsTheText) {
         {"\xED\xA0\x80x", kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8 + "x"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(FromUtf8(c.input).ToUtf8(), c.expected) << Hex(c.input);
+        EXPECT_EQ(FromUtf8(c.input).ToUtf8(), c.expected);
     }
     EXPECT_EQ(CodePageText(std::wstring(L"xy\0z", 4)).ToUtf8(), "xy");
     std::wstring wide = L"a";
@@ -174,14 +163,14 @@ TEST(AnsiCodePage, ConvertsUnderEachLegacyLocale) {
         const ThreadLocale locale(l.name);
         REQUIRE_LOCALE(locale, l.name);
         for (const CodePageSample& sample : l.roundTrips) {
-            EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
-            EXPECT_EQ(Utf8ToAnsi(sample.utf8), sample.ansi) << Hex(sample.utf8);
+            EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8);
+            EXPECT_EQ(Utf8ToAnsi(sample.utf8), sample.ansi);
         }
         const std::string& missing = l.unrepresentableUtf8;
         EXPECT_EQ(Utf8ToAnsi("a" + missing + "b"), "a?b");
         EXPECT_EQ(Utf8ToAnsi(missing + missing), "??");
         for (const CodePageSample& sample : l.malformedAnsi) {
-            EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8) << Hex(sample.ansi);
+            EXPECT_EQ(AnsiToUtf8(sample.ansi), sample.utf8);
         }
     }
 }

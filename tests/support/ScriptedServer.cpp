@@ -31,36 +31,36 @@ std::vector<std::string> g_argv;
 using TestFraming::Read;
 using TestFraming::ReadFrame;
 
-void WriteRaw(const std::string& bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+void WriteRaw(const std::string& bytes, std::FILE* out = stdout) {
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fflush(out);
 }
 
 void WriteBody(const std::string& body) {
     WriteRaw(TestFraming::Frame(body));
 }
 
-void WriteJson(const Json::Value& value) {
+std::string Text(const Json::Value& value) {
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";
-    WriteBody(Json::writeString(builder, value) + "\n");
+    return Json::writeString(builder, value) + "\n";
 }
 
-Json::Value Envelope(const Json::Value& id) {
+void WriteJson(const Json::Value& value) {
+    WriteBody(Text(value));
+}
+
+Json::Value Result(const Json::Value& id, const Json::Value& result, const char* version = "2.0") {
     Json::Value response(Json::objectValue);
-    response["jsonrpc"] = "2.0";
+    response["jsonrpc"] = version;
     response["id"] = id;
-    return response;
-}
-
-Json::Value Result(const Json::Value& id, const Json::Value& result) {
-    Json::Value response = Envelope(id);
     response["result"] = result;
     return response;
 }
 
 Json::Value Error(const Json::Value& id, int code, const std::string& message) {
-    Json::Value response = Envelope(id);
+    Json::Value response = Result(id, Json::Value());
+    response.removeMember("result");
     response["error"]["code"] = code;
     response["error"]["message"] = message;
     return response;
@@ -91,9 +91,9 @@ bool Handle(const Json::Value& request) {
         WriteJson(Result(id, sum));
     } else if (method == "result") {
         // The result is the first param, whatever it is; no param: no result.
-        Json::Value response = Envelope(id);
-        if (params.isArray() && !params.empty()) {
-            response["result"] = params[0];
+        Json::Value response = Result(id, params.isArray() ? params[0] : Json::Value());
+        if (!params.isArray() || params.empty()) {
+            response.removeMember("result");
         }
         WriteJson(response);
     } else if (method == "error") {
@@ -103,14 +103,11 @@ bool Handle(const Json::Value& request) {
     } else if (method == "stringId") {
         WriteJson(Result(Json::Value(std::to_string(id.asInt())), true));
     } else if (method == "noId") {
-        Json::Value response(Json::objectValue);
-        response["jsonrpc"] = "2.0";
-        response["result"] = true;
+        Json::Value response = Result(id, true);
+        response.removeMember("id");
         WriteJson(response);
     } else if (method == "wrongVersion") {
-        Json::Value response = Result(id, true);
-        response["jsonrpc"] = "1.0";
-        WriteJson(response);
+        WriteJson(Result(id, true, "1.0"));
     } else if (method == "batch") {
         Json::Value batch(Json::arrayValue);
         batch.append(Result(id, 1));
@@ -119,9 +116,7 @@ bool Handle(const Json::Value& request) {
     } else if (method == "batchMixed") {
         Json::Value batch(Json::arrayValue);
         batch.append(Error(id, -32602, "bad params"));
-        Json::Value old = Result(id, 1);
-        old["jsonrpc"] = "1.0";
-        batch.append(old);
+        batch.append(Result(id, 1, "1.0"));
         batch.append(Result(id, 3));
         WriteJson(batch);
     } else if (method == "errorTwice") {
@@ -175,13 +170,7 @@ bool Handle(const Json::Value& request) {
         WriteJson(Result(id, ScriptedOs::SpawnSleeper()));
     } else if (method == "stderr") {
         // A reply written through standard error arrives on the same pipe.
-        Json::StreamWriterBuilder builder;
-        builder["indentation"] = "";
-        const std::string body = Json::writeString(builder, Result(id, "via stderr")) + "\n";
-        const std::string frame =
-            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-        std::fwrite(frame.data(), 1, frame.size(), stderr);
-        std::fflush(stderr);
+        WriteRaw(TestFraming::Frame(Text(Result(id, "via stderr"))), stderr);
     } else {
         WriteJson(Error(id, -32601, "Method not found"));
     }

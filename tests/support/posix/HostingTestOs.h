@@ -41,13 +41,20 @@ inline std::set<int> OpenDescriptors() {
     return fds;
 }
 
-// The process's one-letter state from /proc ('R', 'S', 'Z', ...); 0 when gone.
-inline char ProcessState(int pid) {
+// The fields of /proc/<pid>/stat after the command name, from the state on;
+// empty when the process is gone.
+inline std::string StatFields(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
     const std::string::size_type paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() ? line[paren + 2] : 0;
+    return paren != std::string::npos && paren + 2 < line.size() ? line.substr(paren + 2) : "";
+}
+
+// The process's one-letter state ('R', 'S', 'Z', ...); 0 when gone.
+inline char ProcessState(int pid) {
+    const std::string fields = StatFields(pid);
+    return fields.empty() ? 0 : fields[0];
 }
 
 // True while the process exists and is not a zombie.
@@ -164,19 +171,10 @@ inline std::size_t HeapInUse() {
 }
 
 inline int ParentOf(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return -1;
-    }
-    const std::string::size_type paren = line.rfind(')');
-    if (paren == std::string::npos) {
-        return -1;
-    }
-    std::istringstream rest(line.substr(paren + 2));
+    std::istringstream fields(StatFields(pid));
     char state = 0;
     int parent = -1;
-    rest >> state >> parent;
+    fields >> state >> parent;
     return parent;
 }
 

@@ -124,22 +124,16 @@ void Answer(const Json::Value& request) {
 int main(int argc, char** argv) {
     bool linger = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--linger") {
+        const std::string option = argv[i];
+        if (option == "--linger") {
             linger = true;
             signal(SIGPIPE, SIG_IGN);
-        }
-    }
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--control") {
-            g_control = argv[i + 1];
-        } else if (option == "--pidfile") {
-            const std::string path = argv[i + 1];
+        } else if (option == "--control" && i + 1 < argc) {
+            g_control = argv[++i];
+        } else if (option == "--pidfile" && i + 1 < argc) {
+            const std::string path = argv[++i];
             const std::string temporary = path + "." + std::to_string(getpid());
-            {
-                std::ofstream out(temporary);
-                out << getpid() << "\n";
-            }
+            std::ofstream(temporary) << getpid() << "\n";
             std::rename(temporary.c_str(), path.c_str());
         }
     }

@@ -11,6 +11,7 @@
 
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -140,6 +141,8 @@ TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
         "Content-Length: 007",
         "Content-Length: 0",
         "Content-Length: 2147483647",
+        "Content-Length: 2147483648",
+        "Content-Length: 12345678901",
         "content-length: 12",
         "Content-Length : 12",
         " Content-Length: 12",
@@ -166,20 +169,44 @@ TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
         lines.push_back("Content-Length:" + tail);
         lines.push_back("Content-Length: 1" + tail);
     }
+    // What a line reads as: "" (no header), the length, or, for a number
+    // beyond int range, the text of the exception (one fixed text, whatever
+    // the standard library's own wording).
     int accepted = 0;
     for (const std::string& line : lines) {
         std::smatch match;
-        const bool expected = std::regex_match(line, match, pattern);
-        int length = -1;
-        ASSERT_EQ(ParseContentLength(line, length), expected) << '"' << line << '"';
-        if (expected) {
-            ++accepted;
-            EXPECT_EQ(length, std::stoi(match.str(1))) << '"' << line << '"';
+        const bool matched = std::regex_match(line, match, pattern);
+        accepted += matched ? 1 : 0;
+        std::string expected;
+        std::string actual;
+        try {
+            expected = matched ? std::to_string(std::stoi(match.str(1))) : "";
+        } catch (const std::out_of_range&) {
+            expected = "stoi argument out of range";
         }
+        try {
+            int length = -1;
+            actual = ParseContentLength(line, length) ? std::to_string(length) : "";
+        } catch (const std::out_of_range& e) {
+            actual = e.what();
+        }
+        EXPECT_EQ(actual, expected) << '"' << line << '"';
     }
     // The table is only worth something if both outcomes occur often.
     EXPECT_GT(accepted, 100);
     EXPECT_GT(static_cast<int>(lines.size()) - accepted, 100);
+}
+
+// A long run of blanks (or of leading zeros) between the colon and the
+// digits once made a regex engine recurse per character and overflow the
+// stack; the matcher must cope however long the line.
+TEST(ParseContentLength, VeryLongLinesAreJudgedWithoutExhaustingTheStack) {
+    for (const std::string& line : {"Content-Length:" + std::string(1'000'000, ' ') + "12",
+                                    "Content-Length: " + std::string(1'000'000, '0') + "12"}) {
+        int length = 0;
+        EXPECT_TRUE(ParseContentLength(line, length));
+        EXPECT_EQ(length, 12);
+    }
 }
 
 struct ReadCase {
@@ -204,9 +231,6 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},
         {"int max plus one", "Content-Length: 2147483648\r\n\r\n{}", "stoi argument out of range",
          0},
-        // Runs of blanks or zeros once made a regex engine recurse per
-        // character and overflow the stack.
-        {"long blanks", "Content-Length:" + std::string(1'000'000, ' ') + "2\r\n\r\n{}", "", 1},
         {"long zeros", "Content-Length: " + std::string(1'000'000, '0') + "2\r\n\r\n{}", "", 1},
         {"null body", Frame("null"), "", 0},
         {"empty array body", Frame("[]"), "", 0},

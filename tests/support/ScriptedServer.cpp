@@ -6,7 +6,12 @@
 // framing fault in the library cannot hide behind a matching fault here.
 //
 // Options: --pidfile <path> writes the process id (atomically) at start;
-//          --exit <code> exits at once with that code.
+//          --exit <code> exits at once with that code;
+//          --linger outlives its host: ignores SIGPIPE and keeps running
+//            after its input ends, so only the host's job can end it;
+//          --control <path> for the chaos tests: the first word of that file,
+//            read before every "echo" answer, picks how to misbehave (see
+//            Misbehave); "deaf" at start-up means never reading at all.
 
 #include <json/json.h>
 
@@ -27,6 +32,7 @@
 namespace {
 
 std::vector<std::string> g_argv;
+std::string g_control;
 
 using TestFraming::Read;
 using TestFraming::ReadFrame;
@@ -66,12 +72,68 @@ Json::Value Error(const Json::Value& id, int code, const std::string& message) {
     return response;
 }
 
+std::string ControlWord() {
+    std::string word;
+    std::ifstream(g_control) >> word;
+    return word;
+}
+
+void Sleep(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// The chaos modes of "echo"; false for a plain answer (any other word).
+bool Misbehave(const std::string& mode, const Json::Value& id, const Json::Value& params) {
+    const std::string frame = TestFraming::Frame(Text(Result(id, params)));
+    if (mode == "garbage") {
+        WriteRaw("%%garbage{]\x01\x02 Content-Length: twelve\n");
+    } else if (mode == "badjson") {
+        WriteBody("{\"jsonrpc\": \"2.0\", \"id\": [}");
+    } else if (mode == "partial") {  // three quarters of a frame
+        WriteRaw(frame.substr(0, frame.size() - frame.size() / 4));
+    } else if (mode == "bytewise") {
+        for (std::size_t i = 0; i < frame.size(); ++i) {
+            WriteRaw(frame.substr(i, 1));
+            if (i % 16 == 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        }
+    } else if (mode == "huge") {  // a 10 MB member beside the result
+        Json::Value response = Result(id, params);
+        response["pad"] = std::string(10u << 20, 'x');
+        WriteJson(response);
+    } else if (mode == "noise") {
+        WriteRaw("warning: cache directory is not writable, using memory\n", stderr);
+        WriteRaw(frame);
+    } else if (mode == "slow") {
+        Sleep(300);
+        WriteRaw(frame);
+    } else if (mode == "liar") {  // announces 2 GB, then ends
+        WriteRaw("Content-Length: 2000000000\r\n\r\n");
+        std::_Exit(0);
+    } else if (mode == "die") {
+        WriteRaw("Content-Len");
+        std::_Exit(3);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Returns false when the server should stop reading.
 bool Handle(const Json::Value& request) {
-    const std::string method = request.get("method", "").asString();
+    std::string method = request.get("method", "").asString();
     const Json::Value& params = request["params"];
     const bool isNotification = !request.isMember("id");
     const Json::Value id = request["id"];
+    if (method == "echo" && !isNotification && !g_control.empty()) {
+        const std::string mode = ControlWord();
+        if (mode == "closeout") {
+            method = "closeOutput";
+        } else if (Misbehave(mode, id, params)) {
+            return true;
+        }
+    }
     if (isNotification) {
         if (method == "Exit") {
             std::exit(0);
@@ -182,8 +244,21 @@ bool Handle(const Json::Value& request) {
 int main(int argc, char** argv) {
     ScriptedOs::PrepareStdio();
     g_argv.assign(argv, argv + argc);
-    for (int i = 1; i + 1 < argc; ++i) {
+    bool linger = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--linger") {
+            linger = true;
+#ifdef SIGPIPE
+            std::signal(SIGPIPE, SIG_IGN);
+#endif
+        }
+        if (i + 1 == argc) {
+            break;
+        }
+        if (option == "--control") {
+            g_control = argv[i + 1];
+        }
         if (option == "--exit") {
             return std::atoi(argv[i + 1]);
         }
@@ -195,6 +270,9 @@ int main(int argc, char** argv) {
             }
             std::rename((path + ".tmp").c_str(), path.c_str());
         }
+    }
+    while (!g_control.empty() && ControlWord() == "deaf") {
+        Sleep(1000);
     }
     std::string body;
     while (ReadFrame(stdin, body) == Read::Body) {
@@ -209,6 +287,9 @@ int main(int argc, char** argv) {
         if (!Handle(request)) {
             break;
         }
+    }
+    while (linger) {
+        Sleep(1000);
     }
     return 0;
 }

@@ -84,10 +84,11 @@ void ExpectDeepCopies(Holder& source, std::shared_ptr<Part> Holder::*part) {
     Holder assigned;
     assigned = source;
     assigned = static_cast<const Holder&>(assigned);
-    for (const Holder& copy : {Holder(source), assigned}) {
-        ASSERT_TRUE(copy.*part);
-        EXPECT_NE((copy.*part).get(), (source.*part).get());
-        EXPECT_EQ(copy.ToJson(), source.ToJson());
+    Holder copied = source;
+    for (const Holder* copy : {&copied, &assigned}) {
+        ASSERT_TRUE(copy->*part);
+        EXPECT_NE((copy->*part).get(), (source.*part).get());
+        EXPECT_EQ(copy->ToJson(), source.ToJson());
     }
     source = Holder();
     EXPECT_FALSE(source.*part);

@@ -29,42 +29,32 @@ const std::string kReplacementUtf8 = "\xEF\xBF\xBD";
 class ThreadLocale {
 public:
     explicit ThreadLocale(const char* name)
-        : locale_(newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr))) {
-        if (locale_ != nullptr) {
-            previous_ = uselocale(locale_);
-        }
-    }
+        : locale_(newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr))),
+          previous_(locale_ != nullptr ? uselocale(locale_) : nullptr) {}
     ~ThreadLocale() {
         if (locale_ != nullptr) {
             uselocale(previous_);
             freelocale(locale_);
         }
     }
-    ThreadLocale(const ThreadLocale&) = delete;
-    ThreadLocale& operator=(const ThreadLocale&) = delete;
-
     bool IsActive() const { return locale_ != nullptr; }
 
 private:
-    locale_t locale_;
-    locale_t previous_ = nullptr;
+    const locale_t locale_;
+    const locale_t previous_;
 };
-
-bool RunningInCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && *ci != '\0' && std::strcmp(ci, "false") != 0;
-}
 
 // A missing legacy locale is a broken machine in CI (scripts/setup-deps.sh
 // creates them), but only a skipped test on a developer's machine.
-#define REQUIRE_LOCALE(guard, name)                                                        \
-    do {                                                                                   \
-        if (!(guard).IsActive()) {                                                         \
-            if (RunningInCi()) {                                                           \
-                FAIL() << "locale " << (name) << " is missing; run scripts/setup-deps.sh"; \
-            }                                                                              \
-            GTEST_SKIP() << "locale " << (name) << " is not installed";                    \
-        }                                                                                  \
+#define REQUIRE_LOCALE(guard, name)                                                    \
+    do {                                                                               \
+        const char* ci = std::getenv("CI");                                            \
+        if (!(guard).IsActive() && ci != nullptr && *ci != '\0' &&                     \
+            std::strcmp(ci, "false") != 0) {                                           \
+            FAIL() << "locale " << (name) << " is missing; run scripts/setup-deps.sh"; \
+        } else if (!(guard).IsActive()) {                                              \
+            GTEST_SKIP() << "locale " << (name) << " is not installed";                \
+        }                                                                              \
     } while (false)
 
 // --- UTF-8 side: independent of the locale ------------------------------

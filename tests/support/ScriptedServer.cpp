@@ -186,12 +186,8 @@ bool Handle(const Json::Value& request) {
         batch.append(Error(id, -32601, "first"));
         batch.append(Error(id, -32602, "second"));
         WriteJson(batch);
-    } else if (method == "null") {
-        WriteBody("null\n");
-    } else if (method == "emptyArray") {
-        WriteBody("[]\n");
-    } else if (method == "numberElement") {
-        WriteBody("[5]\n");
+    } else if (method == "null" || method == "emptyArray" || method == "numberElement") {
+        WriteBody(method == "null" ? "null\n" : method == "emptyArray" ? "[]\n" : "[5]\n");
     } else if (method == "garbage") {
         WriteBody("{this is not json");
     } else if (method == "badHeader") {
@@ -213,7 +209,7 @@ bool Handle(const Json::Value& request) {
     } else if (method == "pid") {
         WriteJson(Result(id, ScriptedOs::CurrentProcessId()));
     } else if (method == "sleep") {
-        std::this_thread::sleep_for(std::chrono::milliseconds(params[0].asInt()));
+        Sleep(params[0].asInt());
         WriteJson(Result(id, true));
     } else if (method == "fds") {
         WriteJson(Result(id, ScriptedOs::OpenDescriptors()));
@@ -247,28 +243,19 @@ int main(int argc, char** argv) {
     bool linger = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        const std::string value = i + 1 < argc ? argv[i + 1] : "";
         if (option == "--linger") {
             linger = true;
 #ifdef SIGPIPE
             std::signal(SIGPIPE, SIG_IGN);
 #endif
-        }
-        if (i + 1 == argc) {
-            break;
-        }
-        if (option == "--control") {
-            g_control = argv[i + 1];
-        }
-        if (option == "--exit") {
-            return std::atoi(argv[i + 1]);
-        }
-        if (option == "--pidfile") {
-            const std::string path = argv[i + 1];
-            {
-                std::ofstream out(path + ".tmp");
-                out << ScriptedOs::CurrentProcessId() << "\n";
-            }
-            std::rename((path + ".tmp").c_str(), path.c_str());
+        } else if (option == "--control") {
+            g_control = value;
+        } else if (option == "--exit") {
+            return std::atoi(value.c_str());
+        } else if (option == "--pidfile") {
+            std::ofstream(value + ".tmp") << ScriptedOs::CurrentProcessId() << "\n";
+            std::rename((value + ".tmp").c_str(), value.c_str());
         }
     }
     while (!g_control.empty() && ControlWord() == "deaf") {

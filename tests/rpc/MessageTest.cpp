@@ -20,17 +20,6 @@ using TestJson::ParseJson;
 
 namespace {
 
-// Moves the process-wide counter for one test and puts it back afterwards.
-class CounterOverride {
-public:
-    explicit CounterOverride(int value)
-        : saved_(RpcClient::detail::RequestIdCounter().exchange(value)) {}
-    ~CounterOverride() { RpcClient::detail::RequestIdCounter().store(saved_); }
-
-private:
-    int saved_;
-};
-
 TEST(RequestIdDeathTest, FreshProcessHandsOutThreeThenFour) {
     // The threadsafe style re-runs this test in a new process, so the counter
     // is in its load-time state whatever ran before here.
@@ -47,11 +36,13 @@ TEST(RequestIdDeathTest, FreshProcessHandsOutThreeThenFour) {
 }
 
 TEST(RequestId, WrapsFromIntMaxToIntMin) {
-    const CounterOverride counter(INT_MAX - 1);
+    // The process-wide counter is put back afterwards.
+    const int saved = RpcClient::detail::RequestIdCounter().exchange(INT_MAX - 1);
     JsonRequest request("m");
     EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MAX);
     EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MIN);
     EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MIN + 1);
+    RpcClient::detail::RequestIdCounter().store(saved);
 }
 
 TEST(RequestId, EveryFixTakesAFreshIdButNotificationsKeepTheirs) {

@@ -75,11 +75,12 @@ TEST(HostSource, TextConversionsAreFreeFunctions) {
     EXPECT_EQ(FromAnsi("plain").ToUtf8(), "plain");
 }
 
-// Optional model parts are shared_ptr members the host reads directly; a
-// holder copied or assigned (itself included) owns a part of its own, and
-// assigning a holder without one leaves none.
+// Optional model parts are shared_ptr members the host reads directly, none
+// by default; a holder copied or assigned (itself included) owns a part of
+// its own, and assigning a holder without one leaves none.
 template <class Holder, class Part>
 void ExpectDeepCopies(Holder& source, std::shared_ptr<Part> Holder::*part) {
+    EXPECT_FALSE(Holder().*part);
     source.*part = std::make_shared<Part>();
     Holder assigned;
     assigned = source;

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -97,12 +98,11 @@ std::string Gsdml(int deviceId, int modules) {
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 fs::path WriteGsd(const fs::path& folder, const std::string& stem, const std::string& bytes) {
+    fs::create_directories(folder);
     const fs::path path = folder / ("GSDML-V2.4-Hardening-" + stem + "-20240101.xml");
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
@@ -123,19 +123,14 @@ std::set<std::string> VisibleFiles(const fs::path& directory) {
 
 class Catalog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = HostingTest::TempPath("catalog");
-        fs::create_directories(root_ / "sources");
-        directory_ = root_ / "catalog";
-    }
-    void TearDown() override {
+    ~Catalog() override {
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
     std::wstring ServerArgs() const { return Widen("--catalog=" + directory_.string()); }
 
-    fs::path root_;
-    fs::path directory_;
+    const fs::path root_ = HostingTest::TempPath("catalog");
+    const fs::path directory_ = root_ / "catalog";
 };
 
 TEST_F(Catalog, TwoServersImportingIntoOneDirectoryAtOnceLoseNoImport) {

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-// The host against the chaos server: an announced 2 GB answer, a host killed
-// mid-call, a write blocked on a dying server, and the soak: one server
-// driven from eight threads while a chaos thread kills it, stops it, and
-// makes it answer with garbage, partial frames, byte-by-byte frames, 10 MB
-// answers, stderr noise, or a closed output. Every soak call must end in
-// success (with its own answer) or in a code of the call cycle's failure
-// table, no call may hang, and afterwards the host's descriptors, threads and
-// heap are back where they were, with no child process left.
-//
+// The host against a misbehaving scripted server: an announced 2 GB answer, a
+// host killed mid-call, a write blocked on a dying server, and the soak: eight
+// threads calling while a chaos thread kills the server, stops it, and makes
+// it answer with garbage, partial, byte-by-byte or 10 MB frames, stderr noise
+// or a closed output. Every call ends in success (with its own answer) or a
+// code of the failure table, none hangs, and afterwards the host's
+// descriptors, threads and heap are back where they were, with no child left.
 // JRC_SOAK_SECONDS sets the soak's length (default 10); JRC_SOAK_SEED the
 // chaos thread's seed (default: from the clock, printed).
 
@@ -110,11 +108,10 @@ std::string Describe(const JsonRpcClient::ErrorList& errors) {
     return text;
 }
 
-// First in this program: it measures the process's peak resident size, which
-// the soak's 10 MB answers would raise.
-// A server that announces a two-gigabyte answer and then ends costs the host
-// no more than a few MiB: the reader believes a stated length only as far as
-// bytes arrive.
+// First in this program: it measures the peak resident size, which the
+// soak's 10 MB answers would raise. A server that announces a two-gigabyte answer and then ends
+// costs the host no more than a few MiB: the reader believes a stated length only as far as bytes
+// arrive.
 TEST(HugeLength, AnnouncedTwoGigabyteAnswerFollowedByEndOfStreamCostsAFewMiB) {
     Chaos chaos;
     RpcLocalSrvConfig server(HostingTest::ScriptedServer(), Widen(chaos.Args()));

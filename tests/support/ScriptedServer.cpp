@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -220,7 +221,7 @@ bool Handle(const Json::Value& request) {
         }
         WriteJson(Result(id, list));
     } else if (method == "cwd") {
-        WriteJson(Result(id, ScriptedOs::CurrentDirectory()));
+        WriteJson(Result(id, std::filesystem::current_path().string()));
     } else if (method == "env") {
         const char* value = std::getenv(params[0].asCString());
         WriteJson(Result(id, value != nullptr ? value : ""));

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -33,28 +34,26 @@ using HostingTest::Widen;
 class CatalogClient : public JsonRpcClient {
 public:
     using JsonRpcClient::JsonRpcClient;
-    long Call(const std::string& method, const Json::Value& params, Json::Value& result) {
+    // The result of a call with at most one argument; null when it failed.
+    Json::Value Call(const std::string& method, const std::string& argument = "") {
         JsonRequest request(method);
-        request.SetParams(params);
+        if (!argument.empty()) {
+            request.SetRequestParamsList(argument);
+        }
         JsonResponse response;
-        const long code = Request(request, response);
-        result = response.GetResult();
-        return code;
+        return Request(request, response) == 0 ? response.GetResult() : Json::Value();
     }
     // The import's own verdict; false also when the exchange failed.
     bool Import(const fs::path& file) {
-        Json::Value params(Json::arrayValue);
-        params.append(file.string());
-        Json::Value result;
-        return Call("TavrelImportGsdFile", params, result) == 0 && result["IsSuccess"].asBool();
+        return Call("TavrelImportGsdFile", file.string())["IsSuccess"].asBool();
+    }
+    bool Remove(const fs::path& file) {
+        return !Call("TavrelRemoveGsdFile", file.filename().string()).isNull();
     }
     std::set<std::string> Installed() {
-        Json::Value result;
         std::set<std::string> names;
-        if (Call("GetInstalledGSDsNames", Json::Value(Json::arrayValue), result) == 0) {
-            for (const Json::Value& name : result) {
-                names.insert(name.asString());
-            }
+        for (const Json::Value& name : Call("GetInstalledGSDsNames")) {
+            names.insert(name.asString());
         }
         return names;
     }
@@ -63,53 +62,47 @@ public:
 // A valid device description with `modules` pluggable modules; the device
 // id makes every generated file different.
 std::string Gsdml(int deviceId, int modules) {
+    const std::string name = R"(<ModuleInfo><Name TextId="N"/></ModuleInfo>)";
+    std::ostringstream refs;
+    std::ostringstream items;
+    for (int m = 1; m <= modules; ++m) {
+        refs << "<ModuleItemRef ModuleItemTarget=\"M" << m << "\" AllowedInSlots=\"1.." << modules
+             << "\"/>";
+        items
+            << "<ModuleItem ID=\"M" << m << "\" ModuleIdentNumber=\"" << 100 + m << "\">" << name
+            << "<VirtualSubmoduleList><VirtualSubmoduleItem ID=\"S" << m
+            << "\" SubmoduleIdentNumber=\"" << m
+            << "\"><IOData><Input><DataItem DataType=\"Unsigned8\" TextId=\"N\"/></Input></IOData>"
+            << name << "</VirtualSubmoduleItem></VirtualSubmoduleList></ModuleItem>\n";
+    }
     std::ostringstream xml;
     xml << R"(<?xml version="1.0" encoding="UTF-8"?>
-<ISO15745Profile xmlns="http://www.profibus.com/GSDML/2003/11/DeviceProfile">
- <ProfileBody>
-  <DeviceIdentity VendorID="0x0001" DeviceID=")"
+<ISO15745Profile xmlns="http://www.profibus.com/GSDML/2003/11/DeviceProfile"><ProfileBody>
+<DeviceIdentity VendorID="0x0001" DeviceID=")"
         << deviceId << R"("><VendorName Value="V"/></DeviceIdentity>
-  <DeviceFunction><Family MainFamily="M" ProductFamily="P"/></DeviceFunction>
-  <ApplicationProcess>
-   <DeviceAccessPointList>
-    <DeviceAccessPointItem ID="DAP1" ModuleIdentNumber="1" PhysicalSlots="0..)"
-        << modules << R"(" FixedInSlots="0">
-     <ModuleInfo><Name TextId="N"/></ModuleInfo>
-     <UseableModules>)";
-    for (int m = 1; m <= modules; ++m) {
-        xml << "<ModuleItemRef ModuleItemTarget=\"M" << m << "\" AllowedInSlots=\"1.." << modules
-            << "\"/>";
-    }
-    xml << R"(</UseableModules>
-     <VirtualSubmoduleList><VirtualSubmoduleItem ID="VS" SubmoduleIdentNumber="1"><IOData/><ModuleInfo><Name TextId="N"/></ModuleInfo></VirtualSubmoduleItem></VirtualSubmoduleList>
-    </DeviceAccessPointItem>
-   </DeviceAccessPointList>
-   <ModuleList>)";
-    for (int m = 1; m <= modules; ++m) {
-        xml << "<ModuleItem ID=\"M" << m << "\" ModuleIdentNumber=\"" << 100 + m
-            << "\"><ModuleInfo><Name TextId=\"N\"/></ModuleInfo><VirtualSubmoduleList>"
-            << "<VirtualSubmoduleItem ID=\"S" << m << "\" SubmoduleIdentNumber=\"" << m
-            << "\"><IOData><Input><DataItem DataType=\"Unsigned8\" TextId=\"N\"/></Input>"
-            << "</IOData><ModuleInfo><Name TextId=\"N\"/></ModuleInfo></VirtualSubmoduleItem>"
-            << "</VirtualSubmoduleList></ModuleItem>\n";
-    }
-    xml << R"(</ModuleList>
-   <ExternalTextList><PrimaryLanguage><Text TextId="N" Value="Name"/></PrimaryLanguage></ExternalTextList>
-  </ApplicationProcess>
- </ProfileBody>
-</ISO15745Profile>
+<DeviceFunction><Family MainFamily="M" ProductFamily="P"/></DeviceFunction>
+<ApplicationProcess><DeviceAccessPointList>
+<DeviceAccessPointItem ID="DAP1" ModuleIdentNumber="1" PhysicalSlots="0..)"
+        << modules << R"(" FixedInSlots="0">)" << name << "<UseableModules>" << refs.str()
+        << R"(</UseableModules>
+<VirtualSubmoduleList><VirtualSubmoduleItem ID="VS" SubmoduleIdentNumber="1"><IOData/>)"
+        << name << R"(</VirtualSubmoduleItem></VirtualSubmoduleList>
+</DeviceAccessPointItem></DeviceAccessPointList>
+<ModuleList>)"
+        << items.str() << R"(</ModuleList>
+<ExternalTextList><PrimaryLanguage><Text TextId="N" Value="Name"/></PrimaryLanguage></ExternalTextList>
+</ApplicationProcess></ProfileBody></ISO15745Profile>
 )";
     return xml.str();
 }
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 fs::path WriteGsd(const fs::path& folder, const std::string& stem, const std::string& bytes) {
+    fs::create_directories(folder);
     const fs::path path = folder / ("GSDML-V2.4-Hardening-" + stem + "-20240101.xml");
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
@@ -130,19 +123,14 @@ std::set<std::string> VisibleFiles(const fs::path& directory) {
 
 class Catalog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = HostingTest::TempPath("catalog");
-        fs::create_directories(root_ / "sources");
-        directory_ = root_ / "catalog";
-    }
-    void TearDown() override {
+    ~Catalog() override {
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
     std::wstring ServerArgs() const { return Widen("--catalog=" + directory_.string()); }
 
-    fs::path root_;
-    fs::path directory_;
+    const fs::path root_ = HostingTest::TempPath("catalog");
+    const fs::path directory_ = root_ / "catalog";
 };
 
 TEST_F(Catalog, TwoServersImportingIntoOneDirectoryAtOnceLoseNoImport) {
@@ -200,10 +188,7 @@ TEST_F(Catalog, ServerKilledAtAnyMomentOfAnImportLeavesTheCatalogueWhole) {
         const auto start = Clock::now();
         ASSERT_TRUE(client.Import(big));
         importTime = Clock::now() - start;
-        Json::Value params(Json::arrayValue);
-        params.append(big.filename().string());
-        Json::Value result;
-        ASSERT_EQ(client.Call("TavrelRemoveGsdFile", params, result), 0);
+        ASSERT_TRUE(client.Remove(big));
     }
     std::printf("import of %zu bytes takes %lld ms\n", bigBytes.size(),
                 static_cast<long long>(
@@ -243,10 +228,7 @@ TEST_F(Catalog, ServerKilledAtAnyMomentOfAnImportLeavesTheCatalogueWhole) {
         const std::set<std::string> installed = after.Installed();
         EXPECT_EQ(installed.count(kept.filename().string()), 1u) << "step " << step;
         EXPECT_TRUE(after.Import(big)) << "step " << step;
-        Json::Value params(Json::arrayValue);
-        params.append(big.filename().string());
-        Json::Value result;
-        EXPECT_EQ(after.Call("TavrelRemoveGsdFile", params, result), 0);
+        EXPECT_TRUE(after.Remove(big));
     }
     std::printf("%d of %d imports were cut short\n", interrupted, kSteps + 1);
     EXPECT_GT(interrupted, 0);

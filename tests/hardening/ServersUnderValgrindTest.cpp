@@ -42,13 +42,6 @@ public:
 
 using TestJson::Params;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(ServersUnderValgrind, ConfigurationServerHasNoMemoryErrorsAndNoDefiniteLeaks) {
     if (!fs::exists(kValgrind)) {
         GTEST_SKIP() << "Valgrind is not installed";
@@ -131,7 +124,9 @@ TEST(ServersUnderValgrind, ConfigurationServerHasNoMemoryErrorsAndNoDefiniteLeak
     EXPECT_EQ(client.Notify("Exit"), 0);
     ASSERT_EQ(server.WaitForExit(60000), 0u) << "the server did not exit";
 
-    const std::string report = ReadAll(log);
+    std::stringstream text;
+    text << std::ifstream(log).rdbuf();
+    const std::string report = text.str();
     EXPECT_NE(report.find("ERROR SUMMARY: 0 errors"), std::string::npos) << report;
     EXPECT_EQ(report.find("definitely lost in"), std::string::npos) << report;
     std::remove(log.c_str());

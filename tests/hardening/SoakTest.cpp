@@ -1,24 +1,24 @@
 // SPDX-License-Identifier: Apache-2.0
-// Soak: one server driven from eight threads while a chaos thread kills it,
-// stops it, and makes it answer with garbage, partial frames, byte-by-byte
-// frames, 10 MB answers, stderr noise, or a closed output. Every call must
-// end in success (with its own answer) or in a code of the call cycle's
-// failure table, no call may hang, and afterwards the host's descriptors,
-// threads and heap are back where they were, with no child process left.
-//
-// JRC_SOAK_SECONDS sets the length (default 30); JRC_SOAK_SEED the chaos
-// thread's seed (default: from the clock, printed).
+// The host against a misbehaving scripted server: an announced 2 GB answer, a
+// host killed mid-call, a write blocked on a dying server, and the soak: eight
+// threads calling while a chaos thread kills the server, stops it, and makes
+// it answer with garbage, partial, byte-by-byte or 10 MB frames, stderr noise
+// or a closed output. Every call ends in success (with its own answer) or a
+// code of the failure table, none hangs, and afterwards the host's
+// descriptors, threads and heap are back where they were, with no child left.
+// JRC_SOAK_SECONDS sets the soak's length (default 10); JRC_SOAK_SEED the
+// chaos thread's seed (default: from the clock, printed).
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include "support/HostingTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -32,17 +32,12 @@
 using namespace RpcClient;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using HostingTest::Widen;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kOwnAllocator = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kOwnAllocator = true;
-#else
-constexpr bool kOwnAllocator = false;
-#endif
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kOwnAllocator = true;  // the heap figure means nothing there
 #else
 constexpr bool kOwnAllocator = false;
 #endif
@@ -52,76 +47,57 @@ long EnvOr(const char* name, long fallback) {
     return value != nullptr && *value != '\0' ? std::strtol(value, nullptr, 10) : fallback;
 }
 
-using HostingTest::Widen;
-
 // Every code the call cycle may end a call with.
 bool IsTableCode(long code) {
-    switch (code) {
-        case FailureCode::Ok:
-        case FailureCode::Unexpected:
-        case FailureCode::ServerFault:
-        case FailureCode::CallRejected:
-        case FailureCode::VersionMismatch:
-        case FailureCode::Timeout:
-        case FailureCode::NoSync:
-        case FailureCode::InvalidData:
-        case FailureCode::InvalidMethod:
-        case FailureCode::InvalidParameter:
-            return true;
-        default:
-            return code >= -32099 && code <= -32000;
-    }
+    static const long kCodes[] = {FailureCode::Ok,
+                                  FailureCode::Unexpected,
+                                  FailureCode::ServerFault,
+                                  FailureCode::CallRejected,
+                                  FailureCode::VersionMismatch,
+                                  FailureCode::Timeout,
+                                  FailureCode::NoSync,
+                                  FailureCode::InvalidData,
+                                  FailureCode::InvalidMethod,
+                                  FailureCode::InvalidParameter};
+    return std::find(std::begin(kCodes), std::end(kCodes), code) != std::end(kCodes) ||
+           (code >= -32099 && code <= -32000);
 }
 
 class EchoClient : public JsonRpcClient {
 public:
     using JsonRpcClient::JsonRpcClient;
-    long Echo(const Json::Value& params, Json::Value& result) {
+    // The code; `result` (if given) gets the result, null after a failure.
+    long Echo(const Json::Value& params = Json::arrayValue, Json::Value* result = nullptr) {
         JsonRequest request("echo");
         request.SetParams(params);
         JsonResponse response;
         const long code = Request(request, response);
-        result = code == 0 ? response.GetResult() : Json::Value();
+        if (result != nullptr) {
+            *result = code == 0 ? response.GetResult() : Json::Value();
+        }
         return code;
     }
 };
 
-// The chaos server's control file: its first word is the answer mode.
-class Control {
+// The scripted server's control file (its first word is how "echo" answers)
+// and pid file, with the arguments that name them.
+class Chaos {
 public:
-    explicit Control(std::string path) : path_(std::move(path)) { Set("ok"); }
-    ~Control() { std::remove(path_.c_str()); }
-    void Set(const std::string& mode) {
-        const std::string temporary = path_ + ".tmp";
-        {
-            std::ofstream out(temporary);
-            out << mode << "\n";
-        }
-        std::rename(temporary.c_str(), path_.c_str());
+    explicit Chaos(const std::string& mode = "ok") { Set(mode); }
+    ~Chaos() {
+        std::remove(control_.c_str());
+        std::remove(pidfile_.c_str());
     }
-    const std::string& Path() const { return path_; }
+    void Set(const std::string& mode) {
+        std::ofstream(control_ + ".tmp") << mode << "\n";
+        std::rename((control_ + ".tmp").c_str(), control_.c_str());
+    }
+    std::string Args() const { return "--control " + control_ + " --pidfile " + pidfile_; }
+    int Pid() const { return HostingTest::ReadPid(pidfile_); }
 
 private:
-    std::string path_;
-};
-
-struct Tally {
-    std::mutex mutex;
-    std::map<long, long> byCode;
-    std::vector<std::string> faults;
-    Clock::duration longest{};
-
-    void Add(long code, Clock::duration took) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        ++byCode[code];
-        longest = std::max(longest, took);
-    }
-    void Fault(const std::string& what) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (faults.size() < 20) {
-            faults.push_back(what);
-        }
-    }
+    const std::string control_ = HostingTest::TempPath("control");
+    const std::string pidfile_ = HostingTest::TempPath("pid");
 };
 
 std::string Describe(const JsonRpcClient::ErrorList& errors) {
@@ -132,80 +108,137 @@ std::string Describe(const JsonRpcClient::ErrorList& errors) {
     return text;
 }
 
-// Aborts the process if the soak has not finished by its deadline: a hung
-// call would otherwise hang the test run itself.
-class Watchdog {
-public:
-    explicit Watchdog(Clock::duration limit)
-        : thread_([this, limit] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
-                  std::fprintf(stderr, "soak: calls still hanging after the deadline\n");
-                  std::abort();
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            done_ = true;
-        }
-        done_cv_.notify_all();
-        thread_.join();
-    }
+// First in this program: it measures the peak resident size, which the
+// soak's 10 MB answers would raise. A server that announces a two-gigabyte answer and then ends
+// costs the host no more than a few MiB: the reader believes a stated length only as far as bytes
+// arrive.
+TEST(HugeLength, AnnouncedTwoGigabyteAnswerFollowedByEndOfStreamCostsAFewMiB) {
+    Chaos chaos;
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), Widen(chaos.Args()));
+    EchoClient client(&server);
+    ASSERT_EQ(client.Echo(), 0);  // streams and buffers exist from here on
 
-private:
-    std::mutex mutex_;
-    std::condition_variable done_cv_;
-    bool done_ = false;
-    std::thread thread_;
-};
+    chaos.Set("liar");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const long before = usage.ru_maxrss;
+    EXPECT_EQ(client.Echo(), FailureCode::ServerFault);
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LE(usage.ru_maxrss - before, 8 * 1024) << "peak resident size grew (KiB)";
+    ASSERT_EQ(client.GetErrList().size(), 2u);
+    EXPECT_EQ(client.GetErrList().front().second, "Call response invalid");
+
+    // The next call starts the server again and works.
+    chaos.Set("ok");
+    EXPECT_EQ(client.Echo(), 0);
+}
+
+// A host that is killed outright while its threads wait in calls must not
+// leave its server running, even one that would outlive its host by itself.
+TEST(HostKill, HostKilledMidCallLeavesNoServerBehind) {
+    // Every answer takes 300 ms, so the host's threads are inside a call
+    // (one reading, the others waiting for the connection) when it dies.
+    Chaos chaos("slow");
+    const std::string command = "echo $$; exec '" JRC_TEST_HOST "' --busy '" JRC_SCRIPTED_SERVER
+                                "' '" +
+                                chaos.Args() + " --linger'";
+    std::FILE* host = popen(command.c_str(), "r");
+    ASSERT_NE(host, nullptr);
+    int hostPid = 0;
+    char calling[16] = "";
+    const bool started = std::fscanf(host, "%d %15s", &hostPid, calling) == 2;
+    const int serverPid = chaos.Pid();
+    std::this_thread::sleep_for(450ms);  // well inside the next answer's delay
+
+    if (started) {
+        kill(hostPid, SIGKILL);
+    }
+    const int status = pclose(host);
+    ASSERT_STREQ(calling, "calling") << "the host never completed its first call";
+    ASSERT_GT(serverPid, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(HostingTest::Eventually([&] { return !HostingTest::IsAlive(serverPid); }, 2s))
+        << "server " << serverPid << " outlived its host";
+}
+
+// A call that is blocked writing its request because the server's input
+// pipe is full must end once the server dies, the way a blocked read does.
+// The record keeps its own copy of the pipe's read end open until it is
+// stopped, so a write that does not watch the server would wait for a reader
+// that never comes.
+TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
+    Chaos chaos("deaf");  // never reads its input
+    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), Widen(chaos.Args()));
+    ASSERT_EQ(server.StartupRpcServer(), 1);
+    ASSERT_TRUE(HostingTest::Eventually([&] { return chaos.Pid() > 0; }, 5s));
+
+    std::atomic<bool> returned{false};
+    long code = 0;
+    std::thread caller([&] {
+        EchoClient client(&server);
+        Json::Value params(Json::arrayValue);
+        params.append(std::string(256 * 1024, 'p'));  // more than a pipe holds
+        code = client.Echo(params);
+        returned = true;
+    });
+    std::this_thread::sleep_for(300ms);
+    const bool blocked = !returned;
+    kill(chaos.Pid(), SIGKILL);
+
+    const bool endedByItself = HostingTest::Eventually([&] { return returned.load(); }, 3s);
+    if (!endedByItself) {
+        server.ShutdownRpcServer();  // releases the writer so the test can end
+    }
+    caller.join();
+    EXPECT_TRUE(blocked) << "the request did not block; the test needs a fuller pipe";
+    EXPECT_TRUE(endedByItself) << "the call stayed blocked after its server died";
+    EXPECT_EQ(code, FailureCode::ServerFault);
+}
 
 constexpr int kWorkers = 8;
 const char* const kChaosModes[] = {"garbage", "badjson", "partial",  "bytewise",
                                    "huge",    "noise",   "closeout", "die"};
 
 TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
-    const long seconds = EnvOr("JRC_SOAK_SECONDS", 30);
+    const long seconds = EnvOr("JRC_SOAK_SECONDS", 10);
     const unsigned seed = static_cast<unsigned>(EnvOr(
         "JRC_SOAK_SEED", static_cast<long>(Clock::now().time_since_epoch().count() % 100000)));
     std::printf("soak: %ld s, seed %u\n", seconds, seed);
+    // A hung call would hang the test run itself: the alarm's default action
+    // ends the process instead.
+    alarm(static_cast<unsigned>(seconds) + 120);
 
-    Control control(HostingTest::TempPath("control"));
-    const std::string pidfile = HostingTest::TempPath("pid");
-    const std::wstring args =
-        L"--control " + Widen(control.Path()) + L" --pidfile " + Widen(pidfile);
-
+    Chaos chaos;
+    const std::wstring args = Widen(chaos.Args());
     // A first record, used and destroyed, warms up whatever the library
     // allocates once per process, so the baseline below is a fair one.
     {
-        RpcLocalSrvConfig warmUp(Widen(JRC_CHAOS_SERVER), args);
+        RpcLocalSrvConfig warmUp(HostingTest::ScriptedServer(), args);
         EchoClient client(&warmUp);
-        Json::Value result;
-        control.Set("huge");
-        ASSERT_EQ(client.Echo(Json::Value(Json::arrayValue), result), 0)
-            << Describe(client.GetErrList());
-        control.Set("ok");
-        ASSERT_EQ(client.Echo(Json::Value(Json::arrayValue), result), 0)
-            << Describe(client.GetErrList());
+        chaos.Set("huge");
+        ASSERT_EQ(client.Echo(), 0) << Describe(client.GetErrList());
+        chaos.Set("ok");
+        ASSERT_EQ(client.Echo(), 0) << Describe(client.GetErrList());
     }
     // A sanitizer runtime may start a helper thread of its own with the
     // first thread the process makes; let that happen before counting.
     std::thread([] {}).join();
-    ASSERT_TRUE(
-        HostingTest::Eventually([] { return HostingTest::ChildrenOf(getpid()).empty(); }, 3s));
+    auto noChildren = [] { return HostingTest::ChildrenOf(getpid()).empty(); };
+    ASSERT_TRUE(HostingTest::Eventually(noChildren, 3s));
     const std::set<int> descriptorsBefore = HostingTest::OpenDescriptors();
     const int threadsBefore = HostingTest::ThreadCount();
     const std::size_t heapBefore = HostingTest::HeapInUse();
 
-    Tally tally;
+    std::mutex mutex;  // guards the tally: calls by code, faults, longest call
+    std::map<long, long> byCode;
+    std::vector<std::string> faults;
+    Clock::duration longest{};
     long kills = 0;
     long stops = 0;
     {
-        RpcLocalSrvConfig server(Widen(JRC_CHAOS_SERVER), args);
+        RpcLocalSrvConfig server(HostingTest::ScriptedServer(), args);
         std::atomic<bool> stop{false};
         std::atomic<int> returned{0};
-        const Watchdog watchdog(std::chrono::seconds(seconds) + 120s);
-
         std::vector<std::thread> workers;
         for (int t = 0; t < kWorkers; ++t) {
             workers.emplace_back([&, t] {
@@ -213,18 +246,18 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
                 client.SetRequestTimeout(2000);
                 for (int i = 0; !stop; ++i) {
                     Json::Value params(Json::arrayValue);
-                    params.append(t);
-                    params.append(i);
-                    params.append("call " + std::to_string(t) + "/" + std::to_string(i));
+                    params.append(std::to_string(t) + "/" + std::to_string(i));
                     Json::Value result;
                     const auto start = Clock::now();
-                    const long code = client.Echo(params, result);
-                    tally.Add(code, Clock::now() - start);
-                    if (code == 0 && result["echo"] != params) {
-                        tally.Fault("thread " + std::to_string(t) + " got another call's answer");
+                    const long code = client.Echo(params, &result);
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    ++byCode[code];
+                    longest = std::max(longest, Clock::now() - start);
+                    if (code == 0 && result != params) {
+                        faults.push_back("thread " + std::to_string(t) + " got another's answer");
                     } else if (!IsTableCode(code)) {
-                        tally.Fault("code " + std::to_string(code) +
-                                    " outside the table:" + Describe(client.GetErrList()));
+                        faults.push_back("code " + std::to_string(code) +
+                                         " outside the table:" + Describe(client.GetErrList()));
                     }
                 }
                 ++returned;
@@ -234,7 +267,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         // Kills only our own child: the pid file may name a process that
         // has ended and whose id has been reused.
         auto killServer = [&] {
-            const int pid = HostingTest::ReadPid(pidfile);
+            const int pid = chaos.Pid();
             if (pid > 0 && HostingTest::ParentOf(pid) == getpid() && kill(pid, SIGKILL) == 0) {
                 ++kills;
             }
@@ -248,14 +281,14 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
             const int action = pick(0, 9);
             if (action < 6) {
                 const std::string mode = kChaosModes[pick(0, 7)];
-                control.Set(mode);
+                chaos.Set(mode);
                 std::this_thread::sleep_for(std::chrono::milliseconds(pick(20, 200)));
                 // A partial frame or a closed output leaves the reader
                 // waiting for the server; ending the server ends the wait.
                 if (mode == "partial" || mode == "closeout" || pick(0, 1) == 0) {
                     killServer();
                 }
-                control.Set("ok");
+                chaos.Set("ok");
             } else if (action < 8) {
                 killServer();
             } else {
@@ -266,11 +299,11 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         }
         // Wind down: every worker finishes its current call once the server
         // it waits on has ended. A call blocked writing to a server that was
-        // killed meanwhile is not released by the kill alone (see WriteHang
-        // below) but only by stopping the record, which other workers'
-        // restarts did during the soak; do it here once the kill has had its
-        // chance, and say so.
-        control.Set("ok");
+        // killed meanwhile is not released by the kill alone (see WriteHang)
+        // but only by stopping the record, which other workers' restarts did
+        // during the soak; do it here once the kill has had its chance, and
+        // say so.
+        chaos.Set("ok");
         stop = true;
         killServer();
         if (!HostingTest::Eventually([&] { return returned == kWorkers; }, 3s)) {
@@ -286,42 +319,35 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         }
 
         // The server answers properly once the chaos is over.
+        // One stale answer from before may still sit in the pipe.
         EchoClient after(&server);
         Json::Value params(Json::arrayValue);
         params.append("after");
         Json::Value result;
-        long code = after.Echo(params, result);
-        // One stale answer from before may still sit in the pipe.
-        if (code == FailureCode::NoSync) {
-            code = after.Echo(params, result);
-        }
+        long code = after.Echo(params, &result);
+        code = code == FailureCode::NoSync ? after.Echo(params, &result) : code;
         EXPECT_EQ(code, 0) << Describe(after.GetErrList());
-        EXPECT_EQ(result["echo"], params);
+        EXPECT_EQ(result, params);
     }
+    alarm(0);
 
-    long calls = 0;
     std::string summary;
-    for (const auto& entry : tally.byCode) {
-        calls += entry.second;
+    for (const auto& entry : byCode) {
         summary += " " + std::to_string(entry.first) + ":" + std::to_string(entry.second);
     }
-    std::printf("soak: %ld calls, %ld kills, %ld stops, longest call %lld ms; by code%s\n", calls,
-                kills, stops,
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(tally.longest).count()),
-                summary.c_str());
-    for (const std::string& fault : tally.faults) {
-        ADD_FAILURE() << fault;
+    std::printf("soak: %ld kills, %ld stops, longest call %lld ms; calls by code%s\n", kills, stops,
+                static_cast<long long>(longest / 1ms), summary.c_str());
+    for (std::size_t i = 0; i < faults.size() && i < 20; ++i) {
+        ADD_FAILURE() << faults[i];
     }
-    EXPECT_GT(tally.byCode[FailureCode::Ok], 0);
+    EXPECT_GT(byCode[FailureCode::Ok], 0);
     EXPECT_GT(kills, 0);
     // Lock waits give up after 2 s; reads end when the chaos thread ends the
     // server, at most a few hundred ms into a step. 20 s leaves room for slow
     // sanitizer builds and the 10 MB answers.
-    EXPECT_LT(tally.longest, 20s);
+    EXPECT_LT(longest, 20s);
 
-    EXPECT_TRUE(
-        HostingTest::Eventually([] { return HostingTest::ChildrenOf(getpid()).empty(); }, 3s))
+    EXPECT_TRUE(HostingTest::Eventually(noChildren, 3s))
         << "child processes (zombies or servers) are left";
     EXPECT_TRUE(HostingTest::Eventually(
         [&] { return HostingTest::OpenDescriptors() == descriptorsBefore; }, 3s))
@@ -335,46 +361,6 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         EXPECT_LE(heapAfter, heapBefore + (std::size_t{1} << 20))
             << "heap grew from " << heapBefore << " to " << heapAfter << " bytes";
     }
-    std::remove(pidfile.c_str());
-}
-
-// A call that is blocked writing its request because the server's input
-// pipe is full must end once the server dies, the way a blocked read does.
-// The record keeps its own copy of the pipe's read end open until it is
-// stopped, so a write that does not watch the server would wait for a reader
-// that never comes.
-TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
-    Control control(HostingTest::TempPath("control"));
-    control.Set("deaf");  // never reads its input
-    const std::string pidfile = HostingTest::TempPath("pid");
-    RpcLocalSrvConfig server(Widen(JRC_CHAOS_SERVER), L"--control " + Widen(control.Path()) +
-                                                          L" --pidfile " + Widen(pidfile));
-    ASSERT_EQ(server.StartupRpcServer(), 1);
-    ASSERT_TRUE(HostingTest::Eventually([&] { return HostingTest::ReadPid(pidfile) > 0; }, 5s));
-
-    std::atomic<bool> returned{false};
-    long code = 0;
-    std::thread caller([&] {
-        EchoClient client(&server);
-        Json::Value params(Json::arrayValue);
-        params.append(std::string(256 * 1024, 'p'));  // more than a pipe holds
-        Json::Value result;
-        code = client.Echo(params, result);
-        returned = true;
-    });
-    std::this_thread::sleep_for(300ms);
-    const bool blocked = !returned;
-    kill(HostingTest::ReadPid(pidfile), SIGKILL);
-
-    const bool endedByItself = HostingTest::Eventually([&] { return returned.load(); }, 3s);
-    if (!endedByItself) {
-        server.ShutdownRpcServer();  // releases the writer so the test can end
-    }
-    caller.join();
-    EXPECT_TRUE(blocked) << "the request did not block; the test needs a fuller pipe";
-    EXPECT_TRUE(endedByItself) << "the call stayed blocked after its server died";
-    EXPECT_EQ(code, FailureCode::ServerFault);
-    std::remove(pidfile.c_str());
 }
 
 }  // namespace

@@ -20,11 +20,9 @@ if(CONFIG)
 endif()
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" ${config_args})
 
-# A cross build: the consumer is built with the same toolchain, finds the
-# installed package and the cross-built dependencies inside the toolchain's
-# search roots, and runs through the emulator with the DLL beside it.
-# The package directories are named outright: the toolchain confines package
-# searches to the target's trees.
+# A cross build's consumer uses the same toolchain (which confines package
+# searches to the target's trees, so the package folders are named outright)
+# and runs through the emulator with the DLL beside it.
 set(cross_args)
 set(run_with)
 if(TOOLCHAIN_FILE)
@@ -55,12 +53,8 @@ message(STATUS "CMake package consumer: ${last_output}")
 # 2. The pkg-config module, where pkg-config exists (native builds: the
 # build machine's pkg-config describes no cross-built dependencies).
 if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
-  file(GLOB_RECURSE pc_files "${prefix}/*/JsonRpcClient.pc")
-  list(LENGTH pc_files pc_count)
-  if(NOT pc_count EQUAL 1)
-    message(FATAL_ERROR "expected one JsonRpcClient.pc under ${prefix}, found: ${pc_files}")
-  endif()
-  get_filename_component(pc_dir "${pc_files}" DIRECTORY)
+  file(GLOB_RECURSE pc_file "${prefix}/*/JsonRpcClient.pc")
+  get_filename_component(pc_dir "${pc_file}" DIRECTORY)
   set(ENV{PKG_CONFIG_PATH} "${pc_dir}")
   run("${PKG_CONFIG}" --cflags --libs JsonRpcClient)
   separate_arguments(flags UNIX_COMMAND "${last_output}")

@@ -36,41 +36,30 @@ std::string RandomText() {
 
 Json::Value RandomTree(int depth) {
     static const double kDoubles[] = {0.1, -0.0, 1e300, 5e-324, 1e16, 1e17, 2.5, 1e-310};
-    switch (Pick(depth > 3 ? 6 : 8)) {
-        case 0:
-            return Json::Value(static_cast<Json::Int64>(rng()) >> Pick(64));
-        case 1:
-            return Json::Value(static_cast<Json::UInt64>(rng() >> Pick(64)));
-        case 2: {
-            const std::uint64_t bits = rng();
-            double value = 0;
-            std::memcpy(&value, &bits, sizeof(value));
-            return Json::Value(Pick(2) == 0 ? value : kDoubles[Pick(8)]);
-        }
-        case 3:
-            return Json::Value(RandomText());
-        case 4:
-            return Pick(2) == 0 ? Json::Value(Pick(2) == 0) : Json::Value();
-        case 5:
-            return Json::Value(Pick(2) == 0 ? Json::arrayValue : Json::objectValue);
-        case 6: {
-            Json::Value array(Json::arrayValue);
-            for (auto count = Pick(4); count > 0; --count) {
-                array[static_cast<Json::ArrayIndex>(Pick(5))] = RandomTree(depth + 1);
-            }
-            return array;
-        }
-        default: {
-            Json::Value object(Json::objectValue);
-            for (auto count = Pick(4); count > 0; --count) {
-                object[RandomText()] = RandomTree(depth + 1);
-            }
-            if (Pick(40) == 0) {
-                object.setComment(std::string("// note"), Json::commentBefore);
-            }
-            return object;
-        }
+    const std::uint64_t bits = rng();
+    double random = 0;
+    std::memcpy(&random, &bits, sizeof(random));
+    const Json::Value scalars[] = {
+        Json::Value(static_cast<Json::Int64>(rng()) >> Pick(64)),
+        Json::Value(static_cast<Json::UInt64>(rng() >> Pick(64))),
+        Json::Value(Pick(2) == 0 ? random : kDoubles[Pick(8)]),
+        Json::Value(RandomText()),
+        Pick(2) == 0 ? Json::Value(Pick(2) == 0) : Json::Value(),
+        Json::Value(Pick(2) == 0 ? Json::arrayValue : Json::objectValue)};
+    const std::uint64_t kind = Pick(depth > 3 ? 6 : 8);
+    if (kind < 6) {
+        return scalars[kind];
     }
+    Json::Value tree(kind == 6 ? Json::arrayValue : Json::objectValue);
+    for (auto count = Pick(4); count > 0; --count) {
+        Json::Value& child =
+            kind == 6 ? tree[static_cast<Json::ArrayIndex>(Pick(5))] : tree[RandomText()];
+        child = RandomTree(depth + 1);
+    }
+    if (kind == 7 && Pick(40) == 0) {
+        tree.setComment(std::string("// note"), Json::commentBefore);
+    }
+    return tree;
 }
 
 // Whether the fast reader must take the tree's text itself: no comment, no

@@ -63,18 +63,6 @@ private:
     int waits_ = 0;
 };
 
-TEST(WriteFrame, CompactBodyEndsInOneLineFeedCountedByTheHeader) {
-    RpcClient::JsonRequest request("GetVersion");
-    request.SetRequestParamsList();
-    Json::Value body = request.BuildBody();
-    body["id"] = 3;
-    std::ostringstream out;
-    WriteFrame(out, body);
-    EXPECT_EQ(out.str(),
-              "Content-Length: 59\r\n\r\n"
-              "{\"id\":3,\"jsonrpc\":\"2.0\",\"method\":\"GetVersion\",\"params\":[]}\n");
-}
-
 TEST(WriteFrame, EveryBodySizeGetsItsExactLengthAndTheWritersOwnText) {
     // Lengths around each change in the number of header digits, and around
     // the size up to which the frame buffer is kept between frames, in an
@@ -94,7 +82,7 @@ TEST(WriteFrame, EveryBodySizeGetsItsExactLengthAndTheWritersOwnText) {
     }
 }
 
-TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWrite) {
+TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWriteEndingInOneCountedLineFeed) {
     // Header and body in one piece: a pipe then sees one write per frame.
     class CountingBuffer : public std::streambuf {
     public:
@@ -114,49 +102,37 @@ TEST(WriteFrame, AFrameIsHandedToTheStreamInOneWrite) {
         }
     } buffer;
     std::ostream out(&buffer);
-    WriteFrame(out, Json::Value("abc"));
+    RpcClient::JsonRequest request("GetVersion");
+    request.SetRequestParamsList();
+    Json::Value body = request.BuildBody();
+    body["id"] = 3;
+    WriteFrame(out, body);
     EXPECT_EQ(buffer.writes, 1);
-    EXPECT_EQ(buffer.bytes, "Content-Length: 6\r\n\r\n\"abc\"\n");
+    EXPECT_EQ(buffer.bytes,
+              "Content-Length: 59\r\n\r\n"
+              "{\"id\":3,\"jsonrpc\":\"2.0\",\"method\":\"GetVersion\",\"params\":[]}\n");
 }
 
 // The header is matched by hand for speed; it must accept exactly the lines
 // the regular expression it replaces accepted, and read the same number.
 TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
     const std::regex pattern("Content-Length:\\s*(\\d+)[\\r\\n]*", std::regex::ECMAScript);
-    std::vector<std::string> lines = {
-        "",
-        "Content-Length:",
-        "Content-Length",
-        "Content-Length:5",
-        "Content-Length:\v\f 5\n\r",
-        "Content-Length:\n5",
-        "Content-Length: 5\n ",
-        "Content-Length: 5\t",
-        "Content-Length: \xd9\xa3",
-        std::string("Content-Length: 5\0", 18),
-        std::string("Content-Length:\0 5", 18),
-        "Content-Length: 5 5",
-        "Content-Length: \xa0"
-        "5",
-        "Content-Length: 5\xa0",
-        "CONTENT-LENGTH: 5",
-        "Content-Length: 99999999",
-        "Content-Length: 5Content-Length: 5",
-        "Content-Length:\t12\r",
-        "Content-Length: \t 12\r\r\n",
-        "Content-Length: 007",
-        "Content-Length: 0",
-        "Content-Length: 2147483647",
-        "content-length: 12",
-        "Content-Length : 12",
-        " Content-Length: 12",
-        "X-Content-Length: 12",
-        "Content-Length: +12",
-        "Content-Type: application/json",
-    };
+    // Lines the generated tails below do not reach, '|' between them.
+    const char listed[] =
+        "|Content-Length|Content-Length:\v\f 5\n\r|Content-Length: \xd9\xa3|Content-Length: 5\0|"
+        "Content-Length:\0 5|Content-Length: \xa0"
+        "5|Content-Length: 5\xa0|CONTENT-LENGTH: 5|content-length: 12|Content-Length : 12|"
+        " Content-Length: 12|X-Content-Length: 12|Content-Type: application/json|"
+        "Content-Length: 5Content-Length: 5|Content-Length: \t 12\r\r\n|Content-Length: 99999999|"
+        "Content-Length: 2147483647|Content-Length: 2147483648|Content-Length: 12345678901";
+    std::istringstream split(std::string(listed, sizeof listed - 1));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(split, line, '|');) {
+        lines.push_back(line);
+    }
     // Every tail of up to four characters from an alphabet that exercises
     // each part of the pattern.
-    const std::string alphabet = " \t\r\n\v\f0 9a+-:";
+    const std::string alphabet = " \t\r\n\v\f059a+-:";
     std::vector<std::string> tails = {""};
     for (int depth = 0; depth < 4; ++depth) {
         const std::size_t end = tails.size();
@@ -173,32 +149,32 @@ TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
         lines.push_back("Content-Length:" + tail);
         lines.push_back("Content-Length: 1" + tail);
     }
+    // What a line reads as: "" (no header), the length, or, for a number
+    // beyond int range, the text of the exception (one fixed text, whatever
+    // the standard library's own wording).
     int accepted = 0;
     for (const std::string& line : lines) {
         std::smatch match;
-        const bool expected = std::regex_match(line, match, pattern);
-        int length = -1;
-        ASSERT_EQ(ParseContentLength(line, length), expected) << '"' << line << '"';
-        if (expected) {
-            ++accepted;
-            EXPECT_EQ(length, std::stoi(match.str(1))) << '"' << line << '"';
+        const bool matched = std::regex_match(line, match, pattern);
+        accepted += matched ? 1 : 0;
+        std::string expected;
+        std::string actual;
+        try {
+            expected = matched ? std::to_string(std::stoi(match.str(1))) : "";
+        } catch (const std::out_of_range&) {
+            expected = "stoi argument out of range";
         }
+        try {
+            int length = -1;
+            actual = ParseContentLength(line, length) ? std::to_string(length) : "";
+        } catch (const std::out_of_range& e) {
+            actual = e.what();
+        }
+        EXPECT_EQ(actual, expected) << '"' << line << '"';
     }
     // The table is only worth something if both outcomes occur often.
     EXPECT_GT(accepted, 100);
     EXPECT_GT(static_cast<int>(lines.size()) - accepted, 100);
-}
-
-TEST(ParseContentLength, NumbersBeyondIntRangeThrowWithOneFixedText) {
-    for (const char* line : {"Content-Length: 2147483648", "Content-Length: 12345678901"}) {
-        int length = 0;
-        try {
-            ParseContentLength(line, length);
-            ADD_FAILURE() << line << " was accepted";
-        } catch (const std::out_of_range& e) {
-            EXPECT_STREQ(e.what(), "stoi argument out of range");
-        }
-    }
 }
 
 // A long run of blanks (or of leading zeros) between the colon and the
@@ -208,9 +184,7 @@ TEST(ParseContentLength, VeryLongLinesAreJudgedWithoutExhaustingTheStack) {
     for (const std::string& line : {"Content-Length:" + std::string(1'000'000, ' ') + "12",
                                     "Content-Length: " + std::string(1'000'000, '0') + "12"}) {
         int length = 0;
-        bool matched = false;
-        EXPECT_NO_THROW(matched = ParseContentLength(line, length));
-        EXPECT_TRUE(matched);
+        EXPECT_TRUE(ParseContentLength(line, length));
         EXPECT_EQ(length, 12);
     }
 }
@@ -235,6 +209,9 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         {"other header first", "Content-Type: x\r\nContent-Length: 2\r\n\r\n{}", "Invalid header",
          0},
         {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},
+        {"int max plus one", "Content-Length: 2147483648\r\n\r\n{}", "stoi argument out of range",
+         0},
+        {"long zeros", "Content-Length: " + std::string(1'000'000, '0') + "2\r\n\r\n{}", "", 1},
         {"null body", Frame("null"), "", 0},
         {"empty array body", Frame("[]"), "", 0},
     };
@@ -297,34 +274,23 @@ TEST(ReadResponses, ShortBodyIsParsedAsIfZeroPaddedToTheStatedLength) {
     EXPECT_EQ(error, ReferenceParseError(std::string(2, '\0')));
 }
 
-TEST(ReadResponses, BatchKeepsOrderAndElementsAreNotJudged) {
-    std::istringstream in(Frame(R"([{"id": 1}, "not an object", {"id": 2}])"));
+TEST(ReadResponses, FramesInTurnThenEndOfStreamThenAFailedServer) {
+    // Leftover line breaks around frames are skipped; a batch keeps its order
+    // and its elements are not judged.
+    const char* const frames[] = {R"([{"id": 1}])", R"([{"id": 2}, "not an object", {"id": 3}])",
+                                  R"([{"id": 4}])"};
+    std::istringstream in("\r\n\n" + Frame(R"({"id": 1})") + "\r\n\r\n\n" + Frame(frames[1]) +
+                          "\n" + Frame(R"({"id": 4})"));
     std::string error;
-    const std::vector<JsonResponse> responses = ReadResponses(in, error);
-    EXPECT_EQ(error, "");
-    ASSERT_EQ(responses.size(), 3u);
-    EXPECT_EQ(responses[0].GetRequestId(), 1);
-    EXPECT_EQ(responses[1].GetResponse(), Json::Value("not an object"));
-    EXPECT_EQ(responses[2].GetRequestId(), 2);
-}
-
-TEST(ReadResponses, BackToBackFramesWithLeftoverLineBreaks) {
-    std::istringstream in("\r\n\n" + Frame(R"({"id": 1})") + "\r\n\r\n\n" + Frame(R"({"id": 2})") +
-                          "\n" + Frame(R"({"id": 3})"));
-    for (int id = 1; id <= 3; ++id) {
-        std::string error;
-        const std::vector<JsonResponse> responses = ReadResponses(in, error);
-        EXPECT_EQ(error, "") << id;
-        ASSERT_EQ(responses.size(), 1u);
-        EXPECT_EQ(responses[0].GetRequestId(), id);
+    for (const char* expected : frames) {
+        error = "stale text from an earlier call";
+        Json::Value read(Json::arrayValue);
+        for (const JsonResponse& response : ReadResponses(in, error)) {
+            read.append(response.GetResponse());
+        }
+        EXPECT_EQ(read, TestJson::ParseJson(expected));
+        EXPECT_EQ(error, "");
     }
-}
-
-TEST(ReadResponses, EndOfStreamThenFurtherReadsReportAFailedServer) {
-    std::istringstream in(Frame(R"({"id": 1})"));
-    std::string error;
-    EXPECT_EQ(ReadResponses(in, error).size(), 1u);
-    EXPECT_EQ(error, "");
     EXPECT_TRUE(ReadResponses(in, error).empty());
     EXPECT_EQ(error, "RPC server has shutdown");
     for (int i = 0; i < 2; ++i) {
@@ -343,37 +309,24 @@ TEST(ReadResponses, FailedStreamIsNotReadAtAll) {
     EXPECT_EQ(ReadResponses(in, error).size(), 1u) << "the frame must still be unread";
 }
 
-TEST(ReadFrame, ReadingACompleteFrameNeverWaitsForMoreInput) {
+TEST(ReadFrame, CompleteFramesNeverWaitAndPiecesAreWaitedFor) {
     // On a pipe, waiting for bytes after a complete frame would hang until
     // the server writes again. The line break left after the first frame is
-    // buffered, so the second read skips it.
-    ChunkedBuffer buffer({Frame(R"({"id": 1})") + "\r\n", Frame(R"({"id": 2})")});
+    // buffered, so the second read skips it; one arriving after the buffer
+    // emptied is an empty header, and the stream stays usable.
+    const std::string body = R"({"id": 7, "result": "abcdefghij"})";
+    ChunkedBuffer buffer({Frame(R"({"id": 1})") + "\r\n", Frame(R"({"id": 2})"), "\n",
+                          "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n",
+                          body.substr(0, 5), body.substr(5, 10), body.substr(15)});
     std::istream in(&buffer);
     std::string error;
     EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(1));
     EXPECT_EQ(buffer.Waits(), 1);
     EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(2));
+    EXPECT_EQ(buffer.Waits(), 2);
     EXPECT_EQ(error, "");
-}
-
-TEST(ReadFrame, LineFeedArrivingAfterTheBufferEmptiedIsAnEmptyHeader) {
-    ChunkedBuffer buffer({Frame(R"({"id": 1})"), "\n", Frame(R"({"id": 2})")});
-    std::istream in(&buffer);
-    std::string error;
-    EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(1));
     EXPECT_TRUE(ReadFrame(in, error).isNull());
     EXPECT_EQ(error, "RPC server has shutdown");
-    // The stream itself is fine, so the next frame still reads.
-    EXPECT_EQ(ReadFrame(in, error)["id"], Json::Value(2));
-    EXPECT_EQ(error, "");
-}
-
-TEST(ReadFrame, BodyArrivingInPiecesIsWaitedFor) {
-    const std::string body = R"({"id": 7, "result": "abcdefghij"})";
-    ChunkedBuffer buffer({"Content-Length: " + std::to_string(body.size()) + "\r\n\r\n",
-                          body.substr(0, 5), body.substr(5, 10), body.substr(15)});
-    std::istream in(&buffer);
-    std::string error;
     EXPECT_EQ(ReadFrame(in, error)["result"], Json::Value("abcdefghij"));
     EXPECT_EQ(error, "");
 }

@@ -20,17 +20,6 @@ using TestJson::ParseJson;
 
 namespace {
 
-// Moves the process-wide counter for one test and puts it back afterwards.
-class CounterOverride {
-public:
-    explicit CounterOverride(int value)
-        : saved_(RpcClient::detail::RequestIdCounter().exchange(value)) {}
-    ~CounterOverride() { RpcClient::detail::RequestIdCounter().store(saved_); }
-
-private:
-    int saved_;
-};
-
 TEST(RequestIdDeathTest, FreshProcessHandsOutThreeThenFour) {
     // The threadsafe style re-runs this test in a new process, so the counter
     // is in its load-time state whatever ran before here.
@@ -47,11 +36,13 @@ TEST(RequestIdDeathTest, FreshProcessHandsOutThreeThenFour) {
 }
 
 TEST(RequestId, WrapsFromIntMaxToIntMin) {
-    const CounterOverride counter(INT_MAX - 1);
+    // The process-wide counter is put back afterwards.
+    const int saved = RpcClient::detail::RequestIdCounter().exchange(INT_MAX - 1);
     JsonRequest request("m");
     EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MAX);
     EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MIN);
     EXPECT_EQ(request.FixRequestId().GetRequestId(), INT_MIN + 1);
+    RpcClient::detail::RequestIdCounter().store(saved);
 }
 
 TEST(RequestId, EveryFixTakesAFreshIdButNotificationsKeepTheirs) {
@@ -77,7 +68,6 @@ TEST(RequestBody, RequestCarriesIdAndNotificationDoesNot) {
     const JsonRequest notification("Exit", true);
     EXPECT_EQ(notification.BuildBody(),
               ParseJson(R"({"jsonrpc": "2.0", "method": "Exit", "params": []})"));
-    EXPECT_FALSE(notification.BuildBody().isMember("id"));
 }
 
 TEST(RequestParams, PositionalListReplacesEarlierParamsInArgumentOrder) {
@@ -127,47 +117,31 @@ TEST(RequestCopy, AssignmentCopiesFieldsAndKeepsTheTargetsHooks) {
     EXPECT_EQ(copy.BuildBody(), source.BuildBody());
 }
 
-struct ValidityCase {
-    const char* document;
-    bool valid;
-};
-
-TEST(ResponseValidity, OnlyTheStringTwoPointZeroCounts) {
-    const ValidityCase cases[] = {
-        {R"({"jsonrpc": "2.0", "result": 1})", true},
-        {R"({"jsonrpc": "2.0"})", true},
-        {R"({"jsonrpc": 2.0, "result": 1})", false},
-        {R"({"jsonrpc": "1.0", "result": 1})", false},
-        {R"({"result": 1})", false},
-        {R"(null)", false},
-    };
-    for (const ValidityCase& c : cases) {
-        EXPECT_EQ(JsonResponse(ParseJson(c.document)).IsValid(), c.valid) << c.document;
-    }
-}
-
 struct IdCase {
     const char* document;
+    bool valid;  // only the string "2.0" counts
     bool hasId;
     bool hasRequestId;
-    int requestId;
+    int requestId;  // non-integral or missing ids read as INT_MIN
 };
 
-TEST(ResponseId, NonIntegralOrMissingIdsReadAsIntMin) {
+TEST(ResponseFields, VersionAndIdAreReadStrictly) {
     const IdCase cases[] = {
-        {R"({"id": 7})", true, true, 7},
-        {R"({"id": -3})", true, true, -3},
-        {R"({"id": 7.0})", true, true, 7},
-        {R"({"id": "7"})", true, false, INT_MIN},
-        {R"({"id": null})", true, false, INT_MIN},
-        {R"({"id": 7.5})", true, false, INT_MIN},
-        {R"({"id": 5000000000})", true, true, INT_MIN},
-        {R"({"result": 1})", false, false, INT_MIN},
-        {R"(null)", false, false, INT_MIN},
+        {R"({"jsonrpc": "2.0", "id": 7})", true, true, true, 7},
+        {R"({"jsonrpc": "2.0"})", true, false, false, INT_MIN},
+        {R"({"jsonrpc": 2.0, "id": -3})", false, true, true, -3},
+        {R"({"jsonrpc": "1.0", "id": 7.0})", false, true, true, 7},
+        {R"({"id": "7"})", false, true, false, INT_MIN},
+        {R"({"id": null})", false, true, false, INT_MIN},
+        {R"({"id": 7.5})", false, true, false, INT_MIN},
+        {R"({"id": 5000000000})", false, true, true, INT_MIN},
+        {R"({"result": 1})", false, false, false, INT_MIN},
+        {R"(null)", false, false, false, INT_MIN},
     };
     for (const IdCase& c : cases) {
         const Json::Value document = ParseJson(c.document);
         const JsonResponse response(document);
+        EXPECT_EQ(response.IsValid(), c.valid) << c.document;
         EXPECT_EQ(JsonResponse::HasId(document), c.hasId) << c.document;
         EXPECT_EQ(response.HasRequestId(), c.hasRequestId) << c.document;
         EXPECT_EQ(response.GetRequestId(), c.requestId) << c.document;

@@ -27,6 +27,4 @@ int SpawnSleeper();
 // Closes standard output and standard error at the system level.
 void CloseOutputs();
 
-std::string CurrentDirectory();
-
 }  // namespace ScriptedOs

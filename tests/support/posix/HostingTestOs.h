@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -27,36 +28,47 @@ extern char** environ;
 
 namespace HostingTest {
 
-// Descriptor numbers open in this process right now.
-inline std::set<int> OpenDescriptors() {
-    std::set<int> fds;
-    DIR* dir = opendir("/proc/self/fd");
-    const int own = dirfd(dir);
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != own) {
-            fds.insert(std::atoi(entry->d_name));
+// The numbered entries of a folder (descriptors, processes), without the
+// descriptor used to list them.
+inline std::set<int> NumberedEntries(const char* folder) {
+    std::set<int> numbers;
+    if (DIR* dir = opendir(folder)) {
+        while (dirent* entry = readdir(dir)) {
+            const int number = std::atoi(entry->d_name);
+            if (entry->d_name[0] != '.' && number != dirfd(dir)) {
+                numbers.insert(number);
+            }
         }
+        closedir(dir);
     }
-    closedir(dir);
-    return fds;
+    return numbers;
 }
 
-// The process's one-letter state from /proc ('R', 'S', 'Z', ...); 0 when gone.
-inline char ProcessState(int pid) {
+// Descriptor numbers open in this process right now.
+inline std::set<int> OpenDescriptors() {
+    return NumberedEntries("/proc/self/fd");
+}
+
+// The fields of /proc/<pid>/stat after the command name, from the state on;
+// empty when the process is gone.
+inline std::string StatFields(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
     const std::string::size_type paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() ? line[paren + 2] : 0;
+    return paren != std::string::npos && paren + 2 < line.size() ? line.substr(paren + 2) : "";
 }
 
-// True while the process exists and is not a zombie.
+// The process's one-letter state ('R', 'S', 'Z', ...); 0 when gone.
+inline char ProcessState(int pid) {
+    return StatFields(pid).c_str()[0];
+}
+
+// True while the process exists and is not a zombie (ended, not reaped).
 inline bool IsAlive(int pid) {
-    const char state = ProcessState(pid);
-    return state != 0 && state != 'Z';
+    return ProcessState(pid) != 0 && ProcessState(pid) != 'Z';
 }
 
-// True when the process is a zombie (ended, not reaped).
 inline bool IsZombie(int pid) {
     return ProcessState(pid) == 'Z';
 }
@@ -107,8 +119,7 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     std::string line;
-    char c;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
+    for (char c; read(pipeFds[0], &c, 1) == 1 && c != '\n';) {
         line.push_back(c);
     }
     close(pipeFds[0]);
@@ -122,18 +133,12 @@ inline std::string FirstLineOf(const std::string& program, const std::string& ar
                                const std::string& libraryFolder) {
     const std::string command =
         "LD_LIBRARY_PATH='" + libraryFolder + "' '" + program + "' '" + argument + "'";
-    std::FILE* output = popen(command.c_str(), "r");
-    if (output == nullptr) {
-        return "";
-    }
     char line[8192] = {0};
-    const bool read = std::fgets(line, sizeof line, output) != nullptr;
-    pclose(output);
-    std::string text = read ? line : "";
-    if (!text.empty() && text.back() == '\n') {
-        text.pop_back();
+    if (std::FILE* output = popen(command.c_str(), "r")) {
+        static_cast<void>(std::fgets(line, sizeof line, output));
+        pclose(output);
     }
-    return text;
+    return std::string(line, std::strcspn(line, "\n"));
 }
 
 inline std::string TempPath(const std::string& stem) {
@@ -164,36 +169,21 @@ inline std::size_t HeapInUse() {
 }
 
 inline int ParentOf(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return -1;
-    }
-    const std::string::size_type paren = line.rfind(')');
-    if (paren == std::string::npos) {
-        return -1;
-    }
-    std::istringstream rest(line.substr(paren + 2));
+    std::istringstream fields(StatFields(pid));
     char state = 0;
     int parent = -1;
-    rest >> state >> parent;
+    fields >> state >> parent;
     return parent;
 }
 
 // Child processes of `parent` with their states.
 inline std::map<int, char> ChildrenOf(int parent) {
     std::map<int, char> children;
-    DIR* dir = opendir("/proc");
-    if (dir == nullptr) {
-        return children;
-    }
-    while (dirent* entry = readdir(dir)) {
-        const int pid = std::atoi(entry->d_name);
+    for (const int pid : NumberedEntries("/proc")) {
         if (pid > 0 && ParentOf(pid) == parent) {
             children[pid] = ProcessState(pid);
         }
     }
-    closedir(dir);
     return children;
 }
 

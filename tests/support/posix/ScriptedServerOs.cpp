@@ -67,9 +67,4 @@ void CloseOutputs() {
     close(2);
 }
 
-std::string CurrentDirectory() {
-    char buffer[4096] = {0};
-    return getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
-}
-
 }  // namespace ScriptedOs

@@ -31,14 +31,21 @@ inline std::set<int> OpenDescriptors() {
     return {static_cast<int>(count)};
 }
 
-inline bool IsAlive(int pid) {
-    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-    if (process == nullptr) {
-        return false;
+// Runs `use` on the process opened with `access`; false when it cannot be
+// opened.
+template <class Use>
+bool WithProcess(int pid, DWORD access, Use use) {
+    HANDLE process = ::OpenProcess(access, FALSE, static_cast<DWORD>(pid));
+    const bool result = process != nullptr && use(process);
+    if (process != nullptr) {
+        ::CloseHandle(process);
     }
-    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    ::CloseHandle(process);
-    return running;
+    return result;
+}
+
+inline bool IsAlive(int pid) {
+    return WithProcess(pid, SYNCHRONIZE,
+                       [](HANDLE p) { return ::WaitForSingleObject(p, 0) == WAIT_TIMEOUT; });
 }
 
 // An ended process leaves no zombie on Windows.
@@ -47,25 +54,16 @@ inline bool IsZombie(int) {
 }
 
 inline bool Kill(int pid) {
-    HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
-    if (process == nullptr) {
-        return false;
-    }
-    const bool killed = ::TerminateProcess(process, 9) != FALSE;
-    ::CloseHandle(process);
-    return killed;
+    return WithProcess(pid, PROCESS_TERMINATE,
+                       [](HANDLE p) { return ::TerminateProcess(p, 9) != FALSE; });
 }
 
 // Kills a child of this process and waits until it has ended.
 inline bool KillAndReap(int pid) {
-    HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-    if (process == nullptr) {
-        return false;
-    }
-    const bool ended = ::TerminateProcess(process, 9) != FALSE &&
-                       ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    ::CloseHandle(process);
-    return ended;
+    return WithProcess(pid, PROCESS_TERMINATE | SYNCHRONIZE, [](HANDLE p) {
+        return ::TerminateProcess(p, 9) != FALSE &&
+               ::WaitForSingleObject(p, 10000) == WAIT_OBJECT_0;
+    });
 }
 
 inline bool HasZombieChild() {

@@ -66,9 +66,4 @@ void CloseOutputs() {
     std::fclose(stderr);
 }
 
-std::string CurrentDirectory() {
-    char buffer[MAX_PATH + 1] = {0};
-    return ::GetCurrentDirectoryA(sizeof buffer, buffer) > 0 ? buffer : "";
-}
-
 }  // namespace ScriptedOs

@@ -50,6 +50,11 @@ const char* const kGuardScript =
     "while read -r g; do groups=\"$groups $g\"; done\n"
     "for g in $groups; do kill -9 -\"$g\"; done 2>/dev/null\n";
 
+PublicNames<JobState>& JobNames() {
+    static auto* names = new PublicNames<JobState>;
+    return *names;
+}
+
 }  // namespace
 
 struct JobState {
@@ -72,6 +77,7 @@ void JobState::KillMembers(unsigned int exitCode) {
 }
 
 JobState::~JobState() {
+    JobNames().Remove(this);
     KillMembers(0);
     if (guardInput >= 0) {
         close(guardInput);
@@ -88,10 +94,10 @@ JobState::~JobState() {
 
 using namespace Posix;
 
-void* CreateJob() {
+Job CreateJob() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        return nullptr;
+        return Job();
     }
     auto state = std::make_shared<JobState>();
     int pidfd = -1;
@@ -101,23 +107,30 @@ void* CreateJob() {
     if (pid < 0) {
         close(fds[1]);
         errno = error;
-        return nullptr;
+        return Job();
     }
     state->guardInput = fds[1];
     state->guardPid = pid;
     state->guardPidfd = pidfd;
-    return new JobHandle(std::move(state));
+    JobNames().Add(state);
+    return Job(std::move(state));
 }
 
-bool AssignProcessToJob(void* job, void* process) {
-    JobHandle* jobHandle = AsJob(job);
-    ProcessHandle* processHandle = AsProcess(process);
-    if (jobHandle == nullptr || processHandle == nullptr) {
+void* PublicHandle(const Job& job) {
+    return job.Get().get();
+}
+
+Job OpenPublicJob(void* job) {
+    return Job(job != nullptr ? JobNames().Find(job) : nullptr);
+}
+
+bool AssignProcessToJob(const Job& job, const Process& process) {
+    if (!job || !process) {
         errno = EINVAL;
         return false;
     }
-    JobState& state = *jobHandle->state;
-    const std::shared_ptr<ProcessState>& member = processHandle->state;
+    JobState& state = *job.Get();
+    const std::shared_ptr<ProcessState>& member = process.Get();
     std::lock_guard<std::mutex> lock(state.mutex);
     bool ended = false;
     unsigned long code = 0;
@@ -155,44 +168,37 @@ bool AssignProcessToJob(void* job, void* process) {
     return true;
 }
 
-bool TerminateJob(void* job, unsigned int exitCode) {
-    JobHandle* jobHandle = AsJob(job);
-    if (jobHandle == nullptr) {
+bool TerminateJob(const Job& job, unsigned int exitCode) {
+    if (!job) {
         errno = EINVAL;
         return false;
     }
-    std::lock_guard<std::mutex> lock(jobHandle->state->mutex);
-    jobHandle->state->KillMembers(exitCode);
+    std::lock_guard<std::mutex> lock(job.Get()->mutex);
+    job.Get()->KillMembers(exitCode);
     return true;
 }
 
-bool IsProcessInJob(void* process, void* job, bool& inJob) {
+bool IsProcessInJob(const Process& process, const Job* job, bool& inJob) {
     inJob = false;
-    if (IsCurrentProcessHandle(process)) {
-        // The host never runs inside one of these jobs.
-        return true;
-    }
-    ProcessHandle* processHandle = AsProcess(process);
-    if (processHandle == nullptr) {
+    if (!process || (job != nullptr && !*job)) {
         errno = EINVAL;
         return false;
     }
     if (job == nullptr) {
-        std::lock_guard<std::mutex> lock(processHandle->state->mutex);
-        inJob = processHandle->state->inJob;
+        std::lock_guard<std::mutex> lock(process.Get()->mutex);
+        inJob = process.Get()->inJob;
         return true;
     }
-    JobHandle* jobHandle = AsJob(job);
-    if (jobHandle == nullptr) {
-        errno = EINVAL;
-        return false;
+    std::lock_guard<std::mutex> lock(job->Get()->mutex);
+    for (const std::weak_ptr<ProcessState>& m : job->Get()->members) {
+        inJob = inJob || m.lock() == process.Get();
     }
-    std::lock_guard<std::mutex> lock(jobHandle->state->mutex);
-    for (const std::weak_ptr<ProcessState>& m : jobHandle->state->members) {
-        if (m.lock() == processHandle->state) {
-            inJob = true;
-        }
-    }
+    return true;
+}
+
+bool IsCurrentProcessInJob(bool& inJob) {
+    // The host never runs inside one of these jobs.
+    inJob = false;
     return true;
 }
 

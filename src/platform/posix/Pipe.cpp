@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <thread>
 
 #include "platform/Platform.h"
@@ -65,25 +66,32 @@ int PollBriefly(pollfd* fds, nfds_t count) {
 
 }  // namespace
 
-PipeEnd::~PipeEnd() {
-    if (fd >= 0) {
-        close(fd);
-    }
-}
-
 }  // namespace Posix
 
 using namespace Posix;
 
-bool CreatePipe(void*& readEnd, void*& writeEnd) {
-    readEnd = nullptr;
-    writeEnd = nullptr;
+void PipeTraits::Close(PipeEnd& end) noexcept {
+    const int error = errno;
+    close(end.fd);
+    errno = error;
+}
+
+PipeEnd PipeTraits::Duplicate(const PipeEnd& end) {
+    return PipeEnd{fcntl(end.fd, F_DUPFD_CLOEXEC, 0)};
+}
+
+void* PublicHandle(const Pipe& pipe) {
+    // Descriptor 0 must not read as "no handle".
+    return pipe ? reinterpret_cast<void*>(static_cast<std::intptr_t>(pipe.Get().fd) + 1) : nullptr;
+}
+
+bool CreatePipe(Pipe& readEnd, Pipe& writeEnd) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         return false;
     }
-    readEnd = new PipeEnd(fds[0]);
-    writeEnd = new PipeEnd(fds[1]);
+    readEnd = Pipe(PipeEnd{fds[0]});
+    writeEnd = Pipe(PipeEnd{fds[1]});
     return true;
 }
 
@@ -102,21 +110,17 @@ int PollTimeout(const ReadDeadline* deadline) {
 
 }  // namespace
 
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
+long ReadPipe(const Pipe& readEnd, char* buffer, std::size_t size, const Process* watchedProcess,
               const ReadDeadline* deadline) {
-    PipeEnd* pipe = AsPipe(readEnd);
-    if (pipe == nullptr) {
-        errno = EBADF;
-        return -1;
-    }
-    ProcessHandle* watched = AsProcess(watchedProcess);
+    const PipeEnd* pipe = &readEnd.Get();
+    const ProcessState* watched = watchedProcess != nullptr ? watchedProcess->Get().get() : nullptr;
     bool spun = false;
     while (true) {
         if (watched != nullptr || deadline != nullptr) {
             pollfd fds[2] = {{pipe->fd, POLLIN, 0}, {-1, POLLIN, 0}};
             const nfds_t count = watched != nullptr ? 2 : 1;
             if (watched != nullptr) {
-                fds[1].fd = watched->state->pidfd;
+                fds[1].fd = watched->pidfd;
             }
             int ready = spun || watched == nullptr ? 0 : PollBriefly(fds, count);
             spun = true;
@@ -154,13 +158,10 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     }
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess) {
-    PipeEnd* pipe = AsPipe(writeEnd);
-    if (pipe == nullptr) {
-        errno = EBADF;
-        return false;
-    }
-    ProcessHandle* watched = AsProcess(watchedProcess);
+bool WritePipe(const Pipe& writeEnd, const char* data, std::size_t size,
+               const Process* watchedProcess) {
+    const PipeEnd* pipe = &writeEnd.Get();
+    const ProcessState* watched = watchedProcess != nullptr ? watchedProcess->Get().get() : nullptr;
     if (watched == nullptr) {
         return WriteAll(pipe->fd, data, size);
     }
@@ -180,7 +181,7 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
             return false;
         }
     }
-    const bool written = WriteToServer(pipe->fd, data, size, watched->state->pidfd);
+    const bool written = WriteToServer(pipe->fd, data, size, watched->pidfd);
     if (flags >= 0 && (flags & O_NONBLOCK) == 0) {
         const int error = errno;
         fcntl(pipe->fd, F_SETFL, flags);

@@ -52,16 +52,12 @@ namespace {
 // is fixed.
 const idtype_t kIdPidfd = static_cast<idtype_t>(3);
 
-struct CurrentProcessObject : HandleObject {
-    CurrentProcessObject() : HandleObject(Kind::CurrentProcess) {}
-};
-
 // These live until the process ends and are never destroyed: the process-wide
 // registry's destructor, which runs among the static destructors at exit,
-// still closes process handles and so still needs them.
-CurrentProcessObject& CurrentProcessPseudo() {
-    static CurrentProcessObject* pseudo = new CurrentProcessObject;
-    return *pseudo;
+// still closes process owners and so still needs them.
+PublicNames<ProcessState>& ProcessNames() {
+    static auto* names = new PublicNames<ProcessState>;
+    return *names;
 }
 
 std::mutex& OrphanMutex() {
@@ -186,6 +182,7 @@ void ReleaseChild(int pidfd) {
 }
 
 ProcessState::~ProcessState() {
+    ProcessNames().Remove(this);
     if (terminateRequested && !exited) {
         // We sent SIGKILL, so death is certain, though tearing down a large
         // process on a busy machine can take seconds. Wait for it (bounded)
@@ -229,39 +226,6 @@ bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
     return true;
 }
 
-HandleObject* AsObject(void* handle) {
-    auto* object = static_cast<HandleObject*>(handle);
-    if (object == nullptr || object->magic != HandleObject::kMagic) {
-        return nullptr;
-    }
-    return object;
-}
-
-PipeEnd* AsPipe(void* handle) {
-    HandleObject* object = AsObject(handle);
-    return object != nullptr && object->kind == HandleObject::Kind::PipeEnd
-               ? static_cast<PipeEnd*>(object)
-               : nullptr;
-}
-
-ProcessHandle* AsProcess(void* handle) {
-    HandleObject* object = AsObject(handle);
-    return object != nullptr && object->kind == HandleObject::Kind::Process
-               ? static_cast<ProcessHandle*>(object)
-               : nullptr;
-}
-
-JobHandle* AsJob(void* handle) {
-    HandleObject* object = AsObject(handle);
-    return object != nullptr && object->kind == HandleObject::Kind::Job
-               ? static_cast<JobHandle*>(object)
-               : nullptr;
-}
-
-bool IsCurrentProcessHandle(void* handle) {
-    return handle == &CurrentProcessPseudo();
-}
-
 void KillProcessAndGroup(ProcessState& process, unsigned int code) {
     bool ended = false;
     unsigned long ignored = 0;
@@ -283,52 +247,25 @@ void KillProcessAndGroup(ProcessState& process, unsigned int code) {
 
 using namespace Posix;
 
-bool CloseHandle(void* handle) {
-    if (IsCurrentProcessHandle(handle)) {
-        return true;
-    }
-    HandleObject* object = AsObject(handle);
-    if (object == nullptr) {
-        errno = EBADF;
-        return false;
-    }
-    object->magic = 0;
-    delete object;
-    return true;
-}
-
-void* DuplicateHandle(void* handle) {
-    if (IsCurrentProcessHandle(handle)) {
-        return handle;
-    }
-    if (PipeEnd* pipe = AsPipe(handle)) {
-        int fd = fcntl(pipe->fd, F_DUPFD_CLOEXEC, 0);
-        return fd < 0 ? nullptr : new PipeEnd(fd);
-    }
-    if (ProcessHandle* process = AsProcess(handle)) {
-        return new ProcessHandle(process->state);
-    }
-    if (JobHandle* job = AsJob(handle)) {
-        return new JobHandle(job->state);
-    }
-    errno = EBADF;
-    return nullptr;
-}
-
-void* CurrentProcess() {
-    return &CurrentProcessPseudo();
-}
-
 unsigned long CurrentProcessId() {
     return static_cast<unsigned long>(getpid());
 }
 
-unsigned long GetProcessId(void* process) {
-    if (IsCurrentProcessHandle(process)) {
-        return CurrentProcessId();
-    }
-    ProcessHandle* child = AsProcess(process);
-    return child != nullptr ? static_cast<unsigned long>(child->state->pid) : 0;
+unsigned long GetProcessId(const Process& process) {
+    return process ? static_cast<unsigned long>(process.Get()->pid) : 0;
+}
+
+void* PublicHandle(const Process& process) {
+    return process.Get().get();
+}
+
+Process OpenPublicProcess(void* process) {
+    return Process(process != nullptr ? ProcessNames().Find(process) : nullptr);
+}
+
+bool ClosePublicHandle(void* /*handle*/) {
+    errno = EBADF;
+    return false;
 }
 
 pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
@@ -409,13 +346,12 @@ pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outpu
     return pid;
 }
 
-void* StartProcess(const ProcessStart& start) {
+Process StartProcess(const ProcessStart& start) {
     ReapOrphans();
-    PipeEnd* input = AsPipe(start.standardInput);
-    PipeEnd* output = AsPipe(start.standardOutput);
-    if (input == nullptr || output == nullptr || start.application.empty()) {
+    if (start.standardInput == nullptr || start.standardOutput == nullptr ||
+        !*start.standardInput || !*start.standardOutput || start.application.empty()) {
         errno = EINVAL;
-        return nullptr;
+        return Process();
     }
 
     std::vector<std::string> words;
@@ -424,64 +360,61 @@ void* StartProcess(const ProcessStart& start) {
         words.push_back(ToUtf8(word));
     }
     int pidfd = -1;
-    const pid_t pid = Spawn(words, input->fd, output->fd, ToUtf8(start.workingDirectory), pidfd);
+    const pid_t pid = Spawn(words, start.standardInput->Get().fd, start.standardOutput->Get().fd,
+                            ToUtf8(start.workingDirectory), pidfd);
     if (pid < 0) {
-        return nullptr;
+        return Process();
     }
-    return new ProcessHandle(std::make_shared<ProcessState>(pid, pidfd));
+    auto state = std::make_shared<ProcessState>(pid, pidfd);
+    ProcessNames().Add(state);
+    return Process(std::move(state));
 }
 
-bool QueryExit(void* process, ExitStatus& status) {
-    if (IsCurrentProcessHandle(process)) {
-        status = ExitStatus{true, 0};
-        return true;
-    }
-    ProcessHandle* handle = AsProcess(process);
-    if (handle == nullptr) {
+ProcessState* Posix::StateOf(const Process& process) {
+    if (!process) {
         errno = EBADF;
-        return false;
     }
+    return process.Get().get();
+}
+
+bool QueryExit(const Process& process, ExitStatus& status) {
+    ProcessState* state = StateOf(process);
     bool ended = false;
     unsigned long code = 0;
-    if (!handle->state->PeekExit(ended, code)) {
+    if (state == nullptr || !state->PeekExit(ended, code)) {
         return false;
     }
     status = ExitStatus{!ended, ended ? code : 0};
     return true;
 }
 
-bool TerminateProcess(void* process, unsigned int exitCode) {
-    ProcessHandle* handle = AsProcess(process);
-    if (handle == nullptr) {
-        errno = EBADF;
-        return false;
-    }
-    ProcessState& state = *handle->state;
+bool TerminateProcess(const Process& process, unsigned int exitCode) {
+    ProcessState* state = StateOf(process);
     bool ended = false;
     unsigned long ignored = 0;
-    if (!state.PeekExit(ended, ignored)) {
+    if (state == nullptr || !state->PeekExit(ended, ignored)) {
         return false;
     }
     if (ended) {
         errno = ESRCH;
         return false;
     }
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.terminateRequested = true;
-    state.terminateCode = exitCode;
-    return PidfdSendSignal(state.pidfd, SIGKILL) == 0;
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->terminateRequested = true;
+    state->terminateCode = exitCode;
+    return PidfdSendSignal(state->pidfd, SIGKILL) == 0;
 }
 
-WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout) {
-    ProcessHandle* handle = AsProcess(process);
-    if (handle == nullptr) {
-        errno = EBADF;
+WaitResult WaitForProcess(const Process& process,
+                          std::optional<std::chrono::milliseconds> timeout) {
+    ProcessState* state = StateOf(process);
+    if (state == nullptr) {
         return WaitResult::Failed;
     }
     const std::chrono::steady_clock::time_point deadline =
         std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     errno = 0;
-    if (AwaitExit(handle->state->pidfd, timeout ? &deadline : nullptr)) {
+    if (AwaitExit(state->pidfd, timeout ? &deadline : nullptr)) {
         return WaitResult::Ended;
     }
     return errno == 0 || errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;

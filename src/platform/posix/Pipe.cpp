@@ -181,7 +181,7 @@ bool WritePipe(const Pipe& writeEnd, const char* data, std::size_t size,
             return false;
         }
     }
-    const bool written = WriteToServer(pipe->fd, data, size, watched->pidfd);
+    const bool written = WriteAll(pipe->fd, data, size, watched->pidfd);
     if (flags >= 0 && (flags & O_NONBLOCK) == 0) {
         const int error = errno;
         fcntl(pipe->fd, F_SETFL, flags);
@@ -233,7 +233,7 @@ bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& wri
     return error == 0;
 }
 
-bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) {
+bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd) {
     for (;;) {
         std::size_t written = 0;
         if (!WriteUntilFull(fd, data, size, written)) {
@@ -244,8 +244,9 @@ bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) 
         if (size == 0) {
             return true;
         }
+        // The pipe is full: wait for room, or for the server's end.
         pollfd fds[2] = {{fd, POLLOUT, 0}, {serverPidfd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        if (poll(fds, serverPidfd >= 0 ? 2 : 1, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -253,26 +254,6 @@ bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) 
         }
         if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
             errno = EPIPE;
-            return false;
-        }
-    }
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    for (;;) {
-        std::size_t written = 0;
-        if (!WriteUntilFull(fd, data, size, written)) {
-            return false;
-        }
-        data += written;
-        size -= written;
-        if (size == 0) {
-            return true;
-        }
-        // The descriptor is non-blocking (a write to a server through a
-        // duplicate of it is under way) and the pipe is full: wait for room.
-        pollfd room{fd, POLLOUT, 0};
-        if (poll(&room, 1, -1) < 0 && errno != EINTR) {
             return false;
         }
     }

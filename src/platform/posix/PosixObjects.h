@@ -29,6 +29,9 @@ struct ProcessState {
 
     // Exit state without reaping; false when it cannot be queried.
     bool PeekExit(bool& exited, unsigned long& exitCode);
+    // SIGKILL, unless it has ended (false, ESRCH); later queries report
+    // `code` for it.
+    bool Kill(unsigned int code);
 
     const pid_t pid;
     const int pidfd;
@@ -93,13 +96,10 @@ bool ExitIsWaitable(int pidfd);
 bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline);
 
 // Writes every byte to a descriptor; a broken pipe is an error, never a
-// SIGPIPE in the host. A non-blocking descriptor is waited on when full.
-bool WriteAll(int fd, const char* data, std::size_t size);
-
-// Writes every byte to a server's input through a non-blocking descriptor,
-// waiting only while the pipe is full; fails with EPIPE once the server
-// (named by its pidfd) has ended while the pipe is full.
-bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd);
+// SIGPIPE in the host. A non-blocking descriptor is waited on while the pipe
+// is full, and, given a server's pidfd, the write fails with EPIPE once that
+// server has ended while the pipe is full.
+bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd = -1);
 
 // Writes what the descriptor takes: all of it on a blocking descriptor, on
 // a non-blocking one until the pipe is full. `written` tells how many bytes

@@ -70,18 +70,24 @@ std::vector<int>& Orphans() {
     return *list;
 }
 
+// waitid on the child named by `pidfd`, never blocking, retried when
+// interrupted. 1: it has ended (`info` says how), 0: still running, -1:
+// waitid failed (errno says why; ECHILD: not ours to wait for any more).
+int WaitidNow(int pidfd, int flags, siginfo_t& info) {
+    info = siginfo_t{};
+    while (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | flags) != 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return info.si_pid != 0 ? 1 : 0;
+}
+
 // True when the child named by pidfd is gone from the process table (reaped
 // now, or by someone else before).
 bool TryReap(int pidfd) {
-    siginfo_t info{};
-    while (true) {
-        if (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG) == 0) {
-            return info.si_pid != 0;
-        }
-        if (errno != EINTR) {
-            return true;  // ECHILD: not ours to reap any more
-        }
-    }
+    siginfo_t info;
+    return WaitidNow(pidfd, 0, info) != 0;
 }
 
 void ReapOrphans() {
@@ -121,15 +127,8 @@ int LiftDescriptor(int fd) {
 // its exit is ready for waitid; callers that saw it readable wait here for
 // that moment, so "ended" means the same to every query.
 bool ExitIsWaitable(int pidfd) {
-    siginfo_t info{};
-    while (true) {
-        if (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
-            return info.si_pid != 0;
-        }
-        if (errno != EINTR) {
-            return true;
-        }
-    }
+    siginfo_t info;
+    return WaitidNow(pidfd, WNOWAIT, info) != 0;
 }
 
 // Waits until the child's exit is ready for waitid, at most until
@@ -196,17 +195,12 @@ ProcessState::~ProcessState() {
 bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
     std::lock_guard<std::mutex> lock(mutex);
     if (!exited) {
-        siginfo_t info{};
-        int rc;
-        do {
-            rc = waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT);
-        } while (rc != 0 && errno == EINTR);
-        if (rc == 0) {
-            if (info.si_pid != 0) {
-                exited = true;
-                exitCode = ExitCodeFrom(info, *this);
-            }
-        } else if (errno == ECHILD) {
+        siginfo_t info;
+        const int rc = WaitidNow(pidfd, WNOWAIT, info);
+        if (rc == 1) {
+            exited = true;
+            exitCode = ExitCodeFrom(info, *this);
+        } else if (rc < 0 && errno == ECHILD) {
             // Reaped behind our back (a host that ignores SIGCHLD): the pidfd
             // still tells whether the process has ended, though not its code.
             pollfd p{pidfd, POLLIN, 0};
@@ -217,7 +211,7 @@ bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
                 exited = true;
                 exitCode = terminateRequested ? terminateCode : 0;
             }
-        } else {
+        } else if (rc < 0) {
             return false;
         }
     }
@@ -226,21 +220,28 @@ bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
     return true;
 }
 
-void KillProcessAndGroup(ProcessState& process, unsigned int code) {
+bool ProcessState::Kill(unsigned int code) {
     bool ended = false;
     unsigned long ignored = 0;
-    if (!process.PeekExit(ended, ignored)) {
-        return;
+    if (!PeekExit(ended, ignored)) {
+        return false;
     }
-    std::lock_guard<std::mutex> lock(process.mutex);
+    if (ended) {
+        errno = ESRCH;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    terminateRequested = true;
+    terminateCode = code;
+    return PidfdSendSignal(pidfd, SIGKILL) == 0;
+}
+
+void KillProcessAndGroup(ProcessState& process, unsigned int code) {
     // Unreaped (we hold the pidfd and reap only on close), so the process id
     // and the group id it leads are still reserved: no stranger can own them.
-    if (!ended) {
-        process.terminateRequested = true;
-        process.terminateCode = code;
-        PidfdSendSignal(process.pidfd, SIGKILL);
+    if (process.Kill(code) || errno == ESRCH) {
+        kill(-process.pid, SIGKILL);
     }
-    kill(-process.pid, SIGKILL);
 }
 
 }  // namespace Posix
@@ -390,19 +391,7 @@ bool QueryExit(const Process& process, ExitStatus& status) {
 
 bool TerminateProcess(const Process& process, unsigned int exitCode) {
     ProcessState* state = StateOf(process);
-    bool ended = false;
-    unsigned long ignored = 0;
-    if (state == nullptr || !state->PeekExit(ended, ignored)) {
-        return false;
-    }
-    if (ended) {
-        errno = ESRCH;
-        return false;
-    }
-    std::lock_guard<std::mutex> lock(state->mutex);
-    state->terminateRequested = true;
-    state->terminateCode = exitCode;
-    return PidfdSendSignal(state->pidfd, SIGKILL) == 0;
+    return state != nullptr && state->Kill(exitCode);
 }
 
 WaitResult WaitForProcess(const Process& process,

@@ -62,8 +62,7 @@ struct JobState {
     void KillMembers(unsigned int exitCode);
 
     std::mutex mutex;
-    int guardInput = -1;  // write end of the guard's standard input
-    pid_t guardPid = -1;
+    Pipe guardInput;  // write end of the guard's standard input
     int guardPidfd = -1;
     std::vector<std::weak_ptr<ProcessState>> members;
 };
@@ -79,9 +78,7 @@ void JobState::KillMembers(unsigned int exitCode) {
 JobState::~JobState() {
     JobNames().Remove(this);
     KillMembers(0);
-    if (guardInput >= 0) {
-        close(guardInput);
-    }
+    guardInput.Reset();
     if (guardPidfd >= 0) {
         // The guard ends as soon as it has done its killing.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -95,23 +92,16 @@ JobState::~JobState() {
 using namespace Posix;
 
 Job CreateJob() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        return Job();
-    }
     auto state = std::make_shared<JobState>();
-    int pidfd = -1;
-    const pid_t pid = Spawn({"/bin/sh", "-c", kGuardScript}, fds[0], -1, "/", pidfd);
-    const int error = errno;
-    close(fds[0]);
-    if (pid < 0) {
-        close(fds[1]);
-        errno = error;
+    Pipe guardReadEnd;
+    if (!CreatePipe(guardReadEnd, state->guardInput)) {
         return Job();
     }
-    state->guardInput = fds[1];
-    state->guardPid = pid;
-    state->guardPidfd = pidfd;
+    const pid_t pid =
+        Spawn({"/bin/sh", "-c", kGuardScript}, guardReadEnd.Get().fd, -1, "/", state->guardPidfd);
+    if (pid < 0) {
+        return Job();
+    }
     JobNames().Add(state);
     return Job(std::move(state));
 }
@@ -159,7 +149,7 @@ bool AssignProcessToJob(const Job& job, const Process& process) {
         }
     }
     const std::string line = std::to_string(member->pid) + "\n";
-    if (!WriteAll(state.guardInput, line.data(), line.size())) {
+    if (!WriteAll(state.guardInput.Get().fd, line.data(), line.size())) {
         return false;
     }
     state.members.push_back(member);

@@ -279,16 +279,14 @@ pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outpu
     }
     argv.push_back(nullptr);
 
-    const int inFd = LiftDescriptor(stdinFd);
-    const int outFd = inFd < 0 || outputFd < 0 ? -1 : LiftDescriptor(outputFd);
-    if (inFd < 0 || (outputFd >= 0 && outFd < 0)) {
-        const int error = errno;
-        if (inFd >= 0) {
-            close(inFd);
-        }
-        errno = error;
+    // Owned, so that every way out closes them.
+    const Pipe in(PipeEnd{LiftDescriptor(stdinFd)});
+    const Pipe out(PipeEnd{in && outputFd >= 0 ? LiftDescriptor(outputFd) : -1});
+    if (!in || (outputFd >= 0 && !out)) {
         return -1;
     }
+    const int inFd = in.Get().fd;
+    const int outFd = out.Get().fd;
 
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -326,10 +324,6 @@ pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outpu
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    close(inFd);
-    if (outFd >= 0) {
-        close(outFd);
-    }
     if (rc != 0) {
         errno = rc;
         return -1;

@@ -85,6 +85,15 @@ void* PublicHandle(const Pipe& pipe) {
     return pipe ? reinterpret_cast<void*>(static_cast<std::intptr_t>(pipe.Get().fd) + 1) : nullptr;
 }
 
+int Posix::PollTimeout(const ReadDeadline* deadline) {
+    if (deadline == nullptr) {
+        return -1;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), INT_MAX));
+}
+
 bool CreatePipe(Pipe& readEnd, Pipe& writeEnd) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -94,21 +103,6 @@ bool CreatePipe(Pipe& readEnd, Pipe& writeEnd) {
     writeEnd = Pipe(PipeEnd{fds[1]});
     return true;
 }
-
-namespace {
-
-// How long a poll may wait before `deadline` (-1: no deadline), rounded up so
-// that it never wakes just short of it.
-int PollTimeout(const ReadDeadline* deadline) {
-    if (deadline == nullptr) {
-        return -1;
-    }
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
-    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), INT_MAX));
-}
-
-}  // namespace
 
 long ReadPipe(const Pipe& readEnd, char* buffer, std::size_t size, const Process* watchedProcess,
               const ReadDeadline* deadline) {

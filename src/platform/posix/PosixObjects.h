@@ -90,6 +90,10 @@ void ReleaseChild(int pidfd);
 pid_t Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
             const std::string& directory, int& pidfd);
 
+// How long a poll may wait before `deadline` (-1: no deadline), rounded up so
+// that it never wakes just short of it.
+int PollTimeout(const ReadDeadline* deadline);
+
 // True once the child's exit is ready for waitid (or it is not ours to wait
 // for), waiting at most until `deadline` (null: no limit).
 bool ExitIsWaitable(int pidfd);

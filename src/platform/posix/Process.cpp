@@ -33,7 +33,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <thread>
 
 #include "platform/CommandLine.h"
@@ -136,13 +135,7 @@ bool ExitIsWaitable(int pidfd) {
 bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline) {
     using Clock = std::chrono::steady_clock;
     while (true) {
-        int timeout = -1;
-        if (deadline != nullptr) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
-                    .count();
-            timeout = left <= 0 ? 0 : (left > INT_MAX ? INT_MAX : static_cast<int>(left));
-        }
+        const int timeout = PollTimeout(deadline);
         pollfd p{pidfd, POLLIN, 0};
         const int rc = poll(&p, 1, timeout);
         if (rc < 0 && errno != EINTR) {

@@ -15,6 +15,7 @@
 #include <streambuf>
 #include <utility>
 
+#include "hosting/ConnectionHandles.h"
 #include "platform/Platform.h"
 
 namespace RpcClient {
@@ -30,15 +31,25 @@ struct RpcLocalConnection::Streams {
 
 namespace {
 
-std::unique_ptr<std::streambuf> OpenPipeBuffer(void* pipeEnd, Platform::PipeDirection direction,
-                                               void* process) {
-    Platform::Pipe pipe(Platform::DuplicateHandle(pipeEnd));
+// The owners beneath a connection's public handle values (kept where the
+// watched process used to be named); null for a connection that owns none.
+ConnectionHandles* HandlesOf(void* handles) {
+    return static_cast<ConnectionHandles*>(handles);
+}
+
+std::unique_ptr<std::streambuf> OpenPipeBuffer(void* handles, Platform::PipeDirection direction) {
+    ConnectionHandles* owned = HandlesOf(handles);
+    if (owned == nullptr) {
+        throw std::runtime_error("The connection has no pipe of its own.");
+    }
+    Platform::Pipe pipe =
+        (direction == Platform::PipeDirection::Read ? owned->read : owned->write).Duplicate();
     if (!pipe) {
         throw std::runtime_error(GetLastErrorAsString());
     }
     // Without a watch the buffer still works; it only waits as a plain pipe
     // would.
-    Platform::Process watched(process != nullptr ? Platform::DuplicateHandle(process) : nullptr);
+    Platform::Process watched = owned->process.Duplicate();
     std::string error;
     std::unique_ptr<std::streambuf> buffer =
         Platform::OpenPipeStreamBuffer(std::move(pipe), direction, std::move(watched), error);
@@ -75,10 +86,6 @@ RpcLocalConnection& RpcLocalConnection::operator=(RpcLocalConnection&& other) no
 }
 
 RpcLocalConnection::~RpcLocalConnection() {
-    if (ownsHandles_ != 0) {
-        Platform::Pipe(std::exchange(read_, nullptr)).Reset();
-        Platform::Pipe(std::exchange(write_, nullptr)).Reset();
-    }
     // Each buffer owns its own duplicate of the pipe end, so the buffers are
     // released whatever state their streams are in: nothing beneath them may
     // outlive the connection. Output never flushed is dropped with them.
@@ -93,7 +100,7 @@ RpcLocalConnection::~RpcLocalConnection() {
     }
     output_.reset();
     input_.reset();
-    Platform::Process(std::exchange(watchedProcess_, nullptr)).Reset();
+    delete HandlesOf(std::exchange(watchedProcess_, nullptr));
 }
 
 void RpcLocalConnection::swap(RpcLocalConnection& other) noexcept {
@@ -133,7 +140,7 @@ bool RpcLocalConnection::IsValid() const {
 
 std::istream& RpcLocalConnection::IStream() {
     if (!input_) {
-        auto buffer = OpenPipeBuffer(read_, Platform::PipeDirection::Read, watchedProcess_);
+        auto buffer = OpenPipeBuffer(watchedProcess_, Platform::PipeDirection::Read);
         if (!streams_) {
             streams_ = std::make_unique<Streams>();
         }
@@ -148,7 +155,7 @@ std::istream& RpcLocalConnection::IStream() {
 
 std::ostream& RpcLocalConnection::OStream() {
     if (!output_) {
-        auto buffer = OpenPipeBuffer(write_, Platform::PipeDirection::Write, watchedProcess_);
+        auto buffer = OpenPipeBuffer(watchedProcess_, Platform::PipeDirection::Write);
         if (!streams_) {
             streams_ = std::make_unique<Streams>();
         }

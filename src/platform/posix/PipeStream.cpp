@@ -25,11 +25,11 @@ public:
         : PipeBufferBase(direction), pipe_(std::move(pipe)), watched_(std::move(watchedProcess)) {
         // Writes to a watched server go out non-blocking; switching once
         // here saves switching around every write.
-        PipeEnd* end = AsPipe(pipe_.Get());
-        if (direction == PipeDirection::Write && watched_ && end != nullptr) {
-            const int flags = fcntl(end->fd, F_GETFL);
-            if (flags >= 0 && fcntl(end->fd, F_SETFL, flags | O_NONBLOCK) == 0) {
-                end->nonBlocking = true;
+        PipeEnd& end = pipe_.Get();
+        if (direction == PipeDirection::Write && watched_) {
+            const int flags = fcntl(end.fd, F_GETFL);
+            if (flags >= 0 && fcntl(end.fd, F_SETFL, flags | O_NONBLOCK) == 0) {
+                end.nonBlocking = true;
                 restoreFlags_ = flags;
             }
         }
@@ -38,13 +38,13 @@ public:
     ~PipeStreamBuf() override {
         // The pipe's other duplicates share the switch; put it back.
         if (restoreFlags_ >= 0) {
-            fcntl(AsPipe(pipe_.Get())->fd, F_SETFL, restoreFlags_);
+            fcntl(pipe_.Get().fd, F_SETFL, restoreFlags_);
         }
     }
 
 protected:
     std::size_t ReadSome(char* into, std::size_t size) override {
-        const long got = ReadPipe(pipe_.Get(), into, size, watched_.Get(), Deadline());
+        const long got = ReadPipe(pipe_, into, size, &watched_, Deadline());
         if (got == kReadTimedOut) {
             NoteDeadlinePassed();
         }
@@ -52,7 +52,7 @@ protected:
     }
 
     bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_.Get(), data, size, watched_.Get());
+        return WritePipe(pipe_, data, size, &watched_);
     }
 
 private:

@@ -35,7 +35,7 @@ DWORD ClampToDword(std::size_t size) {
 }
 
 }  // namespace
-bool CreatePipe(void*& readEnd, void*& writeEnd) {
+bool CreatePipe(Pipe& readEnd, Pipe& writeEnd) {
     SECURITY_ATTRIBUTES attributes = {};
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = nullptr;
@@ -45,12 +45,14 @@ bool CreatePipe(void*& readEnd, void*& writeEnd) {
     if (!::CreatePipe(&read, &write, &attributes, 0)) {
         return false;
     }
-    readEnd = read;
-    writeEnd = write;
+    readEnd = Pipe(read);
+    writeEnd = Pipe(write);
     return true;
 }
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
+long ReadPipe(const Pipe& readPipe, char* buffer, std::size_t size, const Process* watched,
               const ReadDeadline* deadline) {
+    const HANDLE readEnd = readPipe.Get();
+    const HANDLE watchedProcess = watched != nullptr ? watched->Get() : nullptr;
     if (size == 0) {
         return 0;
     }
@@ -121,7 +123,9 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     return static_cast<long>(got);
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* /*watchedProcess*/) {
+bool WritePipe(const Pipe& writePipe, const char* data, std::size_t size,
+               const Process* /*watchedProcess*/) {
+    const HANDLE writeEnd = writePipe.Get();
     while (size > 0) {
         DWORD written = 0;
         const DWORD chunk = std::min(ClampToDword(size), kMaxWriteChunk);

@@ -47,24 +47,26 @@ std::string ErrnoText(int code) {
 class StdioPipeBuf : public PipeBufferBase {
 public:
     // Takes ownership of `file`; `watchedProcess` may be empty.
-    // `pipe` is the handle beneath `file`, borrowed: the bytes travel
+    // `pipe` is the handle beneath `file`, which closes it: the bytes travel
     // through the backend's own pipe calls, never through the C stream.
-    StdioPipeBuf(std::FILE* file, HANDLE pipe, PipeDirection direction, Process watchedProcess)
+    StdioPipeBuf(std::FILE* file, Pipe pipe, PipeDirection direction, Process watchedProcess)
         : PipeBufferBase(direction),
           file_(file),
-          pipe_(pipe),
+          pipe_(std::move(pipe)),
           watchedProcess_(std::move(watchedProcess)) {}
 
     ~StdioPipeBuf() override {
         // Pending output is dropped (see above); the unbuffered C stream has
-        // nothing of its own to write, so closing it cannot block.
+        // nothing of its own to write, so closing it cannot block. Closing it
+        // closes the handle, once.
+        pipe_.Release();
         std::fclose(file_);
     }
 
 protected:
     // Never more than the pipe holds.
     std::size_t ReadSome(char* destination, std::size_t size) override {
-        const long got = ReadPipe(pipe_, destination, size, watchedProcess_.Get(), Deadline());
+        const long got = ReadPipe(pipe_, destination, size, &watchedProcess_, Deadline());
         if (got == kReadTimedOut) {
             NoteDeadlinePassed();
         }
@@ -72,12 +74,12 @@ protected:
     }
 
     bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_, data, size, watchedProcess_.Get());
+        return WritePipe(pipe_, data, size, &watchedProcess_);
     }
 
 private:
     std::FILE* file_;
-    HANDLE pipe_;
+    Pipe pipe_;
     Process watchedProcess_;
 };
 
@@ -104,7 +106,7 @@ std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(Pipe pipe, PipeDirection di
     }
     // Failing only for invalid arguments, which these are not.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    return std::make_unique<StdioPipeBuf>(file, static_cast<HANDLE>(pipe.Release()), direction,
+    return std::make_unique<StdioPipeBuf>(file, std::move(pipe), direction,
                                           std::move(watchedProcess));
 }
 

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/posix/PosixObjects.h"
 #include "support/HostingTestSupport.h"
 
 namespace P = RpcClient::Platform;
@@ -31,36 +30,27 @@ namespace {
 
 // A child with its two pipes, driven directly through the platform layer.
 struct Child {
-    void* process = nullptr;
-    void* toChild = nullptr;    // our end of its stdin
-    void* fromChild = nullptr;  // our end of its stdout+stderr
+    P::Process process;
+    P::Pipe toChild;    // our end of its stdin
+    P::Pipe fromChild;  // our end of its stdout+stderr
 
     explicit Child(const std::wstring& args,
                    std::wstring application = HostingTest::ScriptedServer()) {
-        void* outRead = nullptr;
-        void* outWrite = nullptr;
-        void* inRead = nullptr;
-        void* inWrite = nullptr;
-        EXPECT_TRUE(P::CreatePipe(outRead, outWrite));
-        EXPECT_TRUE(P::CreatePipe(inRead, inWrite));
+        P::Pipe outWrite;
+        P::Pipe inRead;
+        EXPECT_TRUE(P::CreatePipe(fromChild, outWrite));
+        EXPECT_TRUE(P::CreatePipe(inRead, toChild));
         P::ProcessStart start;
         start.application = application;
         start.arguments = args;
-        start.standardInput = inRead;
-        start.standardOutput = outWrite;
+        start.standardInput = &inRead;
+        start.standardOutput = &outWrite;
         process = P::StartProcess(start);
-        P::CloseHandle(outWrite);
-        P::CloseHandle(inRead);
-        toChild = inWrite;
-        fromChild = outRead;
     }
     ~Child() {
-        P::CloseHandle(toChild);
-        P::CloseHandle(fromChild);
-        if (process != nullptr) {
+        if (process) {
             P::TerminateProcess(process, 0);
             P::WaitForProcess(process, std::chrono::milliseconds(2000));
-            P::CloseHandle(process);
         }
     }
 
@@ -79,7 +69,7 @@ struct Child {
         // Header, blank line, then the body length it states.
         std::size_t need = std::string::npos;
         while (need == std::string::npos || received.size() < need) {
-            const long got = P::ReadPipe(fromChild, buffer, sizeof buffer, process);
+            const long got = P::ReadPipe(fromChild, buffer, sizeof buffer, &process);
             if (got <= 0) {
                 return Json::Value();
             }
@@ -109,7 +99,7 @@ TEST(ServerDescriptors, ServerGetsExactlyThreeStandardDescriptorsWithOutputAndEr
     ASSERT_GE(hostFd, 0);
     Child first(L"");
     Child second(L"");
-    ASSERT_NE(second.process, nullptr);
+    ASSERT_TRUE(second.process);
 
     const Json::Value fds = second.Call("fds");
     ASSERT_EQ(fds.size(), 3u) << fds.toStyledString();
@@ -167,7 +157,7 @@ TEST(ProcessExit, ExitCodesAreReportedWithoutReapingAndTheHandleIsReapedOnClose)
         ASSERT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
                   P::WaitResult::Ended);
         char byte = 0;
-        EXPECT_EQ(P::ReadPipe(child.fromChild, &byte, 1, child.process), 0)
+        EXPECT_EQ(P::ReadPipe(child.fromChild, &byte, 1, &child.process), 0)
             << "a read ends once the server is gone";
         P::ExitStatus status;
         ASSERT_TRUE(P::QueryExit(child.process, status));
@@ -195,8 +185,7 @@ TEST(ProcessExit, TerminateReportsTheRequestedCodeAndCloseLeavesNoZombie) {
     EXPECT_TRUE(HostingTest::IsZombie(pid)) << "peeking must not reap";
     EXPECT_FALSE(P::TerminateProcess(child.process, 1)) << "an ended process cannot be ended";
 
-    P::CloseHandle(child.process);
-    child.process = nullptr;
+    child.process.Reset();
     EXPECT_FALSE(HostingTest::IsZombie(pid));
     EXPECT_FALSE(HostingTest::IsAlive(pid));
 }
@@ -224,7 +213,7 @@ TEST(ProcessStart, MissingExecutableFailsWithAnErrorAndLeaksNothing) {
     const std::set<int> before = HostingTest::OpenDescriptors();
     {
         Child child(L"", L"/nonexistent/server");
-        EXPECT_EQ(child.process, nullptr);
+        EXPECT_FALSE(child.process);
         EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(ENOENT));
     }
     EXPECT_EQ(HostingTest::OpenDescriptors(), before);
@@ -289,8 +278,8 @@ TEST(ErrorTexts, LastErrorKeepsItsLineEndAndFailureCodesDropIt) {
 
 // Large writes to a server's input go out as the pipe has room, with the
 // descriptor non-blocking only for the while.
-bool IsNonBlocking(void* pipeEnd) {
-    return (fcntl(RpcClient::Platform::Posix::AsPipe(pipeEnd)->fd, F_GETFL) & O_NONBLOCK) != 0;
+bool IsNonBlocking(const P::Pipe& pipeEnd) {
+    return (fcntl(pipeEnd.Get().fd, F_GETFL) & O_NONBLOCK) != 0;
 }
 
 std::string PatternOfSize(std::size_t size) {
@@ -302,7 +291,7 @@ std::string PatternOfSize(std::size_t size) {
 }
 
 // Reads everything from `readEnd` until `expected` bytes have arrived.
-std::string ReadAllOf(void* readEnd, std::size_t expected) {
+std::string ReadAllOf(const P::Pipe& readEnd, std::size_t expected) {
     std::string received;
     std::vector<char> buffer(100000);
     while (received.size() < expected) {
@@ -324,24 +313,22 @@ TEST(PipeWrite, BlocksOfEverySizeReachAReaderWholeInOrder) {
         for (const std::size_t size :
              {std::size_t{100}, std::size_t{4097}, std::size_t{65537}, std::size_t{3} << 20}) {
             for (const bool startNonBlocking : {false, true}) {
-                void* readEnd = nullptr;
-                void* writeEnd = nullptr;
+                P::Pipe readEnd;
+                P::Pipe writeEnd;
                 ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
                 if (startNonBlocking) {
-                    const int fd = RpcClient::Platform::Posix::AsPipe(writeEnd)->fd;
+                    const int fd = writeEnd.Get().fd;
                     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
                 }
                 const std::string sent = PatternOfSize(size);
                 std::string received;
                 std::thread reader([&] { received = ReadAllOf(readEnd, size); });
                 EXPECT_TRUE(P::WritePipe(writeEnd, sent.data(), sent.size(),
-                                         watched ? server.process : nullptr))
+                                         watched ? &server.process : nullptr))
                     << size;
                 reader.join();
                 EXPECT_TRUE(received == sent) << size << " watched " << watched;
                 EXPECT_EQ(IsNonBlocking(writeEnd), startNonBlocking) << size;
-                P::CloseHandle(readEnd);
-                P::CloseHandle(writeEnd);
             }
         }
     }
@@ -351,17 +338,15 @@ TEST(PipeWrite, LargeBlockToAServerThatEndsWhileNobodyReadsFailsInsteadOfHanging
     // We hold the pipe's read end ourselves, as the host holds its servers'
     // input, so the pipe never breaks: only the server's end stops the write.
     Child server(L"--exit 0");
-    void* readEnd = nullptr;
-    void* writeEnd = nullptr;
+    P::Pipe readEnd;
+    P::Pipe writeEnd;
     ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
     const std::string sent(std::size_t{1} << 20, 'x');
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(P::WritePipe(writeEnd, sent.data(), sent.size(), server.process));
+    EXPECT_FALSE(P::WritePipe(writeEnd, sent.data(), sent.size(), &server.process));
     EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_FALSE(IsNonBlocking(writeEnd));
-    P::CloseHandle(readEnd);
-    P::CloseHandle(writeEnd);
 }
 
 }  // namespace

@@ -60,8 +60,9 @@ void StartServerWithChild(ExposedJobInstance& jobs, std::unique_ptr<Watched>& se
     ASSERT_NE(jobs.GetJobHandle(), nullptr);
 
     bool inJob = false;
-    ASSERT_TRUE(
-        Platform::IsProcessInJob(record->GetSrvProcessHandle(), jobs.GetJobHandle(), inJob));
+    const Platform::Job job = Platform::OpenPublicJob(jobs.GetJobHandle());
+    ASSERT_TRUE(Platform::IsProcessInJob(Platform::OpenPublicProcess(record->GetSrvProcessHandle()),
+                                         &job, inJob));
     EXPECT_TRUE(inJob);
 
     JsonRpcClient client(record);
@@ -75,7 +76,8 @@ void StartServerWithChild(ExposedJobInstance& jobs, std::unique_ptr<Watched>& se
     grandchild = std::make_unique<Watched>(static_cast<DWORD>(childId));
     ASSERT_NE(server->handle, nullptr);
     ASSERT_NE(grandchild->handle, nullptr);
-    ASSERT_TRUE(Platform::IsProcessInJob(grandchild->handle, jobs.GetJobHandle(), inJob));
+    ASSERT_TRUE(
+        Platform::IsProcessInJob(Platform::OpenPublicProcess(grandchild->handle), &job, inJob));
     EXPECT_TRUE(inJob) << "a server's own children belong to the job as well";
     EXPECT_TRUE(server->IsRunning());
     EXPECT_TRUE(grandchild->IsRunning());

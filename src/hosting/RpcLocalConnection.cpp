@@ -26,6 +26,8 @@ struct RpcLocalConnection::Streams {
     // it was set still honours it.
     bool limited = false;
     Platform::ReadDeadline deadline{};
+    // The read end of the server's input, looked at, never read.
+    Platform::Pipe serverInput;
 };
 
 namespace {
@@ -174,6 +176,30 @@ void RpcLocalConnection::SetReadTimeout(unsigned long milliseconds) {
         Platform::SetReadDeadline(*streams_->input,
                                   streams_->limited ? &streams_->deadline : nullptr);
     }
+}
+
+void RpcLocalConnection::WatchServerInput(void* readEnd) {
+    Platform::Pipe pipe(readEnd);
+    if (!streams_) {
+        streams_ = std::make_unique<Streams>();
+    }
+    streams_->serverInput = std::move(pipe);
+}
+
+bool RpcLocalConnection::ServerEndedBeforeRequest(bool delivered) const {
+    Platform::ExitStatus status;
+    if (watchedProcess_ == nullptr || !Platform::QueryExit(watchedProcess_, status) ||
+        status.running) {
+        return false;
+    }
+    if (!delivered) {
+        return true;
+    }
+    // The request went in last, so whatever is left unread ends with (a
+    // part of) it.
+    std::size_t unread = 0;
+    return streams_ && streams_->serverInput &&
+           Platform::PipeBytesUnread(streams_->serverInput.Get(), unread) && unread > 0;
 }
 
 bool RpcLocalConnection::ReadTimedOut() const {

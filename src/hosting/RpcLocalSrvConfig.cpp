@@ -267,10 +267,14 @@ void RpcLocalSrvConfig::Dispose() {
 }
 
 RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) {
+    return HoldConnection(timeoutMs, true);
+}
+
+RpcLocalConnection* RpcLocalSrvConfig::HoldConnection(unsigned long timeoutMs, bool lookFirst) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        if (StartupRpcServer() == 0) {
+        if ((lookFirst || !Current()) && StartupRpcServer() == 0) {
             return nullptr;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -297,6 +301,7 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
             Platform::Pipe read;
             Platform::Pipe write;
             Platform::Process watched;
+            Platform::Pipe serverInput;
             if (running) {
                 std::lock_guard<std::mutex> pipes(running->pipesLock);
                 if (running->readStream && running->writeStream) {
@@ -306,6 +311,9 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
                         write = running->writeStream.Duplicate();
                     }
                     if (write) {
+                        serverInput = running->childInput.Duplicate();
+                    }
+                    if (serverInput) {
                         watched =
                             Platform::Process(Platform::DuplicateHandle(running->process.get()));
                     }
@@ -317,6 +325,7 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
                 auto connection = std::unique_ptr<RpcLocalConnection>(new RpcLocalConnection(
                     connectionLock_, running->process.get(), read.Release(), write.Release(), 1));
                 connection->watchedProcess_ = watched.Release();
+                connection->WatchServerInput(serverInput.Release());
                 std::lock_guard<std::mutex> slot(slotMutex_);
                 // A stop between the copy and now made the copy stale.
                 if (std::atomic_load(&running_) == running) {

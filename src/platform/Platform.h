@@ -202,6 +202,10 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
 // open); a backend that cannot watch ignores it.
 bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess);
 
+// The bytes written to a pipe and not read yet, looked at through its read
+// end without taking any. False when the pipe cannot be asked.
+bool PipeBytesUnread(void* readEnd, std::size_t& count);
+
 // Which way a pipe stream buffer carries bytes.
 enum class PipeDirection { Read, Write };
 

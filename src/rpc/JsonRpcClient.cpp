@@ -97,9 +97,19 @@ JsonRpcClient::JsonRpcClient(RpcLocalSrvConfig* server)
 JsonRpcClient::~JsonRpcClient() = default;
 
 long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
+    bool resent = false;
+    return Exchange(request, response, resent);
+}
+
+long JsonRpcClient::Exchange(JsonRequest& request, JsonResponse& response, bool& resent) {
     errors_.clear();
     RpcLocalConnection* connection = nullptr;
     try {
+        if (request.IsNotify() && server_ != nullptr) {
+            // Nothing answers a notification, so nothing would show that it
+            // went to a server that has ended: look before sending it.
+            server_->StartupRpcServer();
+        }
         // A restart happens in here, observer calls included.
         connection = CurConnection();
     } catch (const std::exception& e) {
@@ -112,8 +122,13 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
     }
 
     long result = FailureCode::Unexpected;
+    // Set once the server has been sent the whole request.
+    bool delivered = false;
+    // The server ended before it took the whole request: it never saw it,
+    // so the request goes once more, to a new start.
+    bool sendAgain = false;
     const auto exchange = [&] {
-        if (!request.IsNotify()) {
+        if (!request.IsNotify() && !resent) {
             request.requestId_ = request.OnFixRequestId();
         }
         // A request of the library's own type lends its params to the body
@@ -126,8 +141,11 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
         if (!OnSendRequest(connection, body)) {
             const long code = GetLastErrCode();
             result = code != 0 ? code : FailureCode::Unexpected;
+            sendAgain = result == FailureCode::ServerFault && !resent &&
+                        connection->ServerEndedBeforeRequest(false);
             return;
         }
+        delivered = true;
         if (request.IsNotify()) {
             result = FailureCode::Ok;
             return;
@@ -161,6 +179,7 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
         if (!received) {
             result = FailureCode::ServerFault;
             PushError(FailureCode::ServerFault, "Call response invalid");
+            sendAgain = !resent && connection->ServerEndedBeforeRequest(delivered);
             return;
         }
         const bool failed = HandleResponseError(responses);
@@ -211,6 +230,17 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
     }
     if (passOn) {
         std::rethrow_exception(passOn);
+    }
+    if (sendAgain && !failures[0] && !failures[1] && server_ != nullptr) {
+        resent = true;
+        try {
+            // Finds the server ended, tells the observer and starts it anew.
+            server_->StartupRpcServer();
+        } catch (const std::exception& e) {
+            Record(errors_, FailureCode::Unexpected, e.what());
+            return FailureCode::Unexpected;
+        }
+        return Exchange(request, response, resent);
     }
     return result;
 }
@@ -287,7 +317,10 @@ RpcLocalConnection* JsonRpcClient::CurConnection() {
     if (server_ == nullptr) {
         return nullptr;
     }
-    RpcLocalConnection* connection = server_->QueryConnection(requestTimeout_);
+    // The server is taken as running: asking before every call cost a system
+    // call each time. One that has ended shows when the exchange fails, and
+    // Request starts it again then.
+    RpcLocalConnection* connection = server_->HoldConnection(requestTimeout_, false);
     if (connection == nullptr) {
         PushError(FailureCode::Timeout, "Query connection timeout");
     }

@@ -63,6 +63,13 @@ public:
     // A read on IStream() ended because the bound ran out.
     bool ReadTimedOut() const;
 
+    // The server has ended without taking the whole of the last request:
+    // its write failed (`delivered` false), or some of it still lies unread
+    // in the server's input. Such a request can go to a new start of the
+    // server without the old one having acted on it. Asks the system only
+    // when called, so a call that went well pays nothing for it.
+    bool ServerEndedBeforeRequest(bool delivered) const;
+
 protected:
     friend class RpcLocalSrvConfig;
 
@@ -73,6 +80,10 @@ protected:
     void swap(RpcLocalConnection& other) noexcept;
     void set(const RpcLocalConnection& other);
     void clear();
+
+    // Takes a private duplicate of the read end of the server's input,
+    // through which ServerEndedBeforeRequest sees what is still unread.
+    void WatchServerInput(void* readEnd);
 
 private:
     struct Streams;

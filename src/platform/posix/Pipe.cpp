@@ -9,6 +9,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -187,6 +188,16 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
         errno = error;
     }
     return written;
+}
+
+bool PipeBytesUnread(void* readEnd, std::size_t& count) {
+    PipeEnd* pipe = AsPipe(readEnd);
+    int unread = 0;
+    if (pipe == nullptr || ioctl(pipe->fd, FIONREAD, &unread) != 0 || unread < 0) {
+        return false;
+    }
+    count = static_cast<std::size_t>(unread);
+    return true;
 }
 
 namespace Posix {

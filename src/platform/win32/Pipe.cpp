@@ -121,8 +121,16 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     return static_cast<long>(got);
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* /*watchedProcess*/) {
+bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess) {
     while (size > 0) {
+        // We hold the read end of the server's input ourselves, so a write
+        // into a full pipe would wait for good once the server has ended;
+        // an ended server fails the write instead, before it can block.
+        if (watchedProcess != nullptr &&
+            ::WaitForSingleObject(watchedProcess, 0) == WAIT_OBJECT_0) {
+            ::SetLastError(ERROR_BROKEN_PIPE);
+            return false;
+        }
         DWORD written = 0;
         const DWORD chunk = std::min(ClampToDword(size), kMaxWriteChunk);
         if (!::WriteFile(writeEnd, data, chunk, &written, nullptr)) {
@@ -131,6 +139,15 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* /*watch
         data += written;
         size -= written;
     }
+    return true;
+}
+
+bool PipeBytesUnread(void* readEnd, std::size_t& count) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) {
+        return false;
+    }
+    count = available;
     return true;
 }
 

@@ -28,6 +28,8 @@ struct RpcLocalConnection::Streams {
     Platform::ReadDeadline deadline{};
     // The read end of the server's input, looked at, never read.
     Platform::Pipe serverInput;
+    // An exchange found the server ended: the next query starts it anew.
+    bool serverEnded = false;
 };
 
 namespace {
@@ -186,14 +188,24 @@ void RpcLocalConnection::WatchServerInput(void* readEnd) {
     streams_->serverInput = std::move(pipe);
 }
 
+bool RpcLocalConnection::ServerEndSeen() const {
+    return streams_ && streams_->serverEnded;
+}
+
 bool RpcLocalConnection::ServerEndedBeforeRequest(bool delivered) const {
     Platform::ExitStatus status;
     if (watchedProcess_ == nullptr || !Platform::QueryExit(watchedProcess_, status) ||
         status.running) {
         return false;
     }
+    if (streams_) {
+        streams_->serverEnded = true;
+    }
     if (!delivered) {
-        return true;
+        // Only a server that had ended before the write waited for it: one
+        // that ended while the write waited may have been killed for taking
+        // too long, and keeps that outcome.
+        return streams_ && streams_->output && Platform::WriteFoundProcessEnded(*streams_->output);
     }
     // The request went in last, so whatever is left unread ends with (a
     // part of) it.

@@ -282,12 +282,23 @@ RpcLocalConnection* RpcLocalSrvConfig::HoldConnection(unsigned long timeoutMs, b
         if (!LockWithin(connectionLock_, static_cast<unsigned long>(left.count()))) {
             return nullptr;
         }
+        bool ended = false;
         {
             std::lock_guard<std::mutex> slot(slotMutex_);
             ++holdDepth_;
             if (connection_) {
-                return connection_.get();
+                if (!connection_->ServerEndSeen()) {
+                    return connection_.get();
+                }
+                ended = true;
             }
+        }
+        if (ended) {
+            // An exchange on it found the server ended: start it again, with
+            // the lock given back, as a query that looks first would.
+            ReleaseHeld();
+            lookFirst = true;
+            continue;
         }
         // Build the connection from the published start, without the start
         // lock: the copy keeps the start's handles from being freed, and its

@@ -199,8 +199,12 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
 // never raises a signal in the host). When `watchedProcess` is given, a
 // backend may also fail the write once that process has ended while the pipe
 // is full (so a write never outlives a dead server whose input we still hold
-// open); a backend that cannot watch ignores it.
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess);
+// open); a backend that cannot watch ignores it. `endedBeforeWait`, when
+// given, is set to whether such a failure found the process ended before the
+// write had waited for it at all (it had ended before the write began, not
+// while the write waited on it).
+bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess,
+               bool* endedBeforeWait = nullptr);
 
 // The bytes written to a pipe and not read yet, looked at through its read
 // end without taking any. False when the pipe cannot be asked.
@@ -234,6 +238,10 @@ void SetReadDeadline(std::streambuf& buffer, const ReadDeadline* deadline);
 
 // Did a read through the buffer give up at its deadline since it was set?
 bool ReadDeadlinePassed(const std::streambuf& buffer);
+
+// Did the last failed write through the buffer find its watched process
+// already ended before it had waited for it (see WritePipe)?
+bool WriteFoundProcessEnded(const std::streambuf& buffer);
 
 // A job: processes assigned to it, and every process they start, are killed
 // when the job is terminated or its last handle is closed, and when the host

@@ -110,7 +110,8 @@ long JsonRpcClient::Exchange(JsonRequest& request, JsonResponse& response, bool&
             // went to a server that has ended: look before sending it.
             server_->StartupRpcServer();
         }
-        // A restart happens in here, observer calls included.
+        // A start happens in here when none is published, observer calls
+        // included.
         connection = CurConnection();
     } catch (const std::exception& e) {
         Record(errors_, FailureCode::Unexpected, e.what());
@@ -231,7 +232,9 @@ long JsonRpcClient::Exchange(JsonRequest& request, JsonResponse& response, bool&
     if (passOn) {
         std::rethrow_exception(passOn);
     }
-    if (sendAgain && !failures[0] && !failures[1] && server_ != nullptr) {
+    // A server the host stopped during the call stays stopped: only one
+    // that ended on its own is started again for the request.
+    if (sendAgain && !failures[0] && !failures[1] && server_ != nullptr && server_->Current()) {
         resent = true;
         try {
             // Finds the server ended, tells the observer and starts it anew.

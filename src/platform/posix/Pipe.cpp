@@ -155,7 +155,11 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     }
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess) {
+bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess,
+               bool* endedBeforeWait) {
+    if (endedBeforeWait != nullptr) {
+        *endedBeforeWait = false;
+    }
     PipeEnd* pipe = AsPipe(writeEnd);
     if (pipe == nullptr) {
         errno = EBADF;
@@ -181,7 +185,8 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
             return false;
         }
     }
-    const bool written = WriteToServer(pipe->fd, data, size, watched->state->pidfd);
+    const bool written =
+        WriteToServer(pipe->fd, data, size, watched->state->pidfd, endedBeforeWait);
     if (flags >= 0 && (flags & O_NONBLOCK) == 0) {
         const int error = errno;
         fcntl(pipe->fd, F_SETFL, flags);
@@ -243,7 +248,11 @@ bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& wri
     return error == 0;
 }
 
-bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) {
+bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd,
+                   bool* endedBeforeWait) {
+    // The first stall looks without waiting: a server that has ended by then
+    // ended before this write, which it then took nothing more of.
+    bool waited = false;
     for (;;) {
         std::size_t written = 0;
         if (!WriteUntilFull(fd, data, size, written)) {
@@ -255,16 +264,21 @@ bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) 
             return true;
         }
         pollfd fds[2] = {{fd, POLLOUT, 0}, {serverPidfd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        const int ready = poll(fds, 2, waited ? -1 : 0);
+        if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return false;
         }
         if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
+            if (endedBeforeWait != nullptr) {
+                *endedBeforeWait = !waited;
+            }
             errno = EPIPE;
             return false;
         }
+        waited = waited || ready == 0;
     }
 }
 

@@ -52,7 +52,7 @@ protected:
     }
 
     bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_.Get(), data, size, watched_.Get());
+        return WritePipe(pipe_.Get(), data, size, watched_.Get(), &writeFoundEnded_);
     }
 
 private:

@@ -112,7 +112,8 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 // Writes every byte to a server's input through a non-blocking descriptor,
 // waiting only while the pipe is full; fails with EPIPE once the server
 // (named by its pidfd) has ended while the pipe is full.
-bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd);
+bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd,
+                   bool* endedBeforeWait);
 
 // Writes what the descriptor takes: all of it on a blocking descriptor, on
 // a non-blocking one until the pipe is full. `written` tells how many bytes

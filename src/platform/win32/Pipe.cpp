@@ -121,16 +121,25 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     return static_cast<long>(got);
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess) {
+bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess,
+               bool* endedBeforeWait) {
+    if (endedBeforeWait != nullptr) {
+        *endedBeforeWait = false;
+    }
+    bool first = true;
     while (size > 0) {
         // We hold the read end of the server's input ourselves, so a write
         // into a full pipe would wait for good once the server has ended;
         // an ended server fails the write instead, before it can block.
         if (watchedProcess != nullptr &&
             ::WaitForSingleObject(watchedProcess, 0) == WAIT_OBJECT_0) {
+            if (endedBeforeWait != nullptr) {
+                *endedBeforeWait = first;
+            }
             ::SetLastError(ERROR_BROKEN_PIPE);
             return false;
         }
+        first = false;
         DWORD written = 0;
         const DWORD chunk = std::min(ClampToDword(size), kMaxWriteChunk);
         if (!::WriteFile(writeEnd, data, chunk, &written, nullptr)) {

@@ -72,7 +72,7 @@ protected:
     }
 
     bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_, data, size, watchedProcess_.Get());
+        return WritePipe(pipe_, data, size, watchedProcess_.Get(), &writeFoundEnded_);
     }
 
 private:

@@ -111,7 +111,8 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 
 // Writes every byte to a server's input through a non-blocking descriptor,
 // waiting only while the pipe is full; fails with EPIPE once the server
-// (named by its pidfd) has ended while the pipe is full.
+// (named by its pidfd) has ended while the pipe is full, telling through
+// `endedBeforeWait` (may be null) whether it had ended before the first wait.
 bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd,
                    bool* endedBeforeWait);
 

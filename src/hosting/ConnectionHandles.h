@@ -2,7 +2,9 @@
 #pragma once
 
 // What a connection owns beneath its public handle values: private duplicates
-// of the two pipe ends and of the server's process. The server record makes
+// of the two pipe ends, of the server's process, and of the read end of the
+// server's input (looked at, never read: what is still unread there tells
+// whether an ended server took the whole request). The server record makes
 // them; the connection closes them.
 
 #include "platform/Platform.h"
@@ -13,6 +15,7 @@ struct ConnectionHandles {
     Platform::Pipe read;
     Platform::Pipe write;
     Platform::Process process;
+    Platform::Pipe serverInput;
 };
 
 }  // namespace RpcClient

@@ -27,6 +27,8 @@ struct RpcLocalConnection::Streams {
     // it was set still honours it.
     bool limited = false;
     Platform::ReadDeadline deadline{};
+    // An exchange found the server ended: the next query starts it anew.
+    bool serverEnded = false;
 };
 
 namespace {
@@ -181,6 +183,31 @@ void RpcLocalConnection::SetReadTimeout(unsigned long milliseconds) {
         Platform::SetReadDeadline(*streams_->input,
                                   streams_->limited ? &streams_->deadline : nullptr);
     }
+}
+
+bool RpcLocalConnection::ServerEndSeen() const {
+    return streams_ && streams_->serverEnded;
+}
+
+bool RpcLocalConnection::ServerEndedBeforeRequest(bool delivered) const {
+    const ConnectionHandles* owned = HandlesOf(watchedProcess_);
+    Platform::ExitStatus status;
+    if (owned == nullptr || !Platform::QueryExit(owned->process, status) || status.running) {
+        return false;
+    }
+    if (streams_) {
+        streams_->serverEnded = true;
+    }
+    if (!delivered) {
+        // Only a server that had ended before the write waited for it: one
+        // that ended while the write waited may have been killed for taking
+        // too long, and keeps that outcome.
+        return streams_ && streams_->output && Platform::WriteFoundProcessEnded(*streams_->output);
+    }
+    // The request went in last, so whatever is left unread ends with (a
+    // part of) it.
+    std::size_t unread = 0;
+    return Platform::PipeBytesUnread(owned->serverInput, unread) && unread > 0;
 }
 
 bool RpcLocalConnection::ReadTimedOut() const {

@@ -262,10 +262,14 @@ void RpcLocalSrvConfig::Dispose() {
 }
 
 RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) {
+    return HoldConnection(timeoutMs, true);
+}
+
+RpcLocalConnection* RpcLocalSrvConfig::HoldConnection(unsigned long timeoutMs, bool lookFirst) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        if (StartupRpcServer() == 0) {
+        if ((lookFirst || !Current()) && StartupRpcServer() == 0) {
             return nullptr;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -273,12 +277,23 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
         if (!LockWithin(connectionLock_, static_cast<unsigned long>(left.count()))) {
             return nullptr;
         }
+        bool ended = false;
         {
             std::lock_guard<std::mutex> slot(slotMutex_);
             ++holdDepth_;
             if (connection_) {
-                return connection_.get();
+                if (!connection_->ServerEndSeen()) {
+                    return connection_.get();
+                }
+                ended = true;
             }
+        }
+        if (ended) {
+            // An exchange on it found the server ended: start it again, with
+            // the lock given back, as a query that looks first would.
+            ReleaseHeld();
+            lookFirst = true;
+            continue;
         }
         // Build the connection from the published start, without the start
         // lock: the copy keeps the start's handles from being freed, and its
@@ -292,6 +307,7 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
             Platform::Pipe read;
             Platform::Pipe write;
             Platform::Process watched;
+            Platform::Pipe serverInput;
             if (running) {
                 std::lock_guard<std::mutex> pipes(running->pipesLock);
                 if (running->readStream && running->writeStream) {
@@ -301,6 +317,9 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
                         write = running->writeStream.Duplicate();
                     }
                     if (write) {
+                        serverInput = running->childInput.Duplicate();
+                    }
+                    if (serverInput) {
                         watched = running->process->Duplicate();
                     }
                 }
@@ -311,8 +330,8 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
                 auto connection = std::unique_ptr<RpcLocalConnection>(new RpcLocalConnection(
                     connectionLock_, Platform::PublicHandle(*running->process),
                     Platform::PublicHandle(read), Platform::PublicHandle(write), 1));
-                connection->watchedProcess_ =
-                    new ConnectionHandles{std::move(read), std::move(write), std::move(watched)};
+                connection->watchedProcess_ = new ConnectionHandles{
+                    std::move(read), std::move(write), std::move(watched), std::move(serverInput)};
                 std::lock_guard<std::mutex> slot(slotMutex_);
                 // A stop between the copy and now made the copy stale.
                 if (std::atomic_load(&running_) == running) {

@@ -196,9 +196,16 @@ long ReadPipe(const Pipe& readEnd, char* buffer, std::size_t size, const Process
 // never raises a signal in the host). When `watchedProcess` is given, a
 // backend may also fail the write once that process has ended while the pipe
 // is full (so a write never outlives a dead server whose input we still hold
-// open); a backend that cannot watch ignores it.
+// open); a backend that cannot watch ignores it. `endedBeforeWait`, when
+// given, is set to whether such a failure found the process ended before the
+// write had waited for it at all (it had ended before the write began, not
+// while the write waited on it).
 bool WritePipe(const Pipe& writeEnd, const char* data, std::size_t size,
-               const Process* watchedProcess);
+               const Process* watchedProcess, bool* endedBeforeWait = nullptr);
+
+// The bytes written to a pipe and not read yet, looked at through its read
+// end without taking any. False when the pipe cannot be asked.
+bool PipeBytesUnread(const Pipe& readEnd, std::size_t& count);
 
 // Which way a pipe stream buffer carries bytes.
 enum class PipeDirection { Read, Write };
@@ -228,6 +235,10 @@ void SetReadDeadline(std::streambuf& buffer, const ReadDeadline* deadline);
 
 // Did a read through the buffer give up at its deadline since it was set?
 bool ReadDeadlinePassed(const std::streambuf& buffer);
+
+// Did the last failed write through the buffer find its watched process
+// already ended before it had waited for it (see WritePipe)?
+bool WriteFoundProcessEnded(const std::streambuf& buffer);
 
 // A job: processes assigned to it, and every process they start, are killed
 // when the job is terminated or its last owner is closed, and when the host

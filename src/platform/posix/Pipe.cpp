@@ -9,6 +9,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,7 +154,10 @@ long ReadPipe(const Pipe& readEnd, char* buffer, std::size_t size, const Process
 }
 
 bool WritePipe(const Pipe& writeEnd, const char* data, std::size_t size,
-               const Process* watchedProcess) {
+               const Process* watchedProcess, bool* endedBeforeWait) {
+    if (endedBeforeWait != nullptr) {
+        *endedBeforeWait = false;
+    }
     const PipeEnd* pipe = &writeEnd.Get();
     const ProcessState* watched = watchedProcess != nullptr ? watchedProcess->Get().get() : nullptr;
     if (watched == nullptr) {
@@ -175,13 +179,22 @@ bool WritePipe(const Pipe& writeEnd, const char* data, std::size_t size,
             return false;
         }
     }
-    const bool written = WriteAll(pipe->fd, data, size, watched->pidfd);
+    const bool written = WriteAll(pipe->fd, data, size, watched->pidfd, endedBeforeWait);
     if (flags >= 0 && (flags & O_NONBLOCK) == 0) {
         const int error = errno;
         fcntl(pipe->fd, F_SETFL, flags);
         errno = error;
     }
     return written;
+}
+
+bool PipeBytesUnread(const Pipe& readEnd, std::size_t& count) {
+    int unread = 0;
+    if (!readEnd || ioctl(readEnd.Get().fd, FIONREAD, &unread) != 0 || unread < 0) {
+        return false;
+    }
+    count = static_cast<std::size_t>(unread);
+    return true;
 }
 
 namespace Posix {
@@ -227,7 +240,10 @@ bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& wri
     return error == 0;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd) {
+bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd, bool* endedBeforeWait) {
+    // The first stall on a server looks without waiting: a server that has
+    // ended by then ended before this write, which it took nothing more of.
+    bool waited = serverPidfd < 0;
     for (;;) {
         std::size_t written = 0;
         if (!WriteUntilFull(fd, data, size, written)) {
@@ -240,16 +256,21 @@ bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd) {
         }
         // The pipe is full: wait for room, or for the server's end.
         pollfd fds[2] = {{fd, POLLOUT, 0}, {serverPidfd, POLLIN, 0}};
-        if (poll(fds, serverPidfd >= 0 ? 2 : 1, -1) < 0) {
+        const int ready = poll(fds, serverPidfd >= 0 ? 2 : 1, waited ? -1 : 0);
+        if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return false;
         }
         if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
+            if (endedBeforeWait != nullptr) {
+                *endedBeforeWait = !waited;
+            }
             errno = EPIPE;
             return false;
         }
+        waited = waited || ready == 0;
     }
 }
 

@@ -52,7 +52,7 @@ protected:
     }
 
     bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_, data, size, &watched_);
+        return WritePipe(pipe_, data, size, &watched_, &writeFoundEnded_);
     }
 
 private:

@@ -102,8 +102,10 @@ bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline)
 // Writes every byte to a descriptor; a broken pipe is an error, never a
 // SIGPIPE in the host. A non-blocking descriptor is waited on while the pipe
 // is full, and, given a server's pidfd, the write fails with EPIPE once that
-// server has ended while the pipe is full.
-bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd = -1);
+// server has ended while the pipe is full, telling through `endedBeforeWait`
+// (may be null) whether it had ended before the first wait.
+bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd = -1,
+              bool* endedBeforeWait = nullptr);
 
 // Writes what the descriptor takes: all of it on a blocking descriptor, on
 // a non-blocking one until the pipe is full. `written` tells how many bytes

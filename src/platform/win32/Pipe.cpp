@@ -124,9 +124,25 @@ long ReadPipe(const Pipe& readPipe, char* buffer, std::size_t size, const Proces
 }
 
 bool WritePipe(const Pipe& writePipe, const char* data, std::size_t size,
-               const Process* /*watchedProcess*/) {
+               const Process* watchedProcess, bool* endedBeforeWait) {
+    if (endedBeforeWait != nullptr) {
+        *endedBeforeWait = false;
+    }
     const HANDLE writeEnd = writePipe.Get();
+    bool first = true;
     while (size > 0) {
+        // We hold the read end of the server's input ourselves, so a write
+        // into a full pipe would wait for good once the server has ended;
+        // an ended server fails the write instead, before it can block.
+        if (watchedProcess != nullptr && *watchedProcess &&
+            ::WaitForSingleObject(watchedProcess->Get(), 0) == WAIT_OBJECT_0) {
+            if (endedBeforeWait != nullptr) {
+                *endedBeforeWait = first;
+            }
+            ::SetLastError(ERROR_BROKEN_PIPE);
+            return false;
+        }
+        first = false;
         DWORD written = 0;
         const DWORD chunk = std::min(ClampToDword(size), kMaxWriteChunk);
         if (!::WriteFile(writeEnd, data, chunk, &written, nullptr)) {
@@ -135,6 +151,15 @@ bool WritePipe(const Pipe& writePipe, const char* data, std::size_t size,
         data += written;
         size -= written;
     }
+    return true;
+}
+
+bool PipeBytesUnread(const Pipe& readEnd, std::size_t& count) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) {
+        return false;
+    }
+    count = available;
     return true;
 }
 

@@ -74,7 +74,7 @@ protected:
     }
 
     bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_, data, size, &watchedProcess_);
+        return WritePipe(pipe_, data, size, &watchedProcess_, &writeFoundEnded_);
     }
 
 private:

@@ -93,12 +93,16 @@ std::set<std::string> Targets(const Json::Value& list) {
     return targets;
 }
 
-TEST(ServerDescriptors, ServerGetsExactlyThreeStandardDescriptorsWithOutputAndErrorShared) {
+// What a server gets: its arguments split by the Windows rules after its
+// path, the host's directory and environment, and exactly three standard
+// descriptors, standard output and standard error sharing one pipe.
+TEST(ServerStart, ServerGetsItsArgumentsTheHostsPlaceAndOnlyItsThreePipes) {
     // A descriptor the host opened without close-on-exec must not leak either.
     const int hostFd = open("/dev/null", O_RDONLY);
     ASSERT_GE(hostFd, 0);
+    setenv("JRC_TEST_MARK", "marked", 1);
     Child first(L"");
-    Child second(L"");
+    Child second(L"-l \"two words\" a\\\"b");
     ASSERT_TRUE(second.process);
 
     const Json::Value fds = second.Call("fds");
@@ -108,39 +112,26 @@ TEST(ServerDescriptors, ServerGetsExactlyThreeStandardDescriptorsWithOutputAndEr
     EXPECT_EQ(fds[2]["fd"].asInt(), 2);
     EXPECT_EQ(fds[1]["target"], fds[2]["target"]) << "stdout and stderr share one pipe";
     EXPECT_NE(fds[0]["target"], fds[1]["target"]);
-
     // None of the first server's pipes reached the second one.
     const std::set<std::string> firstPipes = Targets(first.Call("fds"));
     for (const std::string& target : Targets(fds)) {
         EXPECT_EQ(firstPipes.count(target), 0u) << target;
     }
     close(hostFd);
-}
 
-TEST(ServerDescriptors, StderrBytesArriveOnTheOutputPipe) {
-    Child child(L"");
-    EXPECT_EQ(child.Call("stderr").asString(), "via stderr");
-}
-
-TEST(ServerCommandLine, ArgumentsAreSplitByWindowsRulesAfterTheServerPath) {
-    Child child(L"-l \"two words\" a\\\"b");
-    const Json::Value argv = child.Call("argv");
+    EXPECT_EQ(second.Call("stderr").asString(), "via stderr");
+    const Json::Value argv = second.Call("argv");
     ASSERT_EQ(argv.size(), 4u);
     EXPECT_EQ(argv[0].asString(), JRC_SCRIPTED_SERVER);
     EXPECT_EQ(argv[1].asString(), "-l");
     EXPECT_EQ(argv[2].asString(), "two words");
     EXPECT_EQ(argv[3].asString(), "a\"b");
-}
-
-TEST(ServerCommandLine, ServerRunsInTheHostsDirectoryWithTheHostsEnvironment) {
-    setenv("JRC_TEST_MARK", "marked", 1);
-    Child child(L"");
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    EXPECT_EQ(child.Call("cwd").asString(), cwd);
+    EXPECT_EQ(second.Call("cwd").asString(), cwd);
     Json::Value params(Json::arrayValue);
     params.append("JRC_TEST_MARK");
-    EXPECT_EQ(child.Call("env", params).asString(), "marked");
+    EXPECT_EQ(second.Call("env", params).asString(), "marked");
 }
 
 TEST(ProcessExit, ExitCodesAreReportedWithoutReapingAndTheHandleIsReapedOnClose) {
@@ -334,19 +325,44 @@ TEST(PipeWrite, BlocksOfEverySizeReachAReaderWholeInOrder) {
     }
 }
 
-TEST(PipeWrite, LargeBlockToAServerThatEndsWhileNobodyReadsFailsInsteadOfHanging) {
+TEST(PipeWrite, LargeBlockToAServerThatEndsWhileNobodyReadsFailsAndTellsWhenItEnded) {
     // We hold the pipe's read end ourselves, as the host holds its servers'
     // input, so the pipe never breaks: only the server's end stops the write.
-    Child server(L"--exit 0");
-    P::Pipe readEnd;
-    P::Pipe writeEnd;
-    ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
-    const std::string sent(std::size_t{1} << 20, 'x');
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(P::WritePipe(writeEnd, sent.data(), sent.size(), &server.process));
-    EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-    EXPECT_FALSE(IsNonBlocking(writeEnd));
+    // It tells a server that had ended before the write from one that ended
+    // while the write waited, and what the pipe took stays unread in it.
+    for (const bool endedFirst : {true, false}) {
+        SCOPED_TRACE(endedFirst);
+        Child server(L"");
+        const int pid = server.Call("pid").asInt();
+        if (endedFirst) {
+            ASSERT_TRUE(HostingTest::Kill(pid));
+            ASSERT_EQ(P::WaitForProcess(server.process, std::chrono::milliseconds(5000)),
+                      P::WaitResult::Ended);
+        }
+        std::thread killer([&] {
+            if (!endedFirst) {
+                std::this_thread::sleep_for(200ms);
+                HostingTest::Kill(pid);
+            }
+        });
+        P::Pipe readEnd;
+        P::Pipe writeEnd;
+        ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
+        const std::string sent(std::size_t{1} << 20, 'x');
+        const auto start = std::chrono::steady_clock::now();
+        bool endedBeforeWait = !endedFirst;
+        EXPECT_FALSE(
+            P::WritePipe(writeEnd, sent.data(), sent.size(), &server.process, &endedBeforeWait));
+        EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
+        killer.join();
+        EXPECT_EQ(endedBeforeWait, endedFirst);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        EXPECT_FALSE(IsNonBlocking(writeEnd));
+        std::size_t unread = 0;
+        EXPECT_TRUE(P::PipeBytesUnread(readEnd, unread));
+        EXPECT_GT(unread, 0u);
+        EXPECT_LT(unread, sent.size());
+    }
 }
 
 }  // namespace

@@ -72,20 +72,6 @@ TEST(ServerRecord, RestartAfterAnExitReportsExitThenRestartInOrder) {
     EXPECT_EQ(server.SetStatusObserver(nullptr), &observer);
 }
 
-TEST(ServerRecord, SignalledServerReportsOneHundredTwentyEightPlusTheSignal) {
-    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
-    RecordingObserver observer;
-    server.SetStatusObserver(&observer);
-    ASSERT_EQ(server.StartupRpcServer(), 1);
-    const auto process = Platform::OpenPublicProcess(server.GetSrvProcessHandle());
-    ASSERT_TRUE(Platform::TerminateProcess(process, 0));  // our own kill reports 0
-    ASSERT_EQ(server.WaitForExit(5000), 0u);
-    observer.events.clear();
-    ASSERT_EQ(server.StartupRpcServer(), 1);
-    ASSERT_FALSE(observer.events.empty());
-    EXPECT_EQ(observer.events[0], std::make_pair(std::string("exited"), 0));
-}
-
 TEST(ServerRecord, MissingExecutableFailsAndLeavesNothingOpen) {
     const auto descriptors = HostingTest::OpenDescriptors();
     RpcLocalSrvConfig server(L"/nonexistent/dir/server", L"");

@@ -134,51 +134,47 @@ TEST(ServerStart, ServerGetsItsArgumentsTheHostsPlaceAndOnlyItsThreePipes) {
     EXPECT_EQ(second.Call("env", params).asString(), "marked");
 }
 
-TEST(ProcessExit, ExitCodesAreReportedWithoutReapingAndTheHandleIsReapedOnClose) {
+TEST(ProcessExit, EndsAreReportedWithoutReapingAndClosingReaps) {
     struct Case {
-        const char* method;
+        const char* method;  // "terminate": ended by TerminateProcess
+        int value;
         unsigned long expected;
     };
-    const Case cases[] = {{"exit", 3}, {"exit", 0}, {"signal", 128 + SIGTERM}};
+    const Case cases[] = {
+        {"exit", 3, 3}, {"exit", 0, 0}, {"signal", SIGTERM, 128 + SIGTERM}, {"terminate", 7, 7}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.method + std::to_string(c.value));
         Child child(L"");
-        Json::Value params(Json::arrayValue);
-        params.append(static_cast<int>(c.expected > 128 ? c.expected - 128 : c.expected));
-        child.Call(c.method, params);
+        const int pid = child.Call("pid").asInt();
+        P::ExitStatus status;
+        ASSERT_TRUE(P::QueryExit(child.process, status));
+        EXPECT_TRUE(status.running);
+        EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(0)),
+                  P::WaitResult::TimedOut);
+        if (c.method == std::string("terminate")) {
+            ASSERT_TRUE(P::TerminateProcess(child.process, c.value));
+        } else {
+            Json::Value params(Json::arrayValue);
+            params.append(c.value);
+            child.Call(c.method, params);
+        }
         ASSERT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
                   P::WaitResult::Ended);
         char byte = 0;
         EXPECT_EQ(P::ReadPipe(child.fromChild, &byte, 1, &child.process), 0)
             << "a read ends once the server is gone";
-        P::ExitStatus status;
-        ASSERT_TRUE(P::QueryExit(child.process, status));
-        EXPECT_EQ(status.code, c.expected) << c.method;
-        // Asking again gives the same answer: the first ask did not reap.
-        ASSERT_TRUE(P::QueryExit(child.process, status));
-        EXPECT_EQ(status.code, c.expected);
+        // Asking twice gives the same answer: asking does not reap.
+        for (int ask = 0; ask < 2; ++ask) {
+            ASSERT_TRUE(P::QueryExit(child.process, status));
+            EXPECT_FALSE(status.running);
+            EXPECT_EQ(status.code, c.expected);
+        }
+        EXPECT_TRUE(HostingTest::IsZombie(pid)) << "peeking must not reap";
+        EXPECT_FALSE(P::TerminateProcess(child.process, 1)) << "an ended process cannot be ended";
+        child.process.Reset();
+        EXPECT_FALSE(HostingTest::IsZombie(pid));
+        EXPECT_FALSE(HostingTest::IsAlive(pid));
     }
-}
-
-TEST(ProcessExit, TerminateReportsTheRequestedCodeAndCloseLeavesNoZombie) {
-    Child child(L"");
-    const int pid = child.Call("pid").asInt();
-    P::ExitStatus status;
-    ASSERT_TRUE(P::QueryExit(child.process, status));
-    EXPECT_TRUE(status.running);
-    EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(0)),
-              P::WaitResult::TimedOut);
-
-    ASSERT_TRUE(P::TerminateProcess(child.process, 7));
-    EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
-              P::WaitResult::Ended);
-    ASSERT_TRUE(P::QueryExit(child.process, status));
-    EXPECT_EQ(status.code, 7u);
-    EXPECT_TRUE(HostingTest::IsZombie(pid)) << "peeking must not reap";
-    EXPECT_FALSE(P::TerminateProcess(child.process, 1)) << "an ended process cannot be ended";
-
-    child.process.Reset();
-    EXPECT_FALSE(HostingTest::IsZombie(pid));
-    EXPECT_FALSE(HostingTest::IsAlive(pid));
 }
 
 // A host that ignores SIGCHLD has its children reaped by the system; their

@@ -159,15 +159,6 @@ TEST(Win32Process, ExitCodeIsStillActiveUntilTheChildEnds) {
     }
 }
 
-TEST(Win32Process, ReadOfAnEndedChildEndsAlthoughTheHostHoldsItsOutputEnd) {
-    Child child;
-    ASSERT_TRUE(child.Start(L"exit 0"));
-    char buffer[16];
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(P::ReadPipe(child.fromChild, buffer, sizeof(buffer), &child.process), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
-}
-
 TEST(Win32Process, MissingExecutableStartsNothing) {
     Child child;
     EXPECT_FALSE(child.Start(L"", L"", P::GetExecutableDirectory() + L"\\no_such_program.exe"));

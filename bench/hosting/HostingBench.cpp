@@ -85,26 +85,23 @@ std::string FrameBytes(const JsonRequest& request) {
 class RawPeer {
 public:
     RawPeer(std::size_t in, std::size_t out) : in_(in), buffer_(out) {
-        void* outWrite = nullptr;
-        void* inRead = nullptr;
+        Platform::Pipe outWrite;
+        Platform::Pipe inRead;
         Platform::CreatePipe(fromPeer_, outWrite);
         Platform::CreatePipe(inRead, toPeer_);
         Platform::ProcessStart start;
         start.application = Widen(JRC_RAW_PEER);
         start.arguments = std::to_wstring(in) + L" " + std::to_wstring(out);
-        start.standardInput = inRead;
-        start.standardOutput = outWrite;
+        start.standardInput = &inRead;
+        start.standardOutput = &outWrite;
         process_ = Platform::StartProcess(start);
-        Platform::CloseHandle(outWrite);
-        Platform::CloseHandle(inRead);
     }
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
     ~RawPeer() {
-        Platform::CloseHandle(toPeer_);
-        Platform::CloseHandle(fromPeer_);
+        toPeer_.Reset();
+        fromPeer_.Reset();
         Platform::WaitForProcess(process_, std::chrono::milliseconds(2000));
-        Platform::CloseHandle(process_);
     }
     // `bytes` must hold at least `in` bytes.
     bool PingPong(const std::string& bytes) {
@@ -115,8 +112,8 @@ public:
         // short look-again before blocking as a call through the library.
         std::size_t got = 0;
         while (got < buffer_.size()) {
-            const long n =
-                Platform::ReadPipe(fromPeer_, buffer_.data() + got, buffer_.size() - got, process_);
+            const long n = Platform::ReadPipe(fromPeer_, buffer_.data() + got, buffer_.size() - got,
+                                              &process_);
             if (n <= 0) {
                 return false;
             }
@@ -128,9 +125,9 @@ public:
 private:
     std::size_t in_;
     std::vector<char> buffer_;
-    void* process_ = nullptr;
-    void* toPeer_ = nullptr;
-    void* fromPeer_ = nullptr;
+    Platform::Process process_;
+    Platform::Pipe toPeer_;
+    Platform::Pipe fromPeer_;
 };
 
 template <typename F>

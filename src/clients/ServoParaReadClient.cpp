@@ -2,6 +2,7 @@
 #include <JsonRpcClient/clients/ServoParaReadClient.h>
 
 #include <JsonRpcClient/hosting/RpcLocalConnection.h>
+#include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 #include <JsonRpcClient/rpc/CodePageText.h>
 #include <JsonRpcClient/rpc/FailureCodes.h>
 #include <JsonRpcClient/rpc/JsonResponse.h>
@@ -55,6 +56,12 @@ bool DecodeServoResult(const Json::Value& result, ServoParaReadClient::ServoPara
 ServoParaReadClient::ServoParaReadClient(RpcLocalSrvConfig* server) : JsonRpcClient(server) {}
 
 bool ServoParaReadClient::GetServoPara(ServoPara& para) {
+    // Only a running server pushes a message, and a read has no request to
+    // send again: an ended server is started anew before the wait, not
+    // found out by it.
+    if (RpcLocalSrvConfig* server = GetServer()) {
+        server->StartupRpcServer();
+    }
     RpcLocalConnection* connection = CurConnection();
     if (connection == nullptr) {
         return false;

@@ -13,11 +13,21 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <new>
 #include <utility>
 
 #include "platform/Platform.h"
 
 namespace RpcClient {
+
+namespace {
+
+// The registry's own job: job_ holds its owner.
+Platform::Job* JobOf(void* job) {
+    return static_cast<Platform::Job*>(job);
+}
+
+}  // namespace
 
 JobInstance::JobInstance(const wchar_t* /*name*/) {}
 
@@ -37,7 +47,7 @@ bool JobInstance::IsValid() const {
 
 bool JobInstance::IsMainInJob() {
     bool inJob = false;
-    if (Platform::IsProcessInJob(Platform::CurrentProcess(), nullptr, inJob)) {
+    if (Platform::IsCurrentProcessInJob(inJob)) {
         return inJob;
     }
     return Platform::IsCurrentProcessListedInOwnJob();
@@ -53,11 +63,12 @@ bool JobInstance::IsChildProcessCanBreakawayFromMainJob() {
 }
 
 bool JobInstance::IsChildProcessInMainJob(void* process) {
-    if (process == nullptr || !IsMainInJob()) {
+    const Platform::Process child = Platform::OpenPublicProcess(process);
+    if (!child || !IsMainInJob()) {
         return false;
     }
     bool inJob = false;
-    return Platform::IsProcessInJob(process, nullptr, inJob) && inJob;
+    return Platform::IsProcessInJob(child, nullptr, inJob) && inJob;
 }
 
 bool JobInstance::IsChildProcessHasBreakawayFromJobFlags(void* process) {
@@ -71,16 +82,18 @@ int JobInstance::CreateJobObjectImp() {
     }
     // The platform's job is kill-on-close with no breakaway: the servers'
     // own children stay in it.
-    void* job = Platform::CreateJob();
-    if (job == nullptr) {
+    Platform::Job job = Platform::CreateJob();
+    if (!job) {
         return 0;
     }
-    job_ = job;
-    return 1;
+    job_ = new (std::nothrow) Platform::Job(std::move(job));
+    return job_ != nullptr ? 1 : 0;
 }
 
 int JobInstance::AssignChildProcessOnMainJob(void* process) {
-    const bool pseudoOrNull = process == nullptr || process == Platform::CurrentProcess();
+    // Empty for null, for the calling process and for what is no process.
+    const Platform::Process child = Platform::OpenPublicProcess(process);
+    const bool pseudoOrNull = !child;
     std::lock_guard<std::recursive_mutex> lock(jobLock_);
     if (IsMainInJob() &&
         (!IsChildProcessCanBreakawayFromMainJob() || IsChildProcessInMainJob(process))) {
@@ -88,21 +101,22 @@ int JobInstance::AssignChildProcessOnMainJob(void* process) {
         if (pseudoOrNull || CreateJobObjectImp() == 0) {
             return 1;
         }
-        Platform::AssignProcessToJob(job_, process);
+        Platform::AssignProcessToJob(*JobOf(job_), child);
         return 1;
     }
     if (pseudoOrNull || CreateJobObjectImp() == 0) {
         return 0;
     }
     bool inJob = false;
-    if (Platform::IsProcessInJob(process, nullptr, inJob) && inJob) {
+    if (Platform::IsProcessInJob(child, nullptr, inJob) && inJob) {
         return 0;
     }
-    return Platform::AssignProcessToJob(job_, process) ? 1 : 0;
+    return Platform::AssignProcessToJob(*JobOf(job_), child) ? 1 : 0;
 }
 
 int JobInstance::AssignChildProcessToJobObject(void* process, int force) {
-    if (process == nullptr || process == Platform::CurrentProcess()) {
+    const Platform::Process child = Platform::OpenPublicProcess(process);
+    if (!child) {
         return 0;
     }
     std::lock_guard<std::recursive_mutex> lock(jobLock_);
@@ -110,10 +124,10 @@ int JobInstance::AssignChildProcessToJobObject(void* process, int force) {
         return 0;
     }
     bool inJob = false;
-    if (Platform::IsProcessInJob(process, nullptr, inJob) && inJob && force == 0) {
+    if (Platform::IsProcessInJob(child, nullptr, inJob) && inJob && force == 0) {
         return 0;
     }
-    return Platform::AssignProcessToJob(job_, process) ? 1 : 0;
+    return Platform::AssignProcessToJob(*JobOf(job_), child) ? 1 : 0;
 }
 
 std::wstring JobInstance::GenerateSrvUrl(const std::wstring& srvUri, const std::wstring& args,
@@ -213,19 +227,19 @@ void JobInstance::OnRpcServerReStarted(void* server) {
 void JobInstance::TerminateAll() {
     std::lock_guard<std::recursive_mutex> lock(jobLock_);
     if (job_ != nullptr) {
-        Platform::TerminateJob(job_, 0);
-        Platform::Job(std::exchange(job_, nullptr)).Reset();
+        Platform::TerminateJob(*JobOf(job_), 0);
+        delete JobOf(std::exchange(job_, nullptr));
     }
 }
 
 void JobInstance::Dispose() {
     std::lock_guard<std::recursive_mutex> lock(jobLock_);
-    Platform::Job(std::exchange(job_, nullptr)).Reset();
+    delete JobOf(std::exchange(job_, nullptr));
 }
 
 void* JobInstance::GetJobHandle() const {
     std::lock_guard<std::recursive_mutex> lock(jobLock_);
-    return job_;
+    return job_ != nullptr ? Platform::PublicHandle(*JobOf(job_)) : nullptr;
 }
 
 }  // namespace RpcClient

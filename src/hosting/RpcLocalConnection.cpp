@@ -15,6 +15,7 @@
 #include <streambuf>
 #include <utility>
 
+#include "hosting/ConnectionHandles.h"
 #include "platform/Platform.h"
 
 namespace RpcClient {
@@ -26,19 +27,31 @@ struct RpcLocalConnection::Streams {
     // it was set still honours it.
     bool limited = false;
     Platform::ReadDeadline deadline{};
+    // An exchange found the server ended: the next query starts it anew.
+    bool serverEnded = false;
 };
 
 namespace {
 
-std::unique_ptr<std::streambuf> OpenPipeBuffer(void* pipeEnd, Platform::PipeDirection direction,
-                                               void* process) {
-    Platform::Pipe pipe(Platform::DuplicateHandle(pipeEnd));
+// The owners beneath a connection's public handle values (kept where the
+// watched process used to be named); null for a connection that owns none.
+ConnectionHandles* HandlesOf(void* handles) {
+    return static_cast<ConnectionHandles*>(handles);
+}
+
+std::unique_ptr<std::streambuf> OpenPipeBuffer(void* handles, Platform::PipeDirection direction) {
+    ConnectionHandles* owned = HandlesOf(handles);
+    if (owned == nullptr) {
+        throw std::runtime_error("The connection has no pipe of its own.");
+    }
+    Platform::Pipe pipe =
+        (direction == Platform::PipeDirection::Read ? owned->read : owned->write).Duplicate();
     if (!pipe) {
         throw std::runtime_error(GetLastErrorAsString());
     }
     // Without a watch the buffer still works; it only waits as a plain pipe
     // would.
-    Platform::Process watched(process != nullptr ? Platform::DuplicateHandle(process) : nullptr);
+    Platform::Process watched = owned->process.Duplicate();
     std::string error;
     std::unique_ptr<std::streambuf> buffer =
         Platform::OpenPipeStreamBuffer(std::move(pipe), direction, std::move(watched), error);
@@ -75,10 +88,6 @@ RpcLocalConnection& RpcLocalConnection::operator=(RpcLocalConnection&& other) no
 }
 
 RpcLocalConnection::~RpcLocalConnection() {
-    if (ownsHandles_ != 0) {
-        Platform::Pipe(std::exchange(read_, nullptr)).Reset();
-        Platform::Pipe(std::exchange(write_, nullptr)).Reset();
-    }
     // Each buffer owns its own duplicate of the pipe end, so the buffers are
     // released whatever state their streams are in: nothing beneath them may
     // outlive the connection. Output never flushed is dropped with them.
@@ -93,7 +102,7 @@ RpcLocalConnection::~RpcLocalConnection() {
     }
     output_.reset();
     input_.reset();
-    Platform::Process(std::exchange(watchedProcess_, nullptr)).Reset();
+    delete HandlesOf(std::exchange(watchedProcess_, nullptr));
 }
 
 void RpcLocalConnection::swap(RpcLocalConnection& other) noexcept {
@@ -133,7 +142,7 @@ bool RpcLocalConnection::IsValid() const {
 
 std::istream& RpcLocalConnection::IStream() {
     if (!input_) {
-        auto buffer = OpenPipeBuffer(read_, Platform::PipeDirection::Read, watchedProcess_);
+        auto buffer = OpenPipeBuffer(watchedProcess_, Platform::PipeDirection::Read);
         if (!streams_) {
             streams_ = std::make_unique<Streams>();
         }
@@ -148,7 +157,7 @@ std::istream& RpcLocalConnection::IStream() {
 
 std::ostream& RpcLocalConnection::OStream() {
     if (!output_) {
-        auto buffer = OpenPipeBuffer(write_, Platform::PipeDirection::Write, watchedProcess_);
+        auto buffer = OpenPipeBuffer(watchedProcess_, Platform::PipeDirection::Write);
         if (!streams_) {
             streams_ = std::make_unique<Streams>();
         }
@@ -174,6 +183,31 @@ void RpcLocalConnection::SetReadTimeout(unsigned long milliseconds) {
         Platform::SetReadDeadline(*streams_->input,
                                   streams_->limited ? &streams_->deadline : nullptr);
     }
+}
+
+bool RpcLocalConnection::ServerEndSeen() const {
+    return streams_ && streams_->serverEnded;
+}
+
+bool RpcLocalConnection::ServerEndedBeforeRequest(bool delivered) const {
+    const ConnectionHandles* owned = HandlesOf(watchedProcess_);
+    Platform::ExitStatus status;
+    if (owned == nullptr || !Platform::QueryExit(owned->process, status) || status.running) {
+        return false;
+    }
+    if (streams_) {
+        streams_->serverEnded = true;
+    }
+    if (!delivered) {
+        // Only a server that had ended before the write waited for it: one
+        // that ended while the write waited may have been killed for taking
+        // too long, and keeps that outcome.
+        return streams_ && streams_->output && Platform::WriteFoundProcessEnded(*streams_->output);
+    }
+    // The request went in last, so whatever is left unread ends with (a
+    // part of) it.
+    std::size_t unread = 0;
+    return Platform::PipeBytesUnread(owned->serverInput, unread) && unread > 0;
 }
 
 bool RpcLocalConnection::ReadTimedOut() const {

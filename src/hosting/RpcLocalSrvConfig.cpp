@@ -22,22 +22,16 @@
 #include <thread>
 #include <utility>
 
+#include "hosting/ConnectionHandles.h"
 #include "platform/Platform.h"
 
 namespace RpcClient {
 
 namespace {
 
-// A new pipe whose two ends `readEnd` and `writeEnd` take.
-bool CreatePipePair(Platform::Pipe& readEnd, Platform::Pipe& writeEnd) {
-    void* read = nullptr;
-    void* write = nullptr;
-    if (!Platform::CreatePipe(read, write)) {
-        return false;
-    }
-    readEnd.Reset(read);
-    writeEnd.Reset(write);
-    return true;
+// The process owner behind a copy of CurrentProcess().
+const Platform::Process& ProcessOf(const std::shared_ptr<void>& process) {
+    return *static_cast<const Platform::Process*>(process.get());
 }
 
 // The thread checker does not follow the clock-based wait behind a timed
@@ -87,7 +81,7 @@ IRpcServerStatusObserver::~IRpcServerStatusObserver() = default;
 // that is being closed); the process handle is shared, so a status query
 // that copied it keeps it open until it has finished with it.
 struct RpcLocalSrvConfig::Running {
-    std::shared_ptr<void> process;
+    std::shared_ptr<Platform::Process> process;
     std::mutex pipesLock;
     Platform::Pipe readStream;
     Platform::Pipe writeStream;
@@ -133,7 +127,8 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     IRpcServerStatusObserver* observer = observer_;
     if (const std::shared_ptr<void> process = CurrentProcess()) {
         Platform::ExitStatus status;
-        if (observer != nullptr && Platform::QueryExit(process.get(), status) && !status.running) {
+        if (observer != nullptr && Platform::QueryExit(ProcessOf(process), status) &&
+            !status.running) {
             observer->OnRpcServerExited(this, static_cast<int>(status.code));
         }
     }
@@ -142,8 +137,8 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     // Made before anything is opened, so that nothing opened can leak when
     // it cannot be made.
     auto running = std::make_shared<Running>();
-    if (!CreatePipePair(running->readStream, running->childOutput) ||
-        !CreatePipePair(running->childInput, running->writeStream)) {
+    if (!Platform::CreatePipe(running->readStream, running->childOutput) ||
+        !Platform::CreatePipe(running->childInput, running->writeStream)) {
         return 0;
     }
 
@@ -156,16 +151,15 @@ int RpcLocalSrvConfig::StartupRpcServer() {
     if (start.workingDirectory.empty()) {
         start.workingDirectory = Platform::GetExecutableDirectory();
     }
-    start.standardInput = running->childInput.Get();
-    start.standardOutput = running->childOutput.Get();
-    Platform::Process started(Platform::StartProcess(start));
+    start.standardInput = &running->childInput;
+    start.standardOutput = &running->childOutput;
+    Platform::Process started = Platform::StartProcess(start);
     if (!started) {
         return 0;
     }
     // Shared by the start and every status query that copies it. Should the
     // allocation fail, `started` still closes the handle.
-    auto process = std::make_shared<Platform::Process>(std::move(started));
-    running->process = std::shared_ptr<void>(process, process->Get());
+    running->process = std::make_shared<Platform::Process>(std::move(started));
     std::atomic_store(&running_, std::move(running));
     observer = observer_;
     if (observer != nullptr) {
@@ -190,7 +184,7 @@ void RpcLocalSrvConfig::Retire() {
 int RpcLocalSrvConfig::IsRpcServerRunning() const {
     const std::shared_ptr<void> process = CurrentProcess();
     Platform::ExitStatus status;
-    return process && Platform::QueryExit(process.get(), status) && status.running ? 1 : 0;
+    return process && Platform::QueryExit(ProcessOf(process), status) && status.running ? 1 : 0;
 }
 
 int RpcLocalSrvConfig::IsValid() const {
@@ -199,7 +193,8 @@ int RpcLocalSrvConfig::IsValid() const {
 }
 
 void* RpcLocalSrvConfig::GetSrvProcessHandle() const {
-    return CurrentProcess().get();
+    const std::shared_ptr<void> process = CurrentProcess();
+    return process ? Platform::PublicHandle(ProcessOf(process)) : nullptr;
 }
 
 unsigned long RpcLocalSrvConfig::WaitForExit(unsigned long milliseconds) const {
@@ -215,7 +210,7 @@ unsigned long RpcLocalSrvConfig::WaitForExit(unsigned long milliseconds) const {
     const auto timeout = milliseconds == kInfinite
                              ? std::nullopt
                              : std::optional<std::chrono::milliseconds>(milliseconds);
-    switch (Platform::WaitForProcess(process.get(), timeout)) {
+    switch (Platform::WaitForProcess(ProcessOf(process), timeout)) {
         case Platform::WaitResult::Ended:
             return 0;
         case Platform::WaitResult::TimedOut:
@@ -233,7 +228,7 @@ IRpcServerStatusObserver* RpcLocalSrvConfig::SetStatusObserver(IRpcServerStatusO
 void RpcLocalSrvConfig::SafeCloseHandle(void*& handle) {
     // Public, for hosts; the library's own handles close themselves.
     if (handle != nullptr) {
-        Platform::CloseHandle(handle);
+        Platform::ClosePublicHandle(handle);
         handle = nullptr;
     }
 }
@@ -256,7 +251,7 @@ void RpcLocalSrvConfig::Dispose() {
         return;
     }
     running->ClosePipes();
-    void* process = running->process.get();
+    const Platform::Process& process = *running->process;
     Platform::ExitStatus status;
     if (Platform::QueryExit(process, status) && status.running) {
         Platform::TerminateProcess(process, 0);
@@ -267,10 +262,14 @@ void RpcLocalSrvConfig::Dispose() {
 }
 
 RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) {
+    return HoldConnection(timeoutMs, true);
+}
+
+RpcLocalConnection* RpcLocalSrvConfig::HoldConnection(unsigned long timeoutMs, bool lookFirst) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        if (StartupRpcServer() == 0) {
+        if ((lookFirst || !Current()) && StartupRpcServer() == 0) {
             return nullptr;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -278,12 +277,23 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
         if (!LockWithin(connectionLock_, static_cast<unsigned long>(left.count()))) {
             return nullptr;
         }
+        bool ended = false;
         {
             std::lock_guard<std::mutex> slot(slotMutex_);
             ++holdDepth_;
             if (connection_) {
-                return connection_.get();
+                if (!connection_->ServerEndSeen()) {
+                    return connection_.get();
+                }
+                ended = true;
             }
+        }
+        if (ended) {
+            // An exchange on it found the server ended: start it again, with
+            // the lock given back, as a query that looks first would.
+            ReleaseHeld();
+            lookFirst = true;
+            continue;
         }
         // Build the connection from the published start, without the start
         // lock: the copy keeps the start's handles from being freed, and its
@@ -297,6 +307,7 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
             Platform::Pipe read;
             Platform::Pipe write;
             Platform::Process watched;
+            Platform::Pipe serverInput;
             if (running) {
                 std::lock_guard<std::mutex> pipes(running->pipesLock);
                 if (running->readStream && running->writeStream) {
@@ -306,8 +317,10 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
                         write = running->writeStream.Duplicate();
                     }
                     if (write) {
-                        watched =
-                            Platform::Process(Platform::DuplicateHandle(running->process.get()));
+                        serverInput = running->childInput.Duplicate();
+                    }
+                    if (serverInput) {
+                        watched = running->process->Duplicate();
                     }
                 }
             }
@@ -315,8 +328,10 @@ RpcLocalConnection* RpcLocalSrvConfig::QueryConnection(unsigned long timeoutMs) 
                 // The allocation comes before the arguments are evaluated, so
                 // a failed one leaves the duplicates with their owners here.
                 auto connection = std::unique_ptr<RpcLocalConnection>(new RpcLocalConnection(
-                    connectionLock_, running->process.get(), read.Release(), write.Release(), 1));
-                connection->watchedProcess_ = watched.Release();
+                    connectionLock_, Platform::PublicHandle(*running->process),
+                    Platform::PublicHandle(read), Platform::PublicHandle(write), 1));
+                connection->watchedProcess_ = new ConnectionHandles{
+                    std::move(read), std::move(write), std::move(watched), std::move(serverInput)};
                 std::lock_guard<std::mutex> slot(slotMutex_);
                 // A stop between the copy and now made the copy stale.
                 if (std::atomic_load(&running_) == running) {

@@ -36,6 +36,11 @@ bool ReadDeadlinePassed(const std::streambuf& buffer) {
     return pipe != nullptr && pipe->DeadlinePassed();
 }
 
+bool WriteFoundProcessEnded(const std::streambuf& buffer) {
+    const auto* pipe = dynamic_cast<const PipeBufferBase*>(&buffer);
+    return pipe != nullptr && pipe->WriteFoundEnded();
+}
+
 PipeBufferBase::int_type PipeBufferBase::underflow() {
     if (gptr() < egptr()) {
         return traits_type::to_int_type(*gptr());

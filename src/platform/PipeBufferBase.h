@@ -30,6 +30,7 @@ public:
     // See Platform::SetReadDeadline.
     void SetDeadline(const ReadDeadline* deadline);
     bool DeadlinePassed() const { return deadlinePassed_; }
+    bool WriteFoundEnded() const { return writeFoundEnded_; }
 
 protected:
     // Reads at least one byte and at most `size`; 0 at end of stream or on
@@ -42,6 +43,8 @@ protected:
     // bound was reached (its ReadSome then returns 0).
     const ReadDeadline* Deadline() const { return limited_ ? &deadline_ : nullptr; }
     void NoteDeadlinePassed() { deadlinePassed_ = true; }
+    // Where a backend's WriteAll records WritePipe's `endedBeforeWait`.
+    bool writeFoundEnded_ = false;
 
     int_type underflow() override;
     std::streamsize xsgetn(char_type* s, std::streamsize count) override;

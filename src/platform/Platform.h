@@ -12,6 +12,13 @@
 #include <optional>
 #include <streambuf>
 #include <string>
+#include <utility>
+
+#if defined(_WIN32)
+#include "platform/win32/NativeHandles.h"
+#else
+#include "platform/posix/NativeHandles.h"
+#endif
 
 namespace RpcClient::Platform {
 
@@ -58,79 +65,64 @@ unsigned long LastConversionError();
 // ---------------------------------------------------------------------------
 // Processes, pipes and jobs
 //
-// Every operating-system object travels as an opaque `void*` handle; null
-// means "no handle". A handle is released with CloseHandle whatever it names
-// (pipe end, process, job). Functions that fail return false / null and leave
-// the reason in the calling thread's last error (GetLastError below).
+// Each kind of operating-system object has its own owner type (Pipe, Process,
+// Job) over the backend's native representation (NativeHandles.h): move-only,
+// closed when it goes, and closing keeps the calling thread's last error, so
+// cleanup after a failure never hides the failure's reason. Functions that
+// fail return false / an empty owner and leave the reason in the calling
+// thread's last error (GetLastError below).
 // ---------------------------------------------------------------------------
 
-// An anonymous pipe with the system's default buffer size. The ends may be
-// handed to StartProcess as a child's standard handles; no end ever reaches a
-// child by any other way (Win32: the ends are inheritable, and only the child
-// being started at that moment receives them as its standard handles;
-// POSIX: close-on-exec, passed explicitly by the spawn).
-bool CreatePipe(void*& readEnd, void*& writeEnd);
-
-// Closes any handle; false for null or an unknown handle. Closing a process
-// handle of an ended child reaps it (no zombie stays behind on POSIX).
-bool CloseHandle(void* handle);
-
-// A second handle on the same object with the same access, not inheritable.
-// Null on failure.
-void* DuplicateHandle(void* handle);
-
-// CloseHandle that keeps the calling thread's last error as it was, so that
-// cleanup after a failure never hides the failure's reason.
-void CloseKeepingLastError(void* handle);
-
-// Pipe, Process and Job each own one handle of their kind: move-only, and
-// closed (keeping the last error) when they go.
-template <class Kind>
+template <class Traits>
 class Owned {
 public:
+    using Native = typename Traits::Native;
+
     Owned() noexcept = default;
-    explicit Owned(void* handle) noexcept : handle_(handle) {}
-    Owned(Owned&& other) noexcept : handle_(other.Release()) {}
+    explicit Owned(Native native) noexcept : native_(std::move(native)) {}
+    Owned(Owned&& other) noexcept : native_(other.Release()) {}
     Owned& operator=(Owned&& other) noexcept {
-        Reset(other.Release());
+        if (this != &other) {
+            Reset();
+            native_ = other.Release();
+        }
         return *this;
     }
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
     ~Owned() { Reset(); }
 
-    void* Get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != nullptr; }
-    void* Release() noexcept {
-        void* handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-    void Reset(void* handle = nullptr) noexcept {
-        void* old = handle_;
-        handle_ = handle;
-        if (old != nullptr) {
-            CloseKeepingLastError(old);
+    const Native& Get() const noexcept { return native_; }
+    Native& Get() noexcept { return native_; }
+    explicit operator bool() const noexcept { return !Traits::IsEmpty(native_); }
+    Native Release() noexcept { return std::exchange(native_, Native{}); }
+    void Reset() noexcept {
+        Native old = Release();
+        if (!Traits::IsEmpty(old)) {
+            Traits::Close(old);
         }
     }
-    // A second, private handle on the same object; empty on failure.
+    // A second, private owner of the same object, with the same access and
+    // never inherited by a child; empty on failure.
     Owned Duplicate() const {
-        return Owned(handle_ != nullptr ? DuplicateHandle(handle_) : nullptr);
+        return Owned(Traits::IsEmpty(native_) ? Native{} : Traits::Duplicate(native_));
     }
 
 private:
-    void* handle_ = nullptr;
+    Native native_{};
 };
 
-struct PipeKind;
-struct ProcessKind;
-struct JobKind;
-using Pipe = Owned<PipeKind>;
-using Process = Owned<ProcessKind>;
-using Job = Owned<JobKind>;
+using Pipe = Owned<PipeTraits>;
+using Process = Owned<ProcessTraits>;
+using Job = Owned<JobTraits>;
 
-// Pseudo handle naming the calling process; never closed, never null.
-void* CurrentProcess();
+// An anonymous pipe with the system's default buffer size. The ends may be
+// handed to StartProcess as a child's standard handles; no end ever reaches a
+// child by any other way (Win32: the ends are inheritable, and only the child
+// being started at that moment receives them as its standard handles;
+// POSIX: close-on-exec, passed explicitly by the spawn).
+bool CreatePipe(Pipe& readEnd, Pipe& writeEnd);
+
 unsigned long CurrentProcessId();
 
 struct ProcessStart {
@@ -149,14 +141,15 @@ struct ProcessStart {
     bool breakawayFromJob = false;
     // The child's standard input (a pipe's read end) and its standard output
     // and standard error (one pipe's write end, shared by both).
-    void* standardInput = nullptr;
-    void* standardOutput = nullptr;
+    const Pipe* standardInput = nullptr;
+    const Pipe* standardOutput = nullptr;
 };
 
 // Starts a hidden child with exactly the three standard handles above and
-// the host's environment. Returns its process handle, or null. The handle is
-// immune to process-id reuse.
-void* StartProcess(const ProcessStart& start);
+// the host's environment. Empty on failure. The owner is immune to
+// process-id reuse; closing its last duplicate of an ended child reaps it
+// (no zombie stays behind on POSIX).
+Process StartProcess(const ProcessStart& start);
 
 // What a look at a process found: still running, or ended with `code`.
 // A process ended by a signal reports 128 + the signal number on POSIX.
@@ -167,17 +160,21 @@ struct ExitStatus {
     unsigned long code = 0;
 };
 
-// Looks at the process without reaping it: the handle stays usable until
+// Looks at the process without reaping it: the owner stays usable until
 // closed. False when it cannot be asked (the reason in the last error).
-bool QueryExit(void* process, ExitStatus& status);
+bool QueryExit(const Process& process, ExitStatus& status);
 
 // Ends the process at once. Later queries report `exitCode`.
-bool TerminateProcess(void* process, unsigned int exitCode);
+bool TerminateProcess(const Process& process, unsigned int exitCode);
 
 enum class WaitResult { Ended, TimedOut, Failed };
 
 // Waits up to `timeout` (none: no limit) for the process to end.
-WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout);
+WaitResult WaitForProcess(const Process& process, std::optional<std::chrono::milliseconds> timeout);
+
+// Id of a process (Win32 GetProcessId, POSIX pid); 0 for an empty owner.
+// Ids are reused once a process is gone and its owners closed.
+unsigned long GetProcessId(const Process& process);
 
 // A point on the steady clock past which a read stops waiting.
 using ReadDeadline = std::chrono::steady_clock::time_point;
@@ -192,15 +189,23 @@ constexpr long kReadTimedOut = -2;
 // never outlives a dead server); a backend that cannot watch ignores it.
 // With a `deadline`, a read that has seen no byte by then gives up with
 // kReadTimedOut (bytes already in the pipe are still read after it).
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
+long ReadPipe(const Pipe& readEnd, char* buffer, std::size_t size, const Process* watchedProcess,
               const ReadDeadline* deadline = nullptr);
 
 // Writes all bytes to a pipe end. False on error (a broken pipe included: it
 // never raises a signal in the host). When `watchedProcess` is given, a
 // backend may also fail the write once that process has ended while the pipe
 // is full (so a write never outlives a dead server whose input we still hold
-// open); a backend that cannot watch ignores it.
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess);
+// open); a backend that cannot watch ignores it. `endedBeforeWait`, when
+// given, is set to whether such a failure found the process ended before the
+// write had waited for it at all (it had ended before the write began, not
+// while the write waited on it).
+bool WritePipe(const Pipe& writeEnd, const char* data, std::size_t size,
+               const Process* watchedProcess, bool* endedBeforeWait = nullptr);
+
+// The bytes written to a pipe and not read yet, looked at through its read
+// end without taking any. False when the pipe cannot be asked.
+bool PipeBytesUnread(const Pipe& readEnd, std::size_t& count);
 
 // Which way a pipe stream buffer carries bytes.
 enum class PipeDirection { Read, Write };
@@ -231,16 +236,23 @@ void SetReadDeadline(std::streambuf& buffer, const ReadDeadline* deadline);
 // Did a read through the buffer give up at its deadline since it was set?
 bool ReadDeadlinePassed(const std::streambuf& buffer);
 
+// Did the last failed write through the buffer find its watched process
+// already ended before it had waited for it (see WritePipe)?
+bool WriteFoundProcessEnded(const std::streambuf& buffer);
+
 // A job: processes assigned to it, and every process they start, are killed
-// when the job is terminated or its last handle is closed, and when the host
-// process ends by any means. Processes do not break away from it. Null on
+// when the job is terminated or its last owner is closed, and when the host
+// process ends by any means. Processes do not break away from it. Empty on
 // failure.
-void* CreateJob();
-bool AssignProcessToJob(void* job, void* process);
-bool TerminateJob(void* job, unsigned int exitCode);
+Job CreateJob();
+bool AssignProcessToJob(const Job& job, const Process& process);
+bool TerminateJob(const Job& job, unsigned int exitCode);
 
 // Is the process in `job` (null: in any job)? False return: the query failed.
-bool IsProcessInJob(void* process, void* job, bool& inJob);
+bool IsProcessInJob(const Process& process, const Job* job, bool& inJob);
+
+// Is the host process itself in a job? False return: the query failed.
+bool IsCurrentProcessInJob(bool& inJob);
 
 // Does the job the host process runs in list the host's own process id?
 // False when the host is in no job or the list cannot be had.
@@ -250,9 +262,29 @@ bool IsCurrentProcessListedInOwnJob();
 // the query failed (the host is in no job).
 bool QueryOwnJobBreakawayAllowed(bool& allowed);
 
-// Id of a process (Win32 GetProcessId, POSIX pid); 0 for null or an unknown
-// handle. Ids are reused once a process is gone and its handles closed.
-unsigned long GetProcessId(void* process);
+// ---------------------------------------------------------------------------
+// The handles of the public API
+//
+// The public API hands processes, jobs and pipe ends out as `void*` and takes
+// processes back the same way. Win32: the handle itself. POSIX: a process or
+// a job is named by a token the backend maps back while the object lives, a
+// pipe end by its descriptor plus one; neither can be used by the host
+// directly.
+// ---------------------------------------------------------------------------
+
+void* PublicHandle(const Process& process);
+void* PublicHandle(const Job& job);
+void* PublicHandle(const Pipe& pipe);
+
+// A private owner of the process a public value names; empty for null, for
+// the Win32 pseudo handle of the calling process and for anything the
+// backend does not know.
+Process OpenPublicProcess(void* process);
+Job OpenPublicJob(void* job);
+
+// Closes a handle the host owns (Win32 CloseHandle). The POSIX tokens are
+// not owned by the host: false, nothing is closed.
+bool ClosePublicHandle(void* handle);
 
 // ---------------------------------------------------------------------------
 // Files and directories

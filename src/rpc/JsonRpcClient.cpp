@@ -97,10 +97,21 @@ JsonRpcClient::JsonRpcClient(RpcLocalSrvConfig* server)
 JsonRpcClient::~JsonRpcClient() = default;
 
 long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
+    bool resent = false;
+    return Exchange(request, response, resent);
+}
+
+long JsonRpcClient::Exchange(JsonRequest& request, JsonResponse& response, bool& resent) {
     errors_.clear();
     RpcLocalConnection* connection = nullptr;
     try {
-        // A restart happens in here, observer calls included.
+        if (request.IsNotify() && server_ != nullptr) {
+            // Nothing answers a notification, so nothing would show that it
+            // went to a server that has ended: look before sending it.
+            server_->StartupRpcServer();
+        }
+        // A start happens in here when none is published, observer calls
+        // included.
         connection = CurConnection();
     } catch (const std::exception& e) {
         Record(errors_, FailureCode::Unexpected, e.what());
@@ -112,8 +123,13 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
     }
 
     long result = FailureCode::Unexpected;
+    // Set once the server has been sent the whole request.
+    bool delivered = false;
+    // The server ended before it took the whole request: it never saw it,
+    // so the request goes once more, to a new start.
+    bool sendAgain = false;
     const auto exchange = [&] {
-        if (!request.IsNotify()) {
+        if (!request.IsNotify() && !resent) {
             request.requestId_ = request.OnFixRequestId();
         }
         // A request of the library's own type lends its params to the body
@@ -126,8 +142,11 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
         if (!OnSendRequest(connection, body)) {
             const long code = GetLastErrCode();
             result = code != 0 ? code : FailureCode::Unexpected;
+            sendAgain = result == FailureCode::ServerFault && !resent &&
+                        connection->ServerEndedBeforeRequest(false);
             return;
         }
+        delivered = true;
         if (request.IsNotify()) {
             result = FailureCode::Ok;
             return;
@@ -161,6 +180,7 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
         if (!received) {
             result = FailureCode::ServerFault;
             PushError(FailureCode::ServerFault, "Call response invalid");
+            sendAgain = !resent && connection->ServerEndedBeforeRequest(delivered);
             return;
         }
         const bool failed = HandleResponseError(responses);
@@ -211,6 +231,19 @@ long JsonRpcClient::Request(JsonRequest& request, JsonResponse& response) {
     }
     if (passOn) {
         std::rethrow_exception(passOn);
+    }
+    // A server the host stopped during the call stays stopped: only one
+    // that ended on its own is started again for the request.
+    if (sendAgain && !failures[0] && !failures[1] && server_ != nullptr && server_->Current()) {
+        resent = true;
+        try {
+            // Finds the server ended, tells the observer and starts it anew.
+            server_->StartupRpcServer();
+        } catch (const std::exception& e) {
+            Record(errors_, FailureCode::Unexpected, e.what());
+            return FailureCode::Unexpected;
+        }
+        return Exchange(request, response, resent);
     }
     return result;
 }
@@ -287,7 +320,10 @@ RpcLocalConnection* JsonRpcClient::CurConnection() {
     if (server_ == nullptr) {
         return nullptr;
     }
-    RpcLocalConnection* connection = server_->QueryConnection(requestTimeout_);
+    // The server is taken as running: asking before every call cost a system
+    // call each time. One that has ended shows when the exchange fails, and
+    // Request starts it again then.
+    RpcLocalConnection* connection = server_->HoldConnection(requestTimeout_, false);
     if (connection == nullptr) {
         PushError(FailureCode::Timeout, "Query connection timeout");
     }

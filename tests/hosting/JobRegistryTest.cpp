@@ -140,8 +140,9 @@ TEST(Registry, RestartedServerKeepsItsUrlAndJoinsTheJobAgain) {
     EXPECT_EQ(response.GetResult()[2].asString(), "2");
     EXPECT_EQ(jobs.GetAt(started.second), server);
     bool inJob = false;
-    ASSERT_TRUE(
-        Platform::IsProcessInJob(server->GetSrvProcessHandle(), jobs.GetJobHandle(), inJob));
+    const auto job = Platform::OpenPublicJob(jobs.GetJobHandle());
+    ASSERT_TRUE(Platform::IsProcessInJob(Platform::OpenPublicProcess(server->GetSrvProcessHandle()),
+                                         &job, inJob));
     EXPECT_TRUE(inJob);
     // The job still ends the restarted server and what it starts.
     const int grandchild = Ask(server, "spawnChild");
@@ -160,7 +161,7 @@ TEST(JobQueries, HostInNoJobSeesItsServersOnlyInTheLibrarysJob) {
     EXPECT_FALSE(JobInstance::IsChildProcessInMainJob(nullptr));
     EXPECT_FALSE(JobInstance::IsChildProcessHasBreakawayFromJobFlags(process));
     bool inJob = false;
-    ASSERT_TRUE(Platform::IsProcessInJob(process, nullptr, inJob));
+    ASSERT_TRUE(Platform::IsProcessInJob(Platform::OpenPublicProcess(process), nullptr, inJob));
     EXPECT_TRUE(inJob);
 }
 

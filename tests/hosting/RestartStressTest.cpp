@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "support/HostingTestSupport.h"
+#if defined(_WIN32)
+#include "OnWine.h"
+#endif
 
 using namespace RpcClient;
 using namespace std::chrono_literals;
@@ -112,10 +115,22 @@ TEST(RestartLeaks, AThousandRestartsLeaveNoDescriptorNoZombieAndNoProcess) {
         const auto started = jobs.StartRpcServer(HostingTest::ScriptedServer(), L"--exit 0");
         ASSERT_EQ(started.first, 1);
         RpcLocalSrvConfig* server = jobs.GetAt(started.second);
+        // Wine's CreateProcess now and then fails (ERROR_INTERNAL_ERROR) for
+        // a child that ends at once. Such a start must leak nothing either,
+        // and the next query starts the server again.
+#if defined(_WIN32)
+        const int startsAllowedToFail = JrcTest::RunningOnWine() ? 10 : 0;
+#else
+        const int startsAllowedToFail = 0;
+#endif
+        int failedStarts = 0;
         for (int i = 0; i < 1000; ++i) {
             ASSERT_EQ(server->WaitForExit(5000), 0u);
             RpcLocalConnection* connection = server->QueryConnection(1000);
-            ASSERT_NE(connection, nullptr);
+            if (connection == nullptr && failedStarts++ < startsAllowedToFail) {
+                connection = server->QueryConnection(1000);
+            }
+            ASSERT_NE(connection, nullptr) << "restart " << i;
             connection->IStream();
             connection->OStream();
             server->ReleaseConnection(connection);

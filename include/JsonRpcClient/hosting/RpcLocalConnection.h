@@ -63,6 +63,16 @@ public:
     // A read on IStream() ended because the bound ran out.
     bool ReadTimedOut() const;
 
+    // The server has ended without taking the whole of the last request:
+    // its write failed (`delivered` false) on a server that had ended before
+    // the write began, or some of it still lies unread in the server's input. Such a request can go
+    // to a new start of the server without the old one having acted on it. Asks the system only
+    // when called, so a call that went well pays nothing for it.
+    bool ServerEndedBeforeRequest(bool delivered) const;
+
+    // ServerEndedBeforeRequest found the server ended (whatever it answered).
+    bool ServerEndSeen() const;
+
 protected:
     friend class RpcLocalSrvConfig;
 

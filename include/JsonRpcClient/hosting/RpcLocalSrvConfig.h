@@ -106,6 +106,10 @@ private:
     struct Running;
 
     void ReleaseHeld();
+    // QueryConnection; with `lookFirst` false a published start is taken as
+    // it is, without asking whether its process still runs (the client finds
+    // that out when an exchange fails, and only then).
+    RpcLocalConnection* HoldConnection(unsigned long timeoutMs, bool lookFirst);
     std::shared_ptr<Running> Current() const;
     std::shared_ptr<void> CurrentProcess() const;
     // Stops the record for good; only the registry does this.

@@ -151,6 +151,9 @@ protected:
     RpcLocalSrvConfig* GetServer() const { return server_; }
 
 private:
+    // One exchange; `resent` is set when it sends the request a second time.
+    long Exchange(JsonRequest& request, JsonResponse& response, bool& resent);
+
     ErrorList errors_;
     unsigned long requestTimeout_ = 10000;
     RpcLocalSrvConfig* server_ = nullptr;

@@ -50,6 +50,11 @@ const char* const kGuardScript =
     "while read -r g; do groups=\"$groups $g\"; done\n"
     "for g in $groups; do kill -9 -\"$g\"; done 2>/dev/null\n";
 
+PublicNames<JobState>& JobNames() {
+    static auto* names = new PublicNames<JobState>;
+    return *names;
+}
+
 }  // namespace
 
 struct JobState {
@@ -57,8 +62,7 @@ struct JobState {
     void KillMembers(unsigned int exitCode);
 
     std::mutex mutex;
-    int guardInput = -1;  // write end of the guard's standard input
-    pid_t guardPid = -1;
+    Pipe guardInput;  // write end of the guard's standard input
     int guardPidfd = -1;
     std::vector<std::weak_ptr<ProcessState>> members;
 };
@@ -72,10 +76,9 @@ void JobState::KillMembers(unsigned int exitCode) {
 }
 
 JobState::~JobState() {
+    JobNames().Remove(this);
     KillMembers(0);
-    if (guardInput >= 0) {
-        close(guardInput);
-    }
+    guardInput.Reset();
     if (guardPidfd >= 0) {
         // The guard ends as soon as it has done its killing.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -88,36 +91,36 @@ JobState::~JobState() {
 
 using namespace Posix;
 
-void* CreateJob() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        return nullptr;
-    }
+Job CreateJob() {
     auto state = std::make_shared<JobState>();
-    int pidfd = -1;
-    const pid_t pid = Spawn({"/bin/sh", "-c", kGuardScript}, fds[0], -1, "/", pidfd);
-    const int error = errno;
-    close(fds[0]);
-    if (pid < 0) {
-        close(fds[1]);
-        errno = error;
-        return nullptr;
+    Pipe guardReadEnd;
+    if (!CreatePipe(guardReadEnd, state->guardInput)) {
+        return Job();
     }
-    state->guardInput = fds[1];
-    state->guardPid = pid;
-    state->guardPidfd = pidfd;
-    return new JobHandle(std::move(state));
+    const pid_t pid =
+        Spawn({"/bin/sh", "-c", kGuardScript}, guardReadEnd.Get().fd, -1, "/", state->guardPidfd);
+    if (pid < 0) {
+        return Job();
+    }
+    JobNames().Add(state);
+    return Job(std::move(state));
 }
 
-bool AssignProcessToJob(void* job, void* process) {
-    JobHandle* jobHandle = AsJob(job);
-    ProcessHandle* processHandle = AsProcess(process);
-    if (jobHandle == nullptr || processHandle == nullptr) {
+void* PublicHandle(const Job& job) {
+    return job.Get().get();
+}
+
+Job OpenPublicJob(void* job) {
+    return Job(job != nullptr ? JobNames().Find(job) : nullptr);
+}
+
+bool AssignProcessToJob(const Job& job, const Process& process) {
+    if (!job || !process) {
         errno = EINVAL;
         return false;
     }
-    JobState& state = *jobHandle->state;
-    const std::shared_ptr<ProcessState>& member = processHandle->state;
+    JobState& state = *job.Get();
+    const std::shared_ptr<ProcessState>& member = process.Get();
     std::lock_guard<std::mutex> lock(state.mutex);
     bool ended = false;
     unsigned long code = 0;
@@ -146,7 +149,7 @@ bool AssignProcessToJob(void* job, void* process) {
         }
     }
     const std::string line = std::to_string(member->pid) + "\n";
-    if (!WriteAll(state.guardInput, line.data(), line.size())) {
+    if (!WriteAll(state.guardInput.Get().fd, line.data(), line.size())) {
         return false;
     }
     state.members.push_back(member);
@@ -155,44 +158,37 @@ bool AssignProcessToJob(void* job, void* process) {
     return true;
 }
 
-bool TerminateJob(void* job, unsigned int exitCode) {
-    JobHandle* jobHandle = AsJob(job);
-    if (jobHandle == nullptr) {
+bool TerminateJob(const Job& job, unsigned int exitCode) {
+    if (!job) {
         errno = EINVAL;
         return false;
     }
-    std::lock_guard<std::mutex> lock(jobHandle->state->mutex);
-    jobHandle->state->KillMembers(exitCode);
+    std::lock_guard<std::mutex> lock(job.Get()->mutex);
+    job.Get()->KillMembers(exitCode);
     return true;
 }
 
-bool IsProcessInJob(void* process, void* job, bool& inJob) {
+bool IsProcessInJob(const Process& process, const Job* job, bool& inJob) {
     inJob = false;
-    if (IsCurrentProcessHandle(process)) {
-        // The host never runs inside one of these jobs.
-        return true;
-    }
-    ProcessHandle* processHandle = AsProcess(process);
-    if (processHandle == nullptr) {
+    if (!process || (job != nullptr && !*job)) {
         errno = EINVAL;
         return false;
     }
     if (job == nullptr) {
-        std::lock_guard<std::mutex> lock(processHandle->state->mutex);
-        inJob = processHandle->state->inJob;
+        std::lock_guard<std::mutex> lock(process.Get()->mutex);
+        inJob = process.Get()->inJob;
         return true;
     }
-    JobHandle* jobHandle = AsJob(job);
-    if (jobHandle == nullptr) {
-        errno = EINVAL;
-        return false;
+    std::lock_guard<std::mutex> lock(job->Get()->mutex);
+    for (const std::weak_ptr<ProcessState>& m : job->Get()->members) {
+        inJob = inJob || m.lock() == process.Get();
     }
-    std::lock_guard<std::mutex> lock(jobHandle->state->mutex);
-    for (const std::weak_ptr<ProcessState>& m : jobHandle->state->members) {
-        if (m.lock() == processHandle->state) {
-            inJob = true;
-        }
-    }
+    return true;
+}
+
+bool IsCurrentProcessInJob(bool& inJob) {
+    // The host never runs inside one of these jobs.
+    inJob = false;
     return true;
 }
 

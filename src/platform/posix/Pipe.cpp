@@ -9,6 +9,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <thread>
 
 #include "platform/Platform.h"
@@ -65,33 +67,26 @@ int PollBriefly(pollfd* fds, nfds_t count) {
 
 }  // namespace
 
-PipeEnd::~PipeEnd() {
-    if (fd >= 0) {
-        close(fd);
-    }
-}
-
 }  // namespace Posix
 
 using namespace Posix;
 
-bool CreatePipe(void*& readEnd, void*& writeEnd) {
-    readEnd = nullptr;
-    writeEnd = nullptr;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        return false;
-    }
-    readEnd = new PipeEnd(fds[0]);
-    writeEnd = new PipeEnd(fds[1]);
-    return true;
+void PipeTraits::Close(PipeEnd& end) noexcept {
+    const int error = errno;
+    close(end.fd);
+    errno = error;
 }
 
-namespace {
+PipeEnd PipeTraits::Duplicate(const PipeEnd& end) {
+    return PipeEnd{fcntl(end.fd, F_DUPFD_CLOEXEC, 0)};
+}
 
-// How long a poll may wait before `deadline` (-1: no deadline), rounded up so
-// that it never wakes just short of it.
-int PollTimeout(const ReadDeadline* deadline) {
+void* PublicHandle(const Pipe& pipe) {
+    // Descriptor 0 must not read as "no handle".
+    return pipe ? reinterpret_cast<void*>(static_cast<std::intptr_t>(pipe.Get().fd) + 1) : nullptr;
+}
+
+int Posix::PollTimeout(const ReadDeadline* deadline) {
     if (deadline == nullptr) {
         return -1;
     }
@@ -100,23 +95,27 @@ int PollTimeout(const ReadDeadline* deadline) {
     return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), INT_MAX));
 }
 
-}  // namespace
-
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
-              const ReadDeadline* deadline) {
-    PipeEnd* pipe = AsPipe(readEnd);
-    if (pipe == nullptr) {
-        errno = EBADF;
-        return -1;
+bool CreatePipe(Pipe& readEnd, Pipe& writeEnd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return false;
     }
-    ProcessHandle* watched = AsProcess(watchedProcess);
+    readEnd = Pipe(PipeEnd{fds[0]});
+    writeEnd = Pipe(PipeEnd{fds[1]});
+    return true;
+}
+
+long ReadPipe(const Pipe& readEnd, char* buffer, std::size_t size, const Process* watchedProcess,
+              const ReadDeadline* deadline) {
+    const PipeEnd* pipe = &readEnd.Get();
+    const ProcessState* watched = watchedProcess != nullptr ? watchedProcess->Get().get() : nullptr;
     bool spun = false;
     while (true) {
         if (watched != nullptr || deadline != nullptr) {
             pollfd fds[2] = {{pipe->fd, POLLIN, 0}, {-1, POLLIN, 0}};
             const nfds_t count = watched != nullptr ? 2 : 1;
             if (watched != nullptr) {
-                fds[1].fd = watched->state->pidfd;
+                fds[1].fd = watched->pidfd;
             }
             int ready = spun || watched == nullptr ? 0 : PollBriefly(fds, count);
             spun = true;
@@ -154,13 +153,13 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     }
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watchedProcess) {
-    PipeEnd* pipe = AsPipe(writeEnd);
-    if (pipe == nullptr) {
-        errno = EBADF;
-        return false;
+bool WritePipe(const Pipe& writeEnd, const char* data, std::size_t size,
+               const Process* watchedProcess, bool* endedBeforeWait) {
+    if (endedBeforeWait != nullptr) {
+        *endedBeforeWait = false;
     }
-    ProcessHandle* watched = AsProcess(watchedProcess);
+    const PipeEnd* pipe = &writeEnd.Get();
+    const ProcessState* watched = watchedProcess != nullptr ? watchedProcess->Get().get() : nullptr;
     if (watched == nullptr) {
         return WriteAll(pipe->fd, data, size);
     }
@@ -180,13 +179,22 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* watched
             return false;
         }
     }
-    const bool written = WriteToServer(pipe->fd, data, size, watched->state->pidfd);
+    const bool written = WriteAll(pipe->fd, data, size, watched->pidfd, endedBeforeWait);
     if (flags >= 0 && (flags & O_NONBLOCK) == 0) {
         const int error = errno;
         fcntl(pipe->fd, F_SETFL, flags);
         errno = error;
     }
     return written;
+}
+
+bool PipeBytesUnread(const Pipe& readEnd, std::size_t& count) {
+    int unread = 0;
+    if (!readEnd || ioctl(readEnd.Get().fd, FIONREAD, &unread) != 0 || unread < 0) {
+        return false;
+    }
+    count = static_cast<std::size_t>(unread);
+    return true;
 }
 
 namespace Posix {
@@ -232,7 +240,10 @@ bool WriteUntilFull(int fd, const char* data, std::size_t size, std::size_t& wri
     return error == 0;
 }
 
-bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) {
+bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd, bool* endedBeforeWait) {
+    // The first stall on a server looks without waiting: a server that has
+    // ended by then ended before this write, which it took nothing more of.
+    bool waited = serverPidfd < 0;
     for (;;) {
         std::size_t written = 0;
         if (!WriteUntilFull(fd, data, size, written)) {
@@ -243,37 +254,23 @@ bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd) 
         if (size == 0) {
             return true;
         }
+        // The pipe is full: wait for room, or for the server's end.
         pollfd fds[2] = {{fd, POLLOUT, 0}, {serverPidfd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        const int ready = poll(fds, serverPidfd >= 0 ? 2 : 1, waited ? -1 : 0);
+        if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return false;
         }
         if ((fds[0].revents & (POLLOUT | POLLERR)) == 0 && fds[1].revents != 0) {
+            if (endedBeforeWait != nullptr) {
+                *endedBeforeWait = !waited;
+            }
             errno = EPIPE;
             return false;
         }
-    }
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    for (;;) {
-        std::size_t written = 0;
-        if (!WriteUntilFull(fd, data, size, written)) {
-            return false;
-        }
-        data += written;
-        size -= written;
-        if (size == 0) {
-            return true;
-        }
-        // The descriptor is non-blocking (a write to a server through a
-        // duplicate of it is under way) and the pipe is full: wait for room.
-        pollfd room{fd, POLLOUT, 0};
-        if (poll(&room, 1, -1) < 0 && errno != EINTR) {
-            return false;
-        }
+        waited = waited || ready == 0;
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "platform/PipeBufferBase.h"
+#include "platform/PipeEndBuffer.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixObjects.h"
 
@@ -17,19 +17,19 @@ namespace Posix {
 
 namespace {
 
-class PipeStreamBuf : public PipeBufferBase {
+class PipeStreamBuf : public PipeEndBuffer {
 public:
     // A read ends once `watchedProcess` (may be empty) has ended and the
     // pipe is drained.
     PipeStreamBuf(Pipe pipe, PipeDirection direction, Process watchedProcess)
-        : PipeBufferBase(direction), pipe_(std::move(pipe)), watched_(std::move(watchedProcess)) {
+        : PipeEndBuffer(std::move(pipe), direction, std::move(watchedProcess)) {
         // Writes to a watched server go out non-blocking; switching once
         // here saves switching around every write.
-        PipeEnd* end = AsPipe(pipe_.Get());
-        if (direction == PipeDirection::Write && watched_ && end != nullptr) {
-            const int flags = fcntl(end->fd, F_GETFL);
-            if (flags >= 0 && fcntl(end->fd, F_SETFL, flags | O_NONBLOCK) == 0) {
-                end->nonBlocking = true;
+        PipeEnd& end = OwnPipe().Get();
+        if (direction == PipeDirection::Write && Watched()) {
+            const int flags = fcntl(end.fd, F_GETFL);
+            if (flags >= 0 && fcntl(end.fd, F_SETFL, flags | O_NONBLOCK) == 0) {
+                end.nonBlocking = true;
                 restoreFlags_ = flags;
             }
         }
@@ -38,26 +38,11 @@ public:
     ~PipeStreamBuf() override {
         // The pipe's other duplicates share the switch; put it back.
         if (restoreFlags_ >= 0) {
-            fcntl(AsPipe(pipe_.Get())->fd, F_SETFL, restoreFlags_);
+            fcntl(OwnPipe().Get().fd, F_SETFL, restoreFlags_);
         }
-    }
-
-protected:
-    std::size_t ReadSome(char* into, std::size_t size) override {
-        const long got = ReadPipe(pipe_.Get(), into, size, watched_.Get(), Deadline());
-        if (got == kReadTimedOut) {
-            NoteDeadlinePassed();
-        }
-        return got > 0 ? static_cast<std::size_t>(got) : 0;
-    }
-
-    bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_.Get(), data, size, watched_.Get());
     }
 
 private:
-    Pipe pipe_;
-    Process watched_;
     int restoreFlags_ = -1;
 };
 

@@ -1,56 +1,37 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// What the POSIX backend's opaque handles point at. Every handle is a heap
-// object derived from HandleObject; CloseHandle deletes it. Duplicates of a
-// process or job handle share one state object, the way several Win32
-// handles name one kernel object.
+// The POSIX backend's own objects and helpers, shared by its files.
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "platform/Platform.h"
 
 namespace RpcClient {
 namespace Platform {
 namespace Posix {
-
-struct HandleObject {
-    enum class Kind { PipeEnd, Process, Job, CurrentProcess };
-    static constexpr std::uint32_t kMagic = 0x4A524348u;
-
-    explicit HandleObject(Kind k) : kind(k) {}
-    virtual ~HandleObject() = default;
-    HandleObject(const HandleObject&) = delete;
-    HandleObject& operator=(const HandleObject&) = delete;
-
-    std::uint32_t magic = kMagic;
-    const Kind kind;
-};
-
-// One end of a pipe: a close-on-exec descriptor.
-struct PipeEnd : HandleObject {
-    explicit PipeEnd(int descriptor) : HandleObject(Kind::PipeEnd), fd(descriptor) {}
-    ~PipeEnd() override;
-    int fd;
-    // Made non-blocking by its owner for good (a stream buffer's own
-    // duplicate): writes need not switch it.
-    bool nonBlocking = false;
-};
 
 // A child process, named by a pidfd so that a recycled process id can never
 // be mistaken for it.
 struct ProcessState {
     ProcessState(pid_t p, int f) : pid(p), pidfd(f) {}
     ~ProcessState();  // reaps the child if it has ended; otherwise leaves it to the orphan list
+    ProcessState(const ProcessState&) = delete;
+    ProcessState& operator=(const ProcessState&) = delete;
 
     // Exit state without reaping; false when it cannot be queried.
     bool PeekExit(bool& exited, unsigned long& exitCode);
+    // SIGKILL, unless it has ended (false, ESRCH); later queries report
+    // `code` for it.
+    bool Kill(unsigned int code);
 
     const pid_t pid;
     const int pidfd;
@@ -62,26 +43,35 @@ struct ProcessState {
     bool inJob = false;
 };
 
-struct ProcessHandle : HandleObject {
-    explicit ProcessHandle(std::shared_ptr<ProcessState> s)
-        : HandleObject(Kind::Process), state(std::move(s)) {}
-    std::shared_ptr<ProcessState> state;
+// The tokens the public API hands out for shared state: the state's address,
+// believed only while that state lives, so a stale or made-up value finds
+// nothing. Instances live until the process ends (they are asked from static
+// destructors at exit).
+template <class State>
+class PublicNames {
+public:
+    void* Add(const std::shared_ptr<State>& state) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        names_[state.get()] = state;
+        return state.get();
+    }
+    void Remove(const State* state) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        names_.erase(state);
+    }
+    std::shared_ptr<State> Find(const void* name) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = names_.find(name);
+        return found == names_.end() ? nullptr : found->second.lock();
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<const void*, std::weak_ptr<State>> names_;
 };
 
-struct JobState;
-
-struct JobHandle : HandleObject {
-    explicit JobHandle(std::shared_ptr<JobState> s)
-        : HandleObject(Kind::Job), state(std::move(s)) {}
-    std::shared_ptr<JobState> state;
-};
-
-// Checked downcasts; null when the handle is null or of another kind.
-HandleObject* AsObject(void* handle);
-PipeEnd* AsPipe(void* handle);
-ProcessHandle* AsProcess(void* handle);
-JobHandle* AsJob(void* handle);
-bool IsCurrentProcessHandle(void* handle);
+// The state behind an owner; null, with errno EBADF, for an empty one.
+ProcessState* StateOf(const Process& process);
 
 // Kills a member process and the process group it leads (the job's part of
 // closing or terminating). Safe against id reuse: it checks the pidfd first.
@@ -100,19 +90,22 @@ void ReleaseChild(int pidfd);
 pid_t Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
             const std::string& directory, int& pidfd);
 
+// How long a poll may wait before `deadline` (-1: no deadline), rounded up so
+// that it never wakes just short of it.
+int PollTimeout(const ReadDeadline* deadline);
+
 // True once the child's exit is ready for waitid (or it is not ours to wait
 // for), waiting at most until `deadline` (null: no limit).
 bool ExitIsWaitable(int pidfd);
 bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline);
 
 // Writes every byte to a descriptor; a broken pipe is an error, never a
-// SIGPIPE in the host. A non-blocking descriptor is waited on when full.
-bool WriteAll(int fd, const char* data, std::size_t size);
-
-// Writes every byte to a server's input through a non-blocking descriptor,
-// waiting only while the pipe is full; fails with EPIPE once the server
-// (named by its pidfd) has ended while the pipe is full.
-bool WriteToServer(int fd, const char* data, std::size_t size, int serverPidfd);
+// SIGPIPE in the host. A non-blocking descriptor is waited on while the pipe
+// is full, and, given a server's pidfd, the write fails with EPIPE once that
+// server has ended while the pipe is full, telling through `endedBeforeWait`
+// (may be null) whether it had ended before the first wait.
+bool WriteAll(int fd, const char* data, std::size_t size, int serverPidfd = -1,
+              bool* endedBeforeWait = nullptr);
 
 // Writes what the descriptor takes: all of it on a blocking descriptor, on
 // a non-blocking one until the pipe is full. `written` tells how many bytes

@@ -33,7 +33,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <thread>
 
 #include "platform/CommandLine.h"
@@ -52,16 +51,12 @@ namespace {
 // is fixed.
 const idtype_t kIdPidfd = static_cast<idtype_t>(3);
 
-struct CurrentProcessObject : HandleObject {
-    CurrentProcessObject() : HandleObject(Kind::CurrentProcess) {}
-};
-
 // These live until the process ends and are never destroyed: the process-wide
 // registry's destructor, which runs among the static destructors at exit,
-// still closes process handles and so still needs them.
-CurrentProcessObject& CurrentProcessPseudo() {
-    static CurrentProcessObject* pseudo = new CurrentProcessObject;
-    return *pseudo;
+// still closes process owners and so still needs them.
+PublicNames<ProcessState>& ProcessNames() {
+    static auto* names = new PublicNames<ProcessState>;
+    return *names;
 }
 
 std::mutex& OrphanMutex() {
@@ -74,18 +69,24 @@ std::vector<int>& Orphans() {
     return *list;
 }
 
+// waitid on the child named by `pidfd`, never blocking, retried when
+// interrupted. 1: it has ended (`info` says how), 0: still running, -1:
+// waitid failed (errno says why; ECHILD: not ours to wait for any more).
+int WaitidNow(int pidfd, int flags, siginfo_t& info) {
+    info = siginfo_t{};
+    while (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | flags) != 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return info.si_pid != 0 ? 1 : 0;
+}
+
 // True when the child named by pidfd is gone from the process table (reaped
 // now, or by someone else before).
 bool TryReap(int pidfd) {
-    siginfo_t info{};
-    while (true) {
-        if (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG) == 0) {
-            return info.si_pid != 0;
-        }
-        if (errno != EINTR) {
-            return true;  // ECHILD: not ours to reap any more
-        }
-    }
+    siginfo_t info;
+    return WaitidNow(pidfd, 0, info) != 0;
 }
 
 void ReapOrphans() {
@@ -125,15 +126,8 @@ int LiftDescriptor(int fd) {
 // its exit is ready for waitid; callers that saw it readable wait here for
 // that moment, so "ended" means the same to every query.
 bool ExitIsWaitable(int pidfd) {
-    siginfo_t info{};
-    while (true) {
-        if (waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
-            return info.si_pid != 0;
-        }
-        if (errno != EINTR) {
-            return true;
-        }
-    }
+    siginfo_t info;
+    return WaitidNow(pidfd, WNOWAIT, info) != 0;
 }
 
 // Waits until the child's exit is ready for waitid, at most until
@@ -141,13 +135,7 @@ bool ExitIsWaitable(int pidfd) {
 bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline) {
     using Clock = std::chrono::steady_clock;
     while (true) {
-        int timeout = -1;
-        if (deadline != nullptr) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
-                    .count();
-            timeout = left <= 0 ? 0 : (left > INT_MAX ? INT_MAX : static_cast<int>(left));
-        }
+        const int timeout = PollTimeout(deadline);
         pollfd p{pidfd, POLLIN, 0};
         const int rc = poll(&p, 1, timeout);
         if (rc < 0 && errno != EINTR) {
@@ -186,6 +174,7 @@ void ReleaseChild(int pidfd) {
 }
 
 ProcessState::~ProcessState() {
+    ProcessNames().Remove(this);
     if (terminateRequested && !exited) {
         // We sent SIGKILL, so death is certain, though tearing down a large
         // process on a busy machine can take seconds. Wait for it (bounded)
@@ -199,17 +188,12 @@ ProcessState::~ProcessState() {
 bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
     std::lock_guard<std::mutex> lock(mutex);
     if (!exited) {
-        siginfo_t info{};
-        int rc;
-        do {
-            rc = waitid(kIdPidfd, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT);
-        } while (rc != 0 && errno == EINTR);
-        if (rc == 0) {
-            if (info.si_pid != 0) {
-                exited = true;
-                exitCode = ExitCodeFrom(info, *this);
-            }
-        } else if (errno == ECHILD) {
+        siginfo_t info;
+        const int rc = WaitidNow(pidfd, WNOWAIT, info);
+        if (rc == 1) {
+            exited = true;
+            exitCode = ExitCodeFrom(info, *this);
+        } else if (rc < 0 && errno == ECHILD) {
             // Reaped behind our back (a host that ignores SIGCHLD): the pidfd
             // still tells whether the process has ended, though not its code.
             pollfd p{pidfd, POLLIN, 0};
@@ -220,7 +204,7 @@ bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
                 exited = true;
                 exitCode = terminateRequested ? terminateCode : 0;
             }
-        } else {
+        } else if (rc < 0) {
             return false;
         }
     }
@@ -229,106 +213,53 @@ bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
     return true;
 }
 
-HandleObject* AsObject(void* handle) {
-    auto* object = static_cast<HandleObject*>(handle);
-    if (object == nullptr || object->magic != HandleObject::kMagic) {
-        return nullptr;
+bool ProcessState::Kill(unsigned int code) {
+    bool ended = false;
+    unsigned long ignored = 0;
+    if (!PeekExit(ended, ignored)) {
+        return false;
     }
-    return object;
-}
-
-PipeEnd* AsPipe(void* handle) {
-    HandleObject* object = AsObject(handle);
-    return object != nullptr && object->kind == HandleObject::Kind::PipeEnd
-               ? static_cast<PipeEnd*>(object)
-               : nullptr;
-}
-
-ProcessHandle* AsProcess(void* handle) {
-    HandleObject* object = AsObject(handle);
-    return object != nullptr && object->kind == HandleObject::Kind::Process
-               ? static_cast<ProcessHandle*>(object)
-               : nullptr;
-}
-
-JobHandle* AsJob(void* handle) {
-    HandleObject* object = AsObject(handle);
-    return object != nullptr && object->kind == HandleObject::Kind::Job
-               ? static_cast<JobHandle*>(object)
-               : nullptr;
-}
-
-bool IsCurrentProcessHandle(void* handle) {
-    return handle == &CurrentProcessPseudo();
+    if (ended) {
+        errno = ESRCH;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    terminateRequested = true;
+    terminateCode = code;
+    return PidfdSendSignal(pidfd, SIGKILL) == 0;
 }
 
 void KillProcessAndGroup(ProcessState& process, unsigned int code) {
-    bool ended = false;
-    unsigned long ignored = 0;
-    if (!process.PeekExit(ended, ignored)) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(process.mutex);
     // Unreaped (we hold the pidfd and reap only on close), so the process id
     // and the group id it leads are still reserved: no stranger can own them.
-    if (!ended) {
-        process.terminateRequested = true;
-        process.terminateCode = code;
-        PidfdSendSignal(process.pidfd, SIGKILL);
+    if (process.Kill(code) || errno == ESRCH) {
+        kill(-process.pid, SIGKILL);
     }
-    kill(-process.pid, SIGKILL);
 }
 
 }  // namespace Posix
 
 using namespace Posix;
 
-bool CloseHandle(void* handle) {
-    if (IsCurrentProcessHandle(handle)) {
-        return true;
-    }
-    HandleObject* object = AsObject(handle);
-    if (object == nullptr) {
-        errno = EBADF;
-        return false;
-    }
-    object->magic = 0;
-    delete object;
-    return true;
-}
-
-void* DuplicateHandle(void* handle) {
-    if (IsCurrentProcessHandle(handle)) {
-        return handle;
-    }
-    if (PipeEnd* pipe = AsPipe(handle)) {
-        int fd = fcntl(pipe->fd, F_DUPFD_CLOEXEC, 0);
-        return fd < 0 ? nullptr : new PipeEnd(fd);
-    }
-    if (ProcessHandle* process = AsProcess(handle)) {
-        return new ProcessHandle(process->state);
-    }
-    if (JobHandle* job = AsJob(handle)) {
-        return new JobHandle(job->state);
-    }
-    errno = EBADF;
-    return nullptr;
-}
-
-void* CurrentProcess() {
-    return &CurrentProcessPseudo();
-}
-
 unsigned long CurrentProcessId() {
     return static_cast<unsigned long>(getpid());
 }
 
-unsigned long GetProcessId(void* process) {
-    if (IsCurrentProcessHandle(process)) {
-        return CurrentProcessId();
-    }
-    ProcessHandle* child = AsProcess(process);
-    return child != nullptr ? static_cast<unsigned long>(child->state->pid) : 0;
+unsigned long GetProcessId(const Process& process) {
+    return process ? static_cast<unsigned long>(process.Get()->pid) : 0;
+}
+
+void* PublicHandle(const Process& process) {
+    return process.Get().get();
+}
+
+Process OpenPublicProcess(void* process) {
+    return Process(process != nullptr ? ProcessNames().Find(process) : nullptr);
+}
+
+bool ClosePublicHandle(void* /*handle*/) {
+    errno = EBADF;
+    return false;
 }
 
 pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
@@ -341,16 +272,14 @@ pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outpu
     }
     argv.push_back(nullptr);
 
-    const int inFd = LiftDescriptor(stdinFd);
-    const int outFd = inFd < 0 || outputFd < 0 ? -1 : LiftDescriptor(outputFd);
-    if (inFd < 0 || (outputFd >= 0 && outFd < 0)) {
-        const int error = errno;
-        if (inFd >= 0) {
-            close(inFd);
-        }
-        errno = error;
+    // Owned, so that every way out closes them.
+    const Pipe in(PipeEnd{LiftDescriptor(stdinFd)});
+    const Pipe out(PipeEnd{in && outputFd >= 0 ? LiftDescriptor(outputFd) : -1});
+    if (!in || (outputFd >= 0 && !out)) {
         return -1;
     }
+    const int inFd = in.Get().fd;
+    const int outFd = out.Get().fd;
 
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -388,10 +317,6 @@ pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outpu
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    close(inFd);
-    if (outFd >= 0) {
-        close(outFd);
-    }
     if (rc != 0) {
         errno = rc;
         return -1;
@@ -409,13 +334,12 @@ pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outpu
     return pid;
 }
 
-void* StartProcess(const ProcessStart& start) {
+Process StartProcess(const ProcessStart& start) {
     ReapOrphans();
-    PipeEnd* input = AsPipe(start.standardInput);
-    PipeEnd* output = AsPipe(start.standardOutput);
-    if (input == nullptr || output == nullptr || start.application.empty()) {
+    if (start.standardInput == nullptr || start.standardOutput == nullptr ||
+        !*start.standardInput || !*start.standardOutput || start.application.empty()) {
         errno = EINVAL;
-        return nullptr;
+        return Process();
     }
 
     std::vector<std::string> words;
@@ -424,64 +348,49 @@ void* StartProcess(const ProcessStart& start) {
         words.push_back(ToUtf8(word));
     }
     int pidfd = -1;
-    const pid_t pid = Spawn(words, input->fd, output->fd, ToUtf8(start.workingDirectory), pidfd);
+    const pid_t pid = Spawn(words, start.standardInput->Get().fd, start.standardOutput->Get().fd,
+                            ToUtf8(start.workingDirectory), pidfd);
     if (pid < 0) {
-        return nullptr;
+        return Process();
     }
-    return new ProcessHandle(std::make_shared<ProcessState>(pid, pidfd));
+    auto state = std::make_shared<ProcessState>(pid, pidfd);
+    ProcessNames().Add(state);
+    return Process(std::move(state));
 }
 
-bool QueryExit(void* process, ExitStatus& status) {
-    if (IsCurrentProcessHandle(process)) {
-        status = ExitStatus{true, 0};
-        return true;
-    }
-    ProcessHandle* handle = AsProcess(process);
-    if (handle == nullptr) {
+ProcessState* Posix::StateOf(const Process& process) {
+    if (!process) {
         errno = EBADF;
-        return false;
     }
+    return process.Get().get();
+}
+
+bool QueryExit(const Process& process, ExitStatus& status) {
+    ProcessState* state = StateOf(process);
     bool ended = false;
     unsigned long code = 0;
-    if (!handle->state->PeekExit(ended, code)) {
+    if (state == nullptr || !state->PeekExit(ended, code)) {
         return false;
     }
     status = ExitStatus{!ended, ended ? code : 0};
     return true;
 }
 
-bool TerminateProcess(void* process, unsigned int exitCode) {
-    ProcessHandle* handle = AsProcess(process);
-    if (handle == nullptr) {
-        errno = EBADF;
-        return false;
-    }
-    ProcessState& state = *handle->state;
-    bool ended = false;
-    unsigned long ignored = 0;
-    if (!state.PeekExit(ended, ignored)) {
-        return false;
-    }
-    if (ended) {
-        errno = ESRCH;
-        return false;
-    }
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.terminateRequested = true;
-    state.terminateCode = exitCode;
-    return PidfdSendSignal(state.pidfd, SIGKILL) == 0;
+bool TerminateProcess(const Process& process, unsigned int exitCode) {
+    ProcessState* state = StateOf(process);
+    return state != nullptr && state->Kill(exitCode);
 }
 
-WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout) {
-    ProcessHandle* handle = AsProcess(process);
-    if (handle == nullptr) {
-        errno = EBADF;
+WaitResult WaitForProcess(const Process& process,
+                          std::optional<std::chrono::milliseconds> timeout) {
+    ProcessState* state = StateOf(process);
+    if (state == nullptr) {
         return WaitResult::Failed;
     }
     const std::chrono::steady_clock::time_point deadline =
         std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     errno = 0;
-    if (AwaitExit(handle->state->pidfd, timeout ? &deadline : nullptr)) {
+    if (AwaitExit(state->pidfd, timeout ? &deadline : nullptr)) {
         return WaitResult::Ended;
     }
     return errno == 0 || errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;

@@ -132,6 +132,26 @@ bool ArgumentsValid(const void* source, const void* destination, int capacity) {
     return source != nullptr && capacity >= 0 && (destination != nullptr || capacity == 0);
 }
 
+// Hands the converted `bytes` (whole units of Char) out the way the Windows
+// converters do: the count with the NUL when `capacity` is 0, else the units
+// and a NUL, or a failure when they do not fit.
+template <class Char>
+int CopyOut(const std::string& bytes, Char* destination, int capacity) {
+    const std::size_t units = bytes.size() / sizeof(Char) + 1;  // + the NUL
+    if (units > static_cast<std::size_t>(INT_MAX)) {
+        return Fail(kErrorInvalidParameter);
+    }
+    if (capacity == 0) {
+        return static_cast<int>(units);
+    }
+    if (units > static_cast<std::size_t>(capacity)) {
+        return Fail(kErrorInsufficientBuffer);
+    }
+    std::memcpy(destination, bytes.data(), bytes.size());
+    destination[units - 1] = Char();
+    return static_cast<int>(units);
+}
+
 }  // namespace
 
 int MultiByteToWide(CodePage codePage, const char* source, wchar_t* destination, int capacity) {
@@ -149,19 +169,7 @@ int MultiByteToWide(CodePage codePage, const char* source, wchar_t* destination,
             std::string(reinterpret_cast<const char*>(&replacement), sizeof replacement), bytes)) {
         return Fail(kErrorNoUnicodeTranslation);
     }
-    const std::size_t units = bytes.size() / sizeof(wchar_t) + 1;  // + the NUL
-    if (units > static_cast<std::size_t>(INT_MAX)) {
-        return Fail(kErrorInvalidParameter);
-    }
-    if (capacity == 0) {
-        return static_cast<int>(units);
-    }
-    if (units > static_cast<std::size_t>(capacity)) {
-        return Fail(kErrorInsufficientBuffer);
-    }
-    std::memcpy(destination, bytes.data(), bytes.size());
-    destination[units - 1] = L'\0';
-    return static_cast<int>(units);
+    return CopyOut(bytes, destination, capacity);
 }
 
 int WideToMultiByte(CodePage codePage, const wchar_t* source, char* destination, int capacity) {
@@ -181,19 +189,7 @@ int WideToMultiByte(CodePage codePage, const wchar_t* source, char* destination,
                            bytes)) {
         return Fail(kErrorNoUnicodeTranslation);
     }
-    const std::size_t count = bytes.size() + 1;  // + the NUL
-    if (count > static_cast<std::size_t>(INT_MAX)) {
-        return Fail(kErrorInvalidParameter);
-    }
-    if (capacity == 0) {
-        return static_cast<int>(count);
-    }
-    if (count > static_cast<std::size_t>(capacity)) {
-        return Fail(kErrorInsufficientBuffer);
-    }
-    std::memcpy(destination, bytes.data(), bytes.size());
-    destination[count - 1] = '\0';
-    return static_cast<int>(count);
+    return CopyOut(bytes, destination, capacity);
 }
 
 unsigned long LastConversionError() {

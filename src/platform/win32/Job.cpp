@@ -9,40 +9,49 @@
 namespace RpcClient {
 namespace Platform {
 
-void* CreateJob() {
-    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
-    if (job == nullptr) {
-        return nullptr;
+Job CreateJob() {
+    Job job(::CreateJobObjectW(nullptr, nullptr));
+    if (!job) {
+        return Job();
     }
     // Kill on close and nothing else: no breakaway, so the servers' own
     // children stay in the job as well.
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+    if (!::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
                                    sizeof(limits))) {
-        const DWORD error = ::GetLastError();
-        ::CloseHandle(job);
-        ::SetLastError(error);
-        return nullptr;
+        return Job();
     }
     return job;
 }
 
-bool AssignProcessToJob(void* job, void* process) {
-    return ::AssignProcessToJobObject(job, process) != FALSE;
+bool AssignProcessToJob(const Job& job, const Process& process) {
+    return ::AssignProcessToJobObject(job.Get(), process.Get()) != FALSE;
 }
 
-bool TerminateJob(void* job, unsigned int exitCode) {
-    return ::TerminateJobObject(job, exitCode) != FALSE;
+bool TerminateJob(const Job& job, unsigned int exitCode) {
+    return ::TerminateJobObject(job.Get(), exitCode) != FALSE;
 }
 
-bool IsProcessInJob(void* process, void* job, bool& inJob) {
+namespace {
+
+bool IsInJob(HANDLE process, HANDLE job, bool& inJob) {
     BOOL result = FALSE;
     if (!::IsProcessInJob(process, job, &result)) {
         return false;
     }
     inJob = result != FALSE;
     return true;
+}
+
+}  // namespace
+
+bool IsProcessInJob(const Process& process, const Job* job, bool& inJob) {
+    return IsInJob(process.Get(), job != nullptr ? job->Get() : nullptr, inJob);
+}
+
+bool IsCurrentProcessInJob(bool& inJob) {
+    return IsInJob(::GetCurrentProcess(), nullptr, inJob);
 }
 
 bool IsCurrentProcessListedInOwnJob() {

@@ -35,7 +35,7 @@ DWORD ClampToDword(std::size_t size) {
 }
 
 }  // namespace
-bool CreatePipe(void*& readEnd, void*& writeEnd) {
+bool CreatePipe(Pipe& readEnd, Pipe& writeEnd) {
     SECURITY_ATTRIBUTES attributes = {};
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = nullptr;
@@ -45,12 +45,14 @@ bool CreatePipe(void*& readEnd, void*& writeEnd) {
     if (!::CreatePipe(&read, &write, &attributes, 0)) {
         return false;
     }
-    readEnd = read;
-    writeEnd = write;
+    readEnd = Pipe(read);
+    writeEnd = Pipe(write);
     return true;
 }
-long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProcess,
+long ReadPipe(const Pipe& readPipe, char* buffer, std::size_t size, const Process* watched,
               const ReadDeadline* deadline) {
+    const HANDLE readEnd = readPipe.Get();
+    const HANDLE watchedProcess = watched != nullptr ? watched->Get() : nullptr;
     if (size == 0) {
         return 0;
     }
@@ -121,8 +123,26 @@ long ReadPipe(void* readEnd, char* buffer, std::size_t size, void* watchedProces
     return static_cast<long>(got);
 }
 
-bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* /*watchedProcess*/) {
+bool WritePipe(const Pipe& writePipe, const char* data, std::size_t size,
+               const Process* watchedProcess, bool* endedBeforeWait) {
+    if (endedBeforeWait != nullptr) {
+        *endedBeforeWait = false;
+    }
+    const HANDLE writeEnd = writePipe.Get();
+    bool first = true;
     while (size > 0) {
+        // We hold the read end of the server's input ourselves, so a write
+        // into a full pipe would wait for good once the server has ended;
+        // an ended server fails the write instead, before it can block.
+        if (watchedProcess != nullptr && *watchedProcess &&
+            ::WaitForSingleObject(watchedProcess->Get(), 0) == WAIT_OBJECT_0) {
+            if (endedBeforeWait != nullptr) {
+                *endedBeforeWait = first;
+            }
+            ::SetLastError(ERROR_BROKEN_PIPE);
+            return false;
+        }
+        first = false;
         DWORD written = 0;
         const DWORD chunk = std::min(ClampToDword(size), kMaxWriteChunk);
         if (!::WriteFile(writeEnd, data, chunk, &written, nullptr)) {
@@ -131,6 +151,15 @@ bool WritePipe(void* writeEnd, const char* data, std::size_t size, void* /*watch
         data += written;
         size -= written;
     }
+    return true;
+}
+
+bool PipeBytesUnread(const Pipe& readEnd, std::size_t& count) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) {
+        return false;
+    }
+    count = available;
     return true;
 }
 

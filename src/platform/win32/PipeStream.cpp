@@ -17,7 +17,7 @@
 //   reads would block a flush for good); the C runtime has no portable way to
 //   drop its buffered output, so this buffer holds it.
 
-#include "platform/PipeBufferBase.h"
+#include "platform/PipeEndBuffer.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
 
@@ -44,41 +44,24 @@ std::string ErrnoText(int code) {
     return text;
 }
 
-class StdioPipeBuf : public PipeBufferBase {
+class StdioPipeBuf : public PipeEndBuffer {
 public:
     // Takes ownership of `file`; `watchedProcess` may be empty.
-    // `pipe` is the handle beneath `file`, borrowed: the bytes travel
+    // `pipe` is the handle beneath `file`, which closes it: the bytes travel
     // through the backend's own pipe calls, never through the C stream.
-    StdioPipeBuf(std::FILE* file, HANDLE pipe, PipeDirection direction, Process watchedProcess)
-        : PipeBufferBase(direction),
-          file_(file),
-          pipe_(pipe),
-          watchedProcess_(std::move(watchedProcess)) {}
+    StdioPipeBuf(std::FILE* file, Pipe pipe, PipeDirection direction, Process watchedProcess)
+        : PipeEndBuffer(std::move(pipe), direction, std::move(watchedProcess)), file_(file) {}
 
     ~StdioPipeBuf() override {
         // Pending output is dropped (see above); the unbuffered C stream has
-        // nothing of its own to write, so closing it cannot block.
+        // nothing of its own to write, so closing it cannot block. Closing it
+        // closes the handle, once.
+        OwnPipe().Release();
         std::fclose(file_);
-    }
-
-protected:
-    // Never more than the pipe holds.
-    std::size_t ReadSome(char* destination, std::size_t size) override {
-        const long got = ReadPipe(pipe_, destination, size, watchedProcess_.Get(), Deadline());
-        if (got == kReadTimedOut) {
-            NoteDeadlinePassed();
-        }
-        return got > 0 ? static_cast<std::size_t>(got) : 0;
-    }
-
-    bool WriteAll(const char* data, std::size_t size) override {
-        return WritePipe(pipe_, data, size, watchedProcess_.Get());
     }
 
 private:
     std::FILE* file_;
-    HANDLE pipe_;
-    Process watchedProcess_;
 };
 
 }  // namespace
@@ -104,7 +87,7 @@ std::unique_ptr<std::streambuf> OpenPipeStreamBuffer(Pipe pipe, PipeDirection di
     }
     // Failing only for invalid arguments, which these are not.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    return std::make_unique<StdioPipeBuf>(file, static_cast<HANDLE>(pipe.Release()), direction,
+    return std::make_unique<StdioPipeBuf>(file, std::move(pipe), direction,
                                           std::move(watchedProcess));
 }
 

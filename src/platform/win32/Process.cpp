@@ -18,11 +18,13 @@ constexpr std::size_t kCommandLineCapacity = 1024;
 
 }  // namespace
 
-bool CloseHandle(void* handle) {
-    return handle != nullptr && ::CloseHandle(handle) != FALSE;
+void HandleTraits::Close(void* handle) noexcept {
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(error);
 }
 
-void* DuplicateHandle(void* handle) {
+void* HandleTraits::Duplicate(void* handle) {
     HANDLE duplicate = nullptr;
     HANDLE self = ::GetCurrentProcess();
     if (!::DuplicateHandle(self, handle, self, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
@@ -31,26 +33,54 @@ void* DuplicateHandle(void* handle) {
     return duplicate;
 }
 
-void* CurrentProcess() {
-    return ::GetCurrentProcess();
+void* PublicHandle(const Process& process) {
+    return process.Get();
+}
+
+void* PublicHandle(const Job& job) {
+    return job.Get();
+}
+
+void* PublicHandle(const Pipe& pipe) {
+    return pipe.Get();
+}
+
+Process OpenPublicProcess(void* process) {
+    // A duplicate of the pseudo handle would name the host itself.
+    if (process == nullptr || process == ::GetCurrentProcess()) {
+        return Process();
+    }
+    return Process(HandleTraits::Duplicate(process));
+}
+
+Job OpenPublicJob(void* job) {
+    return Job(job != nullptr ? HandleTraits::Duplicate(job) : nullptr);
+}
+
+bool ClosePublicHandle(void* handle) {
+    return handle != nullptr && ::CloseHandle(handle) != FALSE;
 }
 
 unsigned long CurrentProcessId() {
     return ::GetCurrentProcessId();
 }
 
-unsigned long GetProcessId(void* process) {
-    return process != nullptr ? ::GetProcessId(process) : 0;
+unsigned long GetProcessId(const Process& process) {
+    return process ? ::GetProcessId(process.Get()) : 0;
 }
 
-void* StartProcess(const ProcessStart& start) {
+Process StartProcess(const ProcessStart& start) {
+    if (start.standardInput == nullptr || start.standardOutput == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return Process();
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = start.standardInput;
-    startup.hStdOutput = start.standardOutput;
-    startup.hStdError = start.standardOutput;
+    startup.hStdInput = start.standardInput->Get();
+    startup.hStdOutput = start.standardOutput->Get();
+    startup.hStdError = start.standardOutput->Get();
 
     // The path is deliberately not quoted: the application name already
     // names the executable, and servers parse only what follows the space.
@@ -58,7 +88,7 @@ void* StartProcess(const ProcessStart& start) {
     std::vector<wchar_t> buffer(std::max(kCommandLineCapacity, commandLine.size() + 1), L'\0');
     if (wcsncpy_s(buffer.data(), buffer.size(), commandLine.c_str(), commandLine.size()) != 0) {
         ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return nullptr;
+        return Process();
     }
 
     const DWORD flags = start.breakawayFromJob ? CREATE_BREAKAWAY_FROM_JOB : 0;
@@ -68,31 +98,32 @@ void* StartProcess(const ProcessStart& start) {
     PROCESS_INFORMATION process = {};
     if (!::CreateProcessW(start.application.c_str(), buffer.data(), nullptr, nullptr, TRUE, flags,
                           nullptr, directory, &startup, &process)) {
-        return nullptr;
+        return Process();
     }
     ::CloseHandle(process.hThread);
-    return process.hProcess;
+    return Process(process.hProcess);
 }
 
-bool QueryExit(void* process, ExitStatus& status) {
+bool QueryExit(const Process& process, ExitStatus& status) {
     DWORD code = 0;
-    if (process == nullptr || !::GetExitCodeProcess(process, &code)) {
+    if (!process || !::GetExitCodeProcess(process.Get(), &code)) {
         return false;
     }
     status = ExitStatus{code == STILL_ACTIVE, code == STILL_ACTIVE ? 0 : code};
     return true;
 }
 
-bool TerminateProcess(void* process, unsigned int exitCode) {
-    return process != nullptr && ::TerminateProcess(process, exitCode) != FALSE;
+bool TerminateProcess(const Process& process, unsigned int exitCode) {
+    return process && ::TerminateProcess(process.Get(), exitCode) != FALSE;
 }
 
-WaitResult WaitForProcess(void* process, std::optional<std::chrono::milliseconds> timeout) {
+WaitResult WaitForProcess(const Process& process,
+                          std::optional<std::chrono::milliseconds> timeout) {
     // A finite wait stays below INFINITE.
     const long long finite =
         timeout ? std::max<long long>(0, std::min<long long>(timeout->count(), INFINITE - 1)) : 0;
     const DWORD milliseconds = timeout ? static_cast<DWORD>(finite) : INFINITE;
-    switch (::WaitForSingleObject(process, milliseconds)) {
+    switch (::WaitForSingleObject(process.Get(), milliseconds)) {
         case WAIT_OBJECT_0:
             return WaitResult::Ended;
         case WAIT_TIMEOUT:

@@ -23,27 +23,20 @@ namespace {
 namespace P = RpcClient::Platform;
 using namespace std::chrono_literals;
 
-// An anonymous pipe whose ends close with the object unless handed on.
+// An anonymous pipe; its ends close with it.
 struct Pipe {
     Pipe() { EXPECT_TRUE(P::CreatePipe(read, write)); }
-    ~Pipe() {
-        P::CloseHandle(read);
-        P::CloseHandle(write);
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-
-    void* read = nullptr;
-    void* write = nullptr;
+    P::Pipe read;
+    P::Pipe write;
 };
 
-std::unique_ptr<std::streambuf> Open(void* end, P::PipeDirection direction,
-                                     void* watched = nullptr) {
-    void* duplicate = P::DuplicateHandle(end);
-    EXPECT_NE(duplicate, nullptr);
+std::unique_ptr<std::streambuf> Open(const P::Pipe& end, P::PipeDirection direction,
+                                     P::Process watched = P::Process()) {
+    P::Pipe duplicate = end.Duplicate();
+    EXPECT_TRUE(duplicate);
     std::string error;
     auto buffer =
-        P::OpenPipeStreamBuffer(P::Pipe(duplicate), direction, P::Process(watched), error);
+        P::OpenPipeStreamBuffer(std::move(duplicate), direction, std::move(watched), error);
     EXPECT_TRUE(buffer) << error;
     return buffer;
 }
@@ -133,15 +126,15 @@ TEST(PipeStreamBuffer, ReadEndsOnceTheWatchedServerIsGoneAndItsBytesAreRead) {
     P::ProcessStart start;
     start.application = HostingTest::ScriptedServer();
     start.arguments = L"--exit 0";
-    start.standardInput = input.read;
-    start.standardOutput = output.write;
-    void* process = P::StartProcess(start);
-    ASSERT_NE(process, nullptr);
+    start.standardInput = &input.read;
+    start.standardOutput = &output.write;
+    const P::Process process = P::StartProcess(start);
+    ASSERT_TRUE(process);
     ASSERT_EQ(P::WaitForProcess(process, std::chrono::milliseconds(10000)), P::WaitResult::Ended);
     const std::string last = "last words";
     ASSERT_TRUE(P::WritePipe(output.write, last.data(), last.size(), nullptr));
 
-    auto inBuffer = Open(output.read, P::PipeDirection::Read, P::DuplicateHandle(process));
+    auto inBuffer = Open(output.read, P::PipeDirection::Read, process.Duplicate());
     ASSERT_TRUE(inBuffer);
     auto read = std::async(std::launch::async, [&] {
         std::istream in(inBuffer.get());
@@ -152,12 +145,10 @@ TEST(PipeStreamBuffer, ReadEndsOnceTheWatchedServerIsGoneAndItsBytesAreRead) {
     const bool ended = read.wait_for(10s) == std::future_status::ready;
     if (!ended) {
         // Unblock the reader through the pipe before failing.
-        P::CloseHandle(output.write);
-        output.write = nullptr;
+        output.write.Reset();
     }
     EXPECT_TRUE(ended) << "a read outlived its server";
     EXPECT_EQ(read.get(), last);
-    P::CloseHandle(process);
 }
 
 TEST(PipeStreamBuffer, OutputWaitsForAFlushAndUnflushedOutputIsDropped) {
@@ -169,8 +160,7 @@ TEST(PipeStreamBuffer, OutputWaitsForAFlushAndUnflushedOutputIsDropped) {
         out << "sent" << std::flush << "never sent";
     }
     // With every write end gone, the reader sees exactly what was flushed.
-    P::CloseHandle(pipe.write);
-    pipe.write = nullptr;
+    pipe.write.Reset();
     char bytes[64] = {};
     long total = 0;
     for (long got;
@@ -184,8 +174,7 @@ TEST(PipeStreamBuffer, FailedWriteMakesTheStreamBad) {
     Pipe pipe;
     auto outBuffer = Open(pipe.write, P::PipeDirection::Write);
     ASSERT_TRUE(outBuffer);
-    P::CloseHandle(pipe.read);
-    pipe.read = nullptr;
+    pipe.read.Reset();
     std::ostream out(outBuffer.get());
     out.exceptions(std::ios_base::badbit);
     EXPECT_THROW(out << "nobody reads this" << std::flush, std::ios_base::failure);
@@ -198,8 +187,7 @@ TEST(PipeStreamBuffer, DestroyingABufferClosesThePipeEndBeneathIt) {
     {
         auto inBuffer = Open(pipe.read, P::PipeDirection::Read);
         ASSERT_TRUE(inBuffer);
-        P::CloseHandle(pipe.read);
-        pipe.read = nullptr;
+        pipe.read.Reset();
         const char byte = 'x';
         EXPECT_TRUE(P::WritePipe(pipe.write, &byte, 1, nullptr)) << "the buffer keeps it open";
     }
@@ -211,8 +199,7 @@ TEST(PipeStreamBuffer, DestroyingABufferClosesThePipeEndBeneathIt) {
     {
         auto outBuffer = Open(other.write, P::PipeDirection::Write);
         ASSERT_TRUE(outBuffer);
-        P::CloseHandle(other.write);
-        other.write = nullptr;
+        other.write.Reset();
     }
     char got = 0;
     EXPECT_EQ(P::ReadPipe(other.read, &got, 1, nullptr), 0);

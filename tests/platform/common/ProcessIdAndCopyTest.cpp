@@ -17,36 +17,32 @@ namespace {
 namespace P = RpcClient::Platform;
 
 TEST(ProcessId, NamesTheProcessBehindAHandleAndZeroForNone) {
-    EXPECT_EQ(P::GetProcessId(P::CurrentProcess()), P::CurrentProcessId());
-    EXPECT_EQ(P::GetProcessId(nullptr), 0u);
+    EXPECT_EQ(P::GetProcessId(P::Process()), 0u);
 
-    void* inRead = nullptr;
-    void* inWrite = nullptr;
-    void* outRead = nullptr;
-    void* outWrite = nullptr;
+    P::Pipe inRead;
+    P::Pipe inWrite;
+    P::Pipe outRead;
+    P::Pipe outWrite;
     ASSERT_TRUE(P::CreatePipe(inRead, inWrite));
     ASSERT_TRUE(P::CreatePipe(outRead, outWrite));
     const std::string pidFile = HostingTest::TempPath("pid");
     P::ProcessStart start;
     start.application = HostingTest::ScriptedServer();
     start.arguments = L"--pidfile " + HostingTest::Widen(pidFile);
-    start.standardInput = inRead;
-    start.standardOutput = outWrite;
-    void* process = P::StartProcess(start);
-    ASSERT_NE(process, nullptr);
+    start.standardInput = &inRead;
+    start.standardOutput = &outWrite;
+    const P::Process process = P::StartProcess(start);
+    ASSERT_TRUE(process);
     const int pid = HostingTest::ReadPidFile(pidFile, std::chrono::seconds(10));
     EXPECT_GT(pid, 0);
     EXPECT_EQ(P::GetProcessId(process), static_cast<unsigned long>(pid));
-    void* duplicate = P::DuplicateHandle(process);
+    const P::Process duplicate = process.Duplicate();
     EXPECT_EQ(P::GetProcessId(duplicate), static_cast<unsigned long>(pid));
 
     ASSERT_TRUE(P::TerminateProcess(process, 0));
     EXPECT_EQ(P::WaitForProcess(process, std::chrono::milliseconds(10000)), P::WaitResult::Ended);
     EXPECT_EQ(P::GetProcessId(process), static_cast<unsigned long>(pid))
         << "still named once ended";
-    for (void* handle : {duplicate, process, inRead, inWrite, outRead, outWrite}) {
-        P::CloseHandle(handle);
-    }
     std::remove(pidFile.c_str());
 }
 

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/posix/PosixObjects.h"
 #include "support/HostingTestSupport.h"
 
 namespace P = RpcClient::Platform;
@@ -31,36 +30,27 @@ namespace {
 
 // A child with its two pipes, driven directly through the platform layer.
 struct Child {
-    void* process = nullptr;
-    void* toChild = nullptr;    // our end of its stdin
-    void* fromChild = nullptr;  // our end of its stdout+stderr
+    P::Process process;
+    P::Pipe toChild;    // our end of its stdin
+    P::Pipe fromChild;  // our end of its stdout+stderr
 
     explicit Child(const std::wstring& args,
                    std::wstring application = HostingTest::ScriptedServer()) {
-        void* outRead = nullptr;
-        void* outWrite = nullptr;
-        void* inRead = nullptr;
-        void* inWrite = nullptr;
-        EXPECT_TRUE(P::CreatePipe(outRead, outWrite));
-        EXPECT_TRUE(P::CreatePipe(inRead, inWrite));
+        P::Pipe outWrite;
+        P::Pipe inRead;
+        EXPECT_TRUE(P::CreatePipe(fromChild, outWrite));
+        EXPECT_TRUE(P::CreatePipe(inRead, toChild));
         P::ProcessStart start;
         start.application = application;
         start.arguments = args;
-        start.standardInput = inRead;
-        start.standardOutput = outWrite;
+        start.standardInput = &inRead;
+        start.standardOutput = &outWrite;
         process = P::StartProcess(start);
-        P::CloseHandle(outWrite);
-        P::CloseHandle(inRead);
-        toChild = inWrite;
-        fromChild = outRead;
     }
     ~Child() {
-        P::CloseHandle(toChild);
-        P::CloseHandle(fromChild);
-        if (process != nullptr) {
+        if (process) {
             P::TerminateProcess(process, 0);
             P::WaitForProcess(process, std::chrono::milliseconds(2000));
-            P::CloseHandle(process);
         }
     }
 
@@ -79,7 +69,7 @@ struct Child {
         // Header, blank line, then the body length it states.
         std::size_t need = std::string::npos;
         while (need == std::string::npos || received.size() < need) {
-            const long got = P::ReadPipe(fromChild, buffer, sizeof buffer, process);
+            const long got = P::ReadPipe(fromChild, buffer, sizeof buffer, &process);
             if (got <= 0) {
                 return Json::Value();
             }
@@ -103,13 +93,17 @@ std::set<std::string> Targets(const Json::Value& list) {
     return targets;
 }
 
-TEST(ServerDescriptors, ServerGetsExactlyThreeStandardDescriptorsWithOutputAndErrorShared) {
+// What a server gets: its arguments split by the Windows rules after its
+// path, the host's directory and environment, and exactly three standard
+// descriptors, standard output and standard error sharing one pipe.
+TEST(ServerStart, ServerGetsItsArgumentsTheHostsPlaceAndOnlyItsThreePipes) {
     // A descriptor the host opened without close-on-exec must not leak either.
     const int hostFd = open("/dev/null", O_RDONLY);
     ASSERT_GE(hostFd, 0);
+    setenv("JRC_TEST_MARK", "marked", 1);
     Child first(L"");
-    Child second(L"");
-    ASSERT_NE(second.process, nullptr);
+    Child second(L"-l \"two words\" a\\\"b");
+    ASSERT_TRUE(second.process);
 
     const Json::Value fds = second.Call("fds");
     ASSERT_EQ(fds.size(), 3u) << fds.toStyledString();
@@ -118,87 +112,69 @@ TEST(ServerDescriptors, ServerGetsExactlyThreeStandardDescriptorsWithOutputAndEr
     EXPECT_EQ(fds[2]["fd"].asInt(), 2);
     EXPECT_EQ(fds[1]["target"], fds[2]["target"]) << "stdout and stderr share one pipe";
     EXPECT_NE(fds[0]["target"], fds[1]["target"]);
-
     // None of the first server's pipes reached the second one.
     const std::set<std::string> firstPipes = Targets(first.Call("fds"));
     for (const std::string& target : Targets(fds)) {
         EXPECT_EQ(firstPipes.count(target), 0u) << target;
     }
     close(hostFd);
-}
 
-TEST(ServerDescriptors, StderrBytesArriveOnTheOutputPipe) {
-    Child child(L"");
-    EXPECT_EQ(child.Call("stderr").asString(), "via stderr");
-}
-
-TEST(ServerCommandLine, ArgumentsAreSplitByWindowsRulesAfterTheServerPath) {
-    Child child(L"-l \"two words\" a\\\"b");
-    const Json::Value argv = child.Call("argv");
+    EXPECT_EQ(second.Call("stderr").asString(), "via stderr");
+    const Json::Value argv = second.Call("argv");
     ASSERT_EQ(argv.size(), 4u);
     EXPECT_EQ(argv[0].asString(), JRC_SCRIPTED_SERVER);
     EXPECT_EQ(argv[1].asString(), "-l");
     EXPECT_EQ(argv[2].asString(), "two words");
     EXPECT_EQ(argv[3].asString(), "a\"b");
-}
-
-TEST(ServerCommandLine, ServerRunsInTheHostsDirectoryWithTheHostsEnvironment) {
-    setenv("JRC_TEST_MARK", "marked", 1);
-    Child child(L"");
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    EXPECT_EQ(child.Call("cwd").asString(), cwd);
+    EXPECT_EQ(second.Call("cwd").asString(), cwd);
     Json::Value params(Json::arrayValue);
     params.append("JRC_TEST_MARK");
-    EXPECT_EQ(child.Call("env", params).asString(), "marked");
+    EXPECT_EQ(second.Call("env", params).asString(), "marked");
 }
 
-TEST(ProcessExit, ExitCodesAreReportedWithoutReapingAndTheHandleIsReapedOnClose) {
+TEST(ProcessExit, EndsAreReportedWithoutReapingAndClosingReaps) {
     struct Case {
-        const char* method;
+        const char* method;  // "terminate": ended by TerminateProcess
+        int value;
         unsigned long expected;
     };
-    const Case cases[] = {{"exit", 3}, {"exit", 0}, {"signal", 128 + SIGTERM}};
+    const Case cases[] = {
+        {"exit", 3, 3}, {"exit", 0, 0}, {"signal", SIGTERM, 128 + SIGTERM}, {"terminate", 7, 7}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.method + std::to_string(c.value));
         Child child(L"");
-        Json::Value params(Json::arrayValue);
-        params.append(static_cast<int>(c.expected > 128 ? c.expected - 128 : c.expected));
-        child.Call(c.method, params);
+        const int pid = child.Call("pid").asInt();
+        P::ExitStatus status;
+        ASSERT_TRUE(P::QueryExit(child.process, status));
+        EXPECT_TRUE(status.running);
+        EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(0)),
+                  P::WaitResult::TimedOut);
+        if (c.method == std::string("terminate")) {
+            ASSERT_TRUE(P::TerminateProcess(child.process, c.value));
+        } else {
+            Json::Value params(Json::arrayValue);
+            params.append(c.value);
+            child.Call(c.method, params);
+        }
         ASSERT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
                   P::WaitResult::Ended);
         char byte = 0;
-        EXPECT_EQ(P::ReadPipe(child.fromChild, &byte, 1, child.process), 0)
+        EXPECT_EQ(P::ReadPipe(child.fromChild, &byte, 1, &child.process), 0)
             << "a read ends once the server is gone";
-        P::ExitStatus status;
-        ASSERT_TRUE(P::QueryExit(child.process, status));
-        EXPECT_EQ(status.code, c.expected) << c.method;
-        // Asking again gives the same answer: the first ask did not reap.
-        ASSERT_TRUE(P::QueryExit(child.process, status));
-        EXPECT_EQ(status.code, c.expected);
+        // Asking twice gives the same answer: asking does not reap.
+        for (int ask = 0; ask < 2; ++ask) {
+            ASSERT_TRUE(P::QueryExit(child.process, status));
+            EXPECT_FALSE(status.running);
+            EXPECT_EQ(status.code, c.expected);
+        }
+        EXPECT_TRUE(HostingTest::IsZombie(pid)) << "peeking must not reap";
+        EXPECT_FALSE(P::TerminateProcess(child.process, 1)) << "an ended process cannot be ended";
+        child.process.Reset();
+        EXPECT_FALSE(HostingTest::IsZombie(pid));
+        EXPECT_FALSE(HostingTest::IsAlive(pid));
     }
-}
-
-TEST(ProcessExit, TerminateReportsTheRequestedCodeAndCloseLeavesNoZombie) {
-    Child child(L"");
-    const int pid = child.Call("pid").asInt();
-    P::ExitStatus status;
-    ASSERT_TRUE(P::QueryExit(child.process, status));
-    EXPECT_TRUE(status.running);
-    EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(0)),
-              P::WaitResult::TimedOut);
-
-    ASSERT_TRUE(P::TerminateProcess(child.process, 7));
-    EXPECT_EQ(P::WaitForProcess(child.process, std::chrono::milliseconds(5000)),
-              P::WaitResult::Ended);
-    ASSERT_TRUE(P::QueryExit(child.process, status));
-    EXPECT_EQ(status.code, 7u);
-    EXPECT_TRUE(HostingTest::IsZombie(pid)) << "peeking must not reap";
-    EXPECT_FALSE(P::TerminateProcess(child.process, 1)) << "an ended process cannot be ended";
-
-    P::CloseHandle(child.process);
-    child.process = nullptr;
-    EXPECT_FALSE(HostingTest::IsZombie(pid));
-    EXPECT_FALSE(HostingTest::IsAlive(pid));
 }
 
 // A host that ignores SIGCHLD has its children reaped by the system; their
@@ -224,7 +200,7 @@ TEST(ProcessStart, MissingExecutableFailsWithAnErrorAndLeaksNothing) {
     const std::set<int> before = HostingTest::OpenDescriptors();
     {
         Child child(L"", L"/nonexistent/server");
-        EXPECT_EQ(child.process, nullptr);
+        EXPECT_FALSE(child.process);
         EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(ENOENT));
     }
     EXPECT_EQ(HostingTest::OpenDescriptors(), before);
@@ -289,8 +265,8 @@ TEST(ErrorTexts, LastErrorKeepsItsLineEndAndFailureCodesDropIt) {
 
 // Large writes to a server's input go out as the pipe has room, with the
 // descriptor non-blocking only for the while.
-bool IsNonBlocking(void* pipeEnd) {
-    return (fcntl(RpcClient::Platform::Posix::AsPipe(pipeEnd)->fd, F_GETFL) & O_NONBLOCK) != 0;
+bool IsNonBlocking(const P::Pipe& pipeEnd) {
+    return (fcntl(pipeEnd.Get().fd, F_GETFL) & O_NONBLOCK) != 0;
 }
 
 std::string PatternOfSize(std::size_t size) {
@@ -302,7 +278,7 @@ std::string PatternOfSize(std::size_t size) {
 }
 
 // Reads everything from `readEnd` until `expected` bytes have arrived.
-std::string ReadAllOf(void* readEnd, std::size_t expected) {
+std::string ReadAllOf(const P::Pipe& readEnd, std::size_t expected) {
     std::string received;
     std::vector<char> buffer(100000);
     while (received.size() < expected) {
@@ -324,44 +300,65 @@ TEST(PipeWrite, BlocksOfEverySizeReachAReaderWholeInOrder) {
         for (const std::size_t size :
              {std::size_t{100}, std::size_t{4097}, std::size_t{65537}, std::size_t{3} << 20}) {
             for (const bool startNonBlocking : {false, true}) {
-                void* readEnd = nullptr;
-                void* writeEnd = nullptr;
+                P::Pipe readEnd;
+                P::Pipe writeEnd;
                 ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
                 if (startNonBlocking) {
-                    const int fd = RpcClient::Platform::Posix::AsPipe(writeEnd)->fd;
+                    const int fd = writeEnd.Get().fd;
                     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
                 }
                 const std::string sent = PatternOfSize(size);
                 std::string received;
                 std::thread reader([&] { received = ReadAllOf(readEnd, size); });
                 EXPECT_TRUE(P::WritePipe(writeEnd, sent.data(), sent.size(),
-                                         watched ? server.process : nullptr))
+                                         watched ? &server.process : nullptr))
                     << size;
                 reader.join();
                 EXPECT_TRUE(received == sent) << size << " watched " << watched;
                 EXPECT_EQ(IsNonBlocking(writeEnd), startNonBlocking) << size;
-                P::CloseHandle(readEnd);
-                P::CloseHandle(writeEnd);
             }
         }
     }
 }
 
-TEST(PipeWrite, LargeBlockToAServerThatEndsWhileNobodyReadsFailsInsteadOfHanging) {
+TEST(PipeWrite, LargeBlockToAServerThatEndsWhileNobodyReadsFailsAndTellsWhenItEnded) {
     // We hold the pipe's read end ourselves, as the host holds its servers'
     // input, so the pipe never breaks: only the server's end stops the write.
-    Child server(L"--exit 0");
-    void* readEnd = nullptr;
-    void* writeEnd = nullptr;
-    ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
-    const std::string sent(std::size_t{1} << 20, 'x');
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(P::WritePipe(writeEnd, sent.data(), sent.size(), server.process));
-    EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-    EXPECT_FALSE(IsNonBlocking(writeEnd));
-    P::CloseHandle(readEnd);
-    P::CloseHandle(writeEnd);
+    // It tells a server that had ended before the write from one that ended
+    // while the write waited, and what the pipe took stays unread in it.
+    for (const bool endedFirst : {true, false}) {
+        SCOPED_TRACE(endedFirst);
+        Child server(L"");
+        const int pid = server.Call("pid").asInt();
+        if (endedFirst) {
+            ASSERT_TRUE(HostingTest::Kill(pid));
+            ASSERT_EQ(P::WaitForProcess(server.process, std::chrono::milliseconds(5000)),
+                      P::WaitResult::Ended);
+        }
+        std::thread killer([&] {
+            if (!endedFirst) {
+                std::this_thread::sleep_for(200ms);
+                HostingTest::Kill(pid);
+            }
+        });
+        P::Pipe readEnd;
+        P::Pipe writeEnd;
+        ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
+        const std::string sent(std::size_t{1} << 20, 'x');
+        const auto start = std::chrono::steady_clock::now();
+        bool endedBeforeWait = !endedFirst;
+        EXPECT_FALSE(
+            P::WritePipe(writeEnd, sent.data(), sent.size(), &server.process, &endedBeforeWait));
+        EXPECT_EQ(P::GetLastError(), static_cast<unsigned long>(EPIPE));
+        killer.join();
+        EXPECT_EQ(endedBeforeWait, endedFirst);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        EXPECT_FALSE(IsNonBlocking(writeEnd));
+        std::size_t unread = 0;
+        EXPECT_TRUE(P::PipeBytesUnread(readEnd, unread));
+        EXPECT_GT(unread, 0u);
+        EXPECT_LT(unread, sent.size());
+    }
 }
 
 }  // namespace

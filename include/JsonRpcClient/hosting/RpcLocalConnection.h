@@ -10,6 +10,7 @@
 
 namespace RpcClient {
 
+class JsonRpcClient;
 class RpcLocalSrvConfig;
 
 // Exclusive handle on one server's pipes, handed out by
@@ -63,18 +64,9 @@ public:
     // A read on IStream() ended because the bound ran out.
     bool ReadTimedOut() const;
 
-    // The server has ended without taking the whole of the last request:
-    // its write failed (`delivered` false) on a server that had ended before
-    // the write began, or some of it still lies unread in the server's input. Such a request can go
-    // to a new start of the server without the old one having acted on it. Asks the system only
-    // when called, so a call that went well pays nothing for it.
-    bool ServerEndedBeforeRequest(bool delivered) const;
-
-    // ServerEndedBeforeRequest found the server ended (whatever it answered).
-    bool ServerEndSeen() const;
-
 protected:
     friend class RpcLocalSrvConfig;
+    friend class JsonRpcClient;
 
     RpcLocalConnection();
     RpcLocalConnection(std::recursive_timed_mutex& lock, void* process, void* read, void* write,
@@ -85,6 +77,15 @@ protected:
     void clear();
 
 private:
+    // The server has ended without taking the whole of the last request:
+    // its write failed (`delivered` false) on a server that had ended before
+    // the write began, or some of it still lies unread in the server's input. Such a request can go
+    // to a new start of the server without the old one having acted on it. Asks the system only
+    // when called, so a call that went well pays nothing for it.
+    bool ServerEndedBeforeRequest(bool delivered) const;
+    // ServerEndedBeforeRequest found the server ended (whatever it answered).
+    bool ServerEndSeen() const;
+
     struct Streams;
 
     int ownsHandles_ = 0;

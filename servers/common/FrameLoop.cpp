@@ -55,7 +55,8 @@ protected:
 FrameStatus ReadFrameBody(std::istream& in, std::string& text, std::size_t& length,
                           std::string& error) {
     const Wire::FrameRead read =
-        Wire::ReadFrameText(in, text, kMaxFrameBody, Wire::LineBreaks::Await);
+        Wire::ReadFrameText(in, text, kMaxFrameBody, Wire::LineBreaks::Await,
+                            RpcDispatcher::kTextSlack);
     switch (read.status) {
         case Wire::FrameStatus::End:
         case Wire::FrameStatus::Short:

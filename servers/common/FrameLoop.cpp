@@ -54,9 +54,8 @@ protected:
 // On anything but Ok, `error` says what was wrong.
 FrameStatus ReadFrameBody(std::istream& in, std::string& text, std::size_t& length,
                           std::string& error) {
-    const Wire::FrameRead read =
-        Wire::ReadFrameText(in, text, kMaxFrameBody, Wire::LineBreaks::Await,
-                            RpcDispatcher::kTextSlack);
+    const Wire::FrameRead read = Wire::ReadFrameText(
+        in, text, kMaxFrameBody, Wire::LineBreaks::Await, RpcDispatcher::kTextSlack);
     switch (read.status) {
         case Wire::FrameStatus::End:
         case Wire::FrameStatus::Short:

@@ -3,7 +3,11 @@
 // answer parts several methods give.
 #include "CatalogMethods.h"
 
+#include <wire/FastJsonWriter.h>
+
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 
 namespace GsdCatalog {
 namespace detail {
@@ -153,6 +157,37 @@ Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info) {
     value[Member(Key::OrderNumber)] = info.orderNumber;
     value[Member(Key::Description)] = info.infoText;
     return value;
+}
+
+void AppendBaseInfo(std::string& out, const std::string& gsd, const ItemInfo& info) {
+    struct Field {
+        const char* name;
+        const std::string* value;
+    };
+    // JsonCpp keeps an object's members ordered by their names' bytes.
+    Field fields[] = {
+        {Key::GsdName, &gsd},
+        {Key::GsdId, &info.id},
+        {Key::Category, &info.category},
+        {Key::SubCategory, &info.subCategory},
+        {Key::Name, &info.name},
+        {Key::SoftwareRelease, &info.softwareRelease},
+        {Key::OrderNumber, &info.orderNumber},
+        {Key::Description, &info.infoText},
+    };
+    std::sort(std::begin(fields), std::end(fields),
+              [](const Field& a, const Field& b) { return std::strcmp(a.name, b.name) < 0; });
+    char separator = '{';
+    for (const Field& field : fields) {
+        out += separator;
+        separator = ',';
+        out += '"';
+        out += field.name;
+        out += "\":";
+        RpcClient::AppendJsonString(out, field.value->data(),
+                                    field.value->data() + field.value->size());
+    }
+    out += '}';
 }
 
 Json::Value DapBaseInfo(const std::string& gsd, const GsdFile& file, const AccessPoint& dap) {

@@ -303,6 +303,10 @@ private:
 
 }  // namespace
 
+void AppendJsonString(std::string& out, const char* begin, const char* end) {
+    AppendQuoted(out, begin, end);
+}
+
 void AppendJson(std::string& out, const Json::Value& value) {
     const std::size_t start = out.size();
     if (AppendValue(out, value)) {

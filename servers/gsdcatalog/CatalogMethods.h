@@ -166,6 +166,7 @@ Json::Value SubmoduleBaseInfo(const Request& request);
 
 // Submodules: records, ports, interfaces, timing (CatalogSubmoduleMethods.cpp).
 Json::Value SubmoduleParameters(const Request& request);
+void SubmoduleParametersText(const Request& request, std::string& out);
 Json::Value WriteableImRecords(const Request& request);
 Json::Value PortParameter(const Request& request);
 Json::Value IrtSupportType(const Request& request);

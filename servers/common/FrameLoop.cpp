@@ -40,7 +40,9 @@ bool SkipBytes(std::istream& in, std::uint64_t count) {
 // caller's memory.
 class RequestInputBuf : public RpcClient::Platform::PipeBufferBase {
 public:
-    RequestInputBuf() : PipeBufferBase(RpcClient::Platform::PipeDirection::Read) {}
+    RequestInputBuf() : PipeBufferBase(RpcClient::Platform::PipeDirection::Read) {
+        KeepFreedMemory();
+    }
 
 protected:
     std::size_t ReadSome(char* into, std::size_t size) override {

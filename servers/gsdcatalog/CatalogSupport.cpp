@@ -6,8 +6,7 @@
 #include <wire/FastJsonWriter.h>
 
 #include <algorithm>
-#include <cstring>
-#include <iterator>
+#include <utility>
 
 namespace GsdCatalog {
 namespace detail {
@@ -160,32 +159,25 @@ Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info) {
 }
 
 void AppendBaseInfo(std::string& out, const std::string& gsd, const ItemInfo& info) {
-    struct Field {
-        const char* name;
-        const std::string* value;
-    };
-    // JsonCpp keeps an object's members ordered by their names' bytes.
-    Field fields[] = {
-        {Key::GsdName, &gsd},
-        {Key::GsdId, &info.id},
+    // In the order JsonCpp keeps an object's members: by their names' bytes.
+    const std::pair<const char*, const std::string*> fields[] = {
         {Key::Category, &info.category},
-        {Key::SubCategory, &info.subCategory},
-        {Key::Name, &info.name},
-        {Key::SoftwareRelease, &info.softwareRelease},
-        {Key::OrderNumber, &info.orderNumber},
         {Key::Description, &info.infoText},
+        {Key::GsdId, &info.id},
+        {Key::GsdName, &gsd},
+        {Key::Name, &info.name},
+        {Key::OrderNumber, &info.orderNumber},
+        {Key::SoftwareRelease, &info.softwareRelease},
+        {Key::SubCategory, &info.subCategory},
     };
-    std::sort(std::begin(fields), std::end(fields),
-              [](const Field& a, const Field& b) { return std::strcmp(a.name, b.name) < 0; });
     char separator = '{';
-    for (const Field& field : fields) {
+    for (const auto& [name, value] : fields) {
         out += separator;
         separator = ',';
         out += '"';
-        out += field.name;
+        out += name;
         out += "\":";
-        RpcClient::AppendJsonString(out, field.value->data(),
-                                    field.value->data() + field.value->size());
+        RpcClient::AppendJsonString(out, value->data(), value->data() + value->size());
     }
     out += '}';
 }

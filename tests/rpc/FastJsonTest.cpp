@@ -32,7 +32,7 @@ std::string RandomText() {
     // scans, with plain letters around the bytes they must stop at.
     const bool longText = Pick(4) == 0;
     for (auto length = longText ? Pick(40) : Pick(6); length > 0; --length) {
-        text.push_back(longText && Pick(2) == 0 ? 'a' : kBytes[Pick(sizeof(kBytes))]);
+        text.push_back(longText && Pick(2) == 0 ? 'Z' : kBytes[Pick(sizeof(kBytes))]);
     }
     return text;
 }

@@ -67,17 +67,18 @@ unsigned DecodeLenient(const unsigned char*& at, const unsigned char* end) {
     return kReplacement;
 }
 
-// Whether any byte of the word `w` (eight bytes, in any order) is a control,
-// a quote, a backslash or outside ASCII. Each test is exact for the word as
-// a whole: a borrow only ever runs on from a byte that is itself flagged.
-bool NeedsEscape(std::uint64_t w) {
+// The high bit of each byte of the word `w` that is a control, a quote, a
+// backslash or outside ASCII is set in the result (and possibly of bytes
+// after one). Exact for the word as a whole: a borrow only ever runs on
+// from a byte that is itself flagged.
+std::uint64_t NeedsEscape(std::uint64_t w) {
     constexpr std::uint64_t kOnes = 0x0101010101010101u;
     constexpr std::uint64_t kHigh = 0x8080808080808080u;
     const std::uint64_t quote = w ^ (kOnes * '"');
     const std::uint64_t slash = w ^ (kOnes * '\\');
     const std::uint64_t controlOrHigh = (w - kOnes * 0x20) | w;
     const std::uint64_t quoteOrSlash = ((quote - kOnes) & ~quote) | ((slash - kOnes) & ~slash);
-    return ((controlOrHigh | quoteOrSlash) & kHigh) != 0;
+    return (controlOrHigh | quoteOrSlash) & kHigh;
 }
 
 bool PlainByte(unsigned char c) {
@@ -85,12 +86,22 @@ bool PlainByte(unsigned char c) {
 }
 
 // The end of the run of bytes from `at` that are written as they are:
-// eight at a time while whole words are plain, then byte by byte.
+// sixteen, then eight at a time while whole words are plain, then byte by
+// byte.
 const unsigned char* SkipPlain(const unsigned char* at, const unsigned char* stop) {
-    std::uint64_t word = 0;
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    while (stop - at >= 16) {
+        std::memcpy(&first, at, sizeof(first));
+        std::memcpy(&second, at + 8, sizeof(second));
+        if ((NeedsEscape(first) | NeedsEscape(second)) != 0) {
+            break;
+        }
+        at += 16;
+    }
     while (stop - at >= 8) {
-        std::memcpy(&word, at, sizeof(word));
-        if (NeedsEscape(word)) {
+        std::memcpy(&first, at, sizeof(first));
+        if (NeedsEscape(first) != 0) {
             break;
         }
         at += 8;

@@ -7,16 +7,22 @@
 // ServeOne. Prints the heap allocations per call of each side (stable
 // figures, unlike wall time). With a size, the call is an "echo" of a
 // string of that many bytes instead, as the large round-trip rows make it.
-//   call_cycle_profile [calls [echo bytes]]   (default 20000 calls of RunTest)
+// With "catalog" or "submodule", it is the warm GSD query of that row, on a
+// catalogue in a temporary directory holding the sample device.
+//   call_cycle_profile [calls [echo bytes | catalog | submodule]]
+// (default 20000 calls of RunTest)
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
+#include <CatalogService.h>
 #include <ConfigService.h>
 #include <FrameLoop.h>
 #include <RpcDispatcher.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <istream>
 #include <ostream>
 #include <streambuf>
@@ -109,14 +115,34 @@ int main(int argc, char** argv) {
     ServerKit::RpcDispatcher dispatcher;
     TavrelPN::AddConfigService(dispatcher, TavrelPN::ConfigServiceOptions());
     dispatcher.Add("echo", [](const Json::Value& params) { return params; });
+    namespace fs = std::filesystem;
+    GsdCatalog::CatalogOptions catalog;
+    catalog.directory = fs::temp_directory_path() / "jrc-call-cycle-catalog";
+    fs::remove_all(catalog.directory);
+    fs::create_directories(catalog.directory);
+    GsdCatalog::RegisterCatalogMethods(dispatcher, catalog);
     LoopbackClient client(dispatcher);
     JsonRequest request("RunTest");
     request.SetRequestParamsList(7, std::string("abc"), true, 1.5, 2.25);
-    if (argc > 2) {
+    JsonResponse response;
+    const std::string sample = fs::path(JRC_GSD_SAMPLE).filename().string();
+    const bool gsd = argc > 2 && (std::strcmp(argv[2], "catalog") == 0 ||
+                                  std::strcmp(argv[2], "submodule") == 0);
+    if (gsd) {
+        JsonRequest import("TavrelImportGsdFile");
+        import.SetRequestParamsList(std::string(JRC_GSD_SAMPLE));
+        client.Request(import, response);
+        if (argv[2][0] == 'c') {
+            request = JsonRequest("GetPluggableModuleCatalog");
+            request.SetRequestParamsList(sample, std::string("DAP_HF"));
+        } else {
+            request = JsonRequest("GetSubMouleParameter");
+            request.SetRequestParamsList(sample, std::string(""), std::string("SM_DI16"));
+        }
+    } else if (argc > 2) {
         request = JsonRequest("echo");
         request.SetRequestParamsList(std::string(std::strtoul(argv[2], nullptr, 10), 'x'));
     }
-    JsonResponse response;
     // Warm up: first-use buffers of both ends are not per-call costs.
     for (int i = 0; i < 10; ++i) {
         client.Request(request, response);
@@ -132,5 +158,6 @@ int main(int argc, char** argv) {
     const double total = static_cast<double>(Bench::AllocationCount() - before) / calls;
     const double server = static_cast<double>(client.serverAllocations) / calls;
     std::printf("heap allocations per call: host %.1f, server %.1f\n", total - server, server);
+    fs::remove_all(catalog.directory);
     return 0;
 }

@@ -40,7 +40,9 @@ bool SkipBytes(std::istream& in, std::uint64_t count) {
 // caller's memory.
 class RequestInputBuf : public RpcClient::Platform::PipeBufferBase {
 public:
-    RequestInputBuf() : PipeBufferBase(RpcClient::Platform::PipeDirection::Read) {}
+    RequestInputBuf() : PipeBufferBase(RpcClient::Platform::PipeDirection::Read) {
+        KeepFreedMemory();
+    }
 
 protected:
     std::size_t ReadSome(char* into, std::size_t size) override {
@@ -54,8 +56,8 @@ protected:
 // On anything but Ok, `error` says what was wrong.
 FrameStatus ReadFrameBody(std::istream& in, std::string& text, std::size_t& length,
                           std::string& error) {
-    const Wire::FrameRead read =
-        Wire::ReadFrameText(in, text, kMaxFrameBody, Wire::LineBreaks::Await);
+    const Wire::FrameRead read = Wire::ReadFrameText(
+        in, text, kMaxFrameBody, Wire::LineBreaks::Await, RpcDispatcher::kTextSlack);
     switch (read.status) {
         case Wire::FrameStatus::End:
         case Wire::FrameStatus::Short:

@@ -52,6 +52,9 @@ struct Request {
 };
 
 using Handler = Json::Value (*)(const Request&);
+// A hot method's answer written as text: byte for byte what the compact
+// JSON text of its Handler's value is (see RpcDispatcher::TextHandler).
+using TextWriter = void (*)(const Request&, std::string& out);
 
 // ---- params ---------------------------------------------------------------
 
@@ -125,6 +128,8 @@ Json::Value ArrayOf(const std::vector<T>& values) {
 
 Json::Value IntArray(const std::vector<int>& values);
 Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info);
+// BaseInfo's object as text.
+void AppendBaseInfo(std::string& out, const std::string& gsd, const ItemInfo& info);
 Json::Value DapBaseInfo(const std::string& gsd, const GsdFile& file, const AccessPoint& dap);
 Json::Value DataBaseInfo(const ItemInfo& info);
 
@@ -145,6 +150,7 @@ Json::Value TemplateVersionForWizard(const Request& request);
 
 // Access points and modules (CatalogModuleMethods.cpp).
 Json::Value PluggableModules(const Request& request);
+void PluggableModulesText(const Request& request, std::string& out);
 Json::Value PluggableSubmodules(const Request& request);
 Json::Value DeviceSubmodules(const Request& request);
 Json::Value ModuleSlotRelation(const Request& request);
@@ -160,6 +166,7 @@ Json::Value SubmoduleBaseInfo(const Request& request);
 
 // Submodules: records, ports, interfaces, timing (CatalogSubmoduleMethods.cpp).
 Json::Value SubmoduleParameters(const Request& request);
+void SubmoduleParametersText(const Request& request, std::string& out);
 Json::Value WriteableImRecords(const Request& request);
 Json::Value PortParameter(const Request& request);
 Json::Value IrtSupportType(const Request& request);

@@ -197,6 +197,24 @@ Json::Value PluggableModules(const Request& request) {
     return list;
 }
 
+void PluggableModulesText(const Request& request, std::string& out) {
+    const AccessPoint& dap = *request.dap;
+    char separator = '[';
+    for (const ItemRef& ref : dap.useableModules) {
+        const Module* module = request.File().FindModule(ref.target);
+        if (module && IsPluggable(ref)) {
+            out += separator;
+            separator = ',';
+            out += "{\"";
+            out += Key::BaseInfo;
+            out += "\":";
+            AppendBaseInfo(out, request.gsdName, module->info);
+            out += '}';
+        }
+    }
+    out += separator == '[' ? "[]" : "]";
+}
+
 Json::Value PluggableSubmodules(const Request& request) {
     const AccessPoint& dap = *request.dap;
     return PluggableSubmoduleList(*request.gsd, dap, *request.module);

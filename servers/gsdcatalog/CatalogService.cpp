@@ -53,6 +53,7 @@ struct MethodEntry {
     const char* name;
     Needs needs;
     Handler handler;
+    TextWriter text = nullptr;
 };
 
 const std::vector<MethodEntry>& MethodTable() {
@@ -66,7 +67,7 @@ const std::vector<MethodEntry>& MethodTable() {
         {Method::GetGsdDeviceInfo, Needs::Gsd, DeviceInfo},
         {Method::GetDeviceCatalogs, Needs::Gsd, DeviceCatalogs},
         {Method::GetGSDTemplateCatalogs, Needs::Nothing, TemplateCatalogs},
-        {Method::GetPluggableModuleCatalog, Needs::Dap, PluggableModules},
+        {Method::GetPluggableModuleCatalog, Needs::Dap, PluggableModules, PluggableModulesText},
         {Method::GetPluggableSubModuleListCatalog, Needs::Module, PluggableSubmodules},
         {Method::GetDeviceSubModuleListCatalog, Needs::Dap, DeviceSubmodules},
         {Method::GetPluggableModuleSlotRelation, Needs::DapForModule, ModuleSlotRelation},
@@ -77,7 +78,8 @@ const std::vector<MethodEntry>& MethodTable() {
         {Method::GetDapModuleInfo, Needs::Dap, DapModuleInfo},
         {Method::GetModuleData, Needs::Module, ModuleDataOf},
         {Method::GetSubModuleData, Needs::DapOrAny, SubmoduleDataOf},
-        {Method::GetSubMouleParameter, Needs::DapOrAny, SubmoduleParameters},
+        {Method::GetSubMouleParameter, Needs::DapOrAny, SubmoduleParameters,
+         SubmoduleParametersText},
         {Method::GetWriteableIMRecords, Needs::Dap, WriteableImRecords},
         {Method::GetPortParameter, Needs::Dap, PortParameter},
         {Method::GetSubmoduleIRTsupportType, Needs::Gsd, IrtSupportType},
@@ -147,6 +149,15 @@ Json::Value Invoke(const MethodEntry& method, CatalogService& service, const Jso
     }
 }
 
+void InvokeText(const MethodEntry& method, CatalogService& service, const Json::Value& params,
+                std::string& out) {
+    try {
+        method.text(Resolve(service, method.needs, params), out);
+    } catch (const GsdFileUnreadable& unreadable) {
+        throw RpcFault{kGsdUnreadable, unreadable.what()};
+    }
+}
+
 }  // namespace
 
 CatalogService::CatalogService(CatalogOptions options)
@@ -177,9 +188,17 @@ std::shared_ptr<CatalogService> RegisterCatalogMethods(ServerKit::RpcDispatcher&
     auto service = std::make_shared<CatalogService>(std::move(options));
     for (const MethodEntry& entry : MethodTable()) {
         const MethodEntry* method = &entry;
-        dispatcher.Add(entry.name, [service, method](const Json::Value& params) {
+        auto handler = [service, method](const Json::Value& params) {
             return Invoke(*method, *service, params);
-        });
+        };
+        if (entry.text == nullptr) {
+            dispatcher.Add(entry.name, handler);
+            continue;
+        }
+        dispatcher.Add(entry.name, handler,
+                       [service, method](const Json::Value& params, std::string& out) {
+                           InvokeText(*method, *service, params, out);
+                       });
     }
     return service;
 }

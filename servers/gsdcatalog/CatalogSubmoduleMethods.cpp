@@ -3,6 +3,8 @@
 // port and interface properties, its timing.
 #include "CatalogMethods.h"
 
+#include <wire/FastJsonWriter.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -79,6 +81,138 @@ Json::Value RecordJson(const ParameterRecord& record) {
     return value;
 }
 
+// The same answer parts as text. Members go in the order JsonCpp keeps them
+// (by their names' bytes); the tests compare both forms byte for byte.
+
+void AppendName(std::string& out, const char* name) {
+    out += '"';
+    out += name;
+    out += "\":";
+}
+
+void AppendText(std::string& out, const std::string& text) {
+    RpcClient::AppendJsonString(out, text.data(), text.data() + text.size());
+}
+
+void AppendNumber(std::string& out, int number) {
+    RpcClient::AppendJson(out, Json::Value(number));
+}
+
+// An object of the assignments by content, a repeated content keeping its
+// last text, as operator[] leaves it.
+void AppendValues(std::string& out, const SharedValues& values) {
+    std::vector<const std::pair<std::string, std::string>*> sorted;
+    sorted.reserve(values.size());
+    for (const auto& assignment : values) {
+        sorted.push_back(&assignment);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto* a, const auto* b) { return a->first < b->first; });
+    char separator = '{';
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        if (i + 1 < sorted.size() && sorted[i + 1]->first == sorted[i]->first) {
+            continue;
+        }
+        out += separator;
+        separator = ',';
+        AppendText(out, sorted[i]->first);
+        out += ':';
+        AppendText(out, sorted[i]->second);
+    }
+    out += separator == '{' ? "{}" : "}";
+}
+
+void AppendRecordItem(std::string& out, const ParameterItem& parameter) {
+    AppendName(out.append(1, '{'), Key::BitOffset);
+    AppendNumber(out, parameter.bitOffset);
+    AppendName(out.append(1, ','), Key::ByteOffset);
+    AppendNumber(out, parameter.byteOffset);
+    AppendName(out.append(1, ','), Key::DataType);
+    AppendNumber(out, parameter.dataType);
+    AppendName(out.append(1, ','), Key::DefaultValue);
+    AppendText(out, parameter.defaultValue);
+    AppendName(out.append(1, ','), Key::IsChangeable);
+    out += parameter.changeable ? "true" : "false";
+    AppendName(out.append(1, ','), Key::MaxValue);
+    AppendText(out, parameter.maxValue);
+    AppendName(out.append(1, ','), Key::MinValue);
+    AppendText(out, parameter.minValue);
+    AppendName(out.append(1, ','), Key::Name);
+    AppendText(out, parameter.name);
+    AppendName(out.append(1, ','), Key::TextId);
+    AppendText(out, parameter.textId);
+    AppendName(out.append(1, ','), Key::ValueOrder);
+    char separator = '[';
+    for (const auto& assignment : parameter.values) {
+        out += separator;
+        separator = ',';
+        AppendText(out, assignment.first);
+    }
+    out += separator == '[' ? "[]" : "]";
+    AppendName(out.append(1, ','), Key::Values);
+    AppendValues(out, parameter.values);
+    out += '}';
+}
+
+// An array of the record's items at `indexes`, or of all of them.
+void AppendItems(std::string& out, const ParameterRecord& record,
+                 const std::vector<std::size_t>* indexes) {
+    const std::size_t count = indexes != nullptr ? indexes->size() : record.items.size();
+    out += '[';
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i != 0) {
+            out += ',';
+        }
+        AppendRecordItem(out, record.items[indexes != nullptr ? (*indexes)[i] : i]);
+    }
+    out += ']';
+}
+
+// MenuJson's object, with the id and name given.
+void AppendMenu(std::string& out, const ParameterRecord& record, const Menu& menu,
+                const std::string& id, const std::string& name) {
+    AppendName(out.append(1, '{'), Key::GsdId);
+    AppendText(out, id);
+    AppendName(out.append(1, ','), Key::MenuItems);
+    out += '[';
+    for (std::size_t i = 0; i < menu.submenus.size(); ++i) {
+        if (i != 0) {
+            out += ',';
+        }
+        const Menu& submenu = record.menus[menu.submenus[i]];
+        AppendMenu(out, record, submenu, submenu.id, submenu.name);
+    }
+    out += ']';
+    AppendName(out.append(1, ','), Key::Name);
+    AppendText(out, name);
+    AppendName(out.append(1, ','), Key::RecordDataList);
+    AppendItems(out, record, &menu.parameters);
+    out += '}';
+}
+
+void AppendRecord(std::string& out, const ParameterRecord& record) {
+    AppendName(out.append(1, '{'), Key::Index);
+    AppendNumber(out, record.index);
+    AppendName(out.append(1, ','), Key::Length);
+    AppendNumber(out, record.length);
+    AppendName(out.append(1, ','), Key::MenuItem);
+    if (!record.menus.empty()) {
+        const Menu& root = record.menus.front();
+        AppendMenu(out, record, root, record.id, record.name.empty() ? root.name : record.name);
+    } else {
+        AppendName(out.append(1, '{'), Key::GsdId);
+        AppendText(out, record.id);
+        AppendName(out.append(1, ','), Key::MenuItems);
+        out += "[]";
+        AppendName(out.append(1, ','), Key::Name);
+        AppendText(out, record.name);
+        AppendName(out.append(1, ','), Key::RecordDataList);
+        AppendItems(out, record, nullptr);
+        out += '}';
+    }
+    out += '}';
+}
+
 std::string MauDescription(int type) {
     static const std::map<int, const char*> kNames = {
         {5, "10BASE-T"},
@@ -114,6 +248,22 @@ Json::Value SubmoduleParameters(const Request& request) {
         list.append(RecordJson(record));
     }
     return list;
+}
+
+void SubmoduleParametersText(const Request& request, std::string& out) {
+    const AccessPoint* dap = request.dap;
+    const SubmoduleHit hit =
+        FindSubmodule(request.File(), request.gsdName, dap, TextParam(request.params, 2));
+    out += '[';
+    bool first = true;
+    for (const ParameterRecord& record : hit.submodule->records) {
+        if (!first) {
+            out += ',';
+        }
+        first = false;
+        AppendRecord(out, record);
+    }
+    out += ']';
 }
 
 Json::Value WriteableImRecords(const Request& request) {

@@ -3,7 +3,10 @@
 // answer parts several methods give.
 #include "CatalogMethods.h"
 
+#include <wire/FastJsonWriter.h>
+
 #include <algorithm>
+#include <utility>
 
 namespace GsdCatalog {
 namespace detail {
@@ -153,6 +156,30 @@ Json::Value BaseInfo(const std::string& gsd, const ItemInfo& info) {
     value[Member(Key::OrderNumber)] = info.orderNumber;
     value[Member(Key::Description)] = info.infoText;
     return value;
+}
+
+void AppendBaseInfo(std::string& out, const std::string& gsd, const ItemInfo& info) {
+    // In the order JsonCpp keeps an object's members: by their names' bytes.
+    const std::pair<const char*, const std::string*> fields[] = {
+        {Key::Category, &info.category},
+        {Key::Description, &info.infoText},
+        {Key::GsdId, &info.id},
+        {Key::GsdName, &gsd},
+        {Key::Name, &info.name},
+        {Key::OrderNumber, &info.orderNumber},
+        {Key::SoftwareRelease, &info.softwareRelease},
+        {Key::SubCategory, &info.subCategory},
+    };
+    char separator = '{';
+    for (const auto& [name, value] : fields) {
+        out += separator;
+        separator = ',';
+        out += '"';
+        out += name;
+        out += "\":";
+        RpcClient::AppendJsonString(out, value->data(), value->data() + value->size());
+    }
+    out += '}';
 }
 
 Json::Value DapBaseInfo(const std::string& gsd, const GsdFile& file, const AccessPoint& dap) {

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <ostream>
@@ -66,19 +67,71 @@ unsigned DecodeLenient(const unsigned char*& at, const unsigned char* end) {
     return kReplacement;
 }
 
+// The high bit of each byte of the word `w` that is a control, a quote, a
+// backslash or outside ASCII is set in the result (and possibly of bytes
+// after one). Exact for the word as a whole: a borrow only ever runs on
+// from a byte that is itself flagged.
+std::uint64_t NeedsEscape(std::uint64_t w) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    const std::uint64_t quote = w ^ (kOnes * '"');
+    const std::uint64_t slash = w ^ (kOnes * '\\');
+    const std::uint64_t controlOrHigh = (w - kOnes * 0x20) | w;
+    const std::uint64_t quoteOrSlash = ((quote - kOnes) & ~quote) | ((slash - kOnes) & ~slash);
+    return (controlOrHigh | quoteOrSlash) & kHigh;
+}
+
+bool PlainByte(unsigned char c) {
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
+// The end of the run of bytes from `at` that are written as they are:
+// sixteen, then eight at a time while whole words are plain, then byte by
+// byte.
+const unsigned char* SkipPlain(const unsigned char* at, const unsigned char* stop) {
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    while (stop - at >= 16) {
+        std::memcpy(&first, at, sizeof(first));
+        std::memcpy(&second, at + 8, sizeof(second));
+        if ((NeedsEscape(first) | NeedsEscape(second)) != 0) {
+            break;
+        }
+        at += 16;
+    }
+    while (stop - at >= 8) {
+        std::memcpy(&first, at, sizeof(first));
+        if (NeedsEscape(first) != 0) {
+            break;
+        }
+        at += 8;
+    }
+    while (at != stop && PlainByte(*at)) {
+        ++at;
+    }
+    return at;
+}
+
+// Room for a long string's text and what usually follows it, so that the
+// closing bytes do not move the whole text to a buffer twice the size.
+void ReserveForText(std::string& out, std::size_t length) {
+    constexpr std::size_t kLong = 4096;
+    constexpr std::size_t kSpare = 64;
+    if (length >= kLong && out.capacity() - out.size() < length + kSpare) {
+        out.reserve(out.size() + length + length / 8 + kSpare);
+    }
+}
+
 // JsonCpp escapes quote, backslash and the controls, and writes everything
 // outside ASCII as \u escapes (UTF-16 surrogate pairs above the BMP). A
 // slash and DEL stay as they are.
 void AppendQuoted(std::string& out, const char* begin, const char* end) {
+    ReserveForText(out, static_cast<std::size_t>(end - begin));
     out.push_back('"');
     const auto* at = reinterpret_cast<const unsigned char*>(begin);
     const auto* stop = reinterpret_cast<const unsigned char*>(end);
     while (at != stop) {
-        const unsigned char* plain = at;
-        while (plain != stop && *plain >= 0x20 && *plain < 0x80 && *plain != '"' &&
-               *plain != '\\') {
-            ++plain;
-        }
+        const unsigned char* plain = SkipPlain(at, stop);
         out.append(reinterpret_cast<const char*>(at), static_cast<std::size_t>(plain - at));
         at = plain;
         if (at == stop) {
@@ -260,6 +313,10 @@ private:
 };
 
 }  // namespace
+
+void AppendJsonString(std::string& out, const char* begin, const char* end) {
+    AppendQuoted(out, begin, end);
+}
 
 void AppendJson(std::string& out, const Json::Value& value) {
     const std::size_t start = out.size();

@@ -18,4 +18,8 @@ namespace RpcClient {
 // anywhere is written by JsonCpp itself, which places comments its own way.
 void AppendJson(std::string& out, const Json::Value& value);
 
+// Appends the text of a string value holding [begin, end): what AppendJson
+// writes for Json::Value(begin, end), without building the value.
+void AppendJsonString(std::string& out, const char* begin, const char* end);
+
 }  // namespace RpcClient

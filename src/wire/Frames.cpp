@@ -119,8 +119,9 @@ HeaderMatcher ReadHeaderLine(std::istream& in, bool& empty) {
 // buffer is sized at once; beyond it, it grows by doubling as bytes arrive.
 // It ends cut to what was received. Reads at least once, so a stream already
 // at its end fails as a read of the body would.
-bool ReadBody(std::istream& in, std::size_t length, std::string& text) {
+bool ReadBody(std::istream& in, std::size_t length, std::size_t spare, std::string& text) {
     text.clear();
+    text.reserve(std::min(length, kPreallocatedBodyLimit) + spare);
     std::size_t received = 0;
     std::size_t target = 0;
     do {
@@ -142,7 +143,7 @@ ScratchLease::~ScratchLease() {
 }
 
 FrameRead ReadFrameText(std::istream& in, std::string& text, std::uint64_t maxLength,
-                        LineBreaks lineBreaks) {
+                        LineBreaks lineBreaks, std::size_t spare) {
     FrameRead frame;
     SkipLineBreaks(in, lineBreaks);
     bool emptyLine = true;
@@ -161,7 +162,7 @@ FrameRead ReadFrameText(std::istream& in, std::string& text, std::uint64_t maxLe
         frame.status = FrameStatus::TooLarge;
         return frame;
     }
-    const bool complete = ReadBody(in, static_cast<std::size_t>(frame.length), text);
+    const bool complete = ReadBody(in, static_cast<std::size_t>(frame.length), spare, text);
     frame.status = complete ? FrameStatus::Ok : FrameStatus::Short;
     return frame;
 }

@@ -68,9 +68,11 @@ private:
 // only believed as far as bytes arrive: a broken or hostile header
 // ("Content-Length: 2000000000" and nothing after it) cannot make the reader
 // commit more than a few MiB. The stream's state is set as by the standard
-// extractions (eofbit, failbit at a short read).
+// extractions (eofbit, failbit at a short read). `spare` bytes of capacity
+// are kept beyond a body up to the preallocation limit, for a caller that
+// appends to it.
 FrameRead ReadFrameText(std::istream& in, std::string& text, std::uint64_t maxLength,
-                        LineBreaks lineBreaks);
+                        LineBreaks lineBreaks, std::size_t spare = 0);
 
 // Parses the frame text held in `scratch` into `message`; false with the
 // parser's messages in `errors`. Text a NUL byte cuts short parses as if it

@@ -28,8 +28,11 @@ std::string RandomText() {
     static const char kBytes[] =
         "aZ/\\\"\b\f\n\r\t\x01\x1f\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xed\xa0\x80\xff";
     std::string text;
-    for (auto length = Pick(6); length > 0; --length) {
-        text.push_back(kBytes[Pick(sizeof(kBytes))]);
+    // Now and then long enough for the readers' and writers' eight-byte
+    // scans, with plain letters around the bytes they must stop at.
+    const bool longText = Pick(4) == 0;
+    for (auto length = longText ? Pick(40) : Pick(6); length > 0; --length) {
+        text.push_back(longText && Pick(2) == 0 ? 'Z' : kBytes[Pick(sizeof(kBytes))]);
     }
     return text;
 }

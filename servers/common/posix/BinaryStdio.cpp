@@ -11,10 +11,24 @@
 #include <cerrno>
 #include <chrono>
 
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
+
 namespace ServerKit {
 
 // POSIX streams never translate line endings.
 void UseBinaryStdio() {}
+
+// glibc returns a freed block above its mapping threshold, and the top of
+// the heap beyond its trim threshold, to the system. Raised to what a
+// server's frames come to, a large frame's buffers are reused instead.
+void KeepFreedMemory() {
+#if defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
+}
 
 // A server that has answered looks again for the next request for the spin
 // window before it blocks in read.

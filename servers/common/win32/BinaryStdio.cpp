@@ -19,6 +19,10 @@ void UseBinaryStdio() {
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
+// The process heap has no setting for when it gives freed memory back;
+// it is left as it is.
+void KeepFreedMemory() {}
+
 // On a pipe, _read returns what the pipe holds once a byte is there, and 0
 // once the writer has closed its end.
 std::size_t ReadStandardInput(char* into, std::size_t size) {

@@ -326,9 +326,11 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         }
 
         // The server answers properly once the chaos is over. A server that
-        // lived through it may still hold an answer that a failed call left
-        // unread; that keeps every later call one answer behind (NoSync) until
-        // the server starts afresh, so a stop clears it.
+        // lived through it may have written noise to its standard error,
+        // which shares the output pipe: the call that read the noise as a
+        // header failed and left its answer behind, and every later call on
+        // that server gets the previous call's answer (NoSync). A stop clears
+        // it; the next call meets a fresh server.
         EchoClient after(&server);
         Json::Value params(Json::arrayValue);
         params.append("after");

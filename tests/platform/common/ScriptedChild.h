@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+// A child started straight through the platform layer, by default the
+// scripted server, with one call at a time over its pipes.
+
+#include <JsonRpcClient/rpc/Framing.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+
+#include "platform/Platform.h"
+#include "support/HostingTestSupport.h"
+
+namespace PlatformTest {
+
+namespace P = RpcClient::Platform;
+
+struct Child {
+    P::Process process;
+    P::Pipe toChild;    // our end of its standard input
+    P::Pipe fromChild;  // our end of its standard output and error
+    // Its output end stays open here, as the hosting keeps it, so a read
+    // ends only by watching the process; its input end does not, so writing
+    // to an ended child breaks the pipe.
+    P::Pipe childOutput;
+
+    explicit Child(const std::wstring& arguments, const std::wstring& directory = L"",
+                   const std::wstring& application = HostingTest::ScriptedServer()) {
+        P::Pipe childInput;
+        EXPECT_TRUE(P::CreatePipe(fromChild, childOutput) && P::CreatePipe(childInput, toChild));
+        P::ProcessStart start;
+        start.application = application;
+        start.arguments = arguments;
+        start.workingDirectory = directory;
+        start.standardInput = &childInput;
+        start.standardOutput = &childOutput;
+        process = P::StartProcess(start);
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child() {
+        if (process) {
+            P::TerminateProcess(process, 0);
+            P::WaitForProcess(process, std::chrono::milliseconds(5000));
+        }
+    }
+
+    // Everything the child writes until it ends.
+    std::string ReadToEnd() {
+        std::string text;
+        char buffer[4096];
+        for (long got; (got = P::ReadPipe(fromChild, buffer, sizeof buffer, &process)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text;
+    }
+
+    // The result of one request; null when no whole answer came.
+    Json::Value Call(const std::string& method, const Json::Value& params = Json::arrayValue) {
+        Json::Value request;
+        request["jsonrpc"] = "2.0";
+        request["id"] = 1;
+        request["method"] = method;
+        request["params"] = params;
+        std::ostringstream out;
+        RpcClient::WriteFrame(out, request);
+        const std::string bytes = out.str();
+        EXPECT_TRUE(P::WritePipe(toChild, bytes.data(), bytes.size(), nullptr));
+        std::string received;
+        char buffer[4096];
+        std::size_t need = std::string::npos;  // header, blank line, then the stated length
+        while (need == std::string::npos || received.size() < need) {
+            const long got = P::ReadPipe(fromChild, buffer, sizeof buffer, &process);
+            if (got <= 0) {
+                return Json::Value();
+            }
+            received.append(buffer, static_cast<std::size_t>(got));
+            const auto split = received.find("\r\n\r\n");
+            if (need == std::string::npos && split != std::string::npos) {
+                need = split + 4 + std::stoul(received.substr(16, split - 16));
+            }
+        }
+        std::istringstream in(received);
+        std::string error;
+        return RpcClient::ReadFrame(in, error)["result"];
+    }
+};
+
+}  // namespace PlatformTest

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <istream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -70,24 +72,18 @@ struct Child {
         RpcClient::WriteFrame(out, request);
         const std::string bytes = out.str();
         EXPECT_TRUE(P::WritePipe(toChild, bytes.data(), bytes.size(), nullptr));
-        std::string received;
-        char buffer[4096];
-        std::size_t need = std::string::npos;  // header, blank line, then the stated length
-        while (need == std::string::npos || received.size() < need) {
-            const long got = P::ReadPipe(fromChild, buffer, sizeof buffer, &process);
-            if (got <= 0) {
-                return Json::Value();
-            }
-            received.append(buffer, static_cast<std::size_t>(got));
-            const auto split = received.find("\r\n\r\n");
-            if (need == std::string::npos && split != std::string::npos) {
-                need = split + 4 + std::stoul(received.substr(16, split - 16));
-            }
+        if (!reader) {
+            std::string error;
+            reader = P::OpenPipeStreamBuffer(fromChild.Duplicate(), P::PipeDirection::Read,
+                                             process.Duplicate(), error);
         }
-        std::istringstream in(received);
+        std::istream in(reader.get());
         std::string error;
         return RpcClient::ReadFrame(in, error)["result"];
     }
+
+private:
+    std::unique_ptr<std::streambuf> reader;
 };
 
 }  // namespace PlatformTest

@@ -3,44 +3,23 @@
 
 #include "ScriptedChild.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <future>
-#include <istream>
-#include <memory>
 #include <ostream>
-#include <string>
 #include <thread>
-#include <utility>
 
 namespace {
 
-namespace P = RpcClient::Platform;
+using namespace PlatformTest;
 using namespace std::chrono_literals;
 
-struct Pipe {
-    Pipe() { EXPECT_TRUE(P::CreatePipe(read, write)); }
-    P::Pipe read;
-    P::Pipe write;
-};
-
-std::unique_ptr<std::streambuf> Open(const P::Pipe& end, P::PipeDirection direction,
-                                     P::Process watched = P::Process()) {
-    std::string error;
-    auto buffer = P::OpenPipeStreamBuffer(end.Duplicate(), direction, std::move(watched), error);
-    EXPECT_TRUE(buffer) << error;
-    return buffer;
-}
-
-// Reads from `read` on a thread; if that has not ended within 10 s, `unblock`
-// frees the reader so that the test can fail instead of hanging.
-template <class Read, class Unblock>
-auto Within10s(Read read, Unblock unblock) {
+// Reads from `read` on a thread; if that has not ended within 10 s, closing
+// `writeEnd` frees the reader, so that the test fails instead of hanging.
+template <class Read>
+auto Within10s(Read read, P::Pipe& writeEnd) {
     auto result = std::async(std::launch::async, read);
     const bool ready = result.wait_for(10s) == std::future_status::ready;
     if (!ready) {
-        unblock();
+        writeEnd.Reset();
     }
     EXPECT_TRUE(ready) << "a read waited for what it was not owed";
     return result.get();
@@ -98,10 +77,7 @@ TEST(PipeStreamBuffer, ReadReturnsWhatIsThereWithoutWaitingForAFullBuffer) {
                 in.read(&got[1], static_cast<std::streamsize>(got.size() - 1));
                 return std::make_pair(got, buffered);
             },
-            [&] {
-                const std::string filler(70000, ' ');
-                P::WritePipe(pipe.write, filler.data(), filler.size(), nullptr);
-            });
+            pipe.write);
         EXPECT_EQ(result.first, piece);
         EXPECT_EQ(result.second, static_cast<std::streamsize>(piece.size() - 1));
     }
@@ -121,7 +97,7 @@ TEST(PipeStreamBuffer, ReadEndsOnceTheWatchedServerIsGoneAndItsBytesAreRead) {
             std::getline(in, text, '\0');
             return text;
         },
-        [&] { server.childOutput.Reset(); });
+        server.childOutput);
     EXPECT_EQ(got, "last words");
 }
 

@@ -4,12 +4,8 @@
 
 #include "ScriptedChild.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 namespace {
 
@@ -17,18 +13,14 @@ namespace P = RpcClient::Platform;
 using PlatformTest::Child;
 using namespace std::chrono_literals;
 
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
-
 TEST(ServerStart, ServerGetsItsArgumentsDirectoryEnvironmentAndOnePipeForBothOutputs) {
     Child child(L"-l \"two words\" a\\\"b");
     const Json::Value argv = child.Call("argv");
+    const char* const words[] = {JRC_SCRIPTED_SERVER, "-l", "two words", "a\"b"};
     ASSERT_EQ(argv.size(), 4u) << argv.toStyledString();
-    EXPECT_EQ(argv[0].asString(), JRC_SCRIPTED_SERVER);
-    EXPECT_EQ(argv[1].asString(), "-l");
-    EXPECT_EQ(argv[2].asString(), "two words");
-    EXPECT_EQ(argv[3].asString(), "a\"b");
+    for (Json::ArrayIndex i = 0; i < 4; ++i) {
+        EXPECT_EQ(argv[i].asString(), words[i]);
+    }
     EXPECT_EQ(child.Call("stderr").asString(), "via stderr");
     Json::Value name(Json::arrayValue);
     name.append("PATH");
@@ -40,7 +32,8 @@ TEST(ServerStart, ServerGetsItsArgumentsDirectoryEnvironmentAndOnePipeForBothOut
         program != here ? program.wstring() : program.parent_path().wstring();
     for (const std::wstring& directory : {std::wstring(), other}) {
         Child placed(L"", directory);
-        EXPECT_EQ(placed.Call("cwd").asString(), Narrow(directory.empty() ? here : directory));
+        EXPECT_EQ(placed.Call("cwd").asString(),
+                  std::filesystem::path(directory.empty() ? here : directory).string());
     }
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "platform/Platform.h"
 #include "support/HostingTestSupport.h"
@@ -20,6 +21,21 @@
 namespace PlatformTest {
 
 namespace P = RpcClient::Platform;
+
+// An anonymous pipe; its ends close with it.
+struct Pipe {
+    Pipe() { EXPECT_TRUE(P::CreatePipe(read, write)); }
+    P::Pipe read;
+    P::Pipe write;
+};
+
+inline std::unique_ptr<std::streambuf> Open(const P::Pipe& end, P::PipeDirection direction,
+                                            P::Process watched = P::Process()) {
+    std::string error;
+    auto buffer = P::OpenPipeStreamBuffer(end.Duplicate(), direction, std::move(watched), error);
+    EXPECT_TRUE(buffer) << error;
+    return buffer;
+}
 
 struct Child {
     P::Process process;
@@ -51,16 +67,6 @@ struct Child {
         }
     }
 
-    // Everything the child writes until it ends.
-    std::string ReadToEnd() {
-        std::string text;
-        char buffer[4096];
-        for (long got; (got = P::ReadPipe(fromChild, buffer, sizeof buffer, &process)) > 0;) {
-            text.append(buffer, static_cast<std::size_t>(got));
-        }
-        return text;
-    }
-
     // The result of one request; null when no whole answer came.
     Json::Value Call(const std::string& method, const Json::Value& params = Json::arrayValue) {
         Json::Value request;
@@ -73,9 +79,7 @@ struct Child {
         const std::string bytes = out.str();
         EXPECT_TRUE(P::WritePipe(toChild, bytes.data(), bytes.size(), nullptr));
         if (!reader) {
-            std::string error;
-            reader = P::OpenPipeStreamBuffer(fromChild.Duplicate(), P::PipeDirection::Read,
-                                             process.Duplicate(), error);
+            reader = Open(fromChild, P::PipeDirection::Read, process.Duplicate());
         }
         std::istream in(reader.get());
         std::string error;

@@ -3,7 +3,6 @@
 // paths, errno texts and non-blocking writes.
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +10,6 @@
 #include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
 #include <JsonRpcClient/rpc/FailureCodes.h>
 
-#include <chrono>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -135,38 +132,37 @@ bool IsNonBlocking(const P::Pipe& pipeEnd) {
 // for the while; one someone else made non-blocking is waited on, not failed.
 TEST(PipeWrite, BlocksOfEverySizeReachAReaderWholeInOrder) {
     Child server(L"");
-    for (const bool watched : {true, false}) {
-        for (const std::size_t size :
-             {std::size_t{100}, std::size_t{65537}, std::size_t{3} << 20}) {
-            for (const bool startNonBlocking : {false, true}) {
-                SCOPED_TRACE(std::to_string(size) + (watched ? " watched" : "") +
-                             (startNonBlocking ? " non-blocking" : ""));
-                P::Pipe readEnd;
-                P::Pipe writeEnd;
-                ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
-                if (startNonBlocking) {
-                    fcntl(writeEnd.Get().fd, F_SETFL, O_NONBLOCK);
-                }
-                std::string sent(size, '\0');
-                for (std::size_t i = 0; i < size; ++i) {
-                    sent[i] = static_cast<char>('a' + (i * 7) % 26);
-                }
-                std::string received;
-                std::thread reader([&] {
-                    std::vector<char> buffer(100000);
-                    for (long got;
-                         received.size() < size &&
-                         (got = P::ReadPipe(readEnd, buffer.data(), buffer.size(), nullptr)) > 0;) {
-                        received.append(buffer.data(), static_cast<std::size_t>(got));
-                    }
-                });
-                EXPECT_TRUE(P::WritePipe(writeEnd, sent.data(), sent.size(),
-                                         watched ? &server.process : nullptr));
-                reader.join();
-                EXPECT_TRUE(received == sent);
-                EXPECT_EQ(IsNonBlocking(writeEnd), startNonBlocking);
-            }
+    const std::size_t sizes[] = {100, 65537, std::size_t{3} << 20};
+    for (int round = 0; round < 12; ++round) {
+        const bool watched = (round & 1) != 0;
+        const bool startNonBlocking = (round & 2) != 0;
+        const std::size_t size = sizes[round / 4];
+        SCOPED_TRACE(std::to_string(size) + (watched ? " watched" : "") +
+                     (startNonBlocking ? " non-blocking" : ""));
+        P::Pipe readEnd;
+        P::Pipe writeEnd;
+        ASSERT_TRUE(P::CreatePipe(readEnd, writeEnd));
+        if (startNonBlocking) {
+            fcntl(writeEnd.Get().fd, F_SETFL, O_NONBLOCK);
         }
+        std::string sent(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) {
+            sent[i] = static_cast<char>('a' + (i * 7) % 26);
+        }
+        std::string received;
+        std::thread reader([&] {
+            std::vector<char> buffer(100000);
+            for (long got;
+                 received.size() < size &&
+                 (got = P::ReadPipe(readEnd, buffer.data(), buffer.size(), nullptr)) > 0;) {
+                received.append(buffer.data(), static_cast<std::size_t>(got));
+            }
+        });
+        EXPECT_TRUE(
+            P::WritePipe(writeEnd, sent.data(), sent.size(), watched ? &server.process : nullptr));
+        reader.join();
+        EXPECT_TRUE(received == sent);
+        EXPECT_EQ(IsNonBlocking(writeEnd), startNonBlocking);
     }
 }
 

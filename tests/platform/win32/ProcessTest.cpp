@@ -4,8 +4,7 @@
 
 #include "../common/ScriptedChild.h"
 
-#include <gtest/gtest.h>
-
+#include <iterator>
 #include <string>
 
 namespace {
@@ -19,7 +18,9 @@ TEST(Win32Process, CommandLineIsTheUnquotedApplicationASpaceAndTheArguments) {
         SCOPED_TRACE(arguments.size());
         PlatformTest::Child started(arguments, L"", child);
         ASSERT_TRUE(started.process);
-        const std::string bytes = started.ReadToEnd();
+        const auto output = PlatformTest::Open(started.fromChild, P::PipeDirection::Read,
+                                               started.process.Duplicate());
+        const std::string bytes(std::istreambuf_iterator<char>(output.get()), {});
         const std::wstring expected = child + L" " + arguments;
         EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()),
                                      expected.size() * sizeof(wchar_t)));

@@ -78,16 +78,16 @@ struct Child {
         RpcClient::WriteFrame(out, request);
         const std::string bytes = out.str();
         EXPECT_TRUE(P::WritePipe(toChild, bytes.data(), bytes.size(), nullptr));
-        if (!reader) {
-            reader = Open(fromChild, P::PipeDirection::Read, process.Duplicate());
+        if (!reader_) {
+            reader_ = Open(fromChild, P::PipeDirection::Read, process.Duplicate());
         }
-        std::istream in(reader.get());
+        std::istream in(reader_.get());
         std::string error;
         return RpcClient::ReadFrame(in, error)["result"];
     }
 
 private:
-    std::unique_ptr<std::streambuf> reader;
+    std::unique_ptr<std::streambuf> reader_;
 };
 
 }  // namespace PlatformTest

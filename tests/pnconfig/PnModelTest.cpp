@@ -1,20 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
 // The configuration model's documents compared against the JSON the
-// configuration server expects, key for key; number kinds, copies and the
-// transmission-rate lookup.
+// configuration server expects, key for key; copies, the transmission-rate
+// lookup, and which texts go out converted from the ANSI code page.
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
-#include <future>
-#include <limits>
+#include <memory>
 #include <string>
-#include <thread>
+#include <type_traits>
 #include <vector>
 
+#include "AnsiCodePage.h"
 #include "support/JsonText.h"
 
 namespace {
@@ -23,7 +22,7 @@ using TestJson::ParseJson;
 
 // Written documents hold unsigned integers where a parsed one holds signed
 // ones; sending the written document through text, as the server receives
-// it, puts both on the same footing (the kinds are checked on their own).
+// it, puts both on the same footing.
 Json::Value AsReceived(const Json::Value& written) {
     return ParseJson(TestJson::Compact(written));
 }
@@ -51,6 +50,8 @@ const std::string kPort = R"({"SubslotNumber": 0, "SubslotNumberSpecified": fals
       "EnableAutoNegotiation": true, "EndOfDetectionOfAccessibleDevices": false,
       "EndOfTheSyncDomain": false, "EndOfTopologyDiscovery": false}, "PortNumber": )";
 const std::string kTopologyPort = R"({"DeviceRefId": "", "InterfaceRefId": "", "PortNumber": 255})";
+// A float goes out as its own value, not as the decimal the caller had in mind.
+const std::string kFloatTenth = "0.10000000149011612";
 
 TEST(PnDocuments, EachObjectWritesTheDocumentTheServerExpects) {
     const struct {
@@ -77,8 +78,6 @@ TEST(PnDocuments, EachObjectWritesTheDocumentTheServerExpects) {
            "PROFINET Ostrel", "PnControllerInterfaceNode": {"InterfaceId": "PN_Ostrel_1_Interface",
            "InterfaceType": 1, "InterfaceName": "PN_Ostrel_1_Interface"}}})"},
         {"topology", Default<PnTopology>, "null"},
-        {"record item", Default<PnParameterRecordDataItemRef>,
-         R"({"ByteOffset": 0, "BitOffset": -1, "BitOffsetSpecified": false, "Value": ""})"},
         {"record item without bit offset",
          [] { return PnParameterRecordDataItemRef(4, -1, "0x01").ToJson(); },
          R"({"ByteOffset": 4, "BitOffset": -1, "BitOffsetSpecified": false, "Value": "0x01"})"},
@@ -90,11 +89,10 @@ TEST(PnDocuments, EachObjectWritesTheDocumentTheServerExpects) {
          R"({"GsdRefIndex": 7})"},
         {"record with items",
          [] {
-             return PnParameterRecordDataItem(-3, {{0, 1, "a"}, {}}).ToJson();
+             return PnParameterRecordDataItem(-3, {{0, 1, "a"}}).ToJson();
          },
          R"({"GsdRefIndex": -3, "RecordDataItemRefs": [{"ByteOffset": 0, "BitOffset": 1,
-           "BitOffsetSpecified": true, "Value": "a"}, {"ByteOffset": 0, "BitOffset": -1,
-           "BitOffsetSpecified": false, "Value": ""}]})"},
+           "BitOffsetSpecified": true, "Value": "a"}]})"},
         {"controller IP from settings",
          [] {
              return PnControllerIpProtocol({"10.0.0.1", "255.0.0.0", "10.0.0.254"}).ToJson();
@@ -103,12 +101,14 @@ TEST(PnDocuments, EachObjectWritesTheDocumentTheServerExpects) {
            "SubnetMask": "255.0.0.0", "RouterAddress": "10.0.0.254"}})"},
         {"device IP from settings",
          [] {
-             return PnDeviceIpProtocol(ItemChoiceType_Choice0, {"10.0.0.9", "255.0.0.0"}).ToJson();
+             return PnDeviceIpProtocol(ItemChoiceType_Choice0, {"10.0.0.9", "1.0"}).ToJson();
          },
          R"({"ItemChoiceType": 0, "IpProtocolSetInTheProject": {"IpAddress": "10.0.0.9",
-           "SubnetMask": "255.0.0.0"}})"},
+           "SubnetMask": "1.0"}})"},
         {"controller name", [] { return PnControllerName("plc").ToJson(); },
          R"({"DeviceName": "plc"})"},
+        {"device name with the largest number", [] { return PnDeviceName("n", ~0U).ToJson(); },
+         R"({"DeviceName": "n", "DeviceNumber": 4294967295})"},
         {"port", Default<PnDevicePort>, kPort + "255}"},
         {"numbered port", [] { return PnDevicePort(2).ToJson(); }, kPort + "2}"},
         {"submodule", Default<PnDeviceSubModule>,
@@ -137,6 +137,9 @@ TEST(PnDocuments, EachObjectWritesTheDocumentTheServerExpects) {
         {"Ti/To values from a mode",
          [] { return PnDeviceIsochronousModeTiToValues(IsochronousTiToModeType_Mode1).ToJson(); },
          R"({"IsochronousModeTiTo": 1, "TiToValuesManual": {"TiValue": 0.0, "ToValue": 0.0}})"},
+        {"Ti/To values given",
+         [] { return IsochronousModeTypeTiToValuesManual(1.25F, 0.1F).ToJson(); },
+         R"({"TiValue": 1.25, "ToValue": )" + kFloatTenth + "}"},
         // Holders with nothing to write give null; empty lists give no key.
         {"IO address block without addresses", Default<PnDeviceSubmoduleInOutAddress>, "null"},
         {"empty port list object", Default<PnDevicePorts>, "null"},
@@ -150,20 +153,25 @@ TEST(PnDocuments, EachObjectWritesTheDocumentTheServerExpects) {
         {"controller options without ports or optional parts", Default<PnControllerAdvancedOptions>,
          R"({"RealTimeSettings": {"Synchronization": {"SyncRole": 3,
            "SyncDomainRefId": "Sync-Domain1"}}})"},
-        {"default device interface has no isochronous mode",
-         [] { return Json::Value(PnDeviceInterface().ToJson().isMember("IsochronousMode")); },
-         "false"},
+        {"sync domain send clock",
+         [] {
+             PnSyncDomain domain;
+             domain.SendClock = 0.1F;
+             return domain.ToJson()["SendClock"];
+         },
+         kFloatTenth},
         // Optional parts are written once present.
         {"IO communication",
          [] {
              PnControllerAdvancedOptionsRealTimeSettings settings;
              PnControllerAdvancedOptionsRealTimeSettingsIOCommunication io;
-             io.SendClock = 1;
+             io.SendClock = 0.1F;
              settings.SetIoCommunication(io);
              return settings.ToJson();
          },
          R"({"Synchronization": {"SyncRole": 3, "SyncDomainRefId": "Sync-Domain1"},
-           "IoCommunication": {"SendClock": 1.0}})"},
+           "IoCommunication": {"SendClock": )" +
+             kFloatTenth + "}}"},
         {"controller isochronous mode",
          [] {
              PnControllerAdvancedOptions options;
@@ -173,13 +181,13 @@ TEST(PnDocuments, EachObjectWritesTheDocumentTheServerExpects) {
              return options.ToJson()["IsochronousMode"];
          },
          R"({"ApplicationCycle": 0.5})"},
-        {"only an output address",
+        {"only an output address, the largest",
          [] {
              PnDeviceSubmoduleInOutAddress io;
-             io.SetOutputStartAddress(5);
+             io.SetOutputStartAddress(~0U);
              return io.ToJson();
          },
-         R"({"OutputAddress": {"StartAddress": 5}})"},
+         R"({"OutputAddress": {"StartAddress": 4294967295}})"},
         {"input address set twice keeps the last",
          [] {
              PnDeviceSubmoduleInOutAddress io;
@@ -223,19 +231,12 @@ TEST(PnDocuments, PortWritesGsdReferenceOnlyWhenSetAndSubslotFlagOnlyThroughTheS
          true},
         {"member set directly", [](PnDevicePort& p) { p.SubslotNumber = 3; }, nullptr, 3, false},
         {"one-space reference", [](PnDevicePort& p) { p.GsdRefId = " "; }, " ", 0, false},
-        {"flag cleared by assignment",
-         [](PnDevicePort& p) {
-             p.SetSubslotNumber(9);
-             p = PnDevicePort();
-         },
-         nullptr, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         PnDevicePort port;
         c.change(port);
         const Json::Value json = port.ToJson();
-        EXPECT_EQ(json.isMember("GsdRefId"), c.gsdRefId != nullptr);
         EXPECT_EQ(json.get("GsdRefId", "(absent)").asString(),
                   c.gsdRefId ? c.gsdRefId : "(absent)");
         EXPECT_EQ(json["SubslotNumber"].asInt(), c.subslot);
@@ -248,32 +249,35 @@ TEST(PnDocuments, ListsAreWrittenInOrderAndOnlyWhenNotEmpty) {
     PnSyncDomains domains;
     domains.SyncDomainList.resize(2);
     domains.SyncDomainList[1].SyncDomainId = "Sync-Domain2";
-    const Json::Value sync = domains.ToJson()["SyncDomainList"];
-    ASSERT_EQ(sync.size(), 2U);
-    EXPECT_EQ(sync[0]["SyncDomainId"], "Sync-Domain1");
-    EXPECT_EQ(sync[1]["SyncDomainId"], "Sync-Domain2");
+    EXPECT_EQ(domains.ToJson()["SyncDomainList"][1]["SyncDomainId"], "Sync-Domain2");
+    EXPECT_FALSE(PnListOfNodes().ToJson().isMember("DeviceNodeList"));
 
     PnControllerAdvancedOptions options;
     options.Ports = {PnDevicePort(1), PnDevicePort(2)};
-    const Json::Value ports = options.ToJson()["Ports"];
-    ASSERT_EQ(ports.size(), 2U);
-    EXPECT_EQ(ports[0]["PortNumber"], 1);
-    EXPECT_EQ(ports[1]["PortNumber"], 2);
+    EXPECT_EQ(options.ToJson()["Ports"][1]["PortNumber"], 2);
 
     PnDeviceModule module("m", 1, "ID_M");
-    module.SetSubModuleList({PnDeviceSubModule("s", 1, "ID_S", PnDeviceSubmoduleInOutAddress())});
-    const Json::Value moduleJson = module.ToJson();
-    EXPECT_EQ(moduleJson["SubModuleList"].size(), 1U);
-    EXPECT_FALSE(moduleJson.isMember("Ports"));
-    EXPECT_FALSE(moduleJson.isMember("ParameterRecordDataItems"));
-    EXPECT_FALSE(PnListOfNodes().ToJson().isMember("DeviceNodeList"));
+    EXPECT_FALSE(module.ToJson().isMember("Ports"));
+    EXPECT_FALSE(module.ToJson().isMember("ParameterRecordDataItems"));
+    PnDeviceSubmoduleInOutAddress io;
+    io.SetInputStartAddress(8);
+    module.SetInoutStartAddress(io);
+    module.SetSubModuleList({PnDeviceSubModule("s", 1, "ID_S", io)});
+    module.SetPortList({PnDevicePort(1)});
+    module.SetParameterRecordDataItems({{5, {}}});
+    EXPECT_EQ(AsReceived(module.ToJson()),
+              ParseJson(R"({"ModuleId": "m", "SlotNumber": 1, "GsdRefId": "ID_M", "IoAddress":
+                {"InputAddress": {"StartAddress": 8}}, "SubModuleList": [{"SubModuleId": "s",
+                "SubSlotNumber": 1, "GsdRefId": "ID_S", "IoAddress": {"InputAddress":
+                {"StartAddress": 8}}, "IoLength": 0}], "Ports": [)" +
+                        kPort + R"(1}], "ParameterRecordDataItems": [{"GsdRefIndex": 5}]})"));
 
     // Device-level and interface-level records are separate lists.
     PnDeviceConf device;
     device.SetDeviceModuleList({module});
     device.DeviceInterface.SetParameterRecordDataItems({PnParameterRecordDataItem(1, {})});
     Json::Value deviceJson = device.ToJson();
-    EXPECT_TRUE(deviceJson.isMember("DeviceModules"));
+    EXPECT_EQ(deviceJson["DeviceModules"].size(), 1U);
     EXPECT_FALSE(deviceJson.isMember("ParameterRecordDataItems"));
     device.SetDeviceParameterList({{2, {}}, {3, {}}});
     deviceJson = device.ToJson();
@@ -281,10 +285,9 @@ TEST(PnDocuments, ListsAreWrittenInOrderAndOnlyWhenNotEmpty) {
     EXPECT_EQ(deviceJson["DeviceInterface"]["ParameterRecordDataItems"].size(), 1U);
 
     PnConfiguration configuration;
-    configuration.DeviceListConf.push_back(device);
-    const Json::Value configurationJson = configuration.ToJson();
-    ASSERT_TRUE(configurationJson["DeviceListConf"].isArray());
-    EXPECT_EQ(configurationJson["DeviceListConf"].size(), 1U);
+    configuration.DeviceListConf = {device, PnDeviceConf()};
+    EXPECT_EQ(configuration.ToJson()["DeviceListConf"][0], deviceJson);
+    EXPECT_EQ(configuration.ToJson()["DeviceListConf"].size(), 2U);
 }
 
 TEST(PnDocuments, ConstructorsThatTakePartsMatchAssigningThoseParts) {
@@ -314,154 +317,88 @@ TEST(PnDocuments, ConstructorsThatTakePartsMatchAssigningThoseParts) {
     EXPECT_EQ(deviceFromParts["ProfinetDeviceName"]["DeviceNumber"], 4U);
 }
 
-TEST(PnNumbers, IntegersKeepTheirSignednessAndFloatsTheirExactValue) {
-    PnDeviceSubmoduleInOutAddress io;
-    io.SetInputStartAddress(std::numeric_limits<std::uint32_t>::max());
-    IoSystemGeneral general;
-    general.IoSystemNumber = 65535;
-    PnDeviceSubModule sub("s", 65535, "g", PnDeviceSubmoduleInOutAddress());
-    sub.IoLength = 65535;
-    PnControllerIpProtocol controllerIp;
-    controllerIp.IpProtocolSet = 255;
-    PnDevicePortOption option;
-    option.Rate = TransmissionRate_FO100MbpsFullDuplexLD;
-    PnSyncDomain domain;
-    domain.SendClock = 0.1F;
-    PnControllerAdvancedOptionsRealTimeSettingsIOCommunication ioComm;
-    ioComm.SendClock = 0.1F;
-    const IsochronousModeTypeTiToValuesManual manual(1.25F, 0.3F);
-    const auto f = [](float value) { return Json::Value(static_cast<double>(value)); };
-    const struct {
-        const char* what;
-        Json::Value written;
-        Json::ValueType kind;
-        Json::Value expected;
-    } cases[] = {
-        {"device number", PnDeviceName("n", 4294967295U).ToJson()["DeviceNumber"], Json::uintValue,
-         Json::UInt(4294967295U)},
-        {"start address", io.ToJson()["InputAddress"]["StartAddress"], Json::uintValue,
-         Json::UInt(4294967295U)},
-        {"accepted update cycles",
-         PnDeviceAdvancedOptionsRealTimeSettingsIoCycle()
-             .ToJson()["AcceptedUpdateCyclesWithoutIoData"],
-         Json::uintValue, Json::UInt(3)},
-        {"IO system number", general.ToJson()["IoSystemNumber"], Json::intValue, 65535},
-        {"slot number", PnDeviceModule("m", 65535, "g").ToJson()["SlotNumber"], Json::intValue,
-         65535},
-        {"subslot number", sub.ToJson()["SubSlotNumber"], Json::intValue, 65535},
-        {"IO length", sub.ToJson()["IoLength"], Json::intValue, 65535},
-        {"IP protocol code", controllerIp.ToJson()["IpProtocolSet"], Json::intValue, 255},
-        {"topology port number", PnPort("d", "i", 255).ToJson()["PortNumber"], Json::intValue, 255},
-        {"transmission rate", option.ToJson()["TransmissionRate"], Json::intValue, 13},
-        {"item choice", PnDeviceIpProtocol().ToJson()["ItemChoiceType"], Json::intValue, 2},
-        {"bit offset", PnParameterRecordDataItemRef(0, -1, "").ToJson()["BitOffset"],
-         Json::intValue, -1},
-        {"sync domain send clock", domain.ToJson()["SendClock"], Json::realValue, f(0.1F)},
-        {"controller send clock", ioComm.ToJson()["SendClock"], Json::realValue, f(0.1F)},
-        {"Ti value", manual.ToJson()["TiValue"], Json::realValue, 1.25},
-        {"To value", manual.ToJson()["ToValue"], Json::realValue, f(0.3F)},
-        {"boolean", option.ToJson()["ActivateThisPortForUse"], Json::booleanValue, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(c.written.type(), c.kind);
-        EXPECT_EQ(c.written, c.expected);
+// Optional parts are shared_ptr members the host reads and changes directly,
+// yet model objects are values: a copy, however made, owns parts of its own,
+// and assigning a holder without a part leaves none.
+static_assert(std::is_same<decltype(PnDeviceInterface::IsochronousMode),
+                           std::shared_ptr<PnDeviceIsochronousMode>>::value,
+              "optional parts are shared_ptr members");
+
+template <class Holder>
+void ExpectValueCopies(const Holder& full, std::vector<const void*> (*parts)(const Holder&)) {
+    const Json::Value written = AsReceived(full.ToJson());
+    Holder copied(full);
+    Holder assigned;
+    assigned = full;
+    Holder& alias = assigned;
+    assigned = alias;
+    for (const Holder* copy : {&copied, &assigned}) {
+        EXPECT_EQ(AsReceived(copy->ToJson()), written);
+        const std::vector<const void*> own = parts(*copy);
+        const std::vector<const void*> source = parts(full);
+        for (std::size_t i = 0; i < own.size(); ++i) {
+            EXPECT_NE(own[i], nullptr) << i;
+            EXPECT_NE(own[i], source[i]) << i;
+        }
     }
-    // The float's own value, not the decimal the caller had in mind.
-    EXPECT_NE(domain.ToJson()["SendClock"].asDouble(), 0.1);
+    assigned = Holder();
+    EXPECT_EQ(assigned.ToJson(), Holder().ToJson());
 }
 
-TEST(PnCopies, CopiesAndTheirSourcesShareNothing) {
+TEST(PnCopies, CopiesOwnTheirOptionalPartsAndAssignmentReplacesThem) {
     PnDeviceSubmoduleInOutAddress io;
     io.SetInputStartAddress(1);
-    PnDeviceSubmoduleInOutAddress ioCopy(io);
-    ioCopy.SetInputStartAddress(2);
-    ioCopy.SetOutputStartAddress(3);
-    EXPECT_EQ(AsReceived(io.ToJson()), ParseJson(R"({"InputAddress": {"StartAddress": 1}})"));
-    EXPECT_EQ(io.GetOutputAddress(), nullptr);
-    EXPECT_NE(io.GetInputAddress(), ioCopy.GetInputAddress());
-
-    PnControllerConf controller;
-    auto& realTime = controller.DeviceInterface.AdvancedOptions.RealTimeSettings;
-    realTime.SetIoCommunication(PnControllerAdvancedOptionsRealTimeSettingsIOCommunication());
-    const Json::Value controllerBefore = controller.ToJson();
-    PnControllerConf controllerCopy = controller;
-    controllerCopy.DeviceInterface.AdvancedOptions.RealTimeSettings.IoCommunication->SendClock = 2;
-    EXPECT_EQ(controller.ToJson(), controllerBefore);
-
+    io.SetOutputStartAddress(2);
+    PnControllerAdvancedOptions options;
+    options.SetIsochronousMode({});
+    options.RealTimeSettings.Synchronization.SyncRole = 1;
+    options.RealTimeSettings.SetIoCommunication({});
+    options.Ports = {PnDevicePort(2)};
+    PnDeviceEthernetAddresses addresses;
+    addresses.SubnetRefId = "net";
+    PnDeviceInterface iface("if", addresses, {}, PnDeviceIsochronousMode(true, {}, {}));
+    iface.AdvancedOptions.Ports = {PnDevicePort(1)};
+    iface.SetParameterRecordDataItems({PnParameterRecordDataItem(1, {})});
     PnDeviceModule module("m", 1, "g");
     module.SetSubModuleList({PnDeviceSubModule("s", 1, "g", io)});
-    PnDeviceConf device("dev", PnDeviceInterface(), {module});
-    device.DeviceInterface.SetIsochronousMode(PnDeviceIsochronousMode());
-    PnConfiguration configuration(PnControllerConf(), {device, device}, PnSubnetConf());
-    const Json::Value configurationBefore = configuration.ToJson();
-    PnConfiguration copy;
-    copy = configuration;
-    PnDeviceConf& copiedDevice = copy.DeviceListConf[0];
-    copiedDevice.DeviceModules[0].SubModuleList[0].IoAddress.SetOutputStartAddress(9);
-    copiedDevice.DeviceInterface.IsochronousMode->IsoModeEnabled = true;
-    copy.SubnetConf.DomainManagement.SyncDomains.SyncDomainList.clear();
-    EXPECT_EQ(configuration.ToJson(), configurationBefore);
+    PnConfiguration configuration(PnControllerConf(), {PnDeviceConf("dev", iface, {module})}, {});
+    configuration.ControllerConf.DeviceInterface.AdvancedOptions = options;
 
-    // ...and the other way round: the copy does not follow its source.
-    const Json::Value copyBefore = copy.ToJson();
-    configuration.DeviceListConf[1].DeviceInterface.IsochronousMode->IsoModeEnabled = true;
-    configuration.DeviceListConf[1].DeviceModules[0].IoAddress.SetInputStartAddress(7);
-    EXPECT_EQ(copy.ToJson(), copyBefore);
-    // Two devices copied from one do not share their optional parts either.
-    EXPECT_NE(configuration.DeviceListConf[0].DeviceInterface.IsochronousMode.get(),
-              configuration.DeviceListConf[1].DeviceInterface.IsochronousMode.get());
-}
-
-TEST(PnCopies, AssignmentReplacesOptionalPartsAndSelfAssignmentChangesNothing) {
-    PnControllerAdvancedOptions withIso;
-    withIso.SetIsochronousMode(PnControllerAdvancedOptionsIsochronousMode());
-    withIso = PnControllerAdvancedOptions();
-    EXPECT_FALSE(withIso.ToJson().isMember("IsochronousMode"));
-
-    PnDeviceConf device;
-    device.DeviceInterface.SetIsochronousMode(PnDeviceIsochronousMode());
-    device.SetDeviceInterface(PnDeviceInterface());
-    EXPECT_FALSE(device.ToJson()["DeviceInterface"].isMember("IsochronousMode"));
-
-    PnDeviceSubmoduleInOutAddress io;
-    io.SetOutputStartAddress(1);
-    PnDeviceModule module;
-    module.SetInoutStartAddress(io);
-    module.SetInoutStartAddress(PnDeviceSubmoduleInOutAddress());
-    EXPECT_TRUE(module.ToJson()["IoAddress"].isNull());
-
-    // A setter fed from the object's own state keeps that state.
-    PnDeviceInterface iface;
-    iface.SetIsochronousMode(PnDeviceIsochronousMode(true, {}, {}));
-    iface.SetIsochronousMode(*iface.IsochronousMode);
-    EXPECT_TRUE(iface.ToJson()["IsochronousMode"]["IsoModeEnabled"].asBool());
-
-    PnDeviceModule full("m", 3, "g");
-    full.SetInoutStartAddress(io);
-    full.SetSubModuleList({PnDeviceSubModule(), PnDeviceSubModule()});
-    full.SetPortList({PnDevicePort(1)});
-    full.SetParameterRecordDataItems({PnParameterRecordDataItem(1, {{0, 0, "1"}})});
-    const Json::Value before = full.ToJson();
-    full.SetSubModuleList(full.SubModuleList);
-    full.SetPortList(full.Ports);
-    full.SetParameterRecordDataItems(full.ParameterRecordDataItems);
-    full.SetInoutStartAddress(full.IoAddress);
-    PnDeviceModule& alias = full;
-    full = alias;
-    EXPECT_EQ(full.ToJson(), before);
-
-    PnConfiguration configuration(PnControllerConf(), {PnDeviceConf()}, PnSubnetConf());
-    PnDeviceConf& first = configuration.DeviceListConf[0];
-    PnControllerConf& plc = configuration.ControllerConf;
-    first.DeviceInterface.SetIsochronousMode(PnDeviceIsochronousMode());
-    plc.DeviceInterface.AdvancedOptions.SetIsochronousMode({});
-    const Json::Value configurationBefore = configuration.ToJson();
-    PnConfiguration& same = configuration;
-    configuration = same;
-    plc.SetDeviceInterface(plc.DeviceInterface);
-    first.SetDeviceInterface(first.DeviceInterface);
-    EXPECT_EQ(configuration.ToJson(), configurationBefore);
+    {
+        SCOPED_TRACE("IO addresses");
+        ExpectValueCopies<PnDeviceSubmoduleInOutAddress>(io, [](const auto& h) {
+            return std::vector<const void*>{h.GetInputAddress(), h.GetOutputAddress()};
+        });
+    }
+    {
+        SCOPED_TRACE("real-time settings");
+        ExpectValueCopies<PnControllerAdvancedOptionsRealTimeSettings>(
+            options.RealTimeSettings,
+            [](const auto& h) { return std::vector<const void*>{h.IoCommunication.get()}; });
+    }
+    {
+        SCOPED_TRACE("controller options");
+        ExpectValueCopies<PnControllerAdvancedOptions>(options, [](const auto& h) {
+            return std::vector<const void*>{h.IsochronousMode.get(),
+                                            h.RealTimeSettings.IoCommunication.get()};
+        });
+    }
+    {
+        SCOPED_TRACE("device interface");
+        ExpectValueCopies<PnDeviceInterface>(
+            iface, [](const auto& h) { return std::vector<const void*>{h.IsochronousMode.get()}; });
+    }
+    {
+        SCOPED_TRACE("configuration");
+        ExpectValueCopies<PnConfiguration>(configuration, [](const PnConfiguration& h) {
+            const PnDeviceConf& device = h.DeviceListConf[0];
+            const auto& plc = h.ControllerConf.DeviceInterface.AdvancedOptions;
+            return std::vector<const void*>{
+                device.DeviceInterface.IsochronousMode.get(), plc.IsochronousMode.get(),
+                plc.RealTimeSettings.IoCommunication.get(),
+                device.DeviceModules[0].SubModuleList[0].IoAddress.GetInputAddress()};
+        });
+    }
 }
 
 TEST(PnTransmissionRate, EveryTextMapsToItsOwnValueAndNearMissesAreUnknown) {
@@ -485,58 +422,87 @@ TEST(PnTransmissionRate, EveryTextMapsToItsOwnValueAndNearMissesAreUnknown) {
     }
 }
 
-// The model's only shared state is the transmission-rate table; copies share
-// nothing, so each thread may work on its own copy. Under ThreadSanitizer
-// this catches a racy table or a copy still sharing a part with its source.
-TEST(PnThreads, FirstLookupsAndCopiesChangedOnSeveralThreadsAtOnce) {
-    constexpr int kThreads = 4;
-    PnDeviceInterface iface;
-    iface.SetIsochronousMode(PnDeviceIsochronousMode());
-    PnDeviceModule module("m", 1, "g");
-    module.SetSubModuleList({PnDeviceSubModule("s", 1, "g", PnDeviceSubmoduleInOutAddress())});
-    PnConfiguration original(PnControllerConf(), {PnDeviceConf("dev", iface, {module})},
-                             PnSubnetConf());
-    original.ControllerConf.DeviceInterface.AdvancedOptions.RealTimeSettings.SetIoCommunication(
-        PnControllerAdvancedOptionsRealTimeSettingsIOCommunication());
-    std::vector<PnConfiguration> copies(kThreads, original);
+// Texts the configuration server reads as UTF-8 are held in the ANSI code
+// page and converted when written; every other text goes out byte for byte.
+// Run under real legacy code pages so that a missing or misplaced conversion
+// shows up as wrong bytes (the Windows run repeats this under a double-byte
+// code page).
+struct TextField {
+    std::string what;
+    bool converted;
+    std::function<Json::Value(const std::string&)> writeWith;
+};
 
-    std::promise<void> go;
-    const std::shared_future<void> start = go.get_future().share();
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            start.wait();
-            PnConfiguration& mine = copies[static_cast<size_t>(t)];
-            for (int round = 0; round < 100; ++round) {
-                if (GetTransmissionRateByString("FO 100-Mbps Full Duplex LD") != 13 ||
-                    GetTransmissionRateByString("TP 10-Mbps Half Duplex") != 0 ||
-                    GetTransmissionRateByString("TP 10-Mbps Half Duplex ") != 14) {
-                    ++wrong;
-                }
-                PnDeviceConf& device = mine.DeviceListConf[0];
-                device.DeviceInterface.IsochronousMode->IsoModeEnabled = (round % 2) == 0;
-                device.DeviceModules[0].SubModuleList[0].IoAddress.SetInputStartAddress(
-                    static_cast<unsigned int>(t));
-                mine.ControllerConf.DeviceInterface.AdvancedOptions.RealTimeSettings
-                    .IoCommunication->SendClock = static_cast<float>(t);
-                const Json::Value json = mine.ToJson();
-                if (json["DeviceListConf"][0]["DeviceModules"][0]["SubModuleList"][0]["IoAddress"]
-                        ["InputAddress"]["StartAddress"]
-                            .asUInt() != static_cast<unsigned int>(t) ||
-                    json["ControllerConf"]["DeviceInterface"]["AdvancedOptions"]["RealTimeSettings"]
-                        ["IoCommunication"]["SendClock"]
-                            .asDouble() != t) {
-                    ++wrong;
-                }
-            }
-        });
+template <class T>
+TextField Member(std::string T::*member, const char* key, bool converted) {
+    return {key, converted, [member, key](const std::string& text) {
+                T object;
+                object.*member = text;
+                return object.ToJson()[key];
+            }};
+}
+
+const std::vector<TextField>& TextFields() {
+    static const std::vector<TextField> fields = {
+        Member(&PnDeviceInterface::InterfaceRefId, "InterfaceRefId", true),
+        Member(&PnDeviceConf::DeviceRefId, "DeviceRefId", true),
+        Member(&PnDeviceNode::DeviceId, "DeviceId", true),
+        Member(&PnDeviceNode::DeviceName, "DeviceName", true),
+        Member(&PnDeviceInterfaceNode::InterfaceId, "InterfaceId", true),
+        Member(&PnDeviceInterfaceNode::InterfaceName, "InterfaceName", true),
+        Member(&PnPort::DeviceRefId, "DeviceRefId", true),
+        Member(&PnPort::InterfaceRefId, "InterfaceRefId", true),
+        {"device name", true,
+         [](const std::string& t) { return PnDeviceName(t, 1).ToJson()["DeviceName"]; }},
+        Member(&PnControllerConf::DeviceRefId, "DeviceRefId", false),
+        Member(&PnControllerName::DeviceName, "DeviceName", false),
+        Member(&PnControllerNode::DeviceName, "DeviceName", false),
+        Member(&PnDeviceEthernetAddresses::SubnetRefId, "SubnetRefId", false),
+        Member(&PnDeviceNode::GsdPath, "GsdPath", false),
+        Member(&PnDeviceModule::ModuleId, "ModuleId", false),
+        Member(&PnParameterRecordDataItemRef::Value, "Value", false),
+        Member(&PnSyncDomain::SyncDomainName, "SyncDomainName", false),
+    };
+    return fields;
+}
+
+TEST(PnTextConversion, OnlyTheServersUtf8FieldsAreConvertedFromTheAnsiCodePage) {
+    const struct {
+        unsigned int codePage;
+        const char* locale;
+        std::string ansi;
+        std::string utf8;
+    } samples[] = {
+        // "Gerät-€" in each code page; the euro sign sits at different bytes.
+        {28605, "en_US.ISO-8859-15", "Ger\xE4t-\xA4", "Ger\xC3\xA4t-\xE2\x82\xAC"},
+        {1252, "en_US.CP1252", "Ger\xE4t-\x80", "Ger\xC3\xA4t-\xE2\x82\xAC"},
+        // A double-byte code page: two characters, each two bytes wide.
+        {936, "zh_CN.GBK", "io-\xD6\xD0\xCE\xC4", "io-\xE4\xB8\xAD\xE6\x96\x87"},
+    };
+    int codePagesTried = 0;
+    for (const auto& sample : samples) {
+        TestText::ScopedAnsiCodePage codePage(sample.codePage, {sample.locale});
+        if (!codePage.IsActive()) {
+            continue;
+        }
+        ++codePagesTried;
+        for (const TextField& field : TextFields()) {
+            SCOPED_TRACE(std::string(sample.locale) + ": " + field.what);
+            EXPECT_EQ(field.writeWith(sample.ansi), field.converted ? sample.utf8 : sample.ansi);
+        }
     }
-    go.set_value();
-    for (std::thread& thread : threads) {
-        thread.join();
+    if (codePagesTried == 0) {
+        GTEST_SKIP() << "no legacy locale installed (run scripts/setup-deps.sh)";
     }
-    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(PnTextConversion, ConvertedFieldsStopAtTheFirstNulAndCopiedFieldsKeepEveryByte) {
+    const std::string withNul("ab\0cd", 5);
+    for (const TextField& field : TextFields()) {
+        SCOPED_TRACE(field.what);
+        EXPECT_EQ(field.writeWith(withNul).asString(), field.converted ? "ab" : withNul);
+        EXPECT_EQ(field.writeWith(""), "");
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Checks that an absurd Content-Length costs no more memory than the bytes
-// that actually arrive. Every allocation of the process goes through the
-// replaced operator new below, which remembers the largest one.
+// An absurd Content-Length costs no more memory than the bytes that arrive:
+// every allocation goes through the operator new below, which remembers the
+// largest one.
 
 #include <JsonRpcClient/rpc/Framing.h>
 #ifdef JRC_TEST_SERVER_KIT
@@ -54,10 +54,8 @@ namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-// A stated length costs no more memory than the bytes that arrive (the body
-// buffer may at most double past them; the input string itself is not
-// allocated inside the measured window), and the header line is matched as
-// it is read, never held: blanks before the digits are valid at any length.
+// The body buffer may at most double past the bytes that arrive, and the
+// header line is matched as it is read, never held.
 TEST(FramingMemory, StatedLengthsAndLongHeadersCostOnlyWhatArrives) {
     std::istringstream empty("");
     Json::Value ignored;

@@ -11,10 +11,15 @@ function(run)
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
+# Configures and builds <source> against the installed package in <dir>.
+function(build_against source dir)
+  run("${CMAKE_COMMAND}" -S "${source}" -B "${dir}" -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}"
+      "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
+  run("${CMAKE_COMMAND}" --build "${dir}" ${config_args} ${ARGN})
+endfunction()
+
 set(prefix "${WORK_DIR}/prefix")
 file(REMOVE_RECURSE "${WORK_DIR}")
-
-set(config_args)
 if(CONFIG)
   set(config_args --config "${CONFIG}")
 endif()
@@ -22,9 +27,7 @@ run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" ${config_ar
 
 # A cross build's consumer uses the same toolchain (which confines package
 # searches to the target's trees, so the package folders are named outright)
-# and runs through the emulator with the DLL beside it.
-set(cross_args)
-set(run_with)
+# and runs through the emulator with the DLLs beside it.
 if(TOOLCHAIN_FILE)
   file(GLOB_RECURSE own_config "${prefix}/*/JsonRpcClientConfig.cmake")
   file(GLOB_RECURSE jsoncpp_config "${DEPS_PREFIX}/*/jsoncppConfig.cmake")
@@ -36,10 +39,7 @@ if(TOOLCHAIN_FILE)
 endif()
 
 # 1. The CMake package.
-run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${WORK_DIR}/consumer" -G "${GENERATOR}"
-    "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
-    "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
-run("${CMAKE_COMMAND}" --build "${WORK_DIR}/consumer" ${config_args})
+build_against("${CONSUMER_DIR}" "${WORK_DIR}/consumer")
 find_program(consumer NAMES consumer consumer.exe
   PATHS "${WORK_DIR}/consumer" "${WORK_DIR}/consumer/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
 if(TOOLCHAIN_FILE)
@@ -48,10 +48,9 @@ if(TOOLCHAIN_FILE)
   file(COPY ${dlls} DESTINATION "${consumer_dir}")
 endif()
 run(${run_with} "${consumer}")
-message(STATUS "CMake package consumer: ${last_output}")
 
-# 2. The pkg-config module, where pkg-config exists (native builds: the
-# build machine's pkg-config describes no cross-built dependencies).
+# 2. The pkg-config module (native builds: the build machine's pkg-config
+# describes no cross-built dependencies).
 if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
   file(GLOB_RECURSE pc_file "${prefix}/*/JsonRpcClient.pc")
   get_filename_component(pc_dir "${pc_file}" DIRECTORY)
@@ -60,11 +59,9 @@ if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
   separate_arguments(flags UNIX_COMMAND "${last_output}")
   run("${PKG_CONFIG}" --variable=libdir JsonRpcClient)
   string(STRIP "${last_output}" libdir)
-  set(program "${WORK_DIR}/pkg-config-consumer")
-  run("${CXX_COMPILER}" -std=c++17 "${CONSUMER_DIR}/main.cpp" -o "${program}" ${flags}
+  run("${CXX_COMPILER}" -std=c++17 "${CONSUMER_DIR}/main.cpp" -o "${WORK_DIR}/pc-consumer" ${flags}
       "-Wl,-rpath,${libdir}")
-  run("${program}")
-  message(STATUS "pkg-config consumer: ${last_output}")
+  run("${WORK_DIR}/pc-consumer")
 endif()
 
 # 3. The installed tool finds the installed samples, library and server.
@@ -77,13 +74,10 @@ if(WITH_PNCTL AND NOT TOOLCHAIN_FILE)
 endif()
 
 # 4. The installed examples build on their own; one starts the installed
-# configuration server through the installed library. Under Wine the
-# library is found in its installed folder, beside its servers.
+# configuration server through the installed library (found beside its
+# servers under Wine and on Windows).
 if(WITH_SERVERS)
-  run("${CMAKE_COMMAND}" -S "${prefix}/${DOCDIR}/examples" -B "${WORK_DIR}/examples"
-      -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
-      "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
-  run("${CMAKE_COMMAND}" --build "${WORK_DIR}/examples" --target start-server ${config_args})
+  build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" --target start-server)
   find_program(example NAMES start-server start-server.exe
     PATHS "${WORK_DIR}/examples" "${WORK_DIR}/examples/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
   set(ENV{WINEPATH} "${prefix}/${BINDIR}")

@@ -68,16 +68,12 @@ Json::Value RandomTree(int depth) {
 // infinity and no subnormal double.
 bool Plain(const Json::Value& value) {
     const double number = value.isDouble() ? value.asDouble() : 0;
-    if (value.hasComment(Json::commentBefore) || std::isinf(number) ||
-        std::fpclassify(number) == FP_SUBNORMAL) {
-        return false;
-    }
+    bool plain = !value.hasComment(Json::commentBefore) && !std::isinf(number) &&
+                 std::fpclassify(number) != FP_SUBNORMAL;
     for (const Json::Value& child : value) {
-        if (!Plain(child)) {
-            return false;
-        }
+        plain = plain && Plain(child);
     }
-    return true;
+    return plain;
 }
 
 // Typing, double bits, offsets and comments included.

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <streambuf>
 #include <string>
+#include <thread>
 #include <vector>
 
 using RpcClient::JsonResponse;
@@ -165,18 +166,14 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         std::size_t responses;
     } cases[] = {
         {"single object", Frame(R"({"jsonrpc":"2.0","id":1,"result":2})"), "", 1},
-        {"no blank after colon", "Content-Length:2\r\n\r\n{}", "", 1},
         {"tab and CR", "Content-Length:\t2\r\n{}", "", 1},
         {"LF only separators", "Content-Length: 2\n\n{}", "", 1},
         {"scalar body is one response", Frame("5"), "", 1},
         {"empty stream", "", "RPC server has shutdown", 0},
         {"lower-case header", "content-length: 2\r\n\r\n{}", "Invalid header", 0},
-        {"blank after digits", "Content-Length: 2 \r\n\r\n{}", "Invalid header", 0},
         {"other header first", "Content-Type: x\r\nContent-Length: 2\r\n\r\n{}", "Invalid header",
          0},
         {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},
-        {"int max plus one", "Content-Length: 2147483648\r\n\r\n{}", "stoi argument out of range",
-         0},
         {"long blanks", "Content-Length:" + many + "2\r\n\r\n{}", "", 1},
         {"long zeros", "Content-Length: " + std::string(many.size(), '0') + "2\r\n\r\n{}", "", 1},
         {"null body", Frame("null"), "", 0},
@@ -301,6 +298,32 @@ TEST(ReadFrame, CompleteFramesNeverWaitAndPiecesAreWaitedFor) {
     EXPECT_EQ(error, "RPC server has shutdown");
     EXPECT_EQ(ReadFrame(in, error)["result"], Json::Value("abcdefghij"));
     EXPECT_EQ(error, "");
+}
+
+// Writing and reading keep their JSON writer, parser and buffers per thread;
+// threads framing at once must each get their own documents back, small and
+// large alike (a large one releases the buffers it grew).
+TEST(FramingThreads, ThreadsFramingAtOnceEachReadTheirOwnDocuments) {
+    constexpr int kThreads = 4;
+    std::vector<int> mismatches(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&mismatches, t] {
+            for (int i = 0; i < 300; ++i) {
+                Json::Value body(Json::objectValue);
+                body["frame"] = i;
+                body["text"] = std::string(i % 50 == 0 ? 100000 + t : 10 + t, 'a' + t);
+                std::stringstream stream;
+                RpcClient::WriteFrame(stream, body);
+                std::string error;
+                mismatches[t] += RpcClient::ReadFrame(stream, error) != body || !error.empty();
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(mismatches, std::vector<int>(kThreads, 0));
 }
 
 }  // namespace

@@ -123,19 +123,17 @@ TEST(ResponseError, ReadsCodeAndMessageAndTurnsMalformedErrorsIntoParseErrors) {
     }
 }
 
-TEST(ResponseMemberTests, NonObjectDocumentsRaiseTheJsonLibrarysException) {
+TEST(ResponseMemberTests, NonObjectDocumentsRaiseTheJsonLibrarysExceptionButGetErrorDoesNot) {
     // With JsonCpp's own text: the call cycle reports it as the error.
     for (const char* document : {"[1, 2]", "5", "\"text\"", "true"}) {
         SCOPED_TRACE(document);
-        const Json::Value value = ParseJson(document);
-        std::string expected;
+        const JsonResponse response(ParseJson(document));
+        std::string expected = "no exception";
         try {
-            static_cast<void>(value.isMember("id"));
+            static_cast<void>(ParseJson(document).isMember("id"));
         } catch (const Json::LogicError& e) {
             expected = e.what();
         }
-        ASSERT_FALSE(expected.empty());
-        const JsonResponse response(value);
         for (bool (JsonResponse::*query)() const :
              {&JsonResponse::IsValid, &JsonResponse::HasResult, &JsonResponse::HasRequestId,
               &JsonResponse::HasError}) {
@@ -143,11 +141,11 @@ TEST(ResponseMemberTests, NonObjectDocumentsRaiseTheJsonLibrarysException) {
                 static_cast<void>((response.*query)());
                 ADD_FAILURE() << "no exception";
             } catch (const Json::LogicError& e) {
-                EXPECT_EQ(std::string(e.what()), expected);
+                EXPECT_EQ(e.what(), expected);
             }
         }
         EXPECT_THROW(static_cast<void>(response.GetRequestId()), Json::LogicError);
-        EXPECT_EQ(response.GetError().GetCode(), -32700);  // GetError never throws
+        EXPECT_EQ(response.GetError().GetCode(), -32700);
     }
 }
 

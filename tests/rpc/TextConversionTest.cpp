@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <JsonRpcClient/rpc/CodePageText.h>
 
-#include "platform/Platform.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,7 +15,6 @@ using RpcClient::AnsiToUtf8;
 using RpcClient::CodePageText;
 using RpcClient::FromUtf8;
 using RpcClient::Utf8ToAnsi;
-namespace Platform = RpcClient::Platform;
 
 namespace {
 
@@ -152,24 +149,6 @@ TEST(AnsiCodePageSelection, EachThreadConvertsWithItsOwnLocaleAndPlainCIsUtf8) {
         EXPECT_EQ(AnsiToUtf8(text), text) << name;
         EXPECT_EQ(Utf8ToAnsi(text), text) << name;
     }
-}
-
-// The converter contract the retry logic depends on.
-TEST(PlatformConverter, ReportsRequiredSizeAndInsufficientBuffer) {
-    const char* utf8 = "\xE4\xB8\xAD\xE6\x96\x87!";  // 3 wide units, 7 bytes
-    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, utf8, nullptr, 0), 4);
-    wchar_t wide[4];
-    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, utf8, wide, 3), 0);
-    EXPECT_EQ(Platform::LastConversionError(), Platform::kErrorInsufficientBuffer);
-    EXPECT_EQ(Platform::MultiByteToWide(Platform::CodePage::Utf8, utf8, wide, 4), 4);
-    EXPECT_EQ(std::wstring(wide), L"\u4E2D\u6587!");
-
-    EXPECT_EQ(Platform::WideToMultiByte(Platform::CodePage::Utf8, wide, nullptr, 0), 8);
-    char narrow[8];
-    EXPECT_EQ(Platform::WideToMultiByte(Platform::CodePage::Utf8, wide, narrow, 7), 0);
-    EXPECT_EQ(Platform::LastConversionError(), Platform::kErrorInsufficientBuffer);
-    EXPECT_EQ(Platform::WideToMultiByte(Platform::CodePage::Utf8, wide, narrow, 8), 8);
-    EXPECT_STREQ(narrow, utf8);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// An absurd Content-Length costs no more memory than the bytes that arrive:
-// every allocation goes through the operator new below, which remembers the
-// largest one.
-
+// An absurd Content-Length costs no more memory than the bytes that arrive;
+// the operator new below remembers the largest allocation.
 #include <JsonRpcClient/rpc/Framing.h>
 #ifdef JRC_TEST_SERVER_KIT
 #include <FrameLoop.h>

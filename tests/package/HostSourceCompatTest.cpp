@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Host code written the way the host writes it, against the umbrella header
-// only. Most of the value is that this file compiles at all: one-argument
-// constructors used in copy-initialisation, the default registry argument
-// and the failure-code names with their values.
+// Host code as the host writes it, against the umbrella header only: most of
+// the value is that this compiles at all.
 
 #include <JsonRpcClient/JsonRpcClient.h>
 

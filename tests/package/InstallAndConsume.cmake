@@ -1,5 +1,4 @@
 # SPDX-License-Identifier: Apache-2.0
-# Script mode: see CMakeLists.txt next to this file.
 cmake_minimum_required(VERSION 3.25)
 
 function(run)
@@ -25,9 +24,8 @@ if(CONFIG)
 endif()
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" ${config_args})
 
-# A cross build's consumer uses the same toolchain (which confines package
-# searches to the target's trees, so the package folders are named outright)
-# and runs through the emulator with the DLLs beside it.
+# A cross build's consumer uses its toolchain (which confines package searches
+# to the target's trees, so the folders are named) and runs in the emulator.
 if(TOOLCHAIN_FILE)
   file(GLOB_RECURSE own_config "${prefix}/*/JsonRpcClientConfig.cmake")
   file(GLOB_RECURSE jsoncpp_config "${DEPS_PREFIX}/*/jsoncppConfig.cmake")
@@ -49,8 +47,7 @@ if(TOOLCHAIN_FILE)
 endif()
 run(${run_with} "${consumer}")
 
-# 2. The pkg-config module (native builds: the build machine's pkg-config
-# describes no cross-built dependencies).
+# 2. The pkg-config module (native builds only).
 if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
   file(GLOB_RECURSE pc_file "${prefix}/*/JsonRpcClient.pc")
   get_filename_component(pc_dir "${pc_file}" DIRECTORY)
@@ -73,9 +70,8 @@ if(WITH_PNCTL AND NOT TOOLCHAIN_FILE)
   endif()
 endif()
 
-# 4. The installed examples build on their own; one starts the installed
-# configuration server through the installed library (found beside its
-# servers under Wine and on Windows).
+# 4. The installed examples build; one starts the installed server through
+# the installed library (found beside its servers on Windows).
 if(WITH_SERVERS)
   build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" --target start-server)
   find_program(example NAMES start-server start-server.exe

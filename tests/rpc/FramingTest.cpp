@@ -13,7 +13,6 @@
 #include <stdexcept>
 #include <streambuf>
 #include <string>
-#include <thread>
 #include <vector>
 
 using RpcClient::JsonResponse;
@@ -164,10 +163,7 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         {"empty array body", Frame("[]"), "", 0},
         {"open object", Frame("{"), ReferenceParseError("{"), 0},
         {"missing comma", Frame("[1 2]"), ReferenceParseError("[1 2]"), 0},
-        {"bad literal", Frame("nul"), ReferenceParseError("nul"), 0},
-        {"missing colon", Frame("{\"a\" 1}"), ReferenceParseError("{\"a\" 1}"), 0},
         {"empty body", Frame(""), ReferenceParseError(""), 0},
-        {"control byte", Frame("\x01"), ReferenceParseError("\x01"), 0},
         {"short body", "Content-Length: 10\r\n\r\n" + sent,
          ReferenceParseError(sent + std::string(10 - sent.size(), '\0')), 0},
         {"short large body", "Content-Length: " + std::to_string(large) + "\r\n\r\n" + sent,
@@ -183,50 +179,44 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
     }
 }
 
-TEST(ReadResponses, AFrameTheParserGaveUpOnLeavesTheNextOneIntact) {
-    // The parser is kept between frames; neither an error nor a parse
-    // abandoned by an exception (nesting too deep) may leak into the next.
-    const std::string tooDeep = std::string(5000, '[') + std::string(5000, ']');
-    const std::string good = R"({"jsonrpc":"2.0","id":4,"result":[1,{"k":"v"}]})";
-    for (const std::string& bad : {std::string("{\"a\":"), tooDeep, std::string("[1 2]")}) {
-        SCOPED_TRACE(bad.substr(0, 10));
-        std::istringstream in(Frame(bad) + Frame(good));
-        std::string error;
-        EXPECT_TRUE(ReadResponses(in, error).empty());
-        EXPECT_FALSE(error.empty());
-        const std::vector<JsonResponse> next = ReadResponses(in, error);
-        EXPECT_EQ(error, "");
-        ASSERT_EQ(next.size(), 1u);
-        EXPECT_EQ(next[0].GetResponse(), TestJson::ParseJson(good));
-    }
-}
-
 TEST(ReadResponses, FramesInTurnThenEndOfStreamThenAFailedServer) {
     // Leftover line breaks around frames are skipped; a batch keeps its order
-    // and its elements are not judged.
-    const char* const frames[] = {R"([{"id": 1}])", R"([{"id": 2}, "not an object", {"id": 3}])",
-                                  R"([{"id": 4}])"};
-    std::istringstream in("\r\n\n" + Frame(R"({"id": 1})") + "\r\n\r\n\n" + Frame(frames[1]) +
-                          "\n" + Frame(R"({"id": 4})"));
-    std::string error;
-    for (const char* expected : frames) {
-        error = "stale text from an earlier call";
-        Json::Value read(Json::arrayValue);
+    // and its elements are not judged. The parser is kept between frames:
+    // neither an error nor a parse abandoned by an exception (nesting too
+    // deep) may leak into the next frame.
+    const std::string tooDeep = std::string(5000, '[') + std::string(5000, ']');
+    std::istringstream in("\r\n\n" + Frame(R"({"id": 1})") + "\r\n\r\n\n" + Frame("{\"a\":") +
+                          Frame(R"([{"id": 2}, "not an object", {"id": 3}])") + "\n" +
+                          Frame(tooDeep) + Frame(R"({"id": 4, "result": [1, {"k": "v"}]})"));
+    const struct {
+        const char* responses;
+        std::string error;  // "?": any text
+    } reads[] = {
+        {R"([{"id": 1}])", ""},
+        {"[]", ReferenceParseError("{\"a\":")},
+        {R"([{"id": 2}, "not an object", {"id": 3}])", ""},
+        {"[]", "?"},
+        {R"([{"id": 4, "result": [1, {"k": "v"}]}])", ""},
+        {"[]", "RPC server has shutdown"},
+        {"[]", "RPC Server falied."},
+        {"[]", "RPC Server falied."},
+    };
+    for (const auto& read : reads) {
+        SCOPED_TRACE(read.responses);
+        std::string error = "stale text from an earlier call";
+        Json::Value responses(Json::arrayValue);
         for (const JsonResponse& response : ReadResponses(in, error)) {
-            read.append(response.GetResponse());
+            responses.append(response.GetResponse());
         }
-        EXPECT_EQ(read, TestJson::ParseJson(expected));
-        EXPECT_EQ(error, "");
-    }
-    EXPECT_TRUE(ReadResponses(in, error).empty());
-    EXPECT_EQ(error, "RPC server has shutdown");
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(ReadResponses(in, error).empty());
-        EXPECT_EQ(error, "RPC Server falied.");
+        EXPECT_EQ(responses, TestJson::ParseJson(read.responses));
+        EXPECT_TRUE(read.error == "?" ? !error.empty() && error != "stale text from an earlier call"
+                                      : error == read.error)
+            << error;
     }
     // A stream that failed before the read is not read at all.
     std::istringstream failed(Frame("{}"));
     failed.setstate(std::ios_base::failbit);
+    std::string error;
     EXPECT_TRUE(ReadResponses(failed, error).empty());
     EXPECT_EQ(error, "RPC Server falied.");
     failed.clear();
@@ -279,31 +269,6 @@ TEST(ReadFrame, CompleteFramesNeverWaitAndPiecesAreWaitedFor) {
     EXPECT_EQ(error, "RPC server has shutdown");
     EXPECT_EQ(ReadFrame(in, error)["result"], Json::Value("abcdefghij"));
     EXPECT_EQ(error, "");
-}
-
-// Writers, parsers and buffers are kept per thread (a large frame releases
-// what it grew).
-TEST(FramingThreads, ThreadsFramingAtOnceEachReadTheirOwnDocuments) {
-    constexpr int kThreads = 4;
-    std::vector<int> mismatches(kThreads, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&mismatches, t] {
-            for (int i = 0; i < 300; ++i) {
-                Json::Value body(Json::objectValue);
-                body["frame"] = i;
-                body["text"] = std::string(i % 50 == 0 ? 100000 + t : 10 + t, 'a' + t);
-                std::stringstream stream;
-                RpcClient::WriteFrame(stream, body);
-                std::string error;
-                mismatches[t] += RpcClient::ReadFrame(stream, error) != body || !error.empty();
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(mismatches, std::vector<int>(kThreads, 0));
 }
 
 }  // namespace

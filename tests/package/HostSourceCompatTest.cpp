@@ -41,12 +41,11 @@ static_assert(Is(S_OK, 0) && Is(RPC_E_UNEXPECTED, 0x8001FFFFu) &&
                   Is(E_INVALIDARG, 0x80070057u),
               "failure codes carry their values and are negative");
 
-// Compiled, not run: starting servers is the hosting tests' business.
-[[maybe_unused]] int StartWithTheDefaultRegistry(wchar_t* url) {
-    return JobInstanceMgr::StartupMC(L"", {}, url) + JobInstanceMgr::Startup(L"server", L"", url);
-}
-
 TEST(HostSource, CallsWithTheDefaultRegistryAndFreeTextConversions) {
+    // Compiled, not run: starting servers is the hosting tests' business.
+    [[maybe_unused]] auto start = [](wchar_t* url) {
+        return JobInstanceMgr::StartupMC(L"", {}, url) + JobInstanceMgr::Startup(L"s", L"", url);
+    };
     JsonRpcClient client = static_cast<RpcLocalSrvConfig*>(nullptr);
     JsonRequest request("Any");
     JsonResponse response = Json::Value(Json::objectValue);

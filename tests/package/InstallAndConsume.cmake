@@ -70,8 +70,7 @@ if(WITH_PNCTL AND NOT TOOLCHAIN_FILE)
   endif()
 endif()
 
-# 4. The installed examples build; one starts the installed server through
-# the installed library (found beside its servers on Windows).
+# 4. The installed examples build; one starts the installed server.
 if(WITH_SERVERS)
   build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" --target start-server)
   find_program(example NAMES start-server start-server.exe

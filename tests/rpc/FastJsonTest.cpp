@@ -26,8 +26,7 @@ std::string RandomText() {
     static const char kBytes[] =
         "aZ/\\\"\b\f\n\r\t\x01\x1f\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xed\xa0\x80\xff";
     std::string text;
-    // Now and then long enough for the readers' and writers' eight-byte
-    // scans, with plain letters around the bytes they must stop at.
+    // Now and then long enough for eight-byte scans, with letters around.
     const bool longText = Pick(4) == 0;
     for (auto length = longText ? Pick(40) : Pick(6); length > 0; --length) {
         text.push_back(longText && Pick(2) == 0 ? 'Z' : kBytes[Pick(sizeof(kBytes))]);
@@ -63,8 +62,7 @@ Json::Value RandomTree(int depth) {
     return tree;
 }
 
-// Whether the fast reader must take the tree's text itself: no comment, no
-// infinity and no subnormal double.
+// Whether the fast path must take the text: no comment, infinity, subnormal.
 bool Plain(const Json::Value& value) {
     const double number = value.isDouble() ? value.asDouble() : 0;
     bool plain = !value.hasComment(Json::commentBefore) && !std::isinf(number) &&

@@ -52,8 +52,7 @@ namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-// The body buffer may at most double past the bytes that arrive, and the
-// header line is matched as it is read, never held.
+// The body buffer may at most double past what arrives; headers are not held.
 TEST(FramingMemory, StatedLengthsAndLongHeadersCostOnlyWhatArrives) {
     std::istringstream empty("");
     Json::Value ignored;

@@ -53,8 +53,7 @@ protected:
 };
 
 TEST(WriteFrame, EveryBodySizeGetsItsExactLengthInOneWriteAndReadsBack) {
-    // Around each change in the number of header digits and the size up to
-    // which buffers are kept, shrinking after growing.
+    // Around each change of header digits and of kept buffer size.
     Json::StreamWriterBuilder compact;
     compact["indentation"] = "";
     std::stringstream stream;
@@ -97,8 +96,7 @@ TEST(ParseContentLength, AcceptsExactlyWhatTheHeaderPatternAccepts) {
     for (std::string line; std::getline(split, line, '|');) {
         lines.push_back(line);
     }
-    // Every tail of up to four characters from an alphabet that exercises
-    // each part of the pattern.
+    // Every tail of up to four characters from each part of the pattern.
     const std::string alphabet = " \t\r\n\v\f059a+-:";
     std::vector<std::string> tails = {""};
     for (std::size_t i = 0; i < tails.size(); ++i) {
@@ -180,10 +178,8 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
 }
 
 TEST(ReadResponses, FramesInTurnThenEndOfStreamThenAFailedServer) {
-    // Leftover line breaks around frames are skipped; a batch keeps its order
-    // and its elements are not judged. The parser is kept between frames:
-    // neither an error nor a parse abandoned by an exception (nesting too
-    // deep) may leak into the next frame.
+    // Leftover line breaks are skipped; a batch keeps its order, its elements
+    // unjudged; an error or abandoned parse does not leak into the next frame.
     const std::string tooDeep = std::string(5000, '[') + std::string(5000, ']');
     std::istringstream in("\r\n\n" + Frame(R"({"id": 1})") + "\r\n\r\n\n" + Frame("{\"a\":") +
                           Frame(R"([{"id": 2}, "not an object", {"id": 3}])") + "\n" +
@@ -223,8 +219,7 @@ TEST(ReadResponses, FramesInTurnThenEndOfStreamThenAFailedServer) {
     EXPECT_EQ(ReadResponses(failed, error).size(), 1u) << "the frame must still be unread";
 }
 
-// Hands out its input in the chunks a pipe would deliver and counts how often
-// the reader had to wait for the next.
+// Hands out input in the chunks a pipe would and counts the reader's waits.
 class ChunkedBuffer : public std::streambuf {
 public:
     explicit ChunkedBuffer(std::vector<std::string> chunks) : chunks_(std::move(chunks)) {}

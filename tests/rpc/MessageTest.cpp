@@ -19,8 +19,7 @@ using TestJson::ParseJson;
 namespace {
 
 TEST(RequestIdDeathTest, FreshProcessHandsOutThreeFirst) {
-    // The threadsafe style re-runs this test in a new process, so the counter
-    // is in its load-time state whatever ran before here.
+    // Re-run in a new process: the counter is in its load-time state.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(std::exit(JsonRequest("a").FixRequestId().GetRequestId()),
                 ::testing::ExitedWithCode(3), "");

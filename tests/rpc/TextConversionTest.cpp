@@ -20,15 +20,13 @@ namespace {
 
 const std::string kReplacement = "\xEF\xBF\xBD";
 
-// Switches the calling thread to a locale for its character set only, the
-// way a host thread would with uselocale().
+// Switches the calling thread's character set, as a host would with uselocale().
 class ThreadLocale {
 public:
     explicit ThreadLocale(const char* name)
         : locale_(newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr))),
           previous_(locale_ != nullptr ? uselocale(locale_) : nullptr) {
-        // A missing legacy locale is a broken machine in CI (scripts/setup-deps.sh
-        // creates them), but only a skipped test on a developer's machine.
+        // In CI a missing locale is a broken machine (scripts/setup-deps.sh).
         const char* ci = std::getenv("CI");
         if (locale_ == nullptr && ci != nullptr && *ci != '\0' && std::string(ci) != "false") {
             ADD_FAILURE() << "locale " << name << " is missing; run scripts/setup-deps.sh";
@@ -73,9 +71,8 @@ TEST(Utf8Text, RoundTripsAndMalformedInputDecodesToReplacementAndANulEndsTheText
 
 // Per locale: texts that round-trip, one character it cannot represent
 // (written as a single '?') and malformed bytes with what they decode to.
-// Each locale runs on a thread of its own, all at once: each thread converts
-// with its own locale. A host that never calls setlocale runs in "C", whose
-// texts are UTF-8 like the rest of the system's.
+// All at once, each on a thread of its own. A host that never calls setlocale
+// runs in "C", whose texts are UTF-8.
 TEST(AnsiCodePage, EachThreadConvertsWithItsOwnLocale) {
     using Pairs = std::vector<std::pair<std::string, std::string>>;
     const std::string utf8 =

@@ -46,10 +46,6 @@ TEST(HostSource, CallsWithTheDefaultRegistryAndFreeTextConversions) {
     [[maybe_unused]] auto start = [](wchar_t* url) {
         return JobInstanceMgr::StartupMC(L"", {}, url) + JobInstanceMgr::Startup(L"s", L"", url);
     };
-    JsonRpcClient client = static_cast<RpcLocalSrvConfig*>(nullptr);
-    JsonRequest request("Any");
-    JsonResponse response = Json::Value(Json::objectValue);
-    EXPECT_EQ(client.Request(request, response), RPC_E_UNEXPECTED);
     EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(L"not filed"), 1);
     EXPECT_EQ(RpcClient::FromUtf8("caf\xC3\xA9").GetWideText(), L"caf\u00E9");
     EXPECT_EQ(FromAnsi("plain").ToUtf8(), "plain");

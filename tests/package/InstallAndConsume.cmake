@@ -10,11 +10,15 @@ function(run)
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
-# Configures and builds <source> against the installed package in <dir>.
-function(build_against source dir)
+# Configures and builds <source> against the installed package in <dir>, then
+# finds the program <name> it built.
+function(build_against source dir name)
   run("${CMAKE_COMMAND}" -S "${source}" -B "${dir}" -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}"
       "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
   run("${CMAKE_COMMAND}" --build "${dir}" ${config_args} ${ARGN})
+  find_program(${name} NAMES ${name} ${name}.exe PATHS "${dir}" "${dir}/${CONFIG}" NO_DEFAULT_PATH
+    REQUIRED)
+  set(${name} "${${name}}" PARENT_SCOPE)
 endfunction()
 
 set(prefix "${WORK_DIR}/prefix")
@@ -37,9 +41,7 @@ if(TOOLCHAIN_FILE)
 endif()
 
 # 1. The CMake package.
-build_against("${CONSUMER_DIR}" "${WORK_DIR}/consumer")
-find_program(consumer NAMES consumer consumer.exe
-  PATHS "${WORK_DIR}/consumer" "${WORK_DIR}/consumer/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
+build_against("${CONSUMER_DIR}" "${WORK_DIR}/consumer" consumer)
 if(TOOLCHAIN_FILE)
   file(GLOB dlls "${prefix}/bin/*.dll")
   get_filename_component(consumer_dir "${consumer}" DIRECTORY)
@@ -72,14 +74,13 @@ endif()
 
 # 4. The installed examples build; one starts the installed server.
 if(WITH_SERVERS)
-  build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" --target start-server)
-  find_program(example NAMES start-server start-server.exe
-    PATHS "${WORK_DIR}/examples" "${WORK_DIR}/examples/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
+  build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" start-server
+    --target start-server)
   set(ENV{WINEPATH} "${prefix}/${BINDIR}")
   if(CMAKE_HOST_WIN32)
     set(ENV{PATH} "${prefix}/${BINDIR};$ENV{PATH}")
   endif()
-  run(${run_with} "${example}")
+  run(${run_with} "${start-server}")
   if(NOT last_output MATCHES "is running")
     message(FATAL_ERROR "the installed example did not reach its server:\n${last_output}")
   endif()

@@ -151,7 +151,6 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         {"LF only separators", "Content-Length: 2\n\n{}", "", 1},
         {"scalar body is one response", Frame("5"), "", 1},
         {"empty stream", "", "RPC server has shutdown", 0},
-        {"lower-case header", "content-length: 2\r\n\r\n{}", "Invalid header", 0},
         {"other header first", "Content-Type: x\r\nContent-Length: 2\r\n\r\n{}", "Invalid header",
          0},
         {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},

@@ -1,5 +1,4 @@
 # SPDX-License-Identifier: Apache-2.0
-# Script mode: see CMakeLists.txt next to this file.
 cmake_minimum_required(VERSION 3.25)
 
 function(run)
@@ -11,20 +10,26 @@ function(run)
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
+# Configures and builds <source> against the installed package in <dir>, then
+# finds the program <name> it built.
+function(build_against source dir name)
+  run("${CMAKE_COMMAND}" -S "${source}" -B "${dir}" -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}"
+      "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
+  run("${CMAKE_COMMAND}" --build "${dir}" ${config_args} ${ARGN})
+  find_program(${name} NAMES ${name} ${name}.exe PATHS "${dir}" "${dir}/${CONFIG}" NO_DEFAULT_PATH
+    REQUIRED)
+  set(${name} "${${name}}" PARENT_SCOPE)
+endfunction()
+
 set(prefix "${WORK_DIR}/prefix")
 file(REMOVE_RECURSE "${WORK_DIR}")
-
-set(config_args)
 if(CONFIG)
   set(config_args --config "${CONFIG}")
 endif()
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" ${config_args})
 
-# A cross build's consumer uses the same toolchain (which confines package
-# searches to the target's trees, so the package folders are named outright)
-# and runs through the emulator with the DLL beside it.
-set(cross_args)
-set(run_with)
+# A cross build's consumer uses its toolchain (which confines package searches
+# to the target's trees, so the folders are named) and runs in the emulator.
 if(TOOLCHAIN_FILE)
   file(GLOB_RECURSE own_config "${prefix}/*/JsonRpcClientConfig.cmake")
   file(GLOB_RECURSE jsoncpp_config "${DEPS_PREFIX}/*/jsoncppConfig.cmake")
@@ -36,22 +41,15 @@ if(TOOLCHAIN_FILE)
 endif()
 
 # 1. The CMake package.
-run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${WORK_DIR}/consumer" -G "${GENERATOR}"
-    "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
-    "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
-run("${CMAKE_COMMAND}" --build "${WORK_DIR}/consumer" ${config_args})
-find_program(consumer NAMES consumer consumer.exe
-  PATHS "${WORK_DIR}/consumer" "${WORK_DIR}/consumer/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
+build_against("${CONSUMER_DIR}" "${WORK_DIR}/consumer" consumer)
 if(TOOLCHAIN_FILE)
   file(GLOB dlls "${prefix}/bin/*.dll")
   get_filename_component(consumer_dir "${consumer}" DIRECTORY)
   file(COPY ${dlls} DESTINATION "${consumer_dir}")
 endif()
 run(${run_with} "${consumer}")
-message(STATUS "CMake package consumer: ${last_output}")
 
-# 2. The pkg-config module, where pkg-config exists (native builds: the
-# build machine's pkg-config describes no cross-built dependencies).
+# 2. The pkg-config module (native builds only).
 if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
   file(GLOB_RECURSE pc_file "${prefix}/*/JsonRpcClient.pc")
   get_filename_component(pc_dir "${pc_file}" DIRECTORY)
@@ -60,11 +58,9 @@ if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
   separate_arguments(flags UNIX_COMMAND "${last_output}")
   run("${PKG_CONFIG}" --variable=libdir JsonRpcClient)
   string(STRIP "${last_output}" libdir)
-  set(program "${WORK_DIR}/pkg-config-consumer")
-  run("${CXX_COMPILER}" -std=c++17 "${CONSUMER_DIR}/main.cpp" -o "${program}" ${flags}
+  run("${CXX_COMPILER}" -std=c++17 "${CONSUMER_DIR}/main.cpp" -o "${WORK_DIR}/pc-consumer" ${flags}
       "-Wl,-rpath,${libdir}")
-  run("${program}")
-  message(STATUS "pkg-config consumer: ${last_output}")
+  run("${WORK_DIR}/pc-consumer")
 endif()
 
 # 3. The installed tool finds the installed samples, library and server.
@@ -76,21 +72,15 @@ if(WITH_PNCTL AND NOT TOOLCHAIN_FILE)
   endif()
 endif()
 
-# 4. The installed examples build on their own; one starts the installed
-# configuration server through the installed library. Under Wine the
-# library is found in its installed folder, beside its servers.
+# 4. The installed examples build; one starts the installed server.
 if(WITH_SERVERS)
-  run("${CMAKE_COMMAND}" -S "${prefix}/${DOCDIR}/examples" -B "${WORK_DIR}/examples"
-      -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
-      "-DCMAKE_BUILD_TYPE=${CONFIG}" ${cross_args})
-  run("${CMAKE_COMMAND}" --build "${WORK_DIR}/examples" --target start-server ${config_args})
-  find_program(example NAMES start-server start-server.exe
-    PATHS "${WORK_DIR}/examples" "${WORK_DIR}/examples/${CONFIG}" NO_DEFAULT_PATH REQUIRED)
+  build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" start-server
+    --target start-server)
   set(ENV{WINEPATH} "${prefix}/${BINDIR}")
   if(CMAKE_HOST_WIN32)
     set(ENV{PATH} "${prefix}/${BINDIR};$ENV{PATH}")
   endif()
-  run(${run_with} "${example}")
+  run(${run_with} "${start-server}")
   if(NOT last_output MATCHES "is running")
     message(FATAL_ERROR "the installed example did not reach its server:\n${last_output}")
   endif()

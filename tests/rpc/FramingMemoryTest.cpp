@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Checks that an absurd Content-Length costs no more memory than the bytes
-// that actually arrive. Every allocation of the process goes through the
-// replaced operator new below, which remembers the largest one.
-
+// An absurd Content-Length costs no more memory than the bytes that arrive;
+// the operator new below remembers the largest allocation.
 #include <JsonRpcClient/rpc/Framing.h>
 #ifdef JRC_TEST_SERVER_KIT
 #include <FrameLoop.h>
@@ -54,10 +52,7 @@ namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-// A stated length costs no more memory than the bytes that arrive (the body
-// buffer may at most double past them; the input string itself is not
-// allocated inside the measured window), and the header line is matched as
-// it is read, never held: blanks before the digits are valid at any length.
+// The body buffer may at most double past what arrives; headers are not held.
 TEST(FramingMemory, StatedLengthsAndLongHeadersCostOnlyWhatArrives) {
     std::istringstream empty("");
     Json::Value ignored;

@@ -9,17 +9,13 @@ int main() {
     RpcClient::JsonRequest request("GetVersion");
     request.SetRequestParamsList(1, std::string("two"));
     request.FixRequestId();
-
     std::stringstream pipe;
     RpcClient::WriteFrame(pipe, request.BuildBody());
     std::string error;
     const std::vector<RpcClient::JsonResponse> echoed = RpcClient::ReadResponses(pipe, error);
-    if (!error.empty() || echoed.size() != 1 || echoed[0].GetRequestId() != 3) {
+    if (!error.empty() || echoed.size() != 1 || echoed[0].GetRequestId() != 3 ||
+        RpcClient::AnsiToUtf8("abc") != "abc") {
         std::cerr << "round trip failed: " << error << "\n";
-        return 1;
-    }
-    if (RpcClient::AnsiToUtf8("abc") != "abc") {
-        std::cerr << "conversion failed\n";
         return 1;
     }
     std::cout << "JsonRpcClient " << JSONRPCCLIENT_VERSION << " ok\n";

@@ -64,8 +64,14 @@ TEST(StartupPNConfig, StartsTheServerBesideTheLibraryWithTheOptionalValue) {
     EXPECT_EQ(jobs.Default(), nullptr);
 }
 
-TEST(StartupMC, AsksTheCheckAboutTheExecutableAndEachCompanionInOrder) {
+TEST(StartupMC, AsksTheCheckAboutTheExecutableAndEachCompanionInOrderAndStopsAtARefusal) {
     JobInstance jobs;
+    int calls = 0;
+    auto refuseSecond = [&calls](const std::wstring&) { return ++calls < 2; };
+    EXPECT_EQ(JobInstanceMgr::StartupMC(L"", refuseSecond, nullptr, &jobs), 0);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(jobs.Default(), nullptr);
+
     std::vector<std::wstring> asked;
     auto acceptAll = [&asked](const std::wstring& file) {
         asked.push_back(file);
@@ -80,18 +86,8 @@ TEST(StartupMC, AsksTheCheckAboutTheExecutableAndEachCompanionInOrder) {
                                                 KnownServers::kServoCompanionBaseNames[i])));
     }
     EXPECT_EQ(ArgvOf(jobs.Default()), "--flag|a b") << "arguments pass unchanged";
-}
-
-TEST(StartupMC, ARefusingCheckStopsAtOnceAndStartsNothing) {
-    JobInstance jobs;
-    int calls = 0;
-    auto refuseSecond = [&calls](const std::wstring&) { return ++calls < 2; };
-    EXPECT_EQ(JobInstanceMgr::StartupMC(L"", refuseSecond, nullptr, &jobs), 0);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(jobs.Default(), nullptr);
     // Without a check the server starts.
     EXPECT_EQ(JobInstanceMgr::StartupMC(L"", nullptr, nullptr, &jobs), 1);
-    EXPECT_NE(jobs.Default(), nullptr);
 }
 
 TEST(Startup, FailureLeavesTheBufferUntouchedAndUnknownUrlsCloseNothing) {
@@ -108,8 +104,8 @@ std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
-// Deletes a file, allowing a moment for a program that still runs from it
-// (a server that its job is ending) to let go of it.
+// Deletes a file once a program still running from it (a server its job is
+// ending) lets go of it.
 bool RemoveSoon(const fs::path& file) {
     std::error_code error;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -122,9 +118,8 @@ bool RemoveSoon(const fs::path& file) {
 }
 
 TEST(LibraryDirectory, TheSharedLibraryFindsServersBesideItsOwnFile) {
-    // A copy of the shared library in a folder of its own, with the test host
-    // beside it; the server must be looked for there, not where the library
-    // was built.
+    // A copy of the library with the test host beside it: the server is looked
+    // for there, not where the library was built.
     const fs::path folder = HostingTest::TempPath("libdir");
     const std::wstring serverName = Platform::ExecutableName(L"TavrelPNRunner");
     const fs::path server = folder / "TavrelPNRunner" / Narrow(serverName);

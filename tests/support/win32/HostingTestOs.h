@@ -31,8 +31,7 @@ inline std::set<int> OpenDescriptors() {
     return {static_cast<int>(count)};
 }
 
-// Runs `use` on the process opened with `access`; false when it cannot be
-// opened.
+// `use` of the process opened with `access`; false when it cannot be opened.
 template <class Use>
 bool WithProcess(int pid, DWORD access, Use use) {
     HANDLE process = ::OpenProcess(access, FALSE, static_cast<DWORD>(pid));
@@ -58,16 +57,11 @@ inline bool Kill(int pid) {
                        [](HANDLE p) { return ::TerminateProcess(p, 9) != FALSE; });
 }
 
-// Kills a child of this process and waits until it has ended.
 inline bool KillAndReap(int pid) {
     return WithProcess(pid, PROCESS_TERMINATE | SYNCHRONIZE, [](HANDLE p) {
         return ::TerminateProcess(p, 9) != FALSE &&
                ::WaitForSingleObject(p, 10000) == WAIT_OBJECT_0;
     });
-}
-
-inline bool HasZombieChild() {
-    return false;
 }
 
 // Windows keeps no parent-child bond to reap; whether the processes ended is
@@ -76,10 +70,8 @@ inline bool HasChildProcess() {
     return false;
 }
 
-// Starts `program` with `commandLine` and its standard output on a pipe, and
-// reads the first line it prints (without the '\n'). `process` receives the
-// process handle, for the caller to close, and its id. False when the program
-// could not be started.
+// Starts `program` with its standard output on a pipe and reads the first
+// line it prints; `process` receives the handle (for the caller to close).
 inline bool StartAndReadFirstLine(const std::string& program, std::string commandLine,
                                   PROCESS_INFORMATION& process, std::string& line) {
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -114,8 +106,8 @@ inline bool StartAndReadFirstLine(const std::string& program, std::string comman
     return true;
 }
 
-// Runs the test host in a process of its own; returns its process id and the
-// id of the grandchild its server started (read from the host's output).
+// Runs the test host; its process id and the id of the grandchild its server
+// started (from the host's output).
 inline std::pair<int, int> RunTestHost(const std::string& testHost,
                                        const std::string& scriptedServer,
                                        const std::string& pidfile, bool fromThread) {
@@ -132,9 +124,8 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     return {static_cast<int>(process.dwProcessId), grandchild};
 }
 
-// Runs `program` with one argument and returns the first line it prints
-// (without the line end) once it has ended. Windows looks for a program's
-// libraries beside the program first, so `libraryFolder` must be its own.
+// The first line `program` prints once it has ended. Windows looks for a
+// program's libraries beside it first, so `libraryFolder` must be its own.
 inline std::string FirstLineOf(const std::string& program, const std::string& argument,
                                const std::string& /*libraryFolder*/) {
     PROCESS_INFORMATION process = {};

@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The host against a misbehaving scripted server: an announced 2 GB answer, a
-// host killed mid-call, a write blocked on a dying server, and the soak: eight
-// threads calling while a chaos thread kills the server, stops it, and makes
-// it answer with garbage, partial, byte-by-byte or 10 MB frames, stderr noise
-// or a closed output. Every call ends in success (with its own answer) or a
-// code of the failure table, none hangs, and afterwards the host's
-// descriptors, threads and heap are back where they were, with no child left.
+// host killed mid-call, a write blocked on a dying server, and the soak.
 // JRC_SOAK_SECONDS sets the soak's length (default 10); JRC_SOAK_SEED the
 // chaos thread's seed (default: from the clock, printed).
 
@@ -42,7 +37,7 @@ constexpr bool kOwnAllocator = true;  // the heap figure means nothing there
 constexpr bool kOwnAllocator = false;
 #endif
 #ifdef __SANITIZE_THREAD__
-constexpr bool kShadowedMemory = true;  // resident size follows the shadow, not our buffers
+constexpr bool kShadowedMemory = true;  // resident size follows the shadow
 #else
 constexpr bool kShadowedMemory = false;
 #endif
@@ -54,16 +49,10 @@ long EnvOr(const char* name, long fallback) {
 
 // Every code the call cycle may end a call with.
 bool IsTableCode(long code) {
-    static const long kCodes[] = {FailureCode::Ok,
-                                  FailureCode::Unexpected,
-                                  FailureCode::ServerFault,
-                                  FailureCode::CallRejected,
-                                  FailureCode::VersionMismatch,
-                                  FailureCode::Timeout,
-                                  FailureCode::NoSync,
-                                  FailureCode::InvalidData,
-                                  FailureCode::InvalidMethod,
-                                  FailureCode::InvalidParameter};
+    namespace F = FailureCode;
+    static const long kCodes[] = {
+        F::Ok,      F::Unexpected, F::ServerFault, F::CallRejected,  F::VersionMismatch,
+        F::Timeout, F::NoSync,     F::InvalidData, F::InvalidMethod, F::InvalidParameter};
     return std::find(std::begin(kCodes), std::end(kCodes), code) != std::end(kCodes) ||
            (code >= -32099 && code <= -32000);
 }
@@ -84,8 +73,7 @@ public:
     }
 };
 
-// The scripted server's control file (its first word is how "echo" answers)
-// and pid file, with the arguments that name them.
+// The scripted server's control file (how "echo" answers) and pid file.
 class Chaos {
 public:
     explicit Chaos(const std::string& mode = "ok") { Set(mode); }
@@ -113,10 +101,9 @@ std::string Describe(const JsonRpcClient::ErrorList& errors) {
     return text;
 }
 
-// First in this program: it measures the peak resident size, which the
-// soak's 10 MB answers would raise. A server that announces a two-gigabyte answer and then ends
-// costs the host no more than a few MiB: the reader believes a stated length only as far as bytes
-// arrive.
+// First in this program: the soak's 10 MB answers would raise the peak
+// resident size it measures. A stated length is believed only as far as
+// bytes arrive.
 TEST(HugeLength, AnnouncedTwoGigabyteAnswerFollowedByEndOfStreamCostsAFewMiB) {
     Chaos chaos;
     RpcLocalSrvConfig server(HostingTest::ScriptedServer(), Widen(chaos.Args()));
@@ -135,44 +122,27 @@ TEST(HugeLength, AnnouncedTwoGigabyteAnswerFollowedByEndOfStreamCostsAFewMiB) {
     ASSERT_EQ(client.GetErrList().size(), 2u);
     EXPECT_EQ(client.GetErrList().front().second, "Call response invalid");
 
-    // The next call starts the server again and works.
     chaos.Set("ok");
     EXPECT_EQ(client.Echo(), 0);
 }
 
-// A host that is killed outright while its threads wait in calls must not
-// leave its server running, even one that would outlive its host by itself.
+// Even a server that would outlive its host by itself. Every answer takes
+// 300 ms, so the host's threads are inside a call when it dies.
 TEST(HostKill, HostKilledMidCallLeavesNoServerBehind) {
-    // Every answer takes 300 ms, so the host's threads are inside a call
-    // (one reading, the others waiting for the connection) when it dies.
     Chaos chaos("slow");
-    const std::string command = "echo $$; exec '" JRC_TEST_HOST "' --busy '" JRC_SCRIPTED_SERVER
-                                "' '" +
-                                chaos.Args() + " --linger'";
-    std::FILE* host = popen(command.c_str(), "r");
-    ASSERT_NE(host, nullptr);
-    int hostPid = 0;
-    char calling[16] = "";
-    const bool started = std::fscanf(host, "%d %15s", &hostPid, calling) == 2;
+    const auto host = HostingTest::RunTestHost(JRC_TEST_HOST, JRC_SCRIPTED_SERVER,
+                                               chaos.Args() + " --linger", "busy");
+    ASSERT_GT(host.second, 0) << "the host never completed its first call";
     const int serverPid = chaos.Pid();
-    std::this_thread::sleep_for(450ms);  // well inside the next answer's delay
-
-    if (started) {
-        kill(hostPid, SIGKILL);
-    }
-    const int status = pclose(host);
-    ASSERT_STREQ(calling, "calling") << "the host never completed its first call";
     ASSERT_GT(serverPid, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_TRUE(HostingTest::Eventually([&] { return !HostingTest::IsAlive(serverPid); }, 2s))
-        << "server " << serverPid << " outlived its host";
+    std::this_thread::sleep_for(450ms);  // well inside the next answer's delay
+    ASSERT_TRUE(HostingTest::KillAndReap(host.first));
+    EXPECT_TRUE(HostingTest::WaitGone(serverPid, 2s)) << "server outlived its host";
 }
 
-// A call that is blocked writing its request because the server's input
-// pipe is full must end once the server dies, the way a blocked read does.
-// The record keeps its own copy of the pipe's read end open until it is
-// stopped, so a write that does not watch the server would wait for a reader
-// that never comes.
+// The record keeps its own copy of the input pipe's read end open until it is
+// stopped, so a write into a full pipe that does not watch the server would
+// wait for a reader that never comes.
 TEST(WriteHang, CallBlockedWritingToAServerThatDiesEnds) {
     Chaos chaos("deaf");  // never reads its input
     RpcLocalSrvConfig server(HostingTest::ScriptedServer(), Widen(chaos.Args()));
@@ -211,14 +181,12 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
     const unsigned seed = static_cast<unsigned>(EnvOr(
         "JRC_SOAK_SEED", static_cast<long>(Clock::now().time_since_epoch().count() % 100000)));
     std::printf("soak: %ld s, seed %u\n", seconds, seed);
-    // A hung call would hang the test run itself: the alarm's default action
-    // ends the process instead.
+    // A hung call ends the process rather than the test run.
     alarm(static_cast<unsigned>(seconds) + 120);
 
     Chaos chaos;
     const std::wstring args = Widen(chaos.Args());
-    // A first record, used and destroyed, warms up whatever the library
-    // allocates once per process, so the baseline below is a fair one.
+    // Warms up what the library allocates once per process, for a fair baseline.
     {
         RpcLocalSrvConfig warmUp(HostingTest::ScriptedServer(), args);
         EchoClient client(&warmUp);
@@ -227,10 +195,9 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
         chaos.Set("ok");
         ASSERT_EQ(client.Echo(), 0) << Describe(client.GetErrList());
     }
-    // A sanitizer runtime may start a helper thread of its own with the
-    // first thread the process makes; let that happen before counting.
+    // A sanitizer runtime may start a helper thread with the first thread made.
     std::thread([] {}).join();
-    auto noChildren = [] { return HostingTest::ChildrenOf(getpid()).empty(); };
+    auto noChildren = [] { return !HostingTest::HasChildProcess(); };
     ASSERT_TRUE(HostingTest::Eventually(noChildren, 3s));
     const std::set<int> descriptorsBefore = HostingTest::OpenDescriptors();
     const int threadsBefore = HostingTest::ThreadCount();
@@ -271,8 +238,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
             });
         }
 
-        // Kills only our own child: the pid file may name a process that
-        // has ended and whose id has been reused.
+        // The pid file may name an ended process whose id has been reused.
         auto killServer = [&] {
             const int pid = chaos.Pid();
             if (pid > 0 && HostingTest::ParentOf(pid) == getpid() && kill(pid, SIGKILL) == 0) {
@@ -290,8 +256,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
                 const std::string mode = kChaosModes[pick(0, 7)];
                 chaos.Set(mode);
                 std::this_thread::sleep_for(std::chrono::milliseconds(pick(20, 200)));
-                // A partial frame or a closed output leaves the reader
-                // waiting for the server; ending the server ends the wait.
+                // Only ending the server ends a reader waiting on these two.
                 if (mode == "partial" || mode == "closeout" || pick(0, 1) == 0) {
                     killServer();
                 }
@@ -304,12 +269,9 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(pick(10, 150)));
         }
-        // Wind down: every worker finishes its current call once the server
-        // it waits on has ended. A call blocked writing to a server that was
-        // killed meanwhile is not released by the kill alone (see WriteHang)
-        // but only by stopping the record, which other workers' restarts did
-        // during the soak; do it here once the kill has had its chance, and
-        // say so.
+        // Wind down. A call blocked writing to a server killed meanwhile is
+        // released only by stopping the record (see WriteHang), which other
+        // workers' restarts did during the soak; do it here if still needed.
         chaos.Set("ok");
         stop = true;
         killServer();
@@ -325,10 +287,9 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
             worker.join();
         }
 
-        // The server answers properly once the chaos is over. A server that
-        // lived through it may still hold an answer that a failed call left
-        // unread; that keeps every later call one answer behind (NoSync) until
-        // the server starts afresh, so a stop clears it.
+        // The server answers properly after the chaos. One that lived through
+        // it may hold an answer a failed call left unread, which keeps every
+        // later call one behind (NoSync) until a stop clears it.
         EchoClient after(&server);
         Json::Value params(Json::arrayValue);
         params.append("after");
@@ -355,8 +316,7 @@ TEST(Soak, EightThreadsSurviveAChaoticServerAndLeaveNothingBehind) {
     EXPECT_GT(byCode[FailureCode::Ok], 0);
     EXPECT_GT(kills, 0);
     // Lock waits give up after 2 s; reads end when the chaos thread ends the
-    // server, at most a few hundred ms into a step. 20 s leaves room for slow
-    // sanitizer builds and the 10 MB answers.
+    // server. 20 s leaves room for sanitizer builds and the 10 MB answers.
     EXPECT_LT(longest, 20s);
 
     EXPECT_TRUE(HostingTest::Eventually(noChildren, 3s))

@@ -188,7 +188,8 @@ TEST(JobLifetime, HostKilledBySigkillTakesItsServersWithinOneSecond) {
         SCOPED_TRACE(fromThread);
         const std::string pidfile = HostingTest::TempPath("host-server");
         const auto [host, grandchild] =
-            HostingTest::RunTestHost(JRC_TEST_HOST, JRC_SCRIPTED_SERVER, pidfile, fromThread);
+            HostingTest::RunTestHost(JRC_TEST_HOST, JRC_SCRIPTED_SERVER, "--pidfile " + pidfile,
+                                     fromThread ? "thread" : "main");
         ASSERT_GT(host, 0);
         ASSERT_GT(grandchild, 0) << "the test host could not start its server";
         const int server = HostingTest::ReadPidFile(pidfile, 5s);

@@ -83,11 +83,10 @@ inline bool HasChildProcess() {
     return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0;
 }
 
-// Runs the test host; its pid and the pid of the grandchild its server
-// started (from the host's output).
-inline std::pair<int, int> RunTestHost(const std::string& testHost,
-                                       const std::string& scriptedServer,
-                                       const std::string& pidfile, bool fromThread) {
+// Runs the test host with the server, its arguments and a mode; the host's
+// pid and the pid of the grandchild its server started (from its output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost, std::string server,
+                                       std::string arguments, std::string mode) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return {-1, -1};
@@ -96,10 +95,7 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     std::string host = testHost;
-    std::string server = scriptedServer;
-    std::string path = pidfile;
-    std::string mode = fromThread ? "thread" : "main";
-    char* argv[] = {&host[0], &server[0], &path[0], &mode[0], nullptr};
+    char* argv[] = {&host[0], &server[0], &arguments[0], &mode[0], nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, host.c_str(), &actions, nullptr, argv, environ) != 0) {
         pid = -1;

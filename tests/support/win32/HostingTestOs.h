@@ -106,22 +106,21 @@ inline bool StartAndReadFirstLine(const std::string& program, std::string comman
     return true;
 }
 
-// Runs the test host; its process id and the id of the grandchild its server
-// started (from the host's output).
-inline std::pair<int, int> RunTestHost(const std::string& testHost,
-                                       const std::string& scriptedServer,
-                                       const std::string& pidfile, bool fromThread) {
-    const std::string commandLine = "\"" + testHost + "\" \"" + scriptedServer + "\" \"" + pidfile +
-                                    "\" " + (fromThread ? "thread" : "main");
+// Runs the test host with the server, its arguments and a mode; the host's
+// process id and the id of the grandchild its server started (from its output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost, const std::string& server,
+                                       const std::string& arguments, const std::string& mode) {
     PROCESS_INFORMATION process = {};
     std::string line;
-    if (!StartAndReadFirstLine(testHost, commandLine, process, line)) {
+    if (!StartAndReadFirstLine(
+            testHost, "\"" + testHost + "\" \"" + server + "\" \"" + arguments + "\" " + mode,
+            process, line)) {
         return {-1, -1};
     }
     ::CloseHandle(process.hProcess);
-    const int grandchild =
-        !line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) ? std::stoi(line) : -1;
-    return {static_cast<int>(process.dwProcessId), grandchild};
+    const bool number =
+        !line.empty() && (line[0] == '-' || std::isdigit(static_cast<unsigned char>(line[0])));
+    return {static_cast<int>(process.dwProcessId), number ? std::stoi(line) : -1};
 }
 
 // The first line `program` prints once it has ended. Windows looks for a

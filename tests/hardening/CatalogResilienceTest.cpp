@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace RpcClient;
 using Clock = std::chrono::steady_clock;
@@ -123,13 +124,18 @@ TEST(Catalog, ServerKilledAtAnyMomentOfAnImportLeavesTheCatalogueWhole) {
         RpcLocalSrvConfig server(HostingTest::Widen(JRC_CONFIG_SERVER), args);
         CatalogClient client(&server);
         ASSERT_TRUE(client.Installed(kept));
-        const auto children = HostingTest::ChildrenOf(getpid());
+        std::vector<int> children;
+        for (const int pid : HostingTest::NumberedEntries("/proc")) {
+            if (HostingTest::ParentOf(pid) == getpid()) {
+                children.push_back(pid);
+            }
+        }
         ASSERT_EQ(children.size(), 1u);
 
         bool imported = false;
         std::thread importer([&] { imported = client.Import(big); });
         std::this_thread::sleep_for(importTime * step / kSteps);
-        kill(children.begin()->first, SIGKILL);
+        kill(children[0], SIGKILL);
         importer.join();
         interrupted += imported ? 0 : 1;
         server.ShutdownRpcServer();

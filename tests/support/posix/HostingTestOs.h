@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -130,17 +129,7 @@ inline std::string TempPath(const std::string& stem) {
 }
 
 inline int ThreadCount() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "Threads:") {
-            int count = 0;
-            status >> count;
-            return count;
-        }
-        status.ignore(4096, '\n');
-    }
-    return -1;
+    return static_cast<int>(NumberedEntries("/proc/self/task").size());
 }
 
 // Bytes the allocator has handed out (meaningless under AddressSanitizer).
@@ -155,16 +144,6 @@ inline int ParentOf(int pid) {
     int parent = -1;
     fields >> state >> parent;
     return parent;
-}
-
-inline std::map<int, char> ChildrenOf(int parent) {
-    std::map<int, char> children;
-    for (const int pid : NumberedEntries("/proc")) {
-        if (pid > 0 && ParentOf(pid) == parent) {
-            children[pid] = ProcessState(pid);
-        }
-    }
-    return children;
 }
 
 }  // namespace HostingTest

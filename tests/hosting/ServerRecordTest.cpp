@@ -233,26 +233,8 @@ TEST_F(Connection, StreamsAreBuiltOnceAndMovingTakesTheHandlesButNotTheStreams) 
     server.ReleaseConnection(connection);
 }
 
-TEST_F(Connection, RestartWhileAnotherThreadHoldsTheConnectionKeepsItAlive) {
-    RpcLocalConnection* held = server.QueryConnection(1000);
-    ASSERT_NE(held, nullptr);
-    ASSERT_TRUE(HostingTest::Kill(AskPid(*held)));
-    ASSERT_EQ(server.WaitForExit(5000), 0u);
-
-    // Another thread restarts the server (inside its query) but cannot have
-    // the lock; the restart must not destroy the connection in use.
-    EXPECT_FALSE(QueryElsewhere(server, 100).first);
-    EXPECT_EQ(server.IsRpcServerRunning(), 1);
-    EXPECT_EQ(AskPid(*held), -1) << "the old connection is still safe to use; its server is gone";
-    server.ReleaseConnection(held);
-
-    RpcLocalConnection* fresh = server.QueryConnection(1000);
-    ASSERT_NE(fresh, nullptr);
-    EXPECT_GT(AskPid(*fresh), 0);
-    server.ReleaseConnection(fresh);
-    EXPECT_TRUE(QueryElsewhere(server, 100).first) << "the lock is free again";
-}
-
+// Restarts happen while other threads hold the connection or wait for it; a
+// restart must not destroy a connection in use.
 TEST(RestartStress, EightThreadsKeepCallingWhileTheServerIsKilledAtRandom) {
     const std::set<int> descriptorsBefore = HostingTest::OpenDescriptors();
     const std::string pidfile = HostingTest::TempPath("stress");

@@ -3,10 +3,7 @@
 //   jrc_test_host <server> <server arguments> main|thread|busy
 //     starts the server through the library (from a short-lived thread when
 //     asked), has it start a grandchild, prints the grandchild's process id
-//     and waits to be killed; "busy" keeps four threads calling "echo";
-//   jrc_test_host --pnconfig
-//     starts the configuration server from beside the library it loaded and
-//     prints the server URL (or "failed").
+//     and waits to be killed; "busy" keeps four threads calling "echo".
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
@@ -33,14 +30,6 @@ int Call(const char* method) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::string(argv[1]) == "--pnconfig") {
-        std::vector<wchar_t> url(8192, L'\0');
-        const bool started =
-            RpcClient::JobInstanceMgr::StartupPNConfig(L"", url.data(), nullptr) == 1;
-        const std::wstring text(url.data());
-        std::printf("%s\n", started ? std::string(text.begin(), text.end()).c_str() : "failed");
-        return started ? 0 : 1;
-    }
     if (argc != 4) {
         return 2;
     }

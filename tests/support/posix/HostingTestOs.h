@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -107,20 +106,6 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost, std::string 
     }
     close(pipeFds[0]);
     return {pid, line.empty() ? -1 : std::stoi(line)};
-}
-
-// The first line `program` prints (without the line end) once it has ended,
-// loading shared libraries from `libraryFolder` first.
-inline std::string FirstLineOf(const std::string& program, const std::string& argument,
-                               const std::string& libraryFolder) {
-    const std::string command =
-        "LD_LIBRARY_PATH='" + libraryFolder + "' '" + program + "' '" + argument + "'";
-    char line[8192] = {0};
-    if (std::FILE* output = popen(command.c_str(), "r")) {
-        static_cast<void>(std::fgets(line, sizeof line, output));
-        pclose(output);
-    }
-    return std::string(line, std::strcspn(line, "\n"));
 }
 
 inline std::string TempPath(const std::string& stem) {

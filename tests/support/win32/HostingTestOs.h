@@ -70,15 +70,17 @@ inline bool HasChildProcess() {
     return false;
 }
 
-// Starts `program` with its standard output on a pipe and reads the first
-// line it prints; `process` receives the handle (for the caller to close).
-inline bool StartAndReadFirstLine(const std::string& program, std::string commandLine,
-                                  PROCESS_INFORMATION& process, std::string& line) {
+// Runs the test host with the server, its arguments and a mode; the host's
+// process id and the id of the grandchild its server started (from its output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost, const std::string& server,
+                                       const std::string& arguments, const std::string& mode) {
+    std::string commandLine =
+        "\"" + testHost + "\" \"" + server + "\" \"" + arguments + "\" " + mode;
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read = nullptr;
     HANDLE write = nullptr;
     if (!::CreatePipe(&read, &write, &inherit, 0)) {
-        return false;
+        return {-1, -1};
     }
     ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
@@ -87,58 +89,25 @@ inline bool StartAndReadFirstLine(const std::string& program, std::string comman
     startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = write;
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    process = {};
-    const BOOL started = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+    PROCESS_INFORMATION process = {};
+    const BOOL started = ::CreateProcessA(testHost.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                           0, nullptr, nullptr, &startup, &process);
     ::CloseHandle(write);
-    if (!started) {
-        ::CloseHandle(read);
-        return false;
-    }
-    ::CloseHandle(process.hThread);
-    line.clear();
+    std::string line;
     char c = 0;
     DWORD got = 0;
-    while (::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
+    while (started && ::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
         line.push_back(c);
     }
     ::CloseHandle(read);
-    return true;
-}
-
-// Runs the test host with the server, its arguments and a mode; the host's
-// process id and the id of the grandchild its server started (from its output).
-inline std::pair<int, int> RunTestHost(const std::string& testHost, const std::string& server,
-                                       const std::string& arguments, const std::string& mode) {
-    PROCESS_INFORMATION process = {};
-    std::string line;
-    if (!StartAndReadFirstLine(
-            testHost, "\"" + testHost + "\" \"" + server + "\" \"" + arguments + "\" " + mode,
-            process, line)) {
+    if (!started) {
         return {-1, -1};
     }
+    ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     const bool number =
         !line.empty() && (line[0] == '-' || std::isdigit(static_cast<unsigned char>(line[0])));
     return {static_cast<int>(process.dwProcessId), number ? std::stoi(line) : -1};
-}
-
-// The first line `program` prints once it has ended. Windows looks for a
-// program's libraries beside it first, so `libraryFolder` must be its own.
-inline std::string FirstLineOf(const std::string& program, const std::string& argument,
-                               const std::string& /*libraryFolder*/) {
-    PROCESS_INFORMATION process = {};
-    std::string line;
-    if (!StartAndReadFirstLine(program, "\"" + program + "\" \"" + argument + "\"", process,
-                               line)) {
-        return "";
-    }
-    ::WaitForSingleObject(process.hProcess, 30000);
-    ::CloseHandle(process.hProcess);
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
 }
 
 inline std::string TempPath(const std::string& stem) {

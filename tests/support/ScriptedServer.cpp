@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// A server whose behaviour the tests choose per call, by method name. It reads
-// and writes frames on its own, not through the library, so a framing fault
-// in the library cannot hide behind a matching fault here.
-//
-// Options: --pidfile <path> writes the process id (atomically) at start;
-//          --exit <code> exits at once with that code;
-//          --linger ignores SIGPIPE and keeps running after its input ends,
-//            so only the host's job can end it;
-//          --control <path>: the first word of that file, read before every
-//            "echo" answer, picks how to misbehave (see Misbehave); "deaf" at
-//            start-up means never reading at all.
+// A server whose behaviour the tests choose per call, by method name, framing
+// on its own so that a framing fault in the library cannot hide behind it.
+// --pidfile <path> writes its id (atomically); --exit <code> exits at once;
+// --linger ignores SIGPIPE and outlives its input, so only the host's job ends
+// it; --control <path>: that file's first word, read before every "echo"
+// answer, picks how to misbehave ("deaf" at start-up: never read at all).
 
 #include <json/json.h>
 

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-// A configuration server killed at any moment of a GSD import leaves the
-// catalogue whole: every file in it is absent or complete, and files
-// installed before are untouched.
+// The configuration server with its GSD catalogue at process level: every
+// method answers or refuses any arguments without breaking the exchange, and a
+// server killed at any moment of an import leaves the catalogue whole.
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include "support/HostingTestSupport.h"
+#include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 
@@ -163,6 +164,59 @@ TEST(Catalog, ServerKilledAtAnyMomentOfAnImportLeavesTheCatalogueWhole) {
     EXPECT_GT(interrupted, 0);
     std::error_code ignored;
     fs::remove_all(root, ignored);
+}
+
+TEST(Catalog, EveryMethodAnswersOrRefusesAnyArgumentsAndTheServerExitsCleanly) {
+    using TestJson::Params;
+    const std::string catalog = HostingTest::TempPath("catalog");
+    RpcLocalSrvConfig server(HostingTest::Widen(JRC_CONFIG_SERVER),
+                             HostingTest::Widen("--catalog=" + catalog));
+    JsonRpcClient client(&server);
+    auto call = [&client](const std::string& method, const Json::Value& params) {
+        JsonRequest request(method);
+        request.SetParams(params);
+        JsonResponse response;
+        return client.Request(request, response);
+    };
+    const std::string samples[] = {"GSDML-V2.1-Samplevendor-Legacy-20080315.xml",
+                                   "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml"};
+    for (const std::string& name : samples) {
+        EXPECT_EQ(call("TavrelImportGsdFile", Params({GSD_SAMPLES_DIR "/" + name})), 0);
+    }
+    std::istringstream methods(
+        "GetVersion GetLanguage GetAssemblyInfo RunTest TestStructArray "
+        "TavrelRefreshGsds TavrelGetInstalledGsds GetInstalledGSDsNames GetGSDPath "
+        "GetGsdDeviceInfo GetDeviceCatalogs GetGSDTemplateCatalogs GetPluggableModuleCatalog "
+        "GetPluggableSubModuleListCatalog GetDeviceSubModuleListCatalog "
+        "GetPluggableModuleSlotRelation GetPluggableSubModuleSlotRelation GetBuildInModuleData "
+        "GetDevicePhysicalSlots GetModulePhysicalSlots GetDapModuleInfo GetModuleData "
+        "GetSubModuleData GetSubMouleParameter GetWriteableIMRecords GetPortParameter "
+        "GetSubmoduleIRTsupportType IsSubmodulePROFIsafeSupported GetSubmoduleAPI "
+        "GetModuleVirSubSlotAndAPI GetSubmoduleParamDisallowed GetSubMoudleIsoParam "
+        "GetKeltoTemplateGSDNameForPNView GetKeltoTemplateGSDVersionForWizard "
+        "GetSubModuleBaseInfo CalcIoDeviceUpdateTime GetUnitDiagDescription "
+        "GetChannalDiagDescription TavrelRemoveGsdFile");
+    const Json::Value record = TestJson::ParseJson(R"({"TestInt": 1, "TestString": "s"})");
+    const Json::Value argumentSets[] = {
+        Params({}),
+        Params({samples[0], "DAP1", "MOD_TLG", "SM_TLG"}),
+        Params({samples[1], "DAP1", "PORT1", "1"}),
+        Params({"not-installed.xml", "x", "y", "z"}),
+        Params({samples[0], 5, Json::Value(Json::arrayValue), true, 1, 2, 3}),
+        Params({7, "text", true, 1.5, 2.5}),
+        Params({record, 3}),
+    };
+    for (std::string method; methods >> method;) {
+        for (const Json::Value& arguments : argumentSets) {
+            EXPECT_NE(call(method, arguments), FailureCode::ServerFault)
+                << method << " " << client.GetLastErrMsg();
+        }
+    }
+    EXPECT_EQ(call("NoSuchMethod", Params({})), FailureCode::InvalidMethod);
+    EXPECT_EQ(client.Notify("Exit"), 0);
+    EXPECT_EQ(server.WaitForExit(10000), 0u) << "the server did not exit";
+    std::error_code ignored;
+    fs::remove_all(catalog, ignored);
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
-// RpcLocalSrvConfig: start, restart with observer calls, stop, failure.
+// A server record and its connection: start, restart with observer calls,
+// stop, failure; exclusive use through the recursive timed lock; restarts
+// under load.
 
 #include <gtest/gtest.h>
 
-#include <JsonRpcClient/hosting/RpcLocalSrvConfig.h>
+#include <JsonRpcClient/JsonRpcClient.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <future>
+#include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -16,12 +22,15 @@
 #include "support/HostingTestSupport.h"
 
 using namespace RpcClient;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Events = std::vector<std::pair<std::string, int>>;
 
 namespace {
 
 class RecordingObserver : public IRpcServerStatusObserver {
 public:
-    std::vector<std::pair<std::string, int>> events;
+    Events events;
     void* lastServer = nullptr;
     int runningSeenOnRestart = -1;
 
@@ -37,28 +46,19 @@ public:
     }
 };
 
-TEST(ServerRecord, SecondStartIsANoOpWhileTheServerRuns) {
-    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
-    EXPECT_EQ(server.IsValid(), 0);
-    EXPECT_EQ(server.GetSrvProcessHandle(), nullptr);
-    EXPECT_EQ(server.WaitForExit(0), 0u) << "no process yet";
-    ASSERT_EQ(server.StartupRpcServer(), 1);
-    void* process = server.GetSrvProcessHandle();
-    const auto descriptors = HostingTest::OpenDescriptors();
-    EXPECT_EQ(server.StartupRpcServer(), 1);
-    EXPECT_EQ(server.GetSrvProcessHandle(), process);
-    EXPECT_EQ(HostingTest::OpenDescriptors(), descriptors) << "no new pipes";
-    EXPECT_EQ(server.IsValid(), 1);
-    EXPECT_EQ(server.IsRpcServerRunning(), 1);
-}
+class ServerRecord : public testing::Test {
+protected:
+    RpcLocalSrvConfig server{HostingTest::ScriptedServer(), L""};
+};
+class Connection : public ServerRecord {};
 
-TEST(ServerRecord, RestartAfterAnExitReportsExitThenRestartInOrder) {
+TEST_F(ServerRecord, RestartAfterAnExitReportsExitThenRestartInOrder) {
     RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"--exit 3");
     RecordingObserver observer;
     EXPECT_EQ(server.SetStatusObserver(&observer), nullptr);
     ASSERT_EQ(server.StartupRpcServer(), 1);
     // A start from the stopped state is a restart notice only.
-    ASSERT_EQ(observer.events, (std::vector<std::pair<std::string, int>>{{"restarted", 0}}));
+    ASSERT_EQ(observer.events, (Events{{"restarted", 0}}));
     EXPECT_NE(observer.runningSeenOnRestart, -1) << "the observer could call back in";
 
     ASSERT_EQ(server.WaitForExit(5000), 0u);
@@ -66,13 +66,12 @@ TEST(ServerRecord, RestartAfterAnExitReportsExitThenRestartInOrder) {
     EXPECT_EQ(server.IsValid(), 1) << "an ended process keeps its handles until Dispose";
     observer.events.clear();
     ASSERT_EQ(server.StartupRpcServer(), 1);
-    EXPECT_EQ(observer.events,
-              (std::vector<std::pair<std::string, int>>{{"exited", 3}, {"restarted", 0}}));
+    EXPECT_EQ(observer.events, (Events{{"exited", 3}, {"restarted", 0}}));
     EXPECT_EQ(observer.lastServer, &server);
     EXPECT_EQ(server.SetStatusObserver(nullptr), &observer);
 }
 
-TEST(ServerRecord, MissingExecutableFailsAndLeavesNothingOpen) {
+TEST_F(ServerRecord, MissingExecutableFailsAndLeavesNothingOpen) {
     const auto descriptors = HostingTest::OpenDescriptors();
     RpcLocalSrvConfig server(L"/nonexistent/dir/server", L"");
     RecordingObserver observer;
@@ -85,11 +84,21 @@ TEST(ServerRecord, MissingExecutableFailsAndLeavesNothingOpen) {
     EXPECT_EQ(HostingTest::OpenDescriptors(), descriptors);
 }
 
-TEST(ServerRecord, ShutdownTerminatesAndReapsTheServerAndForgetsTheProcess) {
-    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
+TEST_F(ServerRecord, SecondStartIsANoOpAndShutdownTerminatesAndForgetsTheProcess) {
+    EXPECT_EQ(server.IsValid(), 0);
+    EXPECT_EQ(server.GetSrvProcessHandle(), nullptr);
+    EXPECT_EQ(server.WaitForExit(0), 0u) << "no process yet";
     ASSERT_EQ(server.StartupRpcServer(), 1);
-    const auto duplicate = Platform::OpenPublicProcess(server.GetSrvProcessHandle());
+    void* process = server.GetSrvProcessHandle();
+    const auto descriptors = HostingTest::OpenDescriptors();
+    EXPECT_EQ(server.StartupRpcServer(), 1);
+    EXPECT_EQ(server.GetSrvProcessHandle(), process);
+    EXPECT_EQ(HostingTest::OpenDescriptors(), descriptors) << "no new pipes";
+    EXPECT_EQ(server.IsValid(), 1);
+    EXPECT_EQ(server.IsRpcServerRunning(), 1);
     EXPECT_EQ(server.WaitForExit(0), 258u);
+
+    const auto duplicate = Platform::OpenPublicProcess(process);
     EXPECT_EQ(server.ShutdownRpcServer(), 1);
     EXPECT_EQ(server.IsValid(), 0);
     EXPECT_EQ(server.IsRpcServerRunning(), 0);
@@ -97,12 +106,11 @@ TEST(ServerRecord, ShutdownTerminatesAndReapsTheServerAndForgetsTheProcess) {
     Platform::ExitStatus status{true, 1};
     ASSERT_TRUE(Platform::QueryExit(duplicate, status));
     EXPECT_EQ(status.code, 0u) << "terminated with exit code 0";
-    // Stopped records start again.
-    EXPECT_EQ(server.StartupRpcServer(), 1);
+    EXPECT_EQ(server.StartupRpcServer(), 1) << "stopped records start again";
     EXPECT_EQ(server.IsRpcServerRunning(), 1);
 }
 
-TEST(ServerRecord, DestructionStopsTheServerWithoutTellingTheObserver) {
+TEST_F(ServerRecord, DestructionStopsTheServerWithoutTellingTheObserver) {
     RecordingObserver observer;
     Platform::Process duplicate;
     {
@@ -112,34 +120,137 @@ TEST(ServerRecord, DestructionStopsTheServerWithoutTellingTheObserver) {
         duplicate = Platform::OpenPublicProcess(server.GetSrvProcessHandle());
     }
     EXPECT_TRUE(observer.events.empty());
-    EXPECT_EQ(Platform::WaitForProcess(duplicate, std::chrono::milliseconds(0)),
-              Platform::WaitResult::Ended);
+    EXPECT_EQ(Platform::WaitForProcess(duplicate, 0ms), Platform::WaitResult::Ended);
 }
 
 // The status queries answer at once while another thread holds the start
 // lock (here: an observer that does not return until told to).
-TEST(ServerRecord, StatusQueriesDoNotWaitBehindAStart) {
+TEST_F(ServerRecord, StatusQueriesDoNotWaitBehindAStart) {
     struct Blocking : IRpcServerStatusObserver {
         std::promise<void> entered, leave;
         void OnRpcServerExited(void*, int) override {}
         void OnRpcServerReStarted(void*) override {
             entered.set_value();
-            leave.get_future().wait_for(std::chrono::seconds(5));
+            leave.get_future().wait_for(5s);
         }
     } observer;
-    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
     server.SetStatusObserver(&observer);
     std::thread starter([&] { server.StartupRpcServer(); });
     observer.entered.get_future().wait();
-    const auto began = std::chrono::steady_clock::now();
+    const auto began = Clock::now();
     EXPECT_EQ(server.IsRpcServerRunning(), 1);
     EXPECT_EQ(server.IsValid(), 1);
     EXPECT_NE(server.GetSrvProcessHandle(), nullptr);
     EXPECT_EQ(server.WaitForExit(0), 258u);
     EXPECT_EQ(server.SetStatusObserver(&observer), &observer);
-    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
+    EXPECT_LT(Clock::now() - began, 1s);
     observer.leave.set_value();
     starter.join();
+}
+
+// Query from another thread; whether it got the connection (and releases it
+// again) and how long it took.
+std::pair<bool, Clock::duration> QueryElsewhere(RpcLocalSrvConfig& server, unsigned long timeout) {
+    return std::async(std::launch::async,
+                      [&server, timeout] {
+                          const auto start = Clock::now();
+                          RpcLocalConnection* connection = server.QueryConnection(timeout);
+                          const auto took = Clock::now() - start;
+                          server.ReleaseConnection(connection);
+                          return std::make_pair(connection != nullptr, took);
+                      })
+        .get();
+}
+
+TEST_F(Connection, NestedQueriesShareTheConnectionAndOtherThreadsWaitForTheLastRelease) {
+    RpcLocalSrvConfig other(HostingTest::ScriptedServer(), L"");
+    RpcLocalConnection* foreign = other.QueryConnection(1000);
+    RpcLocalConnection* first = server.QueryConnection(1000);
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->IsValid());
+    EXPECT_EQ(first->GetProcessHandle(), server.GetSrvProcessHandle());
+    RpcLocalConnection* second = server.QueryConnection(1000);
+    EXPECT_EQ(second, first);
+
+    server.ReleaseConnection(second);
+    server.ReleaseConnection(nullptr);
+    server.ReleaseConnection(foreign);  // neither changes anything
+    const auto [got, took] = QueryElsewhere(server, 200);
+    EXPECT_FALSE(got) << "one release of two leaves the lock held";
+    EXPECT_GE(took, 190ms);
+    EXPECT_LT(took, 2s) << "the wait is bounded by the timeout";
+    const auto zero = QueryElsewhere(server, 0);
+    EXPECT_FALSE(zero.first);
+    EXPECT_LT(zero.second, 500ms) << "a zero timeout fails at once";
+
+    server.ReleaseConnection(first);
+    EXPECT_TRUE(QueryElsewhere(server, 200).first);
+    other.ReleaseConnection(foreign);
+}
+
+// Restarts happen while other threads hold the connection or wait for it; a
+// restart must not destroy a connection in use.
+TEST(RestartStress, EightThreadsKeepCallingWhileTheServerIsKilledAtRandom) {
+    const std::set<int> descriptorsBefore = HostingTest::OpenDescriptors();
+    const std::string pidfile = HostingTest::TempPath("stress");
+    {
+        RpcLocalSrvConfig server(HostingTest::ScriptedServer(),
+                                 L"--pidfile " + HostingTest::Widen(pidfile));
+        constexpr int kThreads = 8;
+        constexpr int kCalls = 500;
+        std::atomic<int> running{kThreads}, successes{0}, failures{0}, unexpected{0}, kills{0};
+        // The sum, or the failure code (negative).
+        auto add = [](JsonRpcClient& client, int a, int b) {
+            JsonRequest request("add");
+            request.SetRequestParamsList(a, b);
+            JsonResponse response;
+            const long result = client.Request(request, response);
+            return result == 0 ? response.GetResult().asInt() : result;
+        };
+        std::vector<std::thread> workers;
+        for (int t = 0; t < kThreads; ++t) {
+            workers.emplace_back([&, t] {
+                JsonRpcClient client(&server);
+                client.SetRequestTimeout(100000);
+                for (int i = 0; i < kCalls; ++i) {
+                    const long got = add(client, t, i);
+                    if (got == t + i) {
+                        ++successes;
+                    } else {
+                        const bool known =
+                            got == FailureCode::ServerFault || got == FailureCode::Timeout;
+                        ++(known ? failures : unexpected);
+                    }
+                }
+                --running;
+            });
+        }
+        std::thread killer([&] {
+            std::mt19937 random(12345);
+            std::uniform_int_distribution<int> pause(0, 15);
+            while (running > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+                const int pid = HostingTest::ReadPidFile(pidfile, 50ms);
+                kills += pid > 0 && HostingTest::Kill(pid) ? 1 : 0;
+            }
+        });
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        killer.join();
+
+        EXPECT_EQ(unexpected.load(), 0);
+        EXPECT_EQ(successes + failures, kThreads * kCalls);
+        EXPECT_GT(successes.load(), kThreads * kCalls / 2);
+        EXPECT_GT(kills.load(), 5);
+        // The server still answers once a last kill, if any, has taken effect.
+        server.WaitForExit(200);
+        JsonRpcClient after(&server);
+        EXPECT_EQ(add(after, 1, 2), 3);
+    }
+    std::remove(pidfile.c_str());
+    EXPECT_EQ(HostingTest::OpenDescriptors(), descriptorsBefore);
+    EXPECT_FALSE(HostingTest::HasChildProcess());
 }
 
 }  // namespace

@@ -7,19 +7,13 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "support/HostingTestSupport.h"
 
 using namespace RpcClient;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -64,8 +58,14 @@ TEST(StartupPNConfig, StartsTheServerBesideTheLibraryWithTheOptionalValue) {
     EXPECT_EQ(jobs.Default(), nullptr);
 }
 
-TEST(StartupMC, AsksTheCheckAboutTheExecutableAndEachCompanionInOrder) {
+TEST(StartupMC, AsksTheCheckAboutTheExecutableAndEachCompanionInOrderAndStopsAtARefusal) {
     JobInstance jobs;
+    int calls = 0;
+    auto refuseSecond = [&calls](const std::wstring&) { return ++calls < 2; };
+    EXPECT_EQ(JobInstanceMgr::StartupMC(L"", refuseSecond, nullptr, &jobs), 0);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(jobs.Default(), nullptr);
+
     std::vector<std::wstring> asked;
     auto acceptAll = [&asked](const std::wstring& file) {
         asked.push_back(file);
@@ -80,18 +80,8 @@ TEST(StartupMC, AsksTheCheckAboutTheExecutableAndEachCompanionInOrder) {
                                                 KnownServers::kServoCompanionBaseNames[i])));
     }
     EXPECT_EQ(ArgvOf(jobs.Default()), "--flag|a b") << "arguments pass unchanged";
-}
-
-TEST(StartupMC, ARefusingCheckStopsAtOnceAndStartsNothing) {
-    JobInstance jobs;
-    int calls = 0;
-    auto refuseSecond = [&calls](const std::wstring&) { return ++calls < 2; };
-    EXPECT_EQ(JobInstanceMgr::StartupMC(L"", refuseSecond, nullptr, &jobs), 0);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(jobs.Default(), nullptr);
     // Without a check the server starts.
     EXPECT_EQ(JobInstanceMgr::StartupMC(L"", nullptr, nullptr, &jobs), 1);
-    EXPECT_NE(jobs.Default(), nullptr);
 }
 
 TEST(Startup, FailureLeavesTheBufferUntouchedAndUnknownUrlsCloseNothing) {
@@ -102,49 +92,6 @@ TEST(Startup, FailureLeavesTheBufferUntouchedAndUnknownUrlsCloseNothing) {
     ASSERT_EQ(JobInstanceMgr::Startup(HostingTest::ScriptedServer(), L"", nullptr, &jobs), 1);
     EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(L"no such url", &jobs), 1);
     EXPECT_NE(jobs.Default(), nullptr);
-}
-
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
-
-// Deletes a file, allowing a moment for a program that still runs from it
-// (a server that its job is ending) to let go of it.
-bool RemoveSoon(const fs::path& file) {
-    std::error_code error;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (fs::remove(file, error) || !fs::exists(file)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
-TEST(LibraryDirectory, TheSharedLibraryFindsServersBesideItsOwnFile) {
-    // A copy of the shared library in a folder of its own, with the test host
-    // beside it; the server must be looked for there, not where the library
-    // was built.
-    const fs::path folder = HostingTest::TempPath("libdir");
-    const std::wstring serverName = Platform::ExecutableName(L"TavrelPNRunner");
-    const fs::path server = folder / "TavrelPNRunner" / Narrow(serverName);
-    const fs::path host = folder / JRC_TEST_HOST_NAME;
-    fs::create_directories(server.parent_path());
-    fs::copy_file(JRC_SHARED_LIBRARY, folder / JRC_SHARED_LIBRARY_NAME);
-    fs::copy_file(JRC_TEST_HOST, host);
-    fs::copy_file(JRC_SCRIPTED_SERVER, server);
-
-    const std::string expected = Narrow(Platform::PathAppend(HostingTest::Widen(folder.string()),
-                                                             L".\\TavrelPNRunner\\" + serverName));
-    const std::string url = HostingTest::FirstLineOf(host.string(), "--pnconfig", folder.string());
-    EXPECT_EQ(url.substr(0, expected.size() + 1), expected + ":");
-
-    // Without a server beside the library, none is started.
-    ASSERT_TRUE(RemoveSoon(server));
-    EXPECT_EQ(HostingTest::FirstLineOf(host.string(), "--pnconfig", folder.string()), "failed");
-    RemoveSoon(host);
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
 }
 
 }  // namespace

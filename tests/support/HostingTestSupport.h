@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// Shared helpers of the tests that run processes: where the scripted server
-// is, and ways to look at processes and descriptors from outside.
+// Helpers of the tests that run processes: where the scripted server is, and
+// ways to look at processes and descriptors from outside.
 
 #include <chrono>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-// OpenDescriptors, IsAlive, IsZombie, Kill and TempPath, per system.
+// OpenDescriptors, IsAlive, Kill, TempPath and more, per system.
 #include "HostingTestOs.h"
 
 namespace HostingTest {
@@ -40,16 +40,14 @@ bool Eventually(Condition condition, std::chrono::milliseconds limit) {
     return true;
 }
 
-// Waits up to `limit` for the process to be gone; true when it is.
 inline bool WaitGone(int pid, std::chrono::milliseconds limit) {
     return Eventually([pid] { return !IsAlive(pid); }, limit);
 }
 
 // The process id in a pid file; 0 while there is none.
 inline int ReadPid(const std::string& path) {
-    std::ifstream in(path);
     int pid = 0;
-    in >> pid;
+    std::ifstream(path) >> pid;
     return pid;
 }
 

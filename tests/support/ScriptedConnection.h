@@ -12,13 +12,6 @@
 #include <deque>
 #include <vector>
 
-// A connection object that is never used for I/O: the scripted client's hooks
-// replace every read and write.
-class DetachedConnection : public RpcClient::RpcLocalConnection {
-public:
-    DetachedConnection() = default;
-};
-
 // Mixes the scripted hooks into a client type.
 template <class Client>
 class Scripted : public Client {
@@ -42,9 +35,8 @@ public:
     }
     // A reply without "result".
     void ReplyNothing() {
-        Json::Value reply(Json::objectValue);
-        reply["jsonrpc"] = "2.0";
-        replies.push_back(reply);
+        ReplyResult(Json::Value());
+        replies.back().removeMember("result");
     }
     void Reply(const Json::Value& message) { replies.push_back(message); }
 
@@ -78,5 +70,7 @@ protected:
     }
 
 private:
-    DetachedConnection connection_;
+    // Never used for I/O: the hooks replace every read and write.
+    struct Detached : RpcClient::RpcLocalConnection {
+    } connection_;
 };

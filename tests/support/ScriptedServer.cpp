@@ -1,17 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// A server whose behaviour the tests choose per call, by method name: it
-// answers correctly, with each kind of error, with the wrong id, with
-// batches, null or garbage; it closes its output or exits with a given code.
-// It reads and writes frames on its own (not through the library), so a
-// framing fault in the library cannot hide behind a matching fault here.
-//
-// Options: --pidfile <path> writes the process id (atomically) at start;
-//          --exit <code> exits at once with that code;
-//          --linger outlives its host: ignores SIGPIPE and keeps running
-//            after its input ends, so only the host's job can end it;
-//          --control <path> for the chaos tests: the first word of that file,
-//            read before every "echo" answer, picks how to misbehave (see
-//            Misbehave); "deaf" at start-up means never reading at all.
+// A server whose behaviour the tests choose per call, by method name, framing
+// on its own so that a framing fault in the library cannot hide behind it.
+// --pidfile <path> writes its id (atomically); --exit <code> exits at once;
+// --linger ignores SIGPIPE and outlives its input, so only the host's job ends
+// it; --control <path>: that file's first word, read before every "echo"
+// answer, picks how to misbehave ("deaf" at start-up: never read at all).
 
 #include <json/json.h>
 
@@ -19,10 +12,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,16 +28,9 @@ namespace {
 std::vector<std::string> g_argv;
 std::string g_control;
 
-using TestFraming::Read;
-using TestFraming::ReadFrame;
-
 void WriteRaw(const std::string& bytes, std::FILE* out = stdout) {
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fflush(out);
-}
-
-void WriteBody(const std::string& body) {
-    WriteRaw(TestFraming::Frame(body));
 }
 
 std::string Text(const Json::Value& value) {
@@ -54,12 +40,12 @@ std::string Text(const Json::Value& value) {
 }
 
 void WriteJson(const Json::Value& value) {
-    WriteBody(Text(value));
+    WriteRaw(TestFraming::Frame(Text(value)));
 }
 
-Json::Value Result(const Json::Value& id, const Json::Value& result, const char* version = "2.0") {
+Json::Value Result(const Json::Value& id, const Json::Value& result) {
     Json::Value response(Json::objectValue);
-    response["jsonrpc"] = version;
+    response["jsonrpc"] = "2.0";
     response["id"] = id;
     response["result"] = result;
     return response;
@@ -72,6 +58,23 @@ Json::Value Error(const Json::Value& id, int code, const std::string& message) {
     response["error"]["message"] = message;
     return response;
 }
+
+// Answers written as they are, with ID replaced by the request's id.
+const std::map<std::string, std::string> kCanned = {
+    {"wrongId", R"({"jsonrpc":"2.0","id":1ID,"result":true})"},
+    {"stringId", R"({"jsonrpc":"2.0","id":"ID","result":true})"},
+    {"noId", R"({"jsonrpc":"2.0","result":true})"},
+    {"wrongVersion", R"({"jsonrpc":"1.0","id":ID,"result":true})"},
+    {"batch", R"([{"jsonrpc":"2.0","id":ID,"result":1},{"jsonrpc":"2.0","id":ID,"result":2}])"},
+    {"batchMixed", R"([{"jsonrpc":"2.0","id":ID,"error":{"code":-32602,"message":"bad params"}},)"
+                   R"({"jsonrpc":"1.0","id":ID,"result":1},{"jsonrpc":"2.0","id":ID,"result":3}])"},
+    {"errorTwice", R"([{"jsonrpc":"2.0","id":ID,"error":{"code":-32601,"message":"first"}},)"
+                   R"({"jsonrpc":"2.0","id":ID,"error":{"code":-32602,"message":"second"}}])"},
+    {"null", "null"},
+    {"emptyArray", "[]"},
+    {"numberElement", "[5]"},
+    {"garbage", "{this is not json"},
+};
 
 std::string ControlWord() {
     std::string word;
@@ -89,7 +92,7 @@ bool Misbehave(const std::string& mode, const Json::Value& id, const Json::Value
     if (mode == "garbage") {
         WriteRaw("%%garbage{]\x01\x02 Content-Length: twelve\n");
     } else if (mode == "badjson") {
-        WriteBody("{\"jsonrpc\": \"2.0\", \"id\": [}");
+        WriteRaw(TestFraming::Frame("{\"jsonrpc\": \"2.0\", \"id\": [}"));
     } else if (mode == "partial") {  // three quarters of a frame
         WriteRaw(frame.substr(0, frame.size() - frame.size() / 4));
     } else if (mode == "bytewise") {
@@ -125,17 +128,8 @@ bool Misbehave(const std::string& mode, const Json::Value& id, const Json::Value
 bool Handle(const Json::Value& request) {
     std::string method = request.get("method", "").asString();
     const Json::Value& params = request["params"];
-    const bool isNotification = !request.isMember("id");
     const Json::Value id = request["id"];
-    if (method == "echo" && !isNotification && !g_control.empty()) {
-        const std::string mode = ControlWord();
-        if (mode == "closeout") {
-            method = "closeOutput";
-        } else if (Misbehave(mode, id, params)) {
-            return true;
-        }
-    }
-    if (isNotification) {
+    if (!request.isMember("id")) {
         if (method == "Exit") {
             std::exit(0);
         }
@@ -144,7 +138,22 @@ bool Handle(const Json::Value& request) {
         }
         return true;
     }
-    if (method == "echo") {
+    if (method == "echo" && !g_control.empty()) {
+        const std::string mode = ControlWord();
+        if (mode == "closeout") {
+            method = "closeOutput";
+        } else if (Misbehave(mode, id, params)) {
+            return true;
+        }
+    }
+    const auto canned = kCanned.find(method);
+    if (canned != kCanned.end()) {
+        std::string body = canned->second;
+        for (auto at = body.find("ID"); at != std::string::npos; at = body.find("ID", at)) {
+            body.replace(at, 2, std::to_string(id.asInt()));
+        }
+        WriteRaw(TestFraming::Frame(body));
+    } else if (method == "echo") {
         WriteJson(Result(id, params));
     } else if (method == "add") {
         int sum = 0;
@@ -161,51 +170,21 @@ bool Handle(const Json::Value& request) {
         WriteJson(response);
     } else if (method == "error") {
         WriteJson(Error(id, params[0].asInt(), params[1].asString()));
-    } else if (method == "wrongId") {
-        WriteJson(Result(Json::Value(id.asInt() + 1000), true));
-    } else if (method == "stringId") {
-        WriteJson(Result(Json::Value(std::to_string(id.asInt())), true));
-    } else if (method == "noId") {
-        Json::Value response = Result(id, true);
-        response.removeMember("id");
-        WriteJson(response);
-    } else if (method == "wrongVersion") {
-        WriteJson(Result(id, true, "1.0"));
-    } else if (method == "batch") {
-        Json::Value batch(Json::arrayValue);
-        batch.append(Result(id, 1));
-        batch.append(Result(id, 2));
-        WriteJson(batch);
-    } else if (method == "batchMixed") {
-        Json::Value batch(Json::arrayValue);
-        batch.append(Error(id, -32602, "bad params"));
-        batch.append(Result(id, 1, "1.0"));
-        batch.append(Result(id, 3));
-        WriteJson(batch);
-    } else if (method == "errorTwice") {
-        Json::Value batch(Json::arrayValue);
-        batch.append(Error(id, -32601, "first"));
-        batch.append(Error(id, -32602, "second"));
-        WriteJson(batch);
-    } else if (method == "null" || method == "emptyArray" || method == "numberElement") {
-        WriteBody(method == "null" ? "null\n" : method == "emptyArray" ? "[]\n" : "[5]\n");
-    } else if (method == "garbage") {
-        WriteBody("{this is not json");
     } else if (method == "badHeader") {
         WriteRaw("Content-Type: text/plain\r\n\r\n");
     } else if (method == "closeOutput") {
         ScriptedOs::CloseOutputs();
         // Keep running; end when the host closes our input.
         std::string ignored;
-        while (ReadFrame(stdin, ignored) != Read::End) {
+        while (TestFraming::ReadFrame(stdin, ignored) != TestFraming::Read::End) {
         }
         return false;
     } else if (method == "exit") {
         std::fflush(stdout);
         std::_Exit(params[0].asInt());
     } else if (method == "signal") {
-        // Ends by the given signal (sanitizers intercept some crash signals,
-        // so the tests pick one they leave alone).
+        // Sanitizers intercept some crash signals; the tests pick one they
+        // leave alone.
         std::raise(params[0].asInt());
     } else if (method == "pid") {
         WriteJson(Result(id, ScriptedOs::CurrentProcessId()));
@@ -263,16 +242,13 @@ int main(int argc, char** argv) {
         Sleep(1000);
     }
     std::string body;
-    while (ReadFrame(stdin, body) == Read::Body) {
-        Json::CharReaderBuilder builder;
+    while (TestFraming::ReadFrame(stdin, body) == TestFraming::Read::Body) {
         Json::Value request;
         std::string errors;
-        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+        std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
         if (!reader->parse(body.data(), body.data() + body.size(), &request, &errors)) {
             WriteJson(Error(Json::Value(), -32700, errors));
-            continue;
-        }
-        if (!Handle(request)) {
+        } else if (!Handle(request)) {
             break;
         }
     }

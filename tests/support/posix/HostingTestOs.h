@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The POSIX side of the process helpers: processes, descriptors, threads and
-// the heap as /proc and the allocator show them (Linux).
+// The POSIX side of the process helpers, as /proc and the allocator show
+// them (Linux).
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,9 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,8 +26,7 @@ extern char** environ;
 
 namespace HostingTest {
 
-// The numbered entries of a folder (descriptors, processes), without the
-// descriptor used to list them.
+// The numbered entries of a folder, without the descriptor listing them.
 inline std::set<int> NumberedEntries(const char* folder) {
     std::set<int> numbers;
     if (DIR* dir = opendir(folder)) {
@@ -44,13 +41,11 @@ inline std::set<int> NumberedEntries(const char* folder) {
     return numbers;
 }
 
-// Descriptor numbers open in this process right now.
 inline std::set<int> OpenDescriptors() {
     return NumberedEntries("/proc/self/fd");
 }
 
-// The fields of /proc/<pid>/stat after the command name, from the state on;
-// empty when the process is gone.
+// The fields of /proc/<pid>/stat from the state on; empty once it is gone.
 inline std::string StatFields(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
@@ -59,12 +54,11 @@ inline std::string StatFields(int pid) {
     return paren != std::string::npos && paren + 2 < line.size() ? line.substr(paren + 2) : "";
 }
 
-// The process's one-letter state ('R', 'S', 'Z', ...); 0 when gone.
+// 'R', 'S', 'Z', ...; 0 when gone.
 inline char ProcessState(int pid) {
     return StatFields(pid).c_str()[0];
 }
 
-// True while the process exists and is not a zombie (ended, not reaped).
 inline bool IsAlive(int pid) {
     return ProcessState(pid) != 0 && ProcessState(pid) != 'Z';
 }
@@ -73,20 +67,12 @@ inline bool IsZombie(int pid) {
     return ProcessState(pid) == 'Z';
 }
 
-// Kills the process at once; true when the signal was sent.
 inline bool Kill(int pid) {
     return kill(pid, SIGKILL) == 0;
 }
 
-// Kills a child of this process and collects its exit.
 inline bool KillAndReap(int pid) {
     return kill(pid, SIGKILL) == 0 && waitpid(pid, nullptr, 0) == pid;
-}
-
-// True when a child of this process has ended and not been reaped.
-inline bool HasZombieChild() {
-    siginfo_t info{};
-    return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
 }
 
 // True while this process has any child, running or ended and not reaped.
@@ -95,11 +81,10 @@ inline bool HasChildProcess() {
     return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0;
 }
 
-// Runs the test host in a process of its own; returns its pid and the pid
-// of the grandchild its server started (read from the host's output).
-inline std::pair<int, int> RunTestHost(const std::string& testHost,
-                                       const std::string& scriptedServer,
-                                       const std::string& pidfile, bool fromThread) {
+// Runs the test host with the server, its arguments and a mode; the host's
+// pid and the pid of the grandchild its server started (from its output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost, std::string server,
+                                       std::string arguments, std::string mode) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return {-1, -1};
@@ -108,10 +93,7 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     std::string host = testHost;
-    std::string server = scriptedServer;
-    std::string path = pidfile;
-    std::string mode = fromThread ? "thread" : "main";
-    char* argv[] = {&host[0], &server[0], &path[0], &mode[0], nullptr};
+    char* argv[] = {&host[0], &server[0], &arguments[0], &mode[0], nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, host.c_str(), &actions, nullptr, argv, environ) != 0) {
         pid = -1;
@@ -126,43 +108,16 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost,
     return {pid, line.empty() ? -1 : std::stoi(line)};
 }
 
-// Runs `program` with one argument, loading shared libraries from
-// `libraryFolder` first, and returns the first line it prints (without the
-// line end) once it has ended.
-inline std::string FirstLineOf(const std::string& program, const std::string& argument,
-                               const std::string& libraryFolder) {
-    const std::string command =
-        "LD_LIBRARY_PATH='" + libraryFolder + "' '" + program + "' '" + argument + "'";
-    char line[8192] = {0};
-    if (std::FILE* output = popen(command.c_str(), "r")) {
-        static_cast<void>(std::fgets(line, sizeof line, output));
-        pclose(output);
-    }
-    return std::string(line, std::strcspn(line, "\n"));
-}
-
 inline std::string TempPath(const std::string& stem) {
     return "/tmp/jrc-" + stem + "-" + std::to_string(getpid()) + "-" +
            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 inline int ThreadCount() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "Threads:") {
-            int count = 0;
-            status >> count;
-            return count;
-        }
-        status.ignore(4096, '\n');
-    }
-    return -1;
+    return static_cast<int>(NumberedEntries("/proc/self/task").size());
 }
 
-// Bytes the allocator has handed out and not got back. Meaningless under
-// AddressSanitizer, which brings its own allocator (its leak check covers
-// that build instead).
+// Bytes the allocator has handed out (meaningless under AddressSanitizer).
 inline std::size_t HeapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
@@ -174,17 +129,6 @@ inline int ParentOf(int pid) {
     int parent = -1;
     fields >> state >> parent;
     return parent;
-}
-
-// Child processes of `parent` with their states.
-inline std::map<int, char> ChildrenOf(int parent) {
-    std::map<int, char> children;
-    for (const int pid : NumberedEntries("/proc")) {
-        if (pid > 0 && ParentOf(pid) == parent) {
-            children[pid] = ProcessState(pid);
-        }
-    }
-    return children;
 }
 
 }  // namespace HostingTest

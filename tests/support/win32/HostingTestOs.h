@@ -31,8 +31,7 @@ inline std::set<int> OpenDescriptors() {
     return {static_cast<int>(count)};
 }
 
-// Runs `use` on the process opened with `access`; false when it cannot be
-// opened.
+// `use` of the process opened with `access`; false when it cannot be opened.
 template <class Use>
 bool WithProcess(int pid, DWORD access, Use use) {
     HANDLE process = ::OpenProcess(access, FALSE, static_cast<DWORD>(pid));
@@ -58,16 +57,11 @@ inline bool Kill(int pid) {
                        [](HANDLE p) { return ::TerminateProcess(p, 9) != FALSE; });
 }
 
-// Kills a child of this process and waits until it has ended.
 inline bool KillAndReap(int pid) {
     return WithProcess(pid, PROCESS_TERMINATE | SYNCHRONIZE, [](HANDLE p) {
         return ::TerminateProcess(p, 9) != FALSE &&
                ::WaitForSingleObject(p, 10000) == WAIT_OBJECT_0;
     });
-}
-
-inline bool HasZombieChild() {
-    return false;
 }
 
 // Windows keeps no parent-child bond to reap; whether the processes ended is
@@ -76,17 +70,17 @@ inline bool HasChildProcess() {
     return false;
 }
 
-// Starts `program` with `commandLine` and its standard output on a pipe, and
-// reads the first line it prints (without the '\n'). `process` receives the
-// process handle, for the caller to close, and its id. False when the program
-// could not be started.
-inline bool StartAndReadFirstLine(const std::string& program, std::string commandLine,
-                                  PROCESS_INFORMATION& process, std::string& line) {
+// Runs the test host with the server, its arguments and a mode; the host's
+// process id and the id of the grandchild its server started (from its output).
+inline std::pair<int, int> RunTestHost(const std::string& testHost, const std::string& server,
+                                       const std::string& arguments, const std::string& mode) {
+    std::string commandLine =
+        "\"" + testHost + "\" \"" + server + "\" \"" + arguments + "\" " + mode;
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read = nullptr;
     HANDLE write = nullptr;
     if (!::CreatePipe(&read, &write, &inherit, 0)) {
-        return false;
+        return {-1, -1};
     }
     ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
@@ -95,60 +89,25 @@ inline bool StartAndReadFirstLine(const std::string& program, std::string comman
     startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = write;
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    process = {};
-    const BOOL started = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+    PROCESS_INFORMATION process = {};
+    const BOOL started = ::CreateProcessA(testHost.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                           0, nullptr, nullptr, &startup, &process);
     ::CloseHandle(write);
-    if (!started) {
-        ::CloseHandle(read);
-        return false;
-    }
-    ::CloseHandle(process.hThread);
-    line.clear();
+    std::string line;
     char c = 0;
     DWORD got = 0;
-    while (::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
+    while (started && ::ReadFile(read, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
         line.push_back(c);
     }
     ::CloseHandle(read);
-    return true;
-}
-
-// Runs the test host in a process of its own; returns its process id and the
-// id of the grandchild its server started (read from the host's output).
-inline std::pair<int, int> RunTestHost(const std::string& testHost,
-                                       const std::string& scriptedServer,
-                                       const std::string& pidfile, bool fromThread) {
-    const std::string commandLine = "\"" + testHost + "\" \"" + scriptedServer + "\" \"" + pidfile +
-                                    "\" " + (fromThread ? "thread" : "main");
-    PROCESS_INFORMATION process = {};
-    std::string line;
-    if (!StartAndReadFirstLine(testHost, commandLine, process, line)) {
+    if (!started) {
         return {-1, -1};
     }
+    ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    const int grandchild =
-        !line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) ? std::stoi(line) : -1;
-    return {static_cast<int>(process.dwProcessId), grandchild};
-}
-
-// Runs `program` with one argument and returns the first line it prints
-// (without the line end) once it has ended. Windows looks for a program's
-// libraries beside the program first, so `libraryFolder` must be its own.
-inline std::string FirstLineOf(const std::string& program, const std::string& argument,
-                               const std::string& /*libraryFolder*/) {
-    PROCESS_INFORMATION process = {};
-    std::string line;
-    if (!StartAndReadFirstLine(program, "\"" + program + "\" \"" + argument + "\"", process,
-                               line)) {
-        return "";
-    }
-    ::WaitForSingleObject(process.hProcess, 30000);
-    ::CloseHandle(process.hProcess);
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
+    const bool number =
+        !line.empty() && (line[0] == '-' || std::isdigit(static_cast<unsigned char>(line[0])));
+    return {static_cast<int>(process.dwProcessId), number ? std::stoi(line) : -1};
 }
 
 inline std::string TempPath(const std::string& stem) {

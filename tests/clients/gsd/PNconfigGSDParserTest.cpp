@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// The facade's own rules: refused arguments, output arguments and the two
-// ways of turning a client's error list into a status. Tests without a
-// server rely on the process-wide registry being empty; the others start a
-// scripted stand-in server as the registry's default.
+// The facade's own rules: refused arguments, output arguments, the request
+// each operation forwards and the two ways of turning a client's error list
+// into a status. Tests without a server rely on the process-wide registry
+// being empty; the others start a scripted stand-in as its default server.
 
-#include "GsdTestSupport.h"
+#include "support/JsonText.h"
 
 #include <JsonRpcClient/clients/PNconfigGSDParser.h>
 #include <JsonRpcClient/hosting/JobInstanceMgr.h>
@@ -14,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -21,7 +24,9 @@
 
 using namespace Tavrel::Gsd;
 namespace FailureCode = RpcClient::FailureCode;
-using gsdtest::ParseJson;
+using ::testing::ElementsAre;
+using TestJson::Compact;
+using TestJson::ParseJson;
 
 namespace {
 
@@ -29,28 +34,67 @@ PNconfigGSDParser& Parser() {
     return PNconfigGSDParser::getInstance();
 }
 
-// A call with one required argument empty, and its status. A list output
-// `o` is primed with one element; `emptied` says whether the refusal clears it.
-struct RefusedCase {
+const long kFail = FailureCode::Fail;
+const long kArg = FailureCode::InvalidArg;
+
+// A call and its status. A list output `o` starts with one element;
+// `emptied` tells whether the call cleared it.
+struct Call {
     const char* what;
     std::function<long(bool& emptied)> call;
     long expected;
     bool emptied;
 };
-
-const long kFail = FailureCode::Fail;
-const long kArg = FailureCode::InvalidArg;
-
 // clang-format off
-#define LIST(T, expected, emptied, ...) RefusedCase{#__VA_ARGS__, [](bool& e) { \
-    std::vector<T> o(1); const long status = Parser().__VA_ARGS__; e = o.empty(); \
-    return status; }, expected, emptied}
-#define ONE(T, expected, ...) \
-    RefusedCase{#__VA_ARGS__, [](bool&) { T o{}; return Parser().__VA_ARGS__; }, expected, false}
+#define LIST(T, expected, emptied, ...) Call{#__VA_ARGS__, [](bool& e) { std::vector<T> o(1); \
+    const long status = Parser().__VA_ARGS__; e = o.empty(); return status; }, expected, emptied}
+#define ONE(T, expected, ...) Call{#__VA_ARGS__, [](bool&) { T o{}; return Parser().__VA_ARGS__; }, expected, false}
 // clang-format on
 
-const std::vector<RefusedCase>& RefusedCases() {
-    static const std::vector<RefusedCase> cases = {
+void ExpectCalls(const std::vector<Call>& calls) {
+    for (const Call& c : calls) {
+        bool emptied = false;
+        EXPECT_EQ(c.call(emptied), c.expected) << c.what;
+        EXPECT_EQ(emptied, c.emptied) << c.what;
+    }
+}
+
+// Starts the stand-in server (ScriptedGsdServer.cpp) as the process's default
+// server, so that the facade's temporary clients reach it.
+class ScriptedServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        dir_ = std::filesystem::temp_directory_path() / ("gsd-facade-" + std::to_string(stamp));
+        std::filesystem::create_directories(dir_);
+        Script("{}");
+        const std::string args = (dir_ / "script").string() + " " + (dir_ / "log").string();
+        const std::string server = GSD_SCRIPTED_SERVER;
+        ASSERT_EQ(RpcClient::JobInstanceMgr::Startup({server.begin(), server.end()},
+                                                     {args.begin(), args.end()}, nullptr, nullptr),
+                  1);
+    }
+    void TearDown() override {
+        RpcClient::JobInstanceMgr::ShutdownRpcInst(L"", nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    void Script(const std::string& json) { std::ofstream(dir_ / "script") << json; }
+    std::vector<Json::Value> Requests() const {
+        std::vector<Json::Value> requests;
+        std::ifstream in(dir_ / "log");
+        for (std::string line; std::getline(in, line);) {
+            requests.push_back(ParseJson(line));
+        }
+        return requests;
+    }
+    std::filesystem::path dir_;
+};
+
+}  // namespace
+
+TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptiedFirst) {
+    ExpectCalls({
         ONE(GsdDeviceInfo, kArg, GetGsdDeviceInfo("", o)),
         LIST(DeviceCatalog, kFail, true, GetDeviceCatalog("", o)),
         LIST(moduleCatalog, kFail, true, GetPluggableModuleCatalog("a", "", o)),
@@ -72,20 +116,7 @@ const std::vector<RefusedCase>& RefusedCases() {
         ONE(std::string, kArg, GetKeltoTemplateGSDNameForPNView("", true, o)),
         ONE(ModuleDataBaseInfo, kArg, GetSubModuleBaseInfo("a", "b", "c", "", o)),
         ONE(bool, kArg, IsSubmodulePROFIsafeSupported("a", "", o)),
-    };
-    return cases;
-}
-#undef LIST
-#undef ONE
-
-}  // namespace
-
-TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptiedFirst) {
-    for (const RefusedCase& c : RefusedCases()) {
-        bool emptied = false;
-        EXPECT_EQ(c.call(emptied), c.expected) << c.what;
-        EXPECT_EQ(emptied, c.emptied) << c.what;
-    }
+    });
     EXPECT_EQ(Parser().GetGSDPath(""), "");
 }
 
@@ -93,139 +124,138 @@ TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptie
 // records nothing, so every query "succeeds" with its default output.
 TEST(PNconfigGSDParserTest, WithoutAServerEveryQueryReturnsZeroAndDefaults) {
     ASSERT_EQ(RpcClient::JobInstanceMgr::Default(), nullptr);
-
-    std::vector<std::string> names{"old"}, refreshed{"old"};
-    EXPECT_EQ(Parser().LoadAllGsd(names) + Parser().TavrelRefreshGsds(refreshed), 0);
-    EXPECT_TRUE(names.empty() && refreshed.empty());
-    EXPECT_EQ(Parser().GetGSDPath("x"), "");
+    ExpectCalls({
+        LIST(std::string, 0, true, LoadAllGsd(o)),
+        LIST(std::string, 0, true, TavrelRefreshGsds(o)),
+        LIST(subModuleCatalog, 0, true, GetPluggableSubModuleListCatalog("a", "", "c", o)),
+        LIST(double, 0, true, CalcIoDeviceUpdateTime("a", "", 0.5f, o)),
+    });
     GsdDeviceInfo info;
     info.VendorIdentNumber = 5;
-    std::vector<subModuleCatalog> subs(2);
     int api = 5;
     bool supported = true;
-    std::vector<double> times{1.0};
     ModuleDataBaseInfo base;
     base.GsdID = "old";
-    EXPECT_EQ(Parser().GetGsdDeviceInfo("x", info), 0);
-    EXPECT_EQ(Parser().GetPluggableSubModuleListCatalog("a", "", "c", subs), 0);
-    EXPECT_EQ(Parser().GetSubmoduleAPI("a", "b", api), 0);
-    EXPECT_EQ(Parser().IsSubmodulePROFIsafeSupported("a", "b", supported), 0);
-    EXPECT_EQ(Parser().CalcIoDeviceUpdateTime("a", "", 0.5f, times), 0);
-    EXPECT_EQ(Parser().GetSubModuleBaseInfo("", "b", "c", "d", base), 0);
+    EXPECT_EQ(Parser().GetGsdDeviceInfo("x", info) + Parser().GetSubmoduleAPI("a", "b", api) +
+                  Parser().IsSubmodulePROFIsafeSupported("a", "b", supported) +
+                  Parser().GetSubModuleBaseInfo("", "b", "c", "d", base),
+              0);
     EXPECT_EQ(info.VendorIdentNumber, 0u);
-    EXPECT_TRUE(subs.empty());
     EXPECT_EQ(api, 0);
     EXPECT_FALSE(supported);
-    EXPECT_TRUE(times.empty());
     EXPECT_EQ(base.GsdID, "");
+    EXPECT_EQ(Parser().GetGSDPath("x"), "");
 }
 
-TEST_F(ScriptedServerTest, ListingCallsSayOnlyFailedWhileQueriesHandOnTheCode) {
-    Script(R"({
-        "GetInstalledGSDsNames": {"error": {"code": -32601, "message": "missing"}},
-        "GetGSDTemplateCatalogs": {"error": {"code": -32602, "message": "bad"}},
-        "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}},
-        "GetSubmoduleAPI": {"error": {"code": -32050, "message": "busy"}}
-    })");
-    std::vector<std::string> names{"old"};
-    EXPECT_EQ(Parser().LoadAllGsd(names), FailureCode::Fail);
-    EXPECT_TRUE(names.empty());
-    std::vector<GSDTemplateCatalog> templates(1);
-    EXPECT_EQ(Parser().GetGSDTemplateCatalogs(templates), FailureCode::Fail);
-    EXPECT_TRUE(templates.empty());
-
-    std::vector<int> slots{1, 2};
-    EXPECT_EQ(Parser().GetDevicePhysicalSlots("g", "d", slots), FailureCode::InvalidMethod);
-    EXPECT_TRUE(slots.empty());
-    int api = 7;
-    EXPECT_EQ(Parser().GetSubmoduleAPI("g", "s", api), -32050);
-    EXPECT_EQ(api, 0);
+// Every method answers with an error: listing calls say only that they
+// failed, queries hand on the code, and each request carries its arguments.
+TEST_F(ScriptedServerTest, EveryOperationForwardsItsArgumentsAndHandsOnTheError) {
+    Script(R"({"*": {"error": {"code": -32050, "message": "busy"}}})");
+    const long kBusy = -32050;
+    const struct {
+        Call call;
+        const char* method;
+        const char* params;
+    } rows[] = {
+        // clang-format off
+        {LIST(std::string, kFail, true, LoadAllGsd(o)), "GetInstalledGSDsNames", "[]"},
+        {ONE(GsdDeviceInfo, kBusy, GetGsdDeviceInfo("g", o)), "GetGsdDeviceInfo", R"(["g"])"},
+        {LIST(DeviceCatalog, kBusy, true, GetDeviceCatalog("g", o)), "GetDeviceCatalogs", R"(["g"])"},
+        {LIST(GSDTemplateCatalog, kFail, true, GetGSDTemplateCatalogs(o)), "GetGSDTemplateCatalogs", "[]"},
+        {LIST(moduleCatalog, kBusy, true, GetPluggableModuleCatalog("g", "d", o)), "GetPluggableModuleCatalog", R"(["g","d"])"},
+        {LIST(subModuleCatalog, kBusy, true, GetPluggableSubModuleListCatalog("g", "", "m", o)), "GetPluggableSubModuleListCatalog", R"(["g","","m"])"},
+        {LIST(subModuleCatalog, kBusy, true, GetPluggableSubModuleListCatalogByDevID("g", "d", o)), "GetDeviceSubModuleListCatalog", R"(["g","d"])"},
+        {LIST(moduleData, kBusy, true, GetBuildInModuleData("g", "d", o)), "GetBuildInModuleData", R"(["g","d"])"},
+        {LIST(int, kBusy, true, GetDevicePhysicalSlots("g", "d", o)), "GetDevicePhysicalSlots", R"(["g","d"])"},
+        {LIST(int, kBusy, true, GetModulePhysicalSubSlots("g", "d", "m", o)), "GetModulePhysicalSlots", R"(["g","d","m"])"},
+        {LIST(int, kBusy, true, GetPluggableModuleSlotRelation("g", "", "m", o)), "GetPluggableModuleSlotRelation", R"(["g","","m"])"},
+        {LIST(subModuleSlotRelation, kBusy, true, GetPluggableSubModuleSlotRelation("g", "", "m", o)), "GetPluggableSubModuleSlotRelation", R"(["g","","m"])"},
+        {ONE(baseInfo, kBusy, GetDapModuleInfo("g", "d", o)), "GetDapModuleInfo", R"(["g","d"])"},
+        {ONE(moduleData, kBusy, GetModuleData("g", "d", "m", o)), "GetModuleData", R"(["g","d","m"])"},
+        {ONE(moduleItem, kBusy, GetSubModuleData("g", "", "s", o)), "GetSubModuleData", R"(["g","","s"])"},
+        {LIST(parameterRecord, kBusy, true, GetSubModuleParameter("g", "", "s", o)), "GetSubMouleParameter", R"(["g","","s"])"},
+        {LIST(int, kBusy, true, GetWriteableIMRecords("g", "d", "", o)), "GetWriteableIMRecords", R"(["g","d",""])"},
+        {ONE(portParameter, kBusy, GetPortSubModuleParameter("g", "d", "m", "", o)), "GetPortParameter", R"(["g","d","m",""])"},
+        {ONE(supportRTType, kBusy, GetSubmoduleIRTsupportType("g", "s", o)), "GetSubmoduleIRTsupportType", R"(["g","s"])"},
+        {ONE(int, kBusy, GetSubmoduleAPI("g", "s", o)), "GetSubmoduleAPI", R"(["g","s"])"},
+        {ONE(ModuleVirSubSlotAndAPI, kBusy, GetModuleVirSubSlotAndAPI("g", "", "m", o)), "GetModuleVirSubSlotAndAPI", R"(["g","","m"])"},
+        {ONE(bool, kBusy, GetSubmoduleParamDisallowed("g", "s", o)), "GetSubmoduleParamDisallowed", R"(["g","s"])"},
+        {LIST(std::string, kBusy, false, TavrelRefreshGsds(o)), "TavrelRefreshGsds", "[]"},
+        {ONE(AlarmData, kBusy, GetUnitDiagDescription("g", "s", {1, 255}, o)), "GetUnitDiagDescription", R"(["g","s",[1,255]])"},
+        {ONE(ChannelAlarmData, kBusy, GetChannalDiagDescription("g", 65535, true, 7, 8, 9, o)), "GetChannalDiagDescription", R"(["g",65535,true,7,8,9])"},
+        {LIST(double, kBusy, true, CalcIoDeviceUpdateTime("g", "", 0.5f, o)), "CalcIoDeviceUpdateTime", R"(["g","",0.5])"},
+        {ONE(isochroneMode, kBusy, GetSubMoudleIsoParam("g", "d", "s", o)), "GetSubMoudleIsoParam", R"(["g","d","s"])"},
+        {ONE(std::string, kBusy, GetKeltoTemplateGSDNameForPNView("g", true, o)), "GetKeltoTemplateGSDNameForPNView", R"(["g",true])"},
+        {ONE(std::string, kBusy, GetKeltoTemplateGSDVersionForWizard("g", o)), "GetKeltoTemplateGSDVersionForWizard", R"(["g"])"},
+        {ONE(ModuleDataBaseInfo, kBusy, GetSubModuleBaseInfo("", "d", "m", "s", o)), "GetSubModuleBaseInfo", R"(["","d","m","s"])"},
+        {ONE(bool, kBusy, IsSubmodulePROFIsafeSupported("g", "s", o)), "IsSubmodulePROFIsafeSupported", R"(["g","s"])"},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        ExpectCalls({row.call});
+        const Json::Value sent = Requests().back();
+        EXPECT_EQ(sent["method"].asString(), row.method) << row.call.what;
+        EXPECT_EQ(Compact(sent["params"]), row.params) << row.call.what;
+    }
+    EXPECT_EQ(Parser().GetGSDPath("g"), "");
+    EXPECT_EQ(Compact(Requests().back()["params"]), R"(["g"])");
 }
 
 TEST_F(ScriptedServerTest, MissingResultsAreInvalidDataOnlyWhereAShapeIsNeeded) {
     Script(R"({"GetDeviceCatalogs": {}, "GetGSDTemplateCatalogs": {}, "GetGSDPath": {},
-               "GetInstalledGSDsNames": {"result": {"not": "a list"}}})");
-    std::vector<DeviceCatalog> devices(1);
-    EXPECT_EQ(Parser().GetDeviceCatalog("g", devices), FailureCode::InvalidData);
-    EXPECT_TRUE(devices.empty());
-    std::vector<GSDTemplateCatalog> templates(1);
-    EXPECT_EQ(Parser().GetGSDTemplateCatalogs(templates), 0);
-    EXPECT_TRUE(templates.empty());
+               "GetInstalledGSDsNames": {"result": {"not": "a list"}},
+               "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}}})");
+    ExpectCalls({
+        LIST(DeviceCatalog, FailureCode::InvalidData, true, GetDeviceCatalog("g", o)),
+        LIST(GSDTemplateCatalog, 0, true, GetGSDTemplateCatalogs(o)),
+        LIST(std::string, 0, true, LoadAllGsd(o)),
+        LIST(int, FailureCode::InvalidMethod, true, GetDevicePhysicalSlots("g", "d", o)),
+    });
     EXPECT_EQ(Parser().GetGSDPath("g"), "");
-    std::vector<std::string> names{"old"};
-    EXPECT_EQ(Parser().LoadAllGsd(names), 0);
-    EXPECT_TRUE(names.empty());
 }
 
-TEST_F(ScriptedServerTest, RefreshKeepsTheOldListWhenItFails) {
-    std::vector<std::string> names{"kept.xml"};
-    Script(R"({"TavrelRefreshGsds": {"error": {"code": -32000, "message": "locked"}}})");
-    EXPECT_EQ(Parser().TavrelRefreshGsds(names), -32000);
-    EXPECT_THAT(names, ::testing::ElementsAre("kept.xml"));
-
-    Script(R"({"TavrelRefreshGsds": {"result": ["a.xml", "b.xml"]}})");
-    EXPECT_EQ(Parser().TavrelRefreshGsds(names), 0);
-    EXPECT_THAT(names, ::testing::ElementsAre("a.xml", "b.xml"));
-}
-
-TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndArgumentsReachTheServer) {
-    Script(R"({"GetGSDPath": {"result": "/catalog/g.xml"},
-               "GetSubmoduleAPI": {"result": 4294967295},
+TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndRefreshKeepsTheOldListOnFailure) {
+    Script(
+        R"({"GetGSDPath": {"result": "/catalog/g.xml"}, "GetSubmoduleAPI": {"result": 4294967295},
                "GetSubModuleBaseInfo": {"result": {"GsdID": "SM", "Name": "N"}},
-               "GetChannalDiagDescription": {"result": {"AlarmNameText": "short circuit"}}})");
+               "TavrelRefreshGsds": {"result": ["a.xml", "b.xml"]}})");
     EXPECT_EQ(Parser().GetGSDPath("g.xml"), "/catalog/g.xml");
-
     int api = 0;
     EXPECT_EQ(Parser().GetSubmoduleAPI("g", "s", api), 0);
     EXPECT_EQ(api, -1);
-
-    // An empty first argument is allowed here and goes out as "".
     ModuleDataBaseInfo base;
     EXPECT_EQ(Parser().GetSubModuleBaseInfo("", "b", "c", "d", base), 0);
     EXPECT_EQ(base.GsdID, "SM");
-
-    ChannelAlarmData alarm;
-    EXPECT_EQ(Parser().GetChannalDiagDescription("g", 65535, true, 7, 8, 9, alarm), 0);
-    EXPECT_EQ(alarm.AlarmNameText, "short circuit");
-
+    std::vector<std::string> names{"kept.xml"};
+    EXPECT_EQ(Parser().TavrelRefreshGsds(names), 0);
+    EXPECT_THAT(names, ElementsAre("a.xml", "b.xml"));
+    Script(R"({"TavrelRefreshGsds": {"error": {"code": -32000, "message": "locked"}}})");
+    EXPECT_EQ(Parser().TavrelRefreshGsds(names), -32000);
+    EXPECT_THAT(names, ElementsAre("a.xml", "b.xml"));
     // Refused calls never reach the server.
     ModuleVirSubSlotAndAPI v;
     EXPECT_EQ(Parser().GetModuleVirSubSlotAndAPI("", "b", "c", v), 0);
-
-    const std::vector<Json::Value> sent = Requests();
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[0]["params"], ParseJson(R"(["g.xml"])"));
-    EXPECT_EQ(sent[2]["method"].asString(), "GetSubModuleBaseInfo");
-    EXPECT_EQ(sent[2]["params"], ParseJson(R"(["", "b", "c", "d"])"));
-    EXPECT_EQ(gsdtest::Compact(sent[3]["params"]), R"(["g",65535,true,7,8,9])");
+    EXPECT_EQ(Requests().size(), 5u);
 }
 
-// Calls from several threads at once: each has its own client and error
-// list, so one thread's failures never show in another's status.
+// Each call has its own client and error list, so one thread's failures
+// never show in another's status.
 TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
     Script(R"({"GetSubmoduleAPI": {"result": 42},
                "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}}})");
-    constexpr int kThreads = 4;
-    constexpr int kCalls = 25;
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &wrong] {
-            PNconfigGSDParser& parser = PNconfigGSDParser::getInstance();
-            for (int i = 0; i < kCalls; ++i) {
-                if (t % 2 == 0) {
-                    int api = 0;
-                    if (parser.GetSubmoduleAPI("g", "s", api) != 0 || api != 42) {
-                        ++wrong;
-                    }
-                } else {
-                    std::vector<int> slots{1};
-                    if (parser.GetDevicePhysicalSlots("g", "d", slots) !=
-                            RpcClient::FailureCode::InvalidMethod ||
-                        !slots.empty()) {
-                        ++wrong;
-                    }
-                }
+            for (int i = 0; i < 25; ++i) {
+                int api = 0;
+                std::vector<int> slots{1};
+                const bool right = t % 2 == 0
+                                       ? Parser().GetSubmoduleAPI("g", "s", api) == 0 && api == 42
+                                       : Parser().GetDevicePhysicalSlots("g", "d", slots) ==
+                                                 FailureCode::InvalidMethod &&
+                                             slots.empty();
+                wrong += right ? 0 : 1;
             }
         });
     }
@@ -233,5 +263,5 @@ TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
         thread.join();
     }
     EXPECT_EQ(wrong.load(), 0);
-    EXPECT_EQ(Requests().size(), static_cast<size_t>(kThreads * kCalls));
+    EXPECT_EQ(Requests().size(), 100u);
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// Runs a program to completion with its standard output and error captured.
+// Runs a program through the system's shell to completion, its standard
+// output and error captured.
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,6 +14,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace PnctlTest {
 
 struct ToolRun {
@@ -19,12 +25,6 @@ struct ToolRun {
     std::string out;
     std::string err;
 };
-
-// The system part: runs the command line (each argument one word, quoted for
-// the system's shell) and returns the program's exit code; stdout and stderr
-// go to the two files.
-int RunCommand(const std::string& program, const std::vector<std::string>& arguments,
-               const std::string& outFile, const std::string& errFile);
 
 // A fresh directory under the system's temporary folder, removed on
 // destruction.
@@ -56,25 +56,63 @@ private:
     std::filesystem::path path_;
 };
 
+#ifdef _WIN32
+// One word for the C runtime's argument parser: double quotes, inner quotes
+// and the backslashes before them escaped.
+inline std::string Quote(const std::string& word) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : word) {
+        if (c == '"') {
+            quoted.append(backslashes + 1, '\\');
+        }
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+        quoted += c;
+    }
+    return quoted.append(backslashes, '\\') + "\"";
+}
+constexpr const char* kNoInput = " <NUL";
+#else
+// One word for /bin/sh: single quotes, each inner quote written as '\''.
+inline std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+constexpr const char* kNoInput = " </dev/null";
+#endif
+
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    return text.str();
+    std::string read = text.str();
+#ifdef _WIN32
+    // Text-mode output ends its lines with CR LF there.
+    read.erase(std::remove(read.begin(), read.end(), '\r'), read.end());
+#endif
+    return read;
 }
 
 inline ToolRun RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
     TempDir capture;
+    std::string command = Quote(program);
+    for (const std::string& argument : arguments) {
+        command += ' ' + Quote(argument);
+    }
+    command += kNoInput + (" >" + Quote(capture / "stdout")) + " 2>" + Quote(capture / "stderr");
     ToolRun run;
-    run.exitCode = RunCommand(program, arguments, capture / "stdout", capture / "stderr");
+#ifdef _WIN32
+    // cmd.exe strips one pair of outer quotes from the whole line.
+    run.exitCode = std::system(("\"" + command + "\"").c_str());
+#else
+    const int status = std::system(command.c_str());
+    run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     run.out = ReadFile(capture / "stdout");
     run.err = ReadFile(capture / "stderr");
-#ifdef _WIN32
-    // Text-mode output ends its lines with CR LF there.
-    for (std::string* text : {&run.out, &run.err}) {
-        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
-    }
-#endif
     return run;
 }
 

@@ -147,71 +147,68 @@ TEST(PNconfigGSDParserTest, WithoutAServerEveryQueryReturnsZeroAndDefaults) {
     EXPECT_EQ(Parser().GetGSDPath("x"), "");
 }
 
-// Every method answers with an error: listing calls say only that they
-// failed, queries hand on the code, and each request carries its arguments.
-TEST_F(ScriptedServerTest, EveryOperationForwardsItsArgumentsAndHandsOnTheError) {
-    Script(R"({"*": {"error": {"code": -32050, "message": "busy"}}})");
+// Every operation once with its arguments passed, against a server that
+// answers every method with an error, without a result, or with a null one.
+// Listing calls say only that they failed, queries hand on the code; a
+// missing result is invalid data where the operation needs a shape.
+TEST_F(ScriptedServerTest, EveryOperationForwardsItsArgumentsAndTurnsTheAnswerIntoItsStatus) {
     const long kBusy = -32050;
+    const long kBad = FailureCode::InvalidData;
     const struct {
-        Call call;
+        Call call;  // with its status on an error
+        long onMissing;
         const char* method;
         const char* params;
     } rows[] = {
         // clang-format off
-        {LIST(std::string, kFail, true, LoadAllGsd(o)), "GetInstalledGSDsNames", "[]"},
-        {ONE(GsdDeviceInfo, kBusy, GetGsdDeviceInfo("g", o)), "GetGsdDeviceInfo", R"(["g"])"},
-        {LIST(DeviceCatalog, kBusy, true, GetDeviceCatalog("g", o)), "GetDeviceCatalogs", R"(["g"])"},
-        {LIST(GSDTemplateCatalog, kFail, true, GetGSDTemplateCatalogs(o)), "GetGSDTemplateCatalogs", "[]"},
-        {LIST(moduleCatalog, kBusy, true, GetPluggableModuleCatalog("g", "d", o)), "GetPluggableModuleCatalog", R"(["g","d"])"},
-        {LIST(subModuleCatalog, kBusy, true, GetPluggableSubModuleListCatalog("g", "", "m", o)), "GetPluggableSubModuleListCatalog", R"(["g","","m"])"},
-        {LIST(subModuleCatalog, kBusy, true, GetPluggableSubModuleListCatalogByDevID("g", "d", o)), "GetDeviceSubModuleListCatalog", R"(["g","d"])"},
-        {LIST(moduleData, kBusy, true, GetBuildInModuleData("g", "d", o)), "GetBuildInModuleData", R"(["g","d"])"},
-        {LIST(int, kBusy, true, GetDevicePhysicalSlots("g", "d", o)), "GetDevicePhysicalSlots", R"(["g","d"])"},
-        {LIST(int, kBusy, true, GetModulePhysicalSubSlots("g", "d", "m", o)), "GetModulePhysicalSlots", R"(["g","d","m"])"},
-        {LIST(int, kBusy, true, GetPluggableModuleSlotRelation("g", "", "m", o)), "GetPluggableModuleSlotRelation", R"(["g","","m"])"},
-        {LIST(subModuleSlotRelation, kBusy, true, GetPluggableSubModuleSlotRelation("g", "", "m", o)), "GetPluggableSubModuleSlotRelation", R"(["g","","m"])"},
-        {ONE(baseInfo, kBusy, GetDapModuleInfo("g", "d", o)), "GetDapModuleInfo", R"(["g","d"])"},
-        {ONE(moduleData, kBusy, GetModuleData("g", "d", "m", o)), "GetModuleData", R"(["g","d","m"])"},
-        {ONE(moduleItem, kBusy, GetSubModuleData("g", "", "s", o)), "GetSubModuleData", R"(["g","","s"])"},
-        {LIST(parameterRecord, kBusy, true, GetSubModuleParameter("g", "", "s", o)), "GetSubMouleParameter", R"(["g","","s"])"},
-        {LIST(int, kBusy, true, GetWriteableIMRecords("g", "d", "", o)), "GetWriteableIMRecords", R"(["g","d",""])"},
-        {ONE(portParameter, kBusy, GetPortSubModuleParameter("g", "d", "m", "", o)), "GetPortParameter", R"(["g","d","m",""])"},
-        {ONE(supportRTType, kBusy, GetSubmoduleIRTsupportType("g", "s", o)), "GetSubmoduleIRTsupportType", R"(["g","s"])"},
-        {ONE(int, kBusy, GetSubmoduleAPI("g", "s", o)), "GetSubmoduleAPI", R"(["g","s"])"},
-        {ONE(ModuleVirSubSlotAndAPI, kBusy, GetModuleVirSubSlotAndAPI("g", "", "m", o)), "GetModuleVirSubSlotAndAPI", R"(["g","","m"])"},
-        {ONE(bool, kBusy, GetSubmoduleParamDisallowed("g", "s", o)), "GetSubmoduleParamDisallowed", R"(["g","s"])"},
-        {LIST(std::string, kBusy, false, TavrelRefreshGsds(o)), "TavrelRefreshGsds", "[]"},
-        {ONE(AlarmData, kBusy, GetUnitDiagDescription("g", "s", {1, 255}, o)), "GetUnitDiagDescription", R"(["g","s",[1,255]])"},
-        {ONE(ChannelAlarmData, kBusy, GetChannalDiagDescription("g", 65535, true, 7, 8, 9, o)), "GetChannalDiagDescription", R"(["g",65535,true,7,8,9])"},
-        {LIST(double, kBusy, true, CalcIoDeviceUpdateTime("g", "", 0.5f, o)), "CalcIoDeviceUpdateTime", R"(["g","",0.5])"},
-        {ONE(isochroneMode, kBusy, GetSubMoudleIsoParam("g", "d", "s", o)), "GetSubMoudleIsoParam", R"(["g","d","s"])"},
-        {ONE(std::string, kBusy, GetKeltoTemplateGSDNameForPNView("g", true, o)), "GetKeltoTemplateGSDNameForPNView", R"(["g",true])"},
-        {ONE(std::string, kBusy, GetKeltoTemplateGSDVersionForWizard("g", o)), "GetKeltoTemplateGSDVersionForWizard", R"(["g"])"},
-        {ONE(ModuleDataBaseInfo, kBusy, GetSubModuleBaseInfo("", "d", "m", "s", o)), "GetSubModuleBaseInfo", R"(["","d","m","s"])"},
-        {ONE(bool, kBusy, IsSubmodulePROFIsafeSupported("g", "s", o)), "IsSubmodulePROFIsafeSupported", R"(["g","s"])"},
+        {LIST(std::string, kFail, true, LoadAllGsd(o)), 0, "GetInstalledGSDsNames", "[]"},
+        {ONE(GsdDeviceInfo, kBusy, GetGsdDeviceInfo("g", o)), kBad, "GetGsdDeviceInfo", R"(["g"])"},
+        {LIST(DeviceCatalog, kBusy, true, GetDeviceCatalog("g", o)), kBad, "GetDeviceCatalogs", R"(["g"])"},
+        {LIST(GSDTemplateCatalog, kFail, true, GetGSDTemplateCatalogs(o)), 0, "GetGSDTemplateCatalogs", "[]"},
+        {LIST(moduleCatalog, kBusy, true, GetPluggableModuleCatalog("g", "d", o)), kBad, "GetPluggableModuleCatalog", R"(["g","d"])"},
+        {LIST(subModuleCatalog, kBusy, true, GetPluggableSubModuleListCatalog("g", "", "m", o)), kBad, "GetPluggableSubModuleListCatalog", R"(["g","","m"])"},
+        {LIST(subModuleCatalog, kBusy, true, GetPluggableSubModuleListCatalogByDevID("g", "d", o)), kBad, "GetDeviceSubModuleListCatalog", R"(["g","d"])"},
+        {LIST(moduleData, kBusy, true, GetBuildInModuleData("g", "d", o)), kBad, "GetBuildInModuleData", R"(["g","d"])"},
+        {LIST(int, kBusy, true, GetDevicePhysicalSlots("g", "d", o)), kBad, "GetDevicePhysicalSlots", R"(["g","d"])"},
+        {LIST(int, kBusy, true, GetModulePhysicalSubSlots("g", "d", "m", o)), kBad, "GetModulePhysicalSlots", R"(["g","d","m"])"},
+        {LIST(int, kBusy, true, GetPluggableModuleSlotRelation("g", "", "m", o)), kBad, "GetPluggableModuleSlotRelation", R"(["g","","m"])"},
+        {LIST(subModuleSlotRelation, kBusy, true, GetPluggableSubModuleSlotRelation("g", "", "m", o)), kBad, "GetPluggableSubModuleSlotRelation", R"(["g","","m"])"},
+        {ONE(baseInfo, kBusy, GetDapModuleInfo("g", "d", o)), kBad, "GetDapModuleInfo", R"(["g","d"])"},
+        {ONE(moduleData, kBusy, GetModuleData("g", "d", "m", o)), kBad, "GetModuleData", R"(["g","d","m"])"},
+        {ONE(moduleItem, kBusy, GetSubModuleData("g", "", "s", o)), kBad, "GetSubModuleData", R"(["g","","s"])"},
+        {LIST(parameterRecord, kBusy, true, GetSubModuleParameter("g", "", "s", o)), kBad, "GetSubMouleParameter", R"(["g","","s"])"},
+        {LIST(int, kBusy, true, GetWriteableIMRecords("g", "d", "", o)), kBad, "GetWriteableIMRecords", R"(["g","d",""])"},
+        {ONE(portParameter, kBusy, GetPortSubModuleParameter("g", "d", "m", "", o)), kBad, "GetPortParameter", R"(["g","d","m",""])"},
+        {ONE(supportRTType, kBusy, GetSubmoduleIRTsupportType("g", "s", o)), kBad, "GetSubmoduleIRTsupportType", R"(["g","s"])"},
+        {ONE(int, kBusy, GetSubmoduleAPI("g", "s", o)), kBad, "GetSubmoduleAPI", R"(["g","s"])"},
+        {ONE(ModuleVirSubSlotAndAPI, kBusy, GetModuleVirSubSlotAndAPI("g", "", "m", o)), kBad, "GetModuleVirSubSlotAndAPI", R"(["g","","m"])"},
+        {ONE(bool, kBusy, GetSubmoduleParamDisallowed("g", "s", o)), kBad, "GetSubmoduleParamDisallowed", R"(["g","s"])"},
+        {ONE(AlarmData, kBusy, GetUnitDiagDescription("g", "s", {0, 127, 128, 255}, o)), kBad, "GetUnitDiagDescription", R"(["g","s",[0,127,128,255]])"},
+        {ONE(ChannelAlarmData, kBusy, GetChannalDiagDescription("g", 65535, true, 0, 32768, 4294967295u, o)), kBad, "GetChannalDiagDescription", R"(["g",65535,true,0,32768,4294967295])"},
+        {LIST(double, kBusy, true, CalcIoDeviceUpdateTime("g", "", 0.5f, o)), kBad, "CalcIoDeviceUpdateTime", R"(["g","",0.5])"},
+        {ONE(isochroneMode, kBusy, GetSubMoudleIsoParam("g", "d", "s", o)), kBad, "GetSubMoudleIsoParam", R"(["g","d","s"])"},
+        {ONE(std::string, kBusy, GetKeltoTemplateGSDNameForPNView("g", true, o)), 0, "GetKeltoTemplateGSDNameForPNView", R"(["g",true])"},
+        {ONE(std::string, kBusy, GetKeltoTemplateGSDVersionForWizard("g", o)), 0, "GetKeltoTemplateGSDVersionForWizard", R"(["g"])"},
+        {ONE(ModuleDataBaseInfo, kBusy, GetSubModuleBaseInfo("", "d", "m", "s", o)), kBad, "GetSubModuleBaseInfo", R"(["","d","m","s"])"},
+        {ONE(bool, kBusy, IsSubmodulePROFIsafeSupported("g", "s", o)), kBad, "IsSubmodulePROFIsafeSupported", R"(["g","s"])"},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        ExpectCalls({row.call});
-        const Json::Value sent = Requests().back();
-        EXPECT_EQ(sent["method"].asString(), row.method) << row.call.what;
-        EXPECT_EQ(Compact(sent["params"]), row.params) << row.call.what;
+    for (const char* answer :
+         {R"({"error": {"code": -32050, "message": "busy"}})", "{}", R"({"result": null})"}) {
+        Script(std::string(R"({"*": )") + answer + "}");
+        const bool error = answer[2] == 'e';
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.call.what) + " answered " + answer);
+            bool emptied = false;
+            EXPECT_EQ(row.call.call(emptied), error ? row.call.expected : row.onMissing);
+            EXPECT_EQ(emptied, row.call.emptied);
+            const Json::Value sent = Requests().back();
+            EXPECT_EQ(sent["method"].asString(), row.method);
+            EXPECT_EQ(Compact(sent["params"]), row.params);
+        }
+        EXPECT_EQ(Parser().GetGSDPath("g"), "");
+        EXPECT_EQ(Compact(Requests().back()["params"]), R"(["g"])");
     }
-    EXPECT_EQ(Parser().GetGSDPath("g"), "");
-    EXPECT_EQ(Compact(Requests().back()["params"]), R"(["g"])");
-}
-
-TEST_F(ScriptedServerTest, MissingResultsAreInvalidDataOnlyWhereAShapeIsNeeded) {
-    Script(R"({"GetDeviceCatalogs": {}, "GetGSDTemplateCatalogs": {}, "GetGSDPath": {},
-               "GetInstalledGSDsNames": {"result": {"not": "a list"}},
-               "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}}})");
-    ExpectCalls({
-        LIST(DeviceCatalog, FailureCode::InvalidData, true, GetDeviceCatalog("g", o)),
-        LIST(GSDTemplateCatalog, 0, true, GetGSDTemplateCatalogs(o)),
-        LIST(std::string, 0, true, LoadAllGsd(o)),
-        LIST(int, FailureCode::InvalidMethod, true, GetDevicePhysicalSlots("g", "d", o)),
-    });
-    EXPECT_EQ(Parser().GetGSDPath("g"), "");
 }
 
 TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndRefreshKeepsTheOldListOnFailure) {
@@ -236,6 +233,7 @@ TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndRefreshKeepsTheOldListOnFail
     ModuleVirSubSlotAndAPI v;
     EXPECT_EQ(Parser().GetModuleVirSubSlotAndAPI("", "b", "c", v), 0);
     EXPECT_EQ(Requests().size(), 5u);
+    EXPECT_EQ(Requests().back()["method"], "TavrelRefreshGsds");
 }
 
 // Each call has its own client and error list, so one thread's failures

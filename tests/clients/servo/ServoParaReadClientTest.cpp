@@ -34,31 +34,26 @@ TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
         double r5277 = 0;
         long code = 0;
     } cases[] = {
-        {R"({"jsonrpc":"2.0","result":{"ip":"x","r5276":1.5,"r5277":2}})", Outcome::Read, "x", 1.5,
-         2.0, 0},
-        {R"({"jsonrpc":"2.0","id":9,"result":{"ip":7,"r5276":true,"r5277":-3}})", Outcome::Read,
-         "7", 1.0, -3.0, 0},
+        // clang-format off
+        {R"({"jsonrpc":"2.0","result":{"ip":"x","r5276":1.5,"r5277":2}})", Outcome::Read, "x", 1.5, 2.0, 0},
+        {R"({"jsonrpc":"2.0","id":9,"result":{"ip":7,"r5276":true,"r5277":-3}})", Outcome::Read, "7", 1.0, -3.0, 0},
         {R"({"jsonrpc":"2.0","result":{}})", Outcome::Read, "", 0.0, 0.0, 0},
         {R"({"jsonrpc":"2.0","result":{"ip":null,"r5276":null}})", Outcome::Read, "", 0.0, 0.0, 0},
-        {R"([{"jsonrpc":"2.0","result":{"ip":"a","r5276":1,"r5277":1}},
-             {"jsonrpc":"2.0","result":{"ip":"b","r5276":2,"r5277":2}}])",
-         Outcome::Read, "a", 1.0, 1.0, 0},
+        {R"([{"jsonrpc":"2.0","result":{"ip":"a","r5276":1,"r5277":1}}, {"jsonrpc":"2.0","result":{"ip":"b","r5276":2,"r5277":2}}])", Outcome::Read, "a", 1.0, 1.0, 0},
         {R"({"jsonrpc":"2.0","result":null})", Outcome::Empty, "", 0, 0, FailureCode::InvalidData},
         {R"({"jsonrpc":"2.0","result":[1,2]})", Outcome::Empty, "", 0, 0, FailureCode::InvalidData},
-        {R"({"jsonrpc":"2.0","result":"text"})", Outcome::Empty, "", 0, 0,
-         FailureCode::InvalidData},
+        {R"({"jsonrpc":"2.0","result":"text"})", Outcome::Empty, "", 0, 0, FailureCode::InvalidData},
         {R"({"jsonrpc":2,"result":{"ip":"x"}})", Outcome::Refused, "", 0, 0, kVersion},
         {R"({"result":{"ip":"x"}})", Outcome::Refused, "", 0, 0, kVersion},
         {R"(5)", Outcome::Refused, "", 0, 0, kVersion},
-        {R"({"jsonrpc":"2.0","error":{"code":-32001,"message":"bad login"}})", Outcome::Refused, "",
-         0, 0, -32001},
-        {R"({"jsonrpc":"2.0","error":{"code":-32601,"message":"m"},"result":{}})", Outcome::Refused,
-         "", 0, 0, -32601},
+        {R"({"jsonrpc":"2.0","error":{"code":-32001,"message":"bad login"}})", Outcome::Refused, "", 0, 0, -32001},
+        {R"({"jsonrpc":"2.0","error":{"code":-32601,"message":"m"},"result":{}})", Outcome::Refused, "", 0, 0, -32601},
         {R"({"jsonrpc":"2.0","result":{"ip":"x","r5276":"1.5","r5277":2}})", Outcome::Throws},
         {R"({"jsonrpc":"2.0","result":{"ip":["x"],"r5276":1,"r5277":2}})", Outcome::Throws},
         {R"({"jsonrpc":"2.0","result":{"ip":{},"r5276":1,"r5277":2}})", Outcome::Throws},
         {R"({"jsonrpc":"2.0","result":{"ip":"x","r5276":1,"r5277":[]}})", Outcome::Throws},
         {R"({"jsonrpc":"2.0"})", Outcome::Throws},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

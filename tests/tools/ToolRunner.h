@@ -10,7 +10,6 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,18 +29,10 @@ struct ToolRun {
 // destruction.
 class TempDir {
 public:
-    TempDir() {
-        std::random_device random;
-        for (int attempt = 0; attempt < 16 && path_.empty(); ++attempt) {
-            const auto candidate =
-                std::filesystem::temp_directory_path() / ("pnctl-test-" + std::to_string(random()));
-            if (std::filesystem::create_directory(candidate)) {
-                path_ = candidate;
-            }
-        }
-        if (path_.empty()) {
-            throw std::runtime_error("cannot create a temporary directory");
-        }
+    TempDir()
+        : path_(std::filesystem::temp_directory_path() /
+                ("pnctl-test-" + std::to_string(std::random_device{}()))) {
+        std::filesystem::create_directories(path_);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

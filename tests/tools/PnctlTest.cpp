@@ -95,6 +95,11 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
         }
         return arguments;
     };
+    const std::string device = "mistakes/configuration.json:/DeviceListConf/";
+    const std::string nodes = "mistakes/list-of-nodes.json:/DeviceNodeList/";
+    const std::string ip =
+        "/DeviceInterface/EthernetAddresses/IpProtocol/IpProtocolSetInTheProject/IpAddress: "
+        "error: ";
     const std::string failed = "\"failed\" : 1,\n  \"imported\" : ";
     const std::string notOk = "\",\n      \"ok\" : false,\n      \"reasons\" : \n      [\n";
     // clang-format off
@@ -122,8 +127,15 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
         {{"gsd", "query", "GetChannalDiagDescription", kIoBlock, "1", "maybe", "0", "0", "1"}, 2, {}, ""},
         {check("", false), 0, {"$0 error(s), 0 warning(s)\n"}, ""},
         {check("mistakes/", false), 1,
-         {"mistakes/list-of-nodes.json:/DeviceNodeList/2/GsdPath: error: ",
-          "mistakes/configuration.json:/DeviceListConf/1/DeviceModules/1/SlotNumber: error: slot 1 is already taken",
+         {nodes + "2/GsdPath: error: ", nodes + "3/GsdRefId: error: ",
+          device + "0/DeviceModules/1/SlotNumber: error: module",
+          device + "1/DeviceModules/2/GsdRefId: error: ",
+          device + "0/DeviceModules/0/SubModuleList/2/SubSlotNumber: error: ",
+          device + "1/DeviceModules/1/SlotNumber: error: slot 1 is already taken",
+          device + "0/DeviceModules/0/SubModuleList/1/SubSlotNumber: error: subslot",
+          device + "1/DeviceInterface/EthernetAddresses/ProfinetDeviceName/DeviceName: error: ",
+          device + "1" + ip + "IP address already used", device + "2" + ip + "192.168.1.13 lies outside",
+          device + "1/DeviceModules/0/IoAddress/InputAddress/StartAddress: error: input",
           "mistakes/topology.json:/PortInterconnectionList/1/PartnerPort/PortNumber: error: "},
          "13 error(s), 2 warning(s)"},
         {check("mistakes/", true), 1, {"\"accepted\" : false", "mistakes/list-of-nodes.json\"", "\"severity\" : \"warning\""}, ""},

@@ -120,33 +120,6 @@ TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptie
     EXPECT_EQ(Parser().GetGSDPath(""), "");
 }
 
-// With no server filed the temporary client has nothing to talk to and
-// records nothing, so every query "succeeds" with its default output.
-TEST(PNconfigGSDParserTest, WithoutAServerEveryQueryReturnsZeroAndDefaults) {
-    ASSERT_EQ(RpcClient::JobInstanceMgr::Default(), nullptr);
-    ExpectCalls({
-        LIST(std::string, 0, true, LoadAllGsd(o)),
-        LIST(std::string, 0, true, TavrelRefreshGsds(o)),
-        LIST(subModuleCatalog, 0, true, GetPluggableSubModuleListCatalog("a", "", "c", o)),
-        LIST(double, 0, true, CalcIoDeviceUpdateTime("a", "", 0.5f, o)),
-    });
-    GsdDeviceInfo info;
-    info.VendorIdentNumber = 5;
-    int api = 5;
-    bool supported = true;
-    ModuleDataBaseInfo base;
-    base.GsdID = "old";
-    EXPECT_EQ(Parser().GetGsdDeviceInfo("x", info) + Parser().GetSubmoduleAPI("a", "b", api) +
-                  Parser().IsSubmodulePROFIsafeSupported("a", "b", supported) +
-                  Parser().GetSubModuleBaseInfo("", "b", "c", "d", base),
-              0);
-    EXPECT_EQ(info.VendorIdentNumber, 0u);
-    EXPECT_EQ(api, 0);
-    EXPECT_FALSE(supported);
-    EXPECT_EQ(base.GsdID, "");
-    EXPECT_EQ(Parser().GetGSDPath("x"), "");
-}
-
 // Every operation once with its arguments passed, against a server that
 // answers every method with an error, without a result, or with a null one.
 // Listing calls say only that they failed, queries hand on the code; a

@@ -71,30 +71,22 @@ TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
             EXPECT_EQ(c.outcome, Outcome::Throws);
             EXPECT_STREQ(e.what(), "GetRespResultValue: invalid result");
         }
-        EXPECT_TRUE(client.sent.empty()) << "nothing is sent before a read";
-        EXPECT_EQ(client.releases, 1) << "the connection goes back after every read";
-        if (c.outcome == Outcome::Refused || c.outcome == Outcome::Throws) {
-            EXPECT_FALSE(read);
-            EXPECT_EQ(para.ip, "unchanged");
-            EXPECT_EQ(para.spare, 99);
-        } else {
-            EXPECT_TRUE(read);
-            EXPECT_EQ(para.ip, c.ip);
-            EXPECT_EQ(para.spare, 0);
-            EXPECT_EQ(para.r5276, c.r5276);
-            EXPECT_EQ(para.r5277, c.r5277);
-        }
-        if (c.outcome == Outcome::Read || c.outcome == Outcome::Throws) {
-            EXPECT_FALSE(client.HasError());
-            continue;
-        }
-        ASSERT_EQ(client.GetErrList().size(), 1u);
-        EXPECT_EQ(client.GetErrList().front().first, c.code);
+        // Nothing is sent before a read; the connection goes back after it.
+        EXPECT_TRUE(client.sent.empty());
+        EXPECT_EQ(client.releases, 1);
+        const bool filled = c.outcome == Outcome::Read || c.outcome == Outcome::Empty;
+        EXPECT_EQ(read, filled);
+        EXPECT_EQ(para.ip + "|" + std::to_string(para.spare),
+                  filled ? std::string(c.ip) + "|0" : "unchanged|99");
+        EXPECT_EQ(para.r5276, filled ? c.r5276 : -1);
+        EXPECT_EQ(para.r5277, filled ? c.r5277 : -1);
         // The server's own message is not kept.
-        EXPECT_EQ(client.GetLastErrMsg(), c.code == kVersion ? "Invalid response format"
-                                          : c.code == FailureCode::InvalidData
-                                              ? "Invalid data: RPC return null or invalid data."
-                                              : "");
+        const char* text = c.code == kVersion ? "Invalid response format"
+                           : c.code == FailureCode::InvalidData
+                               ? "Invalid data: RPC return null or invalid data."
+                               : "";
+        using Entries = RpcClient::JsonRpcClient::ErrorList;
+        EXPECT_EQ(client.GetErrList(), (c.code == 0 ? Entries{} : Entries{{c.code, text}}));
     }
 }
 

@@ -1,24 +1,110 @@
 // SPDX-License-Identifier: Apache-2.0
-// pnctl run as a user runs it: a separate process, judged by its exit code,
-// its stdout (text or JSON) and its one-line reason on stderr.
+// pnctl run as a user runs it: a separate process started through the
+// system's shell, judged by its exit code, its stdout (text or JSON) and its
+// one-line reason on stderr.
 
-#include "ToolRunner.h"
 #include "support/JsonText.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 namespace PnctlTest {
 namespace {
 
 namespace fs = std::filesystem;
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// A fresh directory under the system's temporary folder, removed on
+// destruction.
+class TempDir {
+public:
+    TempDir()
+        : path_(std::filesystem::temp_directory_path() /
+                ("pnctl-test-" + std::to_string(std::random_device{}()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code error;
+        std::filesystem::remove_all(path_, error);
+    }
+    const std::filesystem::path& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+#ifdef _WIN32
+// One word for the C runtime's argument parser: double quotes, inner quotes
+// and the backslashes before them escaped.
+std::string Quote(const std::string& word) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : word) {
+        if (c == '"') {
+            quoted.append(backslashes + 1, '\\');
+        }
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+        quoted += c;
+    }
+    return quoted.append(backslashes, '\\') + "\"";
+}
+constexpr const char* kNoInput = " <NUL";
+#else
+// One word for /bin/sh: single quotes, each inner quote written as '\''.
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+constexpr const char* kNoInput = " </dev/null";
+#endif
+
+ToolRun RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    TempDir capture;
+    std::string command = Quote(program);
+    for (const std::string& argument : arguments) {
+        command += ' ' + Quote(argument);
+    }
+    command += kNoInput + (" >" + Quote(capture / "stdout")) + " 2>" + Quote(capture / "stderr");
+    ToolRun run;
+#ifdef _WIN32
+    // cmd.exe strips one pair of outer quotes from the whole line.
+    run.exitCode = std::system(("\"" + command + "\"").c_str());
+#else
+    const int status = std::system(command.c_str());
+    run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    for (std::string* text : {&run.out, &run.err}) {
+        std::ifstream in(capture / (text == &run.out ? "stdout" : "stderr"), std::ios::binary);
+        text->assign(std::istreambuf_iterator<char>(in), {});
+#ifdef _WIN32
+        // Text-mode output ends its lines with CR LF there.
+        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+#endif
+    }
+    return run;
+}
 
 const std::string kLegacy = "GSDML-V2.1-Samplevendor-Legacy-20080315.xml";
 const std::string kIoBlock = "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml";
@@ -58,21 +144,15 @@ ToolRun Expect(const Row& row) {
     }
     for (const std::string& fragment : row.out) {
         const std::string rest = fragment.substr(1);
-        switch (fragment.at(0)) {
-            case '!':
-                EXPECT_EQ(run.out.find(rest), std::string::npos) << rest;
-                break;
-            case '$':
-                EXPECT_EQ(run.out, rest);
-                break;
-            case '#':
-                EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), std::stoi(rest))
-                    << run.out;
-                break;
-            default:
-                EXPECT_NE(run.out.find(fragment), std::string::npos)
-                    << "missing: " << fragment << " in\n"
-                    << run.out;
+        const auto lines = std::count(run.out.begin(), run.out.end(), '\n');
+        if (fragment[0] == '!' || fragment[0] == '$' || fragment[0] == '#') {
+            EXPECT_TRUE(fragment[0] == '!'   ? run.out.find(rest) == std::string::npos
+                        : fragment[0] == '$' ? run.out == rest
+                                             : lines == std::stoi(rest))
+                << fragment << " in\n"
+                << run.out;
+        } else {
+            EXPECT_NE(run.out.find(fragment), std::string::npos) << fragment << " in\n" << run.out;
         }
     }
     return run;
@@ -155,9 +235,9 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
     }
 }
 
-// What the tool cannot use (rows marked `refused`) ends it with its own exit
-// code, nothing on stdout and the reason on stderr; with --json the reason is
-// a document instead.
+// What the tool cannot use (rows failing with stdout "$", empty) ends it with
+// its own exit code and the reason on stderr; with --json the reason is a
+// document on stdout instead.
 TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
     TempDir scratch;
     const std::string good = scratch / "good";
@@ -175,45 +255,41 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
         arguments.insert(arguments.end(), {file, "--count", count});
         return arguments;
     };
-    const struct {
-        Row row;
-        bool refused;
-        // clang-format off
-    } rows[] = {
-        {{{"call", "--server", kServer, "GetVersion"}, 0, {"#1", "\""}, ""}, false},
-        {{{"call", "--server", kServer, "RunTest", R"([7, "x", true, 1.5, 2.5])"}, 0, {"\"TestInt\" : 7,", "\"TestString\" : \"x\""}, ""}, false},
-        {{{"call", "--server", kServer, "NoSuchMethod"}, 1, {"0x80010107"}, "0x80010107"}, false},
-        {{{"call", "--json", "--server", kServer, "NoSuchMethod", "[]"}, 1, {"\"code\" : -32601", "\"hex\" : \"0x80010107\"", "\"errors\" : \n  [\n    {\n"}, ""}, false},
-        {{{"call", "--notify", "--server", kServer, "Exit"}, 0, {"$"}, ""}, false},
-        {{Watch("3", good), 0, {"#3", "{\"ip\":\"", "\"ok\":true,\"r5276\":", "!\"ok\":false"}, ""}, false},
+    // clang-format off
+    const Row rows[] = {
+        {{"call", "--server", kServer, "GetVersion"}, 0, {"#1", "\""}, ""},
+        {{"call", "--server", kServer, "RunTest", R"([7, "x", true, 1.5, 2.5])"}, 0, {"\"TestInt\" : 7,", "\"TestString\" : \"x\""}, ""},
+        {{"call", "--server", kServer, "NoSuchMethod"}, 1, {"0x80010107"}, "0x80010107"},
+        {{"call", "--json", "--server", kServer, "NoSuchMethod", "[]"}, 1, {"\"code\" : -32601", "\"hex\" : \"0x80010107\"", "\"errors\" : \n  [\n    {\n"}, ""},
+        {{"call", "--notify", "--server", kServer, "Exit"}, 0, {"$"}, ""},
+        {Watch("3", good), 0, {"#3", "{\"ip\":\"", "\"ok\":true,\"r5276\":", "!\"ok\":false"}, ""},
         // Refused credentials: the server's error is shown once, with its reason.
-        {{Watch("2", bad), 1, {"#1", "\"ok\":false", "\"error\":{\"code\":-32001,\"hex\":\""}, "refused the credentials: 0xFFFF82FF"}, false},
-        {{{}, 0, {"Usage:"}, ""}, false},
-        {{{"--help"}, 0, {"Usage:", "Exit codes:"}, ""}, false},
-        {{{"gsd", "query", "--help"}, 0, {"Usage:", "GetDevicePhysicalSlots gsd dap"}, ""}, false},
-        {{{"config"}, 2, {}, ""}, false},
-        {{{"no-such-command"}, 2, {}, ""}, false},
-        {{{"gsd"}, 2, {}, ""}, false},
-        {{{"gsd", "import"}, 2, {}, ""}, false},
-        {{{"--timeout", "5", "gsd", "list"}, 2, {}, ""}, false},
-        {{{"demo", "--no-such-option"}, 2, {}, ""}, false},
-        {{{"call", "--server", kServer, "GetVersion", "[1,"}, 4, {}, "Line 1, Column 4"}, true},
-        {{{"call", "--server", scratch / "nothing", "GetVersion"}, 3, {}, scratch / "nothing: "}, true},
-        {{{"call", "--server", notJson, "GetVersion"}, 3, {}, notJson + ": "}, true},
-        {{{"call", "--server", kServer}, 2, {}, ""}, true},
-        {{{"call", "GetVersion"}, 2, {}, ""}, true},
-        {{{"config", "check", scratch / "none.json"}, 4, {}, "none.json: "}, true},
-        {{{"config", "check", scratch.Path().string()}, 4, {}, "is a directory"}, true},
-        {{{"config", "check", notJson}, 4, {}, "Line 3, Column 8"}, true},
-        {{{"config", "check", notADocument}, 4, {}, "no configuration"}, true},
-        {{{"--catalog", notJson, "gsd", "list"}, 4, {}, "not a directory"}, true},
-        {{{"servo", "watch", "--password-file", scratch / "none"}, 4, {}, "none"}, true},
-        {{{"--catalog", scratch / "none", "gsd", "list"}, 4, {}, "no such directory"}, true},
+        {Watch("2", bad), 1, {"#1", "\"ok\":false", "\"error\":{\"code\":-32001,\"hex\":\""}, "refused the credentials: 0xFFFF82FF"},
+        {{}, 0, {"Usage:"}, ""},
+        {{"--help"}, 0, {"Usage:", "Exit codes:"}, ""},
+        {{"gsd", "query", "--help"}, 0, {"Usage:", "GetDevicePhysicalSlots gsd dap"}, ""},
+        {{"config"}, 2, {}, ""},
+        {{"no-such-command"}, 2, {}, ""},
+        {{"gsd"}, 2, {}, ""},
+        {{"gsd", "import"}, 2, {}, ""},
+        {{"--timeout", "5", "gsd", "list"}, 2, {}, ""},
+        {{"demo", "--no-such-option"}, 2, {}, ""},
+        {{"call", "--server", kServer, "GetVersion", "[1,"}, 4, {"$"}, "Line 1, Column 4"},
+        {{"call", "--server", scratch / "nothing", "GetVersion"}, 3, {"$"}, scratch / "nothing: "},
+        {{"call", "--server", notJson, "GetVersion"}, 3, {"$"}, notJson + ": "},
+        {{"call", "--server", kServer}, 2, {"$"}, ""},
+        {{"call", "GetVersion"}, 2, {"$"}, ""},
+        {{"config", "check", scratch / "none.json"}, 4, {"$"}, "none.json: "},
+        {{"config", "check", scratch.Path().string()}, 4, {"$"}, "is a directory"},
+        {{"config", "check", notJson}, 4, {"$"}, "Line 3, Column 8"},
+        {{"config", "check", notADocument}, 4, {"$"}, "no configuration"},
+        {{"--catalog", notJson, "gsd", "list"}, 4, {"$"}, "not a directory"},
+        {{"servo", "watch", "--password-file", scratch / "none"}, 4, {"$"}, "none"},
+        {{"--catalog", scratch / "none", "gsd", "list"}, 4, {"$"}, "no such directory"},
     };
     // clang-format on
-    for (auto [row, refused] : rows) {
-        if (refused) {
-            row.out = {"$"};
+    for (Row row : rows) {
+        if (row.exitCode != 0 && row.out == std::vector<std::string>{"$"}) {
             Expect(row);
             row.arguments.push_back("--json");
             row.out = {"\"exitCode\" : " + std::to_string(row.exitCode) + ",\n"};

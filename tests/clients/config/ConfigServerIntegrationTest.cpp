@@ -35,9 +35,7 @@ TEST_F(ConfigServer, EveryOperationAnswersAndExitRestartsTheServerOnTheNextCall)
     PnConfigClient client(server_);
     EXPECT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
     EXPECT_EQ(client.GetLanguage(), "de");
-    const PnConfigClient::AssemblyInfo info = client.GetAssemblyInfo();
-    EXPECT_EQ(info.Version, JSONRPCCLIENT_VERSION);
-    EXPECT_FALSE(info.Company.empty() || info.Copyright.empty() || info.Author.empty());
+    EXPECT_EQ(client.GetAssemblyInfo().Version, JSONRPCCLIENT_VERSION);
 
     PnConfigClient::TestStruct record;
     record.TestString =

@@ -16,7 +16,6 @@
 
 using namespace Tavrel::Gsd;
 using namespace Tavrel::Gsd::detail;
-using gsdtest::LegacyLocale;
 using gsdtest::ParseJson;
 
 namespace {
@@ -29,16 +28,7 @@ public:
 
 CountingSink g_sink;
 
-class GsdReaderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!locale_.Active()) {
-            GTEST_SKIP()
-                << "no legacy code page with a sample in force (POSIX: run scripts/setup-deps.sh)";
-        }
-    }
-    LegacyLocale locale_;
-};
+using GsdReaderTest = gsdtest::CodePageTest;
 
 // "A", no-break space, "é", and what each text form makes of it: as
 // received, in the local code page, or local with the no-break space made
@@ -95,8 +85,8 @@ TEST_F(GsdReaderTest, EachTextFieldArrivesInItsOwnForm) {
         {"AlarmExtNameText", READ(ReadChannelAlarmData(v, g_sink), AlarmExtNameText), Form::Local},
         {"AlarmExtHelpText", READ(ReadChannelAlarmData(v, g_sink), AlarmExtHelpText), Form::Local},
     };
-    const std::string local = "A" + locale_.NoBreakSpace() + locale_.EAcute();
-    const std::string localSpaces = "A " + locale_.EAcute();
+    const std::string local = "A" + NoBreakSpace() + EAcute();
+    const std::string localSpaces = "A " + EAcute();
     g_sink.reports = 0;
     for (const auto& c : cases) {
         Json::Value answer(Json::objectValue);
@@ -176,9 +166,8 @@ TEST_F(GsdReaderTest, NestedMembersAreReadOnlyFromTheirOwnShape) {
         "Values": {"b": "x", "a": "y)") +
                   gsdtest::kUtf8EAcute + R"(", "c": 5, "B": "upper", "d": null}})"));
     using Pair = std::pair<std::string, std::string>;
-    EXPECT_THAT(item.Values,
-                ::testing::ElementsAre(Pair{"B", "upper"}, Pair{"a", "y" + locale_.EAcute()},
-                                       Pair{"b", "x"}));
+    EXPECT_THAT(item.Values, ::testing::ElementsAre(Pair{"B", "upper"}, Pair{"a", "y" + EAcute()},
+                                                    Pair{"b", "x"}));
     EXPECT_EQ(item.TextId + " " + std::to_string(item.ByteOffset) + " " +
                   std::to_string(item.BitOffset) + " " + std::to_string(item.DataType) + " " +
                   item.MinValue + "-" + item.MaxValue + (item.IsChangeable ? " rw" : ""),

@@ -34,14 +34,8 @@ public:
 
 const std::string a = "A", b = "B", c = "C", d = "D";
 
-class PnGsdClientTest : public ::testing::Test {
+class PnGsdClientTest : public gsdtest::CodePageTest {
 protected:
-    void SetUp() override {
-        if (!locale_.Active()) {
-            GTEST_SKIP() << "no legacy code page in force (POSIX: run scripts/setup-deps.sh)";
-        }
-    }
-    gsdtest::LegacyLocale locale_;
     ScriptedGsdClient client_;
 };
 
@@ -64,7 +58,7 @@ TEST_F(PnGsdClientTest, NumbersAreSentAsTheJsonTypesTheServiceReads) {
 }
 
 TEST_F(PnGsdClientTest, OnlyTheImportPathIsConvertedToUtf8) {
-    const std::string latin = "C:/Ger" + locale_.EAcute() + "t.xml";
+    const std::string latin = "C:/Ger" + EAcute() + "t.xml";
     client_.TavrelImportGsdFile(latin);
     EXPECT_EQ(client_.sent.back()["method"], "TavrelImportGsdFile");
     EXPECT_EQ(client_.LastParams()[0].asString(), std::string("C:/Ger\xC3\xA9t.xml"));
@@ -146,7 +140,7 @@ TEST_F(PnGsdClientTest, ResultsAreReadOrRefusedByTheirShape) {
 
 TEST_F(PnGsdClientTest, FileManagementTextsAreConvertedFieldByField) {
     const std::string utf8 = std::string("Ger") + gsdtest::kUtf8EAcute + "t";
-    const std::string latin = "Ger" + locale_.EAcute() + "t";
+    const std::string latin = "Ger" + EAcute() + "t";
     const std::string u = "\"" + utf8 + "\"";
     Json::Value import = ParseJson(R"({"GsdName": )" + u + R"(, "GsdPath": )" + u +
                                    R"(, "IsSuccess": false, "IsValid": true, "ErrorMessages": [)" +

@@ -3,6 +3,8 @@
 // system's shell, judged by its exit code, its stdout (text or JSON) and its
 // one-line reason on stderr.
 
+#include "CatalogTree.h"
+#include "Common.h"
 #include "support/JsonText.h"
 
 #include <gtest/gtest.h>
@@ -348,6 +350,39 @@ TEST(Pnctl, DemoBuildsItsConfigurationFromWhatTheCatalogueOffersAndCleansUp) {
         usedSlots.push_back(slot);
     }
     EXPECT_FALSE(usedSlots.empty());
+}
+
+// The formatting its output depends on: failure codes in their 32-bit form,
+// slot lists as ranges, one-line reasons.
+TEST(PnctlFormat, CodesShowTheir32BitFormWhateverTheWidthOfLong) {
+    namespace Code = RpcClient::FailureCode;
+    EXPECT_EQ(Pnctl::HexCode(0) + Pnctl::HexCode(Code::Timeout) + Pnctl::HexCode(Code::InvalidArg),
+              "0x000000000x8001011F0x80070057");
+    // A server's own JSON-RPC code is passed on unchanged, as a negative number.
+    EXPECT_EQ(Pnctl::FormatCode(-32001), "0xFFFF82FF (-32001)");
+    EXPECT_EQ(Pnctl::FormatCode(-32768), "0xFFFF8000 (-32768)");
+    EXPECT_EQ(Pnctl::FormatCode(Code::ServerFault), "0x80010105");
+    // The newest entry is the reason on one line; without one, the code's text.
+    EXPECT_EQ(Pnctl::DescribeFailure(Code::ServerFault,
+                                     {{Code::ServerFault, "invalid"}, {Code::Fail, "x"}}),
+              "0x80010105 invalid");
+    EXPECT_EQ(Pnctl::DescribeFailure(Code::Unexpected, {}).rfind("0x8001FFFF ", 0), 0u);
+}
+
+TEST(PnctlFormat, SlotListsCollapseIntoRanges) {
+    const struct {
+        const char* slots;
+        const char* text;
+    } cases[] = {{"[]", "-"},
+                 {"[0]", "0"},
+                 {"[1,2,3,4]", "1-4"},
+                 {"[1,2,4]", "1-2, 4"},
+                 {"[1,3,5]", "1, 3, 5"},
+                 {"[5,4]", "5, 4"},
+                 {"[2,3,4,8,9,32769]", "2-4, 8-9, 32769"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(Pnctl::FormatSlots(TestJson::ParseJson(c.slots)), c.text) << c.slots;
+    }
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// Shared by the GSD client tests: JSON literals and a legacy narrow code page
-// for the text conversions.
-
 #include "AnsiCodePage.h"
 #include "support/JsonText.h"
 
@@ -23,9 +20,7 @@ constexpr const char* kUtf8NoBreakSpace = "\xC2\xA0";
 
 // Puts the library's narrow code page on a legacy one for the test, so that
 // UTF-8 answers visibly change bytes when converted, and tells the bytes of
-// "é" and of the no-break space in it. A double-byte page serves where it is
-// the one in force (936 has no no-break space; it becomes the default
-// character). Skips the test where none is available.
+// "é" and of the no-break space in it (936 has none: the default character).
 class CodePageTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// A stand-in catalogue server for the facade tests. It answers each request
-// from a script file that the test may rewrite between calls:
-//   { "<method>" or "*": {"result": <value>} | {"error": {...}} | {} , ... }
-// A method neither named nor covered by "*" gets a null result. Every request
-// is logged, one compact JSON per line, so the test sees what was sent.
-//
-//   gsd_scripted_server <script.json> <requests.log>
+// A stand-in catalogue server for the facade tests: gsd_scripted_server
+// <script> <log>. It answers each request from the script, which the test
+// may rewrite between calls: {"<method>" or "*": {"result": ...} or
+// {"error": ...} or {}}, else a null result; it logs each request received.
 
 #include <JsonRpcClient/rpc/Framing.h>
 

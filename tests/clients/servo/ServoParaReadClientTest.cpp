@@ -20,6 +20,7 @@ namespace {
 using RpcClient::Tavrel::ServoParaReadClient;
 namespace FailureCode = RpcClient::FailureCode;
 using Client = Scripted<ServoParaReadClient>;
+using RpcClient::JobInstanceMgr;
 
 using TestJson::ParseJson;
 
@@ -95,21 +96,6 @@ TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
         EXPECT_EQ(client.GetErrList(), (c.code == 0 ? Entries{} : Entries{{c.code, text}}));
     }
 }
-
-TEST(GetServoPara, KeepsEarlierEntriesAndReleasesAfterEveryRead) {
-    Client client;
-    client.Reply(ParseJson(R"({"jsonrpc":"2.0","error":{"code":-32002,"message":""}})"));
-    client.Reply(ParseJson(R"({"jsonrpc":"1.0"})"));
-    ServoParaReadClient::ServoPara para;
-    EXPECT_FALSE(client.GetServoPara(para));
-    EXPECT_FALSE(client.GetServoPara(para));
-    EXPECT_FALSE(client.GetServoPara(para)) << "no message to read";
-    ASSERT_GE(client.GetErrList().size(), 2u);
-    EXPECT_EQ(client.GetErrList().back().first, -32002) << "oldest entry stays at the back";
-    EXPECT_EQ(client.releases, 3);
-}
-
-using RpcClient::JobInstanceMgr;
 
 // Reads pushed messages until one carries parameters; messages pushed before
 // the latest credentials took effect may still be waiting in the pipe.

@@ -126,51 +126,31 @@ TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     EXPECT_EQ(client.releases, 13);
 }
 
-using Writer = RpcClient::JsonSerialzer<PnConfigClient::TestStruct>;
-
-class ConfigServer : public testing::Test {
-protected:
-    void SetUp() override {
-        std::vector<wchar_t> buffer = UrlBuffer();
-        ASSERT_EQ(RpcClient::JobInstanceMgr::StartupPNConfig(L"de", buffer.data(), &registry_), 1);
-        server_ = registry_.GetAt(UrlFromBuffer(buffer));
-        ASSERT_NE(server_, nullptr);
-    }
-    void TearDown() override {
-        EXPECT_EQ(RpcClient::JobInstanceMgr::ShutdownRpcInst(L"", &registry_), 1);
-    }
-    TestRegistry registry_;
-    RpcClient::RpcLocalSrvConfig* server_ = nullptr;
-};
-
-TEST_F(ConfigServer, EveryOperationAnswersAndExitRestartsTheServerOnTheNextCall) {
-    PnConfigClient client(server_);
+// The real server: each operation once, frames around the pipe buffer sizes
+// and above the server's body limit, and a restart after Exit.
+TEST(ConfigServer, AnswersEachOperationKeepsCallsInStepAndRestartsAfterExit) {
+    using Writer = RpcClient::JsonSerialzer<PnConfigClient::TestStruct>;
+    TestRegistry registry;
+    std::vector<wchar_t> buffer = UrlBuffer();
+    ASSERT_EQ(RpcClient::JobInstanceMgr::StartupPNConfig(L"de", buffer.data(), &registry), 1);
+    RpcClient::RpcLocalSrvConfig* server = registry.GetAt(UrlFromBuffer(buffer));
+    ASSERT_NE(server, nullptr);
+    PnConfigClient client(server);
     EXPECT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
     EXPECT_EQ(client.GetLanguage(), "de");
     EXPECT_EQ(client.GetAssemblyInfo().Version, JSONRPCCLIENT_VERSION);
-
-    PnConfigClient::TestStruct record;
-    record.TestString =
-        "Stra\xc3\x9f"
-        "e";
-    record.TestBool = true;
-    record.TestDouble = 1.0 / 3.0;
-    record.TestFloat = 0.1f;
-    record.InnerStruct = {2147483647, "", false, -2.5e300, -7.75f};
+    const PnConfigClient::TestStruct record = SampleRecord();
     for (auto run : {&PnConfigClient::RunTest, &PnConfigClient::RunTest2}) {
         PnConfigClient::TestStruct expected = record;
-        expected.InnerStruct = {-12, record.TestString, true, record.TestDouble, 0.1f};
-        expected.TestInt = -12;
+        expected.InnerStruct = {3, "s", true, 2.0, 0.5f};
         // Equal member for member, floats bit for bit.
-        EXPECT_EQ(Writer{}((client.*run)(-12, record.TestString, true, record.TestDouble, 0.1f)),
-                  Writer{}(expected));
+        EXPECT_EQ(Writer{}((client.*run)(3, "s", true, 2.0, 0.5f)), Writer{}(expected));
     }
     for (auto repeat : {&PnConfigClient::TestStructArray, &PnConfigClient::TestStructArray2}) {
         const std::vector<PnConfigClient::TestStruct> copies = (client.*repeat)(record, 3);
         ASSERT_EQ(copies.size(), 3u);
         EXPECT_EQ(Writer{}(copies[2]), Writer{}(record));
     }
-
     // Sizes around the 64 KB stream and pipe buffers of both ends and above the
     // size up to which a body buffer is allocated at once; a small call after
     // each shows nothing of the large frame was left behind.
@@ -181,18 +161,9 @@ TEST_F(ConfigServer, EveryOperationAnswersAndExitRestartsTheServerOnTheNextCall)
         EXPECT_TRUE(echoed.TestString == text && echoed.InnerStruct.InnerString == text) << size;
         EXPECT_EQ(client.GetLanguage(), "de") << size;
     }
-    client.Exit();
-    EXPECT_FALSE(client.HasError());
-    EXPECT_EQ(server_->WaitForExit(5000), 0u);
-    EXPECT_EQ(client.GetLanguage(), "de");
-    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
-}
-
-// A request above the server's 64 MiB body limit gets one error answer, sent
-// once its body is through; notifications, however malformed, get none. The
-// next call then reads its own answer.
-TEST_F(ConfigServer, OversizedRequestAndMalformedNotificationsLeaveTheCallsInStep) {
-    RpcClient::RpcLocalConnection* connection = server_->QueryConnection(5000);
+    // A request above the 64 MiB body limit gets one error answer, sent once
+    // its body is through; notifications, however malformed, get none.
+    RpcClient::RpcLocalConnection* connection = server->QueryConnection(5000);
     ASSERT_NE(connection, nullptr);
     std::ostream& out = connection->OStream();
     const std::string oversized((std::size_t{64} << 20) + 1, 'x');
@@ -205,10 +176,17 @@ TEST_F(ConfigServer, OversizedRequestAndMalformedNotificationsLeaveTheCallsInSte
     out.flush();
     std::string error;
     const auto answers = RpcClient::ReadResponses(connection->IStream(), error);
-    server_->ReleaseConnection(connection);
+    server->ReleaseConnection(connection);
     ASSERT_EQ(answers.size(), 1u) << error;
     EXPECT_EQ(answers[0].GetError().GetCode(), -32700);
-    EXPECT_EQ(PnConfigClient(server_).GetLanguage(), "de");
+    EXPECT_EQ(client.GetLanguage(), "de");
+
+    client.Exit();
+    EXPECT_FALSE(client.HasError());
+    EXPECT_EQ(server->WaitForExit(5000), 0u);
+    EXPECT_EQ(client.GetLanguage(), "de");
+    EXPECT_FALSE(client.HasError()) << client.GetLastErrMsg();
+    EXPECT_EQ(RpcClient::JobInstanceMgr::ShutdownRpcInst(L"", &registry), 1);
 }
 
 }  // namespace

@@ -28,12 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // A fresh directory under the system's temporary folder, removed on
 // destruction.
 class TempDir {
@@ -82,39 +76,9 @@ std::string Quote(const std::string& word) {
 constexpr const char* kNoInput = " </dev/null";
 #endif
 
-ToolRun RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    TempDir capture;
-    std::string command = Quote(program);
-    for (const std::string& argument : arguments) {
-        command += ' ' + Quote(argument);
-    }
-    command += kNoInput + (" >" + Quote(capture / "stdout")) + " 2>" + Quote(capture / "stderr");
-    ToolRun run;
-#ifdef _WIN32
-    // cmd.exe strips one pair of outer quotes from the whole line.
-    run.exitCode = std::system(("\"" + command + "\"").c_str());
-#else
-    const int status = std::system(command.c_str());
-    run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    for (std::string* text : {&run.out, &run.err}) {
-        std::ifstream in(capture / (text == &run.out ? "stdout" : "stderr"), std::ios::binary);
-        text->assign(std::istreambuf_iterator<char>(in), {});
-#ifdef _WIN32
-        // Text-mode output ends its lines with CR LF there.
-        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
-#endif
-    }
-    return run;
-}
-
 const std::string kLegacy = "GSDML-V2.1-Samplevendor-Legacy-20080315.xml";
 const std::string kIoBlock = "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml";
 const std::string kServer = PNCTL_CONFIG_SERVER;
-
-std::string Sample(const std::string& name) {
-    return (fs::path(PNCTL_SAMPLES) / name).string();
-}
 
 void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
@@ -131,33 +95,56 @@ struct Row {
     std::string err;
 };
 
-ToolRun Expect(const Row& row) {
+// Runs the tool through the system's shell and returns its stdout.
+std::string Expect(const Row& row) {
     SCOPED_TRACE(testing::PrintToString(row.arguments));
-    const ToolRun run = RunProgram(PNCTL_PROGRAM, row.arguments);
-    EXPECT_EQ(run.exitCode, row.exitCode) << "stdout:\n" << run.out << "stderr:\n" << run.err;
+    TempDir capture;
+    std::string command = Quote(PNCTL_PROGRAM);
+    for (const std::string& argument : row.arguments) {
+        command += ' ' + Quote(argument);
+    }
+    command += kNoInput + (" >" + Quote(capture / "stdout")) + " 2>" + Quote(capture / "stderr");
+    int exitCode = -1;
+    std::string out, err;
+#ifdef _WIN32
+    // cmd.exe strips one pair of outer quotes from the whole line.
+    exitCode = std::system(("\"" + command + "\"").c_str());
+#else
+    const int status = std::system(command.c_str());
+    exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    for (std::string* text : {&out, &err}) {
+        std::ifstream in(capture / (text == &out ? "stdout" : "stderr"), std::ios::binary);
+        text->assign(std::istreambuf_iterator<char>(in), {});
+#ifdef _WIN32
+        // Text-mode output ends its lines with CR LF there.
+        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+#endif
+    }
+    EXPECT_EQ(exitCode, row.exitCode) << "stdout:\n" << out << "stderr:\n" << err;
     // A failure is reported on exactly one line of stderr, prefixed with the
     // tool's name; success prints nothing there.
     if (row.exitCode == 0) {
-        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(err, "");
     } else {
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-        EXPECT_EQ(run.err.rfind("pnctl: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(err.rfind("pnctl: ", 0), 0u) << err;
+        EXPECT_NE(err.find(row.err), std::string::npos) << err;
     }
     for (const std::string& fragment : row.out) {
         const std::string rest = fragment.substr(1);
-        const auto lines = std::count(run.out.begin(), run.out.end(), '\n');
+        const auto lines = std::count(out.begin(), out.end(), '\n');
         if (fragment[0] == '!' || fragment[0] == '$' || fragment[0] == '#') {
-            EXPECT_TRUE(fragment[0] == '!'   ? run.out.find(rest) == std::string::npos
-                        : fragment[0] == '$' ? run.out == rest
+            EXPECT_TRUE(fragment[0] == '!'   ? out.find(rest) == std::string::npos
+                        : fragment[0] == '$' ? out == rest
                                              : lines == std::stoi(rest))
                 << fragment << " in\n"
-                << run.out;
+                << out;
         } else {
-            EXPECT_NE(run.out.find(fragment), std::string::npos) << fragment << " in\n" << run.out;
+            EXPECT_NE(out.find(fragment), std::string::npos) << fragment << " in\n" << out;
         }
     }
-    return run;
+    return out;
 }
 
 // Each row runs on the catalogue the rows before it left.
@@ -187,8 +174,8 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
     // clang-format off
     const Row rows[] = {
         {{"gsd", "import", "--json", malformed}, 1, {failed + "0,", "malformed.xml" + notOk}, "1 of 1 files"},
-        {{"gsd", "import", "--json", malformed, Sample(kLegacy)}, 1, {failed + "1,"}, "1 of 2"},
-        {{"gsd", "import", "--json", Sample(kIoBlock), inputs / "missing.xml"}, 4, {failed + "1,", "missing.xml" + notOk}, ""},
+        {{"gsd", "import", "--json", malformed, PNCTL_SAMPLES "/" + kLegacy}, 1, {failed + "1,"}, "1 of 2"},
+        {{"gsd", "import", "--json", PNCTL_SAMPLES "/" + kIoBlock, inputs / "missing.xml"}, 4, {failed + "1,", "missing.xml" + notOk}, ""},
         // Global options are accepted after the command too.
         {{"gsd", "list", "--json", "--catalog", catalogue.Path().string()}, 0, {"\"GsdName\" : \"" + kLegacy, "\"GsdName\" : \"" + kIoBlock}, ""},
         // What the device comes with, in its slots and subslots, with IO
@@ -299,13 +286,12 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
         Expect(row);
     }
 }
-}
 
-// The demo runs the whole job against a temporary catalogue, and configures
+// The demo runs the whole job against a temporary catalogue and configures
 // only what the catalogue offers: every module one its access
 // point offers, in a slot it allows, no two in one slot.
-TEST(Pnctl, DemoBuildsItsConfigurationFromWhatTheCatalogueOffersAndCleansUp) {
-    const Json::Value demo = TestJson::ParseJson(Expect({{"demo", "--json"}, 0, {}, ""}).out);
+TEST(Pnctl, DemoBuildsItsConfigurationFromWhatTheCatalogueOffers) {
+    const Json::Value demo = TestJson::ParseJson(Expect({{"demo", "--json"}, 0, {}, ""}));
     for (const Json::Value& imported : demo["imported"]) {
         EXPECT_TRUE(imported["IsSuccess"].asBool()) << imported;
     }

@@ -186,13 +186,9 @@ TEST_F(ScriptedServerTest, EveryOperationForwardsItsArgumentsAndTurnsTheAnswerIn
 
 TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndRefreshKeepsTheOldListOnFailure) {
     Script(
-        R"({"GetGSDPath": {"result": "/catalog/g.xml"}, "GetSubmoduleAPI": {"result": 4294967295},
-               "GetSubModuleBaseInfo": {"result": {"GsdID": "SM", "Name": "N"}},
+        R"({"GetGSDPath": {"result": "/catalog/g.xml"}, "GetSubModuleBaseInfo": {"result": {"GsdID": "SM", "Name": "N"}},
                "TavrelRefreshGsds": {"result": ["a.xml", "b.xml"]}})");
     EXPECT_EQ(Parser().GetGSDPath("g.xml"), "/catalog/g.xml");
-    int api = 0;
-    EXPECT_EQ(Parser().GetSubmoduleAPI("g", "s", api), 0);
-    EXPECT_EQ(api, -1);
     ModuleDataBaseInfo base;
     EXPECT_EQ(Parser().GetSubModuleBaseInfo("", "b", "c", "d", base), 0);
     EXPECT_EQ(base.GsdID, "SM");
@@ -205,7 +201,7 @@ TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndRefreshKeepsTheOldListOnFail
     // Refused calls never reach the server.
     ModuleVirSubSlotAndAPI v;
     EXPECT_EQ(Parser().GetModuleVirSubSlotAndAPI("", "b", "c", v), 0);
-    EXPECT_EQ(Requests().size(), 5u);
+    EXPECT_EQ(Requests().size(), 4u);
     EXPECT_EQ(Requests().back()["method"], "TavrelRefreshGsds");
 }
 

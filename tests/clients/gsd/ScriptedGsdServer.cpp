@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// A stand-in catalogue server for the facade tests: gsd_scripted_server
-// <script> <log>. It answers each request from the script, which the test
-// may rewrite between calls: {"<method>" or "*": {"result": ...} or
-// {"error": ...} or {}}, else a null result; it logs each request received.
+// Stand-in catalogue server: gsd_scripted_server <script> <log>. Answers each
+// request from the script, {"<method>" or "*": {"result": ...} or {"error":
+// ...} or {}}, else with a null result, and logs each request received.
 
 #include <JsonRpcClient/rpc/Framing.h>
 

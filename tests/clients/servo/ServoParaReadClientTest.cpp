@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -51,13 +51,11 @@ TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
         {R"({"jsonrpc":"2.0","result":[1,2]})", Outcome::Empty, "", 0, 0, FailureCode::InvalidData},
         {R"({"jsonrpc":"2.0","result":"text"})", Outcome::Empty, "", 0, 0, FailureCode::InvalidData},
         {R"({"jsonrpc":2,"result":{"ip":"x"}})", Outcome::Refused, "", 0, 0, kVersion},
-        {R"({"result":{"ip":"x"}})", Outcome::Refused, "", 0, 0, kVersion},
         {R"(5)", Outcome::Refused, "", 0, 0, kVersion},
         {R"({"jsonrpc":"2.0","error":{"code":-32001,"message":"bad login"}})", Outcome::Refused, "", 0, 0, -32001},
         {R"({"jsonrpc":"2.0","error":{"code":-32601,"message":"m"},"result":{}})", Outcome::Refused, "", 0, 0, -32601},
         {R"({"jsonrpc":"2.0","result":{"ip":"x","r5276":"1.5","r5277":2}})", Outcome::Throws},
         {R"({"jsonrpc":"2.0","result":{"ip":["x"],"r5276":1,"r5277":2}})", Outcome::Throws},
-        {R"({"jsonrpc":"2.0","result":{"ip":{},"r5276":1,"r5277":2}})", Outcome::Throws},
         {R"({"jsonrpc":"2.0","result":{"ip":"x","r5276":1,"r5277":[]}})", Outcome::Throws},
         {R"({"jsonrpc":"2.0"})", Outcome::Throws},
         // clang-format on
@@ -167,9 +165,8 @@ TEST(ServoServerStartup, TheCheckSeesSixCompanionFilesAndTheServerEndsWhenOneGoe
     JobInstanceMgr::ShutdownRpcInst(L"", &registry);
     ASSERT_EQ(files.size(), 7u);
     EXPECT_EQ(fs::path(files[0]).parent_path().filename(), "PellavonCli");
-    const auto copy = fs::temp_directory_path() /
-                      ("servo-copy-" +
-                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const auto copy =
+        fs::temp_directory_path() / ("servo-" + std::to_string(std::random_device{}()));
     fs::create_directories(copy);
     for (const std::wstring& file : files) {
         EXPECT_EQ(fs::path(file).parent_path(), fs::path(files[0]).parent_path());

@@ -180,6 +180,10 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
         // Operations run through the facade; their status is the exit code.
         {{"gsd", "query", "--json", "GetDevicePhysicalSlots", kIoBlock, "DAP_HF"}, 0, {"\"hex\" : \"0x00000000\"", "\"output\" : \n  [\n    0,\n    1,\n"}, ""},
         {{"gsd", "query", "--json", "GetChannalDiagDescription", kIoBlock, "65535", "false", "0", "0", "1"}, 0, {"0x00000000"}, ""},
+        {{"gsd", "query", "CalcIoDeviceUpdateTime", kIoBlock, "DAP_ST", "1"}, 0, {"$status 0x00000000\n[\n  1.0,\n  2.0,\n  4.0,\n  8.0,\n  16.0\n]\n"}, ""},
+        {{"gsd", "query", "GetPluggableModuleSlotRelation", kIoBlock, "", "MOD_DI16"}, 0, {"[\n  2,\n  3,\n  4,\n  5,\n  6,\n  7,\n  8\n]"}, ""},
+        {{"gsd", "query", "GetModuleData", kIoBlock, "DAP_HF", "MOD_DI16"}, 0, {"      \"GsdID\" : \"MOD_DI16\",\n"}, ""},
+        {{"gsd", "query", "GetModuleData", kIoBlock, "DAP_HF", "DAP_HF"}, 0, {"      \"GsdID\" : \"DAP_HF\",\n"}, ""},
         {{"gsd", "query", "--json", "GetDevicePhysicalSlots", kIoBlock, ""}, 1, {"\"hex\" : \"0x80004005\""}, ""},
         // The facade gives a bare status; the reason is the server's own.
         {{"gsd", "query", "GetModuleData", kIoBlock, "DAP_HF", "NOPE"}, 1, {}, "module \"NOPE\" is not described"},

@@ -144,8 +144,7 @@ std::string Expect(const Row& row) {
 
 // Each row runs on the catalogue the rows before it left.
 TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
-    TempDir catalogue;
-    TempDir inputs;
+    TempDir catalogue, inputs;
     const std::string malformed = inputs / "malformed.xml";
     WriteFile(malformed, "<ISO15745Profile><unclosed>");
     const std::string config = fs::path(PNCTL_SAMPLES).parent_path().string() + "/config/";

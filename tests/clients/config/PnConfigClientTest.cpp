@@ -125,8 +125,6 @@ TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     EXPECT_EQ(client.releases, 13);
 }
 
-// The real server: each operation once, frames around the pipe buffer sizes
-// and above the server's body limit, and a restart after Exit.
 TEST(ConfigServer, AnswersEachOperationKeepsCallsInStepAndRestartsAfterExit) {
     using Writer = RpcClient::JsonSerialzer<PnConfigClient::TestStruct>;
     TestRegistry registry;

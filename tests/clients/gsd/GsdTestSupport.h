@@ -18,9 +18,8 @@ using TestJson::ParseJson;
 constexpr const char* kUtf8EAcute = "\xC3\xA9";
 constexpr const char* kUtf8NoBreakSpace = "\xC2\xA0";
 
-// Puts the library's narrow code page on a legacy one for the test, so that
-// UTF-8 answers visibly change bytes when converted, and tells the bytes of
-// "é" and of the no-break space in it (936 has none: the default character).
+// Puts the narrow code page on a legacy one, where UTF-8 answers change bytes
+// when converted, and tells its "é" and no-break space (936 has none: "?").
 class CodePageTest : public ::testing::Test {
 protected:
     void SetUp() override {

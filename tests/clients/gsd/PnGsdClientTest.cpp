@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The catalogue client against a scripted exchange: what goes on the wire,
-// which answers count as invalid data, and what comes back to the host.
+// The catalogue client over a scripted exchange: requests, invalid data, results.
 
 #include "GsdTestSupport.h"
 #include "support/ScriptedConnection.h"

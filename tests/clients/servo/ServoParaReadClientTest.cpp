@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The servo parameter client: its reading rules against scripted messages,
-// then the real servo tuning server started from the build tree.
+// The servo parameter client against scripted messages, then the real server.
 #include "support/JsonText.h"
 #include "support/ScriptedConnection.h"
 #include "support/ServerRegistry.h"

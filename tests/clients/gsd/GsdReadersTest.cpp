@@ -6,9 +6,6 @@
 #include "clients/GsdReaders.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <json/value.h>
 
 #include <functional>
 #include <string>
@@ -16,7 +13,6 @@
 
 using namespace Tavrel::Gsd;
 using namespace Tavrel::Gsd::detail;
-using gsdtest::LegacyLocale;
 using gsdtest::ParseJson;
 
 namespace {
@@ -29,20 +25,10 @@ public:
 
 CountingSink g_sink;
 
-class GsdReaderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!locale_.Active()) {
-            GTEST_SKIP()
-                << "no legacy code page with a sample in force (POSIX: run scripts/setup-deps.sh)";
-        }
-    }
-    LegacyLocale locale_;
-};
+using GsdReaderTest = gsdtest::CodePageTest;
 
-// "A", no-break space, "é", and what each text form makes of it: as
-// received, in the local code page, or local with the no-break space made
-// a plain one.
+// "A", no-break space, "é"; a text arrives as received, in the local code
+// page, or local with the no-break space made a plain one.
 const std::string kMixed = std::string("A") + gsdtest::kUtf8NoBreakSpace + gsdtest::kUtf8EAcute;
 enum class Form { Utf8, Local, LocalSpaces };
 
@@ -52,18 +38,9 @@ enum class Form { Utf8, Local, LocalSpaces };
 }  // namespace
 
 TEST(ReplaceNoBreakSpacesTest, TurnsEveryPairIntoOneSpaceAndLeavesLoneBytes) {
-    const struct {
-        std::string in;
-        std::string out;
-    } cases[] = {{"", ""},
-                 {"\xC2\xA0", " "},
-                 {"a\xC2\xA0\xC2\xA0z", "a  z"},
-                 {"\xC2\xC2\xA0", "\xC2 "},
-                 {"\xA0\xC2", "\xA0\xC2"},
-                 {"plain", "plain"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ReplaceNoBreakSpaces(c.in), c.out) << "input size " << c.in.size();
-    }
+    EXPECT_EQ(ReplaceNoBreakSpaces(""), "");
+    EXPECT_EQ(ReplaceNoBreakSpaces("\xC2\xA0|a\xC2\xA0\xC2\xA0z|\xC2\xC2\xA0|\xA0\xC2|plain"),
+              " |a  z|\xC2 |\xA0\xC2|plain");
 }
 
 // Every text field, keyed by its wire name, with the form it must arrive in.
@@ -104,8 +81,8 @@ TEST_F(GsdReaderTest, EachTextFieldArrivesInItsOwnForm) {
         {"AlarmExtNameText", READ(ReadChannelAlarmData(v, g_sink), AlarmExtNameText), Form::Local},
         {"AlarmExtHelpText", READ(ReadChannelAlarmData(v, g_sink), AlarmExtHelpText), Form::Local},
     };
-    const std::string local = "A" + locale_.NoBreakSpace() + locale_.EAcute();
-    const std::string localSpaces = "A " + locale_.EAcute();
+    const std::string local = "A" + NoBreakSpace() + EAcute();
+    const std::string localSpaces = "A " + EAcute();
     g_sink.reports = 0;
     for (const auto& c : cases) {
         Json::Value answer(Json::objectValue);
@@ -120,46 +97,32 @@ TEST_F(GsdReaderTest, EachTextFieldArrivesInItsOwnForm) {
     EXPECT_EQ(ReadModuleDataBaseInfo(ParseJson(R"({"GsdId": "x"})"), g_sink).GsdID, "");
 }
 
-TEST_F(GsdReaderTest, CatalogueListsKeepServerOrderAndDuplicates) {
+TEST_F(GsdReaderTest, CatalogueListsKeepServerOrderAndTemplatesAloneReadTheGenerationFlag) {
     const Json::Value answer = ParseJson(R"([
         {"BaseInfo": {"Name": "B", "GsdId": "ID_B"}, "SupportRTType": 2},
-        {"BaseInfo": {"Name": "A", "GsdId": "ID_A"}},
-        {"BaseInfo": {"Name": "B", "GsdId": "ID_B"}, "SupportRTType": -3}, {}])");
+        {"BaseInfo": {"Name": "A", "GsdId": "ID_A"}}, {"BaseInfo": {"Name": "B"}, "SupportRTType": -3}, {}])");
     std::string read;
     for (const subModuleCatalog& sub : ReadSubModuleCatalogs(answer)) {
         read += sub.BaseInfo.Name + sub.BaseInfo.GsdId + std::to_string(sub.SupportRTType) + ";";
     }
-    EXPECT_EQ(read, "BID_B2;AID_A0;BID_B-3;0;");
-    const std::vector<moduleCatalog> modules = ReadModuleCatalogs(answer);
-    ASSERT_EQ(modules.size(), 4u);
-    EXPECT_EQ(modules[2].BaseInfo.GsdId, "ID_B");
-    for (const char* notArray : {"null", "{}", "\"x\"", "5"}) {
-        EXPECT_TRUE(ReadModuleCatalogs(ParseJson(notArray)).empty()) << notArray;
-        EXPECT_TRUE(ReadDeviceCatalogs(ParseJson(notArray)).empty()) << notArray;
-        EXPECT_TRUE(ReadSlotRelations(ParseJson(notArray)).empty()) << notArray;
-    }
+    EXPECT_EQ(read, "BID_B2;AID_A0;B-3;0;");
+    EXPECT_EQ(ReadModuleCatalogs(answer).at(1).BaseInfo.GsdId, "ID_A");
+    const Json::Value device = ParseJson(R"([{"VendorName": "V", "DNSCompatibleName": "dns",
+        "BaseInfo": {"Description": "desc", "SoftwareRelease": "V2.3"}, "VendorIdentNumber": 42,
+        "DeviceIdentNumber": 4294967295, "IsG2": true, "IsKeltolineTemplate": true}])");
+    const DeviceCatalog plain = ReadDeviceCatalogs(device).at(0);
+    EXPECT_FALSE(plain.IsG2);
+    EXPECT_EQ(plain.DNSCompatibleName + plain.GetCatalogText(), "dnsdesc");
+    EXPECT_EQ(plain.DeviceIdentNumber, 4294967295u);
+    const GSDTemplateCatalog templ = ReadTemplateCatalogs(device).at(0);
+    EXPECT_TRUE(templ.IsG2 && templ.IsKeltolineTemplate);
+    EXPECT_EQ(templ.VendorName + std::to_string(templ.VendorIdentNumber), "V42");
+    EXPECT_EQ(static_cast<const DeviceCatalog&>(templ).GetCatalogText(), "V2.3");
 }
 
-TEST_F(GsdReaderTest, TemplatesReadTheGenerationFlagButPlainDevicesDoNot) {
-    const Json::Value answer = ParseJson(R"([{
-        "MainFamily": "M", "VendorName": "V", "ProductFamily": "P", "DNSCompatibleName": "dns",
-        "BaseInfo": {"Description": "desc", "SoftwareRelease": "V2.3"}, "SupportRTType": 1,
-        "VendorIdentNumber": 42, "DeviceIdentNumber": 4294967295, "IsG2": true,
-        "IsKeltolineTemplate": true}])");
-    const std::vector<DeviceCatalog> devices = ReadDeviceCatalogs(answer);
-    ASSERT_EQ(devices.size(), 1u);
-    EXPECT_FALSE(devices[0].IsG2);
-    EXPECT_EQ(devices[0].DNSCompatibleName + devices[0].GetCatalogText(), "dnsdesc");
-    EXPECT_EQ(devices[0].DeviceIdentNumber, 4294967295u);
-    const std::vector<GSDTemplateCatalog> templates = ReadTemplateCatalogs(answer);
-    ASSERT_EQ(templates.size(), 1u);
-    EXPECT_TRUE(templates[0].IsG2 && templates[0].IsKeltolineTemplate);
-    EXPECT_EQ(templates[0].VendorName, "V");
-    EXPECT_EQ(templates[0].VendorIdentNumber, 42u);
-    EXPECT_EQ(static_cast<const DeviceCatalog&>(templates[0]).GetCatalogText(), "V2.3");
-}
-
-TEST_F(GsdReaderTest, ModuleItemIgnoresInfoAndIoDataThatAreNotObjects) {
+// Members of the wrong kind are skipped: Info and IoData not objects,
+// SubItems not an array, values not strings, update times not numbers.
+TEST_F(GsdReaderTest, NestedMembersAreReadOnlyFromTheirOwnShape) {
     const auto describe = [](const moduleItem& m) {
         return m.Info.GsdID + "/" + m.Info.Name + " io " + std::to_string(m.IoData.IoType) + " " +
                std::to_string(m.IoData.Isize) + "/" + std::to_string(m.IoData.Osize) + " type " +
@@ -167,8 +130,7 @@ TEST_F(GsdReaderTest, ModuleItemIgnoresInfoAndIoDataThatAreNotObjects) {
                std::to_string(m.SlotNumber);
     };
     EXPECT_EQ(describe(ReadModuleItem(ParseJson(R"({"Info": {"GsdID": "SM1", "Name": "In 8"},
-        "IoData": {"IoType": 1, "Isize": 8, "Osize": 2}, "Type": 3, "IsMandatory": true,
-        "SlotNumber": 4})"))),
+        "IoData": {"IoType": 1, "Isize": 8, "Osize": 2}, "Type": 3, "IsMandatory": true, "SlotNumber": 4})"))),
               "SM1/In 8 io 1 8/2 type 3 mandatory slot 4");
     for (const std::string odd : {R"("text")", "[1, 2]", "null", "7"}) {
         EXPECT_EQ(describe(ReadModuleItem(ParseJson(R"({"SlotNumber": 1, "Info": )" + odd +
@@ -176,76 +138,58 @@ TEST_F(GsdReaderTest, ModuleItemIgnoresInfoAndIoDataThatAreNotObjects) {
                   "/ io 0 0/0 type 0 slot 1")
             << odd;
     }
-}
-
-TEST_F(GsdReaderTest, ModuleDataReadsSubItemsOnlyFromAnArray) {
     g_sink.reports = 0;
-    const moduleData data = ReadModuleData(ParseJson(R"({"virSubmoduleRefId": "VSM",
-        "virSubSlotNumber": 32769, "Item": {"SlotNumber": 2},
-        "SubItems": [{"SlotNumber": 1}, {"SlotNumber": 32768}]})"),
-                                           g_sink);
-    EXPECT_EQ(data.virSubmoduleRefId, "VSM");
-    EXPECT_EQ(data.virSubSlotNumber, 32769);
-    EXPECT_EQ(data.Item.SlotNumber, 2);
-    ASSERT_EQ(data.SubItems.size(), 2u);
-    EXPECT_EQ(data.SubItems[1].SlotNumber, 32768);
+    const moduleData data =
+        ReadModuleData(ParseJson(R"({"virSubmoduleRefId": "VSM", "virSubSlotNumber": 32769,
+        "Item": {"SlotNumber": 2}, "SubItems": [{"SlotNumber": 1}, {"SlotNumber": 32768}]})"),
+                       g_sink);
+    EXPECT_EQ(data.virSubmoduleRefId + std::to_string(data.virSubSlotNumber) +
+                  std::to_string(data.Item.SlotNumber),
+              "VSM327692");
+    EXPECT_EQ(data.SubItems.at(1).SlotNumber, 32768);
     EXPECT_TRUE(ReadModuleData(ParseJson(R"({"SubItems": {"a": {"SlotNumber": 1}}})"), g_sink)
                     .SubItems.empty());
-    EXPECT_EQ(g_sink.reports, 0);
-}
 
-TEST_F(GsdReaderTest, ValuesBecomeSortedPairsOfStringsOnly) {
     const recordDataItem item = ReadRecordDataItem(
-        ParseJson(std::string(R"({"TextId": "T", "ByteOffset": 2, "BitOffset": 5, "DataType": 9,
-        "IsChangeable": true, "MinValue": "0", "MaxValue": "255", "Values": {"b": "x", "a": "y)") +
+        ParseJson(std::string(R"({"TextId": "T", "ByteOffset": 2,
+        "BitOffset": 5, "DataType": 9, "IsChangeable": true, "MinValue": "0", "MaxValue": "255",
+        "Values": {"b": "x", "a": "y)") +
                   gsdtest::kUtf8EAcute + R"(", "c": 5, "B": "upper", "d": null}})"));
     using Pair = std::pair<std::string, std::string>;
-    EXPECT_THAT(item.Values, ::testing::ElementsAre(Pair{"B", "upper"},
-                                                    Pair{"a", std::string("y") + locale_.EAcute()},
+    EXPECT_THAT(item.Values, ::testing::ElementsAre(Pair{"B", "upper"}, Pair{"a", "y" + EAcute()},
                                                     Pair{"b", "x"}));
     EXPECT_EQ(item.TextId + " " + std::to_string(item.ByteOffset) + " " +
                   std::to_string(item.BitOffset) + " " + std::to_string(item.DataType) + " " +
-                  item.MinValue + "-" + item.MaxValue,
-              "T 2 5 9 0-255");
-    EXPECT_TRUE(item.IsChangeable);
-    EXPECT_TRUE(ReadRecordDataItem(ParseJson(R"({"TextId": "T"})")).Values.empty());
-}
+                  item.MinValue + "-" + item.MaxValue + (item.IsChangeable ? " rw" : ""),
+              "T 2 5 9 0-255 rw");
 
-TEST_F(GsdReaderTest, MenusNestToTheFullDepthOfTheAnswer) {
-    constexpr int kDepth = 300;
-    Json::Value menu(Json::objectValue);
-    for (int level = kDepth; level >= 1; --level) {
-        Json::Value outer(Json::objectValue);
-        outer["Name"] = "level " + std::to_string(level);
-        outer["RecordDataList"].append(ParseJson(R"({"TextId": "item"})"));
-        outer["MenuItems"].append(std::move(menu));
-        outer["MenuItems"][1]["Name"] = "sibling " + std::to_string(level);
-        menu = std::move(outer);
-    }
-    const std::vector<parameterRecord> records =
-        ReadParameterRecords(ParseJson(R"([{"Index": 100, "Length": 4}])"));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].Index, 100);
-    EXPECT_EQ(records[0].Length, 4);
-
-    const menuItem read = ReadMenuItem(menu);
-    const menuItem* at = &read;
-    for (int level = 1; level <= kDepth; ++level) {
-        ASSERT_EQ(at->Name, "level " + std::to_string(level));
-        ASSERT_EQ(at->RecordDataList.size(), 1u);
-        ASSERT_EQ(at->MenuItems.size(), 2u) << level;
-        EXPECT_EQ(at->MenuItems[1].Name, "sibling " + std::to_string(level));
-        at = &at->MenuItems[0];
-    }
-    EXPECT_TRUE(at->MenuItems.empty());
-}
-
-TEST_F(GsdReaderTest, UpdateTimesComeOnlyFromValidAnswersAndNumericValues) {
-    g_sink.reports = 0;
     EXPECT_THAT(ReadUpdateTimes(ParseJson(R"({"IsValid": true, "Selector": [{"Value": 2},
         {"Value": "4 ms"}, {}, {"Value": 0.5}, {"Value": true}]})"),
                                 g_sink),
                 ::testing::ElementsAre(2.0, 0.5));
-    EXPECT_TRUE(ReadUpdateTimes(ParseJson(R"({"IsValid": 1, "Selector": []})"), g_sink).empty());
     EXPECT_EQ(g_sink.reports, 0);
+}
+
+TEST_F(GsdReaderTest, MenusNestToTheFullDepthOfTheAnswer) {
+    Json::Value menu = ParseJson(R"({"Name": "300"})");
+    for (int level = 299; level >= 1; --level) {
+        Json::Value outer =
+            ParseJson(R"({"RecordDataList": [{"TextId": "t"}], "MenuItems": [{}, {}]})");
+        outer["Name"] = std::to_string(level);
+        outer["MenuItems"][0] = std::move(menu);
+        menu = std::move(outer);
+    }
+    const std::vector<parameterRecord> records = ReadParameterRecords(
+        ParseJson(R"([{"Index": 100, "Length": 4, "MenuItem": {"Name": "m"}}])"));
+    EXPECT_EQ(
+        records.at(0).MenuItem.Name + std::to_string(records[0].Index * 10 + records[0].Length),
+        "m1004");
+    const menuItem read = ReadMenuItem(menu);
+    const menuItem* at = &read;
+    for (int level = 1; level < 300; at = &at->MenuItems[0], ++level) {
+        ASSERT_EQ(at->Name, std::to_string(level));
+        ASSERT_EQ(at->RecordDataList.size() * 10 + at->MenuItems.size(), 12u) << level;
+    }
+    EXPECT_EQ(at->Name, "300");
+    EXPECT_TRUE(at->MenuItems.empty());
 }

@@ -1,17 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-// A stand-in catalogue server for the facade tests. It answers each request
-// from a script file that the test may rewrite between calls:
-//   { "<method>": {"result": <value>} | {"error": {...}} | {} , ... }
-// A method missing from the script is answered with a null result. Every
-// request received is written to the log file, one compact JSON per line,
-// so the test can see what the facade sent.
-//
-//   gsd_scripted_server <script.json> <requests.log>
+// Stand-in catalogue server: gsd_scripted_server <script> <log>. Answers each
+// request from the script, {"<method>" or "*": {"result": ...} or {"error":
+// ...} or {}}, else with a null result, and logs each request received.
 
 #include <JsonRpcClient/rpc/Framing.h>
 
-#include <json/reader.h>
-#include <json/writer.h>
+#include <json/json.h>
 
 #include <fstream>
 #include <iostream>
@@ -19,7 +13,6 @@
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: gsd_scripted_server <script.json> <requests.log>\n";
         return 2;
     }
     std::ios::sync_with_stdio(false);
@@ -38,20 +31,16 @@ int main(int argc, char** argv) {
         }
         std::ifstream in(argv[1], std::ios::binary);
         Json::Value script;
-        if (!in || !Json::parseFromStream(Json::CharReaderBuilder(), in, &script, &error) ||
-            !script.isObject()) {
+        if (!Json::parseFromStream(Json::CharReaderBuilder(), in, &script, &error)) {
             script = Json::Value(Json::objectValue);
         }
         const std::string method = request["method"].asString();
-        Json::Value response(Json::objectValue);
-        response["jsonrpc"] = "2.0";
-        response["id"] = request["id"];
-        if (!script.isMember(method)) {
+        Json::Value response = script.get(method, script.get("*", Json::Value()));
+        if (!response.isObject()) {
             response["result"] = Json::Value();
         }
-        for (const std::string& key : script.get(method, Json::objectValue).getMemberNames()) {
-            response[key] = script[method][key];
-        }
+        response["jsonrpc"] = "2.0";
+        response["id"] = request["id"];
         RpcClient::WriteFrame(std::cout, response);
     }
 }

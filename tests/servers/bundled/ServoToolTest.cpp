@@ -21,20 +21,21 @@ TEST(ServoToolArguments, OptionsInBothSpellingsAndBadNumbersKeepDefaults) {
     EXPECT_EQ(options.ip, "10.0.0.7");
 
     const Pellavon::ServoToolOptions defaults;
+    EXPECT_EQ(Pellavon::ParseServoToolArguments({"--interval=60000"}).interval, 60000ms);
     for (const char* bad : {"0", "-5", "abc", "60001", "99999999999999"}) {
-        const auto parsed = Pellavon::ParseServoToolArguments({"--interval", bad});
-        EXPECT_EQ(parsed.interval, defaults.interval) << bad;
+        EXPECT_EQ(Pellavon::ParseServoToolArguments({"--interval", bad}).interval,
+                  defaults.interval)
+            << bad;
     }
     EXPECT_EQ(Pellavon::ParseServoToolArguments({"--login-wait=0"}).loginWait, 0ms);
 }
 
 TEST(CredentialGate, JudgesLineSequences) {
-    struct Case {
+    const struct {
         const char* name;
         std::vector<std::string> lines;
         State expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"NothingYet", {}, State::Waiting},
         {"UserOnly", {"username:ann"}, State::Waiting},
         {"RightPair", {"username:ann", "password:secret"}, State::Accepted},
@@ -54,7 +55,7 @@ TEST(CredentialGate, JudgesLineSequences) {
          {"username:ann", "password:secret", "username:ann", "password:x"},
          State::Rejected},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CredentialGate gate("ann", "secret");
         for (std::string line : c.lines) {
             gate.Feed(line);

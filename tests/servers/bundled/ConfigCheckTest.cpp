@@ -130,6 +130,10 @@ TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
             << findings[0].path;
         EXPECT_NE(findings[0].message.find(c.message), std::string::npos) << findings[0].message;
     }
+    Documents touching;  // blocks that only touch do not overlap
+    touching.At("configuration", device1 + "/DeviceModules/0/IoAddress/InputAddress/StartAddress") =
+        66;
+    EXPECT_TRUE(touching.Check().empty());
 }
 
 TEST(ConfigCheck, LoadKeepsOnlyAcceptedDocumentsForReadingBack) {

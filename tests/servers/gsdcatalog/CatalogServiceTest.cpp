@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "CatalogService.h"
 #include "GsdTestSupport.h"
-#include "support/JsonText.h"
-
-#include <RpcDispatcher.h>
-#include <wire/FastJsonWriter.h>
+#include "servers/ServerTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,7 +16,6 @@ namespace {
 
 using namespace GsdCatalog;
 using namespace GsdTest;
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using TestJson::Params;
 
@@ -28,26 +24,22 @@ const std::string kDrive = "GSDML-V2.1-Quellbrook-QD300-20110920.xml";
 // Whether `actual` holds all of `expected`: an object may have more members,
 // an array has exactly the expected elements, numbers compare by value.
 bool Covers(const Json::Value& actual, const Json::Value& expected) {
+    bool same = expected.type() == actual.type() || (expected.isNumeric() && actual.isNumeric());
     if (expected.isObject()) {
         for (const std::string& name : expected.getMemberNames()) {
-            if (!actual.isObject() || !actual.isMember(name) ||
-                !Covers(actual[name], expected[name])) {
-                return false;
-            }
+            same = same && actual.isMember(name) && Covers(actual[name], expected[name]);
         }
-        return actual.isObject();
+        return same;
     }
     if (expected.isArray()) {
-        bool same = actual.isArray() && actual.size() == expected.size();
+        same = same && actual.size() == expected.size();
         for (Json::ArrayIndex i = 0; same && i < expected.size(); ++i) {
             same = Covers(actual[i], expected[i]);
         }
         return same;
     }
-    if (expected.isNumeric() && actual.isNumeric()) {
-        return actual.asDouble() == expected.asDouble();
-    }
-    return actual == expected;
+    return expected.isNumeric() && same ? actual.asDouble() == expected.asDouble()
+                                        : actual == expected;
 }
 
 // Follows `path` ("0/Item/SlotName"; "*" maps over an array) into `value`.
@@ -58,15 +50,14 @@ Json::Value At(const Json::Value& value, const std::string& path) {
     const std::size_t slash = path.find('/');
     const std::string step = path.substr(0, slash);
     const std::string rest = slash == std::string::npos ? "" : path.substr(slash + 1);
-    if (step == "*") {
-        Json::Value all(Json::arrayValue);
-        for (const Json::Value& element : value) {
-            all.append(At(element, rest));
-        }
-        return all;
+    Json::Value all(Json::arrayValue);
+    for (Json::ArrayIndex i = 0; step == "*" && i < value.size(); ++i) {
+        all.append(At(value[i], rest));
     }
-    const bool index = step.find_first_not_of("0123456789") == std::string::npos;
-    return At(index ? value[std::stoi(step)] : value[step], rest);
+    return step == "*" ? all
+           : step.find_first_not_of("0123456789") == std::string::npos
+               ? At(value[std::stoi(step)], rest)
+               : At(value[step], rest);
 }
 
 // One question to the catalogue and what part of the answer must be:
@@ -84,56 +75,29 @@ class CatalogServiceTest : public ::testing::Test {
 protected:
     void Start(const std::string& language = "", std::uint32_t templateVendor = 0) {
         dispatcher_ = std::make_unique<ServerKit::RpcDispatcher>();
-        CatalogOptions options;
-        options.directory = dir_ / "catalog";
-        options.language = language;
-        options.templateVendorId = templateVendor;
-        RegisterCatalogMethods(*dispatcher_, options);
+        RegisterCatalogMethods(*dispatcher_, {dir_ / "catalog", language, templateVendor});
     }
 
     void SetUp() override {
         Start();
-        for (const std::string& name : {kIoBlock, kLegacy}) {
-            Import(kSamples / name);
-        }
+        Import(kSamples / kIoBlock);
+        Import(kSamples / kLegacy);
     }
 
     void Import(const fs::path& path) {
         const Json::Value report = Call("TavrelImportGsdFile", Params({path.u8string()}));
-        ASSERT_TRUE(report["IsSuccess"].asBool()) << report.toStyledString();
+        ASSERT_TRUE(report["IsSuccess"].asBool()) << report;
     }
 
+    // The whole answer; calls that change the catalogue are made once only.
     Json::Value Exchange(const std::string& method, const Json::Value& params) {
-        Json::Value request(Json::objectValue);
-        request["jsonrpc"] = "2.0";
-        request["id"] = 7;
-        request["method"] = method;
-        request["params"] = params;
-        const Json::Value response = dispatcher_->Handle(request);
-        if (method.rfind("Tavrel", 0) == 0) {
-            return response;  // changes the catalogue: asked once only
-        }
-        // Read from its text, the request must get the same bytes.
-        std::string text;
-        std::string answer;
-        std::string expected;
-        RpcClient::AppendJson(text, request);
-        const std::size_t size = text.size();
-        text.resize(size + ServerKit::RpcDispatcher::kTextSlack);
-        EXPECT_TRUE(dispatcher_->HandleText(text.data(), size, text.size(), answer));
-        RpcClient::AppendJson(expected, response);
-        EXPECT_EQ(answer, expected) << method;
-        return response;
+        return ServerTest::Call(*dispatcher_, method, params, method.rfind("Tavrel", 0) == 0);
     }
 
     Json::Value Call(const std::string& method, const Json::Value& params) {
         const Json::Value response = Exchange(method, params);
-        EXPECT_FALSE(response.isMember("error")) << method << ": " << response.toStyledString();
+        EXPECT_FALSE(response.isMember("error")) << method << ": " << response;
         return response["result"];
-    }
-
-    int ErrorCode(const std::string& method, const Json::Value& params) {
-        return Exchange(method, params)["error"]["code"].asInt();
     }
 
     void Expect(const std::vector<Row>& rows) {
@@ -152,7 +116,7 @@ protected:
             const Json::Value response = Exchange(row.method, named(row.params));
             const Json::Value actual =
                 At(response.isMember("error") ? response : response["result"], row.path);
-            EXPECT_TRUE(Covers(actual, named(row.expected))) << actual.toStyledString();
+            EXPECT_TRUE(Covers(actual, named(row.expected))) << actual;
         }
     }
 
@@ -169,6 +133,8 @@ TEST_F(CatalogServiceTest, ManagesInstalledFiles) {
     EXPECT_THAT(installed[0]["InstallDateTime"].asString(), HasSubstr("T"));
     EXPECT_EQ(fs::u8path(Call("GetGSDPath", Params({kLegacy})).asString()),
               dir_ / "catalog" / kLegacy);
+    // A refused import is reported in the answer, and the server keeps serving.
+    WriteBytes(dir_ / "GSDML-bad.xml", ReadBytes(kSamples / kIoBlock).substr(0, 5000));
     Expect({
         {"GetInstalledGSDsNames", "[]", "", R"(["$legacy", "$io"])"},
         {"GetGSDPath", R"(["GSDML-unknown.xml"])", "", R"("")"},
@@ -178,17 +144,10 @@ TEST_F(CatalogServiceTest, ManagesInstalledFiles) {
         {"TavrelRemoveGsdFile", R"(["../$io"])", "",
          R"({"IsSuccess": false, "ErrorMessages": [
              "\"../$io\" is not a file name inside the catalogue"]})"},
+        {"TavrelImportGsdFile", "[\"" + (dir_ / "GSDML-bad.xml").generic_u8string() + "\"]", "",
+         R"({"IsSuccess": false, "IsValid": false, "GsdName": "GSDML-bad.xml"})"},
+        {"GetInstalledGSDsNames", "[]", "", R"(["$io"])"},
     });
-
-    // A refused import is reported in the answer, and the server keeps serving.
-    WriteBytes(dir_ / "GSDML-bad.xml", ReadBytes(kSamples / kIoBlock).substr(0, 5000));
-    const Json::Value report =
-        Call("TavrelImportGsdFile", Params({(dir_ / "GSDML-bad.xml").u8string()}));
-    EXPECT_FALSE(report["IsSuccess"].asBool());
-    EXPECT_FALSE(report["IsValid"].asBool());
-    EXPECT_EQ(report["GsdName"].asString(), "GSDML-bad.xml");
-    EXPECT_THAT(report["ErrorMessages"][0].asString(), HasSubstr("XML"));
-    EXPECT_EQ(Call("GetInstalledGSDsNames", Params({})).size(), 1u);
 }
 
 TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
@@ -412,37 +371,31 @@ TEST_F(CatalogServiceTest, PicksTheNewestFileOfEachDeviceAsTemplateInTheServersL
     });
 }
 
-// A file is only checked when imported; its index is built from the installed
-// copy by the first query. Whatever that query is, it must answer as the
-// index built at import did, in the server's language.
-TEST_F(CatalogServiceTest, FirstQueryAfterImportAnswersAsLaterOnes) {
-    const std::vector<std::pair<std::string, Json::Value>> queries = {
-        {"GetGsdDeviceInfo", Params({kIoBlock})},
-        {"GetDeviceCatalogs", Params({kLegacy})},
-        {"GetPluggableModuleCatalog", Params({kIoBlock, "DAP_HF"})},
-        {"GetSubMouleParameter", Params({kIoBlock, "", "SM_DI16"})},
-        {"GetBuildInModuleData", Params({kIoBlock, "DAP_HF"})},
-        {"GetGSDTemplateCatalogs", Params({})},
-        {"GetSubModuleBaseInfo", Params({"", "DAP_HF", "MOD_MIX", "SUB_DQ4"})},
-    };
-    for (const auto& [method, params] : queries) {
+// A file is only checked when imported or found; its index is built from the
+// installed copy by the first query. Whatever that query is, it must answer
+// as later ones do, in the server's language. If the installed copy went
+// away or changed before then, the query fails clearly instead of answering
+// from something other than what was checked; a failed read is not
+// remembered, a built index is kept, and a refresh sorts a change out.
+TEST_F(CatalogServiceTest, FirstQueryAfterImportAnswersAsLaterOnesOrGivesAClearError) {
+    for (const auto& [method, params] : std::vector<std::pair<std::string, Json::Value>>{
+             {"GetGsdDeviceInfo", Params({kIoBlock})},
+             {"GetDeviceCatalogs", Params({kLegacy})},
+             {"GetPluggableModuleCatalog", Params({kIoBlock, "DAP_HF"})},
+             {"GetSubMouleParameter", Params({kIoBlock, "", "SM_DI16"})},
+             {"GetBuildInModuleData", Params({kIoBlock, "DAP_HF"})},
+             {"GetGSDTemplateCatalogs", Params({})},
+             {"GetSubModuleBaseInfo", Params({"", "DAP_HF", "MOD_MIX", "SUB_DQ4"})}}) {
         Start("de");
         Import(kSamples / kIoBlock);
         const Json::Value first = Call(method, params);
         EXPECT_FALSE(first.empty()) << method;
         EXPECT_EQ(Call(method, params), first) << method;
+        if (method == "GetGsdDeviceInfo") {
+            EXPECT_EQ(first["InfoText"], "IOBlock 200: modulare Peripherie f\xC3\xBCr PROFINET");
+        }
     }
-    Start("de");
-    Import(kSamples / kIoBlock);
-    EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["InfoText"].asString(),
-              "IOBlock 200: modulare Peripherie f\xC3\xBCr PROFINET");
-}
 
-// The catalogue keeps no parsed copy of a file it has not been asked about
-// yet, so the installed file is read again by the first query. If it went
-// away or changed meanwhile, that query fails clearly instead of answering
-// from something other than what was checked, and a refresh sorts it out.
-TEST_F(CatalogServiceTest, FileChangedOnDiskBeforeItsFirstQueryGivesAClearError) {
     const std::string original = ReadBytes(kSamples / kIoBlock);
     const fs::path installed = dir_ / "catalog" / kIoBlock;
     const struct {
@@ -466,38 +419,37 @@ TEST_F(CatalogServiceTest, FileChangedOnDiskBeforeItsFirstQueryGivesAClearError)
          "cannot"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         Start();  // a fresh server finds the files, indexes none of them yet
         ASSERT_EQ(Call("GetInstalledGSDsNames", Params({})).size(), 2u);
         c.change();
-        for (const auto& [method, params] : std::vector<std::pair<std::string, Json::Value>>{
-                 {"GetGsdDeviceInfo", Params({kIoBlock})},
-                 {"GetGSDTemplateCatalogs", Params({})},
-                 {"GetGsdDeviceInfo", Params({kIoBlock})}}) {
-            const Json::Value response = Exchange(method, params);
-            EXPECT_EQ(response["error"]["code"].asInt(), kGsdUnreadable) << c.what << " " << method;
-            EXPECT_THAT(response["error"]["message"].asString(), HasSubstr(c.reason)) << c.what;
-            EXPECT_THAT(response["error"]["message"].asString(), HasSubstr(kIoBlock)) << c.what;
+        for (const char* method :
+             {"GetGsdDeviceInfo", "GetGSDTemplateCatalogs", "GetGsdDeviceInfo"}) {
+            const bool all = std::string(method) == "GetGSDTemplateCatalogs";
+            const Json::Value error =
+                Exchange(method, all ? Params({}) : Params({kIoBlock}))["error"];
+            EXPECT_EQ(error["code"].asInt(), kGsdUnreadable) << method;
+            EXPECT_THAT(error["message"].asString(), HasSubstr(c.reason));
+            EXPECT_THAT(error["message"].asString(), HasSubstr(kIoBlock));
         }
-        // Other files are unaffected.
-        EXPECT_EQ(Call("GetDapModuleInfo", Params({kLegacy, "DAP1"}))["GsdId"].asString(), "DAP1");
-        // Putting the checked bytes back serves the file again: a failed read
-        // is not remembered.
+        EXPECT_EQ(Call("GetDapModuleInfo", Params({kLegacy, "DAP1"}))["GsdId"], "DAP1");
         fs::remove_all(installed);
         WriteBytes(installed, original);
-        EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["VendorName"].asString(),
-                  "Samplevendor Automation")
-            << c.what;
+        EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["VendorName"],
+                  "Samplevendor Automation");
+        fs::remove(installed);  // once built, the index no longer needs the file
+        EXPECT_EQ(Call("GetDapModuleInfo", Params({kIoBlock, "DAP_HF"}))["GsdId"], "DAP_HF");
+        WriteBytes(installed, original);
     }
-    // A refresh takes the changed file as it now is, or drops it.
     Start();
     ASSERT_EQ(Call("GetInstalledGSDsNames", Params({})).size(), 2u);  // scanned, not indexed
     WriteBytes(installed, MiniGsd());
-    EXPECT_EQ(ErrorCode("GetGsdDeviceInfo", Params({kIoBlock})), kGsdUnreadable);
+    EXPECT_EQ(Exchange("GetGsdDeviceInfo", Params({kIoBlock}))["error"]["code"], kGsdUnreadable);
     Call("TavrelRefreshGsds", Params({}));
-    EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["VendorName"].asString(), "V");
+    EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["VendorName"], "V");
     fs::remove(installed);
     Call("TavrelRefreshGsds", Params({}));
-    EXPECT_EQ(ErrorCode("GetGsdDeviceInfo", Params({kIoBlock})), kGsdNotInstalled);
+    EXPECT_EQ(Exchange("GetGsdDeviceInfo", Params({kIoBlock}))["error"]["code"], kGsdNotInstalled);
 }
 
 TEST(CatalogOptions, ResolvesTheDirectoryFromOptionEnvironmentOrExecutable) {

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "GsdParser.h"
 #include "GsdStore.h"
 #include "GsdTestSupport.h"
 #include "Sha256.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <regex>
 
 namespace {
@@ -35,8 +39,7 @@ TEST(Sha256, MatchesKnownDigests) {
 
 TEST(GsdStore, FormatsInstallTimesAsUtc) {
     const auto now = fs::file_time_type::clock::now();
-    const std::string text = FormatUtc(now);
-    EXPECT_TRUE(std::regex_match(text, kUtc)) << text;
+    EXPECT_TRUE(std::regex_match(FormatUtc(now), kUtc)) << FormatUtc(now);
     // 2000-03-01 falls just after a leap day of a century leap year.
     const auto then = now - std::chrono::duration_cast<fs::file_time_type::duration>(
                                 std::chrono::system_clock::now().time_since_epoch() -
@@ -44,7 +47,10 @@ TEST(GsdStore, FormatsInstallTimesAsUtc) {
     EXPECT_EQ(FormatUtc(then), "2000-03-01T01:01:01Z");
 }
 
-TEST(GsdStore, ImportCopiesTheBytesAndRecordsHashAndTime) {
+// An import writes its copy before checking the file. A refused file must
+// leave no trace: the installed file of that name keeps its bytes and
+// answers, and no temporary file remains.
+TEST(GsdStore, ImportCopiesTheBytesAndARefusedOneLeavesTheInstalledFile) {
     ScratchDir dir;
     GsdStore store(dir / "catalog", "");
     const std::string bytes = ReadBytes(kSamples / kLegacy);
@@ -55,12 +61,32 @@ TEST(GsdStore, ImportCopiesTheBytesAndRecordsHashAndTime) {
     EXPECT_EQ(report.name, kLegacy);
     EXPECT_EQ(fs::u8path(report.path), dir / "catalog" / kLegacy);
     EXPECT_EQ(ReadBytes(report.path), bytes);  // Latin-1 bytes kept as they were
+    ASSERT_EQ(store.Installed().size(), 1u);
+    EXPECT_EQ(store.Installed()[0]->sha256, Sha256Hex(bytes));
+    EXPECT_TRUE(std::regex_match(store.Installed()[0]->installTime, kUtc));
 
-    const auto installed = store.Installed();
-    ASSERT_EQ(installed.size(), 1u);
-    EXPECT_EQ(installed[0]->sha256, Sha256Hex(bytes));
-    EXPECT_TRUE(std::regex_match(installed[0]->installTime, kUtc));
+    fs::create_directories(dir / "other");
+    for (const std::string& refused : {std::string("<ISO15745Profile><ProfileBody>"),
+                                       MiniGsd("<SlotList><SlotItem TextId=\"X\"/></SlotList>")}) {
+        WriteBytes(dir / "other" / kLegacy, refused);
+        const ImportReport again = store.Import((dir / "other" / kLegacy).u8string());
+        EXPECT_FALSE(again.success);
+        EXPECT_FALSE(again.valid);
+        EXPECT_FALSE(again.errors.empty());
+    }
+    EXPECT_EQ(ReadBytes(dir / "catalog" / kLegacy), bytes);
     EXPECT_THAT(Names(dir / "catalog"), ElementsAre(kLegacy));
+    EXPECT_EQ(store.Find(kLegacy)->sha256, Sha256Hex(bytes));
+    EXPECT_EQ(store.Find(kLegacy)->file->accessPoints.at(0).info.id, "DAP1");
+
+    // A valid file of that name replaces it and is answered from; importing
+    // the installed copy itself keeps it in place.
+    WriteBytes(dir / "other" / kLegacy, MiniGsd());
+    ASSERT_TRUE(store.Import((dir / "other" / kLegacy).u8string()).success);
+    EXPECT_EQ(store.Find(kLegacy)->file->accessPoints.at(0).info.id, "D");
+    EXPECT_EQ(store.Find(kLegacy)->sha256, Sha256Hex(MiniGsd()));
+    EXPECT_TRUE(store.Import((dir / "catalog" / kLegacy).u8string()).success);
+    EXPECT_EQ(ReadBytes(dir / "catalog" / kLegacy), MiniGsd());
 }
 
 TEST(GsdStore, RefusedImportsLeaveTheCatalogueUntouched) {
@@ -68,9 +94,9 @@ TEST(GsdStore, RefusedImportsLeaveTheCatalogueUntouched) {
     WriteBytes(dir / "broken.xml", "<ISO15745Profile><ProfileBody>");
     WriteBytes(dir / "page.xml", "<html/>");
     WriteBytes(dir / "notes.txt", ReadBytes(kSamples / kLegacy));
-    { std::ofstream huge(dir / "huge.xml", std::ios::binary); }
+    WriteBytes(dir / "huge.xml", "");
     fs::resize_file(dir / "huge.xml", 100u * 1024u * 1024u);  // sparse: costs no disk space
-    struct Case {
+    const struct {
         fs::path source;
         std::string reason;
     } cases[] = {
@@ -79,10 +105,10 @@ TEST(GsdStore, RefusedImportsLeaveTheCatalogueUntouched) {
         {dir / "huge.xml", "more than"},
         {dir / "notes.txt", "does not name a GSD file"},
         {dir / "missing.xml", "cannot read"},
-        {dir.path(), "does not name a GSD file"},
+        {dir.path, "does not name a GSD file"},
     };
     GsdStore store(dir / "catalog", "");
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const ImportReport report = store.Import(c.source.u8string());
         EXPECT_FALSE(report.success) << c.source;
         EXPECT_FALSE(report.valid) << c.source;
@@ -98,65 +124,33 @@ TEST(GsdStore, RefusedImportsLeaveTheCatalogueUntouched) {
     EXPECT_FALSE(store.Import((kSamples / kLegacy).u8string()).success);
 }
 
-// Once the catalogue exists, an import writes its copy before checking the
-// file. A refused file must still leave no trace: the installed file of the
-// same name keeps its bytes and answers, and no temporary file remains.
-TEST(GsdStore, RefusedImportOverAnInstalledFileLeavesItAndNoTemporaryFile) {
-    ScratchDir dir;
-    GsdStore store(dir / "catalog", "");
-    ASSERT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);
-    const std::string installedBytes = ReadBytes(dir / "catalog" / kIoBlock);
-    fs::create_directories(dir / "other");
-    for (const std::string& bytes : {std::string("<ISO15745Profile><ProfileBody>"),
-                                     MiniGsd("<SlotList><SlotItem TextId=\"X\"/></SlotList>")}) {
-        WriteBytes(dir / "other" / kIoBlock, bytes);
-        const ImportReport report = store.Import((dir / "other" / kIoBlock).u8string());
-        EXPECT_FALSE(report.success);
-        EXPECT_FALSE(report.valid);
-        EXPECT_FALSE(report.errors.empty());
-    }
-    EXPECT_EQ(ReadBytes(dir / "catalog" / kIoBlock), installedBytes);
-    EXPECT_THAT(Names(dir / "catalog"), ElementsAre(kIoBlock));
-    const InstalledGsdPtr installed = store.Find(kIoBlock);
-    ASSERT_TRUE(installed);
-    EXPECT_EQ(installed->sha256, Sha256Hex(installedBytes));
-    EXPECT_EQ(installed->file->accessPoints.size(), 2u);
-
-    // A valid file of that name replaces it, and the replacement is what is
-    // answered from.
-    WriteBytes(dir / "other" / kIoBlock, MiniGsd());
-    ASSERT_TRUE(store.Import((dir / "other" / kIoBlock).u8string()).success);
-    EXPECT_EQ(ReadBytes(dir / "catalog" / kIoBlock), MiniGsd());
-    EXPECT_EQ(store.Find(kIoBlock)->file->accessPoints.size(), 1u);
-    EXPECT_EQ(store.Find(kIoBlock)->sha256, Sha256Hex(MiniGsd()));
-    // Importing the installed copy itself keeps it in place.
-    EXPECT_TRUE(store.Import((dir / "catalog" / kIoBlock).u8string()).success);
-    EXPECT_EQ(ReadBytes(dir / "catalog" / kIoBlock), MiniGsd());
-}
-
 TEST(GsdStore, RemoveDeletesOneFileAndRefusesNamesOutsideTheCatalogue) {
     ScratchDir dir;
     GsdStore store(dir / "catalog", "");
     ASSERT_TRUE(store.Import((kSamples / kLegacy).u8string()).success);
     ASSERT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);
     WriteBytes(dir / "victim.xml", "keep me");
-
-    for (const std::string& name : std::vector<std::string>{
-             "../victim.xml", (dir / "victim.xml").u8string(), std::string(".."), std::string(""),
-             std::string("sub/x.xml"), std::string("..\\victim.xml")}) {
-        const RemoveReport report = store.Remove(name);
-        EXPECT_FALSE(report.success) << name;
-        EXPECT_THAT(report.errors.at(0), HasSubstr("not a file name")) << name;
+    WriteBytes(dir / "catalog" / "readme.txt", "not a GSD file");
+    const struct {
+        std::string name;
+        const char* reason;
+    } cases[] = {
+        {"../victim.xml", "not a file name"},
+        {(dir / "victim.xml").u8string(), "not a file name"},
+        {"..", "not a file name"},
+        {"", "not a file name"},
+        {"sub/x.xml", "not a file name"},
+        {"..\\victim.xml", "not a file name"},
+        {"GSDML-none.xml", "not installed"},
+        {"readme.txt", "not the name of a GSD file"},
+    };
+    for (const auto& c : cases) {
+        const RemoveReport report = store.Remove(c.name);
+        EXPECT_FALSE(report.success) << c.name;
+        EXPECT_THAT(report.errors.at(0), HasSubstr(c.reason)) << c.name;
     }
     EXPECT_TRUE(fs::exists(dir / "victim.xml"));
-
-    WriteBytes(dir / "catalog" / "readme.txt", "not a GSD file");
-    EXPECT_THAT(store.Remove("readme.txt").errors.at(0), HasSubstr("not the name of a GSD file"));
     EXPECT_TRUE(fs::exists(dir / "catalog" / "readme.txt"));
-
-    const RemoveReport missing = store.Remove("GSDML-none.xml");
-    EXPECT_FALSE(missing.success);
-    EXPECT_THAT(missing.errors.at(0), HasSubstr("not installed"));
 
     const RemoveReport removed = store.Remove(kLegacy);
     EXPECT_TRUE(removed.success);
@@ -166,40 +160,91 @@ TEST(GsdStore, RemoveDeletesOneFileAndRefusesNamesOutsideTheCatalogue) {
     EXPECT_EQ(store.Installed()[0]->name, kIoBlock);
 }
 
-TEST(GsdStore, RefreshPicksUpNewChangedAndVanishedFilesAndSkipsInvalidOnes) {
+// Each store stands for one server process: they share only the directory.
+TEST(GsdStore, SeesFilesOtherProcessesInstalledChangedOrRemoved) {
     ScratchDir dir;
     fs::create_directories(dir / "catalog");
     fs::copy_file(kSamples / kIoBlock, dir / "catalog" / kIoBlock);
     WriteBytes(dir / "catalog" / "GSDML-bad.xml", "garbage");
     WriteBytes(dir / "catalog" / ".GSDML-x.xml.1234.tmp", "half written");
-    GsdStore store(dir / "catalog", "");
-    EXPECT_THAT(store.Refresh(), ElementsAre(kIoBlock));
-
-    fs::copy_file(kSamples / kLegacy, dir / "catalog" / kLegacy);
-    EXPECT_THAT(store.Refresh(), ElementsAre(kLegacy, kIoBlock));
-
-    fs::remove(dir / "catalog" / kIoBlock);
-    EXPECT_THAT(store.Refresh(), ElementsAre(kLegacy));
-    EXPECT_FALSE(store.Find(kIoBlock));
-}
-
-TEST(GsdStore, FindsFilesAnotherProcessInstalledWithoutARefresh) {
-    ScratchDir dir;
     GsdStore mine(dir / "catalog", "");
     GsdStore other(dir / "catalog", "");
-    EXPECT_THAT(mine.Installed(), IsEmpty());  // scanned while still empty
+    EXPECT_THAT(mine.Refresh(), ElementsAre(kIoBlock));
+    // Found without a refresh; a broken file is passed over until it is
+    // replaced by a good one.
     ASSERT_TRUE(other.Import((kSamples / kLegacy).u8string()).success);
-    const InstalledGsdPtr found = mine.Find(kLegacy);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->file->accessPoints.at(0).info.id, "DAP1");
+    EXPECT_EQ(mine.Find(kLegacy)->file->accessPoints.at(0).info.id, "DAP1");
     EXPECT_FALSE(mine.Find("../" + kLegacy));
+    EXPECT_FALSE(mine.Find("GSDML-bad.xml"));
+    EXPECT_FALSE(mine.Find("GSDML-bad.xml"));
+    WriteBytes(dir / "catalog" / "GSDML-bad.xml", ReadBytes(kSamples / kLegacy));
+    EXPECT_TRUE(mine.Find("GSDML-bad.xml"));
 
-    // A broken file is passed over until it is replaced by a good one.
-    WriteBytes(dir / "catalog" / "GSDML-late.xml", "<broken");
-    EXPECT_FALSE(mine.Find("GSDML-late.xml"));
-    EXPECT_FALSE(mine.Find("GSDML-late.xml"));
-    WriteBytes(dir / "catalog" / "GSDML-late.xml", ReadBytes(kSamples / kLegacy));
-    EXPECT_TRUE(mine.Find("GSDML-late.xml"));
+    fs::remove(dir / "catalog" / kIoBlock);
+    EXPECT_THAT(mine.Refresh(), ElementsAre(kLegacy, "GSDML-bad.xml"));
+    EXPECT_FALSE(mine.Find(kIoBlock));
+}
+
+// pugixml's live blocks, counted while a test takes over its allocation.
+std::atomic<long> pugixmlBlocks{0};
+
+// A file the catalogue has checked but nobody has asked about must not keep
+// its parsed document: a scan of a large catalogue would hold them all.
+TEST(LazyGsdFile, CheckedFilesHoldNoParsedDocumentUntilAskedAbout) {
+    const auto allocate = pugi::get_memory_allocation_function();
+    const auto deallocate = pugi::get_memory_deallocation_function();
+    pugi::set_memory_management_functions(
+        [](std::size_t size) {
+            ++pugixmlBlocks;
+            return std::malloc(size);
+        },
+        [](void* block) {
+            pugixmlBlocks -= block ? 1 : 0;
+            std::free(block);
+        });
+    {
+        const CheckedGsd checked = CheckGsdml(ReadBytes(kSamples / kIoBlock), "");
+        EXPECT_GT(pugixmlBlocks, 0);  // the counting sees a live document
+    }
+    EXPECT_EQ(pugixmlBlocks, 0);
+
+    ScratchDir dir;
+    fs::create_directories(dir / "catalog");
+    fs::copy_file(kSamples / kLegacy, dir / "catalog" / kLegacy);
+    GsdStore store(dir / "catalog", "");
+    EXPECT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);  // imported
+    EXPECT_EQ(store.Installed().size(), 2u);                              // and found by the scan
+    EXPECT_EQ(pugixmlBlocks, 0);
+    for (const InstalledGsdPtr& gsd : store.Installed()) {
+        EXPECT_FALSE(gsd->file.IsBuilt()) << gsd->name;
+    }
+    // Asked about, the file is built with its records and keeps no document
+    // for records built later.
+    const InstalledGsdPtr ioBlock = store.Find(kIoBlock);
+    EXPECT_EQ(ioBlock->file->accessPoints.size(), 2u);
+    EXPECT_TRUE(ioBlock->file.IsBuilt());
+    EXPECT_FALSE(store.Find(kLegacy)->file.IsBuilt());
+    EXPECT_EQ(pugixmlBlocks, 0);
+    EXPECT_FALSE(
+        ioBlock->file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records.at(0).items.empty());
+    pugi::set_memory_management_functions(allocate, deallocate);
+}
+
+TEST(LazyGsdFile, CopiesShareOneBuildInTheGivenLanguage) {
+    ScratchDir dir;
+    const std::string german =
+        MiniGsd("", "",
+                "</PrimaryLanguage><Language xml:lang=\"de\"><Text TextId=\"N\" Value=\"Name DE\"/>"
+                "</Language><PrimaryLanguage>");
+    WriteBytes(dir / "a.xml", german);
+    const LazyGsdFile lazy(dir / "a.xml", Sha256Hex(german), "de");
+    const LazyGsdFile copy = lazy;
+    EXPECT_FALSE(copy.IsBuilt());
+    ASSERT_TRUE(lazy.Get());
+    EXPECT_TRUE(copy.IsBuilt());
+    EXPECT_EQ(copy.Get(), lazy.Get());
+    EXPECT_EQ(lazy->accessPoints.at(0).info.name, "Name DE");
+    EXPECT_FALSE(LazyGsdFile().Get());
 }
 
 }  // namespace

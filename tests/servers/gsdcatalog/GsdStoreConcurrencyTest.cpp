@@ -27,41 +27,12 @@ void OnThreads(const std::function<void(std::size_t)>& body) {
     }
 }
 
-// Each store stands for one server process: they share only the directory.
-TEST(GsdStoreConcurrency, SimultaneousImportsIntoOneCatalogueAllSucceed) {
-    ScratchDir dir;
-    const std::string ioBlock = ReadBytes(kSamples / kIoBlock);
-    std::vector<fs::path> sources;
-    for (std::size_t i = 0; i < kThreads; ++i) {
-        // Half the writers fight over one name, the others use names of their own.
-        const std::string name =
-            i % 2 == 0 ? "GSDML-shared.xml" : "GSDML-own-" + std::to_string(i) + ".xml";
-        fs::create_directories(dir / ("src" + std::to_string(i)));
-        sources.push_back(dir / ("src" + std::to_string(i)) / name);
-        WriteBytes(sources.back(), ioBlock);
-    }
-    std::vector<int> failures(kThreads, 0);
-    OnThreads([&](std::size_t i) {
-        GsdStore store(dir / "catalog", "");
-        for (int round = 0; round < 5; ++round) {
-            failures[i] += store.Import(sources[i].u8string()).success ? 0 : 1;
-        }
-    });
-    EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
-    EXPECT_EQ(GsdStore(dir / "catalog", "").Refresh().size(), 3u);
-    for (const auto& entry : fs::directory_iterator(dir / "catalog")) {
-        EXPECT_EQ(ReadBytes(entry.path()), ioBlock) << entry.path();  // whole files, no leftovers
-    }
-}
-
 // Parameter records are built by whichever thread asks first; the others
 // must wait for that build and then see the same records.
 TEST(GsdStoreConcurrency, RecordsAskedForByManyThreadsAtOnceAreBuiltOnce) {
     for (int round = 0; round < 20; ++round) {
-        const ParseOutcome parsed = ParseGsdml(ReadBytes(kSamples / kIoBlock), "");
-        ASSERT_TRUE(parsed.file);
-        const RecordList& records =
-            parsed.file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records;
+        const GsdFilePtr file = ParseGsdml(ReadBytes(kSamples / kIoBlock), "").file;
+        const RecordList& records = file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records;
         std::vector<const std::vector<ParameterRecord>*> seen(kThreads, nullptr);
         std::vector<std::size_t> items(kThreads, 0);
         OnThreads([&](std::size_t i) {

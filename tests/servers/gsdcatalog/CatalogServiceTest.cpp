@@ -157,11 +157,10 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
              "MainFamily": "I/O", "ProductFamily": "IOBlock 200", "VendorIdentNumber": 65025,
              "VendorName": "Samplevendor Automation"})"},
         {"GetDeviceCatalogs", R"(["$io"])", "",
-         R"([{"DNSCompatibleName": "ioblock-hf", "SupportRTType": 5, "IsG2": true,
-              "BaseInfo": {"GsdName": "$io", "GsdId": "DAP_HF", "Category": "Head modules",
-                           "SubCategory": "High feature", "SoftwareRelease": "V2.1.0",
-                           "OrderNumber": "SV 200-1HF00"}},
-             {"SupportRTType": 1}])"},
+         R"([{"DNSCompatibleName": "ioblock-hf", "SupportRTType": 5, "IsG2": true, "BaseInfo":
+              {"GsdName": "$io", "GsdId": "DAP_HF", "Category": "Head modules", "SubCategory":
+              "High feature", "SoftwareRelease": "V2.1.0", "OrderNumber": "SV 200-1HF00"}},
+              {"SupportRTType": 1}])"},
         // An access point without categories is filed under the device family.
         {"GetDapModuleInfo", R"(["$legacy", "DAP1"])", "",
          R"({"Category": "Drives", "Description": "Drive interface, Gr\u00f6\u00dfe 1"})"},
@@ -176,59 +175,51 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
          "[2, 3, 4, 5, 6, 7, 8]"},
         {"GetDevicePhysicalSlots", R"(["$io", "DAP_ST"])", "", "[0, 1, 2, 3, 4]"},
         {"GetBuildInModuleData", R"(["$io", "DAP_HF"])", "",
-         R"([{"Item": {"Type": 0, "SlotName": "Head"}, "virSubmoduleRefId": "VSM_HF",
-              "SubItems": [{"Info": {"GsdID": "VSM_HF"}}, {"Info": {"GsdID": "IF_HF"}},
-                           {"Info": {"GsdID": "PORT1_HF"}, "SlotNumber": 32769,
-                            "SlotName": "X1 P1"},
-                           {"Info": {"GsdID": "PORT2_HF"}}]},
-             {"Item": {"Info": {"GsdID": "MOD_POWER"}, "SlotNumber": 1, "IsMandatory": true,
-                       "IoData": {"IoType": 1, "Isize": 1}}},
-             {"Item": {"Info": {"GsdID": "MOD_DI16"}, "IsMandatory": false}}])"},
+         R"([{"Item": {"Type": 0, "SlotName": "Head"}, "virSubmoduleRefId": "VSM_HF", "SubItems":
+              [{"Info": {"GsdID": "VSM_HF"}}, {"Info": {"GsdID": "IF_HF"}}, {"Info": {"GsdID":
+              "PORT1_HF"}, "SlotNumber": 32769, "SlotName": "X1 P1"}, {"Info": {"GsdID":
+              "PORT2_HF"}}]}, {"Item": {"Info": {"GsdID": "MOD_POWER"}, "SlotNumber": 1,
+              "IsMandatory": true, "IoData": {"IoType": 1, "Isize": 1}}}, {"Item": {"Info":
+              {"GsdID": "MOD_DI16"}, "IsMandatory": false}}])"},
         {"GetBuildInModuleData", R"(["$io", "DAP_ST"])", "*/Item/SlotNumber", "[0, 4]"},
         // SUB_CNT is fixed in its subslot, so not offered.
         {"GetPluggableSubModuleListCatalog", R"(["$io", "DAP_HF", "MOD_MIX"])", "",
-         R"([{"BaseInfo": {"GsdId": "SUB_DI4"}, "SupportRTType": 5},
-             {"BaseInfo": {"GsdId": "SUB_DQ4", "Category": "Digital outputs"}}])"},
+         R"([{"BaseInfo": {"GsdId": "SUB_DI4"}, "SupportRTType": 5}, {"BaseInfo": {"GsdId":
+             "SUB_DQ4", "Category": "Digital outputs"}}])"},
         {"GetDeviceSubModuleListCatalog", R"(["$io", "DAP_ST"])", "*/BaseInfo/GsdId",
          R"(["SUB_DI4"])"},
         {"GetDeviceSubModuleListCatalog", R"(["$io", "DAP_HF"])", "", "[]"},
         {"GetPluggableSubModuleSlotRelation", R"(["$io", "", "MOD_MIX"])", "",
-         R"([{"ModuleRefId": "SUB_DI4", "Subslots": [1, 2, 3]},
-             {"ModuleRefId": "SUB_DQ4", "Subslots": [2, 3]},
-             {"ModuleRefId": "SUB_CNT", "Subslots": [3]}])"},
+         R"([{"ModuleRefId": "SUB_DI4", "Subslots": [1, 2, 3]}, {"ModuleRefId": "SUB_DQ4",
+             "Subslots": [2, 3]}, {"ModuleRefId": "SUB_CNT", "Subslots": [3]}])"},
         {"GetModulePhysicalSlots", R"(["$io", "DAP_HF", "MOD_MIX"])", "", "[1, 2, 3]"},
         {"GetModulePhysicalSlots", R"(["$io", "DAP_HF", "DAP_HF"])", "",
          "[1, 32768, 32769, 32770]"},
         {"GetModuleData", R"(["$io", "DAP_HF", "MOD_MIX"])", "",
-         R"({"Item": {"SlotNumber": 2, "IsMandatory": false}, "virSubmoduleRefId": "",
-             "SubItems": [{"Info": {"GsdID": "SUB_DI4"}},
-                          {"Info": {"GsdID": "SUB_CNT"}, "IoData": {"IoType": 3}}]})"},
+         R"({"Item": {"SlotNumber": 2, "IsMandatory": false}, "virSubmoduleRefId": "", "SubItems":
+             [{"Info": {"GsdID": "SUB_DI4"}}, {"Info": {"GsdID": "SUB_CNT"}, "IoData": {"IoType":
+             3}}]})"},
         {"GetSubModuleData", R"(["$io", "", "SUB_DQ4"])", "Item",
          R"({"Type": 3, "IoData": {"IoType": 2, "Isize": 0, "Osize": 2}})"},
         // No file named: every installed file is searched. The no-break space stays.
         {"GetSubModuleBaseInfo", R"(["", "DAP_HF", "MOD_MIX", "SUB_DQ4"])", "",
-         R"({"Name": "DQ\u00a04 submodule", "IdentNumber": "0x00000902",
-             "OrderNumber": "SV 200-8DQ04"})"},
+         R"({"Name": "DQ\u00a04 submodule", "IdentNumber": "0x00000902", "OrderNumber":
+             "SV 200-8DQ04"})"},
         {"GetSubModuleBaseInfo", R"(["$legacy", "DAP1", "DAP1", "PORT1"])", "GsdID", R"("PORT1")"},
         {"GetModuleVirSubSlotAndAPI", R"(["$io", "", "MOD_AI4"])", "",
          R"({"isExist": true, "virSubslot": 1, "virAPI": 14848})"},
         {"GetModuleVirSubSlotAndAPI", R"(["$io", "", "MOD_MIX"])", "isExist", "false"},
         // Records with their nested menus and value texts.
         {"GetSubMouleParameter", R"(["$io", "", "SM_DI16"])", "",
-         R"([{"Index": 1, "Length": 4, "MenuItem": {"Name": "Input parameters",
-              "RecordDataList": [{"Name": "Input delay", "TextId": "T_P_Filter",
-                                  "DefaultValue": "3", "DataType": 7, "MinValue": "0",
-                                  "MaxValue": "15", "ValueOrder": ["0", "3", "15"],
-                                  "Values": {"0": "0.1 ms", "3": "3 ms", "15": "15 ms"}}],
-              "MenuItems": [{"Name": "Diagnosis", "RecordDataList": [
-                                 {"ValueOrder": ["0", "1"], "MaxValue": "1",
-                                  "Values": {"0": "Disabled", "1": "Enabled"}}],
-                             "MenuItems": [{"GsdId": "M_Expert", "RecordDataList": [
-                                 {"ValueOrder": ["0", "1"], "MaxValue": "1",
-                                  "Values": {"0": "Disabled", "1": "Enabled"}},
-                                 {"BitOffset": 0, "DataType": 2, "MaxValue": "15"},
-                                 {"IsChangeable": false, "MinValue": "1",
-                                  "MaxValue": "200"}]}]}]}}])"},
+         R"([{"Index": 1, "Length": 4, "MenuItem": {"Name": "Input parameters", "RecordDataList":
+              [{"Name": "Input delay", "TextId": "T_P_Filter", "DefaultValue": "3", "DataType": 7,
+              "MinValue": "0", "MaxValue": "15", "ValueOrder": ["0", "3", "15"], "Values": {"0":
+              "0.1 ms", "3": "3 ms", "15": "15 ms"}}], "MenuItems": [{"Name": "Diagnosis",
+              "RecordDataList": [ {"ValueOrder": ["0", "1"], "MaxValue": "1", "Values": {"0":
+              "Disabled", "1": "Enabled"}}], "MenuItems": [{"GsdId": "M_Expert", "RecordDataList": [
+              {"ValueOrder": ["0", "1"], "MaxValue": "1", "Values": {"0": "Disabled", "1":
+              "Enabled"}}, {"BitOffset": 0, "DataType": 2, "MaxValue": "15"}, {"IsChangeable":
+              false, "MinValue": "1", "MaxValue": "200"}]}]}]}}])"},
         // A record without menus lists its parameters directly.
         {"GetSubMouleParameter", R"(["$io", "DAP_HF", "VSM_HF"])", "",
          R"([{"MenuItem": {"RecordDataList": [{}, {}], "MenuItems": []}}])"},
@@ -238,9 +229,9 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
         // Port 1 takes its DCP boundary from its interface; port 2's own setting wins.
         {"GetPortParameter", R"(["$io", "DAP_HF", "PORT1_HF", ""])", "",
          R"({"DCP_BoundarySupported": true, "PTP_BoundarySupported": true,
-             "PortDeactivationSupported": true, "transmissionValueList": [
-                 {"Description": "100BASE-TX full duplex", "Value": 16},
-                 {"Description": "1000BASE-T full duplex", "Value": 30}]})"},
+             "PortDeactivationSupported": true, "transmissionValueList": [ {"Description":
+             "100BASE-TX full duplex", "Value": 16}, {"Description": "1000BASE-T full duplex",
+             "Value": 30}]})"},
         {"GetPortParameter", R"(["$io", "DAP_HF", "PORT2_HF", ""])", "",
          R"({"DCP_BoundarySupported": false, "PortDeactivationSupported": false})"},
         {"GetPortParameter", R"(["$legacy", "DAP1", "PORT1", "DAP1"])",
@@ -257,23 +248,23 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
         {"GetSubmoduleParamDisallowed", R"(["$io", "SM_DI16"])", "", "false"},
         {"GetChannalDiagDescription", R"(["$io", 6, true, 1, 0, 0])", "",
          R"({"AlarmNameText": "Wire break", "AlarmHelpText": "Check the wiring of the channel",
-             "AlarmExtNameText": "Sensor not connected",
-             "AlarmExtHelpText": "Connect the sensor"})"},
+             "AlarmExtNameText": "Sensor not connected", "AlarmExtHelpText":
+             "Connect the sensor"})"},
         {"GetChannalDiagDescription", R"(["$io", 6, false, 1, 0, 0])", "AlarmExtNameText", R"("")"},
         {"GetChannalDiagDescription", R"(["$io", 2, false, 0, 0, 0])", "AlarmNameText",
          R"("Undervoltage")"},
         {"GetChannalDiagDescription", R"(["$io", 65535, true, 65535, 65535, 4294967295])",
          "AlarmNameText", R"("Unknown error type 0xFFFF")"},
         {"GetUnitDiagDescription", R"(["$io", "0x0100", [5, 32]])", "",
-         R"({"Description": "Supply fault", "Help": "Check the load supply",
-             "RefText": "Group: 5\nCause: Voltage missing"})"},
+         R"({"Description": "Supply fault", "Help": "Check the load supply", "RefText":
+             "Group: 5\nCause: Voltage missing"})"},
         {"GetUnitDiagDescription", R"(["$io", "256", [7]])", "RefText", R"("Group: 7\nCause: ?")"},
         // Update times from the send clock and the reduction ratios.
         {"CalcIoDeviceUpdateTime", R"(["$io", "DAP_HF", 1.0])", "",
-         R"({"IsValid": true, "Selector": [
-             {"ReductionRatio": 1, "SendClock": 32, "Value": 1}, {"Value": 2}, {"Value": 4},
-             {"Value": 8}, {"Value": 16}, {"Value": 32}, {"Value": 64}, {"Value": 128},
-             {"Value": 256}, {"ReductionRatio": 512, "SendClock": 32, "Value": 512}]})"},
+         R"({"IsValid": true, "Selector": [ {"ReductionRatio": 1, "SendClock": 32, "Value": 1},
+             {"Value": 2}, {"Value": 4}, {"Value": 8}, {"Value": 16}, {"Value": 32}, {"Value": 64},
+             {"Value": 128}, {"Value": 256}, {"ReductionRatio": 512, "SendClock": 32, "Value":
+             512}]})"},
         {"CalcIoDeviceUpdateTime", R"(["$io", "DAP_HF", 0.25])", "Selector/0",
          R"({"ReductionRatio": 1, "SendClock": 8, "Value": 0.25})"},
         // The standard access point only runs at 1 ms.
@@ -285,9 +276,9 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
         {"CalcIoDeviceUpdateTime", R"(["$legacy", "", 1.0])", "Selector/*/Value",
          "[1, 2, 4, 8, 16, 32, 64, 128]"},
         {"GetSubMoudleIsoParam", R"(["$io", "DAP_HF", "SM_AI4"])", "",
-         R"({"IsIsochroneModeRequired": false, "T_Cycle_MinMs": 0.5, "T_DC_Base": 8,
-             "T_DC_Max": 64, "T_DC_Min": 2, "T_IO_Base": 1000, "T_IO_InputMin": 125,
-             "T_IO_InputMinMs": 0.125, "T_IO_OutputMin": 250, "T_IO_OutputMinMs": 0.25})"},
+         R"({"IsIsochroneModeRequired": false, "T_Cycle_MinMs": 0.5, "T_DC_Base": 8, "T_DC_Max": 64,
+             "T_DC_Min": 2, "T_IO_Base": 1000, "T_IO_InputMin": 125, "T_IO_InputMinMs": 0.125,
+             "T_IO_OutputMin": 250, "T_IO_OutputMinMs": 0.25})"},
         {"GetSubMoudleIsoParam", R"(["$io", "DAP_HF", "SM_DI16"])", "",
          R"({"T_DC_Base": 0, "T_Cycle_MinMs": 0.0})"},
         // Refusals: bad params, files not installed, names the file lacks.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "CatalogService.h"
 #include "GsdTestSupport.h"
+#include "Sha256.h"
 #include "servers/ServerTestSupport.h"
 
 #include <gmock/gmock.h>
@@ -8,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,7 +24,8 @@ using TestJson::Params;
 const std::string kDrive = "GSDML-V2.1-Quellbrook-QD300-20110920.xml";
 
 // Whether `actual` holds all of `expected`: an object may have more members,
-// an array has exactly the expected elements, numbers compare by value.
+// an array has exactly the expected elements, numbers compare by value, and
+// a string "~text" stands for any string holding that text.
 bool Covers(const Json::Value& actual, const Json::Value& expected) {
     bool same = expected.type() == actual.type() || (expected.isNumeric() && actual.isNumeric());
     if (expected.isObject()) {
@@ -37,6 +40,9 @@ bool Covers(const Json::Value& actual, const Json::Value& expected) {
             same = Covers(actual[i], expected[i]);
         }
         return same;
+    }
+    if (expected.isString() && expected.asString().rfind('~', 0) == 0) {  // "~part of it"
+        return same && actual.asString().find(expected.asString().substr(1)) != std::string::npos;
     }
     return expected.isNumeric() && same ? actual.asDouble() == expected.asDouble()
                                         : actual == expected;
@@ -129,8 +135,11 @@ TEST_F(CatalogServiceTest, ManagesInstalledFiles) {
     ASSERT_EQ(installed.size(), 2u);
     EXPECT_EQ(installed[0]["GsdName"].asString(), kLegacy);
     EXPECT_EQ(fs::u8path(installed[0]["FilePath"].asString()), dir_ / "catalog" / kLegacy);
-    EXPECT_EQ(installed[0]["HashValueString"].asString().size(), 64u);
-    EXPECT_THAT(installed[0]["InstallDateTime"].asString(), HasSubstr("T"));
+    EXPECT_EQ(installed[0]["HashValueString"], Sha256Hex(ReadBytes(kSamples / kLegacy)));
+    EXPECT_TRUE(std::regex_match(installed[0]["InstallDateTime"].asString(),
+                                 std::regex(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}Z)")));
+    // The copy has the very bytes, Latin-1 ones included.
+    EXPECT_EQ(ReadBytes(dir_ / "catalog" / kLegacy), ReadBytes(kSamples / kLegacy));
     EXPECT_EQ(fs::u8path(Call("GetGSDPath", Params({kLegacy})).asString()),
               dir_ / "catalog" / kLegacy);
     // A refused import is reported in the answer, and the server keeps serving.
@@ -148,6 +157,68 @@ TEST_F(CatalogServiceTest, ManagesInstalledFiles) {
          R"({"IsSuccess": false, "IsValid": false, "GsdName": "GSDML-bad.xml"})"},
         {"GetInstalledGSDsNames", "[]", "", R"(["$io"])"},
     });
+}
+
+// An import writes its copy before checking the file. A refused one leaves
+// the catalogue as it was: the installed file of that name keeps its bytes
+// and answers, and no temporary file remains. Nothing outside the catalogue
+// is ever removed.
+TEST_F(CatalogServiceTest, RefusedImportsAndRemovalsLeaveTheCatalogueAsItWas) {
+    const fs::path source = dir_ / "source";
+    fs::create_directories(source);
+    WriteBytes(source / "broken.xml", "<ISO15745Profile><ProfileBody>");
+    WriteBytes(source / "page.xml", "<html/>");
+    WriteBytes(source / "notes.txt", ReadBytes(kSamples / kLegacy));
+    WriteBytes(source / "huge.xml", "");
+    fs::resize_file(source / "huge.xml", 100u * 1024u * 1024u);  // sparse: costs no disk space
+    WriteBytes(source / kIoBlock, MiniGsd("<SlotList><SlotItem TextId=\"X\"/></SlotList>"));
+    WriteBytes(dir_ / "victim.xml", "keep me");
+    WriteBytes(dir_ / "catalog" / "readme.txt", "not a GSD file");
+    const auto in = [](const fs::path& path) { return "[\"" + path.generic_u8string() + "\"]"; };
+    Expect({
+        {"TavrelImportGsdFile", in(source / "broken.xml"), "",
+         R"({"IsSuccess": false, "IsValid": false, "ErrorMessages": ["~not well-formed XML"]})"},
+        {"TavrelImportGsdFile", in(source / "page.xml"), "ErrorMessages/0", R"("~not a GSDML")"},
+        {"TavrelImportGsdFile", in(source / "huge.xml"), "ErrorMessages/0", R"("~more than")"},
+        {"TavrelImportGsdFile", in(source / "notes.txt"), "ErrorMessages/0", R"("~does not name")"},
+        {"TavrelImportGsdFile", in(source), "ErrorMessages/0", R"("~does not name a GSD file")"},
+        {"TavrelImportGsdFile", in(source / "missing.xml"), "ErrorMessages/0", R"("~cannot read")"},
+        {"TavrelImportGsdFile", in(source / kIoBlock), "IsValid", "false"},
+        {"GetGsdDeviceInfo", R"(["$io"])", "VendorName", R"("Samplevendor Automation")"},
+        {"TavrelRemoveGsdFile", R"(["../victim.xml"])", "ErrorMessages/0", R"("~not a file name")"},
+        {"TavrelRemoveGsdFile", in(dir_ / "victim.xml"), "ErrorMessages/0",
+         R"("~not a file name")"},
+        {"TavrelRemoveGsdFile", R"([".."])", "ErrorMessages/0", R"("~not a file name")"},
+        {"TavrelRemoveGsdFile", R"([""])", "ErrorMessages/0", R"("~not a file name")"},
+        {"TavrelRemoveGsdFile", R"(["sub/x.xml"])", "ErrorMessages/0", R"("~not a file name")"},
+        {"TavrelRemoveGsdFile", R"(["..\\victim.xml"])", "ErrorMessages/0",
+         R"("~not a file name")"},
+        {"TavrelRemoveGsdFile", R"(["GSDML-none.xml"])", "ErrorMessages/0", R"("~not installed")"},
+        {"TavrelRemoveGsdFile", R"(["readme.txt"])", "ErrorMessages/0",
+         R"("~not the name of a GSD")"},
+        {"GetInstalledGSDsNames", "[]", "", R"(["$legacy", "$io"])"},
+    });
+    EXPECT_TRUE(fs::exists(dir_ / "victim.xml"));
+    EXPECT_EQ(ReadBytes(dir_ / "catalog" / kIoBlock), ReadBytes(kSamples / kIoBlock));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_ / "catalog")) {
+        names.push_back(entry.path().filename().u8string());
+    }
+    EXPECT_THAT(names, ::testing::UnorderedElementsAre(kLegacy, kIoBlock, "readme.txt"));
+
+    // A valid file of that name replaces it and is answered from; importing
+    // the installed copy itself keeps it in place.
+    WriteBytes(source / kIoBlock, MiniGsd());
+    Import(source / kIoBlock);
+    Import(dir_ / "catalog" / kIoBlock);
+    EXPECT_EQ(ReadBytes(dir_ / "catalog" / kIoBlock), MiniGsd());
+    EXPECT_EQ(Call("GetGsdDeviceInfo", Params({kIoBlock}))["VendorName"], "V");
+    // A target that cannot be replaced (a folder of that name) fails the
+    // import once the retries are spent, instead of waiting forever.
+    fs::remove(dir_ / "catalog" / kIoBlock);
+    fs::create_directories(dir_ / "catalog" / kIoBlock / "x");
+    EXPECT_EQ(Call("TavrelImportGsdFile", Params({(kSamples / kIoBlock).u8string()}))["IsSuccess"],
+              false);
 }
 
 TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {

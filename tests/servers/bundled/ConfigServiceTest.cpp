@@ -40,10 +40,6 @@ TEST(ConfigService, AnswersOrRefusesEachCallExactly) {
         const char* expected;  // the result, or the error code
     } cases[] = {
         // RunTest answers with its params twice, the float in single precision.
-        {"RunTest", R"([7,"abc",true,1.5,2.25])",
-         R"({"InnerStruct": {"InnerBool": true, "InnerDouble": 1.5, "InnerFloat": 2.25,
-             "InnerInt": 7, "InnerString": "abc"}, "TestBool": true, "TestDouble": 1.5,
-             "TestFloat": 2.25, "TestInt": 7, "TestString": "abc"})"},
         {"RunTest", R"([-2147483648,"\u00e9\"\n",false,0.1,0.1])",
          R"({"InnerStruct": {"InnerBool": false, "InnerDouble": 0.1,
              "InnerFloat": 0.10000000149011612, "InnerInt": -2147483648, "InnerString": "\u00e9\"\n"},

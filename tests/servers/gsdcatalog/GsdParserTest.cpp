@@ -407,18 +407,18 @@ TEST(GsdParser, CheckRefusesExactlyWhatBuildingRefuses) {
         }(),
     };
     for (std::size_t i = 0; i < documents.size(); ++i) {
+        SCOPED_TRACE("document " + std::to_string(i));
         for (const std::string language : {"", "de"}) {
             const ParseOutcome built = ParseGsdml(documents[i], language);
             const CheckedGsd checked = CheckGsdml(documents[i], language);
-            EXPECT_EQ(checked.errors, built.errors) << "document " << i;
-            EXPECT_EQ(checked.document != nullptr, built.file != nullptr) << "document " << i;
+            EXPECT_EQ(checked.errors, built.errors);
+            ASSERT_EQ(checked.document != nullptr, built.file != nullptr);
             if (checked.document) {
                 const ParseOutcome fromCheck = BuildChecked(checked.document);
-                ASSERT_TRUE(fromCheck.file) << "document " << i;
+                ASSERT_TRUE(fromCheck.file);
                 EXPECT_EQ(fromCheck.file->accessPoints.size(), built.file->accessPoints.size());
                 EXPECT_EQ(fromCheck.file->modules.size(), built.file->modules.size());
-                EXPECT_THAT(BuildAllRecords(*fromCheck.file), ::testing::IsEmpty())
-                    << "document " << i;
+                EXPECT_THAT(BuildAllRecords(*fromCheck.file), ::testing::IsEmpty());
             }
         }
     }

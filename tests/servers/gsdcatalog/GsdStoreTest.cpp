@@ -33,37 +33,13 @@ TEST(GsdStore, FormatsInstallTimesAsUtc) {
     EXPECT_EQ(FormatUtc(then), "2000-03-01T01:01:01Z");
 }
 
-// Each store stands for one server process: they share only the directory.
-TEST(GsdStore, SeesFilesOtherProcessesInstalledChangedOrRemoved) {
-    ScratchDir dir;
-    fs::create_directories(dir / "catalog");
-    fs::copy_file(kSamples / kIoBlock, dir / "catalog" / kIoBlock);
-    WriteBytes(dir / "catalog" / "GSDML-bad.xml", "garbage");
-    WriteBytes(dir / "catalog" / ".GSDML-x.xml.1234.tmp", "half written");
-    GsdStore mine(dir / "catalog", "");
-    GsdStore other(dir / "catalog", "");
-    EXPECT_THAT(mine.Refresh(), ElementsAre(kIoBlock));
-    // Found without a refresh; a broken file is passed over until it is
-    // replaced by a good one.
-    ASSERT_TRUE(other.Import((kSamples / kLegacy).u8string()).success);
-    EXPECT_EQ(mine.Find(kLegacy)->file->accessPoints.at(0).info.id, "DAP1");
-    EXPECT_FALSE(mine.Find("../" + kLegacy));
-    EXPECT_FALSE(mine.Find("GSDML-bad.xml"));
-    EXPECT_FALSE(mine.Find("GSDML-bad.xml"));
-    WriteBytes(dir / "catalog" / "GSDML-bad.xml", ReadBytes(kSamples / kLegacy));
-    EXPECT_TRUE(mine.Find("GSDML-bad.xml"));
-
-    fs::remove(dir / "catalog" / kIoBlock);
-    EXPECT_THAT(mine.Refresh(), ElementsAre(kLegacy, "GSDML-bad.xml"));
-    EXPECT_FALSE(mine.Find(kIoBlock));
-}
-
 // pugixml's live blocks, counted while a test takes over its allocation.
 std::atomic<long> pugixmlBlocks{0};
 
-// A file the catalogue has checked but nobody has asked about must not keep
-// its parsed document: a scan of a large catalogue would hold them all.
-TEST(LazyGsdFile, CheckedFilesHoldNoParsedDocumentUntilAskedAbout) {
+// Each store stands for one server process: they share only the directory.
+// A file a store has checked (imported or found) but nobody has asked about
+// keeps no parsed document: a scan of a large catalogue would hold them all.
+TEST(GsdStore, SeesWhatOtherProcessesDidAndHoldsNoDocumentUntilAsked) {
     const auto allocate = pugi::get_memory_allocation_function();
     const auto deallocate = pugi::get_memory_deallocation_function();
     pugi::set_memory_management_functions(
@@ -83,24 +59,39 @@ TEST(LazyGsdFile, CheckedFilesHoldNoParsedDocumentUntilAskedAbout) {
 
     ScratchDir dir;
     fs::create_directories(dir / "catalog");
-    fs::copy_file(kSamples / kLegacy, dir / "catalog" / kLegacy);
-    GsdStore store(dir / "catalog", "");
-    EXPECT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);  // imported
-    EXPECT_EQ(store.Installed().size(), 2u);                              // and found by the scan
+    fs::copy_file(kSamples / kIoBlock, dir / "catalog" / kIoBlock);
+    WriteBytes(dir / "catalog" / "GSDML-bad.xml", "garbage");
+    WriteBytes(dir / "catalog" / ".GSDML-x.xml.1234.tmp", "half written");
+    GsdStore mine(dir / "catalog", "");
+    GsdStore other(dir / "catalog", "");
+    EXPECT_THAT(mine.Refresh(), ElementsAre(kIoBlock));
+    EXPECT_TRUE(other.Import((kSamples / kLegacy).u8string()).success);
+    EXPECT_EQ(other.Installed().size(), 2u);
     EXPECT_EQ(pugixmlBlocks, 0);
-    for (const InstalledGsdPtr& gsd : store.Installed()) {
+    for (const InstalledGsdPtr& gsd : other.Installed()) {
         EXPECT_FALSE(gsd->file.IsBuilt()) << gsd->name;
     }
-    // Asked about, the file is built with its records and keeps no document
-    // for records built later.
-    const InstalledGsdPtr ioBlock = store.Find(kIoBlock);
+    // Found without a refresh; asked about, built with its records, and no
+    // document kept for records built later.
+    const InstalledGsdPtr ioBlock = other.Find(kIoBlock);
     EXPECT_EQ(ioBlock->file->accessPoints.size(), 2u);
     EXPECT_TRUE(ioBlock->file.IsBuilt());
-    EXPECT_FALSE(store.Find(kLegacy)->file.IsBuilt());
-    EXPECT_EQ(pugixmlBlocks, 0);
+    EXPECT_FALSE(other.Find(kLegacy)->file.IsBuilt());
+    EXPECT_EQ(mine.Find(kLegacy)->file->accessPoints.at(0).info.id, "DAP1");
     EXPECT_FALSE(
         ioBlock->file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records.at(0).items.empty());
+    EXPECT_EQ(pugixmlBlocks, 0);
     pugi::set_memory_management_functions(allocate, deallocate);
+
+    // A broken file is passed over until it is replaced by a good one.
+    EXPECT_FALSE(mine.Find("../" + kLegacy));
+    EXPECT_FALSE(mine.Find("GSDML-bad.xml"));
+    EXPECT_FALSE(mine.Find("GSDML-bad.xml"));
+    WriteBytes(dir / "catalog" / "GSDML-bad.xml", ReadBytes(kSamples / kLegacy));
+    EXPECT_TRUE(mine.Find("GSDML-bad.xml"));
+    fs::remove(dir / "catalog" / kIoBlock);
+    EXPECT_THAT(mine.Refresh(), ElementsAre(kLegacy, "GSDML-bad.xml"));
+    EXPECT_FALSE(mine.Find(kIoBlock));
 }
 
 TEST(LazyGsdFile, CopiesShareOneBuildInTheGivenLanguage) {

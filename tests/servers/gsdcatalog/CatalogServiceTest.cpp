@@ -386,20 +386,13 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
 // the last text.
 TEST_F(CatalogServiceTest, AnswersUnnamedRecordsAndRepeatedContentsAlike) {
     const std::string name = "GSDML-V2.43-Test-Records-20250101.xml";
-    WriteBytes(dir_ / name,
-               MiniGsd(R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" )"
-                       R"(SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem )"
-                       R"(Index="1" Length="1"><Ref ID="R" DataType="Unsigned8" ByteOffset="0" )"
-                       R"(TextId="N" ValueItemTarget="VA"/><MenuList><MenuItem ID="M"><Name )"
-                       R"(TextId="N"/><ParameterRef ParameterTarget="R"/></MenuItem></MenuList>)"
-                       R"(</ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem>)"
-                       R"(</VirtualSubmoduleList>)",
-                       R"(<ValueList><ValueItem ID="VA"><Assignments><Assign Content="1" )"
-                       R"(TextId="N"/><Assign Content="0" TextId="N"/><Assign Content="1" )"
-                       R"(TextId="T"/></Assignments></ValueItem></ValueList>)",
-                       R"(<Text TextId="T" Value="Again"/>)"));
-    ASSERT_TRUE(
-        Call("TavrelImportGsdFile", Params({(dir_ / name).u8string()}))["IsSuccess"].asBool());
+    WriteBytes(
+        dir_ / name,
+        WithRecord(
+            R"(<Ref ID="R" DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VA"/><MenuList><MenuItem ID="M"><Name TextId="N"/><ParameterRef ParameterTarget="R"/></MenuItem></MenuList>)",
+            R"(<ValueList><ValueItem ID="VA"><Assignments><Assign Content="1" TextId="N"/><Assign Content="0" TextId="N"/><Assign Content="1" TextId="T"/></Assignments></ValueItem></ValueList>)",
+            R"(<Text TextId="T" Value="Again"/>)"));
+    Import(dir_ / name);
     const Json::Value root = Call("GetSubMouleParameter", Params({name, "", "V"}))[0]["MenuItem"];
     EXPECT_EQ(root["Name"].asString(), "Name");
     EXPECT_EQ(root["RecordDataList"][0]["Values"]["1"].asString(), "Again");

@@ -21,16 +21,6 @@ GsdFilePtr ParseOk(const std::string& bytes, const std::string& language = "") {
     return outcome.file;
 }
 
-// A document whose access point has one virtual submodule with one record
-// holding `inside`.
-std::string WithRecord(const std::string& inside) {
-    return MiniGsd(
-        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="4">)" +
-        inside +
-        "</ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></"
-        "VirtualSubmoduleList>");
-}
-
 // What the catalogue service does not show of the sample's model.
 TEST(GsdParser, ReadsSlotsIoDataAndSafetyRecordsOfTheSample) {
     const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));

@@ -64,4 +64,16 @@ inline std::string MiniGsd(const std::string& dapExtra = "", const std::string& 
            "</ISO15745Profile>\n";
 }
 
+// A document whose access point has one virtual submodule with one record
+// holding `inside`.
+inline std::string WithRecord(const std::string& inside, const std::string& extraProcess = "",
+                              const std::string& texts = "") {
+    return MiniGsd(
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="4">)" +
+            inside +
+            "</ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></"
+            "VirtualSubmoduleList>",
+        extraProcess, texts);
+}
+
 }  // namespace GsdTest

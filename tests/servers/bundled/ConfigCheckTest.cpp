@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ConfigCheck.h"
-#include "support/JsonText.h"
+#include "servers/ServerTestSupport.h"
 
 #include <GsdParser.h>
 
 #include <gtest/gtest.h>
-#include <json/json.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -17,9 +17,7 @@ const std::string kIoBlock = "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml";
 
 Json::Value Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    Json::Value value;
-    EXPECT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &value, nullptr)) << path;
-    return value;
+    return TestJson::ParseJson(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 // The sample documents: two devices of the IOBlock sample, wired in a line.
@@ -31,9 +29,8 @@ struct Documents {
     std::vector<TavrelPN::Finding> Check() const {
         static const GsdCatalog::GsdFilePtr file = [] {
             std::ifstream in(SAMPLES_DIR "/gsdml/" + kIoBlock, std::ios::binary);
-            std::ostringstream bytes;
-            bytes << in.rdbuf();
-            return GsdCatalog::ParseGsdml(bytes.str(), "en").file;
+            return GsdCatalog::ParseGsdml(std::string(std::istreambuf_iterator<char>(in), {}), "en")
+                .file;
         }();
         return TavrelPN::CheckDocuments(
             configuration, nodes, topology,
@@ -133,25 +130,21 @@ TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
             << findings[0].path;
         EXPECT_NE(findings[0].message.find(c.message), std::string::npos) << findings[0].message;
     }
+    Documents touching;  // blocks that only touch do not overlap
+    touching.At("configuration", device1 + "/DeviceModules/0/IoAddress/InputAddress/StartAddress") =
+        66;
+    EXPECT_TRUE(touching.Check().empty());
 }
 
 TEST(ConfigCheck, LoadKeepsOnlyAcceptedDocumentsForReadingBack) {
-    Documents documents;
     ServerKit::RpcDispatcher dispatcher;
     TavrelPN::AddConfigDocumentMethods(dispatcher, [](const std::string&) { return nullptr; });
     const auto call = [&dispatcher](const char* method, const Json::Value& params) {
-        Json::Value request(Json::objectValue);
-        request["jsonrpc"] = "2.0";
-        request["id"] = 1;
-        request["method"] = method;
-        request["params"] = params;
-        return dispatcher.Handle(request);
+        return ServerTest::Call(dispatcher, method, params, true);
     };
-    Json::Value withoutDevices(Json::arrayValue);
-    documents.configuration["DeviceListConf"] = Json::Value();
-    withoutDevices.append(documents.configuration);
-    withoutDevices.append(Json::Value());
-    withoutDevices.append(Json::Value());
+    Json::Value withoutDevices = TestJson::ParseJson("[null, null, null]");
+    withoutDevices[0] = Documents().configuration;
+    withoutDevices[0]["DeviceListConf"] = Json::Value();
     Json::Value refused = withoutDevices;
     refused[0]["SubnetConf"]["SubnetId"] = 5;
 
@@ -164,9 +157,8 @@ TEST(ConfigCheck, LoadKeepsOnlyAcceptedDocumentsForReadingBack) {
     const Json::Value finding = call("TavrelLoadConfiguration", refused)["result"]["Findings"][0];
     EXPECT_EQ(finding["Path"].asString() + finding["Severity"].asString(),
               "/SubnetConf/SubnetIderror");
-    Json::Value loaded(Json::objectValue);
+    Json::Value loaded = TestJson::ParseJson(R"({"ListOfNodes": null, "Topology": null})");
     loaded["Configuration"] = withoutDevices[0];
-    loaded["ListOfNodes"] = loaded["Topology"] = Json::Value();
     EXPECT_EQ(call("TavrelGetLoadedConfiguration", Json::Value())["result"], loaded);
 
     for (const char* params : {"[]", "[{}, {}]", "[[], null, null]", "[{}, 1, null]"}) {

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ConfigService.h"
-#include "support/JsonText.h"
+#include "servers/ServerTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <json/reader.h>
-#include <wire/FastJsonWriter.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,67 +11,35 @@ namespace {
 
 using TestJson::ParseJson;
 
-class ConfigService : public testing::Test {
-protected:
-    ConfigService() { TavrelPN::AddConfigService(dispatcher_, {}); }
-
-    Json::Value Call(const std::string& method, const std::string& params) {
-        Json::Value request(Json::objectValue);
-        request["jsonrpc"] = "2.0";
-        request["id"] = 1;
-        request["method"] = method;
-        request["params"] = ParseJson(params);
-        const Json::Value response = dispatcher_.Handle(request);
-        // Read from its text, the request must get the same bytes.
-        std::string text;
-        std::string answer;
-        std::string expected;
-        RpcClient::AppendJson(text, request);
-        const std::size_t size = text.size();
-        text.resize(size + ServerKit::RpcDispatcher::kTextSlack);
-        EXPECT_TRUE(dispatcher_.HandleText(text.data(), size, text.size(), answer));
-        RpcClient::AppendJson(expected, response);
-        EXPECT_EQ(answer, expected);
-        return response;
-    }
-
-    ServerKit::RpcDispatcher dispatcher_;
-};
-
-const char* const kRecord = R"({"TestInt":3,"TestString":"t","TestBool":true,"TestDouble":0.25,
-    "TestFloat":1.5,"InnerStruct":{"InnerInt":-4,"InnerString":"i","InnerBool":false,
-    "InnerDouble":8.5,"InnerFloat":-2.0}})";
-
 TEST(ConfigServiceArguments, LanguageComesFromTheLOptionWhicheverWayItWasSplit) {
-    struct Case {
+    const struct {
         std::vector<std::string> arguments;
         std::string language;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{}, "en"},         {{"-l", "de"}, "de"},
         {{"-l de"}, "de"},  {{"-l", "pt", "BR"}, "pt BR"},
         {{"-l", ""}, "en"}, {{"-l"}, "en"},
         {{"-lde"}, "en"},   {{"--verbose", "-l", "2"}, "2"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(TavrelPN::ParseConfigServiceArguments(c.arguments).language, c.language)
             << testing::PrintToString(c.arguments);
     }
 }
 
 // Each call's whole result, or the code it is refused with.
-TEST_F(ConfigService, AnswersOrRefusesEachCallExactly) {
-    const std::string record = kRecord;
+TEST(ConfigService, AnswersOrRefusesEachCallExactly) {
+    ServerKit::RpcDispatcher dispatcher;
+    TavrelPN::AddConfigService(dispatcher, {});
+    const std::string record = R"({"TestInt":3,"TestString":"t","TestBool":true,"TestDouble":0.25,
+        "TestFloat":1.5,"InnerStruct":{"InnerInt":-4,"InnerString":"i","InnerBool":false,
+        "InnerDouble":8.5,"InnerFloat":-2.0}})";
     const struct {
         const char* method;
         std::string params;
         const char* expected;  // the result, or the error code
     } cases[] = {
         // RunTest answers with its params twice, the float in single precision.
-        {"RunTest", R"([7,"abc",true,1.5,2.25])",
-         R"({"InnerStruct": {"InnerBool": true, "InnerDouble": 1.5, "InnerFloat": 2.25,
-             "InnerInt": 7, "InnerString": "abc"}, "TestBool": true, "TestDouble": 1.5,
-             "TestFloat": 2.25, "TestInt": 7, "TestString": "abc"})"},
         {"RunTest", R"([-2147483648,"\u00e9\"\n",false,0.1,0.1])",
          R"({"InnerStruct": {"InnerBool": false, "InnerDouble": 0.1,
              "InnerFloat": 0.10000000149011612, "InnerInt": -2147483648, "InnerString": "\u00e9\"\n"},
@@ -102,8 +67,8 @@ TEST_F(ConfigService, AnswersOrRefusesEachCallExactly) {
         {"TestStructArray", "[" + record + ",-2147483648]", "-32602"},
         {"TestStructArray", "[3, 1]", "-32602"},
         {"TestStructArray", R"([{"TestInt":1}, 1])", "-32602"},
-        {"TestStructArray", R"([{"TestInt":1,"TestString":"","TestBool":true,"TestDouble":0,
-            "TestFloat":0}, 1])",
+        {"TestStructArray",
+         R"([{"TestInt":1,"TestString":"","TestBool":true,"TestDouble":0,"TestFloat":0}, 1])",
          "-32602"},
         {"TestStructArray", R"([{"TestInt":1,"TestString":"","TestBool":true,"TestDouble":0,
             "TestFloat":0,"InnerStruct":[]}, 1])",
@@ -111,22 +76,18 @@ TEST_F(ConfigService, AnswersOrRefusesEachCallExactly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.method) + " " + c.params);
-        const Json::Value response = Call(c.method, c.params);
+        const Json::Value response = ServerTest::Call(dispatcher, c.method, ParseJson(c.params));
         const Json::Value expected = ParseJson(c.expected);
-        if (expected.isInt()) {
-            EXPECT_EQ(response["error"]["code"], expected);
-        } else {
-            EXPECT_EQ(response["result"], expected);
-        }
+        EXPECT_EQ(expected.isInt() ? response["error"]["code"] : response["result"], expected);
     }
     // The record comes back as often as asked, up to the limit.
-    const Json::Value one = ParseJson(record);
     for (int count : {1, 3, TavrelPN::kMaxTestStructCount}) {
         const Json::Value result =
-            Call("TestStructArray", "[" + record + "," + std::to_string(count) + "]")["result"];
+            ServerTest::Call(dispatcher, "TestStructArray",
+                             ParseJson("[" + record + "," + std::to_string(count) + "]"))["result"];
         ASSERT_EQ(result.size(), static_cast<Json::ArrayIndex>(count));
         for (const Json::Value& element : result) {
-            EXPECT_EQ(element, one);
+            EXPECT_EQ(element, ParseJson(record));
         }
     }
 }

@@ -21,43 +21,27 @@ GsdFilePtr ParseOk(const std::string& bytes, const std::string& language = "") {
     return outcome.file;
 }
 
-const Submodule& SystemSubmodule(const AccessPoint& dap, const std::string& id) {
-    for (const Submodule& s : dap.systemSubmodules) {
-        if (s.info.id == id) {
-            return s;
-        }
-    }
-    throw std::runtime_error("no submodule " + id);
-}
-
-// What the catalogue service does not show of the sample's model (its
-// answers are checked with the service).
+// What the catalogue service does not show of the sample's model.
 TEST(GsdParser, ReadsSlotsIoDataAndSafetyRecordsOfTheSample) {
     const GsdFilePtr file = ParseOk(ReadBytes(kSamples / kIoBlock));
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->schemaVersion, "V2.43");
-    const AccessPoint& hf = file->accessPoints.at(0);
-    EXPECT_EQ(hf.physicalSlots.size(), 9u);
-    EXPECT_EQ(hf.slotNames.at(1), "Power");
-    ASSERT_EQ(hf.useableModules.size(), 6u);
-    EXPECT_EQ(hf.useableModules[1].allowed.size(), 7u);
+    EXPECT_EQ(file->accessPoints.at(0).physicalSlots.size(), 9u);
+    EXPECT_EQ(file->accessPoints[0].slotNames.at(1), "Power");
     EXPECT_EQ(file->modules.size(), 6u);
     EXPECT_EQ(file->submodules.size(), 3u);
     const Submodule& ai = file->FindModule("MOD_AI4")->virtualSubmodules.at(0);
     EXPECT_EQ(ai.io.inputBytes, 8);
     EXPECT_FALSE(ai.io.hasOutput);
-    EXPECT_EQ(ai.api, 0x3A00u);
     const Submodule& safe = file->FindModule("MOD_FDI8")->virtualSubmodules.at(0);
     EXPECT_EQ(safe.io.inputBytes, 5);  // one byte of data and the 4-byte trailer
     EXPECT_EQ(safe.io.outputBytes, 4);
-    ASSERT_EQ(safe.records.size(), 1u);
-    EXPECT_EQ(safe.records[0].index, 128);
+    EXPECT_EQ(safe.records.at(0).index, 128);
     EXPECT_EQ(safe.records[0].items.at(6).name, "F_WD_Time");
     EXPECT_EQ(safe.records[0].items.at(6).maxValue, "10000");
 }
 
 TEST(GsdParser, GivesEveryParameterItsRangeWithoutExpandingIt) {
-    struct Case {
+    const struct {
         std::string attributes;
         std::string min;
         std::string max;
@@ -69,129 +53,105 @@ TEST(GsdParser, GivesEveryParameterItsRangeWithoutExpandingIt) {
         {R"(DataType="BitArea" BitLength="3")", "0", "7"},
         {R"(DataType="VisibleString" Length="8")", "", ""},
     };
-    for (const Case& c : cases) {
-        const std::string dap =
-            R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList>)"
-            R"(<ParameterRecordDataItem Index="1" Length="4"><Ref ByteOffset="0" TextId="N" )" +
-            c.attributes +
-            "/></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></"
-            "VirtualSubmoduleList>";
-        const GsdFilePtr file = ParseOk(MiniGsd(dap));
+    for (const auto& c : cases) {
+        const GsdFilePtr file =
+            ParseOk(WithRecord(R"(<Ref ByteOffset="0" TextId="N" )" + c.attributes + "/>"));
         ASSERT_TRUE(file) << c.attributes;
         const ParameterItem& item =
             file->accessPoints[0].virtualSubmodules.at(0).records.at(0).items.at(0);
-        EXPECT_EQ(item.minValue, c.min) << c.attributes;
-        EXPECT_EQ(item.maxValue, c.max) << c.attributes;
+        EXPECT_EQ(item.minValue + " " + item.maxValue, c.min + " " + c.max) << c.attributes;
     }
 }
 
 TEST(GsdParser, ChoosesTheRequestedLanguageAndFallsBackPerText) {
     const std::string bytes = ReadBytes(kSamples / kIoBlock);
-    struct Case {
-        std::string language;
-        std::string powerName;  // translated in German
-        std::string hfName;     // never translated
-    } cases[] = {
-        {"", "PS 24V", "IM 200 HF"},
-        {"en", "PS 24V", "IM 200 HF"},
-        {"de", "Stromversorgung 24V", "IM 200 HF"},
-        {"DE-at", "Stromversorgung 24V", "IM 200 HF"},
-        {"fr", "PS 24V", "IM 200 HF"},
-    };
-    for (const Case& c : cases) {
-        const GsdFilePtr file = ParseOk(bytes, c.language);
-        ASSERT_TRUE(file) << c.language;
-        EXPECT_EQ(file->FindModule("MOD_POWER")->info.name, c.powerName) << c.language;
-        EXPECT_EQ(file->accessPoints[0].info.name, c.hfName) << c.language;
+    // The power supply's name is translated in German, the access point's never.
+    for (const auto& [language, power] :
+         std::vector<std::pair<std::string, std::string>>{{"", "PS 24V"},
+                                                          {"en", "PS 24V"},
+                                                          {"de", "Stromversorgung 24V"},
+                                                          {"DE-at", "Stromversorgung 24V"},
+                                                          {"fr", "PS 24V"}}) {
+        const GsdFilePtr file = ParseOk(bytes, language);
+        ASSERT_TRUE(file) << language;
+        EXPECT_EQ(file->FindModule("MOD_POWER")->info.name, power) << language;
+        EXPECT_EQ(file->accessPoints[0].info.name, "IM 200 HF") << language;
     }
 }
 
 TEST(GsdParser, AcceptsEveryFormOfRealTimeClassesAndMediumTypes) {
-    struct Case {
+    const std::string port = R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2")";
+    const struct {
         std::string interfaceAttributes;
         std::string port;
         int rtClasses;
         std::vector<int> mauTypes;
     } cases[] = {
         {R"(SupportedRT_Classes="RT_CLASS_1;RT_CLASS_3")",
-         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2"><MAUTypeList><MAUTypeItem Value="16"/><MAUTypeItem Value="18"/></MAUTypeList></PortSubmoduleItem>)",
+         port +
+             R"(><MAUTypeList><MAUTypeItem Value="16"/><MAUTypeItem Value="18"/></MAUTypeList></PortSubmoduleItem>)",
          kRtClass1 | kRtClass3,
          {16, 18}},
         {R"(SupportedRT_Classes="RT_CLASS_1;RT_CLASS_2;RT_CLASS_UDP")",
-         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2" MAUTypes="16 30"/>)",
+         port + R"( MAUTypes="16 30"/>)",
          kRtClass1 | kRtClass2 | kRtClassUdp,
          {16, 30}},
         {R"(SupportedRT_Class="Class3")",
-         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2" MAUType="100BASEFXFD"/>)",
+         port + R"( MAUType="100BASEFXFD"/>)",
          kRtClass1 | kRtClass2 | kRtClass3,
          {18}},
-        {R"(SupportedRT_Class="Class2")",
-         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2"/>)",
-         kRtClass1 | kRtClass2,
-         {}},
-        {"",
-         R"(<PortSubmoduleItem ID="P" SubmoduleIdentNumber="2" MAUType="10BASETXHD"/>)",
-         kRtClass1,
-         {10}},
+        {R"(SupportedRT_Class="Class2")", port + "/>", kRtClass1 | kRtClass2, {}},
+        {"", port + R"( MAUType="10BASETXHD"/>)", kRtClass1, {10}},
     };
-    for (const Case& c : cases) {
-        const std::string dap =
+    for (const auto& c : cases) {
+        const GsdFilePtr file = ParseOk(MiniGsd(
             R"(<SystemDefinedSubmoduleList><InterfaceSubmoduleItem ID="I" SubmoduleIdentNumber="1" )" +
-            c.interfaceAttributes + "/>" + c.port + "</SystemDefinedSubmoduleList>";
-        const GsdFilePtr file = ParseOk(MiniGsd(dap));
+            c.interfaceAttributes + "/>" + c.port + "</SystemDefinedSubmoduleList>"));
         ASSERT_TRUE(file) << c.interfaceAttributes;
-        EXPECT_EQ(SystemSubmodule(file->accessPoints[0], "I").rtClasses, c.rtClasses)
-            << c.interfaceAttributes;
-        EXPECT_EQ(SystemSubmodule(file->accessPoints[0], "P").mauTypes, c.mauTypes) << c.port;
+        const auto& system = file->accessPoints[0].systemSubmodules;
+        ASSERT_EQ(system.size(), 2u);
+        EXPECT_EQ(system[0].rtClasses, c.rtClasses) << c.interfaceAttributes;
+        EXPECT_EQ(system[1].mauTypes, c.mauTypes) << c.port;
     }
-}
-
-TEST(GsdParser, GivesAnOldDeviceWithoutInterfaceAnImplicitOneWithDefaultTiming) {
-    const GsdFilePtr file = ParseOk(MiniGsd());
-    const Submodule& implicit = file->accessPoints.at(0).systemSubmodules.at(0);
+    // An old device without an interface gets an implicit one with default timing.
+    const GsdFilePtr old = ParseOk(MiniGsd());
+    const Submodule& implicit = old->accessPoints.at(0).systemSubmodules.at(0);
     EXPECT_EQ(implicit.kind, ItemKind::InterfaceSubmodule);
     EXPECT_THAT(implicit.sendClocks, ElementsAre(32));
     EXPECT_EQ(implicit.reductionRatios.size(), 10u);
 }
 
+// Files that claim UTF-8 but carry other bytes; every text must still go out
+// as valid UTF-8, whether the bad byte sits early or late in a text.
 TEST(GsdParser, ReplacesBytesThatAreNotUtf8AndKeepsValidText) {
-    // Files that claim UTF-8 but carry other bytes; every text must still go
-    // out as valid UTF-8, whether the bad byte sits early or late in a text.
     const std::string bad = "\xEF\xBF\xBD";
-    struct Case {
-        const char* what;
+    const struct {
         std::string text;
         std::string expected;
     } cases[] = {
-        {"plain ASCII", "A plain module name", "A plain module name"},
-        {"valid two and three byte forms", "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC", ""},
-        {"Latin-1 byte inside the second eight", "ABCDEFGH\xE9IJKLMNOP",
-         "ABCDEFGH" + bad + "IJKLMNOP"},
-        {"Latin-1 byte in the tail", "ABCDEFGHIJ\xE9K", "ABCDEFGHIJ" + bad + "K"},
-        {"Latin-1 byte at the start", "\xE9t\xE9", bad + "t" + bad},
-        {"sequence cut short at the end", "Name\xC3", "Name" + bad},
-        {"encoded surrogate", "\xED\xA0\x80", bad + bad + bad},
-        {"overlong form", "\xC0\xAF", bad + bad},
+        {"A plain module name", "A plain module name"},
+        {"Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC", "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC"},
+        {"ABCDEFGH\xE9IJKLMNOP", "ABCDEFGH" + bad + "IJKLMNOP"},  // inside the second eight
+        {"ABCDEFGHIJ\xE9K", "ABCDEFGHIJ" + bad + "K"},            // in the tail
+        {"\xE9t\xE9", bad + "t" + bad},
+        {"Name\xC3", "Name" + bad},         // a sequence cut short at the end
+        {"\xED\xA0\x80", bad + bad + bad},  // an encoded surrogate
+        {"\xC0\xAF", bad + bad},            // an overlong form
     };
-    for (const Case& c : cases) {
-        const std::string expected = c.expected.empty() ? c.text : c.expected;
-        const ParseOutcome outcome = ParseGsdml(
-            MiniGsd(
-                "",
-                R"(<ModuleList><ModuleItem ID="M" ModuleIdentNumber="2"><ModuleInfo><Name TextId="T"/><OrderNumber Value=")" +
-                    c.text + R"("/></ModuleInfo></ModuleItem></ModuleList>)",
-                R"(<Text TextId="T" Value=")" + c.text + R"("/>)"),
-            "");
-        ASSERT_TRUE(outcome.file) << c.what;
-        const Module* module = outcome.file->FindModule("M");
-        ASSERT_NE(module, nullptr) << c.what;
-        EXPECT_EQ(module->info.name, expected) << c.what;
-        EXPECT_EQ(module->info.orderNumber, expected) << c.what;
+    for (const auto& c : cases) {
+        const GsdFilePtr file = ParseOk(MiniGsd(
+            "",
+            R"(<ModuleList><ModuleItem ID="M" ModuleIdentNumber="2"><ModuleInfo><Name TextId="T"/><OrderNumber Value=")" +
+                c.text + R"("/></ModuleInfo></ModuleItem></ModuleList>)",
+            R"(<Text TextId="T" Value=")" + c.text + R"("/>)"));
+        ASSERT_TRUE(file && file->FindModule("M")) << c.expected;
+        EXPECT_EQ(file->FindModule("M")->info.name, c.expected);
+        EXPECT_EQ(file->FindModule("M")->info.orderNumber, c.expected);
     }
 }
 
 TEST(GsdParser, ParsesNumberListsStrictly) {
-    struct Case {
+    const struct {
         std::string text;
         bool ok;
         std::vector<int> values;
@@ -207,21 +167,16 @@ TEST(GsdParser, ParsesNumberListsStrictly) {
         {"0..100000000", false, {}},
         {"99999999999", false, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::vector<int> values;
         EXPECT_EQ(ParseValueList(c.text, values), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(values, c.values) << c.text;
-        }
+        EXPECT_EQ(values, c.ok ? c.values : values) << c.text;
     }
 }
 
+// Hostile and broken files are refused with a reason, never a crash, an
+// expanded entity or a fetch; reasons stop at twenty and say how many more.
 TEST(GsdParser, RefusesBadDocumentsWithAReason) {
-    const std::string bomb =
-        R"(<?xml version="1.0"?><!DOCTYPE lolz [<!ENTITY lol "lol"><!ENTITY lol2 "&lol;&lol;&lol;&lol;">)"
-        R"(<!ENTITY lol3 "&lol2;&lol2;&lol2;&lol2;">]><ISO15745Profile>&lol3;</ISO15745Profile>)";
-    const std::string external =
-        R"(<?xml version="1.0"?><!DOCTYPE ISO15745Profile SYSTEM "http://example.invalid/x.dtd"><ISO15745Profile/>)";
     const std::string valid = MiniGsd();
     std::string deepMenus;
     for (int i = 0; i < 40; ++i) {
@@ -229,69 +184,64 @@ TEST(GsdParser, RefusesBadDocumentsWithAReason) {
                      "\"><Name TextId=\"N\"/><MenuRef MenuTarget=\"M" + std::to_string(i + 1) +
                      "\"/></MenuItem>";
     }
-    deepMenus += "<MenuItem ID=\"M40\"><Name TextId=\"N\"/></MenuItem>";
-    struct Case {
-        std::string what;
+    std::string danglingRefs;
+    for (int i = 0; i < 50; ++i) {
+        danglingRefs += "<ModuleItemRef ModuleItemTarget=\"M" + std::to_string(i) + "\"/>";
+    }
+    const struct {
         std::string bytes;
         std::string reason;
     } cases[] = {
-        {"empty", "", "empty"},
-        {"plain text", "this is not xml at all", "not well-formed XML"},
-        {"binary", std::string("\x00\x01\x02\xFF\xFE", 5), "not well-formed XML"},
-        {"truncated", valid.substr(0, valid.size() / 2), "not well-formed XML"},
-        {"other XML", "<?xml version=\"1.0\"?><html><body/></html>", "not a GSDML document"},
-        {"foreign namespace", "<ISO15745Profile xmlns=\"urn:other\"/>", "not a GSDML document"},
-        {"entity bomb", bomb, "document type declaration"},
-        {"external DTD", external, "document type declaration"},
-        {"no body", "<ISO15745Profile/>", "ProfileBody"},
-        {"unknown module",
-         MiniGsd(
+        {"", "empty"},
+        {std::string(kMaxGsdFileBytes + 1, ' '), "more than"},
+        {"this is not xml at all", "not well-formed XML"},
+        {std::string("\x00\x01\x02\xFF\xFE", 5), "not well-formed XML"},
+        {valid.substr(0, valid.size() / 2), "not well-formed XML"},
+        {"<?xml version=\"1.0\"?><html><body/></html>", "not a GSDML document"},
+        {"<ISO15745Profile xmlns=\"urn:other\"/>", "not a GSDML document"},
+        {R"(<?xml version="1.0"?><!DOCTYPE lolz [<!ENTITY lol "lol"><!ENTITY lol2 "&lol;&lol;&lol;&lol;">)"
+         R"(<!ENTITY lol3 "&lol2;&lol2;&lol2;&lol2;">]><ISO15745Profile>&lol3;</ISO15745Profile>)",
+         "document type declaration"},
+        {R"(<?xml version="1.0"?><!DOCTYPE ISO15745Profile SYSTEM "http://example.invalid/x.dtd"><ISO15745Profile/>)",
+         "document type declaration"},
+        {"<ISO15745Profile/>", "ProfileBody"},
+        {MiniGsd(
              R"(<UseableModules><ModuleItemRef ModuleItemTarget="NOPE" AllowedInSlots="1"/></UseableModules>)"),
          "unknown module \"NOPE\""},
-        {"unknown submodule",
-         MiniGsd(
+        {MiniGsd(
              R"(<UseableSubmodules><SubmoduleItemRef SubmoduleItemTarget="GONE"/></UseableSubmodules>)"),
          "unknown submodule \"GONE\""},
-        {"unknown text",
-         MiniGsd(R"(<SlotList><SlotItem SlotNumber="1" TextId="MISSING"/></SlotList>)"),
+        {MiniGsd(R"(<SlotList><SlotItem SlotNumber="1" TextId="MISSING"/></SlotList>)"),
          "text \"MISSING\""},
-        {"unknown category",
-         MiniGsd(
+        {MiniGsd(
              "",
              R"(<ModuleList><ModuleItem ID="M" ModuleIdentNumber="2"><ModuleInfo CategoryRef="C1"><Name TextId="N"/></ModuleInfo></ModuleItem></ModuleList>)"),
          "category \"C1\""},
-        {"unknown value item",
-         MiniGsd(
-             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><Ref DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VX"/></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),
+        {WithRecord(
+             R"(<Ref DataType="Unsigned8" ByteOffset="0" TextId="N" ValueItemTarget="VX"/>)"),
          "value item \"VX\""},
-        {"menu cycle",
-         MiniGsd(
-             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><Ref ID="R" DataType="Unsigned8" ByteOffset="0" TextId="N"/><MenuList><MenuItem ID="A"><Name TextId="N"/><MenuRef MenuTarget="B"/></MenuItem><MenuItem ID="B"><Name TextId="N"/><MenuRef MenuTarget="A"/></MenuItem></MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),
+        {WithRecord(
+             R"(<Ref ID="R" DataType="Unsigned8" ByteOffset="0" TextId="N"/><MenuList><MenuItem ID="A"><Name TextId="N"/><MenuRef MenuTarget="B"/></MenuItem><MenuItem ID="B"><Name TextId="N"/><MenuRef MenuTarget="A"/></MenuItem></MenuList>)"),
          "contains itself"},
-        {"menus nested too deep",
-         MiniGsd(
-             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><MenuList>)" +
-             deepMenus +
-             "</MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></"
-             "VirtualSubmoduleList>"),
+        {WithRecord("<MenuList>" + deepMenus +
+                    "<MenuItem ID=\"M40\"><Name TextId=\"N\"/></MenuItem></MenuList>"),
          "deeper than 32"},
-        {"unknown menu parameter",
-         MiniGsd(
-             R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="1"><MenuList><MenuItem ID="A"><Name TextId="N"/><ParameterRef ParameterTarget="Q"/></MenuItem></MenuList></ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></VirtualSubmoduleList>)"),
+        {WithRecord(
+             R"(<MenuList><MenuItem ID="A"><Name TextId="N"/><ParameterRef ParameterTarget="Q"/></MenuItem></MenuList>)"),
          "unknown parameter \"Q\""},
-        {"bad number",
-         MiniGsd("", "", "").replace(valid.find("VendorID=\"0x0001\""), 17, "VendorID=\"0xZZ\""),
+        {MiniGsd().replace(valid.find("VendorID=\"0x0001\""), 17, "VendorID=\"0xZZ\""),
          "not a number"},
-        {"no access point",
-         "<ISO15745Profile><ProfileBody><DeviceIdentity VendorID=\"1\" "
+        {"<ISO15745Profile><ProfileBody><DeviceIdentity VendorID=\"1\" "
          "DeviceID=\"2\"/><ApplicationProcess/></ProfileBody></ISO15745Profile>",
          "no device access point"},
+        {MiniGsd("<UseableModules>" + danglingRefs + "</UseableModules>"), "30 more"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const ParseOutcome outcome = ParseGsdml(c.bytes, "");
-        EXPECT_FALSE(outcome.file) << c.what;
-        ASSERT_FALSE(outcome.errors.empty()) << c.what;
-        EXPECT_THAT(outcome.errors.front(), HasSubstr(c.reason)) << c.what;
+        EXPECT_FALSE(outcome.file) << c.reason;
+        ASSERT_FALSE(outcome.errors.empty()) << c.reason;
+        EXPECT_LE(outcome.errors.size(), 21u);
+        EXPECT_THAT(outcome.errors.back(), HasSubstr(c.reason));
     }
 }
 
@@ -378,12 +328,6 @@ TEST(GsdParser, BuildsCheckedRecordsOnFirstUseWithoutNewProblems) {
     EXPECT_EQ(list[1].name, "F-Parameter");
     EXPECT_EQ(list[2].items.at(0).values.size(), 1u);
     EXPECT_EQ(&list[2].items.at(0).values.List(), &list[0].items.at(0).values.List());
-
-    for (const fs::path& path : {kSamples / kIoBlock, kSamples / kLegacy}) {
-        const GsdFilePtr sample = ParseOk(ReadBytes(path));
-        ASSERT_TRUE(sample) << path;
-        EXPECT_THAT(BuildAllRecords(*sample), ::testing::IsEmpty()) << path;
-    }
 }
 
 // Importing a file only checks it; the file is built when first asked about.
@@ -453,62 +397,32 @@ TEST(GsdParser, CheckRefusesExactlyWhatBuildingRefuses) {
         }(),
     };
     for (std::size_t i = 0; i < documents.size(); ++i) {
+        SCOPED_TRACE("document " + std::to_string(i));
         for (const std::string language : {"", "de"}) {
             const ParseOutcome built = ParseGsdml(documents[i], language);
             const CheckedGsd checked = CheckGsdml(documents[i], language);
-            EXPECT_EQ(checked.errors, built.errors) << "document " << i;
-            EXPECT_EQ(checked.document != nullptr, built.file != nullptr) << "document " << i;
+            EXPECT_EQ(checked.errors, built.errors);
+            ASSERT_EQ(checked.document != nullptr, built.file != nullptr);
             if (checked.document) {
                 const ParseOutcome fromCheck = BuildChecked(checked.document);
-                ASSERT_TRUE(fromCheck.file) << "document " << i;
+                ASSERT_TRUE(fromCheck.file);
                 EXPECT_EQ(fromCheck.file->accessPoints.size(), built.file->accessPoints.size());
                 EXPECT_EQ(fromCheck.file->modules.size(), built.file->modules.size());
-                EXPECT_THAT(BuildAllRecords(*fromCheck.file), ::testing::IsEmpty())
-                    << "document " << i;
+                EXPECT_THAT(BuildAllRecords(*fromCheck.file), ::testing::IsEmpty());
             }
         }
     }
 }
 
-TEST(GsdParser, RefusesOversizedInputBeforeParsing) {
-    const std::string huge(kMaxGsdFileBytes + 1, ' ');
-    const ParseOutcome outcome = ParseGsdml(huge, "");
-    ASSERT_EQ(outcome.errors.size(), 1u);
-    EXPECT_THAT(outcome.errors[0], HasSubstr("more than"));
-}
-
-TEST(GsdParser, ListsAtMostTwentyReasonsForAFileFullOfDanglingReferences) {
-    std::string refs;
-    for (int i = 0; i < 50; ++i) {
-        refs += "<ModuleItemRef ModuleItemTarget=\"M" + std::to_string(i) + "\"/>";
-    }
-    const ParseOutcome outcome =
-        ParseGsdml(MiniGsd("<UseableModules>" + refs + "</UseableModules>"), "");
-    ASSERT_EQ(outcome.errors.size(), 21u);
-    EXPECT_THAT(outcome.errors.back(), HasSubstr("30 more"));
-}
-
-TEST(GsdParser, ReadsTheVendorFileWhenPresent) {
-    const fs::path dir = GSD_VENDOR_DIR;
+// Real vendor files, where present, are read in both languages.
+TEST(GsdParser, ReadsTheVendorFilesWhenPresent) {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
-        GTEST_SKIP() << "no vendor GSD files at " << dir;
-    }
-    int parsed = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() != ".xml") {
-            continue;
-        }
+    for (const auto& entry : fs::directory_iterator(GSD_VENDOR_DIR, ec)) {
         for (const char* language : {"", "de"}) {
             const ParseOutcome outcome = ParseGsdml(ReadBytes(entry.path()), language);
             ASSERT_TRUE(outcome.file) << entry.path() << ": " << outcome.errors.front();
-            EXPECT_FALSE(outcome.file->accessPoints.empty());
-            EXPECT_FALSE(outcome.file->accessPoints[0].info.name.empty());
+            EXPECT_FALSE(outcome.file->accessPoints.at(0).info.name.empty());
         }
-        ++parsed;
-    }
-    if (parsed == 0) {
-        GTEST_SKIP() << "no vendor GSD files at " << dir;
     }
 }
 

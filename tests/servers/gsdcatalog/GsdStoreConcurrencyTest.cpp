@@ -27,67 +27,27 @@ void OnThreads(const std::function<void(std::size_t)>& body) {
     }
 }
 
-// Each store stands for one server process: they share only the directory.
-TEST(GsdStoreConcurrency, SimultaneousImportsIntoOneCatalogueAllSucceed) {
-    ScratchDir dir;
-    const std::string ioBlock = ReadBytes(kSamples / kIoBlock);
-    std::vector<fs::path> sources;
-    for (std::size_t i = 0; i < kThreads; ++i) {
-        // Half the writers fight over one name, the others use names of their own.
-        const std::string name =
-            i % 2 == 0 ? "GSDML-shared.xml" : "GSDML-own-" + std::to_string(i) + ".xml";
-        fs::create_directories(dir / ("src" + std::to_string(i)));
-        sources.push_back(dir / ("src" + std::to_string(i)) / name);
-        WriteBytes(sources.back(), ioBlock);
-    }
-    std::vector<int> failures(kThreads, 0);
-    OnThreads([&](std::size_t i) {
-        GsdStore store(dir / "catalog", "");
-        for (int round = 0; round < 5; ++round) {
-            failures[i] += store.Import(sources[i].u8string()).success ? 0 : 1;
-        }
-    });
-    EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
-    EXPECT_EQ(GsdStore(dir / "catalog", "").Refresh().size(), 3u);
-    for (const auto& entry : fs::directory_iterator(dir / "catalog")) {
-        EXPECT_EQ(ReadBytes(entry.path()), ioBlock) << entry.path();  // whole files, no leftovers
-    }
-}
-
-// Parameter records are built by whichever thread asks first; the others
-// must wait for that build and then see the same records.
-TEST(GsdStoreConcurrency, RecordsAskedForByManyThreadsAtOnceAreBuiltOnce) {
-    for (int round = 0; round < 20; ++round) {
-        const ParseOutcome parsed = ParseGsdml(ReadBytes(kSamples / kIoBlock), "");
-        ASSERT_TRUE(parsed.file);
-        const RecordList& records =
-            parsed.file->FindModule("MOD_DI16")->virtualSubmodules.at(0).records;
-        std::vector<const std::vector<ParameterRecord>*> seen(kThreads, nullptr);
-        std::vector<std::size_t> items(kThreads, 0);
-        OnThreads([&](std::size_t i) {
-            seen[i] = &records.Get();
-            items[i] = records.Get().at(0).items.size();
-        });
-        EXPECT_EQ(seen, decltype(seen)(kThreads, seen[0]));
-        EXPECT_EQ(items, std::vector<std::size_t>(kThreads, 5u));
-    }
-}
-
 // The first queries about an installed file may come from several threads at
 // once: one reads and builds it, the others wait and get that same index, or
-// all of them get the error when the file cannot be read back.
+// all of them get the error when the file cannot be read back. A parsed
+// file's parameter records are built likewise by whichever thread asks first.
 TEST(GsdStoreConcurrency, FirstQueriesFromManyThreadsShareOneBuildOrOneVerdict) {
     ScratchDir dir;
-    for (const bool removed : {false, true}) {
+    for (int round = 0; round < 20; ++round) {
+        const bool removed = round % 4 == 3;
         GsdStore store(dir / "catalog", "");
         ASSERT_TRUE(store.Import((kSamples / kIoBlock).u8string()).success);
         const InstalledGsdPtr installed = store.Find(kIoBlock);
         if (removed) {
             fs::remove(installed->path);
         }
+        const GsdFilePtr parsed = ParseGsdml(ReadBytes(kSamples / kIoBlock), "").file;
+        const RecordList& di16 = parsed->FindModule("MOD_DI16")->virtualSubmodules.at(0).records;
         std::vector<const GsdFile*> seen(kThreads, nullptr);
+        std::vector<const std::vector<ParameterRecord>*> records(kThreads, nullptr);
         std::vector<int> unreadable(kThreads, 0);
         OnThreads([&](std::size_t i) {
+            records[i] = &di16.Get();
             try {
                 seen[i] = installed->file.Get().get();
             } catch (const GsdFileUnreadable&) {
@@ -96,8 +56,10 @@ TEST(GsdStoreConcurrency, FirstQueriesFromManyThreadsShareOneBuildOrOneVerdict) 
         });
         EXPECT_EQ(unreadable, std::vector<int>(kThreads, removed ? 1 : 0));
         EXPECT_EQ(seen, decltype(seen)(kThreads, seen[0]));
+        EXPECT_EQ(records, decltype(records)(kThreads, records[0]));
         EXPECT_EQ(seen[0] != nullptr, !removed);
         EXPECT_EQ(installed->file.IsBuilt(), !removed);
+        EXPECT_EQ(records[0]->at(0).items.size(), 5u);
     }
 }
 

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace GsdTest {
@@ -21,65 +21,59 @@ inline const std::string kLegacy = "GSDML-V2.1-Samplevendor-Legacy-20080315.xml"
 
 inline std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // A directory of its own per test, removed afterwards.
-class ScratchDir {
-public:
-    ScratchDir() {
-        static std::atomic<int> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = fs::temp_directory_path() /
-                ("gsdcatalog-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        fs::create_directories(path_);
-    }
+struct ScratchDir {
+    ScratchDir() { fs::create_directories(path); }
     ~ScratchDir() {
         std::error_code ec;
-        fs::remove_all(path_, ec);
+        fs::remove_all(path, ec);
     }
     ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
+    fs::path operator/(const std::string& name) const { return path / name; }
 
-private:
-    fs::path path_;
+    const fs::path path = [] {
+        static std::atomic<int> counter{0};
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        return fs::temp_directory_path() /
+               ("gsdcatalog-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    }();
 };
 
-// A complete, valid GSDML document with one access point. `extraProcess` is
-// placed inside ApplicationProcess, `dapExtra` inside the access point,
+// A complete, valid GSDML document with one access point. `dapExtra` is
+// placed inside the access point, `extraProcess` inside ApplicationProcess,
 // `texts` inside the primary language.
 inline std::string MiniGsd(const std::string& dapExtra = "", const std::string& extraProcess = "",
                            const std::string& texts = "") {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
-<ISO15745Profile xmlns="http://www.profibus.com/GSDML/2003/11/DeviceProfile">
- <ProfileBody>
+<ISO15745Profile xmlns="http://www.profibus.com/GSDML/2003/11/DeviceProfile"><ProfileBody>
   <DeviceIdentity VendorID="0x0001" DeviceID="0x0002"><VendorName Value="V"/></DeviceIdentity>
   <DeviceFunction><Family MainFamily="M" ProductFamily="P"/></DeviceFunction>
-  <ApplicationProcess>
-   <DeviceAccessPointList>
-    <DeviceAccessPointItem ID="D" ModuleIdentNumber="1">
-     <ModuleInfo><Name TextId="N"/></ModuleInfo>
+  <ApplicationProcess><DeviceAccessPointList>
+    <DeviceAccessPointItem ID="D" ModuleIdentNumber="1"><ModuleInfo><Name TextId="N"/></ModuleInfo>
      )" + dapExtra +
-           R"(
-    </DeviceAccessPointItem>
-   </DeviceAccessPointList>
-   )" + extraProcess +
-           R"(
-   <ExternalTextList><PrimaryLanguage><Text TextId="N" Value="Name"/>)" +
-           texts + R"(</PrimaryLanguage></ExternalTextList>
-  </ApplicationProcess>
- </ProfileBody>
-</ISO15745Profile>
-)";
+           "</DeviceAccessPointItem></DeviceAccessPointList>" + extraProcess +
+           R"(<ExternalTextList><PrimaryLanguage><Text TextId="N" Value="Name"/>)" + texts +
+           "</PrimaryLanguage></ExternalTextList></ApplicationProcess></ProfileBody>"
+           "</ISO15745Profile>\n";
+}
+
+// A document whose access point has one virtual submodule with one record
+// holding `inside`.
+inline std::string WithRecord(const std::string& inside, const std::string& extraProcess = "",
+                              const std::string& texts = "") {
+    return MiniGsd(
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><RecordDataList><ParameterRecordDataItem Index="1" Length="4">)" +
+            inside +
+            "</ParameterRecordDataItem></RecordDataList></VirtualSubmoduleItem></"
+            "VirtualSubmoduleList>",
+        extraProcess, texts);
 }
 
 }  // namespace GsdTest

@@ -65,35 +65,30 @@ TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
         const char* message;  // part of the finding's message
     };
     // Mistakes the command-line tool's sample documents already show are left to its test.
+    // clang-format off
     const Case cases[] = {
         {"listOfNodes", "/DeviceNodeList/1/DeviceId", R"("io-device-1")", "already used"},
         {"listOfNodes", "/DeviceNodeList/2", R"({"DeviceId": "spare", "GsdRefId": "DAP_ST",
              "GsdPath": "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml"})",
          "no device of the configuration"},
         {"configuration", device1 + "/DeviceRefId", R"("io-device-9")", "no entry in the list"},
-        {"configuration", device1 + "/DeviceModules/1/GsdRefId", R"("MOD_AI4")",
-         "cannot be plugged into access point"},
+        {"configuration", device1 + "/DeviceModules/1/GsdRefId", R"("MOD_AI4")", "cannot be plugged into access point"},
         {"configuration", device1 + "/DeviceModules/1/GsdRefId", R"("SM_DI16")", "not a module of"},
         {"configuration", mix + "/SubModuleList/1/SubSlotNumber", "4", "not allowed in subslot"},
-        {"configuration", mix + "/SubModuleList/1/GsdRefId", R"("SM_DI16")",
-         "cannot be plugged into module"},
+        {"configuration", mix + "/SubModuleList/1/GsdRefId", R"("SM_DI16")", "cannot be plugged into module"},
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.1")", "the controller"},
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.255")", "broadcast"},
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0")", "not an IPv4"},
         {"configuration", device1 + ip + "/SubnetMask", R"("255.255.0.0")", "mask differs"},
-        {"configuration", device1 + "/DeviceInterface/EthernetAddresses/SubnetRefId", R"("PNIE_2")",
-         "not the configuration's subnet"},
-        {"configuration", mix + "/SubModuleList/1/IoAddress/InputAddress/StartAddress", "0",
-         "overlap"},
+        {"configuration", device1 + "/DeviceInterface/EthernetAddresses/SubnetRefId", R"("PNIE_2")", "not the configuration's subnet"},
+        {"configuration", mix + "/SubModuleList/1/IoAddress/InputAddress/StartAddress", "0", "overlap"},
         {"topology", "/PortInterconnectionList/0/LocalPort/PortNumber", "2", "has no port 2"},
         {"topology", "/PortInterconnectionList/1/PartnerPort",
          R"({"DeviceRefId": "io-device-1", "InterfaceRefId": "io-device-1_interface",
              "PortNumber": 2})",
          "already connected"},
-        {"topology", "/PortInterconnectionList/1/PartnerPort/DeviceRefId", R"("nobody")",
-         "neither the controller"},
-        {"topology", "/PortInterconnectionList/1/PartnerPort/InterfaceRefId", R"("x")",
-         "no interface"},
+        {"topology", "/PortInterconnectionList/1/PartnerPort/DeviceRefId", R"("nobody")", "neither the controller"},
+        {"topology", "/PortInterconnectionList/1/PartnerPort/InterfaceRefId", R"("x")", "no interface"},
         // Shapes no model writes give findings, not exceptions.
         {"configuration", "/DeviceListConf", R"({"a": 1})", "must be an array"},
         {"configuration", device0 + "/DeviceModules/0", "7", "must be an object"},
@@ -101,6 +96,7 @@ TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
         {"topology", "/PortInterconnectionList/0/LocalPort", "[1]", "must be an object"},
         {"listOfNodes", "/DeviceNodeList/0/GsdPath", "3", "must be a string"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.document) + c.pointer + " = " + c.value);
         Documents documents;

@@ -65,10 +65,8 @@ Json::Value At(const Json::Value& value, const std::string& path) {
                : At(value[step], rest);
 }
 
-// One question to the catalogue and what part of the answer must be:
-// `params` and `expected` are JSON in which "$io", "$legacy" and "$drive"
-// stand for the sample files' names. An error answer is followed from its
-// top ("error/code"), a result from the result.
+// A question and what the answer at `path` must cover; "$io", "$legacy" and
+// "$drive" stand for the sample files' names; errors are followed from the top.
 struct Row {
     const char* method;
     std::string params;
@@ -153,10 +151,8 @@ TEST_F(CatalogServiceTest, ManagesInstalledFiles) {
     // clang-format on
 }
 
-// An import writes its copy before checking the file. A refused one leaves
-// the catalogue as it was: the installed file of that name keeps its bytes
-// and answers, and no temporary file remains. Nothing outside the catalogue
-// is ever removed.
+// A refused import (its copy is written before the check) leaves the
+// installed file of that name and no temporary; nothing outside is removed.
 TEST_F(CatalogServiceTest, RefusedImportsAndRemovalsLeaveTheCatalogueAsItWas) {
     const fs::path source = dir_ / "source";
     fs::create_directories(source);
@@ -359,9 +355,7 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
     EXPECT_EQ(CatalogService::MethodNames().size(), 35u);
 }
 
-// A record with a menu list but no name of its own, and a value list that
-// assigns one content twice: both answer forms take the root menu's name and
-// the last text.
+// An unnamed record takes its root menu's name; a content assigned twice, the last text.
 TEST_F(CatalogServiceTest, AnswersUnnamedRecordsAndRepeatedContentsAlike) {
     const std::string name = "GSDML-V2.43-Test-Records-20250101.xml";
     WriteBytes(
@@ -405,12 +399,9 @@ TEST_F(CatalogServiceTest, PicksTheNewestFileOfEachDeviceAsTemplateInTheServersL
     // clang-format on
 }
 
-// A file is only checked when imported or found; its index is built from the
-// installed copy by the first query. Whatever that query is, it must answer
-// as later ones do, in the server's language. If the installed copy went
-// away or changed before then, the query fails clearly instead of answering
-// from something other than what was checked; a failed read is not
-// remembered, a built index is kept, and a refresh sorts a change out.
+// The first query builds the index from the installed copy and answers as
+// later ones do; a copy gone or changed before then fails clearly (not
+// remembered), a built index is kept, and a refresh sorts a change out.
 TEST_F(CatalogServiceTest, FirstQueryAfterImportAnswersAsLaterOnesOrGivesAClearError) {
     for (const auto& [method, params] : std::vector<std::pair<std::string, Json::Value>>{
              {"GetGsdDeviceInfo", Params({kIoBlock})},

@@ -416,9 +416,6 @@ TEST_F(CatalogServiceTest, FirstQueryAfterImportAnswersAsLaterOnesOrGivesAClearE
         const Json::Value first = Call(method, params);
         EXPECT_FALSE(first.empty()) << method;
         EXPECT_EQ(Call(method, params), first) << method;
-        if (method == "GetGsdDeviceInfo") {
-            EXPECT_EQ(first["InfoText"], "IOBlock 200: modulare Peripherie f\xC3\xBCr PROFINET");
-        }
     }
 
     const std::string original = ReadBytes(kSamples / kIoBlock);

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// Requests put to a server's dispatcher in-process, both ways a server reads
-// them: from the text with the fast reader, and as JsonCpp parsed it.
-
+// Requests put to a dispatcher both ways a server reads them: the fast reader and JsonCpp.
 #include "support/JsonText.h"
 
 #include <RpcDispatcher.h>
@@ -15,8 +13,7 @@
 
 namespace ServerTest {
 
-// JsonCpp's answer to `text`. The fast reader must answer with the same
-// bytes, or, where `fast` is false, leave the text to JsonCpp.
+// JsonCpp's answer to `text`; the fast reader answers the same bytes or, unless `fast`, declines.
 inline Json::Value HandleBoth(ServerKit::RpcDispatcher& dispatcher, const std::string& text,
                               bool fast = true) {
     const std::string buffer = text + std::string(ServerKit::RpcDispatcher::kTextSlack, ' ');
@@ -31,8 +28,7 @@ inline Json::Value HandleBoth(ServerKit::RpcDispatcher& dispatcher, const std::s
     return answer;
 }
 
-// The whole answer to one call. A call that changes the server's state
-// (`once`) is handled a single time, by JsonCpp's reading.
+// The whole answer to one call; one that changes state (`once`) is handled once, by JsonCpp.
 inline Json::Value Call(ServerKit::RpcDispatcher& dispatcher, const std::string& method,
                         const Json::Value& params, bool once = false) {
     Json::Value request(Json::objectValue);

@@ -27,6 +27,30 @@ void OnThreads(const std::function<void(std::size_t)>& body) {
     }
 }
 
+// Each store stands for one server process: they share only the directory.
+// Half the writers fight over one name, the others use names of their own.
+TEST(GsdStoreConcurrency, SimultaneousImportsIntoOneCatalogueAllSucceed) {
+    ScratchDir dir;
+    const std::string ioBlock = ReadBytes(kSamples / kIoBlock);
+    std::vector<int> failures(kThreads, 0);
+    OnThreads([&](std::size_t i) {
+        const fs::path source =
+            dir / ("src" + std::to_string(i)) /
+            (i % 2 ? "GSDML-own-" + std::to_string(i) + ".xml" : "GSDML-shared.xml");
+        fs::create_directories(source.parent_path());
+        WriteBytes(source, ioBlock);
+        GsdStore store(dir / "catalog", "");
+        for (int round = 0; round < 5; ++round) {
+            failures[i] += store.Import(source.u8string()).success ? 0 : 1;
+        }
+    });
+    EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
+    EXPECT_EQ(GsdStore(dir / "catalog", "").Refresh().size(), 3u);
+    for (const auto& entry : fs::directory_iterator(dir / "catalog")) {
+        EXPECT_EQ(ReadBytes(entry.path()), ioBlock) << entry.path();  // whole files, no leftovers
+    }
+}
+
 // The first queries about an installed file may come from several threads at
 // once: one reads and builds it, the others wait and get that same index, or
 // all of them get the error when the file cannot be read back. A parsed

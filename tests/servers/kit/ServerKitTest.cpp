@@ -142,10 +142,10 @@ TEST(RpcDispatcher, AnswersRequestsFaultsBatchesAndNotificationsExactly) {
     EXPECT_FALSE(replaced.ExitRequested());
 }
 
-// Every input ends the loop with code zero: at its end, at Exit (leaving the
-// rest unread), or within a stated length, which is honoured even beyond
-// what the server accepts: what follows the header is body, not the next
-// frame. A malformed frame is answered with a null id and the loop goes on.
+// What the loop does with each kind of frame read (the grammar is the wire
+// reader's): a malformed frame is answered with a null id and the loop goes
+// on; the input's end, even within a stated length (honoured beyond what the
+// server accepts), and Exit (leaving the rest unread) end it with code zero.
 TEST(FrameLoop, AnswersEachFrameInTurnAndEndsWithCodeZero) {
     const std::string good = Frame(R"({"jsonrpc":"2.0","id":9,"method":"Echo"})");
     const struct {
@@ -160,18 +160,7 @@ TEST(FrameLoop, AnswersEachFrameInTurnAndEndsWithCodeZero) {
              Frame(R"({"jsonrpc":"2.0","id":2,"method":"Echo","params":["x"]})"),
          {"1 [1]", "2 [\"x\"]"}},
         {"BodyNotJson", Frame("{not json") + good, {"null -32700", "9 null"}},
-        {"BrokenLiteral",
-         Frame(R"({"jsonrpc":"2.0","id":1,"method":"Echo","params":[nul]})") + good,
-         {"null -32700", "9 null"}},
         {"BadHeaderLine", "Content-Type: text/plain\r\n" + good, {"null -32700", "9 null"}},
-        {"LowerCaseHeader", "content-length: 2\r\n" + good, {"null -32700", "9 null"}},
-        {"LongBlankRunBeforeLength",
-         "Content-Length:" + std::string(5000, ' ') + "3\r\n\r\n[1]" + good,
-         {"[null -32600]", "9 null"}},
-        {"EndlessHeaderLine",
-         "Content-Length: 1" + std::string(100000, '0') + "x\n" + good,
-         {"null -32700", "9 null"}},
-        {"NullBody", Frame("null") + good, {"null -32600", "9 null"}},
         {"Exit", Frame(R"({"jsonrpc":"2.0","method":"Exit","params":[]})") + good, {}},
         {"EndWithinLength", "Content-Length: 50\r\n\r\n{\"jsonrpc\":", {}},
         {"LengthBeyondAnyLimit", "Content-Length: 99999999999999999999999\r\n\r\n" + good, {}},

@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -49,21 +50,11 @@ struct Call {
 #define ONE(T, expected, ...) Call{#__VA_ARGS__, [](bool&) { T o{}; return Parser().__VA_ARGS__; }, expected, false}
 // clang-format on
 
-void ExpectCalls(const std::vector<Call>& calls) {
-    for (const Call& c : calls) {
-        bool emptied = false;
-        EXPECT_EQ(c.call(emptied), c.expected) << c.what;
-        EXPECT_EQ(emptied, c.emptied) << c.what;
-    }
-}
-
 // Starts the stand-in server (ScriptedGsdServer.cpp) as the process's default
 // server, so that the facade's temporary clients reach it.
 class ScriptedServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = std::filesystem::temp_directory_path() / ("gsd-facade-" + std::to_string(stamp));
         std::filesystem::create_directories(dir_);
         Script("{}");
         const std::string args = (dir_ / "script").string() + " " + (dir_ / "log").string();
@@ -74,8 +65,7 @@ protected:
     }
     void TearDown() override {
         RpcClient::JobInstanceMgr::ShutdownRpcInst(L"", nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        std::filesystem::remove_all(dir_, ignored_);
     }
     void Script(const std::string& json) { std::ofstream(dir_ / "script") << json; }
     std::vector<Json::Value> Requests() const {
@@ -86,13 +76,17 @@ protected:
         }
         return requests;
     }
-    std::filesystem::path dir_;
+    const std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() /
+        ("gsd-facade-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::error_code ignored_;
 };
 
 }  // namespace
 
 TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptiedFirst) {
-    ExpectCalls({
+    const Call calls[] = {
         ONE(GsdDeviceInfo, kArg, GetGsdDeviceInfo("", o)),
         LIST(DeviceCatalog, kFail, true, GetDeviceCatalog("", o)),
         LIST(moduleCatalog, kFail, true, GetPluggableModuleCatalog("a", "", o)),
@@ -114,7 +108,12 @@ TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptie
         ONE(std::string, kArg, GetKeltoTemplateGSDNameForPNView("", true, o)),
         ONE(ModuleDataBaseInfo, kArg, GetSubModuleBaseInfo("a", "b", "c", "", o)),
         ONE(bool, kArg, IsSubmodulePROFIsafeSupported("a", "", o)),
-    });
+    };
+    for (const Call& c : calls) {
+        bool emptied = false;
+        EXPECT_EQ(c.call(emptied), c.expected) << c.what;
+        EXPECT_EQ(emptied, c.emptied) << c.what;
+    }
     EXPECT_EQ(Parser().GetGSDPath(""), "");
 }
 
@@ -214,18 +213,14 @@ TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
             for (int i = 0; i < 25; ++i) {
                 int api = 0;
                 std::vector<int> slots{1};
-                if (t % 2 == 0 ? Parser().GetSubmoduleAPI("g", "s", api) != 0 || api != 42
-                               : Parser().GetDevicePhysicalSlots("g", "d", slots) !=
+                wrong += t % 2 ? Parser().GetDevicePhysicalSlots("g", "d", slots) !=
                                          FailureCode::InvalidMethod ||
-                                     !slots.empty()) {
-                    ++wrong;
-                }
+                                     !slots.empty()
+                               : Parser().GetSubmoduleAPI("g", "s", api) != 0 || api != 42;
             }
         });
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    std::for_each(threads.begin(), threads.end(), [](std::thread& t) { t.join(); });
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_EQ(Requests().size(), 100u);
 }

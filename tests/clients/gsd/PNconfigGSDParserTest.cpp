@@ -11,14 +11,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace Tavrel::Gsd;
@@ -199,28 +196,4 @@ TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndRefreshKeepsTheOldListOnFail
     EXPECT_EQ(Parser().GetModuleVirSubSlotAndAPI("", "b", "c", v), 0);
     EXPECT_EQ(Requests().size(), 4u);
     EXPECT_EQ(Requests().back()["method"], "TavrelRefreshGsds");
-}
-
-// Each call has its own client and error list, so one thread's failures
-// never show in another's status.
-TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
-    Script(R"({"GetSubmoduleAPI": {"result": 42},
-               "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}}})");
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t, &wrong] {
-            for (int i = 0; i < 25; ++i) {
-                int api = 0;
-                std::vector<int> slots{1};
-                wrong += t % 2 ? Parser().GetDevicePhysicalSlots("g", "d", slots) !=
-                                         FailureCode::InvalidMethod ||
-                                     !slots.empty()
-                               : Parser().GetSubmoduleAPI("g", "s", api) != 0 || api != 42;
-            }
-        });
-    }
-    std::for_each(threads.begin(), threads.end(), [](std::thread& t) { t.join(); });
-    EXPECT_EQ(wrong.load(), 0);
-    EXPECT_EQ(Requests().size(), 100u);
 }

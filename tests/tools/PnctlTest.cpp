@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// pnctl run as a user runs it, through the system's shell, judged by its exit
-// code, its stdout (text or JSON) and its one-line reason on stderr.
+// pnctl run through the system's shell: exit code, stdout, reason on stderr.
 
 #include "CatalogTree.h"
 #include "Common.h"
@@ -14,8 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -31,10 +30,8 @@ namespace fs = std::filesystem;
 struct TempDir {
     fs::path path = fs::temp_directory_path() / ("pnctl-" + std::to_string(std::random_device{}()));
     TempDir() { fs::create_directories(path); }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
+    ~TempDir() { fs::remove_all(path, ignored); }
+    std::error_code ignored;
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
@@ -94,15 +91,14 @@ std::string Expect(const Row& row) {
         command += ' ' + Quote(argument);
     }
     command += kNoInput + (" >" + Quote(capture / "stdout")) + " 2>" + Quote(capture / "stderr");
-    int exitCode = -1;
-    std::string out, err;
 #ifdef _WIN32
     // cmd.exe strips one pair of outer quotes from the whole line.
-    exitCode = std::system(("\"" + command + "\"").c_str());
+    const int exitCode = std::system(("\"" + command + "\"").c_str());
 #else
     const int status = std::system(command.c_str());
-    exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+    std::string out, err;
     for (std::string* text : {&out, &err}) {
         std::ifstream in(capture / (text == &out ? "stdout" : "stderr"), std::ios::binary);
         text->assign(std::istreambuf_iterator<char>(in), {});
@@ -210,9 +206,8 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
     }
 }
 
-// What the tool cannot use (rows failing with stdout "$", empty) ends it with
-// its own exit code and the reason on stderr; with --json the reason is a
-// document on stdout instead.
+// What the tool cannot use (rows failing with empty stdout, "$") ends it with its
+// exit code and the reason on stderr, or with --json a document on stdout.
 TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
     TempDir scratch;
     const std::string good = WriteFile(scratch / "good", "admin\n");
@@ -264,9 +259,8 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
     }
 }
 
-// The demo runs the whole job against a temporary catalogue; the server's
-// check of what it configured (modules the catalogue offers, in slots they
-// allow, no two in one slot) finds nothing.
+// The demo's job on a temporary catalogue; the server's check of what it
+// configured (offered modules, allowed slots, none shared) finds nothing.
 TEST(Pnctl, DemoBuildsAConfigurationTheServerAccepts) {
     const Json::Value demo = TestJson::ParseJson(Expect({{"demo", "--json"}, 0, {}, ""}));
     ASSERT_EQ(demo["imported"].size(), 3u);
@@ -280,16 +274,13 @@ TEST(Pnctl, DemoBuildsAConfigurationTheServerAccepts) {
     EXPECT_EQ(fs::path(gsdFile).filename().string(), gsdFile);
 }
 
-// The formatting its output depends on: failure codes in their 32-bit form,
-// slot lists as ranges, one-line reasons.
 TEST(PnctlFormat, CodesShowTheir32BitFormWhateverTheWidthOfLong) {
     namespace Code = RpcClient::FailureCode;
     EXPECT_EQ(Pnctl::HexCode(0) + Pnctl::HexCode(Code::Timeout) + Pnctl::HexCode(Code::InvalidArg),
               "0x000000000x8001011F0x80070057");
     // A server's own JSON-RPC code is passed on unchanged, as a negative number.
-    EXPECT_EQ(Pnctl::FormatCode(-32001), "0xFFFF82FF (-32001)");
-    EXPECT_EQ(Pnctl::FormatCode(-32768), "0xFFFF8000 (-32768)");
-    EXPECT_EQ(Pnctl::FormatCode(Code::ServerFault), "0x80010105");
+    EXPECT_EQ(Pnctl::FormatCode(-32768) + Pnctl::FormatCode(Code::ServerFault),
+              "0xFFFF8000 (-32768)0x80010105");
     // The newest entry is the reason on one line; without one, the code's text.
     EXPECT_EQ(Pnctl::DescribeFailure(Code::ServerFault,
                                      {{Code::ServerFault, "invalid"}, {Code::Fail, "x"}}),

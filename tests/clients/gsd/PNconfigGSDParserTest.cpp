@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The facade's own rules: refused arguments, output arguments, the request
-// each operation forwards and the status it makes of the client's errors.
+// The facade: refused arguments, forwarded requests, statuses and outputs.
 
 #include "support/JsonText.h"
 
@@ -26,9 +25,7 @@ using TestJson::ParseJson;
 
 namespace {
 
-PNconfigGSDParser& Parser() {
-    return PNconfigGSDParser::getInstance();
-}
+constexpr auto Parser = &PNconfigGSDParser::getInstance;
 
 const long kFail = FailureCode::Fail;
 const long kArg = FailureCode::InvalidArg;
@@ -47,8 +44,7 @@ struct Call {
 #define ONE(T, expected, ...) Call{#__VA_ARGS__, [](bool&) { T o{}; return Parser().__VA_ARGS__; }, expected, false}
 // clang-format on
 
-// Starts the stand-in server (ScriptedGsdServer.cpp) as the process's default
-// server, so that the facade's temporary clients reach it.
+// The stand-in server as the process's default one, which the facade's clients reach.
 class ScriptedServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -114,9 +110,8 @@ TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptie
     EXPECT_EQ(Parser().GetGSDPath(""), "");
 }
 
-// Every operation against an error, a missing and a null result: listing
-// calls say only that they failed, queries hand on the code; a missing result
-// is invalid data where the operation needs a shape.
+// Every operation against an error, a missing and a null result: listings only
+// fail, queries hand on the code; a missing result is invalid data if shaped.
 TEST_F(ScriptedServerTest, EveryOperationForwardsItsArgumentsAndTurnsTheAnswerIntoItsStatus) {
     const long kBusy = -32050;
     const long kBad = FailureCode::InvalidData;

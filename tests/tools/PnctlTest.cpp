@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// pnctl run as a user runs it, through the system's shell, judged by its exit
-// code, its stdout (text or JSON) and its one-line reason on stderr.
+// pnctl run through the system's shell: exit code, stdout, reason on stderr.
 
 #include "CatalogTree.h"
 #include "Common.h"
@@ -14,8 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -27,24 +26,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under the system's temporary folder, removed on
-// destruction.
-class TempDir {
-public:
-    TempDir()
-        : path_(std::filesystem::temp_directory_path() /
-                ("pnctl-test-" + std::to_string(std::random_device{}()))) {
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    const std::filesystem::path& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
+// A fresh directory under the system's temporary folder, removed at the end.
+struct TempDir {
+    fs::path path = fs::temp_directory_path() / ("pnctl-" + std::to_string(std::random_device{}()));
+    TempDir() { fs::create_directories(path); }
+    ~TempDir() { fs::remove_all(path, ignored); }
+    std::error_code ignored;
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
 #ifdef _WIN32
@@ -79,8 +67,9 @@ const std::string kLegacy = "GSDML-V2.1-Samplevendor-Legacy-20080315.xml";
 const std::string kIoBlock = "GSDML-V2.43-Samplevendor-IOBlock-20250601.xml";
 const std::string kServer = PNCTL_CONFIG_SERVER;
 
-void WriteFile(const std::string& path, const std::string& content) {
+std::string WriteFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
+    return path;
 }
 
 // One run of the tool: its arguments, exit code, what stdout shows and part of
@@ -102,15 +91,14 @@ std::string Expect(const Row& row) {
         command += ' ' + Quote(argument);
     }
     command += kNoInput + (" >" + Quote(capture / "stdout")) + " 2>" + Quote(capture / "stderr");
-    int exitCode = -1;
-    std::string out, err;
 #ifdef _WIN32
     // cmd.exe strips one pair of outer quotes from the whole line.
-    exitCode = std::system(("\"" + command + "\"").c_str());
+    const int exitCode = std::system(("\"" + command + "\"").c_str());
 #else
     const int status = std::system(command.c_str());
-    exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+    std::string out, err;
     for (std::string* text : {&out, &err}) {
         std::ifstream in(capture / (text == &out ? "stdout" : "stderr"), std::ios::binary);
         text->assign(std::istreambuf_iterator<char>(in), {});
@@ -145,8 +133,8 @@ std::string Expect(const Row& row) {
 // Each row runs on the catalogue the rows before it left.
 TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
     TempDir catalogue, inputs;
-    const std::string malformed = inputs / "malformed.xml";
-    WriteFile(malformed, "<ISO15745Profile><unclosed>");
+    const std::string malformed =
+        WriteFile(inputs / "malformed.xml", "<ISO15745Profile><unclosed>");
     const std::string config = fs::path(PNCTL_SAMPLES).parent_path().string() + "/config/";
     const auto check = [&config](const std::string& set, bool json) {
         std::vector<std::string> arguments{"config", "check", config + set + "configuration.json",
@@ -168,7 +156,7 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
         {{"gsd", "import", "--json", malformed, PNCTL_SAMPLES "/" + kLegacy}, 1, {failed + "1,"}, "1 of 2"},
         {{"gsd", "import", "--json", PNCTL_SAMPLES "/" + kIoBlock, inputs / "missing.xml"}, 4, {failed + "1,", "missing.xml" + notOk}, ""},
         // Global options are accepted after the command too.
-        {{"gsd", "list", "--json", "--catalog", catalogue.Path().string()}, 0, {"\"GsdName\" : \"" + kLegacy, "\"GsdName\" : \"" + kIoBlock}, ""},
+        {{"gsd", "list", "--json", "--catalog", catalogue.path.string()}, 0, {"\"GsdName\" : \"" + kLegacy, "\"GsdName\" : \"" + kIoBlock}, ""},
         // What the device comes with, in its slots and subslots, with IO
         // sizes and, on request, parameter records.
         {{"gsd", "show", kIoBlock, "--dap", "DAP_ST", "--records"}, 0,
@@ -212,31 +200,23 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
     for (Row row : rows) {
         if (std::find(row.arguments.begin(), row.arguments.end(), "--catalog") ==
             row.arguments.end()) {
-            row.arguments.insert(row.arguments.begin(), {"--catalog", catalogue.Path().string()});
+            row.arguments.insert(row.arguments.begin(), {"--catalog", catalogue.path.string()});
         }
         Expect(row);
     }
 }
 
-// What the tool cannot use (rows failing with stdout "$", empty) ends it with
-// its own exit code and the reason on stderr; with --json the reason is a
-// document on stdout instead.
+// What the tool cannot use (rows failing with empty stdout, "$") ends it with its
+// exit code and the reason on stderr, or with --json a document on stdout.
 TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
     TempDir scratch;
-    const std::string good = scratch / "good";
-    WriteFile(good, "admin\n");
-    const std::string bad = scratch / "bad";
-    WriteFile(bad, "not-the-password\r\n");
-    const std::string notJson = scratch / "bad.json";
-    WriteFile(notJson, "{\n  \"a\": 1,\n  \"b\": ]\n}");
-    const std::string notADocument = scratch / "other.json";
-    WriteFile(notADocument, "{\"a\": 1}");
-    const std::vector<std::string> watch{"servo",  "watch", "--json",
-                                         "--user", "admin", "--password-file"};
-    const auto Watch = [&watch](const char* count, const std::string& file) {
-        std::vector<std::string> arguments = watch;
-        arguments.insert(arguments.end(), {file, "--count", count});
-        return arguments;
+    const std::string good = WriteFile(scratch / "good", "admin\n");
+    const std::string bad = WriteFile(scratch / "bad", "not-the-password\r\n");
+    const std::string notJson = WriteFile(scratch / "bad.json", "{\n  \"a\": 1,\n  \"b\": ]\n}");
+    const std::string notADocument = WriteFile(scratch / "other.json", "{\"a\": 1}");
+    const auto Watch = [](const char* count, const std::string& file) {
+        return std::vector<std::string>{"servo",           "watch", "--json",  "--user", "admin",
+                                        "--password-file", file,    "--count", count};
     };
     // clang-format off
     const Row rows[] = {
@@ -262,7 +242,7 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
         {{"call", "--server", notJson, "GetVersion"}, 3, {"$"}, notJson + ": "},
         {{"call", "GetVersion"}, 2, {"$"}, ""},
         {{"config", "check", scratch / "none.json"}, 4, {"$"}, "none.json: "},
-        {{"config", "check", scratch.Path().string()}, 4, {"$"}, "is a directory"},
+        {{"config", "check", scratch.path.string()}, 4, {"$"}, "is a directory"},
         {{"config", "check", notJson}, 4, {"$"}, "Line 3, Column 8"},
         {{"config", "check", notADocument}, 4, {"$"}, "no configuration"},
         {{"servo", "watch", "--password-file", scratch / "none"}, 4, {"$"}, "none"},
@@ -279,9 +259,8 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
     }
 }
 
-// The demo runs the whole job against a temporary catalogue; the server's
-// check of what it configured (modules the catalogue offers, in slots they
-// allow, no two in one slot) finds nothing.
+// The demo's job on a temporary catalogue; the server's check of what it
+// configured (offered modules, allowed slots, none shared) finds nothing.
 TEST(Pnctl, DemoBuildsAConfigurationTheServerAccepts) {
     const Json::Value demo = TestJson::ParseJson(Expect({{"demo", "--json"}, 0, {}, ""}));
     ASSERT_EQ(demo["imported"].size(), 3u);
@@ -295,16 +274,13 @@ TEST(Pnctl, DemoBuildsAConfigurationTheServerAccepts) {
     EXPECT_EQ(fs::path(gsdFile).filename().string(), gsdFile);
 }
 
-// The formatting its output depends on: failure codes in their 32-bit form,
-// slot lists as ranges, one-line reasons.
 TEST(PnctlFormat, CodesShowTheir32BitFormWhateverTheWidthOfLong) {
     namespace Code = RpcClient::FailureCode;
     EXPECT_EQ(Pnctl::HexCode(0) + Pnctl::HexCode(Code::Timeout) + Pnctl::HexCode(Code::InvalidArg),
               "0x000000000x8001011F0x80070057");
     // A server's own JSON-RPC code is passed on unchanged, as a negative number.
-    EXPECT_EQ(Pnctl::FormatCode(-32001), "0xFFFF82FF (-32001)");
-    EXPECT_EQ(Pnctl::FormatCode(-32768), "0xFFFF8000 (-32768)");
-    EXPECT_EQ(Pnctl::FormatCode(Code::ServerFault), "0x80010105");
+    EXPECT_EQ(Pnctl::FormatCode(-32768) + Pnctl::FormatCode(Code::ServerFault),
+              "0xFFFF8000 (-32768)0x80010105");
     // The newest entry is the reason on one line; without one, the code's text.
     EXPECT_EQ(Pnctl::DescribeFailure(Code::ServerFault,
                                      {{Code::ServerFault, "invalid"}, {Code::Fail, "x"}}),
@@ -313,18 +289,15 @@ TEST(PnctlFormat, CodesShowTheir32BitFormWhateverTheWidthOfLong) {
 }
 
 TEST(PnctlFormat, SlotListsCollapseIntoRanges) {
-    const struct {
-        const char* slots;
-        const char* text;
-    } cases[] = {{"[]", "-"},
-                 {"[0]", "0"},
-                 {"[1,2,3,4]", "1-4"},
-                 {"[1,2,4]", "1-2, 4"},
-                 {"[1,3,5]", "1, 3, 5"},
-                 {"[5,4]", "5, 4"},
-                 {"[2,3,4,8,9,32769]", "2-4, 8-9, 32769"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(Pnctl::FormatSlots(TestJson::ParseJson(c.slots)), c.text) << c.slots;
+    for (const auto& [slots, text] : std::vector<std::pair<const char*, const char*>>{
+             {"[]", "-"},
+             {"[0]", "0"},
+             {"[1,2,3,4]", "1-4"},
+             {"[1,2,4]", "1-2, 4"},
+             {"[1,3,5]", "1, 3, 5"},
+             {"[5,4]", "5, 4"},
+             {"[2,3,4,8,9,32769]", "2-4, 8-9, 32769"}}) {
+        EXPECT_EQ(Pnctl::FormatSlots(TestJson::ParseJson(slots)), text) << slots;
     }
 }
 

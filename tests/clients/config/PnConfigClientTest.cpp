@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The configuration client over a scripted exchange (what each operation
-// sends, how it reads what comes back), then against the real server.
+// The configuration client over a scripted exchange, then the real server.
 
 #include "support/JsonText.h"
 #include "support/ScriptedConnection.h"
@@ -23,20 +22,11 @@ using Client = Scripted<PnConfigClient>;
 using TestJson::Compact;
 using TestJson::ParseJson;
 
-PnConfigClient::TestStruct SampleRecord() {
-    PnConfigClient::TestStruct record;
-    record.TestInt = 3;
-    record.TestString = "s";
-    record.TestBool = true;
-    record.TestDouble = 2.0;  // a whole number must still go out as a real
-    record.TestFloat = 0.5f;
-    record.InnerStruct = {-1, "i", false, 4.0, 1.0f};
-    return record;
-}
+// TestDouble is a whole number that must still go out as a real.
+const PnConfigClient::TestStruct kRecord{3, "s", true, 2.0, 0.5f, {-1, "i", false, 4.0, 1.0f}};
 
 TEST(PnConfigClientWire, EachOperationSendsItsMethodAndPositionalParams) {
-    // The record as the service reads it; the compact text shows the JSON
-    // types too (2.0 is a real, 3 an integer).
+    // The compact text shows the JSON types too (2.0 a real, 3 an integer).
     const std::string record =
         R"({"InnerStruct":{"InnerBool":false,"InnerDouble":4.0,"InnerFloat":1.0,"InnerInt":-1,)"
         R"("InnerString":"i"},"TestBool":true,"TestDouble":2.0,"TestFloat":0.5,"TestInt":3,)"
@@ -55,10 +45,8 @@ TEST(PnConfigClientWire, EachOperationSendsItsMethodAndPositionalParams) {
         {[](X x) { x.GetAssemblyInfo(); }, "GetAssemblyInfo", "[]"},
         {[](X x) { x.RunTest(7, "a", true, 1.5, 2.5f); }, "RunTest", R"([7,"a",true,1.5,2.5])"},
         {[](X x) { x.RunTest2(7, "a", true, 1.5, 2.5f); }, "RunTest", R"([7,"a",true,1.5,2.5])"},
-        {[](X x) { x.TestStructArray(SampleRecord(), 4); }, "TestStructArray",
-         "[" + record + ",4]"},
-        {[](X x) { x.TestStructArray2(SampleRecord(), 4); }, "TestStructArray",
-         "[" + record + ",4]"},
+        {[](X x) { x.TestStructArray(kRecord, 4); }, "TestStructArray", "[" + record + ",4]"},
+        {[](X x) { x.TestStructArray2(kRecord, 4); }, "TestStructArray", "[" + record + ",4]"},
         {[&](X x) { x.CheckConfiguration(c, n, {}); }, "TavrelCheckConfiguration", documents},
         {[&](X x) { x.LoadConfiguration(c, n, {}); }, "TavrelLoadConfiguration", documents},
         {[](X x) { x.GetLoadedConfiguration(); }, "TavrelGetLoadedConfiguration", "[]"},
@@ -97,7 +85,7 @@ TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     EXPECT_EQ(empty.TestInt + empty.TestString.size() + empty.InnerStruct.InnerBool, 0u);
     for (const char* result : {"null", "[]", "{}", R"("text")"}) {
         client.ReplyResult(ParseJson(result));
-        EXPECT_TRUE(client.TestStructArray(SampleRecord(), 1).empty()) << result;
+        EXPECT_TRUE(client.TestStructArray(kRecord, 1).empty()) << result;
     }
     const Json::Value answer = ParseJson(R"({"Accepted": false, "Findings": [{"Severity": "error",
         "Document": "topology", "Path": "/PortInterconnectionList/0", "Message": "m"}]})");
@@ -121,7 +109,7 @@ TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     client.ReplyResult("not an object");
     EXPECT_THROW(client.GetAssemblyInfo(), std::exception);
     client.ReplyResult(ParseJson("[1]"));
-    EXPECT_THROW(client.TestStructArray(SampleRecord(), 1), std::exception);
+    EXPECT_THROW(client.TestStructArray(kRecord, 1), std::exception);
     EXPECT_EQ(client.releases, 13);
 }
 
@@ -136,21 +124,15 @@ TEST(ConfigServer, AnswersEachOperationKeepsCallsInStepAndRestartsAfterExit) {
     EXPECT_EQ(client.GetVersion(), JSONRPCCLIENT_VERSION);
     EXPECT_EQ(client.GetLanguage(), "de");
     EXPECT_EQ(client.GetAssemblyInfo().Version, JSONRPCCLIENT_VERSION);
-    const PnConfigClient::TestStruct record = SampleRecord();
-    for (auto run : {&PnConfigClient::RunTest, &PnConfigClient::RunTest2}) {
-        PnConfigClient::TestStruct expected = record;
-        expected.InnerStruct = {3, "s", true, 2.0, 0.5f};
-        // Equal member for member, floats bit for bit.
-        EXPECT_EQ(Writer{}((client.*run)(3, "s", true, 2.0, 0.5f)), Writer{}(expected));
-    }
-    for (auto repeat : {&PnConfigClient::TestStructArray, &PnConfigClient::TestStructArray2}) {
-        const std::vector<PnConfigClient::TestStruct> copies = (client.*repeat)(record, 3);
-        ASSERT_EQ(copies.size(), 3u);
-        EXPECT_EQ(Writer{}(copies[2]), Writer{}(record));
-    }
-    // Sizes around the 64 KB stream and pipe buffers of both ends and above the
-    // size up to which a body buffer is allocated at once; a small call after
-    // each shows nothing of the large frame was left behind.
+    PnConfigClient::TestStruct expected = kRecord;
+    expected.InnerStruct = {3, "s", true, 2.0, 0.5f};
+    // Equal member for member, floats bit for bit.
+    EXPECT_EQ(Writer{}(client.RunTest(3, "s", true, 2.0, 0.5f)), Writer{}(expected));
+    const std::vector<PnConfigClient::TestStruct> copies = client.TestStructArray(kRecord, 3);
+    ASSERT_EQ(copies.size(), 3u);
+    EXPECT_EQ(Writer{}(copies[2]), Writer{}(kRecord));
+    // Sizes around the 64 KB stream and pipe buffers and above the size of a body
+    // buffer allocated at once; a small call after each finds nothing left over.
     for (const std::size_t size : {std::size_t{65535}, std::size_t{65553}, std::size_t{3} << 20}) {
         std::string text(size, 'x');
         text[size / 2] = 'y';

@@ -17,13 +17,10 @@ using gsdtest::ParseJson;
 
 namespace {
 
-class CountingSink : public ShapeErrorSink {
-public:
+struct CountingSink : ShapeErrorSink {
     void ReportBadShape() override { ++reports; }
     int reports = 0;
-};
-
-CountingSink g_sink;
+} g_sink;
 
 using GsdReaderTest = gsdtest::CodePageTest;
 
@@ -187,9 +184,8 @@ TEST_F(GsdReaderTest, MenusNestToTheFullDepthOfTheAnswer) {
     const menuItem read = ReadMenuItem(menu);
     const menuItem* at = &read;
     for (int level = 1; level < 300; at = &at->MenuItems[0], ++level) {
-        ASSERT_EQ(at->Name, std::to_string(level));
-        ASSERT_EQ(at->RecordDataList.size() * 10 + at->MenuItems.size(), 12u) << level;
+        ASSERT_EQ(at->Name + std::to_string(at->RecordDataList.size() * 10 + at->MenuItems.size()),
+                  std::to_string(level) + "12");
     }
-    EXPECT_EQ(at->Name, "300");
-    EXPECT_TRUE(at->MenuItems.empty());
+    EXPECT_EQ(at->Name + std::to_string(at->MenuItems.size()), "3000");
 }

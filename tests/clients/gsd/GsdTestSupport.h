@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace gsdtest {
@@ -23,33 +24,26 @@ constexpr const char* kUtf8NoBreakSpace = "\xC2\xA0";
 class CodePageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static const Sample samples[] = {
-            {28605, {"en_US.ISO-8859-15", "en_US.iso885915"}, "\xE9", "\xA0"},
-            {1252, {"en_US.CP1252"}, "\xE9", "\xA0"},
-            {936, {"zh_CN.GBK"}, "\xA8\xA6", "?"},
-        };
-        for (const Sample& sample : samples) {
-            codePage_ =
-                std::make_unique<TestText::ScopedAnsiCodePage>(sample.codePage, sample.locales);
+        static const std::tuple<unsigned, std::vector<const char*>, const char*, const char*>
+            samples[] = {{28605, {"en_US.ISO-8859-15", "en_US.iso885915"}, "\xE9", "\xA0"},
+                         {1252, {"en_US.CP1252"}, "\xE9", "\xA0"},
+                         {936, {"zh_CN.GBK"}, "\xA8\xA6", "?"}};
+        for (const auto& [codePage, locales, eAcute, noBreakSpace] : samples) {
+            codePage_ = std::make_unique<TestText::ScopedAnsiCodePage>(codePage, locales);
             if (codePage_->IsActive()) {
-                sample_ = &sample;
+                eAcute_ = eAcute;
+                noBreakSpace_ = noBreakSpace;
                 return;
             }
         }
         GTEST_SKIP() << "no legacy code page in force (POSIX: run scripts/setup-deps.sh)";
     }
-    const std::string& EAcute() const { return sample_->eAcute; }
-    const std::string& NoBreakSpace() const { return sample_->noBreakSpace; }
+    const std::string& EAcute() const { return eAcute_; }
+    const std::string& NoBreakSpace() const { return noBreakSpace_; }
 
 private:
-    struct Sample {
-        unsigned int codePage;
-        std::vector<const char*> locales;
-        std::string eAcute;
-        std::string noBreakSpace;
-    };
     std::unique_ptr<TestText::ScopedAnsiCodePage> codePage_;
-    const Sample* sample_ = nullptr;
+    std::string eAcute_, noBreakSpace_;
 };
 
 }  // namespace gsdtest

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The facade's own rules: refused arguments, output arguments, the request
-// each operation forwards and the status it makes of the client's errors.
+// The facade: refused arguments, forwarded requests, statuses and outputs.
 
 #include "support/JsonText.h"
 
@@ -11,13 +10,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace Tavrel::Gsd;
@@ -28,9 +25,7 @@ using TestJson::ParseJson;
 
 namespace {
 
-PNconfigGSDParser& Parser() {
-    return PNconfigGSDParser::getInstance();
-}
+constexpr auto Parser = &PNconfigGSDParser::getInstance;
 
 const long kFail = FailureCode::Fail;
 const long kArg = FailureCode::InvalidArg;
@@ -49,21 +44,10 @@ struct Call {
 #define ONE(T, expected, ...) Call{#__VA_ARGS__, [](bool&) { T o{}; return Parser().__VA_ARGS__; }, expected, false}
 // clang-format on
 
-void ExpectCalls(const std::vector<Call>& calls) {
-    for (const Call& c : calls) {
-        bool emptied = false;
-        EXPECT_EQ(c.call(emptied), c.expected) << c.what;
-        EXPECT_EQ(emptied, c.emptied) << c.what;
-    }
-}
-
-// Starts the stand-in server (ScriptedGsdServer.cpp) as the process's default
-// server, so that the facade's temporary clients reach it.
+// The stand-in server as the process's default one, which the facade's clients reach.
 class ScriptedServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = std::filesystem::temp_directory_path() / ("gsd-facade-" + std::to_string(stamp));
         std::filesystem::create_directories(dir_);
         Script("{}");
         const std::string args = (dir_ / "script").string() + " " + (dir_ / "log").string();
@@ -74,8 +58,7 @@ protected:
     }
     void TearDown() override {
         RpcClient::JobInstanceMgr::ShutdownRpcInst(L"", nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        std::filesystem::remove_all(dir_, ignored_);
     }
     void Script(const std::string& json) { std::ofstream(dir_ / "script") << json; }
     std::vector<Json::Value> Requests() const {
@@ -86,13 +69,17 @@ protected:
         }
         return requests;
     }
-    std::filesystem::path dir_;
+    const std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() /
+        ("gsd-facade-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::error_code ignored_;
 };
 
 }  // namespace
 
 TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptiedFirst) {
-    ExpectCalls({
+    const Call calls[] = {
         ONE(GsdDeviceInfo, kArg, GetGsdDeviceInfo("", o)),
         LIST(DeviceCatalog, kFail, true, GetDeviceCatalog("", o)),
         LIST(moduleCatalog, kFail, true, GetPluggableModuleCatalog("a", "", o)),
@@ -114,13 +101,17 @@ TEST(PNconfigGSDParserTest, RefusedArgumentsGiveTheirCodeAndTouchOnlyListsEmptie
         ONE(std::string, kArg, GetKeltoTemplateGSDNameForPNView("", true, o)),
         ONE(ModuleDataBaseInfo, kArg, GetSubModuleBaseInfo("a", "b", "c", "", o)),
         ONE(bool, kArg, IsSubmodulePROFIsafeSupported("a", "", o)),
-    });
+    };
+    for (const Call& c : calls) {
+        bool emptied = false;
+        EXPECT_EQ(c.call(emptied), c.expected) << c.what;
+        EXPECT_EQ(emptied, c.emptied) << c.what;
+    }
     EXPECT_EQ(Parser().GetGSDPath(""), "");
 }
 
-// Every operation against an error, a missing and a null result: listing
-// calls say only that they failed, queries hand on the code; a missing result
-// is invalid data where the operation needs a shape.
+// Every operation against an error, a missing and a null result: listings only
+// fail, queries hand on the code; a missing result is invalid data if shaped.
 TEST_F(ScriptedServerTest, EveryOperationForwardsItsArgumentsAndTurnsTheAnswerIntoItsStatus) {
     const long kBusy = -32050;
     const long kBad = FailureCode::InvalidData;
@@ -200,32 +191,4 @@ TEST_F(ScriptedServerTest, AnswersReachTheOutputsAndRefreshKeepsTheOldListOnFail
     EXPECT_EQ(Parser().GetModuleVirSubSlotAndAPI("", "b", "c", v), 0);
     EXPECT_EQ(Requests().size(), 4u);
     EXPECT_EQ(Requests().back()["method"], "TavrelRefreshGsds");
-}
-
-// Each call has its own client and error list, so one thread's failures
-// never show in another's status.
-TEST_F(ScriptedServerTest, ConcurrentCallsKeepTheirOwnStatusAndOutputs) {
-    Script(R"({"GetSubmoduleAPI": {"result": 42},
-               "GetDevicePhysicalSlots": {"error": {"code": -32601, "message": "missing"}}})");
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t, &wrong] {
-            for (int i = 0; i < 25; ++i) {
-                int api = 0;
-                std::vector<int> slots{1};
-                if (t % 2 == 0 ? Parser().GetSubmoduleAPI("g", "s", api) != 0 || api != 42
-                               : Parser().GetDevicePhysicalSlots("g", "d", slots) !=
-                                         FailureCode::InvalidMethod ||
-                                     !slots.empty()) {
-                    ++wrong;
-                }
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(wrong.load(), 0);
-    EXPECT_EQ(Requests().size(), 100u);
 }

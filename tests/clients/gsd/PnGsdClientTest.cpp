@@ -25,32 +25,27 @@ using Entry = std::pair<long, std::string>;
 const Entry kInvalidData{FailureCode::InvalidData,
                          "Invalid data: RPC return null or invalid data."};
 
-class ScriptedGsdClient : public Scripted<PnGsdClient> {
-public:
+struct ScriptedGsdClient : Scripted<PnGsdClient> {
     std::vector<Entry> Entries() const { return {GetErrList().begin(), GetErrList().end()}; }
     const Json::Value& LastParams() const { return sent.back()["params"]; }
 };
 
 const std::string a = "A", b = "B", c = "C", d = "D";
 
-class PnGsdClientTest : public gsdtest::CodePageTest {
-protected:
+struct PnGsdClientTest : gsdtest::CodePageTest {
     ScriptedGsdClient client_;
 };
 
 }  // namespace
 
 // The single-precision 0.1 widened, not the double nearest to 0.1; codes
-// above the int range as unsigned.
-TEST_F(PnGsdClientTest, NumbersAreSentAsTheJsonTypesTheServiceReads) {
+// above the int range as unsigned; only the import path made UTF-8.
+TEST_F(PnGsdClientTest, RequestsCarryTheServicesNumberTypesAndOnlyTheImportPathInUtf8) {
     client_.CalcIoDeviceUpdateTime(a, b, 0.1f);
     EXPECT_EQ(client_.LastParams()[2].type(), Json::realValue);
     EXPECT_EQ(client_.LastParams()[2].asDouble(), static_cast<double>(0.1f));
     client_.GetChannalDiagDescription(a, 65535, false, 1, 2, 4294967295u);
     EXPECT_EQ(client_.LastParams()[5].type(), Json::uintValue);
-}
-
-TEST_F(PnGsdClientTest, OnlyTheImportPathIsConvertedToUtf8) {
     const std::string latin = "C:/Ger" + EAcute() + "t.xml";
     client_.TavrelImportGsdFile(latin);
     EXPECT_EQ(client_.sent.back()["method"], "TavrelImportGsdFile");
@@ -62,9 +57,8 @@ TEST_F(PnGsdClientTest, OnlyTheImportPathIsConvertedToUtf8) {
     EXPECT_EQ(client_.LastParams()[0].asString(), latin);
 }
 
-// Each answer is either read (no entry) or refused as invalid data once, the
-// operation then giving its default. The facade's tests cover null and missing
-// results of the operations it forwards.
+// Each answer is read (no entry) or refused as invalid data once, the operation
+// then giving its default; the facade's tests cover null and missing results.
 TEST_F(PnGsdClientTest, ResultsAreReadOrRefusedByTheirShape) {
     struct Case {
         const char* what;
@@ -72,11 +66,8 @@ TEST_F(PnGsdClientTest, ResultsAreReadOrRefusedByTheirShape) {
         bool invalid;
         std::function<bool(PnGsdClient&)> holds;
     };
-#define CASE(result, invalid, ...)                                                 \
-    Case {                                                                         \
-#__VA_ARGS__, result, invalid, [](PnGsdClient & g) { return __VA_ARGS__; } \
-    }
     // clang-format off
+#define CASE(result, invalid, ...) Case{#__VA_ARGS__, result, invalid, [](PnGsdClient& g) { return __VA_ARGS__; }}
     const Case cases[] = {
         CASE("null", true, !g.TavrelImportGsdFile("p").IsSuccess),
         CASE("null", true, !g.TavrelRemoveGsdFile("p").IsSuccess),
@@ -150,26 +141,14 @@ TEST_F(PnGsdClientTest, FileManagementTextsAreConvertedFieldByField) {
     client_.ReplyResult(
         ParseJson(R"([{"GsdName": )" + u + R"(, "FilePath": )" + u +
                   R"(, "InstallDateTime": "2026-01-02", "HashValueString": "ab"}])"));
-    const auto files = client_.TavrelGetInstalledGsds();
+    const auto file = client_.TavrelGetInstalledGsds().at(0);
     EXPECT_EQ(client_.sent.back()["method"], "TavrelGetInstalledGsds");
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].GsdName + "|" + files[0].FilePath + "|" + files[0].InstallDateTime + "|" +
-                  files[0].HashValueString,
+    EXPECT_EQ(file.GsdName + "|" + file.FilePath + "|" + file.InstallDateTime + "|" +
+                  file.HashValueString,
               utf8 + "|" + latin + "|2026-01-02|ab");
     client_.ReplyResult(ParseJson("[" + u + "]"));
     client_.ReplyResult(ParseJson("[" + u + "]"));
     EXPECT_THAT(client_.TavrelRefreshGsds(), ElementsAre(latin));
     EXPECT_THAT(client_.GetInstalledGSDsNames(), ElementsAre(utf8));
     EXPECT_TRUE(client_.Entries().empty());
-}
-
-// The call cycle's entry stays the only one (no invalid data on top); a
-// client without a server sends nothing and records nothing.
-TEST_F(PnGsdClientTest, FailedExchangesLeaveOnlyTheCallCyclesEntry) {
-    client_.Reply(ParseJson(R"({"jsonrpc": "2.0", "error": {"code": -32050, "message": "busy"}})"));
-    EXPECT_TRUE(client_.GetDeviceCatalogs(a).empty());
-    EXPECT_EQ(client_.Entries(), (std::vector<Entry>{{-32050, "busy"}}));
-    PnGsdClient detached(nullptr);
-    EXPECT_TRUE(detached.GetDevicePhysicalSlots(a, b).empty());
-    EXPECT_FALSE(detached.HasError());
 }

@@ -23,12 +23,9 @@ using RpcClient::JobInstanceMgr;
 
 using TestJson::ParseJson;
 
-enum class Outcome {
-    Read,     // true, the record filled from the result, no entry
-    Empty,    // true, an empty record and an invalid-data entry
-    Refused,  // false, the record untouched, one entry with the code
-    Throws,   // the reader's exception, the record untouched
-};
+// Read: the record filled, no entry. Empty: an empty record and an invalid-data
+// entry. Refused: false, the record untouched, one entry. Throws: untouched.
+enum class Outcome { Read, Empty, Refused, Throws };
 
 TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
     const long kVersion = FailureCode::VersionMismatch;
@@ -63,10 +60,7 @@ TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
         SCOPED_TRACE(c.message);
         Client client;
         client.Reply(ParseJson(c.message));
-        ServoParaReadClient::ServoPara para;
-        para.ip = "unchanged";
-        para.spare = 99;
-        para.r5276 = para.r5277 = -1;
+        ServoParaReadClient::ServoPara para{"unchanged", 99, -1, -1};
         bool read = false;
         try {
             read = client.GetServoPara(para);
@@ -94,17 +88,6 @@ TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
     }
 }
 
-// Reads pushed messages until one carries parameters; messages pushed before
-// the latest credentials took effect may still be waiting in the pipe.
-bool ReadUntilParameters(ServoParaReadClient& client, ServoParaReadClient::ServoPara& para) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (client.GetServoPara(para)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 TEST(ServoServer, PushesErrorsUntilALoginSucceedsThenTheDrivesParametersAndSurvivesAKill) {
     TestRegistry registry;
     std::vector<wchar_t> buffer = UrlBuffer();
@@ -117,6 +100,16 @@ TEST(ServoServer, PushesErrorsUntilALoginSucceedsThenTheDrivesParametersAndSurvi
     ASSERT_NE(server, nullptr);
     ServoParaReadClient client(server);
     ServoParaReadClient::ServoPara para;
+    // Messages pushed before the latest credentials took effect may still be
+    // waiting in the pipe.
+    const auto readUntilParameters = [&] {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            if (client.GetServoPara(para)) {
+                return true;
+            }
+        }
+        return false;
+    };
     // Nothing sent: after its login wait the server complains.
     EXPECT_FALSE(client.GetServoPara(para));
     EXPECT_EQ(client.GetLastErrCode(), -32002);
@@ -129,7 +122,7 @@ TEST(ServoServer, PushesErrorsUntilALoginSucceedsThenTheDrivesParametersAndSurvi
     EXPECT_EQ(client.GetLastErrMsg(), "");
 
     ASSERT_TRUE(client.SetOmbrelInfo("ann", "s3 cret"));
-    ASSERT_TRUE(ReadUntilParameters(client, para));
+    ASSERT_TRUE(readUntilParameters());
     para.spare = 5;
     ASSERT_TRUE(client.GetServoPara(para)) << client.GetLastErrCode();
     EXPECT_EQ(para.ip, "10.0.0.5");
@@ -146,7 +139,7 @@ TEST(ServoServer, PushesErrorsUntilALoginSucceedsThenTheDrivesParametersAndSurvi
     EXPECT_EQ(client.GetLastErrCode(), -32002);
     EXPECT_EQ(registry.GetAt(UrlFromBuffer(buffer)), server);
     ASSERT_TRUE(client.SetOmbrelInfo("ann", "s3 cret"));
-    EXPECT_TRUE(ReadUntilParameters(client, para));
+    EXPECT_TRUE(readUntilParameters());
     JobInstanceMgr::ShutdownRpcInst(L"", &registry);
 }
 

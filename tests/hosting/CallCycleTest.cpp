@@ -26,7 +26,6 @@ namespace {
 class TestClient : public JsonRpcClient {
 public:
     using JsonRpcClient::JsonRpcClient;
-    using JsonRpcClient::TypedCall;
 
     long Call(const std::string& method, const Json::Value& params, JsonResponse& response) {
         JsonRequest request(method);
@@ -201,23 +200,6 @@ TEST_F(CallCycle, StoppingTheServerWhileACallWaitsEndsTheCallAndTheNextCallResta
     EXPECT_EQ(entries, (Entries{{kServerFault, "Call response invalid"},
                                 {kServerFault, "RPC server has shutdown"}}));
     EXPECT_EQ(client.Call("echo"), 0);
-}
-
-TEST_F(CallCycle, TypedCallConvertsArgumentsAndResultAndGivesDefaultsOnFailure) {
-    EXPECT_EQ(client.TypedCall<int>("add", 2, 3, 4), 9);
-    EXPECT_EQ(client.TypedCall<std::string>("result", std::string("text")), "text");
-    EXPECT_TRUE(client.Errors().empty());
-    EXPECT_EQ(client.TypedCall<std::string>("result", 5), "");
-    EXPECT_EQ(client.Errors(),
-              (Entries{{FailureCode::CantMarshalData, "JsonDeserialzer: invalid type"}}));
-    // A missing result: a string cannot be made of it, a list can.
-    EXPECT_EQ(client.TypedCall<std::string>("result"), "");
-    EXPECT_EQ(client.GetLastErrCode(), FailureCode::CantMarshalData);
-    EXPECT_TRUE(client.TypedCall<std::vector<int>>("result").empty());
-    EXPECT_TRUE(client.Errors().empty());
-    // A failed exchange gives the default and only the exchange's entries.
-    EXPECT_EQ(client.TypedCall<int>("error", -32602, std::string("no")), 0);
-    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidParameter, "no"}}));
 }
 
 // Whatever throws during a call (a hook, the hand-back of the connection, a

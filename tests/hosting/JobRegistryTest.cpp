@@ -9,9 +9,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cwctype>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "support/HostingTestSupport.h"
@@ -177,6 +179,33 @@ TEST(Registry, RestartedServerKeepsItsUrlAndArgumentsAndJoinsTheJobAgain) {
     jobs.CloseAllRpcServer();
     EXPECT_TRUE(HostingTest::WaitGone(pid, 1s));
     EXPECT_TRUE(HostingTest::WaitGone(grandchild, 1s));
+}
+
+// The servo server is looked for beside the library, which for this statically
+// linked test is its own folder: the scripted server stands in there.
+TEST(Startup, RefusedCheckOrMissingServerStartsNothingAndLeavesTheBufferUntouched) {
+    namespace fs = std::filesystem;
+    JobInstance jobs;
+    std::vector<wchar_t> url(16, L'#');
+    EXPECT_EQ(JobInstanceMgr::Startup(L"/nonexistent/server", L"", url.data(), &jobs), 0);
+    EXPECT_EQ(JobInstanceMgr::StartupMC(L"", nullptr, url.data(), &jobs), 0);
+    EXPECT_EQ(url[0], L'#');
+    const fs::path folder = fs::path(Platform::GetExecutableDirectory()) / "PellavonCli";
+    fs::create_directories(folder);
+    fs::copy_file(JRC_SCRIPTED_SERVER, folder / Platform::ExecutableName(L"PellavonCli"),
+                  fs::copy_options::overwrite_existing);
+    int calls = 0;
+    EXPECT_EQ(JobInstanceMgr::StartupMC(
+                  L"", [&calls](const std::wstring&) { return ++calls > 1; }, nullptr, &jobs),
+              0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(jobs.Default(), nullptr);
+    ASSERT_EQ(JobInstanceMgr::StartupMC(L"--flag \"a b\"", nullptr, nullptr, &jobs), 1);
+    EXPECT_EQ(Ask(jobs.Default(), "argv")[2].asString(), "a b") << "arguments pass unchanged";
+    EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(L"no such url", &jobs), 1);
+    EXPECT_NE(jobs.Default(), nullptr);
+    JobInstanceMgr::ShutdownRpcInst(L"", &jobs);
+    fs::remove_all(folder);
 }
 
 TEST(JobQueries, HostInNoJobSeesItsServersOnlyInTheLibrarysJob) {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The registry and its job: URLs, default order, closing, and the lifetime
-// promises, checked with real processes (servers and what they start).
+// The registry and its job, with real processes (servers and what they start).
 
 #include <gtest/gtest.h>
 
@@ -82,9 +81,8 @@ TEST(Registry, DefaultIsTheFirstUrlNotTheFirstStartedAndLookupIsExact) {
     EXPECT_NE(jobs.GetAt(later.second), nullptr) << "a differently cased URL closes nothing";
 }
 
-// A client bound to a server that the registry then closes keeps the record
-// alive: its calls fail with an entry, and nothing is read after it is freed
-// (run under AddressSanitizer to see the difference).
+// A client of a closed server keeps its record: calls fail with an entry, and
+// nothing freed is read (AddressSanitizer tells).
 void ExpectClosedFor(JsonRpcClient& client) {
     JsonRequest request("pid");
     JsonResponse response;
@@ -93,9 +91,8 @@ void ExpectClosedFor(JsonRpcClient& client) {
     EXPECT_EQ(client.IsRpcServerRunning(), 0) << "a closed server is never started again";
 }
 
-// Closing one server ends only that one; closing all, or destroying the
-// registry, ends every server and what they started, leaving not even a
-// zombie (the job's guard included), without waiting for a later call.
+// Closing all, or destroying the registry, ends every server and what they
+// started at once, leaving not even a zombie (the job's guard included).
 TEST(Registry, ClosingEndsItsServersAndTheirClientsFailCleanly) {
     enum Close { One, All, Destroyed };
     for (const Close close : {One, All, Destroyed}) {
@@ -145,8 +142,8 @@ TEST(Registry, ClosingEndsItsServersAndTheirClientsFailCleanly) {
     ExpectClosedFor(byDefault);
 }
 
-// A server killed between calls is restarted by the next call without any
-// entry, whether the request fits into the ended server's input or fills it.
+// The next call restarts a killed server without an entry, whether the
+// request fits into the ended server's input or fills it.
 TEST(Registry, RestartedServerKeepsItsUrlAndArgumentsAndJoinsTheJobAgain) {
     OpenJobInstance jobs;
     const auto started = jobs.Start(L"-l 2");
@@ -221,8 +218,7 @@ TEST(JobQueries, HostInNoJobSeesItsServersOnlyInTheLibrarysJob) {
     EXPECT_TRUE(inJob);
 }
 
-// The host's starting thread has long ended when it is killed; the servers
-// must outlive that thread, but not the host.
+// Servers outlive the host's starting thread, but not the host.
 TEST(JobLifetime, HostKilledBySigkillTakesItsServersWithinOneSecond) {
     for (bool fromThread : {false, true}) {
         SCOPED_TRACE(fromThread);

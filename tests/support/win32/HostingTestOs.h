@@ -17,8 +17,8 @@
 #undef PathAppend
 #undef PathFileExists
 
-#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <utility>
@@ -64,8 +64,7 @@ inline bool KillAndReap(int pid) {
     });
 }
 
-// Windows keeps no parent-child bond to reap; whether the processes ended is
-// checked by process id instead.
+// No parent-child bond to reap; the tests check process ids instead.
 inline bool HasChildProcess() {
     return false;
 }
@@ -105,9 +104,7 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost, const std::s
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    const bool number =
-        !line.empty() && (line[0] == '-' || std::isdigit(static_cast<unsigned char>(line[0])));
-    return {static_cast<int>(process.dwProcessId), number ? std::stoi(line) : -1};
+    return {static_cast<int>(process.dwProcessId), line.empty() ? -1 : std::atoi(line.c_str())};
 }
 
 inline std::string TempPath(const std::string& stem) {

@@ -94,8 +94,7 @@ TEST_F(ServerRecord, SecondStartIsANoOpAndShutdownTerminatesAndForgetsTheProcess
     EXPECT_EQ(server.IsRpcServerRunning(), 1);
 }
 
-// The status queries answer at once while another thread holds the start
-// lock (here: an observer that does not return until told to).
+// Meanwhile an observer that does not return holds the start lock.
 TEST_F(ServerRecord, StatusQueriesDoNotWaitBehindAStart) {
     struct Blocking : IRpcServerStatusObserver {
         std::promise<void> entered, leave;

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The POSIX side of the process helpers, as /proc and the allocator show
-// them (Linux).
+// The POSIX side, as /proc and the allocator show it (Linux).
 
 #include <dirent.h>
 #include <fcntl.h>

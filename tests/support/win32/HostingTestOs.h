@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The Windows side of the hosting tests' helpers. Windows has no descriptor
-// table to list; the process's handle count stands in for it, so a leaked
-// handle still changes what OpenDescriptors returns.
+// The Windows side: the handle count stands in for the descriptor table, so a
+// leaked handle still changes what OpenDescriptors returns.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

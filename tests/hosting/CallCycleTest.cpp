@@ -22,7 +22,6 @@ using TestJson::Params;
 
 namespace {
 
-// Opens the protected parts the tests drive.
 class TestClient : public JsonRpcClient {
 public:
     using JsonRpcClient::JsonRpcClient;

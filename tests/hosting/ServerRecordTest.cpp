@@ -118,7 +118,6 @@ TEST_F(ServerRecord, StatusQueriesDoNotWaitBehindAStart) {
     starter.join();
 }
 
-// Whether another thread gets the connection, and how long it took.
 std::pair<bool, Clock::duration> QueryElsewhere(RpcLocalSrvConfig& server, unsigned long timeout) {
     return std::async(std::launch::async,
                       [&server, timeout] {

@@ -22,11 +22,9 @@ using TestJson::Params;
 
 namespace {
 
-// Opens the protected parts the tests drive.
 class TestClient : public JsonRpcClient {
 public:
     using JsonRpcClient::JsonRpcClient;
-    using JsonRpcClient::TypedCall;
 
     long Call(const std::string& method, const Json::Value& params, JsonResponse& response) {
         JsonRequest request(method);
@@ -141,7 +139,6 @@ TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAndAServerThatCannotStartIsATim
     EXPECT_EQ(none.Call("echo"), FailureCode::Unexpected);
     EXPECT_TRUE(none.Errors().empty());
     EXPECT_EQ(none.IsRpcServerRunning(), 0);
-
     RpcLocalSrvConfig missing(L"/nonexistent/server", L"");
     TestClient client(&missing);
     EXPECT_EQ(client.Call("echo"), FailureCode::Timeout);
@@ -173,7 +170,7 @@ protected:
 TEST(ResponseErrorHook, FalseStopsExaminingButKeepsTheEntry) {
     RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
     StopOnFirstError client(&server);
-    // One error response whose id matches: the id check decides, so 0.
+    // One error response whose id matches: the id check decides.
     EXPECT_EQ(client.Call("error", Params({-32601, "x"})), 0);
     EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidMethod, "x"}}));
     // A batch: the examination stops at the first failed response.
@@ -184,8 +181,7 @@ TEST(ResponseErrorHook, FalseStopsExaminingButKeepsTheEntry) {
 }
 
 TEST_F(CallCycle, StoppingTheServerWhileACallWaitsEndsTheCallAndTheNextCallRestarts) {
-    // Started here, not by the call: a start can outlast the pause below
-    // (starts are slow under Wine), and the stop must find the call waiting.
+    // Started first: under Wine a start can outlast the pause below.
     ASSERT_EQ(server.StartupRpcServer(), 1);
     long result = 0;
     Entries entries;
@@ -203,27 +199,8 @@ TEST_F(CallCycle, StoppingTheServerWhileACallWaitsEndsTheCallAndTheNextCallResta
     EXPECT_EQ(client.Call("echo"), 0);
 }
 
-TEST_F(CallCycle, TypedCallConvertsArgumentsAndResultAndGivesDefaultsOnFailure) {
-    EXPECT_EQ(client.TypedCall<int>("add", 2, 3, 4), 9);
-    EXPECT_EQ(client.TypedCall<std::string>("result", std::string("text")), "text");
-    EXPECT_TRUE(client.Errors().empty());
-    EXPECT_EQ(client.TypedCall<std::string>("result", 5), "");
-    EXPECT_EQ(client.Errors(),
-              (Entries{{FailureCode::CantMarshalData, "JsonDeserialzer: invalid type"}}));
-    // A missing result: a string cannot be made of it, a list can.
-    EXPECT_EQ(client.TypedCall<std::string>("result"), "");
-    EXPECT_EQ(client.GetLastErrCode(), FailureCode::CantMarshalData);
-    EXPECT_TRUE(client.TypedCall<std::vector<int>>("result").empty());
-    EXPECT_TRUE(client.Errors().empty());
-    // A failed exchange gives the default and only the exchange's entries.
-    EXPECT_EQ(client.TypedCall<int>("error", -32602, std::string("no")), 0);
-    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidParameter, "no"}}));
-}
-
-// Whatever throws during a call (a hook, the hand-back of the connection, a
-// status observer during the restart), the connection goes back first, then
-// a standard exception's text is recorded; other exceptions pass after the
-// hand-back.
+// Whatever throws during a call, the connection goes back first, then a
+// standard exception's text is recorded; others pass after the hand-back.
 class ThrowingClient : public TestClient, public IRpcServerStatusObserver {
 public:
     ThrowingClient(RpcLocalSrvConfig* server, std::string where)
@@ -283,8 +260,7 @@ TEST(CallCycleExceptions, AreRecordedAfterTheConnectionIsHandedBack) {
     EXPECT_EQ(client.entriesAtHandBack, std::vector<std::size_t>{0});
 }
 
-// An opt-in bound on the wait for an answer: the call fails naming the
-// method, and the next call runs against a fresh server.
+// The opt-in bound on the wait for an answer; a fresh server comes next.
 TEST_F(CallCycle, ResponseTimeoutEndsTheWaitAndRestartsTheServer) {
     EXPECT_EQ(client.GetResponseTimeout(), 0u) << "off by default";
     JsonResponse response;

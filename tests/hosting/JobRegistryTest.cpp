@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The registry and its job: URLs, default order, closing, and the lifetime
-// promises, checked with real processes (servers and what they start).
+// The registry and its job, with real processes (servers and what they start).
 
 #include <gtest/gtest.h>
 
@@ -9,9 +8,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cwctype>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "support/HostingTestSupport.h"
@@ -80,9 +81,8 @@ TEST(Registry, DefaultIsTheFirstUrlNotTheFirstStartedAndLookupIsExact) {
     EXPECT_NE(jobs.GetAt(later.second), nullptr) << "a differently cased URL closes nothing";
 }
 
-// A client bound to a server that the registry then closes keeps the record
-// alive: its calls fail with an entry, and nothing is read after it is freed
-// (run under AddressSanitizer to see the difference).
+// A client of a closed server keeps its record: calls fail with an entry, and
+// nothing freed is read (AddressSanitizer tells).
 void ExpectClosedFor(JsonRpcClient& client) {
     JsonRequest request("pid");
     JsonResponse response;
@@ -91,9 +91,8 @@ void ExpectClosedFor(JsonRpcClient& client) {
     EXPECT_EQ(client.IsRpcServerRunning(), 0) << "a closed server is never started again";
 }
 
-// Closing one server ends only that one; closing all, or destroying the
-// registry, ends every server and what they started, leaving not even a
-// zombie (the job's guard included), without waiting for a later call.
+// Closing all, or destroying the registry, ends every server and what they
+// started at once, leaving not even a zombie (the job's guard included).
 TEST(Registry, ClosingEndsItsServersAndTheirClientsFailCleanly) {
     enum Close { One, All, Destroyed };
     for (const Close close : {One, All, Destroyed}) {
@@ -143,8 +142,8 @@ TEST(Registry, ClosingEndsItsServersAndTheirClientsFailCleanly) {
     ExpectClosedFor(byDefault);
 }
 
-// A server killed between calls is restarted by the next call without any
-// entry, whether the request fits into the ended server's input or fills it.
+// The next call restarts a killed server without an entry, whether the
+// request fits into the ended server's input or fills it.
 TEST(Registry, RestartedServerKeepsItsUrlAndArgumentsAndJoinsTheJobAgain) {
     OpenJobInstance jobs;
     const auto started = jobs.Start(L"-l 2");
@@ -179,6 +178,38 @@ TEST(Registry, RestartedServerKeepsItsUrlAndArgumentsAndJoinsTheJobAgain) {
     EXPECT_TRUE(HostingTest::WaitGone(grandchild, 1s));
 }
 
+// The servo server is looked for beside the library (here: this test), where
+// the scripted server stands in unless the build laid out the real one.
+TEST(Startup, RefusedCheckOrMissingServerStartsNothingAndLeavesTheBufferUntouched) {
+    namespace fs = std::filesystem;
+    JobInstance jobs;
+    std::vector<wchar_t> url(16, L'#');
+    EXPECT_EQ(JobInstanceMgr::Startup(L"/nonexistent/server", L"", url.data(), &jobs), 0);
+    EXPECT_EQ(JobInstanceMgr::StartupMC(L"", nullptr, url.data(), &jobs), 0);
+    EXPECT_EQ(url[0], L'#');
+    const fs::path folder = fs::path(Platform::GetExecutableDirectory()) / "PellavonCli";
+    const bool laidOut = fs::exists(folder);
+    if (!laidOut) {
+        fs::create_directories(folder);
+        fs::copy_file(JRC_SCRIPTED_SERVER, folder / Platform::ExecutableName(L"PellavonCli"));
+    }
+    int calls = 0;
+    EXPECT_EQ(JobInstanceMgr::StartupMC(
+                  L"", [&calls](const std::wstring&) { return ++calls > 1; }, nullptr, &jobs),
+              0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(jobs.Default(), nullptr);
+    if (laidOut) {
+        return;
+    }
+    ASSERT_EQ(JobInstanceMgr::StartupMC(L"--flag \"a b\"", nullptr, nullptr, &jobs), 1);
+    EXPECT_EQ(Ask(jobs.Default(), "argv")[2].asString(), "a b") << "arguments pass unchanged";
+    EXPECT_EQ(JobInstanceMgr::ShutdownRpcInst(L"no such url", &jobs), 1);
+    EXPECT_NE(jobs.Default(), nullptr);
+    JobInstanceMgr::ShutdownRpcInst(L"", &jobs);
+    fs::remove_all(folder);
+}
+
 TEST(JobQueries, HostInNoJobSeesItsServersOnlyInTheLibrarysJob) {
     EXPECT_FALSE(JobInstance::IsMainInJob());
     EXPECT_FALSE(JobInstance::IsChildProcessCanBreakawayFromMainJob());
@@ -192,8 +223,7 @@ TEST(JobQueries, HostInNoJobSeesItsServersOnlyInTheLibrarysJob) {
     EXPECT_TRUE(inJob);
 }
 
-// The host's starting thread has long ended when it is killed; the servers
-// must outlive that thread, but not the host.
+// Servers outlive the host's starting thread, but not the host.
 TEST(JobLifetime, HostKilledBySigkillTakesItsServersWithinOneSecond) {
     for (bool fromThread : {false, true}) {
         SCOPED_TRACE(fromThread);

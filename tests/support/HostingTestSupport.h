@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// Helpers of the tests that run processes: where the scripted server is, and
-// ways to look at processes and descriptors from outside.
+// Helpers of the tests that run processes and look at them from outside.
 
 #include <chrono>
 #include <cstdio>

@@ -18,22 +18,18 @@ class Scripted : public Client {
 public:
     Scripted() : Client(nullptr) {}
 
-    // Every body written, in order.
     std::vector<Json::Value> sent;
-    // Messages handed out by the next receive steps. A message without "id"
-    // gets the id of the request sent last, so tests need not track ids.
+    // Handed out by the next receives; one without "id" gets the last request's.
     std::deque<Json::Value> replies;
     int receives = 0;
     int releases = 0;
 
-    // A reply {"jsonrpc": "2.0", "result": result}.
     void ReplyResult(const Json::Value& result) {
         Json::Value reply(Json::objectValue);
         reply["jsonrpc"] = "2.0";
         reply["result"] = result;
         replies.push_back(reply);
     }
-    // A reply without "result".
     void ReplyNothing() {
         ReplyResult(Json::Value());
         replies.back().removeMember("result");

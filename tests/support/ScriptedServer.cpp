@@ -161,13 +161,6 @@ bool Handle(const Json::Value& request) {
             sum += v.asInt();
         }
         WriteJson(Result(id, sum));
-    } else if (method == "result") {
-        // The result is the first param, whatever it is; no param: no result.
-        Json::Value response = Result(id, params.isArray() ? params[0] : Json::Value());
-        if (!params.isArray() || params.empty()) {
-            response.removeMember("result");
-        }
-        WriteJson(response);
     } else if (method == "error") {
         WriteJson(Error(id, params[0].asInt(), params[1].asString()));
     } else if (method == "badHeader") {
@@ -183,8 +176,7 @@ bool Handle(const Json::Value& request) {
         std::fflush(stdout);
         std::_Exit(params[0].asInt());
     } else if (method == "signal") {
-        // Sanitizers intercept some crash signals; the tests pick one they
-        // leave alone.
+        // The tests pick a signal the sanitizers leave alone.
         std::raise(params[0].asInt());
     } else if (method == "pid") {
         WriteJson(Result(id, ScriptedOs::CurrentProcessId()));

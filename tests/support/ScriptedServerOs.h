@@ -10,11 +10,9 @@ namespace ScriptedOs {
 // Binary standard streams where the C runtime would translate line ends.
 void PrepareStdio();
 int CurrentProcessId();
-// The open descriptors as [{"fd": n, "target": text}]; empty where the system
-// offers no such list.
+// The open descriptors as [{"fd": n, "target": text}] where the system lists them.
 Json::Value OpenDescriptors();
-// A long-sleeping child with its standard handles off the server's pipes; its
-// process id, or -1.
+// The id of a long-sleeping child off the server's pipes, or -1.
 int SpawnSleeper();
 // Closes standard output and standard error at the system level.
 void CloseOutputs();

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// A host for the tests that need a process of their own.
-//   jrc_test_host <server> <server arguments> main|thread|busy
-//     starts the server through the library (from a short-lived thread when
-//     asked), has it start a grandchild, prints the grandchild's process id
-//     and waits to be killed; "busy" keeps four threads calling "echo".
+// jrc_test_host <server> <arguments> main|thread|busy: starts the server (from
+// a short-lived thread when asked), has it start a grandchild, prints that
+// one's id and waits to be killed; "busy" keeps four threads calling "echo".
 
 #include <JsonRpcClient/JsonRpcClient.h>
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The POSIX side of the process helpers, as /proc and the allocator show
-// them (Linux).
+// The POSIX side, as /proc and the allocator show it (Linux).
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -54,17 +53,13 @@ inline std::string StatFields(int pid) {
     return paren != std::string::npos && paren + 2 < line.size() ? line.substr(paren + 2) : "";
 }
 
-// 'R', 'S', 'Z', ...; 0 when gone.
-inline char ProcessState(int pid) {
-    return StatFields(pid).c_str()[0];
-}
-
 inline bool IsAlive(int pid) {
-    return ProcessState(pid) != 0 && ProcessState(pid) != 'Z';
+    const char state = StatFields(pid).c_str()[0];
+    return state != 0 && state != 'Z';
 }
 
 inline bool IsZombie(int pid) {
-    return ProcessState(pid) == 'Z';
+    return StatFields(pid).c_str()[0] == 'Z';
 }
 
 inline bool Kill(int pid) {
@@ -105,7 +100,7 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost, std::string 
         line.push_back(c);
     }
     close(pipeFds[0]);
-    return {pid, line.empty() ? -1 : std::stoi(line)};
+    return {pid, line.empty() ? -1 : std::atoi(line.c_str())};
 }
 
 inline std::string TempPath(const std::string& stem) {

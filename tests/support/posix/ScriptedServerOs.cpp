@@ -23,16 +23,9 @@ int CurrentProcessId() {
 Json::Value OpenDescriptors() {
     Json::Value list(Json::arrayValue);
     DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) {
-        return list;
-    }
-    const int own = dirfd(dir);
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
+    while (dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
         const int fd = std::atoi(entry->d_name);
-        if (fd == own) {
+        if (entry->d_name[0] == '.' || fd == dirfd(dir)) {
             continue;
         }
         char target[512] = {0};
@@ -43,7 +36,9 @@ Json::Value OpenDescriptors() {
         item["target"] = n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
         list.append(item);
     }
-    closedir(dir);
+    if (dir != nullptr) {
+        closedir(dir);
+    }
     return list;
 }
 

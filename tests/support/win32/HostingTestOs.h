@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The Windows side of the hosting tests' helpers. Windows has no descriptor
-// table to list; the process's handle count stands in for it, so a leaked
-// handle still changes what OpenDescriptors returns.
+// The Windows side: the handle count stands in for the descriptor table, so a
+// leaked handle still changes what OpenDescriptors returns.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -17,8 +16,8 @@
 #undef PathAppend
 #undef PathFileExists
 
-#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <utility>
@@ -64,8 +63,7 @@ inline bool KillAndReap(int pid) {
     });
 }
 
-// Windows keeps no parent-child bond to reap; whether the processes ended is
-// checked by process id instead.
+// No parent-child bond to reap; the tests check process ids instead.
 inline bool HasChildProcess() {
     return false;
 }
@@ -105,9 +103,7 @@ inline std::pair<int, int> RunTestHost(const std::string& testHost, const std::s
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    const bool number =
-        !line.empty() && (line[0] == '-' || std::isdigit(static_cast<unsigned char>(line[0])));
-    return {static_cast<int>(process.dwProcessId), number ? std::stoi(line) : -1};
+    return {static_cast<int>(process.dwProcessId), line.empty() ? -1 : std::atoi(line.c_str())};
 }
 
 inline std::string TempPath(const std::string& stem) {

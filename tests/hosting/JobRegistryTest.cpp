@@ -185,11 +185,12 @@ TEST(Startup, RefusedCheckOrMissingServerStartsNothingAndLeavesTheBufferUntouche
     JobInstance jobs;
     std::vector<wchar_t> url(16, L'#');
     EXPECT_EQ(JobInstanceMgr::Startup(L"/nonexistent/server", L"", url.data(), &jobs), 0);
-    EXPECT_EQ(JobInstanceMgr::StartupMC(L"", nullptr, url.data(), &jobs), 0);
     EXPECT_EQ(url[0], L'#');
     const fs::path folder = fs::path(Platform::GetExecutableDirectory()) / "PellavonCli";
     const bool laidOut = fs::exists(folder);
     if (!laidOut) {
+        EXPECT_EQ(JobInstanceMgr::StartupMC(L"", nullptr, url.data(), &jobs), 0);
+        EXPECT_EQ(url[0], L'#');
         fs::create_directories(folder);
         fs::copy_file(JRC_SCRIPTED_SERVER, folder / Platform::ExecutableName(L"PellavonCli"));
     }

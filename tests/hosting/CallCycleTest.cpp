@@ -268,6 +268,7 @@ TEST_F(CallCycle, ResponseTimeoutEndsTheWaitAndRestartsTheServer) {
     const int firstPid = response.GetResult().asInt();
     client.SetResponseTimeout(300);
     EXPECT_EQ(client.Call("sleep", Params({50})), 0) << "an answer within the bound";
+    EXPECT_EQ(TestClient(&server).Call("sleep", Params({400})), 0) << "the bound was that call's";
     const auto began = std::chrono::steady_clock::now();
     EXPECT_EQ(client.Call("sleep", Params({20000})), FailureCode::Timeout);
     EXPECT_LT(std::chrono::steady_clock::now() - began, 5s);

@@ -39,6 +39,7 @@ public:
         return Call(method, params, response);
     }
     Entries Errors() const { return Entries(GetErrList().begin(), GetErrList().end()); }
+    using JsonRpcClient::PushError;
 
     int lastId = 0;
 };
@@ -139,6 +140,10 @@ TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAndAServerThatCannotStartIsATim
     EXPECT_EQ(none.Call("echo"), FailureCode::Unexpected);
     EXPECT_TRUE(none.Errors().empty());
     EXPECT_EQ(none.IsRpcServerRunning(), 0);
+    none.PushError(0, "");  // a code-0 entry is a failure only when it says something
+    EXPECT_EQ(none.GetLastErrCode(), 0);
+    none.PushError(0, "said");
+    EXPECT_EQ(none.GetLastErrCode(), FailureCode::Unexpected);
     RpcLocalSrvConfig missing(L"/nonexistent/server", L"");
     TestClient client(&missing);
     EXPECT_EQ(client.Call("echo"), FailureCode::Timeout);

@@ -79,6 +79,7 @@ TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.1")", "the controller"},
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.255")", "broadcast"},
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0")", "not an IPv4"},
+        {"configuration", device1 + ip + "/IpAddress", R"("192.168.256.2")", "not an IPv4"},
         {"configuration", device1 + ip + "/SubnetMask", R"("255.255.0.0")", "mask differs"},
         {"configuration", device1 + "/DeviceInterface/EthernetAddresses/SubnetRefId", R"("PNIE_2")", "not the configuration's subnet"},
         {"configuration", mix + "/SubModuleList/1/IoAddress/InputAddress/StartAddress", "0", "overlap"},

@@ -74,7 +74,7 @@ TEST(ConfigCheck, SampleDocumentsPassAndEachMistakeIsFoundWhereItIs) {
         {"configuration", device1 + "/DeviceRefId", R"("io-device-9")", "no entry in the list"},
         {"configuration", device1 + "/DeviceModules/1/GsdRefId", R"("MOD_AI4")", "cannot be plugged into access point"},
         {"configuration", device1 + "/DeviceModules/1/GsdRefId", R"("SM_DI16")", "not a module of"},
-        {"configuration", mix + "/SubModuleList/1/SubSlotNumber", "4", "not allowed in subslot"},
+        {"configuration", mix + "/SubModuleList/1/SubSlotNumber", "4", "not allowed in subslot 4 (allowed: 2..3)"},
         {"configuration", mix + "/SubModuleList/1/GsdRefId", R"("SM_DI16")", "cannot be plugged into module"},
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.1")", "the controller"},
         {"configuration", device1 + ip + "/IpAddress", R"("192.168.0.255")", "broadcast"},

@@ -135,6 +135,8 @@ TEST(GsdParser, ReplacesBytesThatAreNotUtf8AndKeepsValidText) {
         {"Name\xC3", "Name" + bad},         // a sequence cut short at the end
         {"\xED\xA0\x80", bad + bad + bad},  // an encoded surrogate
         {"\xC0\xAF", bad + bad},            // an overlong form
+        {"\xF0\x9F\x98\x80\xF0\x8F\xBF\xBF",
+         "\xF0\x9F\x98\x80" + bad + bad + bad + bad},  // four bytes
     };
     for (const auto& c : cases) {
         const GsdFilePtr file = ParseOk(MiniGsd(

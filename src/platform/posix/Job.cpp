@@ -99,8 +99,8 @@ Job CreateJob() {
     }
     const pid_t pid =
         Spawn({"/bin/sh", "-c", kGuardScript}, guardReadEnd.Get().fd, -1, "/", state->guardPidfd);
-    if (pid < 0) {
-        return Job();
+    if (pid < 0 || state->guardPidfd < 0) {
+        return Job();  // a guard that ended at once guards nothing (errno: ESRCH)
     }
     JobNames().Add(state);
     return Job(std::move(state));

@@ -41,6 +41,9 @@ struct ProcessState {
     bool terminateRequested = false;
     unsigned int terminateCode = 0;  // reported for a SIGKILL we sent ourselves
     bool inJob = false;
+    // Reaped by the system, not by us (a host that ignores SIGCHLD): its
+    // process and group ids may already name a stranger. Guarded by mutex.
+    bool reapedElsewhere = false;
 };
 
 // The tokens the public API hands out for shared state: the state's address,
@@ -86,7 +89,8 @@ void ReleaseChild(int pidfd);
 // (-1: /dev/null), no other descriptor, in `directory` (empty: ours), leading
 // a process group of its own, with default signal dispositions and an empty
 // signal mask. Returns the pid (and its pidfd in `pidfd`), or -1 with errno
-// set; nothing is left behind on failure.
+// set; nothing is left behind on failure. A child the system reaped before it
+// could be named (SIGCHLD ignored) is returned with `pidfd` -1: it has ended.
 pid_t Spawn(const std::vector<std::string>& words, int stdinFd, int outputFd,
             const std::string& directory, int& pidfd);
 

@@ -165,6 +165,9 @@ int PidfdSendSignal(int pidfd, int signal) {
 }
 
 void ReleaseChild(int pidfd) {
+    if (pidfd < 0) {
+        return;  // started and reaped by the system before we could name it
+    }
     if (TryReap(pidfd)) {
         close(pidfd);
         return;
@@ -203,6 +206,7 @@ bool ProcessState::PeekExit(bool& hasExited, unsigned long& code) {
             if (p.revents != 0) {
                 exited = true;
                 exitCode = terminateRequested ? terminateCode : 0;
+                reapedElsewhere = true;
             }
         } else if (rc < 0) {
             return false;
@@ -232,7 +236,11 @@ bool ProcessState::Kill(unsigned int code) {
 void KillProcessAndGroup(ProcessState& process, unsigned int code) {
     // Unreaped (we hold the pidfd and reap only on close), so the process id
     // and the group id it leads are still reserved: no stranger can own them.
-    if (process.Kill(code) || errno == ESRCH) {
+    // A leader the system reaped reserves nothing; its group is the guard's.
+    const bool signalled = process.Kill(code);
+    const bool ended = !signalled && errno == ESRCH;
+    std::lock_guard<std::mutex> lock(process.mutex);
+    if (signalled || (ended && !process.reapedElsewhere)) {
         kill(-process.pid, SIGKILL);
     }
 }
@@ -323,6 +331,11 @@ pid_t Posix::Spawn(const std::vector<std::string>& words, int stdinFd, int outpu
     }
 
     pidfd = PidfdOpen(pid, 0);
+    if (pidfd < 0 && errno == ESRCH) {
+        // A host that ignores SIGCHLD lets the system reap a child that ends
+        // at once, before it can be named. It did start, and it has ended.
+        return pid;
+    }
     if (pidfd < 0) {
         const int error = errno;
         kill(pid, SIGKILL);
@@ -354,6 +367,10 @@ Process StartProcess(const ProcessStart& start) {
         return Process();
     }
     auto state = std::make_shared<ProcessState>(pid, pidfd);
+    if (pidfd < 0) {
+        state->exited = true;  // its code is gone with it, as when reaped later
+        state->reapedElsewhere = true;
+    }
     ProcessNames().Add(state);
     return Process(std::move(state));
 }
@@ -390,7 +407,7 @@ WaitResult WaitForProcess(const Process& process,
     const std::chrono::steady_clock::time_point deadline =
         std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     errno = 0;
-    if (AwaitExit(state->pidfd, timeout ? &deadline : nullptr)) {
+    if (state->pidfd < 0 || AwaitExit(state->pidfd, timeout ? &deadline : nullptr)) {
         return WaitResult::Ended;
     }
     return errno == 0 || errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;

@@ -64,7 +64,6 @@ TEST(ConfigService, AnswersOrRefusesEachCallExactly) {
         {"TestStructArray", "[" + record + ",-1]", "-32602"},
         {"TestStructArray",
          "[" + record + "," + std::to_string(TavrelPN::kMaxTestStructCount + 1) + "]", "-32602"},
-        {"TestStructArray", "[" + record + ",-2147483648]", "-32602"},
         {"TestStructArray", "[3, 1]", "-32602"},
         {"TestStructArray", R"([{"TestInt":1}, 1])", "-32602"},
         {"TestStructArray",

@@ -135,8 +135,14 @@ TEST_F(CallCycle, NotifyReadsNothingAndAnUnaskedAnswerSpoilsTheNextCall) {
     EXPECT_TRUE(client.Errors().empty());
 }
 
-TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAndAServerThatCannotStartIsATimeout) {
+TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAServerThatCannotStartATimeoutClampedToLimits) {
     TestClient none{static_cast<RpcLocalSrvConfig*>(nullptr)};
+    EXPECT_EQ(none.GetRequestTimeout(), 10000u);
+    const unsigned long table[][2] = {
+        {0, 10}, {9, 10}, {10, 10}, {100000, 100000}, {5000000, 100000}};
+    for (const auto& row : table) {
+        EXPECT_EQ(none.SetRequestTimeout(row[0]).GetRequestTimeout(), row[1]) << row[0];
+    }
     EXPECT_EQ(none.Call("echo"), FailureCode::Unexpected);
     EXPECT_TRUE(none.Errors().empty());
     EXPECT_EQ(none.IsRpcServerRunning(), 0);
@@ -148,16 +154,6 @@ TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAndAServerThatCannotStartIsATim
     TestClient client(&missing);
     EXPECT_EQ(client.Call("echo"), FailureCode::Timeout);
     EXPECT_EQ(client.Errors(), (Entries{{FailureCode::Timeout, "Query connection timeout"}}));
-}
-
-TEST(RequestTimeout, IsClampedToTenThroughOneHundredThousand) {
-    TestClient client{static_cast<RpcLocalSrvConfig*>(nullptr)};
-    EXPECT_EQ(client.GetRequestTimeout(), 10000u);
-    const unsigned long table[][2] = {
-        {0, 10}, {9, 10}, {10, 10}, {100000, 100000}, {5000000, 100000}};
-    for (const auto& row : table) {
-        EXPECT_EQ(client.SetRequestTimeout(row[0]).GetRequestTimeout(), row[1]) << row[0];
-    }
 }
 
 class StopOnFirstError : public TestClient {

@@ -4,10 +4,7 @@
 // Helpers of the tests that run processes and look at them from outside.
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <set>
 #include <string>
 #include <thread>
 

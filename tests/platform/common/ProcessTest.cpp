@@ -22,9 +22,7 @@ TEST(ServerStart, ServerGetsItsArgumentsDirectoryEnvironmentAndOnePipeForBothOut
         EXPECT_EQ(argv[i].asString(), words[i]);
     }
     EXPECT_EQ(child.Call("stderr").asString(), "via stderr");
-    Json::Value name(Json::arrayValue);
-    name.append("PATH");
-    EXPECT_EQ(child.Call("env", name).asString(), std::getenv("PATH"));
+    EXPECT_EQ(child.Call("env", TestJson::Params({"PATH"})).asString(), std::getenv("PATH"));
 
     const std::wstring here = P::GetCurrentDirectory();
     const std::filesystem::path program = P::GetExecutableDirectory();
@@ -56,9 +54,7 @@ TEST(ProcessExit, EndIsReportedWithItsCodeWithoutForgettingTheIdAndEndsReadsAndW
         if (c.how == std::string("terminate")) {
             ASSERT_TRUE(P::TerminateProcess(child.process, c.code));
         } else {
-            Json::Value params(Json::arrayValue);
-            params.append(c.code);
-            child.Call(c.how, params);
+            child.Call(c.how, TestJson::Params({c.code}));
         }
         ASSERT_EQ(P::WaitForProcess(child.process, 10000ms), P::WaitResult::Ended);
         for (int ask = 0; ask < 2; ++ask) {  // asking twice: asking does not reap

@@ -85,7 +85,7 @@ public:
         std::rename((control_ + ".tmp").c_str(), control_.c_str());
     }
     std::string Args() const { return "--control " + control_ + " --pidfile " + pidfile_; }
-    int Pid() const { return HostingTest::ReadPid(pidfile_); }
+    int Pid() const { return HostingTest::ReadPidFile(pidfile_); }
 
 private:
     const std::string control_ = HostingTest::TempPath("control");

@@ -168,17 +168,16 @@ protected:
     }
 };
 
-TEST(ResponseErrorHook, FalseStopsExaminingButKeepsTheEntry) {
-    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
-    StopOnFirstError client(&server);
+TEST_F(CallCycle, ResponseErrorHookReturningFalseStopsExaminingButKeepsTheEntry) {
+    StopOnFirstError hooked(&server);
     // One error response whose id matches: the id check decides.
-    EXPECT_EQ(client.Call("error", Params({-32601, "x"})), 0);
-    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidMethod, "x"}}));
+    EXPECT_EQ(hooked.Call("error", Params({-32601, "x"})), 0);
+    EXPECT_EQ(hooked.Errors(), (Entries{{FailureCode::InvalidMethod, "x"}}));
     // A batch: the examination stops at the first failed response.
-    EXPECT_EQ(client.Call("errorTwice"), FailureCode::Unexpected);
-    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::CallRejected, "Invalid response"},
+    EXPECT_EQ(hooked.Call("errorTwice"), FailureCode::Unexpected);
+    EXPECT_EQ(hooked.Errors(), (Entries{{FailureCode::CallRejected, "Invalid response"},
                                         {FailureCode::InvalidMethod, "first"}}));
-    EXPECT_EQ(client.calls, 2);
+    EXPECT_EQ(hooked.calls, 2);
 }
 
 TEST_F(CallCycle, StoppingTheServerWhileACallWaitsEndsTheCallAndTheNextCallRestarts) {

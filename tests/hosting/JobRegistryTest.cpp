@@ -39,13 +39,6 @@ Json::Value Ask(RpcLocalSrvConfig* server, const char* method) {
     return client.Request(request, response) == 0 ? response.GetResult() : Json::Value(-1);
 }
 
-std::wstring HandleDigits(void* handle) {
-    wchar_t digits[17];
-    std::swprintf(digits, 17, L"%016llX",
-                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle)));
-    return digits;
-}
-
 TEST(Registry, UrlIsPathArgumentsAndHandleTheDefaultIsTheFirstUrlAndLookupIsExact) {
     OpenJobInstance jobs;
     EXPECT_EQ(jobs.StartRpcServer(L"/nonexistent/server", L""), std::make_pair(0, std::wstring()));
@@ -60,8 +53,11 @@ TEST(Registry, UrlIsPathArgumentsAndHandleTheDefaultIsTheFirstUrlAndLookupIsExac
         RpcLocalSrvConfig* server = jobs.GetAt(started[i].second);
         ASSERT_NE(server, nullptr);
         EXPECT_EQ(jobs[started[i].second], server);
-        EXPECT_EQ(started[i].second, uri + (i == 0 ? L"" : L" " + args[i]) + L":" +
-                                         HandleDigits(server->GetSrvProcessHandle()));
+        wchar_t handle[17];  // in upper-case hex
+        std::swprintf(handle, 17, L"%016llX",
+                      static_cast<unsigned long long>(
+                          reinterpret_cast<std::uintptr_t>(server->GetSrvProcessHandle())));
+        EXPECT_EQ(started[i].second, uri + (i == 0 ? L"" : L" " + args[i]) + L":" + handle);
     }
     EXPECT_EQ(jobs.Default(), jobs.GetAt(started[1].second));
     EXPECT_EQ(jobs.GenerateSrvUrl(L"C:\\Tools\\srv.exe", L"-l 2", nullptr),

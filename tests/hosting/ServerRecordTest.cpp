@@ -77,15 +77,11 @@ TEST_F(ServerRecord, SecondStartIsANoOpAndShutdownTerminatesAndForgetsTheProcess
     EXPECT_EQ(server.StartupRpcServer(), 1);
     EXPECT_EQ(server.GetSrvProcessHandle(), process);
     EXPECT_EQ(HostingTest::OpenDescriptors(), descriptors) << "no new pipes";
-    EXPECT_EQ(server.IsValid(), 1);
-    EXPECT_EQ(server.IsRpcServerRunning(), 1);
-    EXPECT_EQ(server.WaitForExit(0), 258u);
 
     const auto duplicate = Platform::OpenPublicProcess(process);
     EXPECT_EQ(server.ShutdownRpcServer(), 1);
     EXPECT_EQ(server.IsValid(), 0);
     EXPECT_EQ(server.IsRpcServerRunning(), 0);
-    EXPECT_EQ(server.WaitForExit(0), 0u) << "no process handle is left";
     Platform::ExitStatus status{true, 1};
     ASSERT_TRUE(Platform::QueryExit(duplicate, status));
     EXPECT_EQ(status.code, 0u) << "terminated with exit code 0";

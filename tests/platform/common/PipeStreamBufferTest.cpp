@@ -101,8 +101,7 @@ TEST(PipeStreamBuffer, ReadEndsOnceTheWatchedServerIsGoneAndItsBytesAreRead) {
     EXPECT_EQ(got, "last words");
 }
 
-// Each buffer holds its own end until it is destroyed.
-TEST(PipeStreamBuffer, BuffersHoldTheirEndsUntilDestroyedAndSendOnlyFlushedOutput) {
+TEST(PipeStreamBuffer, WriteBufferSendsOnlyFlushedOutputAndReleasesItsEnd) {
     Pipe pipe;
     {
         auto outBuffer = Open(pipe.write, P::PipeDirection::Write);
@@ -120,17 +119,18 @@ TEST(PipeStreamBuffer, BuffersHoldTheirEndsUntilDestroyedAndSendOnlyFlushedOutpu
         total += got;
     }
     EXPECT_EQ(std::string(bytes, static_cast<std::size_t>(total)), "sent");
+}
 
-    // And once the read buffer held the last read end, writes make the stream bad.
-    Pipe other;
-    auto outBuffer = Open(other.write, P::PipeDirection::Write);
+TEST(PipeStreamBuffer, ReadBufferHoldsItsEndUntilDestroyedThenWritesMakeTheStreamBad) {
+    Pipe pipe;
+    auto outBuffer = Open(pipe.write, P::PipeDirection::Write);
     ASSERT_TRUE(outBuffer);
     std::ostream out(outBuffer.get());
     out.exceptions(std::ios_base::badbit);
     {
-        auto inBuffer = Open(other.read, P::PipeDirection::Read);
+        auto inBuffer = Open(pipe.read, P::PipeDirection::Read);
         ASSERT_TRUE(inBuffer);
-        other.read.Reset();
+        pipe.read.Reset();
         EXPECT_NO_THROW(out << 'x' << std::flush) << "the read buffer keeps the pipe open";
     }
     EXPECT_THROW(out << "nobody reads this" << std::flush, std::ios_base::failure);

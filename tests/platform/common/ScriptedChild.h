@@ -59,8 +59,6 @@ struct Child {
         start.standardOutput = &childOutput;
         process = P::StartProcess(start);
     }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
     ~Child() {
         if (process) {
             P::TerminateProcess(process, 0);

@@ -146,11 +146,9 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         std::string error;  // "" for success
         std::size_t responses;
     } cases[] = {
-        {"single object", Frame(R"({"jsonrpc":"2.0","id":1,"result":2})"), "", 1},
         {"tab and CR", "Content-Length:\t2\r\n{}", "", 1},
         {"LF only separators", "Content-Length: 2\n\n{}", "", 1},
         {"scalar body is one response", Frame("5"), "", 1},
-        {"empty stream", "", "RPC server has shutdown", 0},
         {"other header first", "Content-Type: x\r\nContent-Length: 2\r\n\r\n{}", "Invalid header",
          0},
         {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},

@@ -36,15 +36,10 @@ TEST(RequestId, EveryFixTakesTheNextIdWrappingToIntMinAndNotificationsTakeNone) 
     RpcClient::detail::RequestIdCounter().store(saved);
 }
 
-TEST(RequestBody, RequestCarriesIdAndNotificationDoesNotAndParamsGoInArgumentOrder) {
+// The body's envelope and id are left to the client and call-cycle tests,
+// whose scripted and real servers read them.
+TEST(RequestBody, ParamsGoInArgumentOrder) {
     JsonRequest request("GetVersion");
-    request.FixRequestId();
-    Json::Value expected = ParseJson(R"({"jsonrpc": "2.0", "method": "GetVersion", "params": []})");
-    expected["id"] = request.GetRequestId();
-    EXPECT_EQ(request.BuildBody(), expected);
-    EXPECT_EQ(JsonRequest("Exit", true).BuildBody(),
-              ParseJson(R"({"jsonrpc": "2.0", "method": "Exit", "params": []})"));
-
     request.SetParams(ParseJson(R"({"old": true})"));
     request.SetRequestParamsList(7, std::string("text"), true, 2.5, Json::Value("raw"));
     request.SetRequestParamsList();  // the empty form leaves params alone

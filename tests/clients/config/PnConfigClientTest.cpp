@@ -66,11 +66,9 @@ TEST(PnConfigClientWire, EachOperationSendsItsMethodAndPositionalParams) {
 
 TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     Client client;
-    for (auto getter : {&PnConfigClient::GetVersion, &PnConfigClient::GetLanguage}) {
-        client.ReplyResult(3);
-        EXPECT_EQ((client.*getter)(), "");
-        EXPECT_EQ(client.GetLastErrCode(), FailureCode::CantMarshalData);
-    }
+    client.ReplyResult(3);
+    EXPECT_EQ(client.GetLanguage(), "");
+    EXPECT_EQ(client.GetLastErrCode(), FailureCode::CantMarshalData);
     client.ReplyResult(
         ParseJson(R"j({"Version": "1", "Company": "c", "Copyright": "(c)", "Description": "d"})j"));
     const PnConfigClient::AssemblyInfo read = client.GetAssemblyInfo();
@@ -94,7 +92,7 @@ TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     EXPECT_THROW(client.GetAssemblyInfo(), std::exception);
     client.ReplyResult(ParseJson("[1]"));
     EXPECT_THROW(client.TestStructArray(kRecord, 1), std::exception);
-    EXPECT_EQ(client.releases, 11);
+    EXPECT_EQ(client.releases, 10);
 }
 
 TEST(ConfigServer, AnswersEachOperationKeepsCallsInStepAndRestartsAfterExit) {

@@ -39,7 +39,6 @@ TEST(GetServoPara, EachPushedMessageGivesItsRecordEntryOrException) {
     } cases[] = {
         // clang-format off
         {R"({"jsonrpc":"2.0","result":{"ip":"x","r5276":1.5,"r5277":2}})", Outcome::Read, "x", 1.5, 2.0, 0},
-        {R"({"jsonrpc":"2.0","result":{}})", Outcome::Read, "", 0.0, 0.0, 0},
         {R"([{"jsonrpc":"2.0","result":{"ip":"a","r5276":1,"r5277":1}}, {"jsonrpc":"2.0","result":{"ip":"b","r5276":2,"r5277":2}}])", Outcome::Read, "a", 1.0, 1.0, 0},
         {R"({"jsonrpc":"2.0","result":null})", Outcome::Empty, "", 0, 0, FailureCode::InvalidData},
         {R"({"jsonrpc":"2.0","result":[1,2]})", Outcome::Empty, "", 0, 0, FailureCode::InvalidData},

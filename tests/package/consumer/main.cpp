@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// A host program in miniature: uses only the installed headers and library.
+// A host program in miniature, built through the installed pkg-config module
+// and as the host of a project that takes the library in as a subproject.
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include <iostream>

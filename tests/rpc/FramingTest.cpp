@@ -156,8 +156,6 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         {"long zeros", "Content-Length: " + std::string(many.size(), '0') + "2\r\n\r\n{}", "", 1},
         {"null body", Frame("null"), "", 0},
         {"empty array body", Frame("[]"), "", 0},
-        {"open object", Frame("{"), ReferenceParseError("{"), 0},
-        {"missing comma", Frame("[1 2]"), ReferenceParseError("[1 2]"), 0},
         {"empty body", Frame(""), ReferenceParseError(""), 0},
         {"short body", "Content-Length: 10\r\n\r\n" + sent,
          ReferenceParseError(sent + std::string(10 - sent.size(), '\0')), 0},

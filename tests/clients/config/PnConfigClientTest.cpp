@@ -123,12 +123,17 @@ TEST(ConfigServer, AnswersEachOperationKeepsCallsInStepAndRestartsAfterExit) {
         EXPECT_EQ(client.GetLanguage(), "de") << size;
     }
     // A request above the 64 MiB body limit gets one error answer, sent once
-    // its body is through, and the next call finds nothing left over.
+    // its body is through; notifications, however malformed, get none.
     RpcClient::RpcLocalConnection* connection = server->QueryConnection(5000);
     ASSERT_NE(connection, nullptr);
     std::ostream& out = connection->OStream();
     const std::string oversized((std::size_t{64} << 20) + 1, 'x');
     out << "Content-Length: " << oversized.size() << "\r\n\r\n" << oversized;
+    for (const std::string body :
+         {R"({"jsonrpc":"1.0","method":"GetVersion"})", R"({"jsonrpc":"2.0","method":7})",
+          R"({"jsonrpc":"2.0","method":"GetVersion","params":1})"}) {
+        out << "Content-Length: " << body.size() << "\r\n\r\n" << body;
+    }
     out.flush();
     std::string error;
     const auto answers = RpcClient::ReadResponses(connection->IStream(), error);

@@ -7,6 +7,7 @@
 
 #include <JsonRpcClient/JsonRpcClient.h>
 
+#include "platform/Platform.h"
 #include "support/HostingTestSupport.h"
 #include "support/JsonText.h"
 
@@ -21,7 +22,6 @@
 #include <sstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 using namespace RpcClient;
 using Clock = std::chrono::steady_clock;
@@ -129,18 +129,14 @@ TEST(Catalog, ServerKilledAtAnyMomentOfAnImportLeavesTheCatalogueWhole) {
         RpcLocalSrvConfig server(HostingTest::Widen(JRC_CONFIG_SERVER), args);
         CatalogClient client(&server);
         ASSERT_TRUE(client.Installed(kept));
-        std::vector<int> children;
-        for (const int pid : HostingTest::NumberedEntries("/proc")) {
-            if (HostingTest::ParentOf(pid) == getpid()) {
-                children.push_back(pid);
-            }
-        }
-        ASSERT_EQ(children.size(), 1u);
+        const auto pid = static_cast<pid_t>(RpcClient::Platform::GetProcessId(
+            RpcClient::Platform::OpenPublicProcess(server.GetSrvProcessHandle())));
+        ASSERT_GT(pid, 0);
 
         bool imported = false;
         std::thread importer([&] { imported = client.Import(big); });
         std::this_thread::sleep_for(importTime * step / kSteps);
-        kill(children[0], SIGKILL);
+        kill(pid, SIGKILL);
         importer.join();
         interrupted += imported ? 0 : 1;
         server.ShutdownRpcServer();

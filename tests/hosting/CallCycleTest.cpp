@@ -135,8 +135,14 @@ TEST_F(CallCycle, NotifyReadsNothingAndAnUnaskedAnswerSpoilsTheNextCall) {
     EXPECT_TRUE(client.Errors().empty());
 }
 
-TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAndAServerThatCannotStartIsATimeout) {
+TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAServerThatCannotStartATimeoutClampedToLimits) {
     TestClient none{static_cast<RpcLocalSrvConfig*>(nullptr)};
+    EXPECT_EQ(none.GetRequestTimeout(), 10000u);
+    const unsigned long table[][2] = {
+        {0, 10}, {9, 10}, {10, 10}, {100000, 100000}, {5000000, 100000}};
+    for (const auto& row : table) {
+        EXPECT_EQ(none.SetRequestTimeout(row[0]).GetRequestTimeout(), row[1]) << row[0];
+    }
     EXPECT_EQ(none.Call("echo"), FailureCode::Unexpected);
     EXPECT_TRUE(none.Errors().empty());
     EXPECT_EQ(none.IsRpcServerRunning(), 0);
@@ -148,16 +154,6 @@ TEST(CallCycleWithoutServer, NoRecordIsUnexpectedAndAServerThatCannotStartIsATim
     TestClient client(&missing);
     EXPECT_EQ(client.Call("echo"), FailureCode::Timeout);
     EXPECT_EQ(client.Errors(), (Entries{{FailureCode::Timeout, "Query connection timeout"}}));
-}
-
-TEST(RequestTimeout, IsClampedToTenThroughOneHundredThousand) {
-    TestClient client{static_cast<RpcLocalSrvConfig*>(nullptr)};
-    EXPECT_EQ(client.GetRequestTimeout(), 10000u);
-    const unsigned long table[][2] = {
-        {0, 10}, {9, 10}, {10, 10}, {100000, 100000}, {5000000, 100000}};
-    for (const auto& row : table) {
-        EXPECT_EQ(client.SetRequestTimeout(row[0]).GetRequestTimeout(), row[1]) << row[0];
-    }
 }
 
 class StopOnFirstError : public TestClient {
@@ -172,17 +168,16 @@ protected:
     }
 };
 
-TEST(ResponseErrorHook, FalseStopsExaminingButKeepsTheEntry) {
-    RpcLocalSrvConfig server(HostingTest::ScriptedServer(), L"");
-    StopOnFirstError client(&server);
+TEST_F(CallCycle, ResponseErrorHookReturningFalseStopsExaminingButKeepsTheEntry) {
+    StopOnFirstError hooked(&server);
     // One error response whose id matches: the id check decides.
-    EXPECT_EQ(client.Call("error", Params({-32601, "x"})), 0);
-    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::InvalidMethod, "x"}}));
+    EXPECT_EQ(hooked.Call("error", Params({-32601, "x"})), 0);
+    EXPECT_EQ(hooked.Errors(), (Entries{{FailureCode::InvalidMethod, "x"}}));
     // A batch: the examination stops at the first failed response.
-    EXPECT_EQ(client.Call("errorTwice"), FailureCode::Unexpected);
-    EXPECT_EQ(client.Errors(), (Entries{{FailureCode::CallRejected, "Invalid response"},
+    EXPECT_EQ(hooked.Call("errorTwice"), FailureCode::Unexpected);
+    EXPECT_EQ(hooked.Errors(), (Entries{{FailureCode::CallRejected, "Invalid response"},
                                         {FailureCode::InvalidMethod, "first"}}));
-    EXPECT_EQ(client.calls, 2);
+    EXPECT_EQ(hooked.calls, 2);
 }
 
 TEST_F(CallCycle, StoppingTheServerWhileACallWaitsEndsTheCallAndTheNextCallRestarts) {

@@ -40,14 +40,15 @@ if(TOOLCHAIN_FILE)
   set(run_with ${EMULATOR})
 endif()
 
-# 1. The CMake package.
-build_against("${CONSUMER_DIR}" "${WORK_DIR}/consumer" consumer)
-if(TOOLCHAIN_FILE)
-  file(GLOB dlls "${prefix}/bin/*.dll")
-  get_filename_component(consumer_dir "${consumer}" DIRECTORY)
-  file(COPY ${dlls} DESTINATION "${consumer_dir}")
+# 1. The CMake package: the installed examples build against it, and the one
+# that needs no server runs against the installed library.
+build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" pnconfig-example
+  --target pnconfig-example start-server)
+set(ENV{WINEPATH} "${prefix}/${BINDIR}")
+if(CMAKE_HOST_WIN32)
+  set(ENV{PATH} "${prefix}/${BINDIR};$ENV{PATH}")
 endif()
-run(${run_with} "${consumer}")
+run(${run_with} "${pnconfig-example}")
 
 # 2. The pkg-config module (native builds only).
 if(PKG_CONFIG AND NOT TOOLCHAIN_FILE)
@@ -72,14 +73,11 @@ if(WITH_PNCTL AND NOT TOOLCHAIN_FILE)
   endif()
 endif()
 
-# 4. The installed examples build; one starts the installed server.
+# 4. An installed example starts the installed server.
 if(WITH_SERVERS)
-  build_against("${prefix}/${DOCDIR}/examples" "${WORK_DIR}/examples" start-server
-    --target start-server)
-  set(ENV{WINEPATH} "${prefix}/${BINDIR}")
-  if(CMAKE_HOST_WIN32)
-    set(ENV{PATH} "${prefix}/${BINDIR};$ENV{PATH}")
-  endif()
+  get_filename_component(examples_dir "${pnconfig-example}" DIRECTORY)
+  find_program(start-server NAMES start-server start-server.exe PATHS "${examples_dir}"
+    NO_DEFAULT_PATH REQUIRED)
   run(${run_with} "${start-server}")
   if(NOT last_output MATCHES "is running")
     message(FATAL_ERROR "the installed example did not reach its server:\n${last_output}")

@@ -146,11 +146,8 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         std::string error;  // "" for success
         std::size_t responses;
     } cases[] = {
-        {"single object", Frame(R"({"jsonrpc":"2.0","id":1,"result":2})"), "", 1},
         {"tab and CR", "Content-Length:\t2\r\n{}", "", 1},
         {"LF only separators", "Content-Length: 2\n\n{}", "", 1},
-        {"scalar body is one response", Frame("5"), "", 1},
-        {"empty stream", "", "RPC server has shutdown", 0},
         {"other header first", "Content-Type: x\r\nContent-Length: 2\r\n\r\n{}", "Invalid header",
          0},
         {"eleven digits", "Content-Length: 12345678901\r\n\r\n{}", "stoi argument out of range", 0},
@@ -158,8 +155,6 @@ TEST(ReadResponses, ReportsEachKindOfBadFrame) {
         {"long zeros", "Content-Length: " + std::string(many.size(), '0') + "2\r\n\r\n{}", "", 1},
         {"null body", Frame("null"), "", 0},
         {"empty array body", Frame("[]"), "", 0},
-        {"open object", Frame("{"), ReferenceParseError("{"), 0},
-        {"missing comma", Frame("[1 2]"), ReferenceParseError("[1 2]"), 0},
         {"empty body", Frame(""), ReferenceParseError(""), 0},
         {"short body", "Content-Length: 10\r\n\r\n" + sent,
          ReferenceParseError(sent + std::string(10 - sent.size(), '\0')), 0},
@@ -194,7 +189,6 @@ TEST(ReadResponses, FramesInTurnThenEndOfStreamThenAFailedServer) {
         {R"([{"id": 4, "result": [1, {"k": "v"}]}])", ""},
         {"[]", "RPC server has shutdown"},
         {"[]", "RPC Server falied."},
-        {"[]", "RPC Server falied."},
     };
     for (const auto& read : reads) {
         SCOPED_TRACE(read.responses);
@@ -208,14 +202,6 @@ TEST(ReadResponses, FramesInTurnThenEndOfStreamThenAFailedServer) {
                                       : error == read.error)
             << error;
     }
-    // A stream that failed before the read is not read at all.
-    std::istringstream failed(Frame("{}"));
-    failed.setstate(std::ios_base::failbit);
-    std::string error;
-    EXPECT_TRUE(ReadResponses(failed, error).empty());
-    EXPECT_EQ(error, "RPC Server falied.");
-    failed.clear();
-    EXPECT_EQ(ReadResponses(failed, error).size(), 1u) << "the frame must still be unread";
 }
 
 // Hands out input in the chunks a pipe would and counts the reader's waits.

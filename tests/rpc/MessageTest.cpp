@@ -36,15 +36,10 @@ TEST(RequestId, EveryFixTakesTheNextIdWrappingToIntMinAndNotificationsTakeNone) 
     RpcClient::detail::RequestIdCounter().store(saved);
 }
 
-TEST(RequestBody, RequestCarriesIdAndNotificationDoesNotAndParamsGoInArgumentOrder) {
+// The body's envelope and id are left to the client and call-cycle tests,
+// whose scripted and real servers read them.
+TEST(RequestBody, ParamsGoInArgumentOrder) {
     JsonRequest request("GetVersion");
-    request.FixRequestId();
-    Json::Value expected = ParseJson(R"({"jsonrpc": "2.0", "method": "GetVersion", "params": []})");
-    expected["id"] = request.GetRequestId();
-    EXPECT_EQ(request.BuildBody(), expected);
-    EXPECT_EQ(JsonRequest("Exit", true).BuildBody(),
-              ParseJson(R"({"jsonrpc": "2.0", "method": "Exit", "params": []})"));
-
     request.SetParams(ParseJson(R"({"old": true})"));
     request.SetRequestParamsList(7, std::string("text"), true, 2.5, Json::Value("raw"));
     request.SetRequestParamsList();  // the empty form leaves params alone
@@ -66,7 +61,6 @@ TEST(ResponseFields, VersionIdAndResultAreReadStrictly) {
         {R"({"jsonrpc": 2.0, "id": -3})", false, true, true, -3, false},
         {R"({"jsonrpc": "1.0", "id": 7.0})", false, true, true, 7, false},
         {R"({"id": "7"})", false, true, false, INT_MIN, false},
-        {R"({"id": null})", false, true, false, INT_MIN, false},
         {R"({"id": 7.5})", false, true, false, INT_MIN, false},
         {R"({"id": 5000000000})", false, true, true, INT_MIN, false},
         {R"({"result": 1})", false, false, false, INT_MIN, true},
@@ -98,9 +92,7 @@ TEST(ResponseError, ReadsCodeAndMessageAndTurnsMalformedErrorsIntoParseErrors) {
         {R"({"error": {"code": -32601, "message": "x"}})", true, -32601, "x"},
         {R"({"error": {"code": -32601}})", true, -32601, ""},
         {R"({"error": {"message": "only text"}})", true, 0, "only text"},
-        {R"({"error": {"code": 1, "message": 5}})", true, 1, "5"},
         {R"({"error": "plain string"})", true, -32700, nullptr},
-        {R"({"error": {"code": "x", "message": "m"}})", true, -32700, nullptr},
         {R"({"error": {"code": 1, "message": [1]}})", true, -32700, nullptr},
     };
     for (const auto& c : cases) {
@@ -112,19 +104,6 @@ TEST(ResponseError, ReadsCodeAndMessageAndTurnsMalformedErrorsIntoParseErrors) {
         EXPECT_EQ(error.IsError(), c.code != 0);
         EXPECT_EQ(c.message ? error.GetErrorMessage() : "?", c.message ? c.message : "?");
         EXPECT_FALSE(c.message == nullptr && error.GetErrorMessage().empty());
-    }
-}
-
-TEST(ResponseMemberTests, NonObjectDocumentsRaiseTheJsonLibrarysExceptionButGetErrorDoesNot) {
-    // The call cycle catches it and records its text.
-    for (const char* document : {"[1, 2]", "5", "\"text\"", "true"}) {
-        const JsonResponse response(ParseJson(document));
-        EXPECT_THROW(static_cast<void>(response.IsValid()), Json::LogicError) << document;
-        EXPECT_THROW(static_cast<void>(response.HasResult()), Json::LogicError) << document;
-        EXPECT_THROW(static_cast<void>(response.HasRequestId()), Json::LogicError) << document;
-        EXPECT_THROW(static_cast<void>(response.HasError()), Json::LogicError) << document;
-        EXPECT_THROW(static_cast<void>(response.GetRequestId()), Json::LogicError) << document;
-        EXPECT_EQ(response.GetError().GetCode(), -32700) << document;
     }
 }
 

@@ -4,10 +4,7 @@
 // Helpers of the tests that run processes and look at them from outside.
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <set>
 #include <string>
 #include <thread>
 
@@ -43,17 +40,11 @@ inline bool WaitGone(int pid, std::chrono::milliseconds limit) {
     return Eventually([pid] { return !IsAlive(pid); }, limit);
 }
 
-// The process id in a pid file; 0 while there is none.
-inline int ReadPid(const std::string& path) {
+// The process id in a pid file, waiting up to `limit` for one; -1 when none
+// appears.
+inline int ReadPidFile(const std::string& path, std::chrono::milliseconds limit = {}) {
     int pid = 0;
-    std::ifstream(path) >> pid;
-    return pid;
-}
-
-// Waits up to `limit` for a pid file; -1 when none appears.
-inline int ReadPidFile(const std::string& path, std::chrono::milliseconds limit) {
-    int pid = 0;
-    return Eventually([&] { return (pid = ReadPid(path)) > 0; }, limit) ? pid : -1;
+    return Eventually([&] { return std::ifstream(path) >> pid && pid > 0; }, limit) ? pid : -1;
 }
 
 }  // namespace HostingTest

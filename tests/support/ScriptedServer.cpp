@@ -18,14 +18,14 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "JsonText.h"
 #include "ScriptedServerOs.h"
 #include "TestFraming.h"
 
 namespace {
 
-std::vector<std::string> g_argv;
+Json::Value g_argv(Json::arrayValue);
 std::string g_control;
 
 void WriteRaw(const std::string& bytes, std::FILE* out = stdout) {
@@ -33,14 +33,8 @@ void WriteRaw(const std::string& bytes, std::FILE* out = stdout) {
     std::fflush(out);
 }
 
-std::string Text(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    return Json::writeString(builder, value) + "\n";
-}
-
-void WriteJson(const Json::Value& value) {
-    WriteRaw(TestFraming::Frame(Text(value)));
+void WriteJson(const Json::Value& value, std::FILE* out = stdout) {
+    WriteRaw(TestFraming::Frame(TestJson::Compact(value) + "\n"), out);
 }
 
 Json::Value Result(const Json::Value& id, const Json::Value& result) {
@@ -88,7 +82,7 @@ void Sleep(int milliseconds) {
 
 // The chaos modes of "echo"; false for a plain answer (any other word).
 bool Misbehave(const std::string& mode, const Json::Value& id, const Json::Value& params) {
-    const std::string frame = TestFraming::Frame(Text(Result(id, params)));
+    const std::string frame = TestFraming::Frame(TestJson::Compact(Result(id, params)) + "\n");
     if (mode == "garbage") {
         WriteRaw("%%garbage{]\x01\x02 Content-Length: twelve\n");
     } else if (mode == "badjson") {
@@ -155,12 +149,6 @@ bool Handle(const Json::Value& request) {
         WriteRaw(TestFraming::Frame(body));
     } else if (method == "echo") {
         WriteJson(Result(id, params));
-    } else if (method == "add") {
-        int sum = 0;
-        for (const Json::Value& v : params) {
-            sum += v.asInt();
-        }
-        WriteJson(Result(id, sum));
     } else if (method == "error") {
         WriteJson(Error(id, params[0].asInt(), params[1].asString()));
     } else if (method == "badHeader") {
@@ -169,15 +157,12 @@ bool Handle(const Json::Value& request) {
         ScriptedOs::CloseOutputs();
         // Keep running; end when the host closes our input.
         std::string ignored;
-        while (TestFraming::ReadFrame(stdin, ignored) != TestFraming::Read::End) {
+        while (TestFraming::ReadFrame(stdin, ignored)) {
         }
         return false;
     } else if (method == "exit") {
         std::fflush(stdout);
         std::_Exit(params[0].asInt());
-    } else if (method == "signal") {
-        // The tests pick a signal the sanitizers leave alone.
-        std::raise(params[0].asInt());
     } else if (method == "pid") {
         WriteJson(Result(id, ScriptedOs::CurrentProcessId()));
     } else if (method == "sleep") {
@@ -186,11 +171,7 @@ bool Handle(const Json::Value& request) {
     } else if (method == "fds") {
         WriteJson(Result(id, ScriptedOs::OpenDescriptors()));
     } else if (method == "argv") {
-        Json::Value list(Json::arrayValue);
-        for (const std::string& word : g_argv) {
-            list.append(word);
-        }
-        WriteJson(Result(id, list));
+        WriteJson(Result(id, g_argv));
     } else if (method == "cwd") {
         WriteJson(Result(id, std::filesystem::current_path().string()));
     } else if (method == "env") {
@@ -200,7 +181,7 @@ bool Handle(const Json::Value& request) {
         WriteJson(Result(id, ScriptedOs::SpawnSleeper()));
     } else if (method == "stderr") {
         // A reply written through standard error arrives on the same pipe.
-        WriteRaw(TestFraming::Frame(Text(Result(id, "via stderr"))), stderr);
+        WriteJson(Result(id, "via stderr"), stderr);
     } else {
         WriteJson(Error(id, -32601, "Method not found"));
     }
@@ -211,9 +192,10 @@ bool Handle(const Json::Value& request) {
 
 int main(int argc, char** argv) {
     ScriptedOs::PrepareStdio();
-    g_argv.assign(argv, argv + argc);
+    g_argv.append(argv[0]);
     bool linger = false;
     for (int i = 1; i < argc; ++i) {
+        g_argv.append(argv[i]);
         const std::string option = argv[i];
         const std::string value = i + 1 < argc ? argv[i + 1] : "";
         if (option == "--linger") {
@@ -234,7 +216,7 @@ int main(int argc, char** argv) {
         Sleep(1000);
     }
     std::string body;
-    while (TestFraming::ReadFrame(stdin, body) == TestFraming::Read::Body) {
+    while (TestFraming::ReadFrame(stdin, body)) {
         Json::Value request;
         std::string errors;
         std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());

@@ -28,17 +28,14 @@ inline bool ReadLine(std::FILE* in, std::string& line) {
     return !line.empty();
 }
 
-enum class Read { Body, NotAHeader, End };
-
-// The next frame's body from `in`, after any empty lines. A first line that
-// is not a header is consumed and reported; a length over 64 MiB ends the
-// input.
-inline Read ReadFrame(std::FILE* in, std::string& body) {
+// The next frame's body from `in`, after any empty lines; false at the end of
+// input, after a first line that is not a header, or at a length over 64 MiB.
+inline bool ReadFrame(std::FILE* in, std::string& body) {
     body.clear();
     std::string line;
     do {
         if (!ReadLine(in, line)) {
-            return Read::End;
+            return false;
         }
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
@@ -46,14 +43,14 @@ inline Read ReadFrame(std::FILE* in, std::string& body) {
     } while (line.empty());
     const std::string prefix = "Content-Length:";
     if (line.compare(0, prefix.size(), prefix) != 0) {
-        return Read::NotAHeader;
+        return false;
     }
     const long length = std::strtol(line.c_str() + prefix.size(), nullptr, 10);
     if (length < 0 || length > (64L << 20) || !ReadLine(in, line)) {  // the empty line
-        return Read::End;
+        return false;
     }
     body.assign(static_cast<std::size_t>(length), '\0');
-    return std::fread(&body[0], 1, body.size(), in) == body.size() ? Read::Body : Read::End;
+    return std::fread(&body[0], 1, body.size(), in) == body.size();
 }
 
 }  // namespace TestFraming

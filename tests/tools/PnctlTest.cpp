@@ -152,8 +152,7 @@ TEST(Pnctl, ImportsShowsQueriesChecksAndRemovesInOneCatalogue) {
     const std::string notOk = "\",\n      \"ok\" : false,\n      \"reasons\" : \n      [\n";
     // clang-format off
     const Row rows[] = {
-        {{"gsd", "import", "--json", malformed}, 1, {failed + "0,", "malformed.xml" + notOk}, "1 of 1 files"},
-        {{"gsd", "import", "--json", malformed, PNCTL_SAMPLES "/" + kLegacy}, 1, {failed + "1,"}, "1 of 2"},
+        {{"gsd", "import", "--json", malformed, PNCTL_SAMPLES "/" + kLegacy}, 1, {failed + "1,", "malformed.xml" + notOk}, "1 of 2 files"},
         {{"gsd", "import", "--json", PNCTL_SAMPLES "/" + kIoBlock, inputs / "missing.xml"}, 4, {failed + "1,", "missing.xml" + notOk}, ""},
         // Global options are accepted after the command too.
         {{"gsd", "list", "--json", "--catalog", catalogue.path.string()}, 0, {"\"GsdName\" : \"" + kLegacy, "\"GsdName\" : \"" + kIoBlock}, ""},
@@ -230,13 +229,11 @@ TEST(Pnctl, CallsServersWatchesDrivesAndRefusesWhatItCannotUse) {
         {{}, 0, {"Usage:"}, ""},
         {{"--help"}, 0, {"Usage:", "Exit codes:"}, ""},
         {{"gsd", "query", "--help"}, 0, {"Usage:", "GetDevicePhysicalSlots gsd dap"}, ""},
-        {{"servo", "watch", "--help"}, 0, {"Usage:"}, ""},
         {{"config"}, 2, {}, ""},
         {{"no-such-command"}, 2, {}, ""},
         {{"gsd"}, 2, {}, ""},
         {{"gsd", "import"}, 2, {}, ""},
         {{"--timeout", "5", "gsd", "list"}, 2, {}, ""},
-        {{"demo", "--no-such-option"}, 2, {}, ""},
         {{"call", "--server", kServer, "GetVersion", "[1,"}, 4, {"$"}, "Line 1, Column 4"},
         {{"call", "--server", scratch / "nothing", "GetVersion"}, 3, {"$"}, scratch / "nothing: "},
         {{"call", "--server", notJson, "GetVersion"}, 3, {"$"}, notJson + ": "},
@@ -276,8 +273,6 @@ TEST(Pnctl, DemoBuildsAConfigurationTheServerAccepts) {
 
 TEST(PnctlFormat, CodesShowTheir32BitFormWhateverTheWidthOfLong) {
     namespace Code = RpcClient::FailureCode;
-    EXPECT_EQ(Pnctl::HexCode(0) + Pnctl::HexCode(Code::Timeout) + Pnctl::HexCode(Code::InvalidArg),
-              "0x000000000x8001011F0x80070057");
     // A server's own JSON-RPC code is passed on unchanged, as a negative number.
     EXPECT_EQ(Pnctl::FormatCode(-32768) + Pnctl::FormatCode(Code::ServerFault),
               "0xFFFF8000 (-32768)0x80010105");
@@ -291,8 +286,6 @@ TEST(PnctlFormat, CodesShowTheir32BitFormWhateverTheWidthOfLong) {
 TEST(PnctlFormat, SlotListsCollapseIntoRanges) {
     for (const auto& [slots, text] : std::vector<std::pair<const char*, const char*>>{
              {"[]", "-"},
-             {"[0]", "0"},
-             {"[1,2,3,4]", "1-4"},
              {"[1,2,4]", "1-2, 4"},
              {"[1,3,5]", "1, 3, 5"},
              {"[5,4]", "5, 4"},

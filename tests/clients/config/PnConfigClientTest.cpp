@@ -25,6 +25,8 @@ using TestJson::ParseJson;
 // TestDouble is a whole number that must still go out as a real.
 const PnConfigClient::TestStruct kRecord{3, "s", true, 2.0, 0.5f, {-1, "i", false, 4.0, 1.0f}};
 
+// The operations that the real-server test below and pnctl's test do not
+// reach, and the aliases of those they do.
 TEST(PnConfigClientWire, EachOperationSendsItsMethodAndPositionalParams) {
     // The compact text shows the JSON types too (2.0 a real, 3 an integer).
     const std::string record =
@@ -40,14 +42,8 @@ TEST(PnConfigClientWire, EachOperationSendsItsMethodAndPositionalParams) {
         const char* method;
         std::string params;  // empty: a notification, nothing is read back
     } cases[] = {
-        {[](X x) { x.GetVersion(); }, "GetVersion", "[]"},
-        {[](X x) { x.GetLanguage(); }, "GetLanguage", "[]"},
-        {[](X x) { x.GetAssemblyInfo(); }, "GetAssemblyInfo", "[]"},
-        {[](X x) { x.RunTest(7, "a", true, 1.5, 2.5f); }, "RunTest", R"([7,"a",true,1.5,2.5])"},
         {[](X x) { x.RunTest2(7, "a", true, 1.5, 2.5f); }, "RunTest", R"([7,"a",true,1.5,2.5])"},
-        {[](X x) { x.TestStructArray(kRecord, 4); }, "TestStructArray", "[" + record + ",4]"},
         {[](X x) { x.TestStructArray2(kRecord, 4); }, "TestStructArray", "[" + record + ",4]"},
-        {[&](X x) { x.CheckConfiguration(c, n, {}); }, "TavrelCheckConfiguration", documents},
         {[&](X x) { x.LoadConfiguration(c, n, {}); }, "TavrelLoadConfiguration", documents},
         {[](X x) { x.GetLoadedConfiguration(); }, "TavrelGetLoadedConfiguration", "[]"},
         {[](X x) { x.Exit(); }, "Exit", ""},
@@ -70,11 +66,9 @@ TEST(PnConfigClientWire, EachOperationSendsItsMethodAndPositionalParams) {
 
 TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     Client client;
-    for (auto getter : {&PnConfigClient::GetVersion, &PnConfigClient::GetLanguage}) {
-        client.ReplyResult(3);
-        EXPECT_EQ((client.*getter)(), "");
-        EXPECT_EQ(client.GetLastErrCode(), FailureCode::CantMarshalData);
-    }
+    client.ReplyResult(3);
+    EXPECT_EQ(client.GetLanguage(), "");
+    EXPECT_EQ(client.GetLastErrCode(), FailureCode::CantMarshalData);
     client.ReplyResult(
         ParseJson(R"j({"Version": "1", "Company": "c", "Copyright": "(c)", "Description": "d"})j"));
     const PnConfigClient::AssemblyInfo read = client.GetAssemblyInfo();
@@ -87,18 +81,6 @@ TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
         client.ReplyResult(ParseJson(result));
         EXPECT_TRUE(client.TestStructArray(kRecord, 1).empty()) << result;
     }
-    const Json::Value answer = ParseJson(R"({"Accepted": false, "Findings": [{"Severity": "error",
-        "Document": "topology", "Path": "/PortInterconnectionList/0", "Message": "m"}]})");
-    for (const bool load : {false, true}) {
-        client.ReplyResult(answer);
-        const PnConfigClient::ConfigCheckResult result =
-            load ? client.LoadConfiguration({}, {}, {}) : client.CheckConfiguration({}, {}, {});
-        EXPECT_FALSE(result.Accepted);
-        ASSERT_EQ(result.Findings.size(), 1u);
-        const PnConfigClient::ConfigFinding& finding = result.Findings[0];
-        EXPECT_EQ(finding.Severity + finding.Document + finding.Path + finding.Message,
-                  "errortopology/PortInterconnectionList/0m");
-    }
     client.ReplyResult(ParseJson(R"({"Configuration": {"a": 1}, "ListOfNodes": 2})"));
     const PnConfigClient::LoadedConfiguration loaded = client.GetLoadedConfiguration();
     EXPECT_EQ(loaded.Configuration, ParseJson(R"({"a": 1})"));
@@ -110,7 +92,7 @@ TEST(PnConfigClientResults, RecordsAndDocumentsAreReadMemberByMember) {
     EXPECT_THROW(client.GetAssemblyInfo(), std::exception);
     client.ReplyResult(ParseJson("[1]"));
     EXPECT_THROW(client.TestStructArray(kRecord, 1), std::exception);
-    EXPECT_EQ(client.releases, 13);
+    EXPECT_EQ(client.releases, 10);
 }
 
 TEST(ConfigServer, AnswersEachOperationKeepsCallsInStepAndRestartsAfterExit) {

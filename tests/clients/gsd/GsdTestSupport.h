@@ -13,7 +13,6 @@
 
 namespace gsdtest {
 
-using TestJson::Compact;
 using TestJson::ParseJson;
 
 constexpr const char* kUtf8EAcute = "\xC3\xA9";

@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
-// A host program in miniature: uses only the installed headers and library.
+// A host program in miniature, built through the installed pkg-config module
+// and as the host of a project that takes the library in as a subproject.
 #include <JsonRpcClient/JsonRpcClient.h>
 
 #include <iostream>
 #include <sstream>
 
 int main() {
-    RpcClient::JsonRequest request("GetVersion");
-    request.SetRequestParamsList(1, std::string("two"));
-    request.FixRequestId();
     std::stringstream pipe;
-    RpcClient::WriteFrame(pipe, request.BuildBody());
+    RpcClient::WriteFrame(pipe, RpcClient::JsonRequest("GetVersion").BuildBody());
     std::string error;
-    const std::vector<RpcClient::JsonResponse> echoed = RpcClient::ReadResponses(pipe, error);
-    if (!error.empty() || echoed.size() != 1 || echoed[0].GetRequestId() != 3 ||
+    if (RpcClient::ReadResponses(pipe, error).size() != 1 ||
         RpcClient::AnsiToUtf8("abc") != "abc") {
         std::cerr << "round trip failed: " << error << "\n";
         return 1;

@@ -17,6 +17,7 @@
 
 #include "platform/Platform.h"
 #include "support/HostingTestSupport.h"
+#include "support/JsonText.h"
 
 namespace PlatformTest {
 
@@ -58,8 +59,6 @@ struct Child {
         start.standardOutput = &childOutput;
         process = P::StartProcess(start);
     }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
     ~Child() {
         if (process) {
             P::TerminateProcess(process, 0);
@@ -69,9 +68,7 @@ struct Child {
 
     // The result of one request; null when no whole answer came.
     Json::Value Call(const std::string& method, const Json::Value& params = Json::arrayValue) {
-        Json::Value request;
-        request["jsonrpc"] = "2.0";
-        request["id"] = 1;
+        Json::Value request = TestJson::ParseJson(R"({"jsonrpc": "2.0", "id": 1})");
         request["method"] = method;
         request["params"] = params;
         std::ostringstream out;

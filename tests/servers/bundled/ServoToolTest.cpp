@@ -69,7 +69,6 @@ TEST(CredentialGate, JudgesLineSequences) {
 // stay within what a real drive shows.
 TEST(DriveSimulator, ValuesChangeAndStayPlausible) {
     Pellavon::DriveSimulator drive("10.1.2.3");
-    EXPECT_EQ(drive.Ip(), "10.1.2.3");
     for (int step = 0; step < 1200; ++step) {
         const double previousSpeed = drive.Speed();
         drive.Step(100ms);

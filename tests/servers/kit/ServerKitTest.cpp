@@ -131,10 +131,7 @@ TEST(RpcDispatcher, AnswersRequestsFaultsBatchesAndNotificationsExactly) {
     }
     EXPECT_FALSE(dispatcher.ExitRequested());
 
-    // Exit is built in but replaceable.
-    RpcDispatcher builtIn;
-    EXPECT_TRUE(builtIn.Handle(ParseJson(R"({"jsonrpc":"2.0","method":"Exit"})")).isNull());
-    EXPECT_TRUE(builtIn.ExitRequested());
+    // Exit is built in (the frame loop's test ends on it) but replaceable.
     RpcDispatcher replaced;
     replaced.Add("Exit", [](const Json::Value&) { return Json::Value("staying"); });
     EXPECT_EQ(replaced.Handle(ParseJson(R"({"jsonrpc":"2.0","id":1,"method":"Exit"})"))["result"],

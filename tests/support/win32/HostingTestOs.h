@@ -46,11 +46,6 @@ inline bool IsAlive(int pid) {
                        [](HANDLE p) { return ::WaitForSingleObject(p, 0) == WAIT_TIMEOUT; });
 }
 
-// An ended process leaves no zombie on Windows.
-inline bool IsZombie(int) {
-    return false;
-}
-
 inline bool Kill(int pid) {
     return WithProcess(pid, PROCESS_TERMINATE,
                        [](HANDLE p) { return ::TerminateProcess(p, 9) != FALSE; });

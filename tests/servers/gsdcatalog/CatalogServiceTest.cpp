@@ -359,11 +359,12 @@ TEST_F(CatalogServiceTest, AnswersQueriesAboutTheInstalledFiles) {
 }
 
 TEST_F(CatalogServiceTest, PicksTheNewestFileOfEachDeviceAsTemplateInTheServersLanguage) {
+    // The minor part is a fraction: 2.100 is older than 2.43, though later by name.
     std::string older = ReadBytes(kSamples / kIoBlock);
-    older.replace(older.find("V2.43.xsd"), 9, "V2.35.xsd");
-    WriteBytes(dir_ / "GSDML-V2.35-Samplevendor-IOBlock-20990101.xml", older);
+    older.replace(older.find("V2.43.xsd"), 9, "V2.100.xsd");
+    WriteBytes(dir_ / "GSDML-V2.100-Samplevendor-IOBlock-20990101.xml", older);
     Start("de", 0xFE01);
-    Import(dir_ / "GSDML-V2.35-Samplevendor-IOBlock-20990101.xml");
+    Import(dir_ / "GSDML-V2.100-Samplevendor-IOBlock-20990101.xml");
     // clang-format off
     Expect({
         {"GetGSDTemplateCatalogs", "[]", "*/BaseInfo/GsdName", R"(["$legacy", "$io", "$io"])"},
@@ -372,7 +373,7 @@ TEST_F(CatalogServiceTest, PicksTheNewestFileOfEachDeviceAsTemplateInTheServersL
         {"GetKeltoTemplateGSDNameForPNView", R"(["SV LD-100", true])", "", R"("$legacy")"},
         {"GetKeltoTemplateGSDNameForPNView", R"(["nothing", false])", "", R"("")"},
         {"GetKeltoTemplateGSDVersionForWizard", R"(["$legacy"])", "", R"("V2.1")"},
-        {"GetKeltoTemplateGSDVersionForWizard", R"(["GSDML-V2.35-Samplevendor-IOBlock-20990101.xml"])", "", R"("V2.35")"},
+        {"GetKeltoTemplateGSDVersionForWizard", R"(["GSDML-V2.100-Samplevendor-IOBlock-20990101.xml"])", "", R"("V2.100")"},
         {"GetGsdDeviceInfo", R"(["$io"])", "InfoText", R"("IOBlock 200: modulare Peripherie f\u00fcr PROFINET")"},
         {"GetChannalDiagDescription", R"(["$io", 6, true, 1, 0, 0])", "AlarmNameText", R"("Drahtbruch")"},
         {"GetDapModuleInfo", R"(["$io", "DAP_HF"])", "Name", R"("IM 200 HF")"},

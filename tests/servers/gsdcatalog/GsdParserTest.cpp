@@ -40,6 +40,21 @@ TEST(GsdParser, ReadsSlotsIoDataAndSafetyRecordsOfTheSample) {
     EXPECT_EQ(safe.records[0].items.at(6).maxValue, "10000");
 }
 
+// One item of each fixed-size type: a wrong size anywhere changes the total.
+TEST(GsdParser, SizesIoDataByTheWidthOfEachDataType) {
+    std::string items;
+    for (const char* type : {"Integer8", "Unsigned8", "Boolean", "Integer16", "Unsigned16", "N2",
+                             "V2", "E2", "X2", "Integer32", "Unsigned32", "Float32", "N4", "C4",
+                             "Integer64", "Unsigned64", "Float64", "Date", "TimeStamp"}) {
+        items += std::string("<DataItem DataType=\"") + type + "\" TextId=\"N\"/>";
+    }
+    const GsdFilePtr file = ParseOk(MiniGsd(
+        R"(<VirtualSubmoduleList><VirtualSubmoduleItem ID="V" SubmoduleIdentNumber="1"><IOData><Input>)" +
+        items + "</Input></IOData></VirtualSubmoduleItem></VirtualSubmoduleList>"));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->accessPoints[0].virtualSubmodules.at(0).io.inputBytes, 78);
+}
+
 TEST(GsdParser, GivesEveryParameterItsRangeWithoutExpandingIt) {
     const struct {
         std::string attributes;

@@ -242,6 +242,11 @@ TEST(GsdParser, RefusesBadDocumentsWithAReason) {
         {WithRecord(
              R"(<MenuList><MenuItem ID="A"><Name TextId="N"/><ParameterRef ParameterTarget="Q"/></MenuItem></MenuList>)"),
          "unknown parameter \"Q\""},
+        // Menu IDs belong to their record: the second record cannot see "A".
+        {WithRecord(
+             R"(<MenuList><MenuItem ID="A"><Name TextId="N"/></MenuItem></MenuList></ParameterRecordDataItem>)"
+             R"(<ParameterRecordDataItem Index="2" Length="1"><MenuList><MenuItem ID="C"><Name TextId="N"/><MenuRef MenuTarget="A"/></MenuItem></MenuList>)"),
+         "menu \"C\" refers to unknown menu \"A\""},
         {MiniGsd().replace(valid.find("VendorID=\"0x0001\""), 17, "VendorID=\"0xZZ\""),
          "not a number"},
         {"<ISO15745Profile><ProfileBody><DeviceIdentity VendorID=\"1\" "

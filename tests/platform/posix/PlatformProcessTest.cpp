@@ -61,6 +61,23 @@ TEST(ProcessExit, SignalIsReportedAsCodeAndOnlyClosingTheLastOwnerReaps) {
     EXPECT_FALSE(HostingTest::IsZombie(pid));
 }
 
+// Children given up while they run are reaped by a later start once they
+// have ended; one still running stays on the list for the next.
+TEST(ProcessExit, ChildrenGivenUpWhileRunningAreReapedByALaterStart) {
+    Child first(L"");
+    Child second(L"");
+    const int firstPid = static_cast<int>(P::GetProcessId(first.process));
+    const int secondPid = static_cast<int>(P::GetProcessId(second.process));
+    first.process.Reset();
+    second.process.Reset();
+    for (const int pid : {secondPid, firstPid}) {
+        ASSERT_TRUE(HostingTest::Kill(pid));
+        ASSERT_TRUE(HostingTest::Eventually([pid] { return HostingTest::IsZombie(pid); }, 5s));
+        Child later(L"--exit 0");
+        EXPECT_FALSE(HostingTest::IsZombie(pid));
+    }
+}
+
 // A host that ignores SIGCHLD has its children reaped by the system; their
 // end must still be seen, with code 0 since the real one is gone.
 TEST(ProcessExit, EndIsSeenWhenTheHostIgnoresChildSignals) {

@@ -32,7 +32,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 echo "== TSan (threaded tests) =="
 scripts/build.sh tsan
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded --no-tests=ignore
 
 echo "== fuzzing =="

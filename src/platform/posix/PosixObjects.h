@@ -22,7 +22,9 @@ namespace Posix {
 // A child process, named by a pidfd so that a recycled process id can never
 // be mistaken for it.
 struct ProcessState {
-    ProcessState(pid_t p, int f) : pid(p), pidfd(f) {}
+    // A pidfd of -1 names a child the system reaped before it could be
+    // named: it has ended, and its code is gone with it.
+    ProcessState(pid_t p, int f) : pid(p), pidfd(f), exited(f < 0), reapedElsewhere(f < 0) {}
     ~ProcessState();  // reaps the child if it has ended; otherwise leaves it to the orphan list
     ProcessState(const ProcessState&) = delete;
     ProcessState& operator=(const ProcessState&) = delete;

@@ -134,6 +134,9 @@ bool ExitIsWaitable(int pidfd) {
 // `deadline` (none: no limit). True when it is.
 bool AwaitExit(int pidfd, const std::chrono::steady_clock::time_point* deadline) {
     using Clock = std::chrono::steady_clock;
+    if (pidfd < 0) {
+        return true;  // reaped by the system before it could be named
+    }
     while (true) {
         const int timeout = PollTimeout(deadline);
         pollfd p{pidfd, POLLIN, 0};
@@ -367,10 +370,6 @@ Process StartProcess(const ProcessStart& start) {
         return Process();
     }
     auto state = std::make_shared<ProcessState>(pid, pidfd);
-    if (pidfd < 0) {
-        state->exited = true;  // its code is gone with it, as when reaped later
-        state->reapedElsewhere = true;
-    }
     ProcessNames().Add(state);
     return Process(std::move(state));
 }
@@ -407,7 +406,7 @@ WaitResult WaitForProcess(const Process& process,
     const std::chrono::steady_clock::time_point deadline =
         std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     errno = 0;
-    if (state->pidfd < 0 || AwaitExit(state->pidfd, timeout ? &deadline : nullptr)) {
+    if (AwaitExit(state->pidfd, timeout ? &deadline : nullptr)) {
         return WaitResult::Ended;
     }
     return errno == 0 || errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;
